@@ -1,0 +1,62 @@
+// Marching-cubes extraction of one grid cell: the shared types, the case
+// tables, the cell polygoniser and the field samplers that fill a cell.
+//
+// Corner numbering: corners 0-3 run around the face at the lower y, (-x,-z),
+// (+x,-z), (+x,+z), (-x,+z); corner i + 4 lies one edge above corner i. Edges
+// 0-3 join corners 0-1, 1-2, 2-3, 3-0; edges 4-7 join 4-5, 5-6, 6-7, 7-4; edges
+// 8-11 join corner i to corner i + 4. Bit i of a case index is set when corner
+// i lies below the iso level; bit e of an edge mask stands for edge e.
+//
+// Positions are 32-bit floats and field values 64-bit. The arithmetic is done
+// in double precision and rounded to float only where a float is stored, so
+// results are bit-exact on every platform that has IEEE double arithmetic
+// (on 32-bit x86 that needs SSE2 arithmetic, which this library's build asks
+// for, and no floating-point contraction).
+#pragma once
+
+#include <cstdint>
+
+struct Point3 {
+  float x, y, z;
+};
+
+struct GridCell {
+  Point3 points[8];
+  double values[8];
+};
+
+// Vertices in emission order, which is also drawing order: counter-clockwise
+// seen from where the field is at or above the iso level.
+struct Triangle {
+  Point3 vertices[3];
+};
+
+// Entry c: the edges that the surface crosses in case c (12-bit mask).
+extern const std::int32_t CaseEdgeMasks[256];
+// Row c: up to five triangles as triples of edge numbers, then -1 up to and
+// including entry 15.
+extern const std::int32_t CaseTriangles[256][16];
+
+// Writes the cell's 0 to 5 triangles at the iso level to `triangles` (room
+// for five) and returns how many; elements past the count are not touched.
+int triangulateCell(GridCell cell, double isoLevel, Triangle* triangles);
+
+// The point of the edge p1 -> p2 where the linear interpolation of the corner
+// values reaches the iso level; snaps to an end when a difference is tiny.
+Point3 interpolateEdgeVertex(double isoLevel, Point3 p1, Point3 p2, double value1, double value2);
+
+// Sets every point and value of the cell to zero.
+void clearGridCell(GridCell& cell);
+
+// Stores the corners of the cell centred at grid coordinates (x, y, z) of a
+// grid `extent` wide (world = grid - extent / 2), with half edge `halfEdge`,
+// and adds strength / (1 + d^2) of the ball at world (ballX, ballY, ballZ)
+// to each corner's value.
+void sampleMetaball(GridCell& cell, float extent, float halfEdge, float strength, float x, float y,
+                    float z, float ballX, float ballY, float ballZ);
+
+// Stores the corners of the cell (half edge 0.5) and adds to each corner's
+// value its squared distance from the point (centreX, centreY, 0) in world
+// coordinates: a centre given by two coordinates lies in the plane z = 0.
+void sampleSquaredDistance(GridCell& cell, float extent, float x, float y, float z, float centreX,
+                           float centreY);

@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/scene.h"
+#include "port/port.h"
+#include "tests/engine/offscreen_fixture.h"
+
+namespace {
+
+struct WindowVertex {
+  double x, y, z;
+};
+using WindowTriangle = std::vector<WindowVertex>;
+
+class RenderFrame : public OffscreenEngineTest {
+ protected:
+  void SetUp() override {
+    OffscreenEngineTest::SetUp();
+    engine.resize(width, height);
+  }
+
+  // The frame's polygons as GL reports them in feedback mode, in drawing order.
+  std::vector<WindowTriangle> drawnPolygons() {
+    std::vector<GLfloat> buffer(5 * 4913 * 11);
+    glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D, buffer.data());
+    glRenderMode(GL_FEEDBACK);
+    engine.renderFrame();
+    const GLint count = glRenderMode(GL_RENDER);
+    EXPECT_GE(count, 0) << "feedback buffer overflow";
+    std::vector<WindowTriangle> polygons;
+    for (GLint i = 0; i < count;) {
+      EXPECT_EQ(buffer[i], GL_POLYGON_TOKEN) << "at " << i;
+      if (buffer[i] != GL_POLYGON_TOKEN) {
+        break;
+      }
+      const int vertices = static_cast<int>(buffer[i + 1]);
+      i += 2;
+      WindowTriangle polygon;
+      for (int v = 0; v < vertices; ++v, i += 3) {
+        polygon.push_back({buffer[i], buffer[i + 1], buffer[i + 2]});
+      }
+      polygons.push_back(polygon);
+    }
+    return polygons;
+  }
+
+  // The sweep's triangles at the engine's tick, projected to the window with
+  // the eye offset of -40 along z and the projection resize set.
+  std::vector<WindowTriangle> sweptTriangles() {
+    const GLdouble modelView[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -40, 1};
+    GLdouble projection[16];
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    const GLint viewport[4] = {0, 0, width, height};
+    std::vector<WindowTriangle> triangles;
+    sweepScene(ballCentres(engine.ticks), [&](const Triangle& triangle) {
+      WindowTriangle projected;
+      for (const Point3& p : triangle.vertices) {
+        WindowVertex w{};
+        gluProject(p.x, p.y, p.z, modelView, projection, viewport, &w.x, &w.y, &w.z);
+        projected.push_back(w);
+      }
+      triangles.push_back(projected);
+    });
+    return triangles;
+  }
+};
+
+// Twice the signed area in window coordinates: positive when counter-clockwise.
+double windingArea(const WindowTriangle& t) {
+  return (t[1].x - t[0].x) * (t[2].y - t[0].y) - (t[2].x - t[0].x) * (t[1].y - t[0].y);
+}
+
+void expectSameTriangles(const std::vector<WindowTriangle>& drawn,
+                         const std::vector<WindowTriangle>& expected) {
+  ASSERT_EQ(drawn.size(), expected.size());
+  for (std::size_t t = 0; t < drawn.size(); ++t) {
+    ASSERT_EQ(drawn[t].size(), 3u) << "polygon " << t;
+    for (int v = 0; v < 3; ++v) {
+      ASSERT_NEAR(drawn[t][v].x, expected[t][v].x, 0.01) << "triangle " << t << " vertex " << v;
+      ASSERT_NEAR(drawn[t][v].y, expected[t][v].y, 0.01) << "triangle " << t << " vertex " << v;
+      ASSERT_NEAR(drawn[t][v].z, expected[t][v].z, 1e-5) << "triangle " << t << " vertex " << v;
+    }
+  }
+}
+
+std::vector<unsigned char> readColour(int width, int height) {
+  std::vector<unsigned char> rgb(static_cast<std::size_t>(width) * height * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+  return rgb;
+}
+
+}  // namespace
+
+TEST_F(RenderFrame, DrawsEverySweptTriangleInOrderWhenNothingIsCulled) {
+  for (const std::int32_t tick : {0, 25, -1000}) {
+    SCOPED_TRACE(tick);
+    engine.ticks = tick;
+    glDisable(GL_CULL_FACE);
+    const std::vector<WindowTriangle> expected = sweptTriangles();
+    ASSERT_GT(expected.size(), 100u);
+    expectSameTriangles(drawnPolygons(), expected);
+  }
+}
+
+TEST_F(RenderFrame, CullingKeepsOnlyTheCounterClockwiseTriangles) {
+  engine.ticks = 25;
+  std::vector<WindowTriangle> frontFacing;
+  std::size_t all = 0;
+  for (const WindowTriangle& t : sweptTriangles()) {
+    ++all;
+    if (windingArea(t) > 0.0) {
+      frontFacing.push_back(t);
+    }
+  }
+  const std::vector<WindowTriangle> drawn = drawnPolygons();
+  // Both sides of the closed surfaces face the eye somewhere.
+  ASSERT_GT(frontFacing.size(), 0u);
+  ASSERT_LT(frontFacing.size(), all);
+  expectSameTriangles(drawn, frontFacing);
+}
+
+TEST_F(RenderFrame, LeavesModelViewWithEyeOffsetAndRedAndKeepsTheClock) {
+  engine.ticks = 123;
+  glMatrixMode(GL_PROJECTION);
+  glColor3f(0.0f, 1.0f, 0.0f);
+  GLdouble projectionBefore[16];
+  glGetDoublev(GL_PROJECTION_MATRIX, projectionBefore);
+  engine.renderFrame();
+
+  EXPECT_EQ(engine.ticks, 123);
+  GLint mode = 0;
+  glGetIntegerv(GL_MATRIX_MODE, &mode);
+  EXPECT_EQ(mode, GL_MODELVIEW);
+  GLfloat modelView[16];
+  glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
+  const GLfloat translated[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -40, 1};
+  for (int i = 0; i < 16; ++i) {
+    EXPECT_EQ(modelView[i], translated[i]) << i;
+  }
+  GLdouble projectionAfter[16];
+  glGetDoublev(GL_PROJECTION_MATRIX, projectionAfter);
+  for (int i = 0; i < 16; ++i) {
+    EXPECT_EQ(projectionAfter[i], projectionBefore[i]) << i;
+  }
+  GLfloat colour[4];
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  EXPECT_EQ(colour[0], 1.0f);
+  EXPECT_EQ(colour[1], 0.0f);
+  EXPECT_EQ(colour[2], 0.0f);
+}
+
+TEST_F(RenderFrame, ClearsAllThreeBuffersAndSwapsOnceOnTheEnginesDeviceContext) {
+  // Fill the buffers with other values: green, depth 0 (which would hide
+  // every triangle under GL_LESS), stencil 7; then restore the engine's own
+  // clear values.
+  glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
+  glClearDepth(0.0);
+  glClearStencil(7);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  glClearDepth(1.0);
+  engine.init(offscreen.window, offscreen.deviceContext);
+
+  // The swap on the engine's device context, as the window system reports it.
+  std::vector<std::string> calls;
+  observeCalls([&calls](const std::string& call) { calls.push_back(call); });
+  SwapBuffers(offscreen.deviceContext);
+  ASSERT_EQ(calls.size(), 1u);
+  const std::string swap = calls[0];
+  calls.clear();
+  engine.renderFrame();
+  observeCalls(nullptr);
+  EXPECT_EQ(calls, std::vector<std::string>{swap});
+
+  const std::vector<unsigned char> rgb = readColour(width, height);
+  EXPECT_EQ(rgb[0], 64);
+  EXPECT_EQ(rgb[1], 64);
+  EXPECT_EQ(rgb[2], 64);
+  std::vector<GLfloat> depth(static_cast<std::size_t>(width) * height);
+  glReadPixels(0, 0, width, height, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+  EXPECT_EQ(depth[0], 1.0f);
+  std::vector<GLubyte> stencil(static_cast<std::size_t>(width) * height);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width, height, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, stencil.data());
+  std::size_t uncleared = 0;
+  for (const GLubyte s : stencil) {
+    uncleared += s != 0;
+  }
+  EXPECT_EQ(uncleared, 0u);
+  // The red blobs were drawn over the cleared depth.
+  std::size_t red = 0;
+  for (std::size_t i = 0; i < rgb.size(); i += 3) {
+    red += rgb[i] == 255 && rgb[i + 1] == 0 && rgb[i + 2] == 0;
+  }
+  EXPECT_GT(red, 1000u);
+}
+
+TEST_F(RenderFrame, TwoFramesAtOneTickGiveIdenticalPixels) {
+  engine.ticks = 40;
+  engine.renderFrame();
+  const std::vector<unsigned char> first = readColour(width, height);
+  engine.renderFrame();
+  EXPECT_TRUE(first == readColour(width, height));
+  engine.ticks = 41;
+  engine.renderFrame();
+  EXPECT_FALSE(first == readColour(width, height));
+}

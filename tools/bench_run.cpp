@@ -1,0 +1,132 @@
+#include "tools/bench_run.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/scene.h"
+#include "tools/offscreen_window.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int benchWidth = 800;
+constexpr int benchHeight = 600;
+
+double microseconds(Clock::duration duration) {
+  return std::chrono::duration<double, std::micro>(duration).count();
+}
+
+// Nearest rank: the smallest sample with at least the fraction at or below it.
+double percentile(std::vector<double> samples, double fraction) {
+  std::sort(samples.begin(), samples.end());
+  const double rank = std::ceil(fraction * static_cast<double>(samples.size()));
+  const std::size_t index = rank < 1.0 ? 0 : static_cast<std::size_t>(rank) - 1;
+  return samples[std::min(index, samples.size() - 1)];
+}
+
+// A progress line on stderr, only once the run has taken longer than a second
+// and then at most ten times a second.
+class Progress {
+ public:
+  explicit Progress(int total) : total_(total), start_(Clock::now()), last_(start_) {}
+  void update(int done) {
+    const Clock::time_point now = Clock::now();
+    if (now - start_ < std::chrono::seconds(1) || now - last_ < std::chrono::milliseconds(100)) {
+      return;
+    }
+    last_ = now;
+    shown_ = true;
+    std::fprintf(stderr, "\rbench: frame %d/%d", done, total_);
+    std::fflush(stderr);
+  }
+  ~Progress() {
+    if (shown_) {
+      std::fprintf(stderr, "\rbench: frame %d/%d\n", total_, total_);
+    }
+  }
+
+ private:
+  int total_;
+  Clock::time_point start_;
+  Clock::time_point last_;
+  bool shown_ = false;
+};
+
+}  // namespace
+
+bool runBench(int frames, BenchResult& result, std::string& error) {
+  OffscreenWindow offscreen;
+  if (!openOffscreenWindow(benchWidth, benchHeight, offscreen, error)) {
+    return false;
+  }
+  Engine engine{};
+  engine.init(offscreen.window, offscreen.deviceContext);
+  engine.resize(benchWidth, benchHeight);
+
+  std::vector<double> sweepUs;
+  std::vector<double> frameUs;
+  sweepUs.reserve(static_cast<std::size_t>(frames));
+  frameUs.reserve(static_cast<std::size_t>(frames));
+  long long triangleTotal = 0;
+  Clock::duration frameTotal{};
+  {
+    Progress progress(frames);
+    for (int frame = 0; frame < frames; ++frame) {
+      long triangles = 0;
+      const Clock::time_point sweepStart = Clock::now();
+      sweepScene(ballCentres(engine.ticks), [&triangles](const Triangle&) { ++triangles; });
+      sweepUs.push_back(microseconds(Clock::now() - sweepStart));
+      triangleTotal += triangles;
+
+      // glFinish makes the time include the rasterising that the driver
+      // would otherwise still be doing in the background.
+      const Clock::time_point frameStart = Clock::now();
+      engine.renderFrame();
+      glFinish();
+      const Clock::duration frameTime = Clock::now() - frameStart;
+      frameUs.push_back(microseconds(frameTime));
+      frameTotal += frameTime;
+
+      engine.tick();
+      progress.update(frame + 1);
+    }
+  }
+  closeOffscreenWindow(offscreen);
+
+  result.frames = frames;
+  result.sweepUsMedian = percentile(sweepUs, 0.5);
+  result.frameUsMedian = percentile(frameUs, 0.5);
+  result.frameUsP95 = percentile(frameUs, 0.95);
+  const double totalSeconds = std::chrono::duration<double>(frameTotal).count();
+  result.fps = totalSeconds > 0.0 ? static_cast<double>(frames) / totalSeconds : 0.0;
+  result.triangles = std::lround(static_cast<double>(triangleTotal) / frames);
+  return true;
+}
+
+std::string benchJson(const BenchResult& result) {
+  char line[256];
+  std::snprintf(line, sizeof line,
+                "{\"frames\": %d, \"sweep_us_median\": %.1f, \"frame_us_median\": %.1f, "
+                "\"frame_us_p95\": %.1f, \"fps\": %.1f, \"triangles\": %ld}\n",
+                result.frames, result.sweepUsMedian, result.frameUsMedian, result.frameUsP95,
+                result.fps, result.triangles);
+  return line;
+}
+
+std::string benchText(const BenchResult& result) {
+  char text[512];
+  std::snprintf(text, sizeof text,
+                "frames:          %d at 800x600, headless\n"
+                "sweep:           %.1f us median\n"
+                "frame:           %.1f us median, %.1f us p95 (swap and glFinish included)\n"
+                "frames/s:        %.1f\n"
+                "triangles/frame: %ld (mean)\n",
+                result.frames, result.sweepUsMedian, result.frameUsMedian, result.frameUsP95,
+                result.fps, result.triangles);
+  return text;
+}

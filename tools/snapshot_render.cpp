@@ -1,0 +1,78 @@
+#include "tools/snapshot_render.h"
+
+#include <cstring>
+
+#include "engine/engine.h"
+#include "tools/offscreen_window.h"
+
+namespace {
+
+// One side of a size: decimal digits only, 1 to maxSnapshotSide, read
+// without overflow however long the text.
+bool parseSide(const std::string& text, int& side) {
+  if (text.empty()) {
+    return false;
+  }
+  long value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') {
+      return false;
+    }
+    value = value * 10 + (c - '0');
+    if (value > maxSnapshotSide) {
+      return false;
+    }
+  }
+  if (value < 1) {
+    return false;
+  }
+  side = static_cast<int>(value);
+  return true;
+}
+
+}  // namespace
+
+bool parseSnapshotSize(const std::string& text, int& width, int& height, std::string& error) {
+  const std::size_t x = text.find('x');
+  if (x == std::string::npos || !parseSide(text.substr(0, x), width) ||
+      !parseSide(text.substr(x + 1), height)) {
+    error = "bad size '" + text + "': expected WxH, each side from 1 to " +
+            std::to_string(maxSnapshotSide);
+    return false;
+  }
+  return true;
+}
+
+bool renderSnapshot(std::int32_t tick, int width, int height, std::vector<unsigned char>& rgb,
+                    std::string& error) {
+  OffscreenWindow offscreen;
+  if (!openOffscreenWindow(width, height, offscreen, error)) {
+    return false;
+  }
+
+  Engine engine{};
+  engine.init(offscreen.window, offscreen.deviceContext);
+  engine.ticks = tick;
+  engine.resize(width, height);
+  engine.renderFrame();
+
+  // The headless surface keeps what was drawn after the swap; GL hands the
+  // rows back bottom first, so they are flipped on the way out.
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+  std::vector<unsigned char> bottomFirst(rowBytes * static_cast<std::size_t>(height));
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomFirst.data());
+  const GLenum glError = glGetError();
+  closeOffscreenWindow(offscreen);
+  if (glError != GL_NO_ERROR) {
+    error = "reading the picture back failed (GL error " + std::to_string(glError) + ")";
+    return false;
+  }
+
+  rgb.resize(bottomFirst.size());
+  for (int row = 0; row < height; ++row) {
+    std::memcpy(&rgb[static_cast<std::size_t>(row) * rowBytes],
+                &bottomFirst[static_cast<std::size_t>(height - 1 - row) * rowBytes], rowBytes);
+  }
+  return true;
+}

@@ -7,7 +7,9 @@
 
 #define WINAPI
 #define CALLBACK
+#ifndef APIENTRY  // <GL/gl.h> defines it too
 #define APIENTRY
+#endif
 
 typedef int BOOL;
 typedef unsigned char BYTE;
@@ -173,13 +175,17 @@ typedef CONSOLE_SCREEN_BUFFER_INFO* PCONSOLE_SCREEN_BUFFER_INFO;
 #define STD_OUTPUT_HANDLE ((DWORD)-11)
 #define STD_ERROR_HANDLE ((DWORD)-12)
 
+// The program's entry, called by the runtime's start-up (port/main.cpp).
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
+                   int showCommand);
+
 // Classes, windows and messages.
 ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass);
 BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance);
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name);
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
-HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style,
-                            int x, int y, int width, int height, HWND parent, HMENU menu,
+HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
+                            int y, int width, int height, HWND parent, HMENU menu,
                             HINSTANCE instance, LPVOID param);
 BOOL WINAPI DestroyWindow(HWND window);
 BOOL WINAPI ShowWindow(HWND window, int showCommand);
@@ -205,3 +211,14 @@ BOOL WINAPI AllocConsole();
 HANDLE WINAPI GetStdHandle(DWORD handleId);
 BOOL WINAPI GetConsoleScreenBufferInfo(HANDLE console, PCONSOLE_SCREEN_BUFFER_INFO info);
 BOOL WINAPI SetConsoleScreenBufferSize(HANDLE console, COORD size);
+
+// A console handle of the stand-in carries a file descriptor, offset by one
+// so that descriptor 0 is not the null handle; this is how a handle becomes a
+// C stream where there is no _open_osfhandle. The null handle and
+// INVALID_HANDLE_VALUE give negative, invalid descriptors.
+inline HANDLE handleFromDescriptor(int descriptor) {
+  return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(descriptor) + 1);
+}
+inline int descriptorFromHandle(HANDLE handle) {
+  return static_cast<int>(reinterpret_cast<LONG_PTR>(handle) - 1);
+}

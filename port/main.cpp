@@ -1,0 +1,29 @@
+// The process entry of a Win32 program on Linux: what the Windows runtime's
+// start-up does before it calls WinMain.
+#include <string>
+
+#include "port/close_signals.h"
+#include "port/display.h"
+#include "port/win32.h"
+
+namespace {
+
+// The module's instance handle: any value unique to the program will do.
+char moduleImage;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The command line without the program name, as GetCommandLine's tail.
+  std::string commandLine;
+  for (int i = 1; i < argc; ++i) {
+    commandLine += (i > 1 ? " " : "");
+    commandLine += argv[i];
+  }
+  installCloseSignals();
+  // Choose the display now, so that a missing one ends the program before
+  // the window is asked for.
+  display();
+  return WinMain(reinterpret_cast<HINSTANCE>(&moduleImage), nullptr, commandLine.data(),
+                 SW_SHOWDEFAULT);
+}

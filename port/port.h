@@ -1,0 +1,26 @@
+// Controls of the Linux stand-in for the Win32 window system that are not
+// part of Win32 itself: which display it runs on, and ways for tools and
+// tests to look inside.
+#pragma once
+
+#include <functional>
+#include <string>
+
+// Chooses the display backend: "x11" (a real window through Xlib and GLX,
+// on $DISPLAY) or "headless" (EGL surfaceless pbuffers, no X server at all).
+// Call it before the first window-system call; once a display is in use it
+// cannot be changed. Without it, the first call chooses: MCUBES_DISPLAY if
+// set, else x11 when $DISPLAY is set and reachable, else headless with a
+// notice on stderr. Returns false with the reason in `error`.
+bool selectDisplayBackend(const char* name, std::string& error);
+
+// Makes the display offer no framebuffer configurations, as an X server
+// without GLX would, so that ChoosePixelFormat finds no match; false brings
+// them back. For exercising a program's handling of that failure.
+void hideFramebufferConfigs(bool hidden);
+
+// Reports every window-system and WGL call the program makes, as one line
+// such as "SendMessageA(0x1, 0x401, 0x0, 0x0)", before the call takes
+// effect; an empty function stops it. MCUBES_TRACE=1 in the environment
+// prints the same lines on stderr.
+void observeCalls(std::function<void(const std::string& call)> observer);

@@ -1,0 +1,114 @@
+#include "tools/cli_support.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Accepts exactly an optional sign and decimal digits within the 32-bit
+// range, and hands the parser the plain decimal form: "010" is ten, not an
+// octal eight, and "0x10", " 5", "" and 2147483648 are refused rather than
+// reinterpreted.
+std::string normaliseInt32(std::string& text) {
+  const char* first = text.data();
+  const char* last = first + text.size();
+  const char* digits = first != last && (*first == '+' || *first == '-') ? first + 1 : first;
+  bool decimal = digits != last;
+  for (const char* c = digits; c != last; ++c) decimal = decimal && *c >= '0' && *c <= '9';
+  std::int32_t value = 0;
+  if (decimal) {
+    const auto result = std::from_chars(*first == '+' ? first + 1 : first, last, value);
+    if (result.ec == std::errc() && result.ptr == last) {
+      text = std::to_string(value);
+      return {};
+    }
+  }
+  return "not a 32-bit integer: '" + text + "'";
+}
+
+std::string failure(const std::string& path, const std::string& reason) {
+  return "cannot write '" + path + "': " + reason;
+}
+
+std::string writeStandardOutput(const std::function<bool(std::FILE*)>& write) {
+#ifdef _WIN32
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  const bool written = write(stdout);
+  if (!written || std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    return failure("-", std::strerror(errno));
+  }
+  return {};
+}
+
+// Devices and pipes cannot be replaced by a rename (and must not be: as root
+// that would swap /dev/null for a regular file), and hold no partial file.
+std::string writeInPlace(const std::string& path, const std::function<bool(std::FILE*)>& write) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return failure(path, std::strerror(errno));
+  const bool written = write(file);
+  const int writeErrno = errno;
+  const bool closed = std::fclose(file) == 0;
+  if (!written || !closed) return failure(path, std::strerror(written ? errno : writeErrno));
+  return {};
+}
+
+// A name beside the target, on the same file system so that the rename is
+// atomic, and unlikely to meet another run's temporary file.
+fs::path temporaryBeside(const fs::path& target) {
+  std::random_device random;
+  fs::path temporary = target;
+  temporary += ".tmp" + std::to_string(random() & 0xffffffu);
+  return temporary;
+}
+
+}  // namespace
+
+CLI::Option* addTickOption(CLI::App& command, std::int32_t& tick) {
+  return command
+      .add_option("--tick", tick, "Animation clock in timer ticks, any 32-bit signed integer")
+      ->transform(CLI::Validator(normaliseInt32, "INT32", "32-bit integer"))
+      ->capture_default_str();
+}
+
+void failCommand(const std::string& message) { throw CLI::RuntimeError(message, BadInputExitCode); }
+
+std::string writeOutput(const std::string& path, const std::function<bool(std::FILE*)>& write) {
+  if (path.empty() || path == "-") return writeStandardOutput(write);
+
+  const fs::path target(path);
+  std::error_code error;
+  const fs::file_status status = fs::status(target, error);
+  if (fs::is_directory(status)) return failure(path, "is a directory");
+  if (fs::exists(status) && !fs::is_regular_file(status)) return writeInPlace(path, write);
+
+  const fs::path temporary = temporaryBeside(target);
+  std::FILE* file = std::fopen(temporary.string().c_str(), "wb");
+  if (!file) return failure(path, std::strerror(errno));
+  const bool written = write(file);
+  const int writeErrno = errno;
+  const bool closed = std::fclose(file) == 0;
+  if (!written || !closed) {
+    const std::string reason = std::strerror(written ? errno : writeErrno);
+    fs::remove(temporary, error);
+    return failure(path, reason);
+  }
+  fs::rename(temporary, target, error);
+  if (error) {
+    const std::string reason = error.message();
+    fs::remove(temporary, error);
+    return failure(path, reason);
+  }
+  return {};
+}

@@ -1,0 +1,30 @@
+// Pieces that every mcubes subcommand shares: the tick option, the one-line
+// failure, and output that never leaves a partial file behind.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+// Every kind of bad input (arguments, formats, unwritable paths) ends the
+// tool with this status and one line on stderr.
+constexpr int BadInputExitCode = 2;
+
+// Adds `--tick N` to a subcommand: an optional sign and decimal digits that
+// fit a signed 32-bit integer. Anything else fails parsing with a message
+// that names the value.
+CLI::Option* addTickOption(CLI::App& command, std::int32_t& tick);
+
+// Ends a subcommand's callback with `message` as the tool's one error line
+// and BadInputExitCode; main catches it and prints it.
+[[noreturn]] void failCommand(const std::string& message);
+
+// Writes through `write` to `path`. "-" (or an empty path) is standard
+// output, switched to binary on Windows so that bytes pass unchanged. A
+// regular file is written to a temporary file beside it and renamed over it
+// only once complete; an existing device or pipe is written to directly.
+// `write` returns false when a write failed. Returns an empty string on
+// success, otherwise a message naming the path and the reason.
+std::string writeOutput(const std::string& path, const std::function<bool(std::FILE*)>& write);

@@ -1,0 +1,29 @@
+// mcubes, the demo's companion command-line tool. Each subcommand lives in
+// its own file and registers itself here with one add...Command(app) call.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <exception>
+
+#include "tools/cli_support.h"
+#include "tools/mesh_command.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"Companion tool of the Marching Cubes demo", "mcubes"};
+  addMeshCommand(app);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Error& e) {
+    if (e.get_exit_code() == 0) return app.exit(e);  // --help
+    std::fprintf(stderr, "mcubes: %s\n", e.what());
+    return BadInputExitCode;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "mcubes: %s\n", e.what());
+    return BadInputExitCode;
+  }
+  if (app.get_subcommands().empty()) {
+    std::fprintf(stderr, "mcubes: no subcommand given (see mcubes --help)\n");
+    return BadInputExitCode;
+  }
+  return 0;
+}

@@ -4,8 +4,11 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
 set(MC_MINGW_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${MC_MINGW_TRIPLE}-gcc)
-set(CMAKE_CXX_COMPILER ${MC_MINGW_TRIPLE}-g++)
+# The POSIX thread model: its standard library has std::mutex and
+# std::condition_variable (GoogleTest needs them); linked statically, it adds
+# no DLL.
+set(CMAKE_C_COMPILER ${MC_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${MC_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${MC_MINGW_TRIPLE}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${MC_MINGW_TRIPLE})

@@ -4,7 +4,8 @@
 //
 //   x11-window wait TITLE SECONDS   print the window's id once it is mapped
 //   x11-window close TITLE          send WM_PROTOCOLS / WM_DELETE_WINDOW
-//   x11-window colours TITLE        print "count rrggbb" per colour shown,
+//   x11-window colours TITLE        raise the window, then print
+//                                   "count rrggbb" per colour it shows,
 //                                   most frequent first
 //
 // Exit code 0 on success, 1 when no such window is found, 2 on misuse.
@@ -111,6 +112,13 @@ int closeWindow(Display* display, Window window) {
 }
 
 int listColours(Display* display, Window window) {
+  // Other windows of the program (Wine's console window, say) may cover it.
+  // Without a window manager a raise takes effect at once; the program then
+  // repaints the exposed part with its next frame.
+  XRaiseWindow(display, window);
+  XSync(display, False);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+
   // Read the screen where the window is: that holds whatever its child
   // windows (a GL surface among them) show, whatever their visuals.
   XWindowAttributes attributes;

@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "iso/isosurface.h"
+#include "tests/iso/cube_geometry.h"
+
+namespace {
+
+// A cell on the unit cube [0, 1]^3 in the library's corner order, with the
+// corners of `belowCorners` at `low` and the others at `high`.
+GridCell unitCell(int belowCorners, double low, double high) {
+  GridCell cell;
+  for (int i = 0; i < 8; ++i) {
+    cell.points[i] = {(CornerSign[i][0] + 1) / 2.0f, (CornerSign[i][1] + 1) / 2.0f,
+                      (CornerSign[i][2] + 1) / 2.0f};
+    cell.values[i] = (belowCorners >> i) & 1 ? low : high;
+  }
+  return cell;
+}
+
+bool same(const Point3& a, const Point3& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Six triangles filled with a byte pattern, to see which ones were written.
+struct Output {
+  Triangle triangles[6];
+  Output() { std::memset(triangles, 0xab, sizeof triangles); }
+  bool untouchedFrom(int first) const {
+    Output fresh;
+    return std::memcmp(triangles + first, fresh.triangles + first,
+                       sizeof(Triangle) * (6 - first)) == 0;
+  }
+};
+
+}  // namespace
+
+TEST(TriangulateCell, CasesWithoutCrossingsWriteNothing) {
+  for (const GridCell& cell :
+       {unitCell(0x00, 0.0, 1.0), unitCell(0xff, 0.0, 1.0), unitCell(0x00, 0.0, 0.25)}) {
+    Output out;
+    EXPECT_EQ(triangulateCell(cell, 0.25, out.triangles), 0);
+    EXPECT_TRUE(out.untouchedFrom(0));
+  }
+}
+
+TEST(TriangulateCell, OnlyValuesStrictlyBelowTheLevelCount) {
+  Output out;
+  GridCell cell = unitCell(0x00, 0.0, 1.0);
+  cell.values[0] = 0.25;
+  EXPECT_EQ(triangulateCell(cell, 0.25, out.triangles), 0);
+  // The next double down is below the level even though it rounds to 0.25
+  // as a float: the comparison is in double precision.
+  cell.values[0] = std::nextafter(0.25, 0.0);
+  EXPECT_EQ(triangulateCell(cell, 0.25, out.triangles), 1);
+}
+
+TEST(TriangulateCell, CaseOneInterpolatesEdgesInTheirCornerOrder) {
+  Output out;
+  ASSERT_EQ(triangulateCell(unitCell(0x01, 0.0, 1.0), 0.25, out.triangles), 1);
+  // Edges 0 and 8 start at corner 0 (mu 0.25); edge 3 runs from corner 3 to
+  // corner 0 (mu 0.75): all three vertices sit a quarter edge from corner 0.
+  const Triangle& t = out.triangles[0];
+  EXPECT_TRUE(same(t.vertices[0], Point3{0.25f, 0.0f, 0.0f}));
+  EXPECT_TRUE(same(t.vertices[1], Point3{0.0f, 0.25f, 0.0f}));
+  EXPECT_TRUE(same(t.vertices[2], Point3{0.0f, 0.0f, 0.25f}));
+  EXPECT_TRUE(out.untouchedFrom(1));
+}
+
+TEST(TriangulateCell, EveryCaseEmitsItsRowInTableOrderAndNothingMore) {
+  for (int c = 0; c < 256; ++c) {
+    Output out;
+    const int n = triangulateCell(unitCell(c, 0.0, 1.0), 0.5, out.triangles);
+    std::vector<int> row;
+    for (int i = 0; CaseTriangles[c][i] != -1; ++i) row.push_back(CaseTriangles[c][i]);
+    ASSERT_EQ(n * 3, static_cast<int>(row.size())) << "case " << c;
+    for (int i = 0; i < n * 3; ++i) {
+      const auto m = edgeMidpoint(row[i]);
+      const Point3 expected = {static_cast<float>((m[0] + 1) / 2),
+                               static_cast<float>((m[1] + 1) / 2),
+                               static_cast<float>((m[2] + 1) / 2)};
+      EXPECT_TRUE(same(out.triangles[i / 3].vertices[i % 3], expected)) << "case " << c;
+    }
+    EXPECT_TRUE(out.untouchedFrom(n)) << "case " << c;
+  }
+  Output out;
+  EXPECT_EQ(triangulateCell(unitCell(61, 0.0, 1.0), 0.5, out.triangles), 5);
+}
+
+TEST(TriangulateCell, ACornerAtTheLevelIsTheVertexOfAllItsEdges) {
+  // Case 254: corner 0 at the level, the rest clearly below: edges 0, 3 and
+  // 8 all snap to corner 0, and the degenerate triangle is still emitted.
+  GridCell cell = unitCell(0xfe, 0.2, 0.25);
+  cell.points[0] = {-1.1f, 2.3f, 0.7f};
+  Output out;
+  ASSERT_EQ(triangulateCell(cell, 0.25, out.triangles), 1);
+  for (const Point3& v : out.triangles[0].vertices) EXPECT_TRUE(same(v, cell.points[0]));
+}
+
+TEST(InterpolateEdgeVertex, LinearInDoublePrecisionRoundedOnceToFloat) {
+  const Point3 p = {0.1f, -3.3f, 7.7f}, q = {1.3f, 2.9f, -0.6f};
+  // Values 0 and 1 at level 0.25 put the vertex a quarter of the way from
+  // the first point; swapped, a quarter of the way from the second.
+  const auto along = [&](double mu) {
+    return Point3{
+        static_cast<float>(static_cast<double>(p.x) + (static_cast<double>(q.x) - p.x) * mu),
+        static_cast<float>(static_cast<double>(p.y) + (static_cast<double>(q.y) - p.y) * mu),
+        static_cast<float>(static_cast<double>(p.z) + (static_cast<double>(q.z) - p.z) * mu)};
+  };
+  EXPECT_TRUE(same(interpolateEdgeVertex(0.25, p, q, 0.0, 1.0), along(0.25)));
+  EXPECT_TRUE(same(interpolateEdgeVertex(0.25, p, q, 1.0, 0.0), along(0.75)));
+
+  // With mu = 0.15 / 0.73 the double result differs from single-precision
+  // arithmetic in x and y, so a float shortcut anywhere shows here.
+  const double mu = (0.25 - 0.1) / (0.83 - 0.1);
+  const Point3 v = interpolateEdgeVertex(0.25, p, q, 0.1, 0.83);
+  EXPECT_TRUE(same(v, along(mu)));
+  const float singleMu = static_cast<float>(mu);
+  EXPECT_NE(v.x, p.x + (q.x - p.x) * singleMu);
+  EXPECT_NE(v.y, p.y + (q.y - p.y) * singleMu);
+}
+
+TEST(InterpolateEdgeVertex, SnapTestsRunInOrderAndTheFirstThatHoldsDecides) {
+  const Point3 p = {1.0f, 2.0f, 3.0f}, q = {4.0f, 5.0f, 6.0f};
+  EXPECT_TRUE(same(interpolateEdgeVertex(0.25, p, q, 0.25, 0.0), p));
+  EXPECT_TRUE(same(interpolateEdgeVertex(0.25, p, q, 0.0, 0.25), q));
+  EXPECT_TRUE(same(interpolateEdgeVertex(0.25, p, q, 0.25, 0.25), p));
+  // Both ends near the level: the first point wins though the second is
+  // closer.
+  EXPECT_TRUE(same(interpolateEdgeVertex(0.25, p, q, 0.25 + 9e-6, 0.25 - 1e-6), p));
+  // Both values far from the level but nearly equal: the first point, and
+  // no division by a vanishing difference.
+  EXPECT_TRUE(same(interpolateEdgeVertex(0.25, p, q, 0.5, 0.5 + 5e-6), p));
+}
+
+TEST(InterpolateEdgeVertex, SnapCutOffIsTheDifferenceRoundedToFloat) {
+  const Point3 p = {1.0f, 2.0f, 3.0f}, q = {4.0f, 5.0f, 6.0f};
+  // At level 0 the difference level - value1 is exactly -value1. 0.00001
+  // rounds to 9.99999975e-06 as a float and so snaps, as does anything up
+  // to the midpoint to the next float, about 1.00000002e-05.
+  EXPECT_TRUE(same(interpolateEdgeVertex(0.0, p, q, -0.00001, 1.0), p));
+  EXPECT_TRUE(same(interpolateEdgeVertex(0.0, p, q, -1.00000001e-05, 1.0), p));
+  EXPECT_FALSE(same(interpolateEdgeVertex(0.0, p, q, -1.0000001e-05, 1.0), p));
+  EXPECT_TRUE(same(interpolateEdgeVertex(0.0, p, q, 1.0, 0.00001), q));
+  EXPECT_FALSE(same(interpolateEdgeVertex(0.0, p, q, 1.0, 1.0000001e-05), q));
+}

@@ -149,4 +149,40 @@ TEST_F(HeadlessWindow, DrawsIntoTheBackBufferAndReadsItBack) {
   EXPECT_EQ(ReleaseDC(window, deviceContext), 1);
 }
 
+TEST_F(HeadlessWindow, FormatsAndContextsFollowTheWin32Rules) {
+  create(32, 32);
+  HDC deviceContext = GetDC(window);
+  const PIXELFORMATDESCRIPTOR request = demoRequest();
+
+  // No context without a pixel format.
+  EXPECT_EQ(wglCreateContext(deviceContext), nullptr);
+  EXPECT_FALSE(SetPixelFormat(deviceContext, 0, &request));
+
+  // A display without OpenGL configurations matches nothing.
+  hideFramebufferConfigs(true);
+  EXPECT_EQ(ChoosePixelFormat(deviceContext, &request), 0);
+  hideFramebufferConfigs(false);
+
+  // The format is set once: the same again is accepted, another refused.
+  const int format = ChoosePixelFormat(deviceContext, &request);
+  ASSERT_NE(format, 0);
+  ASSERT_TRUE(SetPixelFormat(deviceContext, format, &request));
+  EXPECT_TRUE(SetPixelFormat(deviceContext, format, &request));
+  EXPECT_FALSE(SetPixelFormat(deviceContext, format == 1 ? 2 : 1, &request));
+
+  HGLRC context = wglCreateContext(deviceContext);
+  ASSERT_NE(context, nullptr);
+  ASSERT_TRUE(wglMakeCurrent(deviceContext, context));
+  EXPECT_FALSE(wglMakeCurrent(nullptr, context));  // a context needs a device context
+
+  // Destroying the window takes its surface away from the context, which
+  // stays valid and can be deleted.
+  DestroyWindow(window);
+  window = nullptr;
+  EXPECT_FALSE(SwapBuffers(deviceContext));
+  EXPECT_FALSE(wglMakeCurrent(deviceContext, context));
+  EXPECT_TRUE(wglDeleteContext(context));
+  EXPECT_FALSE(wglDeleteContext(context));
+}
+
 }  // namespace

@@ -1,0 +1,306 @@
+// The generic window system on the headless display: classes, the message
+// queue's priorities, sent versus posted messages, timers, the default
+// window procedure, keys, message boxes and the close signal.
+#include "port/window_system.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "port/close_signals.h"
+#include "port/port.h"
+#include "port/win32.h"
+
+namespace {
+
+const char className[] = "window system test";
+
+struct Delivered {
+  UINT message;
+  WPARAM wParam;
+};
+std::vector<Delivered> delivered;
+// What the procedure does with WM_SYSCOMMAND and WM_PAINT: pass them on to
+// DefWindowProcA, or keep them.
+bool passSystemCommands = true;
+bool passPaint = true;
+
+LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  delivered.push_back(Delivered{message, wParam});
+  if ((message == WM_SYSCOMMAND && !passSystemCommands) || (message == WM_PAINT && !passPaint)) {
+    return 0;
+  }
+  if (message == WM_USER) {
+    return static_cast<LRESULT>(wParam * 2);
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+std::vector<UINT> messagesOf(const std::vector<Delivered>& all) {
+  std::vector<UINT> messages;
+  for (const Delivered& entry : all) {
+    messages.push_back(entry.message);
+  }
+  return messages;
+}
+
+std::string hexOf(HWND window) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%jx",
+                static_cast<std::uintmax_t>(reinterpret_cast<std::uintptr_t>(window)));
+  return text;
+}
+
+class WindowSystem : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    std::string error;
+    ASSERT_TRUE(selectDisplayBackend("headless", error)) << error;
+  }
+
+  void SetUp() override {
+    delivered.clear();
+    passSystemCommands = true;
+    passPaint = true;
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = recordingProc;
+    windowClass.lpszClassName = className;
+    ASSERT_NE(RegisterClassA(&windowClass), 0);
+    window =
+        CreateWindowExA(0, className, "test", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    delivered.clear();
+  }
+
+  void TearDown() override {
+    DestroyWindow(window);
+    EXPECT_TRUE(UnregisterClassA(className, nullptr));
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    }
+  }
+
+  // Takes the next message, failing the test if none waits.
+  MSG next() {
+    MSG message{};
+    EXPECT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
+    return message;
+  }
+
+  HWND window = nullptr;
+};
+
+TEST_F(WindowSystem, ClassesAreUniqueByNameWithoutCaseAndStayWhileTheirWindowsLive) {
+  WNDCLASSA duplicate{};
+  duplicate.lpfnWndProc = recordingProc;
+  duplicate.lpszClassName = "WINDOW System TEST";
+  EXPECT_EQ(RegisterClassA(&duplicate), 0);
+
+  EXPECT_FALSE(UnregisterClassA(className, nullptr));  // its window still exists
+  EXPECT_FALSE(UnregisterClassA("no such class", nullptr));
+  EXPECT_EQ(
+      CreateWindowExA(0, "no such class", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr),
+      nullptr);
+}
+
+TEST_F(WindowSystem, SentMessagesRunAtOncePostedOnesWaitTheirTurn) {
+  EXPECT_EQ(SendMessageA(window, WM_USER, 21, 0), 42);
+  EXPECT_EQ(messagesOf(delivered), std::vector<UINT>{WM_USER});
+
+  delivered.clear();
+  EXPECT_TRUE(PostMessageA(window, WM_USER, 1, 0));
+  EXPECT_TRUE(delivered.empty());
+  MSG message{};
+  // A non-removing peek reports the message and leaves it there.
+  ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE));
+  ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE));
+  ASSERT_EQ(GetMessageA(&message, nullptr, 0, 0), TRUE);
+  EXPECT_EQ(message.message, static_cast<UINT>(WM_USER));
+  EXPECT_EQ(DispatchMessageA(&message), 2);
+  EXPECT_FALSE(PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE));
+
+  EXPECT_EQ(GetMessageA(&message, reinterpret_cast<HWND>(0x7777), 0, 0), -1);
+  EXPECT_FALSE(PostMessageA(reinterpret_cast<HWND>(0x7777), WM_USER, 0, 0));
+}
+
+TEST_F(WindowSystem, PostedThenInputThenQuitThenPaintThenTimers) {
+  SetTimer(window, 5, 10, nullptr);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));  // the timer is due
+  ShowWindow(window, SW_SHOW);                                 // and paint is due
+  PostQuitMessage(3);
+  queueInput(window, WM_MOUSEMOVE, 0, MAKELPARAM(1, 2));
+  PostMessageA(window, WM_USER + 2, 0, 0);
+  PostMessageA(window, WM_USER + 3, 0, 0);
+
+  EXPECT_EQ(next().message, static_cast<UINT>(WM_USER + 2));
+  EXPECT_EQ(next().message, static_cast<UINT>(WM_USER + 3));
+  EXPECT_EQ(next().message, static_cast<UINT>(WM_MOUSEMOVE));
+  MSG quit{};
+  ASSERT_TRUE(PeekMessageA(&quit, nullptr, 0, 0, PM_NOREMOVE));
+  EXPECT_EQ(quit.message, static_cast<UINT>(WM_QUIT));
+  // Reported as waiting until it is taken, which ends a GetMessage loop.
+  ASSERT_EQ(GetMessageA(&quit, nullptr, 0, 0), FALSE);
+  EXPECT_EQ(quit.wParam, 3u);
+
+  MSG paint = next();
+  EXPECT_EQ(paint.message, static_cast<UINT>(WM_PAINT));
+  DispatchMessageA(&paint);  // DefWindowProcA validates the window
+  MSG timer = next();
+  EXPECT_EQ(timer.message, static_cast<UINT>(WM_TIMER));
+  EXPECT_EQ(timer.wParam, 5u);
+}
+
+TEST_F(WindowSystem, ATimerHasAtMostOneMessagePendingHoweverLateItIsTaken) {
+  constexpr UINT interval = 100;
+  SetTimer(window, 1, interval, nullptr);
+  std::this_thread::sleep_for(std::chrono::milliseconds(5 * interval));
+  // Five intervals went by, yet only one WM_TIMER waits; another can only be
+  // generated a whole interval after it was taken.
+  std::vector<DWORD> times;
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    ASSERT_EQ(message.message, static_cast<UINT>(WM_TIMER));
+    times.push_back(message.time);
+  }
+  ASSERT_FALSE(times.empty());
+  for (std::size_t i = 1; i < times.size(); ++i) {
+    EXPECT_GE(times[i] - times[i - 1], interval);
+  }
+  // GetMessageA waits for the next one.
+  ASSERT_EQ(GetMessageA(&message, nullptr, 0, 0), TRUE);
+  EXPECT_EQ(message.message, static_cast<UINT>(WM_TIMER));
+  EXPECT_EQ(message.wParam, 1u);
+}
+
+TEST_F(WindowSystem, TimerMessagesGoToTheirCallbackWhenThereIsOne) {
+  static std::vector<UINT_PTR> fired;
+  fired.clear();
+  SetTimer(window, 9, 10, [](HWND, UINT, UINT_PTR id, DWORD) { fired.push_back(id); });
+  MSG message;
+  ASSERT_EQ(GetMessageA(&message, nullptr, 0, 0), TRUE);
+  DispatchMessageA(&message);
+  EXPECT_EQ(fired, std::vector<UINT_PTR>{9});
+  EXPECT_TRUE(delivered.empty());
+}
+
+TEST_F(WindowSystem, CloseRequestsEndInDestructionThroughTheDefaultProcedure) {
+  // The low four bits of a system command are ignored by the default
+  // procedure: 0xF061 closes as SC_CLOSE does.
+  SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE | 1, 0);
+  EXPECT_EQ(messagesOf(delivered), (std::vector<UINT>{WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY}));
+  EXPECT_EQ(GetDC(window), nullptr);
+  EXPECT_FALSE(DestroyWindow(window));
+  EXPECT_TRUE(UnregisterClassA(className, nullptr));  // no window of the class left
+  WNDCLASSA again{};
+  again.lpfnWndProc = recordingProc;
+  again.lpszClassName = className;
+  ASSERT_NE(RegisterClassA(&again), 0);  // for TearDown
+}
+
+TEST_F(WindowSystem, DestroyingAWindowDropsItsMessagesAndTimers) {
+  SetTimer(window, 1, 10, nullptr);
+  PostMessageA(window, WM_USER, 0, 0);
+  PostMessageA(nullptr, WM_USER + 7, 0, 0);  // to the thread: survives
+  DestroyWindow(window);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  MSG message = next();
+  EXPECT_EQ(message.message, static_cast<UINT>(WM_USER + 7));
+  EXPECT_EQ(message.hwnd, nullptr);
+  EXPECT_FALSE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
+}
+
+TEST_F(WindowSystem, PaintIsDueAfterShowingUntilTheDefaultProcedureValidates) {
+  ShowWindow(window, SW_SHOWDEFAULT);
+  UpdateWindow(window);
+  EXPECT_EQ(messagesOf(delivered), std::vector<UINT>{WM_PAINT});
+  MSG message;
+  EXPECT_FALSE(PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE));
+
+  // A procedure that never validates keeps getting WM_PAINT, as in Win32.
+  passPaint = false;
+  ShowWindow(window, SW_HIDE);
+  ShowWindow(window, SW_SHOW);
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(message.message, static_cast<UINT>(WM_PAINT));
+    DispatchMessageA(&message);
+  }
+}
+
+TEST_F(WindowSystem, TheScreenSaverStartsOnlyWhenTheDefaultProcedureGetsTheRequest) {
+  EXPECT_TRUE(screenSaverAllowed(window));
+  passSystemCommands = false;
+  EXPECT_FALSE(screenSaverAllowed(window));
+  ASSERT_FALSE(delivered.empty());
+  EXPECT_EQ(delivered.back().message, static_cast<UINT>(WM_SYSCOMMAND));
+  EXPECT_EQ(delivered.back().wParam, static_cast<WPARAM>(SC_SCREENSAVE));
+}
+
+TEST_F(WindowSystem, KeyPressesTypeCharactersThroughTranslateMessage) {
+  // Typed text from the display wins; without it the key's own character.
+  queueKeyDown(window, 'A', 0x1E0001, "A");
+  PostMessageA(window, WM_KEYDOWN, '7', 0x080001);
+  PostMessageA(window, WM_KEYDOWN, 0x25, 0x4B0001);  // left arrow: no character
+
+  std::string typed;
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_CHAR) {
+      typed += static_cast<char>(message.wParam);
+    }
+    TranslateMessage(&message);
+  }
+  EXPECT_EQ(typed, "7A");
+}
+
+TEST_F(WindowSystem, ResourcesAndMessageBoxes) {
+  EXPECT_NE(LoadCursorA(nullptr, IDC_ARROW), nullptr);
+  EXPECT_EQ(LoadIconA(nullptr, "Kestrival"), nullptr);
+  EXPECT_EQ(LoadAcceleratorsA(nullptr, "WinMain"), nullptr);
+  MSG key{window, WM_KEYDOWN, 'Q', 0, 0, {0, 0}};
+  EXPECT_EQ(TranslateAcceleratorA(window, nullptr, &key), 0);
+
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(MessageBoxA(nullptr, "Unable to register window class.", "WinMain", MB_ICONERROR),
+            IDOK);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "WinMain: Unable to register window class.\n");
+}
+
+TEST_F(WindowSystem, CallsAreReportedToTheObserver) {
+  std::vector<std::string> calls;
+  observeCalls([&calls](const std::string& call) { calls.push_back(call); });
+  PostQuitMessage(4);
+  SendMessageA(window, WM_USER, 1, 2);
+  observeCalls(nullptr);
+  PostQuitMessage(0);
+  EXPECT_EQ(calls,
+            (std::vector<std::string>{"PostQuitMessage(4)",
+                                      "SendMessageA(0x" + hexOf(window) + ", 0x400, 0x1, 0x2)"}));
+}
+
+// Runs once per process: the handler gives way to the default action after
+// the first signal.
+TEST_F(WindowSystem, InterruptBecomesACloseRequestToTopLevelWindows) {
+  installCloseSignals();
+  std::raise(SIGINT);
+  MSG message = next();
+  EXPECT_EQ(message.message, static_cast<UINT>(WM_CLOSE));
+  EXPECT_EQ(message.hwnd, window);
+  DispatchMessageA(&message);
+  EXPECT_EQ(messagesOf(delivered), (std::vector<UINT>{WM_CLOSE, WM_DESTROY}));
+  WNDCLASSA again{};
+  again.lpfnWndProc = recordingProc;
+  again.lpszClassName = className;
+  EXPECT_TRUE(UnregisterClassA(className, nullptr));
+  ASSERT_NE(RegisterClassA(&again), 0);  // for TearDown
+}
+
+}  // namespace

@@ -111,10 +111,10 @@ bool runBench(int frames, BenchResult& result, std::string& error) {
 std::string benchJson(const BenchResult& result) {
   char line[256];
   std::snprintf(line, sizeof line,
-                "{\"frames\": %d, \"sweep_us_median\": %.1f, \"frame_us_median\": %.1f, "
+                "{\"sweep_us_median\": %.1f, \"frame_us_median\": %.1f, "
                 "\"frame_us_p95\": %.1f, \"fps\": %.1f, \"triangles\": %ld}\n",
-                result.frames, result.sweepUsMedian, result.frameUsMedian, result.frameUsP95,
-                result.fps, result.triangles);
+                result.sweepUsMedian, result.frameUsMedian, result.frameUsP95, result.fps,
+                result.triangles);
   return line;
 }
 

@@ -6,10 +6,19 @@
 
 #include "tools/cli_support.h"
 #include "tools/mesh_command.h"
+#ifndef _WIN32
+#include "tools/bench_command.h"
+#include "tools/snapshot_command.h"
+#endif
 
 int main(int argc, char** argv) {
   CLI::App app{"Companion tool of the Marching Cubes demo", "mcubes"};
   addMeshCommand(app);
+#ifndef _WIN32
+  // Rendered offscreen on the headless display of port/.
+  addSnapshotCommand(app);
+  addBenchCommand(app);
+#endif
 
   try {
     app.parse(argc, argv);

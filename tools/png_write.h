@@ -1,9 +1,8 @@
 // 8-bit RGB PNG output.
 #pragma once
 
-#include <string>
+#include <cstdio>
 
 // Writes width x height RGB pixels, three bytes each, rows packed and top row
-// first. On failure returns false with libpng's reason.
-bool writePngRgb(const std::string& path, int width, int height, const unsigned char* pixels,
-                 std::string& error);
+// first, to an open file. False when libpng or the file fails.
+bool writePngRgb(std::FILE* out, int width, int height, const unsigned char* pixels);

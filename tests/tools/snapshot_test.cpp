@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 #include <png.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -114,22 +114,32 @@ TEST(PngWrite, WritesEightBitRgbThatReadsBackTopRowFirst) {
   const int height = 2;
   const std::vector<unsigned char> pixels = {255, 0,  0,  0, 255, 0, 0,   0,   255,
                                              64,  64, 64, 1, 2,   3, 250, 251, 252};
-  const std::string path = ::testing::TempDir() + "png_write_test.png";
-  std::string error;
-  ASSERT_TRUE(writePngRgb(path, width, height, pixels.data(), error)) << error;
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  ASSERT_TRUE(writePngRgb(file, width, height, pixels.data()));
+  std::rewind(file);
 
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
-  ASSERT_NE(png_image_begin_read_from_file(&image, path.c_str()), 0) << image.message;
+  ASSERT_NE(png_image_begin_read_from_stdio(&image, file), 0) << image.message;
   EXPECT_EQ(image.width, 3u);
   EXPECT_EQ(image.height, 2u);
   EXPECT_EQ(image.format, static_cast<png_uint_32>(PNG_FORMAT_RGB));
   std::vector<unsigned char> read(PNG_IMAGE_SIZE(image));
   ASSERT_NE(png_image_finish_read(&image, nullptr, read.data(), 0, nullptr), 0) << image.message;
   EXPECT_EQ(read, pixels);
-  unlink(path.c_str());
+  std::fclose(file);
+}
 
-  EXPECT_FALSE(
-      writePngRgb(::testing::TempDir() + "no/such/dir/x.png", width, height, pixels.data(), error));
-  EXPECT_FALSE(error.empty());
+TEST(PngWrite, ReportsAFileThatCannotBeWritten) {
+  const std::string path = ::testing::TempDir() + "png_write_read_only.png";
+  std::FILE* create = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(create, nullptr);
+  std::fclose(create);
+  std::FILE* readOnly = std::fopen(path.c_str(), "rb");
+  ASSERT_NE(readOnly, nullptr);
+  const unsigned char pixel[3] = {1, 2, 3};
+  EXPECT_FALSE(writePngRgb(readOnly, 1, 1, pixel));
+  std::fclose(readOnly);
+  std::remove(path.c_str());
 }

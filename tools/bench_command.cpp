@@ -1,0 +1,36 @@
+#include "tools/bench_command.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "tools/bench_run.h"
+#include "tools/cli_support.h"
+
+namespace {
+
+struct BenchOptions {
+  int frames = 1000;
+  bool json = false;
+};
+
+void runBenchCommand(const BenchOptions& options) {
+  BenchResult result{};
+  std::string error;
+  if (!runBench(options.frames, result, error)) failCommand(error);
+  const std::string report = options.json ? benchJson(result) : benchText(result);
+  std::fputs(report.c_str(), stdout);
+}
+
+}  // namespace
+
+void addBenchCommand(CLI::App& app) {
+  auto options = std::make_shared<BenchOptions>();
+  CLI::App* bench = app.add_subcommand(
+      "bench", "Time the sweep and whole frames (swap included) offscreen at 800x600");
+  bench->add_option("--frames", options->frames, "Frames to time, 1 to 1000000")
+      ->check(CLI::Range(1, 1000000))
+      ->capture_default_str();
+  bench->add_flag("--json", options->json, "Print one JSON object instead of text");
+  bench->callback([options] { runBenchCommand(*options); });
+}

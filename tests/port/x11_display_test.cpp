@@ -1,0 +1,255 @@
+// The x11 display on a private Xvfb server: what the window system makes of
+// a real X window and of what happens to it from outside (another client,
+// standing in for the user and the window manager).
+
+// GoogleTest first: Xlib defines None, Bool and Status as macros.
+// clang-format off
+#include <gtest/gtest.h>
+#include <GL/gl.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+// clang-format on
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "port/port.h"
+#include "port/wgl.h"
+
+namespace {
+
+const char className[] = "X11Test";
+const char title[] = "x11 display test";
+
+std::vector<MSG> delivered;
+bool refuseScreenSaver = false;
+
+LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  delivered.push_back(MSG{window, message, wParam, lParam, 0, {0, 0}});
+  if (message == WM_SYSCOMMAND && wParam == SC_SCREENSAVE && refuseScreenSaver) {
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The window's X id, found by its title from the outside connection.
+::Window findByTitle(::Display* x, ::Window parent) {
+  ::Window root = 0;
+  ::Window up = 0;
+  ::Window* children = nullptr;
+  unsigned count = 0;
+  ::Window found = 0;
+  if (XQueryTree(x, parent, &root, &up, &children, &count) == 0) {
+    return 0;
+  }
+  for (unsigned i = 0; i < count && found == 0; ++i) {
+    char* name = nullptr;
+    if (XFetchName(x, children[i], &name) != 0 && name != nullptr) {
+      found = std::string(name) == title ? children[i] : 0;
+      XFree(name);
+    }
+  }
+  XFree(children);
+  return found;
+}
+
+class X11DisplayTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    std::string error;
+    ASSERT_TRUE(selectDisplayBackend("x11", error)) << error;
+  }
+
+  void SetUp() override {
+    delivered.clear();
+    refuseScreenSaver = false;
+    outside = XOpenDisplay(nullptr);
+    ASSERT_NE(outside, nullptr);
+    WNDCLASSA windowClass{};
+    windowClass.style = CS_OWNDC;
+    windowClass.lpfnWndProc = recordingProc;
+    windowClass.lpszClassName = className;
+    ASSERT_NE(RegisterClassA(&windowClass), 0);
+    window = CreateWindowExA(0, className, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                             320, 240, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    ShowWindow(window, SW_SHOW);
+    ASSERT_TRUE(pumpUntil(
+        [&] { return (xWindow = findByTitle(outside, DefaultRootWindow(outside))) != 0; }));
+    ASSERT_TRUE(pumpUntil([&] {
+      XWindowAttributes attributes;
+      return XGetWindowAttributes(outside, xWindow, &attributes) != 0 &&
+             attributes.map_state == IsViewable;
+    }));
+    delivered.clear();
+  }
+
+  void TearDown() override {
+    DestroyWindow(window);
+    EXPECT_TRUE(UnregisterClassA(className, nullptr));
+    XCloseDisplay(outside);
+  }
+
+  // Runs the message loop until `done` holds, for at most 10 s.
+  static bool pumpUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+      MSG message;
+      while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+      }
+      if (done()) {
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+
+  static const MSG* last(UINT message) {
+    for (auto it = delivered.rbegin(); it != delivered.rend(); ++it) {
+      if (it->message == message) {
+        return &*it;
+      }
+    }
+    return nullptr;
+  }
+
+  void sendKey(int type, KeySym key, unsigned state) {
+    XEvent event{};
+    event.xkey.type = type;
+    event.xkey.display = outside;
+    event.xkey.window = xWindow;
+    event.xkey.root = DefaultRootWindow(outside);
+    event.xkey.keycode = XKeysymToKeycode(outside, key);
+    event.xkey.state = state;
+    event.xkey.same_screen = True;
+    XSendEvent(outside, xWindow, True, type == KeyPress ? KeyPressMask : KeyReleaseMask, &event);
+    XFlush(outside);
+  }
+
+  ::Display* outside = nullptr;
+  ::Window xWindow = 0;
+  HWND window = nullptr;
+};
+
+TEST_F(X11DisplayTest, AGlxContextWithTheBuffersAskedFor) {
+  HDC deviceContext = GetDC(window);
+  PIXELFORMATDESCRIPTOR request{};
+  request.nSize = sizeof request;
+  request.nVersion = 1;
+  request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+  request.iPixelType = PFD_TYPE_RGBA;
+  request.cColorBits = 32;
+  request.cDepthBits = 24;
+  request.cStencilBits = 32;
+  const int format = ChoosePixelFormat(deviceContext, &request);
+  ASSERT_NE(format, 0);
+  ASSERT_TRUE(SetPixelFormat(deviceContext, format, &request));
+  HGLRC context = wglCreateContext(deviceContext);
+  ASSERT_NE(context, nullptr);
+  ASSERT_TRUE(wglMakeCurrent(deviceContext, context));
+
+  GLboolean doubleBuffered = GL_FALSE;
+  glGetBooleanv(GL_DOUBLEBUFFER, &doubleBuffered);
+  EXPECT_EQ(doubleBuffered, GL_TRUE);
+  GLint bits[3] = {};
+  glGetIntegerv(GL_RED_BITS, &bits[0]);
+  glGetIntegerv(GL_DEPTH_BITS, &bits[1]);
+  glGetIntegerv(GL_STENCIL_BITS, &bits[2]);
+  EXPECT_EQ(bits[0], 8);
+  EXPECT_EQ(bits[1], 24);
+  EXPECT_EQ(bits[2], 8);
+  // The window was made again with the configuration's visual: it is still
+  // the one shown, under its title, and its class is the window class.
+  XClassHint hint{};
+  const ::Window shown = findByTitle(outside, DefaultRootWindow(outside));
+  ASSERT_NE(shown, 0u);
+  ASSERT_NE(XGetClassHint(outside, shown, &hint), 0);
+  EXPECT_STREQ(hint.res_class, className);
+  XFree(hint.res_name);
+  XFree(hint.res_class);
+  EXPECT_TRUE(SwapBuffers(deviceContext));
+
+  EXPECT_TRUE(wglMakeCurrent(nullptr, nullptr));
+  EXPECT_TRUE(wglDeleteContext(context));
+}
+
+TEST_F(X11DisplayTest, ResizingAndMinimisingSendWmSize) {
+  XResizeWindow(outside, xWindow, 400, 300);
+  XFlush(outside);
+  ASSERT_TRUE(pumpUntil([] { return last(WM_SIZE) != nullptr; }));
+  EXPECT_EQ(last(WM_SIZE)->wParam, static_cast<WPARAM>(SIZE_RESTORED));
+  EXPECT_EQ(last(WM_SIZE)->lParam, MAKELPARAM(400, 300));
+
+  // Unmapped by someone else: iconified, which Win32 reports as 0 x 0.
+  XUnmapWindow(outside, xWindow);
+  XFlush(outside);
+  ASSERT_TRUE(pumpUntil([] { return last(WM_SIZE)->wParam == SIZE_MINIMIZED; }));
+  EXPECT_EQ(last(WM_SIZE)->lParam, 0);
+
+  XMapWindow(outside, xWindow);
+  XFlush(outside);
+  ASSERT_TRUE(pumpUntil([] { return last(WM_SIZE)->wParam == SIZE_RESTORED; }));
+  EXPECT_EQ(last(WM_SIZE)->lParam, MAKELPARAM(400, 300));
+}
+
+TEST_F(X11DisplayTest, KeysAndPointerMotionBecomeInputMessages) {
+  sendKey(KeyPress, XK_a, ShiftMask);
+  sendKey(KeyRelease, XK_a, ShiftMask);
+  ASSERT_TRUE(pumpUntil([] { return last(WM_KEYUP) != nullptr; }));
+  ASSERT_NE(last(WM_KEYDOWN), nullptr);
+  EXPECT_EQ(last(WM_KEYDOWN)->wParam, static_cast<WPARAM>('A'));
+  EXPECT_EQ(last(WM_KEYDOWN)->lParam & 0xFFFF, 1);  // repeat count
+  ASSERT_NE(last(WM_CHAR), nullptr);
+  EXPECT_EQ(last(WM_CHAR)->wParam, static_cast<WPARAM>('A'));  // shifted
+  EXPECT_EQ(last(WM_KEYUP)->wParam, static_cast<WPARAM>('A'));
+  EXPECT_NE(static_cast<std::uint32_t>(last(WM_KEYUP)->lParam) & 0xC0000000u, 0u);
+
+  XWarpPointer(outside, None, xWindow, 0, 0, 0, 0, 17, 23);
+  XFlush(outside);
+  ASSERT_TRUE(pumpUntil([] { return last(WM_MOUSEMOVE) != nullptr; }));
+  EXPECT_EQ(last(WM_MOUSEMOVE)->lParam, MAKELPARAM(17, 23));
+}
+
+TEST_F(X11DisplayTest, TheCloseButtonClosesThroughTheSystemMenuCommand) {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = xWindow;
+  event.xclient.message_type = XInternAtom(outside, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(outside, "WM_DELETE_WINDOW", False));
+  XSendEvent(outside, xWindow, False, NoEventMask, &event);
+  XFlush(outside);
+  ASSERT_TRUE(pumpUntil([] { return last(WM_DESTROY) != nullptr; }));
+  std::vector<UINT> sequence;
+  for (const MSG& message : delivered) {
+    if (message.message == WM_SYSCOMMAND || message.message == WM_CLOSE ||
+        message.message == WM_DESTROY) {
+      sequence.push_back(message.message);
+    }
+  }
+  EXPECT_EQ(sequence, (std::vector<UINT>{WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY}));
+  EXPECT_EQ(delivered.front().wParam, static_cast<WPARAM>(SC_CLOSE));
+}
+
+TEST_F(X11DisplayTest, TheActiveWindowIsAskedBeforeTheScreenSaverStarts) {
+  XSetScreenSaver(outside, 2, 0, DefaultBlanking, DefaultExposures);
+  XSetInputFocus(outside, xWindow, RevertToParent, CurrentTime);
+  XFlush(outside);
+  refuseScreenSaver = true;
+  const auto asked = [] {
+    const MSG* command = last(WM_SYSCOMMAND);
+    return command != nullptr && command->wParam == SC_SCREENSAVE;
+  };
+  EXPECT_TRUE(pumpUntil(asked));
+  XSetScreenSaver(outside, 0, 0, DefaultBlanking, DefaultExposures);
+  XFlush(outside);
+}
+
+}  // namespace

@@ -82,13 +82,17 @@ TEST(OpenConsole, WithoutAnyTerminalTheStreamsKeepTheirDestination) {
 
 #else
 
-TEST(OpenConsole, LeavesTheStandardStreamsUsable) {
+// The runtime library records an unbuffered stream in the stream's flags.
+bool unbuffered(std::FILE* stream) { return (stream->_flag & _IONBF) != 0; }
+
+TEST(OpenConsole, LeavesTheStandardStreamsUsableAndUnbuffered) {
   EXPECT_EXIT(
       {
         openConsole();
         const bool written = std::fputs("out", stdout) >= 0 && std::fputs("err", stderr) >= 0;
-        std::exit(
-            written && !std::ferror(stdout) && !std::ferror(stderr) && !std::ferror(stdin) ? 0 : 1);
+        const bool healthy = !std::ferror(stdout) && !std::ferror(stderr) && !std::ferror(stdin);
+        const bool immediate = unbuffered(stdout) && unbuffered(stderr) && unbuffered(stdin);
+        std::exit(written && healthy && immediate ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
 }

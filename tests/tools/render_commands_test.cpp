@@ -1,0 +1,156 @@
+// Runs the built mcubes binary's snapshot and bench subcommands: exit codes,
+// messages, what they write and what they leave behind.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class RenderCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/mcubes-render-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  // Runs mcubes with `arguments` (through the shell, as written) in the
+  // test's directory.
+  Result mcubes(const std::string& arguments) {
+    const std::string command =
+        "cd '" + dir.string() + "' && '" MCUBES_PATH "' " + arguments + " >stdout.txt 2>stderr.txt";
+    const int status = std::system(command.c_str());
+    Result result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir / "stdout.txt"),
+                  slurp(dir / "stderr.txt")};
+    fs::remove(dir / "stdout.txt");
+    fs::remove(dir / "stderr.txt");
+    return result;
+  }
+
+  std::vector<std::string> leftBehind() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path dir;
+};
+
+struct Picture {
+  png_uint_32 width = 0;
+  png_uint_32 height = 0;
+  png_uint_32 format = 0;
+  std::vector<unsigned char> rgb;
+};
+
+Picture readPng(const fs::path& path) {
+  Picture picture;
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (png_image_begin_read_from_file(&image, path.c_str()) == 0) {
+    ADD_FAILURE() << path << ": " << image.message;
+    return picture;
+  }
+  picture.width = image.width;
+  picture.height = image.height;
+  picture.format = image.format;
+  image.format = PNG_FORMAT_RGB;
+  picture.rgb.resize(PNG_IMAGE_SIZE(image));
+  png_image_finish_read(&image, nullptr, picture.rgb.data(), 0, nullptr);
+  return picture;
+}
+
+}  // namespace
+
+TEST_F(RenderCommands, SnapshotWritesAnRgbPngOfTheRequestedSize) {
+  Result result = mcubes("snapshot -o default.png");
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "");
+  Picture picture = readPng(dir / "default.png");
+  EXPECT_EQ(picture.width, 800u);
+  EXPECT_EQ(picture.height, 600u);
+  EXPECT_EQ(picture.format, static_cast<png_uint_32>(PNG_FORMAT_RGB));
+
+  result = mcubes("snapshot --tick 25 --size 320x200 -o small.png");
+  ASSERT_EQ(result.status, 0) << result.err;
+  picture = readPng(dir / "small.png");
+  EXPECT_EQ(picture.width, 320u);
+  EXPECT_EQ(picture.height, 200u);
+  // Top-left corner mid-grey; at tick 25 the blob lies above the centre, so
+  // with the top row first most of its red is in the upper half.
+  ASSERT_EQ(picture.rgb.size(), 320u * 200u * 3u);
+  EXPECT_EQ(picture.rgb[0], 64);
+  std::size_t redAbove = 0;
+  std::size_t redBelow = 0;
+  for (std::size_t i = 0; i < picture.rgb.size(); i += 3) {
+    if (picture.rgb[i] == 255 && picture.rgb[i + 1] == 0) {
+      (i / 3 / 320 < 100 ? redAbove : redBelow) += 1;
+    }
+  }
+  EXPECT_GT(redAbove, 5 * redBelow);
+  // Nothing but the two pictures: no temporary file is left.
+  EXPECT_EQ(leftBehind(), (std::vector<std::string>{"default.png", "small.png"}));
+}
+
+TEST_F(RenderCommands, SnapshotRefusesBadInputWithExitTwoAndWritesNoFile) {
+  for (const char* arguments :
+       {"snapshot --size 0x0 -o out.png", "snapshot --size abc -o out.png",
+        "snapshot --size 99999x99999 -o out.png", "snapshot --tick 2147483648 -o out.png",
+        "snapshot --size 800x600", "snapshot -o missing/dir/out.png"}) {
+    const Result result = mcubes(arguments);
+    EXPECT_EQ(result.status, 2) << arguments;
+    EXPECT_EQ(result.err.rfind("mcubes: ", 0), 0u) << arguments << ": " << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_TRUE(leftBehind().empty()) << arguments << " left " << leftBehind()[0];
+  }
+}
+
+TEST_F(RenderCommands, BenchPrintsOneJsonObjectWithTheTimingsAndRefusesBadFrameCounts) {
+  const Result result = mcubes("bench --frames 3 --json");
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::string number = R"(([0-9]+(?:\.[0-9]+)?))";
+  const std::regex object(R"(\{"sweep_us_median": )" + number + R"(, "frame_us_median": )" +
+                          number + R"(, "frame_us_p95": )" + number + R"(, "fps": )" + number +
+                          R"(, "triangles": ([0-9]+)\}\n)");
+  std::smatch fields;
+  ASSERT_TRUE(std::regex_match(result.out, fields, object)) << result.out;
+  const double frameMedian = std::stod(fields[2].str());
+  EXPECT_GT(frameMedian, 0.0);
+  EXPECT_GE(std::stod(fields[3].str()), frameMedian);  // p95
+  EXPECT_GT(std::stod(fields[4].str()), 0.0);          // frames/s
+  EXPECT_GT(std::stol(fields[5].str()), 100);          // triangles per frame
+
+  for (const char* arguments : {"bench --frames 0", "bench --frames abc", "bench --frames -5"}) {
+    const Result bad = mcubes(arguments);
+    EXPECT_EQ(bad.status, 2) << arguments;
+    EXPECT_EQ(bad.out, "") << arguments;
+  }
+}

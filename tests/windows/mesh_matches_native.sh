@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Usage: mesh_matches_native.sh WINE-RUN PREFIX mcubes.exe NATIVE-MCUBES
+# The Windows build must compute the same triangles, to the last bit, as the
+# native one: the meshes each writes must be the same bytes. OBJ carries
+# round-trip decimal floats, binary STL the raw float bits; the last tick is
+# the largest animation angle, where any double-to-float slip shows first.
+set -euo pipefail
+wineRun=$1 prefix=$2 exe=$3 native=$4
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+compare() {
+  local name="tick $1, $2"
+  "$native" mesh --tick "$1" --format "$2" >"$work/native"
+  "$wineRun" "$prefix" "$exe" mesh --tick "$1" --format "$2" >"$work/windows"
+  [ -s "$work/native" ] || { echo "FAIL ($name): the native mesh is empty" >&2; exit 1; }
+  if ! cmp "$work/native" "$work/windows"; then
+    echo "FAIL ($name): the Windows mesh differs from the native one" >&2
+    exit 1
+  fi
+  echo "identical ($name): $(wc -c <"$work/native") bytes"
+}
+
+compare 25 obj
+compare 25 stl
+compare 2147483647 obj

@@ -47,7 +47,7 @@ std::string writeStandardOutput(const std::function<bool(std::FILE*)>& write) {
 #endif
   const bool written = write(stdout);
   if (!written || std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    return failure("-", std::strerror(errno));
+    return std::string("cannot write standard output: ") + std::strerror(errno);
   }
   return {};
 }

@@ -1,0 +1,190 @@
+// Runs the built mcubes binary: exit codes, messages, files left behind.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/tools/mesh_checks.h"
+#include "tools/mesh_export.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class Mcubes : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/mcubes-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    fs::create_directory(dir_ / "work");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // `arguments` are passed through the shell as written; stdout and stderr
+  // are captured unless `stdoutTo` redirects stdout elsewhere.
+  Outcome run(const std::string& arguments, const std::string& stdoutTo = "") {
+    const fs::path out = dir_ / "stdout", err = dir_ / "stderr";
+    const std::string command = std::string("'") + MCUBES_PATH + "' " + arguments + " >" +
+                                (stdoutTo.empty() ? out.string() : stdoutTo) + " 2>" + err.string();
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+  }
+
+  fs::path work() const { return dir_ / "work"; }
+
+ private:
+  fs::path dir_;
+};
+
+struct ObjMesh {
+  std::vector<Point3> vertices;
+  std::vector<std::array<std::uint32_t, 3>> faces;
+};
+
+ObjMesh parseObj(const std::string& text) {
+  ObjMesh mesh;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    std::string kind, a, b, c;
+    fields >> kind >> a >> b >> c;
+    if (kind == "v") {
+      mesh.vertices.push_back({std::strtof(a.c_str(), nullptr), std::strtof(b.c_str(), nullptr),
+                               std::strtof(c.c_str(), nullptr)});
+    } else if (kind == "f") {
+      mesh.faces.push_back({static_cast<std::uint32_t>(std::stoul(a) - 1),
+                            static_cast<std::uint32_t>(std::stoul(b) - 1),
+                            static_cast<std::uint32_t>(std::stoul(c) - 1)});
+    }
+  }
+  return mesh;
+}
+
+double distance(const Point3& a, const Point3& b) {
+  return std::sqrt((double(a.x) - b.x) * (double(a.x) - b.x) +
+                   (double(a.y) - b.y) * (double(a.y) - b.y) +
+                   (double(a.z) - b.z) * (double(a.z) - b.z));
+}
+
+}  // namespace
+
+TEST_F(Mcubes, ObjFileHoldsTheSweepsTrianglesClosedAndOutward) {
+  const fs::path file = work() / "f.obj";
+  const Outcome result = run("mesh --tick 25 -o " + file.string());
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  const ObjMesh mesh = parseObj(readFile(file));
+  EXPECT_TRUE(closedAndConsistent(mesh.faces));
+  EXPECT_GT(signedVolume6(mesh.vertices, mesh.faces), 0);
+
+  // Face by face against the sweep: outward order, each vertex within the
+  // weld distance of the swept one; a swept triangle with two vertices
+  // within the weld distance collapses and has no face.
+  const std::vector<Triangle> swept = sceneTriangles(25);
+  size_t face = 0;
+  for (const Triangle& t : swept) {
+    const Point3 outward[3] = {t.vertices[0], t.vertices[2], t.vertices[1]};
+    bool matches = face < mesh.faces.size();
+    for (int i = 0; i < 3 && matches; ++i) {
+      matches = distance(mesh.vertices[mesh.faces[face][i]], outward[i]) < WeldDistance;
+    }
+    if (matches) {
+      ++face;
+    } else {
+      EXPECT_LT(std::min({distance(outward[0], outward[1]), distance(outward[1], outward[2]),
+                          distance(outward[2], outward[0])}),
+                2 * WeldDistance);
+    }
+  }
+  EXPECT_EQ(face, mesh.faces.size());
+  EXPECT_GT(face, swept.size() * 9 / 10);
+}
+
+TEST_F(Mcubes, OutputGoesToStdoutFilesAndDevicesAlike) {
+  const Outcome toStdout = run("mesh --tick -7");
+  ASSERT_EQ(toStdout.status, 0) << toStdout.err;
+  EXPECT_EQ(run("mesh --tick=-7 -o -").out, toStdout.out);
+  ASSERT_EQ(run("mesh --tick -7 -o " + (work() / "m.obj").string()).status, 0);
+  EXPECT_EQ(readFile(work() / "m.obj"), toStdout.out);
+  EXPECT_NE(run("mesh --tick 7").out, toStdout.out);
+
+  ASSERT_EQ(run("mesh --tick 3 --format stl -o " + (work() / "m.stl").string()).status, 0);
+  EXPECT_EQ(fs::file_size(work() / "m.stl"), 84 + 50 * sceneTriangles(3).size());
+  const Outcome ply = run("mesh --format ply");
+  ASSERT_EQ(ply.status, 0);
+  EXPECT_EQ(ply.out.rfind("ply\n", 0), 0u);
+
+  // An existing file is replaced whole; a device is written to, not replaced.
+  std::ofstream(work() / "old.obj") << "old contents that are longer than nothing";
+  ASSERT_EQ(run("mesh -o " + (work() / "old.obj").string()).status, 0);
+  EXPECT_EQ(readFile(work() / "old.obj"), run("mesh").out);
+  ASSERT_EQ(run("mesh -o /dev/null").status, 0);
+  struct stat devNull;
+  ASSERT_EQ(stat("/dev/null", &devNull), 0);
+  EXPECT_TRUE(S_ISCHR(devNull.st_mode));
+  EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(work()), {}).size(), 3u);
+}
+
+TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
+  const std::string target = (work() / "out.obj").string();
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"mesh --format xyz -o " + target, "xyz"},
+      {"bogus -o " + target, "bogus"},
+      {"", "subcommand"},
+      {"mesh --tick 2147483648 -o " + target, "2147483648"},
+      {"mesh --tick -2147483649 -o " + target, "-2147483649"},
+      {"mesh --tick 1.5 -o " + target, "1.5"},
+      {"mesh --tick 0x10 -o " + target, "0x10"},
+      {"mesh --tick '' -o " + target, "--tick"},
+      {"mesh --tick -o " + target, "--tick"},
+      {"mesh -o " + (work() / "missing" / "out.obj").string(), "missing"},
+      {"mesh -o " + work().string(), "directory"},
+      {"mesh -o /dev/full", "/dev/full"},
+  };
+  for (const auto& [arguments, named] : cases) {
+    const Outcome result = run(arguments);
+    EXPECT_EQ(result.status, 2) << arguments;
+    EXPECT_EQ(result.err.rfind("mcubes: ", 0), 0u) << arguments << ": " << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_NE(result.err.find(named), std::string::npos) << arguments << ": " << result.err;
+    EXPECT_TRUE(fs::is_empty(work())) << arguments;
+  }
+  const Outcome fullStdout = run("mesh", "/dev/full");
+  EXPECT_EQ(fullStdout.status, 2);
+  EXPECT_NE(fullStdout.err.find("cannot write"), std::string::npos) << fullStdout.err;
+}
+
+TEST_F(Mcubes, HelpForTheToolAndTheSubcommand) {
+  const Outcome tool = run("--help");
+  EXPECT_EQ(tool.status, 0);
+  EXPECT_NE(tool.out.find("mesh"), std::string::npos);
+  const Outcome mesh = run("mesh --help");
+  EXPECT_EQ(mesh.status, 0);
+  for (const char* option : {"--tick", "--format", "--output"}) {
+    EXPECT_NE(mesh.out.find(option), std::string::npos) << option;
+  }
+}

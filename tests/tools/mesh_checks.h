@@ -1,0 +1,41 @@
+// Checks shared by the mesh tests: closedness and orientation of an indexed
+// mesh, and what a sweep at a tick produces.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <utility>
+#include <vector>
+
+// True when every directed edge occurs once and its reverse once: each edge
+// is shared by exactly two faces that run it in opposite directions.
+inline bool closedAndConsistent(const std::vector<std::array<std::uint32_t, 3>>& faces) {
+  std::map<std::pair<std::uint32_t, std::uint32_t>, int> directed;
+  for (const auto& f : faces) {
+    for (int i = 0; i < 3; ++i) ++directed[{f[i], f[(i + 1) % 3]}];
+  }
+  for (const auto& [edge, count] : directed) {
+    if (count != 1) return false;
+    const auto reverse = directed.find({edge.second, edge.first});
+    if (reverse == directed.end() || reverse->second != 1) return false;
+  }
+  return true;
+}
+
+// Six times the enclosed volume; positive when the faces wind outward.
+template <typename Vertex>
+double signedVolume6(const std::vector<Vertex>& vertices,
+                     const std::vector<std::array<std::uint32_t, 3>>& faces) {
+  double sum = 0;
+  for (const auto& f : faces) {
+    const Vertex &a = vertices[f[0]], &b = vertices[f[1]], &c = vertices[f[2]];
+    sum += static_cast<double>(a.x) *
+               (static_cast<double>(b.y) * c.z - static_cast<double>(b.z) * c.y) +
+           static_cast<double>(a.y) *
+               (static_cast<double>(b.z) * c.x - static_cast<double>(b.x) * c.z) +
+           static_cast<double>(a.z) *
+               (static_cast<double>(b.x) * c.y - static_cast<double>(b.y) * c.x);
+  }
+  return sum;
+}

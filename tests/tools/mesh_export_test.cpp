@@ -1,0 +1,160 @@
+#include "tools/mesh_export.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <string>
+
+#include "tests/tools/mesh_checks.h"
+
+namespace {
+
+std::string contents(std::FILE* file) {
+  std::rewind(file);
+  std::string text;
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+  return text;
+}
+
+bool same(const Point3& a, const Point3& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+float nextUp(float v) { return std::nextafter(v, 1e9f); }
+
+}  // namespace
+
+TEST(WeldTriangles, MergesNearVerticesTurnsFacesOutwardAndDropsDegenerates) {
+  const Point3 a = {0, 0, 0}, b = {1, 0, 0}, c = {0, 1, 0}, d = {1, 1, 0};
+  // The second triangle names b and c again, each a last bit off; the third
+  // collapses once welded; the fourth has a vertex just far enough away.
+  const Point3 bOff = {nextUp(1.0f), 0, 0}, cOff = {0, nextUp(1.0f), 0};
+  const Point3 nearA = {4e-6f, 4e-6f, 0}, apart = {1e-5f, 1e-5f, 0};
+  const IndexedMesh mesh = weldTriangles(
+      {{{a, b, c}}, {{bOff, d, cOff}}, {{a, nearA, d}}, {{a, apart, d}}}, WeldDistance);
+  ASSERT_EQ(mesh.vertices.size(), 5u);
+  EXPECT_TRUE(same(mesh.vertices[0], a));
+  EXPECT_TRUE(same(mesh.vertices[1], c));  // outward order: first, third, second
+  EXPECT_TRUE(same(mesh.vertices[2], b));
+  EXPECT_TRUE(same(mesh.vertices[3], d));
+  EXPECT_TRUE(same(mesh.vertices[4], apart));
+  const std::vector<std::array<std::uint32_t, 3>> faces = {{0, 1, 2}, {2, 1, 3}, {0, 3, 4}};
+  EXPECT_EQ(mesh.faces, faces);
+}
+
+TEST(WeldTriangles, FindsPartnersAcrossBucketBoundaries) {
+  // Vertices on either side of zero (and of other multiples of the weld
+  // distance) fall into different buckets but are still one.
+  for (const float x : {0.0f, 3e-5f, 8.5f, -2.0f}) {
+    const Point3 p = {x, x, x}, q = {std::nextafter(x, -1e9f), std::nextafter(x, -1e9f), x};
+    const IndexedMesh mesh =
+        weldTriangles({{{p, {5, 0, 0}, {0, 5, 0}}}, {{q, {0, 5, 0}, {0, 0, 5}}}}, WeldDistance);
+    EXPECT_EQ(mesh.vertices.size(), 4u) << x;
+  }
+}
+
+TEST(WeldTriangles, TheSceneIsClosedAndWoundOutward) {
+  for (const std::int32_t ticks : {0, 25, 40, -7}) {
+    const IndexedMesh mesh = weldTriangles(sceneTriangles(ticks), WeldDistance);
+    ASSERT_FALSE(mesh.faces.empty()) << ticks;
+    EXPECT_TRUE(closedAndConsistent(mesh.faces)) << ticks;
+    // Outward faces enclose a positive volume: at least one lone ball's
+    // sphere of radius sqrt(7) (about 78), far less than the grid's 4913.
+    const double volume = signedVolume6(mesh.vertices, mesh.faces) / 6;
+    EXPECT_GT(volume, 78) << ticks;
+    EXPECT_LT(volume, 1000) << ticks;
+  }
+}
+
+TEST(MeshWriters, ObjAndPlyReadBackToTheSameFloatsAndFaces) {
+  const IndexedMesh mesh = weldTriangles(sceneTriangles(25), WeldDistance);
+  std::FILE* obj = std::tmpfile();
+  std::FILE* ply = std::tmpfile();
+  ASSERT_TRUE(obj && ply);
+  ASSERT_TRUE(writeObj(obj, mesh, "tick 25"));
+  ASSERT_TRUE(writePly(ply, mesh, "tick 25"));
+
+  std::istringstream objText(contents(obj));
+  std::string line;
+  std::getline(objText, line);
+  EXPECT_EQ(line, "# tick 25");
+  size_t vertex = 0, face = 0;
+  while (std::getline(objText, line)) {
+    std::istringstream fields(line);
+    std::string kind;
+    fields >> kind;
+    if (kind == "v") {
+      std::string x, y, z;
+      fields >> x >> y >> z;
+      ASSERT_LT(vertex, mesh.vertices.size());
+      const Point3 read = {std::strtof(x.c_str(), nullptr), std::strtof(y.c_str(), nullptr),
+                           std::strtof(z.c_str(), nullptr)};
+      EXPECT_TRUE(same(read, mesh.vertices[vertex++])) << line;
+    } else {
+      ASSERT_EQ(kind, "f");
+      std::uint32_t i, j, k;
+      fields >> i >> j >> k;
+      ASSERT_LT(face, mesh.faces.size());
+      EXPECT_EQ((std::array<std::uint32_t, 3>{i - 1, j - 1, k - 1}), mesh.faces[face++]);
+    }
+  }
+  EXPECT_EQ(vertex, mesh.vertices.size());
+  EXPECT_EQ(face, mesh.faces.size());
+
+  std::istringstream plyText(contents(ply));
+  std::string header, word;
+  while (std::getline(plyText, line) && line != "end_header") header += line + "\n";
+  EXPECT_EQ(header.rfind("ply\nformat ascii 1.0\n", 0), 0u);
+  EXPECT_NE(header.find("element vertex " + std::to_string(mesh.vertices.size()) + "\n"),
+            std::string::npos);
+  EXPECT_NE(header.find("element face " + std::to_string(mesh.faces.size()) + "\n"),
+            std::string::npos);
+  for (const Point3& v : mesh.vertices) {
+    std::string x, y, z;
+    plyText >> x >> y >> z;
+    const Point3 read = {std::strtof(x.c_str(), nullptr), std::strtof(y.c_str(), nullptr),
+                         std::strtof(z.c_str(), nullptr)};
+    EXPECT_TRUE(same(read, v));
+  }
+  for (const auto& f : mesh.faces) {
+    std::array<std::uint32_t, 3> read;
+    int count;
+    plyText >> count >> read[0] >> read[1] >> read[2];
+    EXPECT_EQ(count, 3);
+    EXPECT_EQ(read, f);
+  }
+  EXPECT_FALSE(plyText >> word);
+  std::fclose(obj);
+  std::fclose(ply);
+}
+
+TEST(MeshWriters, StlHoldsEveryTriangleOutwardWithItsUnitNormal) {
+  const Point3 p = {0, 0, 0}, q = {2, 0, 0}, r = {0, 2, 0};
+  const std::vector<Triangle> triangles = {{{p, q, r}}, {{p, p, p}}};
+  std::FILE* file = std::tmpfile();
+  ASSERT_TRUE(file);
+  ASSERT_TRUE(writeStl(file, triangles, "two"));
+  const std::string bytes = contents(file);
+  std::fclose(file);
+  ASSERT_EQ(bytes.size(), 84u + 50u * 2);
+  EXPECT_EQ(bytes.substr(0, 4), std::string("two\0", 4));
+  const auto u32 = [&](size_t at) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return v;
+  };
+  const auto f32 = [&](size_t at) {
+    const std::uint32_t bits = u32(at);
+    float v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+  };
+  EXPECT_EQ(u32(80), 2u);
+  // Drawn p, q, r (normal +z); stored outward as p, r, q with normal -z.
+  const float first[12] = {0, 0, -1, 0, 0, 0, 0, 2, 0, 2, 0, 0};
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(f32(84 + 4 * i), first[i]) << i;
+  EXPECT_EQ(u32(84 + 48) & 0xffff, 0u);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(f32(134 + 4 * i), 0.0f);  // degenerate: zero normal
+}

@@ -27,6 +27,7 @@ struct Engine {
   void shutdown();
   // Asks the engine's window to close, without waiting.
   void requestClose();
-  // Draws the unit cube centred at the origin.
+  // Submits the unit cube's twelve-triangle list as one GL_LINES batch of
+  // 18 segments; nothing in the demo calls it.
   void drawUnitCube();
 };

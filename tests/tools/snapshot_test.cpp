@@ -130,16 +130,3 @@ TEST(PngWrite, WritesEightBitRgbThatReadsBackTopRowFirst) {
   EXPECT_EQ(read, pixels);
   std::fclose(file);
 }
-
-TEST(PngWrite, ReportsAFileThatCannotBeWritten) {
-  const std::string path = ::testing::TempDir() + "png_write_read_only.png";
-  std::FILE* create = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(create, nullptr);
-  std::fclose(create);
-  std::FILE* readOnly = std::fopen(path.c_str(), "rb");
-  ASSERT_NE(readOnly, nullptr);
-  const unsigned char pixel[3] = {1, 2, 3};
-  EXPECT_FALSE(writePngRgb(readOnly, 1, 1, pixel));
-  std::fclose(readOnly);
-  std::remove(path.c_str());
-}

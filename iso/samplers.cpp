@@ -4,40 +4,47 @@
 
 namespace {
 
-// Corner i sits at the cell centre plus these multiples of the half edge.
-constexpr int CornerSigns[8][3] = {{-1, -1, -1}, {1, -1, -1}, {1, -1, 1}, {-1, -1, 1},
-                                   {-1, 1, -1},  {1, 1, -1},  {1, 1, 1},  {-1, 1, 1}};
+// Corner i sits at the cell centre plus these multiples of the half edge
+// (index 0: minus, 1: plus) along x, y and z.
+constexpr int CornerSide[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1},
+                                  {0, 1, 0}, {1, 1, 0}, {1, 1, 1}, {0, 1, 1}};
 
 // Grid coordinates are world coordinates shifted by half the extent.
 float worldCoordinate(float grid, float extent) {
   return static_cast<float>(static_cast<double>(grid) - static_cast<double>(extent) / 2.0);
 }
 
-double offset(float centre, int sign, float halfEdge) {
-  return sign < 0 ? static_cast<double>(centre) - halfEdge : static_cast<double>(centre) + halfEdge;
-}
-
-// Stores the corners around the cell's world centre and hands each corner's
-// value, with the corner's squared distance from the field's centre, to
-// addToValue; `delta` is the cell centre's offset from the field's centre.
-template <typename AddToValue>
-void sampleCorners(GridCell& cell, float halfEdge, Point3 centre, Point3 delta,
-                   AddToValue&& addToValue) {
-  for (int corner = 0; corner < 8; ++corner) {
-    const int* sign = CornerSigns[corner];
-    cell.points[corner] = {static_cast<float>(offset(centre.x, sign[0], halfEdge)),
-                           static_cast<float>(offset(centre.y, sign[1], halfEdge)),
-                           static_cast<float>(offset(centre.z, sign[2], halfEdge))};
-    const double dx = offset(delta.x, sign[0], halfEdge);
-    const double dy = offset(delta.y, sign[1], halfEdge);
-    const double dz = offset(delta.z, sign[2], halfEdge);
-    const double squaredDistance = (dx * dx + dy * dy) + dz * dz;
-    addToValue(cell.values[corner], squaredDistance);
-  }
-}
-
 float difference(float a, float b) {
   return static_cast<float>(static_cast<double>(a) - static_cast<double>(b));
+}
+
+// One axis of a cell: the two corner coordinates and, for the offset of the
+// cell centre from the field's centre, the squares of the offset minus and
+// plus the half edge. Every corner's sum draws on these, so they are
+// computed once per axis; the values are the same as per corner.
+struct Axis {
+  float corner[2];
+  double square[2];
+};
+
+Axis axis(float centre, float offset, float halfEdge) {
+  const double below = static_cast<double>(offset) - halfEdge;
+  const double above = static_cast<double>(offset) + halfEdge;
+  return {{static_cast<float>(static_cast<double>(centre) - halfEdge),
+           static_cast<float>(static_cast<double>(centre) + halfEdge)},
+          {below * below, above * above}};
+}
+
+// Stores the corners and hands each corner's value, with the corner's
+// squared distance from the field's centre, to addToValue.
+template <typename AddToValue>
+void sampleCorners(GridCell& cell, const Axis& x, const Axis& y, const Axis& z,
+                   AddToValue&& addToValue) {
+  for (int corner = 0; corner < 8; ++corner) {
+    const int* side = CornerSide[corner];
+    cell.points[corner] = {x.corner[side[0]], y.corner[side[1]], z.corner[side[2]]};
+    addToValue(cell.values[corner], (x.square[side[0]] + y.square[side[1]]) + z.square[side[2]]);
+  }
 }
 
 }  // namespace
@@ -51,23 +58,25 @@ void clearGridCell(GridCell& cell) {
 
 void sampleMetaball(GridCell& cell, float extent, float halfEdge, float strength, float x, float y,
                     float z, float ballX, float ballY, float ballZ) {
-  const Point3 centre = {worldCoordinate(x, extent), worldCoordinate(y, extent),
-                         worldCoordinate(z, extent)};
-  const Point3 delta = {difference(centre.x, ballX), difference(centre.y, ballY),
-                        difference(centre.z, ballZ)};
+  const float centreX = worldCoordinate(x, extent);
+  const float centreY = worldCoordinate(y, extent);
+  const float centreZ = worldCoordinate(z, extent);
   const double s = strength;
-  sampleCorners(cell, halfEdge, centre, delta, [s](double& value, double squaredDistance) {
-    value += s / (squaredDistance + 1.0);
-  });
+  sampleCorners(
+      cell, axis(centreX, difference(centreX, ballX), halfEdge),
+      axis(centreY, difference(centreY, ballY), halfEdge),
+      axis(centreZ, difference(centreZ, ballZ), halfEdge),
+      [s](double& value, double squaredDistance) { value += s / (squaredDistance + 1.0); });
 }
 
 void sampleSquaredDistance(GridCell& cell, float extent, float x, float y, float z, float centreX,
                            float centreY) {
-  const Point3 centre = {worldCoordinate(x, extent), worldCoordinate(y, extent),
-                         worldCoordinate(z, extent)};
+  const float worldX = worldCoordinate(x, extent);
+  const float worldY = worldCoordinate(y, extent);
+  const float worldZ = worldCoordinate(z, extent);
   // The centre lies in the plane z = 0, so the z offset is measured from 0.
-  const Point3 delta = {difference(centre.x, centreX), difference(centre.y, centreY),
-                        difference(centre.z, 0.0f)};
-  sampleCorners(cell, 0.5f, centre, delta,
+  sampleCorners(cell, axis(worldX, difference(worldX, centreX), 0.5f),
+                axis(worldY, difference(worldY, centreY), 0.5f),
+                axis(worldZ, difference(worldZ, 0.0f), 0.5f),
                 [](double& value, double squaredDistance) { value += squaredDistance; });
 }

@@ -1,0 +1,64 @@
+// Timings of the isosurface core and the scene sweep (not tests: run by
+// hand, `build/release/benchmarks/sweep_benchmark`).
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+
+#include "engine/scene.h"
+
+namespace {
+
+// A cell of the scene's surface at tick 0 (ball A at x = 5.5): one that the
+// surface crosses, so the polygoniser does its whole job.
+GridCell crossedCell() {
+  GridCell cell;
+  clearGridCell(cell);
+  const BallCentres balls = ballCentres(0);
+  sampleMetaball(cell, 16.0f, GridHalfEdge, BallStrength, 16.0f, 8.0f, 8.0f, balls.a.x, balls.a.y,
+                 balls.a.z);
+  sampleMetaball(cell, 16.0f, GridHalfEdge, BallStrength, 16.0f, 8.0f, 8.0f, balls.b.x, balls.b.y,
+                 balls.b.z);
+  return cell;
+}
+
+void triangulateCrossedCell(benchmark::State& state) {
+  const GridCell cell = crossedCell();
+  Triangle triangles[5];
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(triangulateCell(cell, SceneIsoLevel, triangles));
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(triangulateCrossedCell);
+
+void sampleOneMetaball(benchmark::State& state) {
+  GridCell cell;
+  clearGridCell(cell);
+  for (auto _ : state) {
+    sampleMetaball(cell, 16.0f, GridHalfEdge, BallStrength, 3.0f, 7.0f, 9.0f, 5.5f, 0.0f, 0.0f);
+    benchmark::DoNotOptimize(cell);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(sampleOneMetaball);
+
+void sweepWholeScene(benchmark::State& state) {
+  std::int32_t ticks = 0;
+  for (auto _ : state) {
+    std::int64_t triangles = 0;
+    sweepScene(ballCentres(ticks), [&](const Triangle& t) {
+      benchmark::DoNotOptimize(&t);
+      ++triangles;
+    });
+    benchmark::DoNotOptimize(triangles);
+    ticks = (ticks + 1) % 315;  // one animation period
+  }
+  state.counters["cells/s"] = benchmark::Counter(4913.0 * static_cast<double>(state.iterations()),
+                                                 benchmark::Counter::kIsRate);
+}
+BENCHMARK(sweepWholeScene)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,19 +1,16 @@
-// The window procedure and the message loop on a real Win32 window manager
-// (Wine's, on a private X display): creation, timer, size, system commands,
-// render requests and the close path, seen through the engine, the GL state
-// and the thread's message queue.
+// The window procedure on a real Win32 window manager (Wine's, on a private X
+// display): creation, timer, size, system commands, render requests and the
+// close path, seen through the engine, the GL state and the thread's queue.
 
 #include "app/window_proc.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <string>
 
 #include "app/pixel_format.h"
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
+#include "tests/windows/captured_stdout.h"
 
 namespace {
 
@@ -29,13 +26,6 @@ void expectViewport(GLint x, GLint y, GLint width, GLint height) {
 }
 
 void projection(GLdouble matrix[16]) { glGetDoublev(GL_PROJECTION_MATRIX, matrix); }
-
-// Captured output is read back in text mode on some runtimes and not on
-// others; the line itself is what matters here.
-std::string withoutCarriageReturns(std::string text) {
-  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-  return text;
-}
 
 // Removes whatever the thread's queue holds, WM_QUIT included.
 void drainQueue() {
@@ -67,9 +57,7 @@ class WindowProcTest : public testing::Test {
 
   void TearDown() override {
     if (IsWindow(window)) {
-      testing::internal::CaptureStdout();
-      DestroyWindow(window);
-      testing::internal::GetCapturedStdout();
+      capturedStdout([&] { DestroyWindow(window); });
     }
     drainQueue();
   }
@@ -155,9 +143,7 @@ TEST_F(WindowProcTest, ScreenSaverAndPowerDownRefusedCloseCommandPassedOn) {
   EXPECT_TRUE(IsWindow(window));
 
   // Any other command takes the default path: close destroys the window.
-  testing::internal::CaptureStdout();
-  SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-  testing::internal::GetCapturedStdout();
+  capturedStdout([&] { SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); });
   EXPECT_FALSE(IsWindow(window));
 }
 
@@ -167,9 +153,7 @@ TEST_F(WindowProcTest, RenderRequestDrawsAFrame) {
 }
 
 TEST_F(WindowProcTest, CloseReleasesContextAnnouncesAndQuitsWithZero) {
-  testing::internal::CaptureStdout();
-  SendMessageA(window, WM_CLOSE, 0, 0);
-  const std::string out = withoutCarriageReturns(testing::internal::GetCapturedStdout());
+  const std::string out = capturedStdout([&] { SendMessageA(window, WM_CLOSE, 0, 0); });
 
   EXPECT_FALSE(IsWindow(window));
   EXPECT_EQ(wglGetCurrentContext(), nullptr);
@@ -178,36 +162,6 @@ TEST_F(WindowProcTest, CloseReleasesContextAnnouncesAndQuitsWithZero) {
   ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(message.message, static_cast<UINT>(WM_QUIT));
   EXPECT_EQ(message.wParam, 0u);
-}
-
-// WinMain end to end in this process: a thread timer (dispatched by WinMain's
-// own loop) asks the window to close once the animation clock has run.
-void CALLBACK closeWhenAnimated(HWND, UINT, UINT_PTR, DWORD) {
-  static const DWORD start = GetTickCount();
-  HWND window = FindWindowA("WinMain", "Marching Cubes");
-  if (window != nullptr && (engine.ticks >= 3 || GetTickCount() - start > 10000)) {
-    PostMessageA(window, WM_CLOSE, 0, 0);
-  }
-}
-
-TEST(WinMainTest, RunsUntilClosedAndReturnsZero) {
-  const UINT_PTR closer = SetTimer(nullptr, 0, 50, closeWhenAnimated);
-  ASSERT_NE(closer, 0u);
-  testing::internal::CaptureStdout();
-  const int exitCode = WinMain(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), SW_SHOW);
-  const std::string out = withoutCarriageReturns(testing::internal::GetCapturedStdout());
-  KillTimer(nullptr, closer);
-
-  EXPECT_EQ(exitCode, 0);
-  EXPECT_EQ(out, "Shutting down.\n");
-  EXPECT_GE(engine.ticks, 3);
-  // The class is gone again: registering it anew succeeds.
-  WNDCLASSA windowClass{};
-  windowClass.lpfnWndProc = DefWindowProcA;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.lpszClassName = "WinMain";
-  EXPECT_NE(RegisterClassA(&windowClass), 0);
-  UnregisterClassA("WinMain", GetModuleHandleA(nullptr));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The window procedure on a real Win32 window manager (Wine's, on a private X
-// display): creation, timer, size, system commands, render requests and the
-// close path, seen through the engine, the GL state and the thread's queue.
+// display): creation, timer, size, system commands and the close path, seen
+// through the engine, the GL state and the thread's queue.
 
 #include "app/window_proc.h"
 
@@ -145,11 +145,6 @@ TEST_F(WindowProcTest, ScreenSaverAndPowerDownRefusedCloseCommandPassedOn) {
   // Any other command takes the default path: close destroys the window.
   capturedStdout([&] { SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); });
   EXPECT_FALSE(IsWindow(window));
-}
-
-TEST_F(WindowProcTest, RenderRequestDrawsAFrame) {
-  EXPECT_EQ(SendMessageA(window, WM_RENDER, 0, 0), 0);
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 TEST_F(WindowProcTest, CloseReleasesContextAnnouncesAndQuitsWithZero) {

@@ -23,6 +23,8 @@ fail() {
   exit 1
 }
 
+[ -x "$x11Window" ] || fail "no X11 helper at $x11Window (build the native release preset first)"
+
 "$wineRun" "$prefix" "$exe" >"$work/stdout" 2>"$work/stderr" &
 demo=$!
 

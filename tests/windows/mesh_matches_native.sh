@@ -10,6 +10,11 @@ wineRun=$1 prefix=$2 exe=$3 native=$4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+if [ ! -x "$native" ]; then
+  echo "FAIL: no native mcubes at $native (build the native release preset first)" >&2
+  exit 1
+fi
+
 compare() {
   local name="tick $1, $2"
   "$native" mesh --tick "$1" --format "$2" >"$work/native"

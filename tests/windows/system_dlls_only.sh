@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Usage: system_dlls_only.sh OBJDUMP marching-cubes.exe mcubes.exe
+# The programs must start on a bare Windows: every DLL they import is one the
+# system ships (the runtime is linked in), and the demo is a GUI-subsystem
+# program, so starting it opens no console of its own.
+set -euo pipefail
+objdump=$1 demo=$2 tool=$3
+allowed=" gdi32.dll glu32.dll kernel32.dll msvcrt.dll opengl32.dll user32.dll "
+
+status=0
+for exe in "$demo" "$tool"; do
+  for dll in $("$objdump" -p "$exe" | awk '/DLL Name:/ { print tolower($3) }'); do
+    case "$allowed" in
+      *" $dll "*) ;;
+      *) echo "FAIL: $(basename "$exe") imports $dll" >&2; status=1 ;;
+    esac
+  done
+done
+if ! "$objdump" -p "$demo" | grep -q '^Subsystem.*(Windows GUI)'; then
+  echo "FAIL: $(basename "$demo") is not a GUI-subsystem program" >&2
+  status=1
+fi
+exit "$status"

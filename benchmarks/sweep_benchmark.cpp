@@ -35,8 +35,12 @@ BENCHMARK(triangulateCrossedCell);
 void sampleOneMetaball(benchmark::State& state) {
   GridCell cell;
   clearGridCell(cell);
+  float ballX = 0.0f;
   for (auto _ : state) {
-    sampleMetaball(cell, 16.0f, GridHalfEdge, BallStrength, 3.0f, 7.0f, 9.0f, 5.5f, 0.0f, 0.0f);
+    // A new ball position each time, so that nothing can be hoisted.
+    ballX = ballX < 8.0f ? ballX + 0.25f : -8.0f;
+    benchmark::DoNotOptimize(ballX);
+    sampleMetaball(cell, 16.0f, GridHalfEdge, BallStrength, 3.0f, 7.0f, 9.0f, ballX, 0.0f, 0.0f);
     benchmark::DoNotOptimize(cell);
   }
   state.SetItemsProcessed(state.iterations());

@@ -89,6 +89,22 @@ TEST(TriangulateCell, EveryCaseEmitsItsRowInTableOrderAndNothingMore) {
   EXPECT_EQ(triangulateCell(unitCell(61, 0.0, 1.0), 0.5, out.triangles), 5);
 }
 
+TEST(TriangulateCell, EachEdgeSnapsToItsFirstCorner) {
+  // Both ends of edge e within 0.00001 of the level, the second just below
+  // it: the vertex is the first corner's point. Neighbouring cells name a
+  // shared grid edge from opposite ends, so this order is visible.
+  for (int e = 0; e < 12; ++e) {
+    const int first = EdgeEnds[e][0], second = EdgeEnds[e][1];
+    GridCell cell = unitCell(1 << second, 0.25 - 4e-6, 1.0);
+    cell.values[first] = 0.25 + 4e-6;
+    Output out;
+    ASSERT_EQ(triangulateCell(cell, 0.25, out.triangles), 1) << "edge " << e;
+    int slot = 0;
+    while (CaseTriangles[1 << second][slot] != e) ++slot;
+    EXPECT_TRUE(same(out.triangles[0].vertices[slot], cell.points[first])) << "edge " << e;
+  }
+}
+
 TEST(TriangulateCell, ACornerAtTheLevelIsTheVertexOfAllItsEdges) {
   // Case 254: corner 0 at the level, the rest clearly below: edges 0, 3 and
   // 8 all snap to corner 0, and the degenerate triangle is still emitted.

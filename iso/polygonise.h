@@ -1,39 +1,46 @@
 // The cell polygoniser: classify the corners, look the case up, place one
-// vertex on each crossed edge, emit the case's triangles.
+// vertex on each crossed edge, emit the case's triangles. Defined inline (see
+// iso/isosurface.h, which includes this file).
+#pragma once
+
 #include <cmath>
 
 #include "iso/isosurface.h"
 
-namespace {
+namespace iso_internal {
 
 // Each edge's corners in the order they are handed to the interpolation:
 // that order decides which end a near-iso edge snaps to.
-constexpr int EdgeCorners[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
-                                    {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
+inline constexpr int EdgeCorners[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
+                                           {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
 
 // A difference counts as zero when its single-precision magnitude is below
 // this 64-bit constant; the rounding to float moves the effective cut-off a
 // little above 0.00001.
-constexpr double SnapDistance = 0.00001;
+inline constexpr double SnapDistance = 0.00001;
 
-bool nearlyEqual(double a, double b) { return std::fabs(static_cast<float>(a - b)) < SnapDistance; }
+inline bool nearlyEqual(double a, double b) {
+  return std::fabs(static_cast<float>(a - b)) < SnapDistance;
+}
 
-float lerp(float from, float to, double mu) {
+inline float lerp(float from, float to, double mu) {
   const double start = from;
   return static_cast<float>(start + (static_cast<double>(to) - start) * mu);
 }
 
-}  // namespace
+}  // namespace iso_internal
 
-Point3 interpolateEdgeVertex(double isoLevel, Point3 p1, Point3 p2, double value1, double value2) {
-  if (nearlyEqual(isoLevel, value1)) return p1;
-  if (nearlyEqual(isoLevel, value2)) return p2;
-  if (nearlyEqual(value1, value2)) return p1;
+inline Point3 interpolateEdgeVertex(double isoLevel, Point3 p1, Point3 p2, double value1,
+                                    double value2) {
+  if (iso_internal::nearlyEqual(isoLevel, value1)) return p1;
+  if (iso_internal::nearlyEqual(isoLevel, value2)) return p2;
+  if (iso_internal::nearlyEqual(value1, value2)) return p1;
   const double mu = (isoLevel - value1) / (value2 - value1);
-  return {lerp(p1.x, p2.x, mu), lerp(p1.y, p2.y, mu), lerp(p1.z, p2.z, mu)};
+  return {iso_internal::lerp(p1.x, p2.x, mu), iso_internal::lerp(p1.y, p2.y, mu),
+          iso_internal::lerp(p1.z, p2.z, mu)};
 }
 
-int triangulateCell(GridCell cell, double isoLevel, Triangle* triangles) {
+inline int triangulateCell(GridCell cell, double isoLevel, Triangle* triangles) {
   int caseIndex = 0;
   for (int corner = 0; corner < 8; ++corner) {
     if (cell.values[corner] < isoLevel) caseIndex |= 1 << corner;
@@ -46,8 +53,8 @@ int triangulateCell(GridCell cell, double isoLevel, Triangle* triangles) {
   Point3 edgeVertices[12];
   for (int edge = 0; edge < 12; ++edge) {
     if (edgeMask & (1 << edge)) {
-      const int first = EdgeCorners[edge][0];
-      const int second = EdgeCorners[edge][1];
+      const int first = iso_internal::EdgeCorners[edge][0];
+      const int second = iso_internal::EdgeCorners[edge][1];
       edgeVertices[edge] = interpolateEdgeVertex(isoLevel, cell.points[first], cell.points[second],
                                                  cell.values[first], cell.values[second]);
     }

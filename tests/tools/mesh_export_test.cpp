@@ -56,7 +56,8 @@ TEST(WeldTriangles, FindsPartnersAcrossBucketBoundaries) {
 }
 
 TEST(WeldTriangles, TheSceneIsClosedAndWoundOutward) {
-  for (const std::int32_t ticks : {0, 25, 40, -7}) {
+  // At tick 116 the balls are nearly at their widest apart: two separate blobs.
+  for (const std::int32_t ticks : {0, 25, 116, -7}) {
     const IndexedMesh mesh = weldTriangles(sceneTriangles(ticks), WeldDistance);
     ASSERT_FALSE(mesh.faces.empty()) << ticks;
     EXPECT_TRUE(closedAndConsistent(mesh.faces)) << ticks;

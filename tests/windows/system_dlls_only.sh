@@ -16,7 +16,10 @@ for exe in "$demo" "$tool"; do
     esac
   done
 done
-if ! "$objdump" -p "$demo" | grep -q '^Subsystem.*(Windows GUI)'; then
+# Read the headers whole first: grep -q stops early, and under pipefail the
+# objdump killed by the closed pipe would fail the check.
+headers=$("$objdump" -p "$demo")
+if ! grep -q '^Subsystem.*(Windows GUI)' <<<"$headers"; then
   echo "FAIL: $(basename "$demo") is not a GUI-subsystem program" >&2
   status=1
 fi

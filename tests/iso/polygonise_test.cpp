@@ -57,18 +57,6 @@ TEST(TriangulateCell, OnlyValuesStrictlyBelowTheLevelCount) {
   EXPECT_EQ(triangulateCell(cell, 0.25, out.triangles), 1);
 }
 
-TEST(TriangulateCell, CaseOneInterpolatesEdgesInTheirCornerOrder) {
-  Output out;
-  ASSERT_EQ(triangulateCell(unitCell(0x01, 0.0, 1.0), 0.25, out.triangles), 1);
-  // Edges 0 and 8 start at corner 0 (mu 0.25); edge 3 runs from corner 3 to
-  // corner 0 (mu 0.75): all three vertices sit a quarter edge from corner 0.
-  const Triangle& t = out.triangles[0];
-  EXPECT_TRUE(same(t.vertices[0], Point3{0.25f, 0.0f, 0.0f}));
-  EXPECT_TRUE(same(t.vertices[1], Point3{0.0f, 0.25f, 0.0f}));
-  EXPECT_TRUE(same(t.vertices[2], Point3{0.0f, 0.0f, 0.25f}));
-  EXPECT_TRUE(out.untouchedFrom(1));
-}
-
 TEST(TriangulateCell, EveryCaseEmitsItsRowInTableOrderAndNothingMore) {
   for (int c = 0; c < 256; ++c) {
     Output out;

@@ -9,6 +9,7 @@
 
 #include "port/port.h"
 #include "port/wgl.h"
+#include "tests/port/demo_request.h"
 
 namespace {
 
@@ -26,22 +27,6 @@ LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     creation.sizeParameter = lParam;
   }
   return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// The request the demo makes: double buffer, RGBA 32, depth 24, stencil 32,
-// accumulation 32.
-PIXELFORMATDESCRIPTOR demoRequest() {
-  PIXELFORMATDESCRIPTOR request{};
-  request.nSize = sizeof request;
-  request.nVersion = 1;
-  request.dwFlags =
-      PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER | PFD_GENERIC_ACCELERATED;
-  request.iPixelType = PFD_TYPE_RGBA;
-  request.cColorBits = 32;
-  request.cAccumBits = 32;
-  request.cDepthBits = 24;
-  request.cStencilBits = 32;
-  return request;
 }
 
 class HeadlessWindow : public ::testing::Test {

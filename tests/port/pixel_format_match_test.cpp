@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/port/demo_request.h"
+
 namespace {
 
 FramebufferConfig windowConfig(int red, int alpha, int depth, int stencil) {
@@ -16,21 +18,6 @@ FramebufferConfig windowConfig(int red, int alpha, int depth, int stencil) {
   config.depthBits = depth;
   config.stencilBits = stencil;
   return config;
-}
-
-// The demo's request: double buffer, RGBA 32, depth 24, stencil 32, accum 32.
-PIXELFORMATDESCRIPTOR demoRequest() {
-  PIXELFORMATDESCRIPTOR request{};
-  request.nSize = sizeof request;
-  request.nVersion = 1;
-  request.dwFlags =
-      PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER | PFD_GENERIC_ACCELERATED;
-  request.iPixelType = PFD_TYPE_RGBA;
-  request.cColorBits = 32;
-  request.cAccumBits = 32;
-  request.cDepthBits = 24;
-  request.cStencilBits = 32;
-  return request;
 }
 
 TEST(PixelFormatMatch, TheDemoGetsEightBitsPerChannelDepth24AndTheStencilThereIs) {

@@ -19,6 +19,7 @@
 
 #include "port/port.h"
 #include "port/wgl.h"
+#include "tests/port/demo_request.h"
 
 namespace {
 
@@ -140,14 +141,7 @@ class X11DisplayTest : public ::testing::Test {
 
 TEST_F(X11DisplayTest, AGlxContextWithTheBuffersAskedFor) {
   HDC deviceContext = GetDC(window);
-  PIXELFORMATDESCRIPTOR request{};
-  request.nSize = sizeof request;
-  request.nVersion = 1;
-  request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-  request.iPixelType = PFD_TYPE_RGBA;
-  request.cColorBits = 32;
-  request.cDepthBits = 24;
-  request.cStencilBits = 32;
+  const PIXELFORMATDESCRIPTOR request = demoRequest();
   const int format = ChoosePixelFormat(deviceContext, &request);
   ASSERT_NE(format, 0);
   ASSERT_TRUE(SetPixelFormat(deviceContext, format, &request));

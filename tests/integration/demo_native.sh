@@ -12,37 +12,13 @@ set -euo pipefail
 mode=$1 demo=$2 x11Window=$3
 title="Marching Cubes"
 
-work=$(mktemp -d)
-pid= server=
-cleanup() {
-  for p in $pid $server; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  echo "--- stderr of the demo:" >&2
-  cat "$work/stderr" >&2 || true
-  exit 1
-}
-
-# Waits up to 30 s for the demo to end and leaves its exit code in $status.
-waitForExit() {
-  for _ in $(seq 300); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$pid" 2>/dev/null && fail "still running 30 s after $1"
-  status=0
-  wait "$pid" || status=$?
-  pid=
-}
+server=
+source "$(dirname "$0")/../support/demo-checks.sh"
+trap 'cleanupDemo; if [ -n "$server" ]; then kill "$server" 2>/dev/null || true; fi' EXIT
 
 expectNormalEnd() {
   [ "$status" -eq 0 ] || fail "exit code $status after $1"
-  printf 'Shutting down.\n' >"$work/expected"
-  cmp -s "$work/stdout" "$work/expected" ||
-    fail "stdout is not exactly one \"Shutting down.\" line: $(od -c "$work/stdout" | head -3)"
+  expectShutdownLine '\n'
 }
 
 startXvfb() {
@@ -64,20 +40,7 @@ case $mode in
     pid=$!
     "$x11Window" wait "$title" 30 >/dev/null || fail "no window titled \"$title\""
     xprop -name "$title" WM_CLASS | grep -q '"WinMain", "WinMain"' || fail "WM_CLASS is not WinMain"
-    # The clear colour 0.25 is 64 per channel; the triangles are pure red.
-    grey=0 red=0 total=0
-    for _ in $(seq 100); do
-      "$x11Window" colours "$title" >"$work/colours" || fail "cannot read the window's pixels"
-      grey=$(awk '$2 == "404040" { print $1 }' "$work/colours")
-      red=$(awk '$2 == "ff0000" { print $1 }' "$work/colours")
-      total=$(awk '{ n += $1 } END { print n + 0 }' "$work/colours")
-      grey=${grey:-0} red=${red:-0}
-      [ "$grey" -gt $((total / 2)) ] && [ "$red" -gt $((total / 200)) ] && break
-      sleep 0.1
-    done
-    echo "pixels: $total, mid grey: $grey, red: $red"
-    [ "$grey" -gt $((total / 2)) ] || fail "mid grey covers $grey of $total pixels"
-    [ "$red" -gt $((total / 200)) ] || fail "red covers $red of $total pixels"
+    expectRedOnGrey "$x11Window"
     "$x11Window" close "$title" || fail "cannot send the close request"
     waitForExit "the close request"
     expectNormalEnd "the close request"

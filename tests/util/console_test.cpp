@@ -48,8 +48,7 @@ TEST(OpenConsole, BindsTheStreamsToTheConsoleUnbuffered) {
       if (std::fgets(line, sizeof line, stdin) == nullptr) return 10;
       std::printf("got:%s", line);
       return checkScreenBuffer(100);
-    }));
-    ASSERT_TRUE(child.resize(100, 30));
+    }, 100, 30));
     ASSERT_TRUE(child.waitFor("out:err:cout:")) << child.output();
     child.type("ping\n");
     ASSERT_TRUE(child.waitFor("got:ping\r\n")) << child.output();

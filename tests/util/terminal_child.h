@@ -27,11 +27,16 @@ enum class TerminalSetting {
 
 class TerminalChild {
  public:
-  // Starts `body` in a child; its return value is the child's exit code.
-  // Returns false if no pseudo-terminal or process could be made.
-  bool start(TerminalSetting setting, const std::function<int()>& body) {
+  // Starts `body` in a child on a terminal of `columns` x `rows`; its return
+  // value is the child's exit code. The size is set before the child exists,
+  // so whatever the child reads of it does not depend on which process runs
+  // first. Returns false if no pseudo-terminal or process could be made.
+  bool start(TerminalSetting setting, const std::function<int()>& body,
+             unsigned short columns = 80, unsigned short rows = 24) {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return false;
+    const winsize size = {rows, columns, 0, 0};
+    if (ioctl(master_, TIOCSWINSZ, &size) != 0) return false;
     const std::string slavePath = ptsname(master_);
     // Output still buffered in the runner must not be written twice.
     std::fflush(nullptr);
@@ -55,12 +60,6 @@ class TerminalChild {
       output_.append(chunk, static_cast<std::size_t>(count));
     }
     return true;
-  }
-
-  // Sets the terminal's visible size, as a terminal emulator would.
-  bool resize(unsigned short columns, unsigned short rows) {
-    winsize size = {rows, columns, 0, 0};
-    return ioctl(master_, TIOCSWINSZ, &size) == 0;
   }
 
   void type(const std::string& text) {

@@ -17,9 +17,8 @@ source "$(dirname "$0")/../support/demo-checks.sh"
 pid=$!
 
 # Wine's first start on a fresh display takes a few seconds.
-"$x11Window" wait "$title" 60 >/dev/null || fail "no window titled \"$title\""
-
-expectRedOnGrey "$x11Window"
+waitForWindow 60
+expectRedOnGrey
 head -n 5 "$work/colours" | sed "s/^/  count, colour: /"
 
 "$x11Window" close "$title" || fail "cannot send the close request"

@@ -1,0 +1,43 @@
+# Sourced by the scripts that need a private X server.
+#   startXvfb   starts Xvfb on a display number it picks itself (so parallel
+#               tests never collide), exports DISPLAY once the server accepts
+#               clients and sets xvfbPid; returns 1 with a message if it fails
+#   stopXvfb    stops that server (nothing if none runs)
+xvfbPid=
+
+startXvfb() {
+  local numberFile fd
+  numberFile=$(mktemp)
+  exec {fd}>"$numberFile"
+  Xvfb -displayfd "$fd" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfbPid=$!
+  exec {fd}>&-
+  # The number is written, followed by a newline, once the server accepts
+  # clients.
+  for _ in $(seq 100); do
+    [ -s "$numberFile" ] && break
+    if ! kill -0 "$xvfbPid" 2>/dev/null; then
+      rm -f "$numberFile"
+      xvfbPid=
+      echo "Xvfb exited before it accepted clients" >&2
+      return 1
+    fi
+    sleep 0.1
+  done
+  if [ ! -s "$numberFile" ]; then
+    rm -f "$numberFile"
+    stopXvfb
+    echo "Xvfb gave no display number within 10 s" >&2
+    return 1
+  fi
+  export DISPLAY=":$(head -n 1 "$numberFile")"
+  rm -f "$numberFile"
+}
+
+stopXvfb() {
+  if [ -n "$xvfbPid" ]; then
+    kill "$xvfbPid" 2>/dev/null || true
+    wait "$xvfbPid" 2>/dev/null || true
+    xvfbPid=
+  fi
+}

@@ -3,6 +3,7 @@
 // into a window, and glReadPixels reads the result back.
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
+#include <GL/gl.h>
 #include <poll.h>
 
 #include <cstdio>
@@ -149,8 +150,18 @@ class HeadlessDisplay : public DisplayBackend {
 
   // A pbuffer has only its back buffer and nothing to present it on: the
   // frame stays there, where glReadPixels finds it before and after.
+  // eglSwapBuffers does nothing for a pbuffer, so the frame is flushed here,
+  // as a window's swap would flush it. Never flushed, the frames pile up
+  // behind llvmpipe's rasteriser threads and memory grows without bound.
   bool swapBuffers(NativeSurface* surface) override {
-    return static_cast<PbufferSurface*>(surface)->pbuffer != EGL_NO_SURFACE;
+    const EGLSurface pbuffer = static_cast<PbufferSurface*>(surface)->pbuffer;
+    if (pbuffer == EGL_NO_SURFACE) {
+      return false;
+    }
+    if (eglGetCurrentSurface(EGL_DRAW) == pbuffer) {
+      glFlush();
+    }
+    return true;
   }
 
  private:

@@ -14,12 +14,6 @@
 #include <unistd.h>
 #endif
 
-#ifdef __SANITIZE_ADDRESS__
-// A request larger than the sanitizer's allocator allows must come back as a
-// null pointer, as it would from the C library, not end the run.
-extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
-#endif
-
 namespace {
 
 std::string temporaryPath(const char* name) {

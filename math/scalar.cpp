@@ -11,11 +11,47 @@ namespace {
 constexpr double kTurn = 6.28318530718;
 constexpr double kQuarterTurn = 1.5707963268;
 
-// Up to this magnitude the angle is wrapped one turn per step, exactly as
-// the lookup is defined (about 160,000 steps at most). Beyond it a step no
-// longer moves the angle by a whole turn in the last bits (and at 2^53 not at
-// all), so the remainder is taken at once instead.
-constexpr double kSteppedWrapLimit = 1.0e6;
+// Repeats `value = value - kTurn` while `limit < value` and returns where that
+// ends, or NaN where it never would (a step that leaves the value unchanged:
+// above 2^56 and at infinity). Bounded time: the steps are counted, not
+// taken one by one.
+//
+// Within one binade [2^(e-1), 2^e) the doubles are the multiples of one unit.
+// While value - kTurn stays inside the binade, each step rounds the same
+// exact difference on the same grid, so it subtracts the same whole number of
+// units: kTurn in units, rounded to nearest. The one tie (the binade where
+// kTurn is an odd number of half units) rounds each difference to an even
+// significand; after one literal step the significand is even, and from there
+// every step subtracts kTurn rounded to the even neighbour, which is what
+// nearbyint gives. So each pass takes one literal step, then all the steps
+// that stay inside the binade at once; the few steps that cross into the next
+// binade down are the literal steps of the following passes.
+double subtractTurnsWhileAbove(double value, double limit) {
+  while (limit < value) {
+    const double stepped = value - kTurn;
+    if (stepped == value) return std::numeric_limits<double>::quiet_NaN();
+    value = stepped;
+    if (!(limit < value)) break;
+    int exponent;
+    std::frexp(value, &exponent);
+    const double binadeStart = std::ldexp(1.0, exponent - 1);
+    // Here no step stays inside the binade: always so where the binade is
+    // narrower than a turn (and its unit counts would overflow).
+    if (value < binadeStart + kTurn) continue;
+    const int unitExponent = exponent - 53;
+    const std::int64_t units = static_cast<std::int64_t>(std::ldexp(value, -unitExponent));
+    const double turnUnits = std::ldexp(kTurn, -unitExponent);
+    const std::int64_t step = static_cast<std::int64_t>(std::nearbyint(turnUnits));
+    // A step from `units` stays inside the binade exactly when
+    // units - turnUnits >= 2^52, the binade's first significand.
+    const std::int64_t lowestFull =
+        (std::int64_t{1} << 52) + static_cast<std::int64_t>(std::ceil(turnUnits));
+    if (units < lowestFull) continue;
+    const std::int64_t count = (units - lowestFull) / step + 1;
+    value = std::ldexp(static_cast<double>(units - count * step), unitExponent);
+  }
+  return value;
+}
 
 }  // namespace
 
@@ -35,13 +71,19 @@ float invSqrt(float x) {
   return static_cast<float>((1.5 - (static_cast<double>(half) * yd) * yd) * yd);
 }
 
+double wrapAngle(double angle) {
+  angle = subtractTurnsWhileAbove(angle, kTurn);
+  // Adding a turn to a negative value is subtracting one from its magnitude
+  // (rounding to nearest is symmetric). 0.0 - x rather than -x: a sum that
+  // comes out exactly zero is +0.
+  if (angle < 0.0) angle = 0.0 - subtractTurnsWhileAbove(0.0 - angle, 0.0);
+  return angle;
+}
+
 double fastSin(double angle) {
-  if (!std::isfinite(angle)) return std::numeric_limits<double>::quiet_NaN();
-  if (std::fabs(angle) > kSteppedWrapLimit) angle = std::fmod(angle, kTurn);
-  while (kTurn < angle) angle = angle - kTurn;
-  while (angle < 0.0) angle = angle + kTurn;
-  const int index = static_cast<int>(angle * 100.0);
-  return SineTable[index];
+  angle = wrapAngle(angle);
+  if (std::isnan(angle)) return angle;
+  return SineTable[static_cast<int>(angle * 100.0)];
 }
 
 double fastCos(double angle) { return fastSin(kQuarterTurn - angle); }

@@ -15,9 +15,17 @@ extern const double SineTable[629];
 // 0, and -0.0 is treated as +0.0 (giving 1.9817754e19).
 float invSqrt(float x);
 
-// Sine by table lookup: the angle is wrapped into [0, 6.28318530718] and
-// truncated down to a multiple of 0.01. Error up to about 0.01.
-// NaN and infinite angles give NaN.
+// The angle brought into [0, 6.28318530718] by subtracting that period while
+// the angle exceeds it, then adding it while the angle is negative, one turn
+// at a time in double precision: the result has exactly the bits those
+// repeated roundings give, for every finite angle, yet costs a few dozen
+// steps at most. NaN where the repetition would never end: a magnitude above
+// 2^56 (about 7.2e16), where subtracting one turn no longer changes the value,
+// and an infinite or NaN angle.
+double wrapAngle(double angle);
+
+// Sine by table lookup: SineTable at wrapAngle(angle) truncated down to a
+// multiple of 0.01. Error up to about 0.01. NaN where wrapAngle gives NaN.
 double fastSin(double angle);
 
 // fastSin(1.5707963268 - angle).

@@ -17,12 +17,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# x87 arithmetic keeps excess precision in registers, so a double narrowed to
-# float (or a double expression) can round differently from the Linux build.
-# SSE2 scalar arithmetic rounds every operation exactly as declared.
-set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
-set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
-
 # The runtime goes into every executable, so they need no DLL beyond the
 # system's own (kernel32, user32, gdi32, opengl32, glu32, msvcrt).
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

@@ -10,12 +10,14 @@
 // Positions are 32-bit floats and field values 64-bit. The arithmetic is done
 // in double precision and rounded to float only where a float is stored, so
 // results are bit-exact on every platform with IEEE double arithmetic: on
-// 32-bit x86 that means SSE2 rather than the x87's wider registers (the cross
-// toolchain selects it), and everywhere no fused multiply-add (targets that
-// link mc_iso compile with -ffp-contract=off).
+// 32-bit x86 that means SSE2 rather than the x87's wider registers, and
+// everywhere no fused multiply-add. Linking mc_iso brings those flags (through
+// mc_exact_float); math/exact_arithmetic.h stops a build without them.
 #pragma once
 
 #include <cstdint>
+
+#include "math/exact_arithmetic.h"
 
 struct Point3 {
   float x, y, z;

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "iso/isosurface.h"
+#include "math/exact_arithmetic.h"
 
 namespace iso_internal {
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "iso/isosurface.h"
+#include "math/exact_arithmetic.h"
 
 namespace iso_internal {
 

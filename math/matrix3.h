@@ -2,6 +2,7 @@
 // (v * M), stored row-major, so in A * B the map A applies first.
 #pragma once
 
+#include "math/exact_arithmetic.h"
 #include "math/vector.h"
 
 struct Matrix3 {

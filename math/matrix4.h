@@ -3,6 +3,7 @@
 // sixteen floats in storage order are the array OpenGL's matrix calls take.
 #pragma once
 
+#include "math/exact_arithmetic.h"
 #include "math/vector.h"
 
 struct Matrix4 {

@@ -1,6 +1,7 @@
 // The re-orthonormalisation shared by Matrix3 and Matrix4 (internal to math/).
 #pragma once
 
+#include "math/exact_arithmetic.h"
 #include "math/vector.h"
 
 struct OrthonormalRows {

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "math/exact_arithmetic.h"
+
 // sin(i / 100) for i = 0..628, each to 8 significant digits; written out as
 // literals by scripts/gen-sine-table.
 extern const double SineTable[629];

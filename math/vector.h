@@ -3,6 +3,8 @@
 // a value is stored into a float, so results are reproducible bit for bit.
 #pragma once
 
+#include "math/exact_arithmetic.h"
+
 struct Vector4;
 
 struct Vector3 {

@@ -7,13 +7,21 @@
 
 namespace {
 
-// The size that seeking to the end reports, or -1 where seeking cannot tell
-// it. Only a regular file has such a size: a pipe or FIFO cannot seek, and a
-// directory or device seeks to offsets that are no byte count at all.
-long seekableSize(std::FILE* stream) {
+// Seeking finds a size for files and devices; a device that seeks at all
+// reports the size its driver gives (0 for /dev/null, /dev/zero and the
+// like, so those read as empty files). A pipe, FIFO or socket cannot seek,
+// and a directory, which opens for reading here, seeks to an offset that is
+// no byte count: none of these is asked.
+bool mightSeekToItsSize(std::FILE* stream) {
   struct stat status;
-  if (fstat(fileno(stream), &status) != 0 || !S_ISREG(status.st_mode)) return -1;
-  if (std::fseek(stream, 0, SEEK_END) != 0) return -1;
+  if (fstat(fileno(stream), &status) != 0) return false;
+  return S_ISREG(status.st_mode) || S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode);
+}
+
+// The size that seeking to the end reports, with the stream back at its
+// start, or -1 where seeking cannot tell it.
+long seekableSize(std::FILE* stream) {
+  if (!mightSeekToItsSize(stream) || std::fseek(stream, 0, SEEK_END) != 0) return -1;
   // -1 also where the size does not fit in a long (a file over 2 GiB on
   // 32-bit Windows).
   const long size = std::ftell(stream);

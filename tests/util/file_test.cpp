@@ -10,7 +10,9 @@
 #ifndef _WIN32
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 #endif
 
@@ -90,9 +92,45 @@ TEST(ReadWholeFile, NullWithoutLeaksWhereSeekingGivesNoSize) {
   close(writer);
   std::remove(fifoPath.c_str());
 
-  // An endless device.
-  EXPECT_EQ(nullptr, readWholeFile("/dev/zero"));
+  // A socket's path does not open as a file at all.
+  const std::string socketPath = temporaryPath("socket");
+  std::remove(socketPath.c_str());
+  const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  std::strcpy(address.sun_path, socketPath.c_str());
+  ASSERT_EQ(0, bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address));
+  EXPECT_EQ(nullptr, readWholeFile(socketPath.c_str()));
+  close(listener);
+  std::remove(socketPath.c_str());
 
+  EXPECT_EQ(openBefore, openDescriptorCount());
+}
+
+TEST(ReadWholeFile, ADeviceThatSeeksReadsAsAFileOfItsReportedSize) {
+  const int openBefore = openDescriptorCount();
+  // Both report size 0, so they read as empty files (the endless /dev/zero
+  // included): a lone terminator, not a failure.
+  for (const char* device : {"/dev/null", "/dev/zero"}) {
+    char* contents = readWholeFile(device);
+    ASSERT_NE(nullptr, contents) << device;
+    EXPECT_EQ('\0', contents[0]) << device;
+    std::free(contents);
+  }
+  EXPECT_EQ(openBefore, openDescriptorCount());
+}
+
+TEST(ReadWholeFile, NullWhenFewerBytesArriveThanTheSize) {
+  // sysfs reports every attribute as 4096 bytes long and delivers a line.
+  const char* attribute = "/sys/devices/system/cpu/online";
+  struct stat status;
+  if (stat(attribute, &status) != 0 || status.st_size <= 64) {
+    GTEST_SKIP() << "no sysfs attribute that reports more bytes than it holds";
+  }
+  const int openBefore = openDescriptorCount();
+  EXPECT_EQ(nullptr, readWholeFile(attribute));
   EXPECT_EQ(openBefore, openDescriptorCount());
 }
 

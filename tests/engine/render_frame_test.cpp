@@ -6,11 +6,55 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/scene.h"
+#include "iso/isosurface.h"
 #include "port/port.h"
 #include "tests/engine/offscreen_fixture.h"
 
 namespace {
+
+// The two ball centres (in the plane z = 0) at the ticks these tests draw:
+// (5.5 cos t, 5 sin t) and (5.5 sin t, 5 sin t) for t = ticks / 50, worked out
+// apart from the engine, to 200 bits, and rounded to float.
+struct Balls {
+  float ax, ay, bx, by;
+};
+
+Balls ballsAt(std::int32_t ticks) {
+  switch (ticks) {
+    case 0:
+      return {5.5f, 0.0f, 0.0f, 0.0f};
+    case 25:
+      return {4.82670403f, 2.39712763f, 2.63684034f, 2.39712763f};
+    case -1000:
+      return {2.24445128f, -4.56472635f, -5.02119875f, -4.56472635f};
+  }
+  ADD_FAILURE() << "no ball centres written down for tick " << ticks;
+  return {};
+}
+
+// The frame's triangles in drawing order, swept here rather than by the
+// engine's own scene code: cell centres at grid coordinates 0 to 16 on each
+// axis, x outermost and z innermost; each cell cleared, both balls sampled
+// (extent 16, half edge 0.5, strength 2) and polygonised at iso level 0.25.
+std::vector<Triangle> sceneTriangles(const Balls& balls) {
+  std::vector<Triangle> triangles;
+  GridCell cell;
+  Triangle found[5];
+  for (int x = 0; x <= 16; ++x) {
+    for (int y = 0; y <= 16; ++y) {
+      for (int z = 0; z <= 16; ++z) {
+        clearGridCell(cell);
+        sampleMetaball(cell, 16.0f, 0.5f, 2.0f, static_cast<float>(x), static_cast<float>(y),
+                       static_cast<float>(z), balls.ax, balls.ay, 0.0f);
+        sampleMetaball(cell, 16.0f, 0.5f, 2.0f, static_cast<float>(x), static_cast<float>(y),
+                       static_cast<float>(z), balls.bx, balls.by, 0.0f);
+        const int count = triangulateCell(cell, 0.25, found);
+        triangles.insert(triangles.end(), found, found + count);
+      }
+    }
+  }
+  return triangles;
+}
 
 struct WindowVertex {
   double x, y, z;
@@ -49,7 +93,7 @@ class RenderFrame : public OffscreenEngineTest {
     return polygons;
   }
 
-  // The sweep's triangles at the engine's tick, projected to the window with
+  // The scene's triangles at the engine's tick, projected to the window with
   // the eye offset of -40 along z and the projection resize set.
   std::vector<WindowTriangle> sweptTriangles() {
     const GLdouble modelView[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -40, 1};
@@ -57,7 +101,7 @@ class RenderFrame : public OffscreenEngineTest {
     glGetDoublev(GL_PROJECTION_MATRIX, projection);
     const GLint viewport[4] = {0, 0, width, height};
     std::vector<WindowTriangle> triangles;
-    sweepScene(ballCentres(engine.ticks), [&](const Triangle& triangle) {
+    for (const Triangle& triangle : sceneTriangles(ballsAt(engine.ticks))) {
       WindowTriangle projected;
       for (const Point3& p : triangle.vertices) {
         WindowVertex w{};
@@ -65,7 +109,7 @@ class RenderFrame : public OffscreenEngineTest {
         projected.push_back(w);
       }
       triangles.push_back(projected);
-    });
+    }
     return triangles;
   }
 };

@@ -45,11 +45,14 @@ TEST(BallCentres, TicksZeroAndTwentyFive) {
   EXPECT_EQ(start.b.y, 0.0f);
   EXPECT_EQ(start.b.z, 0.0f);
 
-  const BallCentres half = ballCentres(25);  // t = 0.5
-  EXPECT_EQ(half.a.x, static_cast<float>(5.5 * std::cos(0.5)));
-  EXPECT_EQ(half.a.y, static_cast<float>(5.0 * std::sin(0.5)));
-  EXPECT_EQ(half.b.x, static_cast<float>(5.5 * std::sin(0.5)));
-  EXPECT_EQ(half.b.y, half.a.y);
+  // t = 0.5: 5.5 cos t, 5 sin t and 5.5 sin t, worked out to 200 bits and
+  // rounded to double for cos t and sin t, then for the product, then to
+  // float.
+  const BallCentres half = ballCentres(25);
+  EXPECT_EQ(half.a.x, 4.82670403f);
+  EXPECT_EQ(half.a.y, 2.39712763f);
+  EXPECT_EQ(half.b.x, 2.63684034f);
+  EXPECT_EQ(half.b.y, 2.39712763f);
   EXPECT_EQ(half.a.z, 0.0f);
   EXPECT_EQ(half.b.z, 0.0f);
 }
@@ -62,15 +65,18 @@ TEST(BallCentres, ExtremeAndNegativeTicksUseTheSameFormulas) {
   EXPECT_EQ(backward.b.x, -forward.b.x);
   EXPECT_EQ(backward.b.y, -forward.b.y);
 
-  for (const std::int32_t ticks :
-       {std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::min()}) {
-    const double t = ticks / 50.0;
-    const BallCentres balls = ballCentres(ticks);
-    EXPECT_EQ(balls.a.x, static_cast<float>(5.5 * std::cos(t))) << ticks;
-    EXPECT_EQ(balls.a.y, static_cast<float>(5.0 * std::sin(t))) << ticks;
-    EXPECT_EQ(balls.b.x, static_cast<float>(5.5 * std::sin(t))) << ticks;
-    EXPECT_EQ(balls.b.y, balls.a.y) << ticks;
-  }
+  // t = 42949672.94 and -42949672.96 (the quotients rounded to double),
+  // worked out as at tick 25.
+  const BallCentres last = ballCentres(std::numeric_limits<std::int32_t>::max());
+  EXPECT_EQ(last.a.x, 0.089196533f);
+  EXPECT_EQ(last.a.y, -4.99934244f);
+  EXPECT_EQ(last.b.x, -5.49927664f);
+  EXPECT_EQ(last.b.y, -4.99934244f);
+  const BallCentres first = ballCentres(std::numeric_limits<std::int32_t>::min());
+  EXPECT_EQ(first.a.x, 0.19915691f);
+  EXPECT_EQ(first.a.y, 4.99672079f);
+  EXPECT_EQ(first.b.x, 5.4963932f);
+  EXPECT_EQ(first.b.y, 4.99672079f);
 }
 
 TEST(SweepScene, TrianglesComeCellByCellInSweepOrderOnTheSurface) {

@@ -1,5 +1,6 @@
-// Bit-level comparison for the math tests: the library's results are
-// specified exactly, including the sign of zero.
+// Bit-level comparison for the math tests: the library computes the same
+// bits on every platform, the sign of zero included, so its tests compare
+// bits rather than values.
 #pragma once
 
 #include <cstdint>

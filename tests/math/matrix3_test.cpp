@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <new>
+
 #include "tests/math/float_bits.h"
 
 namespace {
@@ -13,13 +16,31 @@ void expectElements(const Matrix3& expected, const Matrix3& actual) {
 const Matrix3 kIdentity{{1, 0, 0, 0, 1, 0, 0, 0, 1}};
 const Matrix3 kOneToNine{{1, 2, 3, 4, 5, 6, 7, 8, 9}};
 
+TEST(Matrix3, DefaultConstructionZeroesStorageThatHeldOtherBits) {
+  // Volatile stores, so that the compiler keeps them ahead of construction:
+  // only the matrix's own initialiser can clear them.
+  alignas(Matrix3) unsigned char storage[sizeof(Matrix3)];
+  volatile unsigned char* bytes = storage;
+  for (std::size_t i = 0; i < sizeof storage; ++i) bytes[i] = 0xA5;
+  const Matrix3* matrix = new (storage) Matrix3;
+  expectElements(Matrix3{{0, 0, 0, 0, 0, 0, 0, 0, 0}}, *matrix);
+}
+
 TEST(Matrix3, ElementWiseArithmetic) {
-  expectElements(Matrix3{}, Matrix3());
-  const Matrix3 b{{9, 8, 7, 6, 5, 4, 3, 2, 1}};
-  expectElements(Matrix3{{10, 10, 10, 10, 10, 10, 10, 10, 10}}, kOneToNine + b);
-  expectElements(Matrix3{{-8, -6, -4, -2, 0, 2, 4, 6, 8}}, kOneToNine - b);
-  expectElements(Matrix3{{0.5f, 1, 1.5f, 2, 2.5f, 3, 3.5f, 4, 4.5f}}, kOneToNine * 0.5f);
-  expectElements(Matrix3{{1, 2, 3, 4, 5, 6, 7, 8, 9}}, kOneToNine);
+  // Operands that are not const, so that an operation changing one would
+  // compile and be caught below.
+  Matrix3 a = kOneToNine;
+  Matrix3 b{{9, 8, 7, 6, 5, 4, 3, 2, 1}};
+  expectElements(Matrix3{{10, 10, 10, 10, 10, 10, 10, 10, 10}}, a + b);
+  expectElements(Matrix3{{-8, -6, -4, -2, 0, 2, 4, 6, 8}}, a - b);
+  expectElements(Matrix3{{0.5f, 1, 1.5f, 2, 2.5f, 3, 3.5f, 4, 4.5f}}, a * 0.5f);
+  const Vector3 product = a * Vector3(1, 1, 1);
+  EXPECT_SAME_FLOAT(12.0f, product.x);
+  expectElements(Matrix3{{30, 24, 18, 84, 69, 54, 138, 114, 90}}, a * b);
+  expectElements(Matrix3{{1, 4, 7, 2, 5, 8, 3, 6, 9}}, a.transpose());
+  // The operands are left alone.
+  expectElements(Matrix3{{1, 2, 3, 4, 5, 6, 7, 8, 9}}, a);
+  expectElements(Matrix3{{9, 8, 7, 6, 5, 4, 3, 2, 1}}, b);
 }
 
 TEST(Matrix3, RowVectorProductAndTranspose) {

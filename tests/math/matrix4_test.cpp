@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstddef>
 #include <limits>
+#include <new>
 
 #include "tests/math/float_bits.h"
 
@@ -17,20 +19,31 @@ const Matrix4 kIdentity{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
 const Matrix4 kOneToSixteen{{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}};
 const Matrix4 kShear{{1, 0, 0, 0, 2, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
 
+TEST(Matrix4, DefaultConstructionZeroesStorageThatHeldOtherBits) {
+  // Volatile stores, so that the compiler keeps them ahead of construction:
+  // only the matrix's own initialiser can clear them.
+  alignas(Matrix4) unsigned char storage[sizeof(Matrix4)];
+  volatile unsigned char* bytes = storage;
+  for (std::size_t i = 0; i < sizeof storage; ++i) bytes[i] = 0xA5;
+  const Matrix4* matrix = new (storage) Matrix4;
+  expectElements(Matrix4{{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}}, *matrix);
+}
+
 TEST(Matrix4, ElementWiseArithmeticAndTranspose) {
-  expectElements(Matrix4{}, Matrix4());
-  const Matrix4 copy(kOneToSixteen);
-  expectElements(kOneToSixteen, copy);
-  expectElements(Matrix4{{2, 2, 3, 4, 5, 7, 7, 8, 9, 10, 12, 12, 13, 14, 15, 17}},
-                 kOneToSixteen + kIdentity);
-  expectElements(Matrix4{{0, 2, 3, 4, 5, 5, 7, 8, 9, 10, 10, 12, 13, 14, 15, 15}},
-                 kOneToSixteen - kIdentity);
+  // Operands that are not const, so that an operation changing one would
+  // compile and be caught below.
+  Matrix4 a = kOneToSixteen;
+  Matrix4 identity = kIdentity;
+  expectElements(Matrix4{{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}}, a);
+  expectElements(Matrix4{{2, 2, 3, 4, 5, 7, 7, 8, 9, 10, 12, 12, 13, 14, 15, 17}}, a + identity);
+  expectElements(Matrix4{{0, 2, 3, 4, 5, 5, 7, 8, 9, 10, 10, 12, 13, 14, 15, 15}}, a - identity);
   expectElements(
       Matrix4{{-2, -4, -6, -8, -10, -12, -14, -16, -18, -20, -22, -24, -26, -28, -30, -32}},
-      kOneToSixteen * -2.0f);
-  expectElements(Matrix4{{1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 4, 8, 12, 16}},
-                 kOneToSixteen.transpose());
-  expectElements(Matrix4{{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}}, kOneToSixteen);
+      a * -2.0f);
+  expectElements(Matrix4{{1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 4, 8, 12, 16}}, a.transpose());
+  // The operands are left alone.
+  expectElements(Matrix4{{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}}, a);
+  expectElements(Matrix4{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}}, identity);
 }
 
 TEST(Matrix4, RowVectorProductPutsTheTranslationInRow3) {
@@ -51,18 +64,23 @@ TEST(Matrix4, RowVectorProductPutsTheTranslationInRow3) {
 }
 
 TEST(Matrix4, PostAndPreMultiplyOrder) {
-  // kShear adds twice y to x. A * B applies A first.
-  const Matrix4 ab = kOneToSixteen * kShear;
+  // The shear adds twice y to x. A * B applies A first. Operands that are
+  // not const, so that a product changing one would compile and be caught.
+  Matrix4 a = kOneToSixteen;
+  Matrix4 shear = kShear;
+  const Matrix4 ab = a * shear;
   expectElements(Matrix4{{5, 2, 3, 4, 17, 6, 7, 8, 29, 10, 11, 12, 41, 14, 15, 16}}, ab);
-  expectElements(ab, kOneToSixteen.postMultiply(kShear));
-  const Matrix4 ba = kShear * kOneToSixteen;
+  expectElements(ab, a.postMultiply(shear));
+  const Matrix4 ba = shear * a;
   expectElements(Matrix4{{1, 2, 3, 4, 7, 10, 13, 16, 9, 10, 11, 12, 13, 14, 15, 16}}, ba);
-  expectElements(ba, kOneToSixteen.preMultiply(kShear));
+  expectElements(ba, a.preMultiply(shear));
   expectElements(kOneToSixteen, kOneToSixteen * kIdentity);
   expectElements(kOneToSixteen, kOneToSixteen.preMultiply(kIdentity));
+  const Vector4 moved = shear * Vector4(1, 1, 1, 1);
+  EXPECT_SAME_FLOAT(3.0f, moved.x);
   // The operands are left alone.
-  expectElements(Matrix4{{1, 0, 0, 0, 2, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}}, kShear);
-  expectElements(Matrix4{{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}}, kOneToSixteen);
+  expectElements(Matrix4{{1, 0, 0, 0, 2, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}}, shear);
+  expectElements(Matrix4{{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}}, a);
 }
 
 TEST(Matrix4, OrthonormalizeTouchesOnlyTheUpperLeft3x3) {

@@ -21,8 +21,10 @@ TEST(Vector3, ConstructionAndComponentArithmetic) {
   EXPECT_SAME_VECTOR3(0.0f, 0.0f, 0.0f, Vector3());
   EXPECT_SAME_VECTOR3(4.0f, 5.0f, 6.0f, Vector3(Vector4(4.0f, 5.0f, 6.0f, 7.0f)));
 
-  const Vector3 v(1.0f, -2.0f, 0.0f);
-  const Vector3 o(0.5f, 0.25f, 0.0f);
+  // Operands that are not const, so that an operation changing one would
+  // compile and be caught below.
+  Vector3 v(1.0f, -2.0f, 0.0f);
+  Vector3 o(0.5f, 0.25f, 0.0f);
   EXPECT_SAME_VECTOR3(1.5f, -1.75f, 0.0f, v + o);
   EXPECT_SAME_VECTOR3(0.5f, -2.25f, 0.0f, v - o);
   EXPECT_SAME_VECTOR3(-1.0f, 2.0f, -0.0f, -v);
@@ -31,8 +33,11 @@ TEST(Vector3, ConstructionAndComponentArithmetic) {
   // Each component is divided, not multiplied by a rounded 1/3.
   EXPECT_SAME_VECTOR3(1.0f / 3.0f, -2.0f / 3.0f, 0.0f, v / 3.0f);
   EXPECT_SAME_VECTOR3(0.1f / 3.0f, 0.7f / 3.0f, 0.9f / 3.0f, Vector3(0.1f, 0.7f, 0.9f) / 3.0f);
+  EXPECT_SAME_FLOAT(0.0f, v.dot(o));
+  EXPECT_SAME_VECTOR3(-0.0f, 0.0f, 1.25f, cross(v, o));
   // The operands are left alone.
   EXPECT_SAME_VECTOR3(1.0f, -2.0f, 0.0f, v);
+  EXPECT_SAME_VECTOR3(0.5f, 0.25f, 0.0f, o);
 
   Vector3 w(1.0f, 2.0f, 3.0f);
   Vector3& same = (w += o);

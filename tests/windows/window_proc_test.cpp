@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "app/pixel_format.h"
 #include "tests/windows/captured_stdout.h"
@@ -137,13 +138,31 @@ TEST_F(WindowProcTest, SizeFitsViewportAndProjection) {
   EXPECT_EQ(viewport[3], 600);
 }
 
+// The system commands that reached the default handling: DefWindowProcA
+// reports each one it is about to carry out to the thread's CBT hook.
+std::vector<WPARAM> defaultedCommands;
+
+LRESULT CALLBACK recordDefaultedCommand(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_SYSCOMMAND) defaultedCommands.push_back(wParam);
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 TEST_F(WindowProcTest, ScreenSaverAndPowerDownRefusedCloseCommandPassedOn) {
+  defaultedCommands.clear();
+  const HHOOK hook =
+      SetWindowsHookExA(WH_CBT, recordDefaultedCommand, nullptr, GetCurrentThreadId());
+  ASSERT_NE(hook, nullptr);
+  // The default handling would return 0 as well: what shows the refusal is
+  // that it never sees these two.
   EXPECT_EQ(SendMessageA(window, WM_SYSCOMMAND, SC_SCREENSAVE, 0), 0);
   EXPECT_EQ(SendMessageA(window, WM_SYSCOMMAND, SC_MONITORPOWER, 2), 0);
+  EXPECT_TRUE(defaultedCommands.empty());
   EXPECT_TRUE(IsWindow(window));
 
   // Any other command takes the default path: close destroys the window.
   capturedStdout([&] { SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); });
+  UnhookWindowsHookEx(hook);
+  EXPECT_EQ(defaultedCommands, std::vector<WPARAM>{SC_CLOSE});
   EXPECT_FALSE(IsWindow(window));
 }
 

@@ -3,7 +3,7 @@
 HDC mainDC = nullptr;
 HGLRC glContext = nullptr;
 
-int setupPixelFormat(HDC deviceContext) {
+PIXELFORMATDESCRIPTOR pixelFormatRequest() {
   // Value-initialised: the fields the request does not name stay zero, so
   // only the listed ones steer the choice of format.
   PIXELFORMATDESCRIPTOR descriptor{};
@@ -17,7 +17,11 @@ int setupPixelFormat(HDC deviceContext) {
   descriptor.cDepthBits = 24;
   descriptor.cStencilBits = 32;
   descriptor.dwLayerMask = 0;
+  return descriptor;
+}
 
+int setupPixelFormat(HDC deviceContext) {
+  const PIXELFORMATDESCRIPTOR descriptor = pixelFormatRequest();
   const int format = ChoosePixelFormat(deviceContext, &descriptor);
   if (format == 0) {
     MessageBoxA(nullptr, "ChoosePixelFormat failed", "Error", MB_OK);
@@ -30,18 +34,30 @@ int setupPixelFormat(HDC deviceContext) {
   return 1;
 }
 
-void createRenderingContext(HWND window) {
-  mainDC = GetDC(window);
-  setupPixelFormat(mainDC);
-  glContext = wglCreateContext(mainDC);
-  wglMakeCurrent(mainDC, glContext);
+RenderingContext setUpRenderingContext(HWND window) {
+  RenderingContext made;
+  made.deviceContext = GetDC(window);
+  setupPixelFormat(made.deviceContext);
+  made.context = wglCreateContext(made.deviceContext);
+  wglMakeCurrent(made.deviceContext, made.context);
+  return made;
 }
 
-void releaseRenderingContext(HWND window) {
-  if (glContext == nullptr) {
+void releaseRenderingContext(HWND window, const RenderingContext& made) {
+  if (made.context == nullptr) {
     return;
   }
   wglMakeCurrent(nullptr, nullptr);
-  wglDeleteContext(glContext);
-  ReleaseDC(window, mainDC);
+  wglDeleteContext(made.context);
+  ReleaseDC(window, made.deviceContext);
+}
+
+void createRenderingContext(HWND window) {
+  const RenderingContext made = setUpRenderingContext(window);
+  mainDC = made.deviceContext;
+  glContext = made.context;
+}
+
+void releaseRenderingContext(HWND window) {
+  releaseRenderingContext(window, RenderingContext{mainDC, glContext});
 }

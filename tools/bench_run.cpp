@@ -8,7 +8,7 @@
 
 #include "engine/engine.h"
 #include "engine/scene.h"
-#include "tools/offscreen_window.h"
+#include "tools/headless_window.h"
 
 namespace {
 
@@ -61,11 +61,11 @@ class Progress {
 
 bool runBench(int frames, BenchResult& result, std::string& error) {
   OffscreenWindow offscreen;
-  if (!openOffscreenWindow(benchWidth, benchHeight, offscreen, error)) {
+  if (!openHeadlessWindow(benchWidth, benchHeight, offscreen, error)) {
     return false;
   }
   Engine engine{};
-  engine.init(offscreen.window, offscreen.deviceContext);
+  engine.init(offscreen.window, offscreen.rendering.deviceContext);
   engine.resize(benchWidth, benchHeight);
 
   std::vector<double> sweepUs;

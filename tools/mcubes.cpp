@@ -1,24 +1,15 @@
 // mcubes, the demo's companion command-line tool. Each subcommand lives in
-// its own file and registers itself here with one add...Command(app) call.
+// its own file with an add...Command(app) that registers it.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <exception>
 
 #include "tools/cli_support.h"
-#include "tools/mesh_command.h"
-#ifndef _WIN32
-#include "tools/bench_command.h"
-#include "tools/snapshot_command.h"
-#endif
+#include "tools/mcubes_commands.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"Companion tool of the Marching Cubes demo", "mcubes"};
-  addMeshCommand(app);
-#ifndef _WIN32
-  // Rendered offscreen on the headless display of port/.
-  addSnapshotCommand(app);
-  addBenchCommand(app);
-#endif
+  addCommands(app);
 
   try {
     app.parse(argc, argv);

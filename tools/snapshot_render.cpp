@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "engine/engine.h"
-#include "tools/offscreen_window.h"
+#include "tools/headless_window.h"
 
 namespace {
 
@@ -46,12 +46,12 @@ bool parseSnapshotSize(const std::string& text, int& width, int& height, std::st
 bool renderSnapshot(std::int32_t tick, int width, int height, std::vector<unsigned char>& rgb,
                     std::string& error) {
   OffscreenWindow offscreen;
-  if (!openOffscreenWindow(width, height, offscreen, error)) {
+  if (!openHeadlessWindow(width, height, offscreen, error)) {
     return false;
   }
 
   Engine engine{};
-  engine.init(offscreen.window, offscreen.deviceContext);
+  engine.init(offscreen.window, offscreen.rendering.deviceContext);
   engine.ticks = tick;
   engine.resize(width, height);
   engine.renderFrame();

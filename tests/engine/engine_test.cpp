@@ -66,11 +66,11 @@ TEST_F(EngineState, InitCopiesHandlesResetsClockAndFixesGlState) {
   glBlendFunc(GL_SRC_ALPHA, GL_ZERO);
   Engine fresh{};
   fresh.ticks = 77;
-  fresh.init(offscreen.window, offscreen.deviceContext);
+  fresh.init(offscreen.window, offscreen.rendering.deviceContext);
 
   EXPECT_EQ(fresh.ticks, 0);
   EXPECT_EQ(fresh.window, offscreen.window);
-  EXPECT_EQ(fresh.deviceContext, offscreen.deviceContext);
+  EXPECT_EQ(fresh.deviceContext, offscreen.rendering.deviceContext);
 
   GLfloat clearColour[4];
   glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColour);

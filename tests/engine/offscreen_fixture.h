@@ -1,13 +1,14 @@
-// An initialised engine on a hidden 800x600 window of the headless backend,
-// with the context made current the way the demo's shell makes it.
+// An initialised engine on a hidden 800x600 window of the headless display,
+// with the context made current by the demo's own context set-up.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "app/offscreen_window.h"
 #include "engine/engine.h"
-#include "tools/offscreen_window.h"
+#include "port/port.h"
 
 class OffscreenEngineTest : public ::testing::Test {
  protected:
@@ -16,8 +17,9 @@ class OffscreenEngineTest : public ::testing::Test {
 
   void SetUp() override {
     std::string error;
+    ASSERT_TRUE(selectDisplayBackend("headless", error)) << error;
     ASSERT_TRUE(openOffscreenWindow(width, height, offscreen, error)) << error;
-    engine.init(offscreen.window, offscreen.deviceContext);
+    engine.init(offscreen.window, offscreen.rendering.deviceContext);
   }
   void TearDown() override { closeOffscreenWindow(offscreen); }
 

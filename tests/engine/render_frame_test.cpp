@@ -201,12 +201,12 @@ TEST_F(RenderFrame, ClearsAllThreeBuffersAndSwapsOnceOnTheEnginesDeviceContext) 
   glClearStencil(7);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   glClearDepth(1.0);
-  engine.init(offscreen.window, offscreen.deviceContext);
+  engine.init(offscreen.window, offscreen.rendering.deviceContext);
 
   // The swap on the engine's device context, as the window system reports it.
   std::vector<std::string> calls;
   observeCalls([&calls](const std::string& call) { calls.push_back(call); });
-  SwapBuffers(offscreen.deviceContext);
+  SwapBuffers(offscreen.rendering.deviceContext);
   ASSERT_EQ(calls.size(), 1u);
   const std::string swap = calls[0];
   calls.clear();

@@ -1,18 +1,17 @@
-// A hidden window with a current OpenGL context on the headless display
-// backend, obtained the way the demo's shell does it (class, window, device
-// context, pixel format, rendering context), so that offscreen pictures and
-// tests draw through the very same calls as the demo.
+// A hidden window with a current OpenGL context, set up by the shell's own
+// context code (device context, pixel format, rendering context), so that
+// offscreen pictures and tests draw through the very same calls as the demo.
+// On Linux, choose the headless display first (port/port.h) to need no X
+// server.
 #pragma once
 
 #include <string>
 
-#include "app/win32.h"
-#include "engine/gl.h"
+#include "app/pixel_format.h"
 
 struct OffscreenWindow {
   HWND window = nullptr;
-  HDC deviceContext = nullptr;
-  HGLRC context = nullptr;
+  RenderingContext rendering;
 };
 
 // Opens a width x height window and makes its context current. On failure

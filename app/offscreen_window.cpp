@@ -1,38 +1,16 @@
-#include "tools/offscreen_window.h"
-
-#include "app/pixel_format.h"
-#include "port/port.h"
+#include "app/offscreen_window.h"
 
 namespace {
 
 const char offscreenClassName[] = "mcubes offscreen";
 
-// Creation and destruction take and give back the rendering context inside
-// WM_CREATE and WM_DESTROY, exactly where the demo's window procedure does.
-LRESULT CALLBACK offscreenWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_CREATE:
-      createRenderingContext(window);
-      return 0;
-    case WM_DESTROY:
-      releaseRenderingContext(window);
-      return 0;
-    default:
-      return DefWindowProcA(window, message, wParam, lParam);
-  }
-}
-
 }  // namespace
 
 bool openOffscreenWindow(int width, int height, OffscreenWindow& offscreen, std::string& error) {
   offscreen = OffscreenWindow{};
-  if (!selectDisplayBackend("headless", error)) {
-    return false;
-  }
-
   WNDCLASSA windowClass{};
   windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
-  windowClass.lpfnWndProc = offscreenWindowProc;
+  windowClass.lpfnWndProc = DefWindowProcA;
   windowClass.lpszClassName = offscreenClassName;
   if (RegisterClassA(&windowClass) == 0) {
     error = "cannot register the offscreen window class";
@@ -40,8 +18,6 @@ bool openOffscreenWindow(int width, int height, OffscreenWindow& offscreen, std:
   }
 
   // Created hidden and never shown.
-  mainDC = nullptr;
-  glContext = nullptr;
   offscreen.window = CreateWindowExA(0, offscreenClassName, "Marching Cubes",
                                      WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0,
                                      width, height, nullptr, nullptr, nullptr, nullptr);
@@ -50,9 +26,8 @@ bool openOffscreenWindow(int width, int height, OffscreenWindow& offscreen, std:
     error = "cannot create the offscreen window";
     return false;
   }
-  offscreen.deviceContext = mainDC;
-  offscreen.context = glContext;
-  if (offscreen.context == nullptr) {
+  offscreen.rendering = setUpRenderingContext(offscreen.window);
+  if (offscreen.rendering.context == nullptr) {
     closeOffscreenWindow(offscreen);
     error = "no OpenGL rendering context for the offscreen window";
     return false;
@@ -62,6 +37,7 @@ bool openOffscreenWindow(int width, int height, OffscreenWindow& offscreen, std:
 
 void closeOffscreenWindow(OffscreenWindow& offscreen) {
   if (offscreen.window != nullptr) {
+    releaseRenderingContext(offscreen.window, offscreen.rendering);
     DestroyWindow(offscreen.window);
     UnregisterClassA(offscreenClassName, nullptr);
   }

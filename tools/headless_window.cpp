@@ -1,0 +1,8 @@
+#include "tools/headless_window.h"
+
+#include "port/port.h"
+
+bool openHeadlessWindow(int width, int height, OffscreenWindow& offscreen, std::string& error) {
+  return selectDisplayBackend("headless", error) &&
+         openOffscreenWindow(width, height, offscreen, error);
+}

@@ -1,15 +1,17 @@
-#include "port/close_signals.h"
-
+// SIGINT and SIGTERM as a close request: the message queue turns a waiting
+// signal into WM_CLOSE, so the program ends through its normal path
+// (WM_CLOSE, WM_DESTROY, quit) instead of being killed.
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include "port/window_table.h"
+#include "port/internal.h"
 
+namespace port {
 namespace {
 
 // The self-pipe: the handler writes a byte, the message queue's wait wakes
-// up on the read end and delivers the close request outside the handler.
+// up on the read end and takes the signal outside the handler.
 int pipeEnds[2] = {-1, -1};
 volatile sig_atomic_t signalled = 0;
 
@@ -37,15 +39,15 @@ void installCloseSignals() {
 
 int closeSignalFd() { return pipeEnds[0]; }
 
-void deliverCloseSignal() {
+bool takeCloseSignal() {
   if (signalled == 0) {
-    return;
+    return false;
   }
   signalled = 0;
   char drained[16];
   while (read(pipeEnds[0], drained, sizeof drained) > 0) {
   }
-  for (HWND window : allWindows()) {
-    PostMessageA(window, WM_CLOSE, 0, 0);
-  }
+  return true;
 }
+
+}  // namespace port

@@ -12,13 +12,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <mutex>
 
-#include "port/win32.h"
+#include "port/internal.h"
 
 namespace {
-
-std::mutex consoleMutex;
 
 // The terminal opened by AllocConsole; kept open for the life of the process,
 // as a console is.
@@ -58,7 +55,7 @@ bool terminalWindow(HANDLE console, COORD* window, dev_t* terminal) {
 }  // namespace
 
 BOOL WINAPI AllocConsole() {
-  std::lock_guard<std::mutex> lock(consoleMutex);
+  port::trace("AllocConsole");
   if (allocatedConsole >= 0 || hasTerminalOnStandardDescriptors()) return FALSE;
   const int terminal = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (terminal < 0) return FALSE;
@@ -81,7 +78,6 @@ HANDLE WINAPI GetStdHandle(DWORD handleId) {
     default:
       return INVALID_HANDLE_VALUE;
   }
-  std::lock_guard<std::mutex> lock(consoleMutex);
   // An allocated console takes over all three standard handles.
   if (allocatedConsole >= 0) return handleFromDescriptor(allocatedConsole);
   if (fcntl(standard, F_GETFD) == -1) return nullptr;
@@ -92,12 +88,11 @@ BOOL WINAPI GetConsoleScreenBufferInfo(HANDLE console, PCONSOLE_SCREEN_BUFFER_IN
   COORD window;
   dev_t terminal;
   if (info == nullptr || !terminalWindow(console, &window, &terminal)) return FALSE;
-  std::lock_guard<std::mutex> lock(consoleMutex);
   const bool recorded = recordedBuffer.valid && recordedBuffer.terminal == terminal &&
                         recordedBuffer.size.X >= window.X && recordedBuffer.size.Y >= window.Y;
   info->dwSize = recorded ? recordedBuffer.size : window;
   info->dwCursorPosition = COORD{0, 0};
-  info->wAttributes = 0x07;  // light grey on black
+  info->wAttributes = FOREGROUND_RED | FOREGROUND_GREEN | FOREGROUND_BLUE;  // light grey on black
   info->srWindow =
       SMALL_RECT{0, 0, static_cast<SHORT>(window.X - 1), static_cast<SHORT>(window.Y - 1)};
   info->dwMaximumWindowSize = window;
@@ -111,7 +106,6 @@ BOOL WINAPI SetConsoleScreenBufferSize(HANDLE console, COORD size) {
   if (!terminalWindow(console, &window, &terminal) || size.X < window.X || size.Y < window.Y) {
     return FALSE;
   }
-  std::lock_guard<std::mutex> lock(consoleMutex);
   recordedBuffer.valid = true;
   recordedBuffer.terminal = terminal;
   recordedBuffer.size = size;

@@ -3,15 +3,16 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "port/display.h"
+#include "port/internal.h"
 #include "port/port.h"
 
+namespace port {
 namespace {
 
-DisplayBackend* chosen = nullptr;
+Display* chosen = nullptr;
 std::string chosenName;
 
-DisplayBackend* openNamed(const char* name, std::string& error) {
+Display* openNamed(const char* name, std::string& error) {
   if (std::strcmp(name, "headless") == 0) {
     return openHeadlessDisplay(error);
   }
@@ -48,31 +49,33 @@ void chooseFromEnvironment() {
 
 }  // namespace
 
-bool selectDisplayBackend(const char* name, std::string& error) {
-  if (name == nullptr) {
-    error = "no display backend named";
-    return false;
-  }
-  if (chosen != nullptr) {
-    if (chosenName == name) {
-      return true;
-    }
-    error = "the " + chosenName + " display is already in use";
-    return false;
-  }
-  chosen = openNamed(name, error);
-  if (chosen == nullptr) {
-    return false;
-  }
-  chosenName = name;
-  return true;
-}
-
-DisplayBackend& display() {
+Display& display() {
   if (chosen == nullptr) {
     chooseFromEnvironment();
   }
   return *chosen;
 }
 
-DisplayBackend* openedDisplay() { return chosen; }
+Display* openedDisplay() { return chosen; }
+
+}  // namespace port
+
+bool selectDisplayBackend(const char* name, std::string& error) {
+  if (name == nullptr) {
+    error = "no display backend named";
+    return false;
+  }
+  if (port::chosen != nullptr) {
+    if (port::chosenName == name) {
+      return true;
+    }
+    error = "the " + port::chosenName + " display is already in use";
+    return false;
+  }
+  port::chosen = port::openNamed(name, error);
+  if (port::chosen == nullptr) {
+    return false;
+  }
+  port::chosenName = name;
+  return true;
+}

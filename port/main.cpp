@@ -2,9 +2,7 @@
 // start-up does before it calls WinMain.
 #include <string>
 
-#include "port/close_signals.h"
-#include "port/display.h"
-#include "port/win32.h"
+#include "port/internal.h"
 
 namespace {
 
@@ -20,10 +18,10 @@ int main(int argc, char** argv) {
     commandLine += (i > 1 ? " " : "");
     commandLine += argv[i];
   }
-  installCloseSignals();
+  port::installCloseSignals();
   // Choose the display now, so that a missing one ends the program before
   // the window is asked for.
-  display();
+  port::display();
   return WinMain(reinterpret_cast<HINSTANCE>(&moduleImage), nullptr, commandLine.data(),
                  SW_SHOWDEFAULT);
 }

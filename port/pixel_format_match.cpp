@@ -2,6 +2,7 @@
 
 #include <limits>
 
+namespace port {
 namespace {
 
 bool qualifies(const FramebufferConfig& config, const PIXELFORMATDESCRIPTOR& request) {
@@ -70,3 +71,5 @@ int matchPixelFormat(const std::vector<FramebufferConfig>& configs,
   }
   return best;
 }
+
+}  // namespace port

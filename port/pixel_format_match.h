@@ -5,6 +5,8 @@
 
 #include "port/display.h"
 
+namespace port {
+
 // The 1-based number of the configuration closest to the request, 0 when
 // none qualifies. Window drawing, OpenGL support, double buffering and RGBA
 // are required as asked, as are depth and stencil buffers when asked for;
@@ -13,3 +15,5 @@
 // excess. Multisampled configurations are never chosen, as in Win32.
 int matchPixelFormat(const std::vector<FramebufferConfig>& configs,
                      const PIXELFORMATDESCRIPTOR& request);
+
+}  // namespace port

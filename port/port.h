@@ -3,8 +3,10 @@
 // tests to look inside.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
+#include <string_view>
 
 // Chooses the display backend: "x11" (a real window through Xlib and GLX,
 // on $DISPLAY) or "headless" (EGL surfaceless pbuffers, no X server at all).
@@ -20,7 +22,14 @@ bool selectDisplayBackend(const char* name, std::string& error);
 void hideFramebufferConfigs(bool hidden);
 
 // Reports every window-system and WGL call the program makes, as one line
-// such as "SendMessageA(0x1, 0x401, 0x0, 0x0)", before the call takes
-// effect; an empty function stops it. MCUBES_TRACE=1 in the environment
-// prints the same lines on stderr.
-void observeCalls(std::function<void(const std::string& call)> observer);
+// such as "SendMessageA(hwnd#1, WM_USER+1, 0x0, 0x0)", before the call takes
+// effect; an empty function stops it. The line lives only during the call.
+// MCUBES_TRACE=1 in the environment prints the same lines on stderr.
+void observeCalls(std::function<void(std::string_view call)> observer);
+
+// Runs the clock of timers and message times by hand, so that tests do not
+// depend on real time: it stands still until advanceClock moves it, and a
+// GetMessageA that would wait for a timer jumps it to the timer's due time
+// instead. false goes back to the real clock.
+void useSimulatedClock(bool simulated);
+void advanceClock(std::chrono::milliseconds by);

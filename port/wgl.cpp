@@ -1,88 +1,96 @@
 // Pixel formats on a window's device context, and the WGL rendering
-// contexts that draw into it.
-#include <cstdint>
-#include <map>
-#include <thread>
-
+// contexts that draw into it, on the display's GL binding.
+#include "port/internal.h"
 #include "port/pixel_format_match.h"
 #include "port/port.h"
-#include "port/window_system.h"
-#include "port/window_table.h"
 
+using port::Hex;
+using port::trace;
+
+namespace port {
 namespace {
 
-struct Context {
-  NativeContext* native;
+struct ContextRecord {
+  Context* native;
   int pixelFormat;
-  // The thread the context is current on, if any: a context is current on
-  // at most one thread.
-  std::thread::id owner;
 };
 
-std::map<std::uintptr_t, Context> contexts;
+std::map<std::uintptr_t, ContextRecord> contexts;
 std::uintptr_t nextContextId = 1;
 bool configsHidden = false;
 
-struct Current {
-  HGLRC context = nullptr;
-  HDC deviceContext = nullptr;
-};
-thread_local Current current;
+// The one current context, and the device context it draws on.
+HGLRC currentContext = nullptr;
+HDC currentDeviceContext = nullptr;
 
-std::uintmax_t number(const void* handle) { return reinterpret_cast<std::uintptr_t>(handle); }
-
-Context* findContext(HGLRC handle) {
-  const auto found = contexts.find(reinterpret_cast<std::uintptr_t>(handle));
+ContextRecord* findContext(HGLRC handle) {
+  const auto found = contexts.find(handleNumber(handle));
   return found == contexts.end() ? nullptr : &found->second;
 }
 
+GlBinding& gl() { return display().gl(); }
+
 const std::vector<FramebufferConfig>& offeredConfigs() {
   static const std::vector<FramebufferConfig> none;
-  return configsHidden ? none : display().framebufferConfigs();
+  return configsHidden ? none : gl().configs();
 }
 
 void releaseCurrent() {
-  if (current.context == nullptr) {
-    return;
+  if (currentContext != nullptr) {
+    gl().makeCurrent(nullptr, nullptr);
+    currentContext = nullptr;
+    currentDeviceContext = nullptr;
   }
-  display().makeCurrent(nullptr, nullptr);
-  if (Context* context = findContext(current.context)) {
-    context->owner = std::thread::id();
-  }
-  current = Current();
 }
 
 }  // namespace
 
-void hideFramebufferConfigs(bool hidden) { configsHidden = hidden; }
-
-void releaseWindowSurface(Window& window) {
+void releaseWindowDrawable(WindowRecord& window) {
   // Win32 leaves the context current with nothing to draw into; here it is
-  // released, since its surface is about to go.
-  if (current.deviceContext == window.deviceContext) {
+  // released, since its drawable is about to go.
+  if (currentDeviceContext == window.deviceContext) {
     releaseCurrent();
+  }
+  if (window.drawable != nullptr) {
+    gl().destroyDrawable(window.drawable);
+    window.drawable = nullptr;
   }
 }
 
-int WINAPI ChoosePixelFormat(HDC deviceContext, const PIXELFORMATDESCRIPTOR* descriptor) {
-  traceCall("ChoosePixelFormat(0x%jx)", number(deviceContext));
-  if (findWindowByDc(deviceContext) == nullptr || descriptor == nullptr) {
+}  // namespace port
+
+void hideFramebufferConfigs(bool hidden) { port::configsHidden = hidden; }
+
+int WINAPI ChoosePixelFormat(HDC deviceContext, const PIXELFORMATDESCRIPTOR* request) {
+  if (request == nullptr) {
+    trace("ChoosePixelFormat", deviceContext);
     return 0;
   }
-  return matchPixelFormat(offeredConfigs(), *descriptor);
+  trace("ChoosePixelFormat", deviceContext, request->nSize, request->nVersion,
+        Hex{request->dwFlags}, request->iPixelType, request->cColorBits, request->cAccumBits,
+        request->cDepthBits, request->cStencilBits, Hex{request->dwLayerMask});
+  if (port::findWindowByDc(deviceContext) == nullptr) {
+    return 0;
+  }
+  return port::matchPixelFormat(port::offeredConfigs(), *request);
 }
 
 BOOL WINAPI SetPixelFormat(HDC deviceContext, int format, const PIXELFORMATDESCRIPTOR*) {
-  traceCall("SetPixelFormat(0x%jx, %d)", number(deviceContext), format);
-  Window* window = findWindowByDc(deviceContext);
-  if (window == nullptr || format < 1 || format > static_cast<int>(offeredConfigs().size())) {
+  trace("SetPixelFormat", deviceContext, format);
+  port::WindowRecord* window = port::findWindowByDc(deviceContext);
+  if (window == nullptr || format < 1 || format > static_cast<int>(port::offeredConfigs().size())) {
     return FALSE;
   }
   // A window's pixel format is set once for its life.
   if (window->pixelFormat != 0) {
     return window->pixelFormat == format;
   }
-  if (!display().setSurfaceConfig(window->surface, format - 1)) {
+  const int index = format - 1;
+  if (!port::display().prepareSurface(*window->surface, port::gl().visualOf(index))) {
+    return FALSE;
+  }
+  window->drawable = port::gl().createDrawable(*window->surface, index);
+  if (window->drawable == nullptr) {
     return FALSE;
   }
   window->pixelFormat = format;
@@ -90,67 +98,56 @@ BOOL WINAPI SetPixelFormat(HDC deviceContext, int format, const PIXELFORMATDESCR
 }
 
 HGLRC WINAPI wglCreateContext(HDC deviceContext) {
-  traceCall("wglCreateContext(0x%jx)", number(deviceContext));
-  const Window* window = findWindowByDc(deviceContext);
+  trace("wglCreateContext", deviceContext);
+  const port::WindowRecord* window = port::findWindowByDc(deviceContext);
   if (window == nullptr || window->pixelFormat == 0) {
     return nullptr;
   }
-  NativeContext* native = display().createContext(window->pixelFormat - 1);
+  port::Context* native = port::gl().createContext(window->pixelFormat - 1);
   if (native == nullptr) {
     return nullptr;
   }
-  const std::uintptr_t id = nextContextId++;
-  contexts.emplace(id, Context{native, window->pixelFormat, std::thread::id()});
+  const std::uintptr_t id = port::nextContextId++;
+  port::contexts.emplace(id, port::ContextRecord{native, window->pixelFormat});
   return reinterpret_cast<HGLRC>(id);
 }
 
 BOOL WINAPI wglMakeCurrent(HDC deviceContext, HGLRC handle) {
-  traceCall("wglMakeCurrent(0x%jx, 0x%jx)", number(deviceContext), number(handle));
+  trace("wglMakeCurrent", deviceContext, handle);
   if (handle == nullptr) {
-    releaseCurrent();
+    port::releaseCurrent();
     return TRUE;
   }
-  Context* context = findContext(handle);
-  const Window* window = findWindowByDc(deviceContext);
+  const port::ContextRecord* context = port::findContext(handle);
+  const port::WindowRecord* window = port::findWindowByDc(deviceContext);
   if (context == nullptr || window == nullptr || window->pixelFormat != context->pixelFormat ||
-      (context->owner != std::thread::id() && context->owner != std::this_thread::get_id())) {
+      !port::gl().makeCurrent(window->drawable, context->native)) {
     return FALSE;
   }
-  if (!display().makeCurrent(window->surface, context->native)) {
-    return FALSE;
-  }
-  if (current.context != nullptr && current.context != handle) {
-    if (Context* previous = findContext(current.context)) {
-      previous->owner = std::thread::id();
-    }
-  }
-  context->owner = std::this_thread::get_id();
-  current.context = handle;
-  current.deviceContext = deviceContext;
+  port::currentContext = handle;
+  port::currentDeviceContext = deviceContext;
   return TRUE;
 }
 
 BOOL WINAPI wglDeleteContext(HGLRC handle) {
-  traceCall("wglDeleteContext(0x%jx)", number(handle));
-  Context* context = findContext(handle);
+  trace("wglDeleteContext", handle);
+  port::ContextRecord* context = port::findContext(handle);
   if (context == nullptr) {
     return FALSE;
   }
-  if (current.context == handle) {
-    releaseCurrent();
-  } else if (context->owner != std::thread::id()) {
-    return FALSE;  // current on another thread
+  if (port::currentContext == handle) {
+    port::releaseCurrent();
   }
-  display().deleteContext(context->native);
-  contexts.erase(reinterpret_cast<std::uintptr_t>(handle));
+  port::gl().deleteContext(context->native);
+  port::contexts.erase(port::handleNumber(handle));
   return TRUE;
 }
 
 BOOL WINAPI SwapBuffers(HDC deviceContext) {
-  traceCall("SwapBuffers(0x%jx)", number(deviceContext));
-  const Window* window = findWindowByDc(deviceContext);
-  if (window == nullptr || window->pixelFormat == 0) {
+  trace("SwapBuffers", deviceContext);
+  const port::WindowRecord* window = port::findWindowByDc(deviceContext);
+  if (window == nullptr || window->drawable == nullptr) {
     return FALSE;
   }
-  return display().swapBuffers(window->surface) ? TRUE : FALSE;
+  return port::gl().swapBuffers(*window->drawable) ? TRUE : FALSE;
 }

@@ -1,106 +1,29 @@
-// The x11 display: each window is a real top-level X window, drawn into
-// through GLX. X events become window messages the way Win32 would produce
-// them for the same user actions.
-#include <GL/glx.h>
-#include <X11/XKBlib.h>
-#include <X11/Xatom.h>
+// The x11 display: each window is a real top-level X window. It is made
+// once, when first needed — with the GL visual when the pixel format is set,
+// else with the screen's default visual when the window is first shown — so
+// that it exists on the server once, under its title, for its whole life.
+// X events become window messages the way Win32 would produce them for the
+// same user actions. GL draws through the GLX binding.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/keysym.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <map>
-#include <set>
 
 #include "port/display.h"
-#include "port/window_system.h"
 
+namespace port {
 namespace {
 
-// The pointer's button and modifier state, as WM_MOUSEMOVE's wParam has it.
+// WM_MOUSEMOVE's wParam: the buttons and modifiers held.
 constexpr WPARAM MK_LBUTTON = 0x0001;
 constexpr WPARAM MK_RBUTTON = 0x0002;
 constexpr WPARAM MK_SHIFT = 0x0004;
 constexpr WPARAM MK_CONTROL = 0x0008;
 constexpr WPARAM MK_MBUTTON = 0x0010;
-
-// The Win32 virtual-key code of a key, from its unshifted keysym; 0 for keys
-// Win32 has no code for here.
-WPARAM virtualKey(KeySym key) {
-  if (key >= XK_a && key <= XK_z) {
-    return 'A' + (key - XK_a);
-  }
-  if (key >= XK_0 && key <= XK_9) {
-    return '0' + (key - XK_0);
-  }
-  if (key >= XK_F1 && key <= XK_F12) {
-    return 0x70 + (key - XK_F1);
-  }
-  switch (key) {
-    case XK_BackSpace:
-      return 0x08;
-    case XK_Tab:
-      return 0x09;
-    case XK_Return:
-    case XK_KP_Enter:
-      return 0x0D;
-    case XK_Shift_L:
-    case XK_Shift_R:
-      return 0x10;
-    case XK_Control_L:
-    case XK_Control_R:
-      return 0x11;
-    case XK_Alt_L:
-    case XK_Alt_R:
-      return 0x12;
-    case XK_Pause:
-      return 0x13;
-    case XK_Caps_Lock:
-      return 0x14;
-    case XK_Escape:
-      return 0x1B;
-    case XK_space:
-      return 0x20;
-    case XK_Prior:
-      return 0x21;
-    case XK_Next:
-      return 0x22;
-    case XK_End:
-      return 0x23;
-    case XK_Home:
-      return 0x24;
-    case XK_Left:
-      return 0x25;
-    case XK_Up:
-      return 0x26;
-    case XK_Right:
-      return 0x27;
-    case XK_Down:
-      return 0x28;
-    case XK_Insert:
-      return 0x2D;
-    case XK_Delete:
-      return 0x2E;
-    default:
-      return 0;
-  }
-}
-
-// The Win32 key data: repeat count 1, the scan code, the previous key
-// state (bit 30) and the transition (bit 31, set on release).
-LPARAM keyData(unsigned keycode, bool wasDown, bool released) {
-  std::uint32_t data = 1 | ((keycode - 8u) & 0xFFu) << 16;
-  if (wasDown) {
-    data |= 1u << 30;
-  }
-  if (released) {
-    data |= 1u << 31;
-  }
-  return static_cast<LPARAM>(data);
-}
 
 std::string displayName;
 
@@ -122,69 +45,84 @@ int onRequestFailed(::Display* display, XErrorEvent* error) {
   return 0;
 }
 
-struct X11Surface : NativeSurface {
+struct X11Surface : Surface {
+  NativeWindow nativeWindow() const override { return window; }
   HWND handle = nullptr;
   std::string className;
   std::string title;
-  int width = 0;
-  int height = 0;
+  // 0 until the window is first needed.
   ::Window window = 0;
+  VisualID visual = 0;
   Colormap colormap = 0;
-  GLXWindow glxWindow = 0;
-  bool shown = false;
   // Unmaps we asked for ourselves, as opposed to minimising by the user.
   int unmapsRequested = 0;
 };
 
-struct GlxContext : NativeContext {
-  GLXContext context;
-  explicit GlxContext(GLXContext c) : context(c) {}
-};
-
-class X11Display : public DisplayBackend {
+class X11Display : public Display {
  public:
-  explicit X11Display(::Display* x) : x_(x), screen_(DefaultScreen(x)) {
+  explicit X11Display(::Display* x)
+      : x_(x), screen_(DefaultScreen(x)), gl_(makeGlxBinding(x, DefaultScreen(x))) {
     wmProtocols_ = XInternAtom(x_, "WM_PROTOCOLS", False);
     wmDeleteWindow_ = XInternAtom(x_, "WM_DELETE_WINDOW", False);
     netWmName_ = XInternAtom(x_, "_NET_WM_NAME", False);
     utf8String_ = XInternAtom(x_, "UTF8_STRING", False);
-    // Held keys repeat as presses alone, so a repeat is a press of a key
-    // that is already down, as in Win32.
-    XkbSetDetectableAutoRepeat(x_, True, nullptr);
   }
 
-  NativeSurface* createSurface(HWND handle, const char* className, const char* title, int width,
-                               int height) override {
+  GlBinding& gl() override { return *gl_; }
+
+  Surface* createSurface(HWND handle, const char* className, const char* title, int width,
+                         int height) override {
     auto* surface = new X11Surface;
     surface->handle = handle;
     surface->className = className;
     surface->title = title;
     surface->width = width;
     surface->height = height;
-    createWindow(*surface, DefaultVisual(x_, screen_), DefaultDepth(x_, screen_));
     return surface;
   }
 
-  void destroySurface(NativeSurface* native) override {
+  bool prepareSurface(Surface& native, NativeVisual visual) override {
+    auto& surface = static_cast<X11Surface&>(native);
+    if (surface.window == 0) {
+      return makeWindow(surface, visual);
+    }
+    // An X window's visual is fixed when it is made.
+    if (surface.visual != visual) {
+      std::fprintf(stderr,
+                   "SetPixelFormat: the window is already shown with another visual; set the "
+                   "pixel format before showing the window\n");
+      return false;
+    }
+    return true;
+  }
+
+  void showSurface(Surface& native, bool visible) override {
+    auto& surface = static_cast<X11Surface&>(native);
+    if (surface.window == 0 &&
+        !makeWindow(surface, XVisualIDFromVisual(DefaultVisual(x_, screen_)))) {
+      return;
+    }
+    if (visible) {
+      XMapWindow(x_, surface.window);
+    } else {
+      ++surface.unmapsRequested;
+      XUnmapWindow(x_, surface.window);
+    }
+    XFlush(x_);
+  }
+
+  void destroySurface(Surface* native) override {
     auto* surface = static_cast<X11Surface*>(native);
     if (active_ == surface->handle) {
       active_ = nullptr;
     }
-    destroyWindow(*surface);
-    XFlush(x_);
-    delete surface;
-  }
-
-  void showSurface(NativeSurface* native, bool visible) override {
-    auto* surface = static_cast<X11Surface*>(native);
-    surface->shown = visible;
-    if (visible) {
-      XMapWindow(x_, surface->window);
-    } else {
-      ++surface->unmapsRequested;
-      XUnmapWindow(x_, surface->window);
+    if (surface->window != 0) {
+      surfaces_.erase(surface->window);
+      XDestroyWindow(x_, surface->window);
+      XFreeColormap(x_, surface->colormap);
+      XFlush(x_);
     }
-    XFlush(x_);
+    delete surface;
   }
 
   void pumpEvents() override {
@@ -205,91 +143,32 @@ class X11Display : public DisplayBackend {
     poll(waits, wakeFd < 0 ? 1 : 2, timeoutMs);
   }
 
-  const std::vector<FramebufferConfig>& framebufferConfigs() override {
-    if (!listed_) {
-      listConfigs();
-      listed_ = true;
-    }
-    return configs_;
-  }
-
-  bool setSurfaceConfig(NativeSurface* native, int index) override {
-    auto* surface = static_cast<X11Surface*>(native);
-    XVisualInfo* visual = glXGetVisualFromFBConfig(x_, glxConfigs_[index]);
-    if (visual == nullptr) {
-      return false;
-    }
-    // An X window's visual is fixed when it is made: one of another visual
-    // replaces it, which nobody sees since the pixel format is set before
-    // the window is shown.
-    if (visual->visual != windowVisual(*surface)) {
-      destroyWindow(*surface);
-      createWindow(*surface, visual->visual, visual->depth);
-      if (surface->shown) {
-        XMapWindow(x_, surface->window);
-      }
-    }
-    XFree(visual);
-    surface->glxWindow = glXCreateWindow(x_, glxConfigs_[index], surface->window, nullptr);
-    XSync(x_, False);
-    return surface->glxWindow != 0;
-  }
-
-  NativeContext* createContext(int index) override {
-    const GLXContext context =
-        glXCreateNewContext(x_, glxConfigs_[index], GLX_RGBA_TYPE, nullptr, True);
-    if (context == nullptr) {
-      std::fprintf(stderr, "glXCreateNewContext failed\n");
-      return nullptr;
-    }
-    return new GlxContext(context);
-  }
-
-  bool makeCurrent(NativeSurface* native, NativeContext* context) override {
-    if (native == nullptr || context == nullptr) {
-      return glXMakeContextCurrent(x_, None, None, nullptr) == True;
-    }
-    const GLXWindow drawable = static_cast<X11Surface*>(native)->glxWindow;
-    return glXMakeContextCurrent(x_, drawable, drawable,
-                                 static_cast<GlxContext*>(context)->context) == True;
-  }
-
-  void deleteContext(NativeContext* context) override {
-    auto* glx = static_cast<GlxContext*>(context);
-    glXDestroyContext(x_, glx->context);
-    delete glx;
-  }
-
-  bool swapBuffers(NativeSurface* native) override {
-    const auto* surface = static_cast<X11Surface*>(native);
-    if (surface->glxWindow == 0) {
-      return false;
-    }
-    glXSwapBuffers(x_, surface->glxWindow);
-    return true;
-  }
-
  private:
-  Visual* windowVisual(const X11Surface& surface) {
-    XWindowAttributes attributes;
-    XGetWindowAttributes(x_, surface.window, &attributes);
-    return attributes.visual;
-  }
-
-  void createWindow(X11Surface& surface, Visual* visual, int depth) {
+  bool makeWindow(X11Surface& surface, NativeVisual visualId) {
+    XVisualInfo wanted{};
+    wanted.visualid = visualId;
+    wanted.screen = screen_;
+    int count = 0;
+    XVisualInfo* visual = XGetVisualInfo(x_, VisualIDMask | VisualScreenMask, &wanted, &count);
+    if (visual == nullptr) {
+      std::fprintf(stderr, "no X visual 0x%lx on screen %d\n", visualId, screen_);
+      return false;
+    }
     const ::Window root = RootWindow(x_, screen_);
-    surface.colormap = XCreateColormap(x_, root, visual, AllocNone);
+    surface.colormap = XCreateColormap(x_, root, visual->visual, AllocNone);
     XSetWindowAttributes attributes{};
     attributes.colormap = surface.colormap;
     attributes.border_pixel = 0;
     // No background: nothing is erased, the window shows what was drawn.
     attributes.background_pixmap = None;
-    attributes.event_mask = KeyPressMask | KeyReleaseMask | PointerMotionMask | ExposureMask |
-                            StructureNotifyMask | FocusChangeMask;
-    surface.window =
-        XCreateWindow(x_, root, 0, 0, static_cast<unsigned>(surface.width),
-                      static_cast<unsigned>(surface.height), 0, depth, InputOutput, visual,
-                      CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask, &attributes);
+    attributes.event_mask =
+        PointerMotionMask | ExposureMask | StructureNotifyMask | FocusChangeMask;
+    surface.window = XCreateWindow(
+        x_, root, 0, 0, static_cast<unsigned>(surface.width), static_cast<unsigned>(surface.height),
+        0, visual->depth, InputOutput, visual->visual,
+        CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask, &attributes);
+    surface.visual = visualId;
+    XFree(visual);
 
     XStoreName(x_, surface.window, surface.title.c_str());
     XChangeProperty(x_, surface.window, netWmName_, utf8String_, 8, PropModeReplace,
@@ -300,57 +179,7 @@ class X11Display : public DisplayBackend {
     XSetClassHint(x_, surface.window, &classHint);
     XSetWMProtocols(x_, surface.window, &wmDeleteWindow_, 1);
     surfaces_[surface.window] = &surface;
-  }
-
-  void destroyWindow(X11Surface& surface) {
-    if (surface.glxWindow != 0) {
-      glXDestroyWindow(x_, surface.glxWindow);
-      surface.glxWindow = 0;
-    }
-    surfaces_.erase(surface.window);
-    XDestroyWindow(x_, surface.window);
-    XFreeColormap(x_, surface.colormap);
-  }
-
-  void listConfigs() {
-    int errorBase = 0;
-    int eventBase = 0;
-    int major = 0;
-    int minor = 0;
-    // Without GLX 1.3 there is nothing to offer: no pixel format matches.
-    if (!glXQueryExtension(x_, &errorBase, &eventBase) || !glXQueryVersion(x_, &major, &minor) ||
-        (major == 1 && minor < 3)) {
-      return;
-    }
-    int count = 0;
-    GLXFBConfig* all = glXGetFBConfigs(x_, screen_, &count);
-    for (int i = 0; i < count; ++i) {
-      const auto get = [&](int attribute) {
-        int value = 0;
-        glXGetFBConfigAttrib(x_, all[i], attribute, &value);
-        return value;
-      };
-      FramebufferConfig offered;
-      offered.drawToWindow =
-          (get(GLX_DRAWABLE_TYPE) & GLX_WINDOW_BIT) != 0 && get(GLX_VISUAL_ID) != 0;
-      offered.supportOpenGL = true;
-      offered.doubleBuffer = get(GLX_DOUBLEBUFFER) != 0;
-      offered.rgba = (get(GLX_RENDER_TYPE) & GLX_RGBA_BIT) != 0;
-      offered.multisample = get(GLX_SAMPLES) > 0;
-      offered.redBits = get(GLX_RED_SIZE);
-      offered.greenBits = get(GLX_GREEN_SIZE);
-      offered.blueBits = get(GLX_BLUE_SIZE);
-      offered.alphaBits = get(GLX_ALPHA_SIZE);
-      offered.depthBits = get(GLX_DEPTH_SIZE);
-      offered.stencilBits = get(GLX_STENCIL_SIZE);
-      offered.accumBits = get(GLX_ACCUM_RED_SIZE) + get(GLX_ACCUM_GREEN_SIZE) +
-                          get(GLX_ACCUM_BLUE_SIZE) + get(GLX_ACCUM_ALPHA_SIZE);
-      glxConfigs_.push_back(all[i]);
-      configs_.push_back(offered);
-    }
-    if (all != nullptr) {
-      XFree(all);
-    }
+    return true;
   }
 
   void handle(XEvent& event) {
@@ -388,10 +217,6 @@ class X11Display : public DisplayBackend {
           surfaceExposed(window);
         }
         break;
-      case KeyPress:
-      case KeyRelease:
-        key(window, event.xkey);
-        break;
       case MotionNotify: {
         const unsigned state = event.xmotion.state;
         WPARAM buttons = 0;
@@ -416,24 +241,6 @@ class X11Display : public DisplayBackend {
       default:
         break;
     }
-  }
-
-  void key(HWND window, XKeyEvent& event) {
-    const WPARAM code = virtualKey(XLookupKeysym(&event, 0));
-    if (code == 0) {
-      return;
-    }
-    const bool wasDown = keysDown_.count(event.keycode) != 0;
-    if (event.type == KeyRelease) {
-      keysDown_.erase(event.keycode);
-      queueInput(window, WM_KEYUP, code, keyData(event.keycode, true, true));
-      return;
-    }
-    keysDown_.insert(event.keycode);
-    char text[32];
-    const int length = XLookupString(&event, text, sizeof text, nullptr, nullptr);
-    queueKeyDown(window, code, keyData(event.keycode, wasDown, false),
-                 std::string(text, static_cast<std::size_t>(length > 0 ? length : 0)));
   }
 
   // Win32 asks the active window before the screen saver starts, and starts
@@ -464,22 +271,19 @@ class X11Display : public DisplayBackend {
 
   ::Display* x_;
   int screen_;
+  std::unique_ptr<GlBinding> gl_;
   Atom wmProtocols_;
   Atom wmDeleteWindow_;
   Atom netWmName_;
   Atom utf8String_;
-  bool listed_ = false;
-  std::vector<GLXFBConfig> glxConfigs_;
-  std::vector<FramebufferConfig> configs_;
   std::map<::Window, X11Surface*> surfaces_;
-  std::set<unsigned> keysDown_;
   HWND active_ = nullptr;
   std::chrono::steady_clock::time_point nextSaverQuestion_{};
 };
 
 }  // namespace
 
-DisplayBackend* openX11Display(std::string& error) {
+Display* openX11Display(std::string& error) {
   ::Display* x = XOpenDisplay(nullptr);
   if (x == nullptr) {
     const char* name = XDisplayName(nullptr);
@@ -492,3 +296,5 @@ DisplayBackend* openX11Display(std::string& error) {
   // Lives as long as the process, like the connection.
   return new X11Display(x);
 }
+
+}  // namespace port

@@ -28,7 +28,7 @@ class PixelFormat : public ::testing::Test {
     ASSERT_NE(window, nullptr);
     mainDC = nullptr;
     glContext = nullptr;
-    observeCalls([this](const std::string& call) { calls.push_back(call); });
+    observeCalls([this](std::string_view call) { calls.emplace_back(call); });
   }
   void TearDown() override {
     observeCalls(nullptr);

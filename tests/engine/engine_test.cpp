@@ -1,7 +1,6 @@
 #include "engine/engine.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
@@ -10,30 +9,7 @@
 #include <string>
 
 #include "tests/engine/offscreen_fixture.h"
-
-namespace {
-
-// What a call writes to file descriptor 1, through stdio's buffer included.
-template <typename Call>
-std::string capturedStdout(Call call) {
-  std::fflush(stdout);
-  std::FILE* capture = std::tmpfile();
-  const int saved = dup(1);
-  dup2(fileno(capture), 1);
-  call();
-  std::fflush(stdout);
-  dup2(saved, 1);
-  close(saved);
-  std::rewind(capture);
-  std::string text;
-  for (int c = std::fgetc(capture); c != EOF; c = std::fgetc(capture)) {
-    text.push_back(static_cast<char>(c));
-  }
-  std::fclose(capture);
-  return text;
-}
-
-}  // namespace
+#include "tests/support/captured_stdout.h"
 
 TEST(EngineClock, TickAddsOneAndWrapsFromLargestToSmallest) {
   Engine engine{};

@@ -205,7 +205,7 @@ TEST_F(RenderFrame, ClearsAllThreeBuffersAndSwapsOnceOnTheEnginesDeviceContext) 
 
   // The swap on the engine's device context, as the window system reports it.
   std::vector<std::string> calls;
-  observeCalls([&calls](const std::string& call) { calls.push_back(call); });
+  observeCalls([&calls](std::string_view call) { calls.emplace_back(call); });
   SwapBuffers(offscreen.rendering.deviceContext);
   ASSERT_EQ(calls.size(), 1u);
   const std::string swap = calls[0];

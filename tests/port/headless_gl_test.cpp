@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "app/pixel_format.h"
 #include "port/port.h"
 #include "port/wgl.h"
-#include "tests/port/demo_request.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ class HeadlessWindow : public ::testing::Test {
   }
 
   HGLRC makeContext(HDC deviceContext) {
-    const PIXELFORMATDESCRIPTOR request = demoRequest();
+    const PIXELFORMATDESCRIPTOR request = pixelFormatRequest();
     const int format = ChoosePixelFormat(deviceContext, &request);
     EXPECT_NE(format, 0);
     EXPECT_TRUE(SetPixelFormat(deviceContext, format, &request));
@@ -137,7 +137,7 @@ TEST_F(HeadlessWindow, DrawsIntoTheBackBufferAndReadsItBack) {
 TEST_F(HeadlessWindow, FormatsAndContextsFollowTheWin32Rules) {
   create(32, 32);
   HDC deviceContext = GetDC(window);
-  const PIXELFORMATDESCRIPTOR request = demoRequest();
+  const PIXELFORMATDESCRIPTOR request = pixelFormatRequest();
 
   // No context without a pixel format.
   EXPECT_EQ(wglCreateContext(deviceContext), nullptr);

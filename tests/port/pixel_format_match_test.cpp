@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/port/demo_request.h"
+#include "app/pixel_format.h"
 
 namespace {
+
+using port::FramebufferConfig;
 
 FramebufferConfig windowConfig(int red, int alpha, int depth, int stencil) {
   FramebufferConfig config;
@@ -31,12 +33,12 @@ TEST(PixelFormatMatch, TheDemoGetsEightBitsPerChannelDepth24AndTheStencilThereIs
       windowConfig(5, 0, 24, 8),  windowConfig(8, 0, 24, 8),
       windowConfig(8, 8, 24, 8),
   };
-  EXPECT_EQ(matchPixelFormat(offered, demoRequest()), 6);
+  EXPECT_EQ(port::matchPixelFormat(offered, pixelFormatRequest()), 6);
 }
 
 TEST(PixelFormatMatch, RequiredPropertiesRuleConfigurationsOut) {
-  const PIXELFORMATDESCRIPTOR request = demoRequest();
-  EXPECT_EQ(matchPixelFormat({}, request), 0);
+  const PIXELFORMATDESCRIPTOR request = pixelFormatRequest();
+  EXPECT_EQ(port::matchPixelFormat({}, request), 0);
 
   FramebufferConfig single = windowConfig(8, 8, 24, 8);
   single.doubleBuffer = false;
@@ -48,19 +50,20 @@ TEST(PixelFormatMatch, RequiredPropertiesRuleConfigurationsOut) {
   indexed.rgba = false;
   const FramebufferConfig noStencil = windowConfig(8, 8, 24, 0);
   const FramebufferConfig noDepth = windowConfig(8, 8, 0, 8);
-  EXPECT_EQ(matchPixelFormat({single, offscreenOnly, noGl, indexed, noStencil, noDepth}, request),
-            0);
+  EXPECT_EQ(
+      port::matchPixelFormat({single, offscreenOnly, noGl, indexed, noStencil, noDepth}, request),
+      0);
 
   // Sizes are best effort: a shallow buffer beats none, no accumulation
   // buffer is fine.
-  EXPECT_EQ(matchPixelFormat({noStencil, windowConfig(5, 0, 16, 1)}, request), 2);
+  EXPECT_EQ(port::matchPixelFormat({noStencil, windowConfig(5, 0, 16, 1)}, request), 2);
 
   // Without the request for them, the same configurations qualify.
   PIXELFORMATDESCRIPTOR plain{};
   plain.iPixelType = PFD_TYPE_RGBA;
   plain.cColorBits = 24;
-  EXPECT_EQ(matchPixelFormat({single}, plain), 1);
-  EXPECT_EQ(matchPixelFormat({noStencil}, plain), 1);
+  EXPECT_EQ(port::matchPixelFormat({single}, plain), 1);
+  EXPECT_EQ(port::matchPixelFormat({noStencil}, plain), 1);
 }
 
 }  // namespace

@@ -1,21 +1,16 @@
 // The generic window system on the headless display: classes, the message
-// queue's priorities, sent versus posted messages, timers, the default
-// window procedure, keys, message boxes and the close signal.
-#include "port/window_system.h"
-
+// queue's priorities, sent versus posted messages, timers (on the simulated
+// clock), the default window procedure, message boxes, the call trace and
+// the close signal.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
-#include <cstdint>
-#include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "port/close_signals.h"
+#include "port/internal.h"
 #include "port/port.h"
-#include "port/win32.h"
 
 namespace {
 
@@ -50,19 +45,16 @@ std::vector<UINT> messagesOf(const std::vector<Delivered>& all) {
   return messages;
 }
 
-std::string hexOf(HWND window) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%jx",
-                static_cast<std::uintmax_t>(reinterpret_cast<std::uintptr_t>(window)));
-  return text;
-}
+using std::chrono::milliseconds;
 
 class WindowSystem : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     std::string error;
     ASSERT_TRUE(selectDisplayBackend("headless", error)) << error;
+    useSimulatedClock(true);
   }
+  static void TearDownTestSuite() { useSimulatedClock(false); }
 
   void SetUp() override {
     delivered.clear();
@@ -132,10 +124,10 @@ TEST_F(WindowSystem, SentMessagesRunAtOncePostedOnesWaitTheirTurn) {
 
 TEST_F(WindowSystem, PostedThenInputThenQuitThenPaintThenTimers) {
   SetTimer(window, 5, 10, nullptr);
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));  // the timer is due
-  ShowWindow(window, SW_SHOW);                                 // and paint is due
+  advanceClock(milliseconds(10));  // the timer is due
+  ShowWindow(window, SW_SHOW);     // and paint is due
   PostQuitMessage(3);
-  queueInput(window, WM_MOUSEMOVE, 0, MAKELPARAM(1, 2));
+  port::queueInput(window, WM_MOUSEMOVE, 0, MAKELPARAM(1, 2));
   PostMessageA(window, WM_USER + 2, 0, 0);
   PostMessageA(window, WM_USER + 3, 0, 0);
 
@@ -159,35 +151,41 @@ TEST_F(WindowSystem, PostedThenInputThenQuitThenPaintThenTimers) {
 
 TEST_F(WindowSystem, ATimerHasAtMostOneMessagePendingHoweverLateItIsTaken) {
   constexpr UINT interval = 100;
-  SetTimer(window, 1, interval, nullptr);
-  std::this_thread::sleep_for(std::chrono::milliseconds(5 * interval));
-  // Five intervals went by, yet only one WM_TIMER waits; another can only be
-  // generated a whole interval after it was taken.
-  std::vector<DWORD> times;
+  ASSERT_EQ(SetTimer(window, 1, interval, nullptr), 1u);
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    ASSERT_EQ(message.message, static_cast<UINT>(WM_TIMER));
-    times.push_back(message.time);
-  }
-  ASSERT_FALSE(times.empty());
-  for (std::size_t i = 1; i < times.size(); ++i) {
-    EXPECT_GE(times[i] - times[i - 1], interval);
-  }
-  // GetMessageA waits for the next one.
+  advanceClock(milliseconds(interval - 1));
+  EXPECT_FALSE(PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE));
+  advanceClock(milliseconds(5 * interval));
+  // Five intervals went by, yet only one WM_TIMER waits; the next is due a
+  // whole interval after it was taken.
+  ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(message.message, static_cast<UINT>(WM_TIMER));
+  const DWORD taken = message.time;
+  EXPECT_FALSE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
+  advanceClock(milliseconds(interval - 1));
+  EXPECT_FALSE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
+  // GetMessageA waits for it: on the simulated clock, exactly until it is due.
   ASSERT_EQ(GetMessageA(&message, nullptr, 0, 0), TRUE);
   EXPECT_EQ(message.message, static_cast<UINT>(WM_TIMER));
   EXPECT_EQ(message.wParam, 1u);
+  EXPECT_EQ(message.time - taken, interval);
 }
 
-TEST_F(WindowSystem, TimerMessagesGoToTheirCallbackWhenThereIsOne) {
-  static std::vector<UINT_PTR> fired;
-  fired.clear();
-  SetTimer(window, 9, 10, [](HWND, UINT, UINT_PTR id, DWORD) { fired.push_back(id); });
+TEST_F(WindowSystem, OnlyWindowTimersWithoutProceduresAreSet) {
+  // Win32 runs a timer no faster than every 10 ms.
+  ASSERT_EQ(SetTimer(window, 4, 1, nullptr), 4u);
+  advanceClock(milliseconds(9));
   MSG message;
-  ASSERT_EQ(GetMessageA(&message, nullptr, 0, 0), TRUE);
-  DispatchMessageA(&message);
-  EXPECT_EQ(fired, std::vector<UINT_PTR>{9});
-  EXPECT_TRUE(delivered.empty());
+  EXPECT_FALSE(PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE));
+  advanceClock(milliseconds(1));
+  EXPECT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
+
+  // Timer procedures and thread timers are not emulated: refused, not run
+  // some other way.
+  EXPECT_EQ(SetTimer(window, 9, 10, [](HWND, UINT, UINT_PTR, DWORD) {}), 0u);
+  EXPECT_EQ(SetTimer(nullptr, 9, 10, nullptr), 0u);
+  advanceClock(milliseconds(5));
+  EXPECT_FALSE(PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE));
 }
 
 TEST_F(WindowSystem, CloseRequestsEndInDestructionThroughTheDefaultProcedure) {
@@ -209,7 +207,7 @@ TEST_F(WindowSystem, DestroyingAWindowDropsItsMessagesAndTimers) {
   PostMessageA(window, WM_USER, 0, 0);
   PostMessageA(nullptr, WM_USER + 7, 0, 0);  // to the thread: survives
   DestroyWindow(window);
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  advanceClock(milliseconds(30));
   MSG message = next();
   EXPECT_EQ(message.message, static_cast<UINT>(WM_USER + 7));
   EXPECT_EQ(message.hwnd, nullptr);
@@ -235,29 +233,24 @@ TEST_F(WindowSystem, PaintIsDueAfterShowingUntilTheDefaultProcedureValidates) {
 }
 
 TEST_F(WindowSystem, TheScreenSaverStartsOnlyWhenTheDefaultProcedureGetsTheRequest) {
-  EXPECT_TRUE(screenSaverAllowed(window));
+  EXPECT_TRUE(port::screenSaverAllowed(window));
   passSystemCommands = false;
-  EXPECT_FALSE(screenSaverAllowed(window));
+  EXPECT_FALSE(port::screenSaverAllowed(window));
   ASSERT_FALSE(delivered.empty());
   EXPECT_EQ(delivered.back().message, static_cast<UINT>(WM_SYSCOMMAND));
   EXPECT_EQ(delivered.back().wParam, static_cast<WPARAM>(SC_SCREENSAVE));
 }
 
-TEST_F(WindowSystem, KeyPressesTypeCharactersThroughTranslateMessage) {
-  // Typed text from the display wins; without it the key's own character.
-  queueKeyDown(window, 'A', 0x1E0001, "A");
-  PostMessageA(window, WM_KEYDOWN, '7', 0x080001);
-  PostMessageA(window, WM_KEYDOWN, 0x25, 0x4B0001);  // left arrow: no character
-
-  std::string typed;
+TEST_F(WindowSystem, MessageFiltersAreNotEmulated) {
+  // The programs always take every message; a filtered call finds nothing
+  // rather than the wrong message.
+  PostMessageA(window, WM_USER, 0, 0);
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_CHAR) {
-      typed += static_cast<char>(message.wParam);
-    }
-    TranslateMessage(&message);
-  }
-  EXPECT_EQ(typed, "7A");
+  EXPECT_FALSE(PeekMessageA(&message, window, 0, 0, PM_NOREMOVE));
+  EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE));
+  EXPECT_EQ(GetMessageA(&message, window, 0, 0), -1);
+  EXPECT_EQ(GetMessageA(&message, nullptr, WM_TIMER, WM_TIMER), -1);
+  EXPECT_EQ(next().message, static_cast<UINT>(WM_USER));
 }
 
 TEST_F(WindowSystem, ResourcesAndMessageBoxes) {
@@ -266,6 +259,7 @@ TEST_F(WindowSystem, ResourcesAndMessageBoxes) {
   EXPECT_EQ(LoadAcceleratorsA(nullptr, "WinMain"), nullptr);
   MSG key{window, WM_KEYDOWN, 'Q', 0, 0, {0, 0}};
   EXPECT_EQ(TranslateAcceleratorA(window, nullptr, &key), 0);
+  EXPECT_FALSE(TranslateMessage(&key));
 
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(MessageBoxA(nullptr, "Unable to register window class.", "WinMain", MB_ICONERROR),
@@ -276,20 +270,30 @@ TEST_F(WindowSystem, ResourcesAndMessageBoxes) {
 
 TEST_F(WindowSystem, CallsAreReportedToTheObserver) {
   std::vector<std::string> calls;
-  observeCalls([&calls](const std::string& call) { calls.push_back(call); });
+  observeCalls([&calls](std::string_view call) { calls.emplace_back(call); });
   PostQuitMessage(4);
   SendMessageA(window, WM_USER, 1, 2);
+  PostMessageA(window, WM_TIMER, 3, 0);
+  ::testing::internal::CaptureStderr();
+  MessageBoxA(nullptr, "text", nullptr, MB_ICONERROR);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error: text\n");
+  LoadCursorA(nullptr, IDC_ARROW);
   observeCalls(nullptr);
   PostQuitMessage(0);
-  EXPECT_EQ(calls,
-            (std::vector<std::string>{"PostQuitMessage(4)",
-                                      "SendMessageA(0x" + hexOf(window) + ", 0x400, 0x1, 0x2)"}));
+  const std::string hwnd = "hwnd#" + std::to_string(port::handleNumber(window));
+  EXPECT_EQ(calls, (std::vector<std::string>{
+                       "PostQuitMessage(4)",
+                       "SendMessageA(" + hwnd + ", WM_USER, 0x1, 0x2)",
+                       "PostMessageA(" + hwnd + ", WM_TIMER, 0x3, 0x0)",
+                       "MessageBoxA(null, \"text\", null, 0x10)",
+                       "LoadCursorA(null, #32512)",
+                   }));
 }
 
 // Runs once per process: the handler gives way to the default action after
 // the first signal.
 TEST_F(WindowSystem, InterruptBecomesACloseRequestToTopLevelWindows) {
-  installCloseSignals();
+  port::installCloseSignals();
   std::raise(SIGINT);
   MSG message = next();
   EXPECT_EQ(message.message, static_cast<UINT>(WM_CLOSE));

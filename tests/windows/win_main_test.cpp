@@ -11,7 +11,7 @@
 
 #include "app/win32.h"
 #include "app/window_proc.h"
-#include "tests/windows/captured_stdout.h"
+#include "tests/support/captured_stdout.h"
 
 namespace {
 

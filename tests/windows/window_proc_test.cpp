@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/pixel_format.h"
-#include "tests/windows/captured_stdout.h"
+#include "tests/support/captured_stdout.h"
 
 namespace {
 

@@ -1,23 +1,32 @@
 // The demo's message loop and window procedure (app/) driven through the
-// stand-in on the headless display: every Win32 call the shell makes is
-// logged with the animation clock and the amount of standard output at that
-// moment, and the test steers the run by posting messages from the log.
+// stand-in on the headless display and its simulated clock: every Win32 call
+// the shell makes is logged with the animation clock and the amount of
+// standard output at that moment, and the test steers the run by posting
+// messages from the log. One whole run is also compared, call by call, with
+// the readable record in tests/app/demo_run.txt.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdio>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/pixel_format.h"
 #include "app/window_proc.h"
 #include "port/port.h"
+#include "tests/support/captured_stdout.h"
 
 namespace {
 
 char moduleImage;
 const HINSTANCE instance = reinterpret_cast<HINSTANCE>(&moduleImage);
+
+// The simulated clock moves this much per frame: a tick every two frames.
+constexpr std::chrono::milliseconds frameTime{8};
 
 struct Call {
   std::string text;
@@ -29,39 +38,13 @@ bool startsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-// Standard output goes to a file while the demo runs, so the log can say
-// when the shutdown line was written.
-class OutputFile {
- public:
-  OutputFile() : file_(std::tmpfile()) {
-    std::fflush(stdout);
-    saved_ = dup(STDOUT_FILENO);
-    dup2(fileno(file_), STDOUT_FILENO);
-  }
-  ~OutputFile() {
-    std::fflush(stdout);
-    dup2(saved_, STDOUT_FILENO);
-    close(saved_);
-    std::fclose(file_);
-  }
-  long size() const {
-    std::fflush(stdout);
-    struct stat status {};
-    fstat(fileno(file_), &status);
-    return static_cast<long>(status.st_size);
-  }
-  std::string text() const {
-    std::fflush(stdout);
-    std::string all(static_cast<std::size_t>(size()), '\0');
-    std::rewind(file_);
-    all.resize(std::fread(all.data(), 1, all.size(), file_));
-    return all;
-  }
+std::string hwnd() {
+  return "hwnd#" + std::to_string(reinterpret_cast<std::uintptr_t>(mainWindow));
+}
 
- private:
-  std::FILE* file_;
-  int saved_;
-};
+bool isRenderRequest(const std::string& call) {
+  return startsWith(call, "SendMessageA(" + hwnd() + ", WM_USER+1, 0x0, 0x0)");
+}
 
 struct DemoRun {
   int exitCode = -1;
@@ -69,12 +52,6 @@ struct DemoRun {
   std::string output;
   std::string errors;
 
-  std::string windowHex() const {
-    char text[32];
-    std::snprintf(text, sizeof text, "0x%jx",
-                  static_cast<std::uintmax_t>(reinterpret_cast<std::uintptr_t>(mainWindow)));
-    return text;
-  }
   // Index of the first call at or after `from` that starts with `prefix`, or -1.
   int find(const std::string& prefix, int from = 0) const {
     for (int i = from; i < static_cast<int>(calls.size()); ++i) {
@@ -93,20 +70,18 @@ struct DemoRun {
   }
 };
 
-const std::string renderRequest = "SendMessageA(";
-bool isRenderRequest(const std::string& call) {
-  return startsWith(call, renderRequest) && call.find(", 0x401, ") != std::string::npos;
-}
-
 // Runs WinMain to its end. `steer` sees the log so far on every call and may
 // post messages to the demo's window.
 DemoRun runDemo(const std::function<void(const std::vector<Call>&)>& steer) {
   DemoRun run;
   ::testing::internal::CaptureStderr();
   {
-    OutputFile output;
-    observeCalls([&](const std::string& call) {
-      run.calls.push_back(Call{call, engine.ticks, output.size()});
+    CapturedStdout output;
+    observeCalls([&](std::string_view call) {
+      run.calls.push_back(Call{std::string(call), engine.ticks, output.size()});
+      if (isRenderRequest(run.calls.back().text)) {
+        advanceClock(frameTime);
+      }
       steer(run.calls);
     });
     run.exitCode = WinMain(instance, nullptr, nullptr, SW_SHOWDEFAULT);
@@ -137,7 +112,9 @@ class DemoShell : public ::testing::Test {
   static void SetUpTestSuite() {
     std::string error;
     ASSERT_TRUE(selectDisplayBackend("headless", error)) << error;
+    useSimulatedClock(true);
   }
+  static void TearDownTestSuite() { useSimulatedClock(false); }
 };
 
 TEST_F(DemoShell, FramesOnlyWhenNothingWaitsAndNoneAfterTheQuit) {
@@ -168,13 +145,13 @@ TEST_F(DemoShell, FramesOnlyWhenNothingWaitsAndNoneAfterTheQuit) {
   ASSERT_GT(fourth, third);
   int handled = 0;
   for (int i = third; i < fourth; ++i) {
-    if (startsWith(run.calls[i].text, "DispatchMessageA(" + run.windowHex() + ", 0x113, 0x2,")) {
+    if (startsWith(run.calls[i].text, "DispatchMessageA(" + hwnd() + ", WM_TIMER, 0x2,")) {
       ++handled;
       // Timer 2 leaves the clock alone: nothing runs between the dispatch
       // and the next call.
       EXPECT_EQ(run.calls[i + 1].ticks, run.calls[i].ticks);
     }
-    handled += startsWith(run.calls[i].text, "DispatchMessageA(" + run.windowHex() + ", 0x200,");
+    handled += startsWith(run.calls[i].text, "DispatchMessageA(" + hwnd() + ", WM_MOUSEMOVE,");
   }
   EXPECT_EQ(handled, waiting);
 
@@ -192,7 +169,7 @@ TEST_F(DemoShell, TimerOneAdvancesTheClockOncePerMessage) {
     int ticks = 0;
     for (const Call& call : calls) {
       ticks += startsWith(call.text, "DispatchMessageA(") &&
-               call.text.find(", 0x113, 0x1,") != std::string::npos;
+               call.text.find(", WM_TIMER, 0x1,") != std::string::npos;
     }
     if (ticks == 3 && startsWith(calls.back().text, "PeekMessageA(")) {
       PostMessageA(mainWindow, WM_CLOSE, 0, 0);
@@ -201,7 +178,7 @@ TEST_F(DemoShell, TimerOneAdvancesTheClockOncePerMessage) {
   ASSERT_EQ(run.exitCode, 0);
   int ticks = 0;
   for (std::size_t i = 0; i + 1 < run.calls.size(); ++i) {
-    if (startsWith(run.calls[i].text, "DispatchMessageA(" + run.windowHex() + ", 0x113, 0x1,")) {
+    if (startsWith(run.calls[i].text, "DispatchMessageA(" + hwnd() + ", WM_TIMER, 0x1,")) {
       ++ticks;
       EXPECT_EQ(run.calls[i + 1].ticks, run.calls[i].ticks + 1);
     }
@@ -235,7 +212,7 @@ TEST_F(DemoShell, ScreenSaverAndPowerDownRefusedOtherSystemCommandsPassedOn) {
       PostMessageA(mainWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
     }
   });
-  const std::string defaultProc = "DefWindowProcA(" + run.windowHex() + ", 0x112, ";
+  const std::string defaultProc = "DefWindowProcA(" + hwnd() + ", WM_SYSCOMMAND, ";
   EXPECT_EQ(run.count(defaultProc + "0xf140,"), 0);
   EXPECT_EQ(run.count(defaultProc + "0xf170,"), 0);
   EXPECT_EQ(run.count(defaultProc + "0xf141,"), 1);
@@ -245,7 +222,7 @@ TEST_F(DemoShell, ScreenSaverAndPowerDownRefusedOtherSystemCommandsPassedOn) {
   EXPECT_EQ(run.output, "Shutting down.\n");
 }
 
-TEST_F(DemoShell, KeystrokesAreTranslatedAndDispatchedUnchanged) {
+TEST_F(DemoShell, KeystrokesAreOfferedToTheAcceleratorsThenTranslatedAndDispatchedUnchanged) {
   const DemoRun run = runDemo([](const std::vector<Call>& calls) {
     if (isRenderRequest(calls.back().text) && renderCount(calls) == 1) {
       PostMessageA(mainWindow, WM_KEYDOWN, 'Q', 0x100001);
@@ -253,22 +230,19 @@ TEST_F(DemoShell, KeystrokesAreTranslatedAndDispatchedUnchanged) {
     closeAfter(calls, 3);
   });
   ASSERT_EQ(run.exitCode, 0);
-  const int accelerator = run.find("TranslateAcceleratorA(0x100)");
+  const int accelerator = run.find("TranslateAcceleratorA(" + hwnd() + ", null, WM_KEYDOWN)");
   ASSERT_GE(accelerator, 0);
-  const int translated = run.find("TranslateMessage(0x100, 0x51, 0x100001)", accelerator);
+  const int translated = run.find("TranslateMessage(WM_KEYDOWN)", accelerator);
   ASSERT_GT(translated, accelerator);
-  const int dispatched =
-      run.find("DispatchMessageA(" + run.windowHex() + ", 0x100, 0x51, 0x100001)", translated);
-  ASSERT_GT(dispatched, translated);
-  EXPECT_GT(run.find("DispatchMessageA(" + run.windowHex() + ", 0x102, 0x71,", dispatched),
-            dispatched);
+  EXPECT_GT(run.find("DispatchMessageA(" + hwnd() + ", WM_KEYDOWN, 0x51, 0x100001)", translated),
+            translated);
 }
 
 TEST_F(DemoShell, ClosingReleasesTheContextThenSaysSoThenQuitsWithZero) {
   const DemoRun run = runDemo([](const std::vector<Call>& calls) { closeAfter(calls, 3); });
-  const int unbind = run.find("wglMakeCurrent(0x0, 0x0)");
+  const int unbind = run.find("wglMakeCurrent(null, null)");
   const int deleted = run.find("wglDeleteContext(", unbind);
-  const int released = run.find("ReleaseDC(" + run.windowHex(), deleted);
+  const int released = run.find("ReleaseDC(" + hwnd(), deleted);
   const int quit = run.find("PostQuitMessage(0)", released);
   ASSERT_GE(unbind, 0);
   ASSERT_GT(deleted, unbind);
@@ -288,9 +262,12 @@ TEST_F(DemoShell, WithoutAMatchingFormatItRunsAndClosesWithoutAContext) {
   const DemoRun run = runDemo([](const std::vector<Call>& calls) { closeAfter(calls, 5); });
   hideFramebufferConfigs(false);
   EXPECT_EQ(run.errors, "Error: ChoosePixelFormat failed\n");
+  EXPECT_EQ(run.count("MessageBoxA(null, \"ChoosePixelFormat failed\", \"Error\", 0x0)"), 1);
   EXPECT_EQ(run.count("SetPixelFormat("), 0);
   EXPECT_EQ(renderCount(run.calls), 5);
-  EXPECT_EQ(run.count("wglMakeCurrent(0x0, 0x0)"), 0);
+  EXPECT_EQ(run.count("wglMakeCurrent(null, null)"), 0);
+  // Every frame still clears and swaps, with nothing to swap.
+  EXPECT_EQ(run.count("SwapBuffers("), 5);
   EXPECT_EQ(run.count("ReleaseDC("), 0);
   EXPECT_EQ(run.output, "Shutting down.\n");
   EXPECT_EQ(run.exitCode, 0);
@@ -306,6 +283,8 @@ TEST_F(DemoShell, ClassRegistrationFailureEndsWithZeroUnregistrationFailureWithO
   EXPECT_TRUE(UnregisterClassA("WinMain", instance));
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.errors, "WinMain: Unable to register window class.\n");
+  EXPECT_EQ(run.count("MessageBoxA(null, \"Unable to register window class.\", \"WinMain\", 0x10)"),
+            1);
   EXPECT_EQ(run.count("CreateWindowExA("), 0);
 
   // Someone else unregisters the class between the loop's end and the
@@ -320,7 +299,65 @@ TEST_F(DemoShell, ClassRegistrationFailureEndsWithZeroUnregistrationFailureWithO
   });
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.errors, "WinMain: Unable to unregister class.\n");
+  EXPECT_EQ(run.count("MessageBoxA(null, \"Unable to unregister class.\", \"WinMain\", 0x10)"), 1);
   EXPECT_EQ(run.output, "Shutting down.\n");
+}
+
+TEST_F(DemoShell, AFormatThatCannotBeSetIsReportedOnceAndTheRunGoesOn) {
+  // Someone sets another format on the window's device context first, so
+  // the demo's own SetPixelFormat is refused (a window's format is set once).
+  bool taken = false;
+  const DemoRun run = runDemo([&taken](const std::vector<Call>& calls) {
+    const std::string choose = "ChoosePixelFormat(hdc#";
+    if (!taken && startsWith(calls.back().text, choose)) {
+      taken = true;
+      const HDC deviceContext =
+          reinterpret_cast<HDC>(std::stoul(calls.back().text.substr(choose.size())));
+      const PIXELFORMATDESCRIPTOR request = pixelFormatRequest();
+      const int chosen = ChoosePixelFormat(deviceContext, &request);
+      ASSERT_TRUE(SetPixelFormat(deviceContext, chosen == 1 ? 2 : 1, &request));
+    }
+    closeAfter(calls, 2);
+  });
+  EXPECT_EQ(run.errors, "Error: SetPixelFormat failed\n");
+  EXPECT_EQ(run.count("MessageBoxA(null, \"SetPixelFormat failed\", \"Error\", 0x0)"), 1);
+  EXPECT_EQ(run.output, "Shutting down.\n");
+  EXPECT_EQ(run.exitCode, 0);
+}
+
+// The whole run, call by call: start-up (class, window, console, timer,
+// context, shown), frames and ticks as the simulated clock advances, and a
+// close through the engine's requestClose. Handles are shown by kind only.
+TEST_F(DemoShell, OneRunMatchesItsRecordCallByCall) {
+  const DemoRun run = runDemo([](const std::vector<Call>& calls) {
+    if (isRenderRequest(calls.back().text) && renderCount(calls) == 6) {
+      engine.requestClose();
+    }
+  });
+  ASSERT_EQ(run.exitCode, 0);
+  std::string record;
+  long written = 0;
+  // The handles' numbers and the format's number depend on what ran before
+  // and on the driver.
+  const std::regex handleNumber("(hwnd|hdc|hglrc)#[0-9]+");
+  const std::regex formatNumber("SetPixelFormat\\(hdc, [0-9]+\\)");
+  for (const Call& call : run.calls) {
+    if (call.outputSize != written) {
+      record += "stdout: " + run.output.substr(static_cast<std::size_t>(written));
+      written = call.outputSize;
+    }
+    const std::string text = std::regex_replace(call.text, handleNumber, "$1");
+    record += std::regex_replace(text, formatNumber, "SetPixelFormat(hdc, chosen)") + "\n";
+  }
+  const std::string path = std::string(MC_SOURCE_DIR) + "/tests/app/demo_run.txt";
+  if (std::getenv("MCUBES_UPDATE_RECORD") != nullptr) {
+    std::ofstream(path) << record;
+  }
+  std::ifstream file(path);
+  std::stringstream expected;
+  expected << file.rdbuf();
+  EXPECT_EQ(record, expected.str())
+      << "differs from " << path << " (MCUBES_UPDATE_RECORD=1 rewrites it)";
 }
 
 }  // namespace

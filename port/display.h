@@ -112,12 +112,11 @@ Display* openX11Display(std::string& error);
 enum class EglDrawables { pbuffers, windowSurfaces };
 std::unique_ptr<GlBinding> makeEglBinding(void* eglDisplay, EglDrawables drawables);
 std::unique_ptr<GlBinding> makeGlxBinding(_XDisplay* x, int screen);
-// "eglInitialize failed: EGL_NOT_INITIALIZED (0x3001)", for the last EGL error.
+// "eglInitialize failed: EGL error 0x3001", for the last EGL error.
 std::string describeEglFailure(const char* call);
 
-// What a display hands to the window system. Native input (pointer motion,
-// close requests) is queued behind the posted messages, as Win32's input
-// queue is.
+// What a display hands to the window system. Native input (a close request)
+// is queued behind the posted messages, as Win32's input queue is.
 void queueInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // WM_SIZE is sent at once, as Win32 sends it from inside the resize.
 void surfaceResized(HWND window, int width, int height, bool minimised);

@@ -10,13 +10,6 @@
 namespace port {
 namespace {
 
-// EGL_SUCCESS (0x3000) to EGL_CONTEXT_LOST (0x300E), in order.
-const char* const eglErrorNames[] = {
-    "EGL_SUCCESS",       "EGL_NOT_INITIALIZED", "EGL_BAD_ACCESS",        "EGL_BAD_ALLOC",
-    "EGL_BAD_ATTRIBUTE", "EGL_BAD_CONFIG",      "EGL_BAD_CONTEXT",       "EGL_BAD_CURRENT_SURFACE",
-    "EGL_BAD_DISPLAY",   "EGL_BAD_MATCH",       "EGL_BAD_NATIVE_PIXMAP", "EGL_BAD_NATIVE_WINDOW",
-    "EGL_BAD_PARAMETER", "EGL_BAD_SURFACE",     "EGL_CONTEXT_LOST"};
-
 void reportEglFailure(const char* call) {
   std::fprintf(stderr, "%s\n", describeEglFailure(call).c_str());
 }
@@ -166,13 +159,11 @@ class EglBinding : public GlBinding {
 }  // namespace
 
 std::string describeEglFailure(const char* call) {
-  const EGLint error = eglGetError();
-  const char* name = error >= EGL_SUCCESS && error <= EGL_CONTEXT_LOST
-                         ? eglErrorNames[error - EGL_SUCCESS]
-                         : "unknown EGL error";
+  // The codes are listed in <EGL/egl.h>: 0x3003 EGL_BAD_ALLOC, 0x3009
+  // EGL_BAD_MATCH...
   char text[160];
-  std::snprintf(text, sizeof text, "%s failed: %s (0x%04x)", call, name,
-                static_cast<unsigned>(error));
+  std::snprintf(text, sizeof text, "%s failed: EGL error 0x%04x", call,
+                static_cast<unsigned>(eglGetError()));
   return text;
 }
 

@@ -143,12 +143,6 @@ bool filtered(HWND window, UINT filterMin, UINT filterMax) {
 }  // namespace
 
 void queueInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  // Pointer motion is coalesced: only the latest position matters.
-  if (message == WM_MOUSEMOVE && !input.empty() && input.back().message == WM_MOUSEMOVE &&
-      input.back().hwnd == window) {
-    input.back() = makeMessage(window, message, wParam, lParam);
-    return;
-  }
   input.push_back(makeMessage(window, message, wParam, lParam));
 }
 

@@ -2,8 +2,9 @@
 // once, when first needed — with the GL visual when the pixel format is set,
 // else with the screen's default visual when the window is first shown — so
 // that it exists on the server once, under its title, for its whole life.
-// X events become window messages the way Win32 would produce them for the
-// same user actions. GL draws through the GLX binding.
+// X events become the window messages Win32 would send for the same user
+// actions, as far as the programs handle them: close, resize, minimise,
+// expose, focus (for the screen saver). GL draws through the GLX binding.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <poll.h>
@@ -17,13 +18,6 @@
 
 namespace port {
 namespace {
-
-// WM_MOUSEMOVE's wParam: the buttons and modifiers held.
-constexpr WPARAM MK_LBUTTON = 0x0001;
-constexpr WPARAM MK_RBUTTON = 0x0002;
-constexpr WPARAM MK_SHIFT = 0x0004;
-constexpr WPARAM MK_CONTROL = 0x0008;
-constexpr WPARAM MK_MBUTTON = 0x0010;
 
 std::string displayName;
 
@@ -217,17 +211,6 @@ class X11Display : public Display {
           surfaceExposed(window);
         }
         break;
-      case MotionNotify: {
-        const unsigned state = event.xmotion.state;
-        WPARAM buttons = 0;
-        buttons |= (state & Button1Mask) != 0 ? MK_LBUTTON : 0;
-        buttons |= (state & Button2Mask) != 0 ? MK_MBUTTON : 0;
-        buttons |= (state & Button3Mask) != 0 ? MK_RBUTTON : 0;
-        buttons |= (state & ShiftMask) != 0 ? MK_SHIFT : 0;
-        buttons |= (state & ControlMask) != 0 ? MK_CONTROL : 0;
-        queueInput(window, WM_MOUSEMOVE, buttons, MAKELPARAM(event.xmotion.x, event.xmotion.y));
-        break;
-      }
       case FocusIn:
         if (event.xfocus.detail != NotifyInferior) {
           active_ = window;

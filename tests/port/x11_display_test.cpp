@@ -200,14 +200,6 @@ TEST_F(X11DisplayTest, ResizingAndMinimisingSendWmSize) {
   EXPECT_EQ(last(WM_SIZE)->lParam, MAKELPARAM(400, 300));
 }
 
-TEST_F(X11DisplayTest, PointerMotionBecomesAnInputMessage) {
-  ASSERT_NO_FATAL_FAILURE(show());
-  XWarpPointer(outside, None, xWindow, 0, 0, 0, 0, 17, 23);
-  XFlush(outside);
-  ASSERT_TRUE(pumpUntil([] { return last(WM_MOUSEMOVE) != nullptr; }));
-  EXPECT_EQ(last(WM_MOUSEMOVE)->lParam, MAKELPARAM(17, 23));
-}
-
 TEST_F(X11DisplayTest, TheCloseButtonClosesThroughTheSystemMenuCommand) {
   ASSERT_NO_FATAL_FAILURE(show());
   XEvent event{};

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "port/internal.h"
 #include "port/port.h"
@@ -10,10 +11,9 @@
 namespace port {
 namespace {
 
-std::function<void(std::string_view)>& observer() {
-  static std::function<void(std::string_view)> current;
-  return current;
-}
+// Shared, so that a call can keep the observer alive while it runs (it may
+// replace itself) without copying it, which could allocate.
+std::shared_ptr<const std::function<void(std::string_view)>> observer;
 
 bool tracingToStderr() {
   static const bool enabled = [] {
@@ -49,15 +49,14 @@ void TraceLine::append(std::string_view text) {
   length_ += taken;
 }
 
-bool tracing() { return observer() || tracingToStderr(); }
+bool tracing() { return observer != nullptr || tracingToStderr(); }
 
 void emitTrace(const TraceLine& line) {
   if (tracingToStderr()) {
     std::fprintf(stderr, "trace: %.*s\n", static_cast<int>(line.text().size()), line.text().data());
   }
-  // A copy: the observer may replace itself while it runs.
-  if (const auto callback = observer()) {
-    callback(line.text());
+  if (const auto running = observer) {
+    (*running)(line.text());
   }
 }
 
@@ -126,5 +125,7 @@ void appendHandle(TraceLine& line, const char* kind, const void* handle) {
 }  // namespace port
 
 void observeCalls(std::function<void(std::string_view call)> callback) {
-  port::observer() = std::move(callback);
+  port::observer =
+      callback ? std::make_shared<const std::function<void(std::string_view)>>(std::move(callback))
+               : nullptr;
 }

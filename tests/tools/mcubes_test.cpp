@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temporary_directory.h"
 #include "tests/tools/mesh_checks.h"
 #include "tools/mesh_export.h"
 
@@ -27,22 +28,9 @@ struct Outcome {
   std::string err;
 };
 
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 class Mcubes : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/mcubes-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    fs::create_directory(dir_ / "work");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { fs::create_directory(dir_ / "work"); }
 
   // `arguments` are passed through the shell as written; stdout and stderr
   // are captured unless `stdoutTo` redirects stdout elsewhere.
@@ -57,7 +45,8 @@ class Mcubes : public ::testing::Test {
   fs::path work() const { return dir_ / "work"; }
 
  private:
-  fs::path dir_;
+  TemporaryDirectory temporary_;
+  const fs::path dir_ = temporary_.path();
 };
 
 struct ObjMesh {

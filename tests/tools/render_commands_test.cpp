@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temporary_directory.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -25,28 +27,14 @@ struct Result {
 
 class RenderCommands : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/mcubes-render-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
-  std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-
   // Runs mcubes with `arguments` (through the shell, as written) in the
   // test's directory.
   Result mcubes(const std::string& arguments) {
     const std::string command =
         "cd '" + dir.string() + "' && '" MCUBES_PATH "' " + arguments + " >stdout.txt 2>stderr.txt";
     const int status = std::system(command.c_str());
-    Result result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir / "stdout.txt"),
-                  slurp(dir / "stderr.txt")};
+    Result result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(dir / "stdout.txt"),
+                  readFile(dir / "stderr.txt")};
     fs::remove(dir / "stdout.txt");
     fs::remove(dir / "stderr.txt");
     return result;
@@ -61,7 +49,8 @@ class RenderCommands : public ::testing::Test {
     return names;
   }
 
-  fs::path dir;
+  TemporaryDirectory temporary;
+  const fs::path dir = temporary.path();
 };
 
 struct Picture {

@@ -33,22 +33,25 @@ TEST(OpenConsole, BindsTheStreamsToTheConsoleUnbuffered) {
     SCOPED_TRACE(setting == TerminalSetting::ControllingOnly ? "streams redirected"
                                                              : "streams on the terminal");
     TerminalChild child;
-    ASSERT_TRUE(child.start(setting, [] {
-      // Buffered before the binding, so its fate shows whether pending output
-      // is flushed to where it was headed; it also fixes stdout's buffering
-      // mode, which the binding must override.
-      std::fputs("early:", stdout);
-      openConsole();
-      std::fputs("out:", stdout);
-      std::fputs("err:", stderr);
-      std::cout << "cout:";
-      // Reading stdin flushes only line-buffered streams: the prefix above
-      // reaches the terminal before the reply only if stdout is unbuffered.
-      char line[32];
-      if (std::fgets(line, sizeof line, stdin) == nullptr) return 10;
-      std::printf("got:%s", line);
-      return checkScreenBuffer(100);
-    }, 100, 30));
+    ASSERT_TRUE(child.start(
+        setting,
+        [] {
+          // Buffered before the binding, so its fate shows whether pending output
+          // is flushed to where it was headed; it also fixes stdout's buffering
+          // mode, which the binding must override.
+          std::fputs("early:", stdout);
+          openConsole();
+          std::fputs("out:", stdout);
+          std::fputs("err:", stderr);
+          std::cout << "cout:";
+          // Reading stdin flushes only line-buffered streams: the prefix above
+          // reaches the terminal before the reply only if stdout is unbuffered.
+          char line[32];
+          if (std::fgets(line, sizeof line, stdin) == nullptr) return 10;
+          std::printf("got:%s", line);
+          return checkScreenBuffer(100);
+        },
+        100, 30));
     ASSERT_TRUE(child.waitFor("out:err:cout:")) << child.output();
     child.type("ping\n");
     ASSERT_TRUE(child.waitFor("got:ping\r\n")) << child.output();

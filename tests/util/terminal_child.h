@@ -31,8 +31,8 @@ class TerminalChild {
   // value is the child's exit code. The size is set before the child exists,
   // so whatever the child reads of it does not depend on which process runs
   // first. Returns false if no pseudo-terminal or process could be made.
-  bool start(TerminalSetting setting, const std::function<int()>& body,
-             unsigned short columns = 80, unsigned short rows = 24) {
+  bool start(TerminalSetting setting, const std::function<int()>& body, unsigned short columns = 80,
+             unsigned short rows = 24) {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return false;
     const winsize size = {rows, columns, 0, 0};

@@ -44,7 +44,6 @@ static_assert(sizeof(PIXELFORMATDESCRIPTOR) == 40, "PIXELFORMATDESCRIPTOR is 40 
 #define PFD_SUPPORT_OPENGL 0x00000020
 #define PFD_GENERIC_ACCELERATED 0x00001000
 #define PFD_TYPE_RGBA 0
-#define PFD_MAIN_PLANE 0
 
 int WINAPI ChoosePixelFormat(HDC deviceContext, const PIXELFORMATDESCRIPTOR* descriptor);
 BOOL WINAPI SetPixelFormat(HDC deviceContext, int format, const PIXELFORMATDESCRIPTOR* descriptor);

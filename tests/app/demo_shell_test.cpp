@@ -19,6 +19,7 @@
 #include "app/window_proc.h"
 #include "port/port.h"
 #include "tests/support/captured_stdout.h"
+#include "tests/support/headless_suite.h"
 
 namespace {
 
@@ -107,15 +108,7 @@ void closeAfter(const std::vector<Call>& calls, int frames) {
   }
 }
 
-class DemoShell : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    std::string error;
-    ASSERT_TRUE(selectDisplayBackend("headless", error)) << error;
-    useSimulatedClock(true);
-  }
-  static void TearDownTestSuite() { useSimulatedClock(false); }
-};
+using DemoShell = HeadlessSuite;
 
 TEST_F(DemoShell, FramesOnlyWhenNothingWaitsAndNoneAfterTheQuit) {
   constexpr int waiting = 20;

@@ -11,6 +11,7 @@
 
 #include "port/internal.h"
 #include "port/port.h"
+#include "tests/support/headless_suite.h"
 
 namespace {
 
@@ -47,15 +48,8 @@ std::vector<UINT> messagesOf(const std::vector<Delivered>& all) {
 
 using std::chrono::milliseconds;
 
-class WindowSystem : public ::testing::Test {
+class WindowSystem : public HeadlessSuite {
  protected:
-  static void SetUpTestSuite() {
-    std::string error;
-    ASSERT_TRUE(selectDisplayBackend("headless", error)) << error;
-    useSimulatedClock(true);
-  }
-  static void TearDownTestSuite() { useSimulatedClock(false); }
-
   void SetUp() override {
     delivered.clear();
     passSystemCommands = true;

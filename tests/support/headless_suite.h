@@ -1,0 +1,19 @@
+// A test suite on port/'s headless display and its simulated clock, so that
+// its timers and frames do not depend on real time.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "port/port.h"
+
+class HeadlessSuite : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    std::string error;
+    ASSERT_TRUE(selectDisplayBackend("headless", error)) << error;
+    useSimulatedClock(true);
+  }
+  static void TearDownTestSuite() { useSimulatedClock(false); }
+};

@@ -10,10 +10,11 @@
 // at the end of this file.
 //
 // Reading order for port/: port/win32.h and port/wgl.h (what the programs
-// compile against), port/internal.h (the generic part's shared state),
-// windows.cpp, message_queue.cpp, wgl.cpp, then this file and one backend:
-// headless_display.cpp with egl_binding.cpp, or x11_display.cpp with
-// glx_binding.cpp. main.cpp is the entry that calls WinMain.
+// compile against), this file, port/internal.h (the generic part's shared
+// state and the call trace), windows.cpp, message_queue.cpp, wgl.cpp, then
+// one backend: headless_display.cpp with egl_binding.cpp, or x11_display.cpp
+// with glx_binding.cpp. main.cpp is the entry that calls WinMain; port.h
+// holds the controls for tools and tests.
 //
 // Everything runs on the program's one thread, the message-loop thread:
 // nothing in port/ locks, and no call may come from another thread.

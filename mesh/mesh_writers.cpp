@@ -1,10 +1,8 @@
-#include "tools/mesh_export.h"
+#include "mesh/mesh_writers.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
-#include <map>
-
-#include "engine/scene.h"
 
 std::optional<MeshFormat> meshFormatNamed(const std::string& name) {
   if (name == "obj") return MeshFormat::Obj;
@@ -13,71 +11,11 @@ std::optional<MeshFormat> meshFormatNamed(const std::string& name) {
   return std::nullopt;
 }
 
-std::vector<Triangle> sceneTriangles(std::int32_t ticks) {
-  std::vector<Triangle> triangles;
-  sweepScene(ballCentres(ticks), [&](const Triangle& t) { triangles.push_back(t); });
-  return triangles;
-}
-
-Triangle outwardFace(const Triangle& triangle) {
-  return {{triangle.vertices[0], triangle.vertices[2], triangle.vertices[1]}};
-}
-
 namespace {
 
-using BucketKey = std::array<double, 3>;
-
-// Buckets one weld distance wide; a vertex's partners lie in its own bucket
-// or a neighbouring one. Keys stay doubles so no coordinate can overflow them.
-BucketKey bucketOf(const Point3& p, double size) {
-  return {std::floor(p.x / size), std::floor(p.y / size), std::floor(p.z / size)};
-}
-
-double squaredDistance(const Point3& a, const Point3& b) {
-  const double dx = static_cast<double>(a.x) - b.x;
-  const double dy = static_cast<double>(a.y) - b.y;
-  const double dz = static_cast<double>(a.z) - b.z;
-  return dx * dx + dy * dy + dz * dz;
-}
-
-class Welder {
- public:
-  Welder(IndexedMesh& mesh, double distance) : mesh_(mesh), distance_(distance) {}
-
-  std::uint32_t indexOf(const Point3& p) {
-    const BucketKey key = bucketOf(p, distance_);
-    const auto next = static_cast<std::uint32_t>(mesh_.vertices.size());
-    std::uint32_t earliest = next;
-    for (double dx = -1; dx <= 1; ++dx) {
-      for (double dy = -1; dy <= 1; ++dy) {
-        for (double dz = -1; dz <= 1; ++dz) {
-          const auto found = buckets_.find({key[0] + dx, key[1] + dy, key[2] + dz});
-          if (found == buckets_.end()) continue;
-          for (const std::uint32_t index : found->second) {
-            if (index < earliest &&
-                squaredDistance(mesh_.vertices[index], p) < distance_ * distance_) {
-              earliest = index;
-            }
-          }
-        }
-      }
-    }
-    if (earliest == next) {
-      mesh_.vertices.push_back(p);
-      buckets_[key].push_back(next);
-    }
-    return earliest;
-  }
-
- private:
-  IndexedMesh& mesh_;
-  double distance_;
-  std::map<BucketKey, std::vector<std::uint32_t>> buckets_;
-};
-
-bool printVertices(std::FILE* out, const IndexedMesh& mesh, const char* prefix) {
+bool printPoints(std::FILE* out, const std::vector<Point3>& points, const char* prefix) {
   bool ok = true;
-  for (const Point3& v : mesh.vertices) {
+  for (const Point3& v : points) {
     ok = std::fprintf(out, "%s%.9g %.9g %.9g\n", prefix, v.x, v.y, v.z) > 0 && ok;
   }
   return ok;
@@ -109,37 +47,39 @@ Point3 unitNormal(const Triangle& t) {
 
 }  // namespace
 
-IndexedMesh weldTriangles(const std::vector<Triangle>& triangles, double weldDistance) {
-  IndexedMesh mesh;
-  Welder welder(mesh, weldDistance);
-  for (const Triangle& triangle : triangles) {
-    const Triangle face = outwardFace(triangle);
-    const std::array<std::uint32_t, 3> indices = {welder.indexOf(face.vertices[0]),
-                                                  welder.indexOf(face.vertices[1]),
-                                                  welder.indexOf(face.vertices[2])};
-    if (indices[0] != indices[1] && indices[1] != indices[2] && indices[2] != indices[0]) {
-      mesh.faces.push_back(indices);
-    }
-  }
-  return mesh;
-}
-
 bool writeObj(std::FILE* out, const IndexedMesh& mesh, const std::string& comment) {
   bool ok = std::fprintf(out, "# %s\n", comment.c_str()) > 0;
-  ok = printVertices(out, mesh, "v ") && ok;
+  ok = printPoints(out, mesh.vertices, "v ") && ok;
+  ok = printPoints(out, mesh.normals, "vn ") && ok;
   for (const auto& f : mesh.faces) {
-    ok = std::fprintf(out, "f %lu %lu %lu\n", f[0] + 1ul, f[1] + 1ul, f[2] + 1ul) > 0 && ok;
+    const unsigned long a = f[0] + 1ul, b = f[1] + 1ul, c = f[2] + 1ul;
+    const int written = mesh.normals.empty()
+                            ? std::fprintf(out, "f %lu %lu %lu\n", a, b, c)
+                            : std::fprintf(out, "f %lu//%lu %lu//%lu %lu//%lu\n", a, a, b, b, c, c);
+    ok = written > 0 && ok;
   }
   return ok;
 }
 
 bool writePly(std::FILE* out, const IndexedMesh& mesh, const std::string& comment) {
+  const bool normals = !mesh.normals.empty();
   bool ok = std::fprintf(out,
                          "ply\nformat ascii 1.0\ncomment %s\nelement vertex %zu\n"
-                         "property float x\nproperty float y\nproperty float z\n"
+                         "property float x\nproperty float y\nproperty float z\n%s"
                          "element face %zu\nproperty list uchar uint vertex_indices\nend_header\n",
-                         comment.c_str(), mesh.vertices.size(), mesh.faces.size()) > 0;
-  ok = printVertices(out, mesh, "") && ok;
+                         comment.c_str(), mesh.vertices.size(),
+                         normals ? "property float nx\nproperty float ny\nproperty float nz\n" : "",
+                         mesh.faces.size()) > 0;
+  for (std::size_t i = 0; i < mesh.vertices.size(); ++i) {
+    const Point3& v = mesh.vertices[i];
+    if (normals) {
+      const Point3& n = mesh.normals[i];
+      ok = std::fprintf(out, "%.9g %.9g %.9g %.9g %.9g %.9g\n", v.x, v.y, v.z, n.x, n.y, n.z) > 0 &&
+           ok;
+    } else {
+      ok = std::fprintf(out, "%.9g %.9g %.9g\n", v.x, v.y, v.z) > 0 && ok;
+    }
+  }
   for (const auto& f : mesh.faces) {
     ok = std::fprintf(out, "3 %lu %lu %lu\n", static_cast<unsigned long>(f[0]),
                       static_cast<unsigned long>(f[1]), static_cast<unsigned long>(f[2])) > 0 &&

@@ -1,4 +1,4 @@
-#include "tools/mesh_export.h"
+#include "mesh/mesh_writers.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,8 @@
 #include <sstream>
 #include <string>
 
-#include "tests/tools/mesh_checks.h"
+#include "mesh/extract.h"
+#include "tests/mesh/mesh_checks.h"
 
 namespace {
 
@@ -158,4 +159,26 @@ TEST(MeshWriters, StlHoldsEveryTriangleOutwardWithItsUnitNormal) {
   for (int i = 0; i < 12; ++i) EXPECT_EQ(f32(84 + 4 * i), first[i]) << i;
   EXPECT_EQ(u32(84 + 48) & 0xffff, 0u);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(f32(134 + 4 * i), 0.0f);  // degenerate: zero normal
+}
+
+TEST(MeshWriters, NormalsGoIntoObjAndPlyBesideTheirVertices) {
+  IndexedMesh mesh;
+  mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  mesh.faces = {{0, 1, 2}};
+  mesh.normals = {{0, 0, 1}, {0.6f, 0, 0.8f}, {0, -1, 0}};
+  std::FILE* obj = std::tmpfile();
+  std::FILE* ply = std::tmpfile();
+  ASSERT_TRUE(obj && ply);
+  ASSERT_TRUE(writeObj(obj, mesh, "n"));
+  ASSERT_TRUE(writePly(ply, mesh, "n"));
+  EXPECT_EQ(contents(obj),
+            "# n\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nvn 0.600000024 0 0.800000012\n"
+            "vn 0 -1 0\nf 1//1 2//2 3//3\n");
+  EXPECT_EQ(contents(ply),
+            "ply\nformat ascii 1.0\ncomment n\nelement vertex 3\nproperty float x\n"
+            "property float y\nproperty float z\nproperty float nx\nproperty float ny\n"
+            "property float nz\nelement face 1\nproperty list uchar uint vertex_indices\n"
+            "end_header\n0 0 0 0 0 1\n1 0 0 0.600000024 0 0.800000012\n0 1 0 0 -1 0\n3 0 1 2\n");
+  std::fclose(obj);
+  std::fclose(ply);
 }

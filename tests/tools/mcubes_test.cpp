@@ -14,8 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/tools/mesh_checks.h"
-#include "tools/mesh_export.h"
+#include "mesh/extract.h"
+#include "mesh/weld.h"
+#include "tests/mesh/mesh_checks.h"
 
 namespace fs = std::filesystem;
 

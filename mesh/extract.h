@@ -1,0 +1,34 @@
+// The scene's surface at any number of divisions. The triangles are, bit for
+// bit and in the same order, those of the literal per-cell sweep over the
+// grid (each cell cleared, both balls sampled at its eight corners, the cell
+// polygonised): at 16 divisions, the demo's frame. Only the cells that the
+// surface can cross are sampled exactly; the rest are ruled out by bounds.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "engine/scene.h"
+#include "iso/isosurface.h"
+#include "mesh/crossed_cells.h"
+
+struct ExtractionSettings {
+  std::int32_t divisions = GridDivisions;  // MinDivisions ... MaxDivisions
+  int threads = 1;                         // 1 or more; the result does not depend on it
+  VectorUnit vectorUnit = fastestVectorUnit();
+};
+
+// Called on the calling thread after each slab of cells at one x, with the
+// slabs done so far and the total.
+using SlabProgress = std::function<void(std::int32_t done, std::int32_t total)>;
+
+// Every triangle of the scene at the balls' positions. Besides the
+// triangles, memory grows with divisions squared at most (per-axis tables,
+// one row per thread, a bounded number of finished slabs waiting for their
+// turn when threads run ahead).
+std::vector<Triangle> extractSurface(const BallCentres& balls, const ExtractionSettings& settings,
+                                     const SlabProgress& progress = {});
+
+// The demo's frame at a clock value: the literal sweep's triangles, in order.
+std::vector<Triangle> sceneTriangles(std::int32_t ticks);

@@ -62,14 +62,17 @@ AxisTable axisTable(const SceneGrid& grid, float ballA, float ballB) {
 // The work of one thread: slab after slab of cells at one x each.
 class SlabExtractor {
  public:
-  SlabExtractor(const SceneGrid& grid, const AxisTable (&axes)[3], RowKernel kernel)
+  SlabExtractor(const SceneGrid& grid, const AxisTable (&axes)[3], RowKernel kernel,
+                bool edgeKeys)
       : grid_(grid),
         axes_(axes),
         kernel_(kernel),
+        edgeKeys_(edgeKeys),
         crossed_(static_cast<std::size_t>(grid.divisions) + 1) {}
 
-  // Appends slab i's triangles to `triangles`, row by row in order of y.
-  void extract(std::int32_t i, std::vector<Triangle>& triangles) {
+  // Appends slab i's triangles (and edge keys) to `surface`, row by row in
+  // order of y.
+  void extract(std::int32_t i, ExtractedSurface& surface) {
     const AxisTable &x = axes_[0], &y = axes_[1], &z = axes_[2];
     RowInputs row;
     row.cells = grid_.divisions + 1;
@@ -94,13 +97,13 @@ class SlabExtractor {
         continue;
       }
       const std::int32_t found = kernel_(row, crossed_.data());
-      for (std::int32_t c = 0; c < found; ++c) polygonise(i, j, crossed_[c], triangles);
+      for (std::int32_t c = 0; c < found; ++c) polygonise(i, j, crossed_[c], surface);
     }
   }
 
  private:
   void polygonise(std::int32_t i, std::int32_t j, const CrossedCell& crossed,
-                  std::vector<Triangle>& triangles) const {
+                  ExtractedSurface& surface) const {
     const std::int32_t index[3] = {i, j, crossed.k};
     GridCell cell;
     for (int corner = 0; corner < 8; ++corner) {
@@ -112,12 +115,44 @@ class SlabExtractor {
     }
     Triangle made[5];
     const int count = triangulateCell(cell, SceneIsoLevel, made);
-    triangles.insert(triangles.end(), made, made + count);
+    surface.triangles.insert(surface.triangles.end(), made, made + count);
+    if (edgeKeys_) addEdgeKeys(index, cell, count, surface);
+  }
+
+  // The polygoniser emits the case's triangles in table order, vertex t
+  // on edge row[t]. An edge is named by its lower end on the lattice of
+  // corners (cell i's corners are lattice points i and i + 1) and its axis.
+  void addEdgeKeys(const std::int32_t (&cellIndex)[3], const GridCell& cell, int count,
+                   ExtractedSurface& surface) const {
+    int caseIndex = 0;
+    for (int corner = 0; corner < 8; ++corner) {
+      if (cell.values[corner] < SceneIsoLevel) caseIndex |= 1 << corner;
+    }
+    const std::int32_t* row = CaseTriangles[caseIndex];
+    const auto points = static_cast<EdgeKey>(grid_.divisions) + 2;
+    for (int t = 0; t < count; ++t) {
+      std::array<EdgeKey, 3> keys;
+      for (int v = 0; v < 3; ++v) {
+        const int* ends = iso_internal::EdgeCorners[row[3 * t + v]];
+        const int* first = iso_internal::CornerSide[ends[0]];
+        const int* second = iso_internal::CornerSide[ends[1]];
+        EdgeKey key = 0;
+        int along = 0;
+        for (int axis = 0; axis < 3; ++axis) {
+          if (first[axis] != second[axis]) along = axis;
+          key = key * points +
+                static_cast<EdgeKey>(cellIndex[axis] + std::min(first[axis], second[axis]));
+        }
+        keys[v] = key * 3 + static_cast<EdgeKey>(along);
+      }
+      surface.edges.push_back(keys);
+    }
   }
 
   SceneGrid grid_;
   const AxisTable (&axes_)[3];
   RowKernel kernel_;
+  bool edgeKeys_;
   std::vector<CrossedCell> crossed_;
 };
 
@@ -141,8 +176,8 @@ class ParallelSlabs {
   ParallelSlabs(std::int32_t slabs, int threads)
       : slabs_(slabs), slots_(static_cast<std::size_t>(2 * threads)) {}
 
-  // Runs `extract(i, triangles)` for every slab on `threads` threads and
-  // hands each slab's triangles to `take` in order of i, on this thread.
+  // Runs `extract(i, slab)` for every slab on `threads` threads and hands
+  // each slab to `take` in order of i, on this thread.
   template <typename Extract, typename Take>
   void run(int threads, Extract&& extract, Take&& take) {
     std::vector<std::thread> workers;
@@ -150,24 +185,24 @@ class ParallelSlabs {
       workers.emplace_back([this, &extract] { work(extract); });
     }
     for (std::int32_t i = 0; i < slabs_; ++i) {
-      std::vector<Triangle> triangles;
+      ExtractedSurface slab;
       {
         std::unique_lock<std::mutex> lock(mutex_);
         Slot& slot = slotOf(i);
         changed_.wait(lock, [&] { return slot.done; });
-        triangles.swap(slot.triangles);
+        std::swap(slab, slot.surface);
         slot.done = false;
         ++passedOn_;
       }
       changed_.notify_all();
-      take(i, triangles);
+      take(i, slab);
     }
     for (std::thread& worker : workers) worker.join();
   }
 
  private:
   struct Slot {
-    std::vector<Triangle> triangles;
+    ExtractedSurface surface;
     bool done = false;
   };
 
@@ -175,7 +210,7 @@ class ParallelSlabs {
 
   template <typename Extract>
   void work(Extract& extract) {
-    std::vector<Triangle> triangles;
+    ExtractedSurface slab;
     for (;;) {
       std::int32_t i;
       {
@@ -186,12 +221,13 @@ class ParallelSlabs {
         if (next_ >= slabs_) return;
         i = next_++;
       }
-      triangles.clear();
-      extract(i, triangles);
+      slab.triangles.clear();
+      slab.edges.clear();
+      extract(i, slab);
       {
         std::lock_guard<std::mutex> lock(mutex_);
         Slot& slot = slotOf(i);
-        slot.triangles.swap(triangles);
+        std::swap(slot.surface, slab);
         slot.done = true;
       }
       changed_.notify_all();
@@ -208,8 +244,8 @@ class ParallelSlabs {
 
 }  // namespace
 
-std::vector<Triangle> extractSurface(const BallCentres& balls, const ExtractionSettings& settings,
-                                     const SlabProgress& progress) {
+ExtractedSurface extractSurface(const BallCentres& balls, const ExtractionSettings& settings,
+                                const SlabProgress& progress) {
   if (settings.divisions < MinDivisions || settings.divisions > MaxDivisions) {
     throw std::invalid_argument("divisions must be " + std::to_string(MinDivisions) + " to " +
                                 std::to_string(MaxDivisions));
@@ -224,29 +260,31 @@ std::vector<Triangle> extractSurface(const BallCentres& balls, const ExtractionS
   const std::int32_t slabs = grid.divisions + 1;
   const int threads = std::min(settings.threads, static_cast<int>(slabs));
 
-  std::vector<Triangle> triangles;
+  ExtractedSurface surface;
   if (threads == 1) {
-    SlabExtractor extractor(grid, axes, kernel);
+    SlabExtractor extractor(grid, axes, kernel, settings.edgeKeys);
     for (std::int32_t i = 0; i < slabs; ++i) {
-      extractor.extract(i, triangles);
+      extractor.extract(i, surface);
       if (progress) progress(i + 1, slabs);
     }
-    return triangles;
+    return surface;
   }
 
   ParallelSlabs parallel(slabs, threads);
   parallel.run(
       threads,
-      [&](std::int32_t i, std::vector<Triangle>& slab) {
-        // One extractor (and row buffer) per thread and slab: cheap beside
-        // a slab's work, and nothing is shared but the read-only tables.
-        SlabExtractor(grid, axes, kernel).extract(i, slab);
+      [&](std::int32_t i, ExtractedSurface& slab) {
+        // One extractor (and row buffer) per slab: cheap beside a slab's
+        // work, and nothing is shared but the read-only tables.
+        SlabExtractor(grid, axes, kernel, settings.edgeKeys).extract(i, slab);
       },
-      [&](std::int32_t i, const std::vector<Triangle>& slab) {
-        triangles.insert(triangles.end(), slab.begin(), slab.end());
+      [&](std::int32_t i, const ExtractedSurface& slab) {
+        surface.triangles.insert(surface.triangles.end(), slab.triangles.begin(),
+                                 slab.triangles.end());
+        surface.edges.insert(surface.edges.end(), slab.edges.begin(), slab.edges.end());
         if (progress) progress(i + 1, slabs);
       });
-  return triangles;
+  return surface;
 }
 
 std::vector<Triangle> sceneTriangles(std::int32_t ticks) {

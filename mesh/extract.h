@@ -5,6 +5,7 @@
 // surface can cross are sampled exactly; the rest are ruled out by bounds.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -17,6 +18,18 @@ struct ExtractionSettings {
   std::int32_t divisions = GridDivisions;  // MinDivisions ... MaxDivisions
   int threads = 1;                         // 1 or more; the result does not depend on it
   VectorUnit vectorUnit = fastestVectorUnit();
+  bool edgeKeys = false;                   // also name each vertex's grid edge
+};
+
+// A grid edge: neighbouring cells compute the vertex on an edge they share
+// from their own corner values, which can differ in the last bits, so only
+// the edge says reliably that two vertices are one.
+using EdgeKey = std::uint64_t;
+
+struct ExtractedSurface {
+  std::vector<Triangle> triangles;
+  // Per triangle, the edge of each vertex; empty unless asked for.
+  std::vector<std::array<EdgeKey, 3>> edges;
 };
 
 // Called on the calling thread after each slab of cells at one x, with the
@@ -27,8 +40,8 @@ using SlabProgress = std::function<void(std::int32_t done, std::int32_t total)>;
 // triangles, memory grows with divisions squared at most (per-axis tables,
 // one row per thread, a bounded number of finished slabs waiting for their
 // turn when threads run ahead).
-std::vector<Triangle> extractSurface(const BallCentres& balls, const ExtractionSettings& settings,
-                                     const SlabProgress& progress = {});
+ExtractedSurface extractSurface(const BallCentres& balls, const ExtractionSettings& settings,
+                                const SlabProgress& progress = {});
 
 // The demo's frame at a clock value: the literal sweep's triangles, in order.
 std::vector<Triangle> sceneTriangles(std::int32_t ticks);

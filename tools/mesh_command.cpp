@@ -8,6 +8,7 @@
 #include "mesh/grid.h"
 #include "mesh/mesh_writers.h"
 #include "mesh/normals.h"
+#include "mesh/weld.h"
 #include "tools/cli_support.h"
 #include "tools/progress_line.h"
 
@@ -33,15 +34,17 @@ void runMesh(const MeshOptions& options) {
   ExtractionSettings settings;
   settings.divisions = options.divisions;
   settings.threads = options.threads;
+  settings.edgeKeys = *format != MeshFormat::Stl;
   ProgressLine progress("mesh", "slab", options.divisions + 1);
-  const std::vector<Triangle> triangles =
-      extractSurface(balls, settings, [&](std::int32_t done, std::int32_t) { progress.update(done); });
+  ExtractedSurface surface = extractSurface(
+      balls, settings, [&](std::int32_t done, std::int32_t) { progress.update(done); });
 
   IndexedMesh mesh;
-  if (*format != MeshFormat::Stl) {
-    progress.stage("welding triangle", static_cast<long>(triangles.size()));
-    mesh = weldTriangles(triangles, WeldDistance,
-                         [&](std::size_t done) { progress.update(static_cast<long>(done)); });
+  if (settings.edgeKeys) {
+    progress.stage("welding triangle", static_cast<long>(surface.triangles.size()));
+    mesh = weldSurface(surface, [&](std::size_t done) { progress.update(static_cast<long>(done)); });
+    // The mesh holds all that is written; the triangles can go.
+    surface = {};
     if (options.normals) mesh.normals = fieldNormals(balls, mesh.vertices);
   }
   progress.stage("writing", 1);
@@ -57,7 +60,7 @@ void runMesh(const MeshOptions& options) {
       case MeshFormat::Ply:
         return writePly(out, mesh, comment);
       case MeshFormat::Stl:
-        return writeStl(out, triangles, comment);
+        return writeStl(out, surface.triangles, comment);
     }
     return false;
   });

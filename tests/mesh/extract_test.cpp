@@ -68,7 +68,7 @@ TEST(ExtractSurface, AtSixteenDivisionsIsTheDemosFrame) {
     for (const VectorUnit unit : availableUnits()) {
       ExtractionSettings settings;
       settings.vectorUnit = unit;
-      EXPECT_TRUE(sameTriangles(sceneTriangles(ticks), extractSurface(ballCentres(ticks), settings)))
+      EXPECT_TRUE(sameTriangles(sceneTriangles(ticks), extractSurface(ballCentres(ticks), settings).triangles))
           << "tick " << ticks << ", unit " << static_cast<int>(unit);
     }
   }
@@ -88,7 +88,7 @@ TEST(ExtractSurface, MatchesTheLiteralPipelineBitForBitAtEveryResolution) {
         ExtractionSettings settings;
         settings.divisions = divisions;
         settings.vectorUnit = unit;
-        EXPECT_TRUE(sameTriangles(expected, extractSurface(balls, settings)))
+        EXPECT_TRUE(sameTriangles(expected, extractSurface(balls, settings).triangles))
             << divisions << " divisions, tick " << Ticks[t] << ", unit "
             << static_cast<int>(unit);
       }
@@ -107,7 +107,8 @@ TEST(ExtractSurface, BallsTouchingOrOnTopOfEachOtherMatchTheLiteralPipeline) {
     for (const std::int32_t divisions : {3, 16, 40}) {
       ExtractionSettings settings;
       settings.divisions = divisions;
-      EXPECT_TRUE(sameTriangles(literalExtraction(balls, divisions), extractSurface(balls, settings)))
+      EXPECT_TRUE(sameTriangles(literalExtraction(balls, divisions),
+                                extractSurface(balls, settings).triangles))
           << divisions << " divisions, ball A at " << balls.a.x;
     }
   }
@@ -118,22 +119,25 @@ TEST(ExtractSurface, ThreadsChangeNothingAndProgressCountsEverySlab) {
   ExtractionSettings settings;
   settings.divisions = 100;
   std::vector<std::int32_t> reported;
-  const std::vector<Triangle> single =
+  settings.edgeKeys = true;
+  const ExtractedSurface single =
       extractSurface(balls, settings, [&](std::int32_t done, std::int32_t total) {
         EXPECT_EQ(total, 101);
         reported.push_back(done);
       });
+  ASSERT_EQ(single.edges.size(), single.triangles.size());
   ASSERT_EQ(reported.size(), 101u);
   for (std::size_t i = 0; i < reported.size(); ++i) EXPECT_EQ(reported[i], static_cast<int>(i + 1));
 
   for (const int threads : {2, 3, 8, 200}) {
     settings.threads = threads;
     reported.clear();
-    EXPECT_TRUE(sameTriangles(single, extractSurface(balls, settings, [&](std::int32_t done,
-                                                                          std::int32_t) {
-                  reported.push_back(done);
-                })))
-        << threads << " threads";
+    const ExtractedSurface parallel =
+        extractSurface(balls, settings, [&](std::int32_t done, std::int32_t) {
+          reported.push_back(done);
+        });
+    EXPECT_TRUE(sameTriangles(single.triangles, parallel.triangles)) << threads << " threads";
+    EXPECT_EQ(single.edges, parallel.edges) << threads << " threads";
     EXPECT_EQ(reported.size(), 101u);
     EXPECT_EQ(reported.back(), 101);
   }

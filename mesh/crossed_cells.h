@@ -16,16 +16,20 @@ struct RowBall {
   const double* z[2];   // per cell: z square of side 0 and of side 1
   const double* zLeast; // per cell: the smaller of the two
   const double* zMost;  // per cell: the larger of the two
+  const double* zBlockLeast;  // per block of RowBlock cells: the least zLeast
+  const double* zBlockMost;   // per block: the largest zMost
 };
 
 struct RowInputs {
   RowBall balls[2];
-  // Cells in the row; the z arrays hold at least this many entries rounded
-  // up to a multiple of RowPadding.
+  // Cells in the row; the per-cell z arrays hold at least this many entries
+  // rounded up to a multiple of RowBlock, repeating the last cell.
   std::int32_t cells;
 };
 
-constexpr std::int32_t RowPadding = 4;
+// Cells are ruled out a block at a time before they are looked at one by
+// one: most blocks lie wholly outside or wholly inside the blobs.
+constexpr std::int32_t RowBlock = 8;
 
 struct CrossedCell {
   std::int32_t k;    // index along z

@@ -79,7 +79,7 @@ int sampleCell(const RowInputs& row, const double (&xy)[2][8], std::int32_t k, d
 template <typename Vec>
 std::int32_t findCrossedCells(const RowInputs& row, CrossedCell* out) {
   constexpr int lanes = sizeof(Vec) / sizeof(double);
-  static_assert(RowPadding % lanes == 0, "rows are padded for whole vectors");
+  static_assert(RowBlock % lanes == 0, "blocks hold whole vectors");
   const RowBall& a = row.balls[0];
   const RowBall& b = row.balls[1];
   double xy[2][8];
@@ -91,19 +91,28 @@ std::int32_t findCrossedCells(const RowInputs& row, CrossedCell* out) {
   }
 
   std::int32_t found = 0;
-  for (std::int32_t k = 0; k < row.cells; k += lanes) {
-    const Vec leastA = (a.xyLeast + loadVector<Vec>(a.zLeast + k)) + 1.0;
-    const Vec leastB = (b.xyLeast + loadVector<Vec>(b.zLeast + k)) + 1.0;
-    const Vec mostA = (a.xyMost + loadVector<Vec>(a.zMost + k)) + 1.0;
-    const Vec mostB = (b.xyMost + loadVector<Vec>(b.zMost + k)) + 1.0;
-    const auto decided = surelyBelow(leastA, leastB) | surelyAbove(mostA, mostB);
-    for (int lane = 0; lane < lanes && k + lane < row.cells; ++lane) {
-      if (decided[lane]) continue;
-      CrossedCell& cell = out[found];
-      const int caseIndex = sampleCell<Vec>(row, xy, k + lane, cell.values);
-      if (caseIndex != 0 && caseIndex != 255) {
-        cell.k = k + lane;
-        ++found;
+  for (std::int32_t first = 0; first < row.cells; first += RowBlock) {
+    const std::int32_t block = first / RowBlock;
+    if (surelyBelow((a.xyLeast + a.zBlockLeast[block]) + 1.0,
+                    (b.xyLeast + b.zBlockLeast[block]) + 1.0) ||
+        surelyAbove((a.xyMost + a.zBlockMost[block]) + 1.0,
+                    (b.xyMost + b.zBlockMost[block]) + 1.0)) {
+      continue;
+    }
+    for (std::int32_t k = first; k < first + RowBlock && k < row.cells; k += lanes) {
+      const Vec leastA = (a.xyLeast + loadVector<Vec>(a.zLeast + k)) + 1.0;
+      const Vec leastB = (b.xyLeast + loadVector<Vec>(b.zLeast + k)) + 1.0;
+      const Vec mostA = (a.xyMost + loadVector<Vec>(a.zMost + k)) + 1.0;
+      const Vec mostB = (b.xyMost + loadVector<Vec>(b.zMost + k)) + 1.0;
+      const auto decided = surelyBelow(leastA, leastB) | surelyAbove(mostA, mostB);
+      for (int lane = 0; lane < lanes && k + lane < row.cells; ++lane) {
+        if (decided[lane]) continue;
+        CrossedCell& cell = out[found];
+        const int caseIndex = sampleCell<Vec>(row, xy, k + lane, cell.values);
+        if (caseIndex != 0 && caseIndex != 255) {
+          cell.k = k + lane;
+          ++found;
+        }
       }
     }
   }

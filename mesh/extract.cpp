@@ -24,12 +24,14 @@ struct AxisTable {
   std::vector<double> squares[2][2];  // [ball][side][cell]
   std::vector<double> least[2];       // [ball][cell]: the smaller square
   std::vector<double> most[2];        // [ball][cell]: the larger square
+  std::vector<double> blockLeast[2];  // [ball][block]: the smallest square in the block
+  std::vector<double> blockMost[2];   // [ball][block]: the largest
   double leastOfAll[2];               // [ball]: the smallest square on the axis
 };
 
 AxisTable axisTable(const SceneGrid& grid, float ballA, float ballB) {
   const std::size_t cells = static_cast<std::size_t>(grid.divisions) + 1;
-  const std::size_t padded = (cells + RowPadding - 1) / RowPadding * RowPadding;
+  const std::size_t padded = (cells + RowBlock - 1) / RowBlock * RowBlock;
   const float balls[2] = {ballA, ballB};
   AxisTable table;
   for (int side = 0; side < 2; ++side) table.corners[side].resize(padded);
@@ -54,7 +56,14 @@ AxisTable axisTable(const SceneGrid& grid, float ballA, float ballB) {
     }
   }
   for (int ball = 0; ball < 2; ++ball) {
-    table.leastOfAll[ball] = *std::min_element(table.least[ball].begin(), table.least[ball].end());
+    for (std::size_t first = 0; first < padded; first += RowBlock) {
+      const auto least = table.least[ball].begin() + static_cast<std::ptrdiff_t>(first);
+      const auto most = table.most[ball].begin() + static_cast<std::ptrdiff_t>(first);
+      table.blockLeast[ball].push_back(*std::min_element(least, least + RowBlock));
+      table.blockMost[ball].push_back(*std::max_element(most, most + RowBlock));
+    }
+    table.leastOfAll[ball] =
+        *std::min_element(table.blockLeast[ball].begin(), table.blockLeast[ball].end());
   }
   return table;
 }
@@ -81,6 +90,8 @@ class SlabExtractor {
       for (int side = 0; side < 2; ++side) b.z[side] = z.squares[ball][side].data();
       b.zLeast = z.least[ball].data();
       b.zMost = z.most[ball].data();
+      b.zBlockLeast = z.blockLeast[ball].data();
+      b.zBlockMost = z.blockMost[ball].data();
     }
     for (std::int32_t j = 0; j <= grid_.divisions; ++j) {
       for (int ball = 0; ball < 2; ++ball) {
@@ -246,6 +257,13 @@ class ParallelSlabs {
 
 ExtractedSurface extractSurface(const BallCentres& balls, const ExtractionSettings& settings,
                                 const SlabProgress& progress) {
+  ExtractedSurface surface;
+  extractSurfaceInto(balls, settings, surface, progress);
+  return surface;
+}
+
+void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& settings,
+                        ExtractedSurface& surface, const SlabProgress& progress) {
   if (settings.divisions < MinDivisions || settings.divisions > MaxDivisions) {
     throw std::invalid_argument("divisions must be " + std::to_string(MinDivisions) + " to " +
                                 std::to_string(MaxDivisions));
@@ -260,14 +278,15 @@ ExtractedSurface extractSurface(const BallCentres& balls, const ExtractionSettin
   const std::int32_t slabs = grid.divisions + 1;
   const int threads = std::min(settings.threads, static_cast<int>(slabs));
 
-  ExtractedSurface surface;
+  surface.triangles.clear();
+  surface.edges.clear();
   if (threads == 1) {
     SlabExtractor extractor(grid, axes, kernel, settings.edgeKeys);
     for (std::int32_t i = 0; i < slabs; ++i) {
       extractor.extract(i, surface);
       if (progress) progress(i + 1, slabs);
     }
-    return surface;
+    return;
   }
 
   ParallelSlabs parallel(slabs, threads);
@@ -284,7 +303,6 @@ ExtractedSurface extractSurface(const BallCentres& balls, const ExtractionSettin
         surface.edges.insert(surface.edges.end(), slab.edges.begin(), slab.edges.end());
         if (progress) progress(i + 1, slabs);
       });
-  return surface;
 }
 
 std::vector<Triangle> sceneTriangles(std::int32_t ticks) {

@@ -43,5 +43,10 @@ using SlabProgress = std::function<void(std::int32_t done, std::int32_t total)>;
 ExtractedSurface extractSurface(const BallCentres& balls, const ExtractionSettings& settings,
                                 const SlabProgress& progress = {});
 
+// The same into `surface`, whose old contents go but whose capacity stays:
+// for callers that extract again and again, such as the benchmark.
+void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& settings,
+                        ExtractedSurface& surface, const SlabProgress& progress = {});
+
 // The demo's frame at a clock value: the literal sweep's triangles, in order.
 std::vector<Triangle> sceneTriangles(std::int32_t ticks);

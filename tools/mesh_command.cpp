@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "mesh/cap.h"
 #include "mesh/extract.h"
 #include "mesh/grid.h"
 #include "mesh/mesh_writers.h"
@@ -45,6 +46,7 @@ void runMesh(const MeshOptions& options) {
     mesh = weldSurface(surface, [&](std::size_t done) { progress.update(static_cast<long>(done)); });
     // The mesh holds all that is written; the triangles can go.
     surface = {};
+    capGridBoundary(mesh, sceneGrid(options.divisions));
     if (options.normals) mesh.normals = fieldNormals(balls, mesh.vertices);
   }
   progress.stage("writing", 1);
@@ -81,7 +83,9 @@ void addMeshCommand(CLI::App& app) {
   mesh->add_flag("--normals", options->normals,
                  "Per-vertex unit normals from the field's gradient (obj, ply)");
   addThreadsOption(*mesh, options->threads);
-  mesh->add_option("--format", options->format, "obj or ply (indexed, welded) or stl (binary)")
+  mesh->add_option("--format", options->format,
+                   "obj or ply (indexed, welded, closed by flat caps where the surface leaves "
+                   "the grid) or stl (binary, the triangles as extracted)")
       ->capture_default_str();
   mesh->add_option("-o,--output", options->output, "Output file; - for standard output")
       ->capture_default_str();

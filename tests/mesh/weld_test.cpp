@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <stdexcept>
 #include <vector>
 
+#include "mesh/cap.h"
 #include "tests/mesh/mesh_checks.h"
 
 namespace {
@@ -48,7 +50,7 @@ TEST(WeldSurface, TheSceneIsClosedAndWoundOutwardAtAnyResolution) {
   // blobs; at 39 they nearly coincide. Odd divisions put the corners of
   // neighbouring cells a few bits apart, so only the grid edges can tell
   // which vertices are one. (At these ticks the surface stays inside the
-  // grid; where it leaves it, see the capping tests.)
+  // grid; where it leaves it, see CapGridBoundary.)
   for (const std::int32_t divisions : {16, 7, 33, 100}) {
     for (const std::int32_t ticks : {25, 116, 39, -40}) {
       const IndexedMesh mesh = weldedFrame(ticks, divisions);
@@ -59,6 +61,32 @@ TEST(WeldSurface, TheSceneIsClosedAndWoundOutwardAtAnyResolution) {
       const double volume = signedVolume6(mesh.vertices, mesh.faces) / 6;
       EXPECT_GT(volume, divisions < 16 ? 50 : 78) << ticks;
       EXPECT_LT(volume, 1000) << ticks;
+    }
+  }
+}
+
+TEST(CapGridBoundary, ClosesTheRimWhereTheSurfaceLeavesTheGridAndNothingElse) {
+  // At tick 0 ball A sits at x = 5.5 and its surface reaches x = 8.33: past
+  // the outermost corners (8 + half a cell) from about 24 divisions on.
+  for (const std::int32_t divisions : {16, 32, 64, 101}) {
+    for (const std::int32_t ticks : {0, 157, 25}) {
+      IndexedMesh mesh = weldedFrame(ticks, divisions);
+      const std::size_t sides = mesh.faces.size();
+      const bool open = !closedAndConsistent(mesh.faces);
+      const std::size_t caps = capGridBoundary(mesh, sceneGrid(divisions));
+      EXPECT_EQ(caps > 0, open) << divisions << " divisions, tick " << ticks;
+      EXPECT_EQ(ticks != 25 && divisions >= 32, open) << divisions << " divisions, tick " << ticks;
+      EXPECT_TRUE(closedAndConsistent(mesh.faces)) << divisions << " divisions, tick " << ticks;
+      const double volume = signedVolume6(mesh.vertices, mesh.faces) / 6;
+      EXPECT_GT(volume, 78) << ticks;
+      EXPECT_LT(volume, 1000) << ticks;
+      // The caps lie flat on the grid's face at x = +-(8 + half a cell).
+      const float outer = 8.0f + sceneGrid(divisions).halfEdge;
+      for (std::size_t f = sides; f < mesh.faces.size(); ++f) {
+        for (const std::uint32_t v : mesh.faces[f]) {
+          EXPECT_NEAR(std::fabs(mesh.vertices[v].x), outer, 1e-5) << divisions;
+        }
+      }
     }
   }
 }

@@ -126,7 +126,8 @@ class SlabExtractor {
     }
     Triangle made[5];
     const int count = triangulateCell(cell, SceneIsoLevel, made);
-    surface.triangles.insert(surface.triangles.end(), made, made + count);
+    // One by one: a range insert of so few costs a library call each time.
+    for (int t = 0; t < count; ++t) surface.triangles.push_back(made[t]);
     if (edgeKeys_) addEdgeKeys(index, cell, count, surface);
   }
 

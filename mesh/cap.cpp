@@ -84,8 +84,8 @@ void clipEars(const IndexedMesh& mesh, std::vector<std::uint32_t> polygon,
       if (v == prev || v == here || v == next) continue;
       double r[2];
       at(v, r);
-      ear = !(turn * cross2(p, h, r) > 0 && turn * cross2(h, q, r) > 0 &&
-              turn * cross2(q, p, r) > 0);
+      ear =
+          !(turn * cross2(p, h, r) > 0 && turn * cross2(h, q, r) > 0 && turn * cross2(q, p, r) > 0);
     }
     // A rim that rounding has made self-touching may offer no clean ear;
     // after a full round without one, clip anyway: the cap stays closed.

@@ -2,7 +2,6 @@
 // The operations are the baseline's, four lanes at a time: the same IEEE
 // additions and divisions, so the same bits.
 #include "mesh/crossed_cells.h"
-
 #include "mesh/crossed_cells_kernel.h"
 
 namespace {

@@ -1,5 +1,4 @@
 #include "mesh/crossed_cells.h"
-
 #include "mesh/crossed_cells_kernel.h"
 
 namespace {

@@ -62,10 +62,10 @@ int sampleCell(const RowInputs& row, const double (&xy)[2][8], std::int32_t k, d
   const double strength = BallStrength;
   int caseIndex = 0;
   for (int first = 0; first < 8; first += lanes) {
-    const Vec quotientA = strength / ((loadVector<Vec>(&xy[0][first]) +
-                                       loadVector<Vec>(&z[0][first])) + 1.0);
-    const Vec quotientB = strength / ((loadVector<Vec>(&xy[1][first]) +
-                                       loadVector<Vec>(&z[1][first])) + 1.0);
+    const Vec quotientA =
+        strength / ((loadVector<Vec>(&xy[0][first]) + loadVector<Vec>(&z[0][first])) + 1.0);
+    const Vec quotientB =
+        strength / ((loadVector<Vec>(&xy[1][first]) + loadVector<Vec>(&z[1][first])) + 1.0);
     const Vec value = quotientA + quotientB;
     std::memcpy(values + first, &value, sizeof value);
     const auto below = value < SceneIsoLevel;

@@ -45,8 +45,8 @@ AxisTable axisTable(const SceneGrid& grid, float ballA, float ballB) {
     const float centre =
         iso_internal::worldCoordinate(grid.coordinate(cell), static_cast<float>(GridExtent));
     for (int ball = 0; ball < 2; ++ball) {
-      const iso_internal::Axis axis = iso_internal::axis(
-          centre, iso_internal::difference(centre, balls[ball]), grid.halfEdge);
+      const iso_internal::Axis axis =
+          iso_internal::axis(centre, iso_internal::difference(centre, balls[ball]), grid.halfEdge);
       for (int side = 0; side < 2; ++side) {
         table.corners[side][i] = axis.corner[side];
         table.squares[ball][side][i] = axis.square[side];
@@ -71,8 +71,7 @@ AxisTable axisTable(const SceneGrid& grid, float ballA, float ballB) {
 // The work of one thread: slab after slab of cells at one x each.
 class SlabExtractor {
  public:
-  SlabExtractor(const SceneGrid& grid, const AxisTable (&axes)[3], RowKernel kernel,
-                bool edgeKeys)
+  SlabExtractor(const SceneGrid& grid, const AxisTable (&axes)[3], RowKernel kernel, bool edgeKeys)
       : grid_(grid),
         axes_(axes),
         kernel_(kernel),

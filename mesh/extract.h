@@ -18,7 +18,7 @@ struct ExtractionSettings {
   std::int32_t divisions = GridDivisions;  // MinDivisions ... MaxDivisions
   int threads = 1;                         // 1 or more; the result does not depend on it
   VectorUnit vectorUnit = fastestVectorUnit();
-  bool edgeKeys = false;                   // also name each vertex's grid edge
+  bool edgeKeys = false;  // also name each vertex's grid edge
 };
 
 // A grid edge: neighbouring cells compute the vertex on an edge they share

@@ -33,8 +33,9 @@ void addBenchCommand(CLI::App& app) {
   bench->add_option("--frames", options->settings.frames, "Frames to time, 1 to 1000000")
       ->check(CLI::Range(1, 1000000))
       ->capture_default_str();
-  bench->add_option("--divisions", options->settings.divisions,
-                    "Grid divisions of the timed extraction, 1 to 2048")
+  bench
+      ->add_option("--divisions", options->settings.divisions,
+                   "Grid divisions of the timed extraction, 1 to 2048")
       ->check(CLI::Range(MinDivisions, MaxDivisions))
       ->capture_default_str();
   addThreadsOption(*bench, options->settings.threads);

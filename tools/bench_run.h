@@ -6,9 +6,9 @@
 #include <string>
 
 struct BenchSettings {
-  int frames;               // frames measured, one tick apart from tick 0
-  std::int32_t divisions;   // of the extraction
-  int threads;              // of the extraction
+  int frames;              // frames measured, one tick apart from tick 0
+  std::int32_t divisions;  // of the extraction
+  int threads;             // of the extraction
 };
 
 struct BenchResult {

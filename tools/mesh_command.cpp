@@ -43,7 +43,8 @@ void runMesh(const MeshOptions& options) {
   IndexedMesh mesh;
   if (settings.edgeKeys) {
     progress.stage("welding triangle", static_cast<long>(surface.triangles.size()));
-    mesh = weldSurface(surface, [&](std::size_t done) { progress.update(static_cast<long>(done)); });
+    mesh =
+        weldSurface(surface, [&](std::size_t done) { progress.update(static_cast<long>(done)); });
     // The mesh holds all that is written; the triangles can go.
     surface = {};
     capGridBoundary(mesh, sceneGrid(options.divisions));

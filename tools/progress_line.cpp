@@ -4,7 +4,10 @@
 #include <utility>
 
 ProgressLine::ProgressLine(std::string tool, std::string what, long total)
-    : tool_(std::move(tool)), what_(std::move(what)), total_(total), start_(Clock::now()),
+    : tool_(std::move(tool)),
+      what_(std::move(what)),
+      total_(total),
+      start_(Clock::now()),
       last_(start_) {}
 
 ProgressLine::~ProgressLine() { finish(); }

@@ -34,7 +34,14 @@ std::vector<VectorUnit> availableUnits() {
   return units;
 }
 
-const std::int32_t Ticks[] = {0,    1,   25,  116, 157, -7, -1000, 100000,
+const std::int32_t Ticks[] = {0,
+                              1,
+                              25,
+                              116,
+                              157,
+                              -7,
+                              -1000,
+                              100000,
                               std::numeric_limits<std::int32_t>::max(),
                               std::numeric_limits<std::int32_t>::min()};
 
@@ -68,7 +75,8 @@ TEST(ExtractSurface, AtSixteenDivisionsIsTheDemosFrame) {
     for (const VectorUnit unit : availableUnits()) {
       ExtractionSettings settings;
       settings.vectorUnit = unit;
-      EXPECT_TRUE(sameTriangles(sceneTriangles(ticks), extractSurface(ballCentres(ticks), settings).triangles))
+      EXPECT_TRUE(sameTriangles(sceneTriangles(ticks),
+                                extractSurface(ballCentres(ticks), settings).triangles))
           << "tick " << ticks << ", unit " << static_cast<int>(unit);
     }
   }
@@ -89,8 +97,7 @@ TEST(ExtractSurface, MatchesTheLiteralPipelineBitForBitAtEveryResolution) {
         settings.divisions = divisions;
         settings.vectorUnit = unit;
         EXPECT_TRUE(sameTriangles(expected, extractSurface(balls, settings).triangles))
-            << divisions << " divisions, tick " << Ticks[t] << ", unit "
-            << static_cast<int>(unit);
+            << divisions << " divisions, tick " << Ticks[t] << ", unit " << static_cast<int>(unit);
       }
     }
   }
@@ -132,10 +139,8 @@ TEST(ExtractSurface, ThreadsChangeNothingAndProgressCountsEverySlab) {
   for (const int threads : {2, 3, 8, 200}) {
     settings.threads = threads;
     reported.clear();
-    const ExtractedSurface parallel =
-        extractSurface(balls, settings, [&](std::int32_t done, std::int32_t) {
-          reported.push_back(done);
-        });
+    const ExtractedSurface parallel = extractSurface(
+        balls, settings, [&](std::int32_t done, std::int32_t) { reported.push_back(done); });
     EXPECT_TRUE(sameTriangles(single.triangles, parallel.triangles)) << threads << " threads";
     EXPECT_EQ(single.edges, parallel.edges) << threads << " threads";
     EXPECT_EQ(reported.size(), 101u);

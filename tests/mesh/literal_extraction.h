@@ -21,10 +21,10 @@ inline std::vector<Triangle> literalExtraction(const BallCentres& balls, std::in
       for (std::int32_t k = 0; k <= divisions; ++k) {
         const float gx = grid.coordinate(i), gy = grid.coordinate(j), gz = grid.coordinate(k);
         clearGridCell(cell);
-        sampleMetaball(cell, extent, grid.halfEdge, BallStrength, gx, gy, gz, balls.a.x,
-                       balls.a.y, balls.a.z);
-        sampleMetaball(cell, extent, grid.halfEdge, BallStrength, gx, gy, gz, balls.b.x,
-                       balls.b.y, balls.b.z);
+        sampleMetaball(cell, extent, grid.halfEdge, BallStrength, gx, gy, gz, balls.a.x, balls.a.y,
+                       balls.a.z);
+        sampleMetaball(cell, extent, grid.halfEdge, BallStrength, gx, gy, gz, balls.b.x, balls.b.y,
+                       balls.b.z);
         const int count = triangulateCell(cell, SceneIsoLevel, made);
         triangles.insert(triangles.end(), made, made + count);
       }

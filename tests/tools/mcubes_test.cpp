@@ -223,8 +223,8 @@ TEST_F(Mcubes, HelpForTheToolAndTheSubcommand) {
   EXPECT_NE(tool.out.find("mesh"), std::string::npos);
   const Outcome mesh = run("mesh --help");
   EXPECT_EQ(mesh.status, 0);
-  for (const char* option : {"--tick", "--format", "--output", "--divisions", "--normals",
-                             "--threads"}) {
+  for (const char* option :
+       {"--tick", "--format", "--output", "--divisions", "--normals", "--threads"}) {
     EXPECT_NE(mesh.out.find(option), std::string::npos) << option;
   }
 }

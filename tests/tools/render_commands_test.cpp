@@ -141,9 +141,9 @@ TEST_F(RenderCommands, BenchPrintsOneJsonObjectWithTheTimingsAndRefusesBadFrameC
   ASSERT_EQ(finer.status, 0) << finer.err;
   EXPECT_EQ(finer.out.rfind(R"({"divisions": 40, "threads": 2, )", 0), 0u) << finer.out;
 
-  for (const char* arguments : {"bench --frames 0", "bench --frames abc", "bench --frames -5",
-                                "bench --divisions 0", "bench --divisions 2049",
-                                "bench --threads 0"}) {
+  for (const char* arguments :
+       {"bench --frames 0", "bench --frames abc", "bench --frames -5", "bench --divisions 0",
+        "bench --divisions 2049", "bench --threads 0"}) {
     const Result bad = mcubes(arguments);
     EXPECT_EQ(bad.status, 2) << arguments;
     EXPECT_EQ(bad.out, "") << arguments;

@@ -56,6 +56,8 @@ AxisTable axisTable(const SceneGrid& grid, float ballA, float ballB) {
     }
   }
   for (int ball = 0; ball < 2; ++ball) {
+    table.blockLeast[ball].reserve(padded / RowBlock);
+    table.blockMost[ball].reserve(padded / RowBlock);
     for (std::size_t first = 0; first < padded; first += RowBlock) {
       const auto least = table.least[ball].begin() + static_cast<std::ptrdiff_t>(first);
       const auto most = table.most[ball].begin() + static_cast<std::ptrdiff_t>(first);

@@ -4,20 +4,21 @@
 #include <memory>
 #include <string>
 
+#include "mesh/grid.h"
 #include "tools/bench_run.h"
 #include "tools/cli_support.h"
 
 namespace {
 
 struct BenchOptions {
-  int frames = 1000;
+  BenchSettings settings = {1000, GridDivisions, 1};
   bool json = false;
 };
 
 void runBenchCommand(const BenchOptions& options) {
   BenchResult result{};
   std::string error;
-  if (!runBench(options.frames, result, error)) failCommand(error);
+  if (!runBench(options.settings, result, error)) failCommand(error);
   const std::string report = options.json ? benchJson(result) : benchText(result);
   std::fputs(report.c_str(), stdout);
 }
@@ -27,10 +28,17 @@ void runBenchCommand(const BenchOptions& options) {
 void addBenchCommand(CLI::App& app) {
   auto options = std::make_shared<BenchOptions>();
   CLI::App* bench = app.add_subcommand(
-      "bench", "Time the sweep and whole frames (swap included) offscreen at 800x600");
-  bench->add_option("--frames", options->frames, "Frames to time, 1 to 1000000")
+      "bench",
+      "Time the extractor, the frame's sweep, whole frames and their drawing offscreen at 800x600");
+  bench->add_option("--frames", options->settings.frames, "Frames to time, 1 to 1000000")
       ->check(CLI::Range(1, 1000000))
       ->capture_default_str();
+  bench
+      ->add_option("--divisions", options->settings.divisions,
+                   "Grid divisions of the timed extraction, 1 to 2048")
+      ->check(CLI::Range(MinDivisions, MaxDivisions))
+      ->capture_default_str();
+  addThreadsOption(*bench, options->settings.threads);
   bench->add_flag("--json", options->json, "Print one JSON object instead of text");
   bench->callback([options] { runBenchCommand(*options); });
 }

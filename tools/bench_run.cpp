@@ -7,8 +7,11 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/frame_drawing.h"
 #include "engine/scene.h"
+#include "mesh/extract.h"
 #include "tools/headless_window.h"
+#include "tools/progress_line.h"
 
 namespace {
 
@@ -29,37 +32,9 @@ double percentile(std::vector<double> samples, double fraction) {
   return samples[std::min(index, samples.size() - 1)];
 }
 
-// A progress line on stderr, only once the run has taken longer than a second
-// and then at most ten times a second.
-class Progress {
- public:
-  explicit Progress(int total) : total_(total), start_(Clock::now()), last_(start_) {}
-  void update(int done) {
-    const Clock::time_point now = Clock::now();
-    if (now - start_ < std::chrono::seconds(1) || now - last_ < std::chrono::milliseconds(100)) {
-      return;
-    }
-    last_ = now;
-    shown_ = true;
-    std::fprintf(stderr, "\rbench: frame %d/%d", done, total_);
-    std::fflush(stderr);
-  }
-  ~Progress() {
-    if (shown_) {
-      std::fprintf(stderr, "\rbench: frame %d/%d\n", total_, total_);
-    }
-  }
-
- private:
-  int total_;
-  Clock::time_point start_;
-  Clock::time_point last_;
-  bool shown_ = false;
-};
-
 }  // namespace
 
-bool runBench(int frames, BenchResult& result, std::string& error) {
+bool runBench(const BenchSettings& settings, BenchResult& result, std::string& error) {
   OffscreenWindow offscreen;
   if (!openHeadlessWindow(benchWidth, benchHeight, offscreen, error)) {
     return false;
@@ -68,29 +43,51 @@ bool runBench(int frames, BenchResult& result, std::string& error) {
   engine.init(offscreen.window, offscreen.rendering.deviceContext);
   engine.resize(benchWidth, benchHeight);
 
-  std::vector<double> sweepUs;
-  std::vector<double> frameUs;
-  sweepUs.reserve(static_cast<std::size_t>(frames));
-  frameUs.reserve(static_cast<std::size_t>(frames));
-  long long triangleTotal = 0;
+  ExtractionSettings extraction;
+  extraction.divisions = settings.divisions;
+  extraction.threads = settings.threads;
+
+  const auto frames = static_cast<std::size_t>(settings.frames);
+  std::vector<double> extractUs, sweepUs, frameUs, drawUs;
+  for (std::vector<double>* samples : {&extractUs, &sweepUs, &frameUs, &drawUs}) {
+    samples->reserve(frames);
+  }
+  ExtractedSurface surface;
+  long long extractedTotal = 0;
+  long long frameTriangleTotal = 0;
   Clock::duration frameTotal{};
   {
-    Progress progress(frames);
-    for (int frame = 0; frame < frames; ++frame) {
+    ProgressLine progress("bench", "frame", settings.frames);
+    for (int frame = 0; frame < settings.frames; ++frame) {
+      const BallCentres balls = ballCentres(engine.ticks);
+
+      Clock::time_point start = Clock::now();
+      extractSurfaceInto(balls, extraction, surface);
+      extractUs.push_back(microseconds(Clock::now() - start));
+      extractedTotal += static_cast<long long>(surface.triangles.size());
+
       long triangles = 0;
-      const Clock::time_point sweepStart = Clock::now();
-      sweepScene(ballCentres(engine.ticks), [&triangles](const Triangle&) { ++triangles; });
-      sweepUs.push_back(microseconds(Clock::now() - sweepStart));
-      triangleTotal += triangles;
+      start = Clock::now();
+      sweepScene(balls, [&triangles](const Triangle&) { ++triangles; });
+      sweepUs.push_back(microseconds(Clock::now() - start));
+      frameTriangleTotal += triangles;
 
       // glFinish makes the time include the rasterising that the driver
       // would otherwise still be doing in the background.
-      const Clock::time_point frameStart = Clock::now();
+      start = Clock::now();
       engine.renderFrame();
       glFinish();
-      const Clock::duration frameTime = Clock::now() - frameStart;
+      const Clock::duration frameTime = Clock::now() - start;
       frameUs.push_back(microseconds(frameTime));
       frameTotal += frameTime;
+
+      const std::vector<Triangle> frameTriangles = sceneTriangles(engine.ticks);
+      start = Clock::now();
+      beginFrameDrawing();
+      for (const Triangle& triangle : frameTriangles) drawFrameTriangle(triangle);
+      SwapBuffers(offscreen.rendering.deviceContext);
+      glFinish();
+      drawUs.push_back(microseconds(Clock::now() - start));
 
       engine.tick();
       progress.update(frame + 1);
@@ -98,35 +95,46 @@ bool runBench(int frames, BenchResult& result, std::string& error) {
   }
   closeOffscreenWindow(offscreen);
 
-  result.frames = frames;
+  result.settings = settings;
+  result.extractUsMedian = percentile(extractUs, 0.5);
   result.sweepUsMedian = percentile(sweepUs, 0.5);
   result.frameUsMedian = percentile(frameUs, 0.5);
   result.frameUsP95 = percentile(frameUs, 0.95);
+  result.drawUsMedian = percentile(drawUs, 0.5);
   const double totalSeconds = std::chrono::duration<double>(frameTotal).count();
   result.fps = totalSeconds > 0.0 ? static_cast<double>(frames) / totalSeconds : 0.0;
-  result.triangles = std::lround(static_cast<double>(triangleTotal) / frames);
+  result.triangles = std::lround(static_cast<double>(extractedTotal) / settings.frames);
+  result.frameTriangles = std::lround(static_cast<double>(frameTriangleTotal) / settings.frames);
   return true;
 }
 
 std::string benchJson(const BenchResult& result) {
-  char line[256];
+  char line[512];
   std::snprintf(line, sizeof line,
-                "{\"sweep_us_median\": %.1f, \"frame_us_median\": %.1f, "
-                "\"frame_us_p95\": %.1f, \"fps\": %.1f, \"triangles\": %ld}\n",
-                result.sweepUsMedian, result.frameUsMedian, result.frameUsP95, result.fps,
-                result.triangles);
+                "{\"divisions\": %d, \"threads\": %d, \"extract_us_median\": %.1f, "
+                "\"sweep_us_median\": %.1f, \"frame_us_median\": %.1f, \"frame_us_p95\": %.1f, "
+                "\"draw_us_median\": %.1f, \"fps\": %.1f, \"triangles\": %ld, "
+                "\"frame_triangles\": %ld}\n",
+                static_cast<int>(result.settings.divisions), result.settings.threads,
+                result.extractUsMedian, result.sweepUsMedian, result.frameUsMedian,
+                result.frameUsP95, result.drawUsMedian, result.fps, result.triangles,
+                result.frameTriangles);
   return line;
 }
 
 std::string benchText(const BenchResult& result) {
-  char text[512];
+  char text[1024];
   std::snprintf(text, sizeof text,
                 "frames:          %d at 800x600, headless\n"
-                "sweep:           %.1f us median\n"
+                "extraction:      %.1f us median at %d divisions, %d thread(s), %ld triangles\n"
+                "sweep:           %.1f us median (the frame's literal sweep)\n"
                 "frame:           %.1f us median, %.1f us p95 (swap and glFinish included)\n"
+                "draw:            %.1f us median (the frame's triangles replayed, no sweep)\n"
                 "frames/s:        %.1f\n"
                 "triangles/frame: %ld (mean)\n",
-                result.frames, result.sweepUsMedian, result.frameUsMedian, result.frameUsP95,
-                result.fps, result.triangles);
+                result.settings.frames, result.extractUsMedian,
+                static_cast<int>(result.settings.divisions), result.settings.threads,
+                result.triangles, result.sweepUsMedian, result.frameUsMedian, result.frameUsP95,
+                result.drawUsMedian, result.fps, result.frameTriangles);
   return text;
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <random>
 #include <system_error>
+#include <thread>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -79,6 +80,17 @@ CLI::Option* addTickOption(CLI::App& command, std::int32_t& tick) {
   return command
       .add_option("--tick", tick, "Animation clock in timer ticks, any 32-bit signed integer")
       ->transform(CLI::Validator(normaliseInt32, "INT32", "32-bit integer"))
+      ->capture_default_str();
+}
+
+int defaultThreads() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : static_cast<int>(cores);
+}
+
+CLI::Option* addThreadsOption(CLI::App& command, int& threads) {
+  return command.add_option("--threads", threads, "Worker threads, 1 to 1024 (same output)")
+      ->check(CLI::Range(1, 1024))
       ->capture_default_str();
 }
 

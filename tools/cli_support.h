@@ -17,6 +17,12 @@ constexpr int BadInputExitCode = 2;
 // that names the value.
 CLI::Option* addTickOption(CLI::App& command, std::int32_t& tick);
 
+// Every core the machine reports, or 1 when it reports none.
+int defaultThreads();
+
+// Adds `--threads T`, 1 to 1024; the output never depends on it.
+CLI::Option* addThreadsOption(CLI::App& command, int& threads);
+
 // Ends a subcommand's callback with `message` as the tool's one error line
 // and BadInputExitCode; main catches it and prints it.
 [[noreturn]] void failCommand(const std::string& message);

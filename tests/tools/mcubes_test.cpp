@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "mesh/extract.h"
+#include "tests/mesh/mesh_checks.h"
 #include "tests/support/temporary_directory.h"
-#include "tests/tools/mesh_checks.h"
-#include "tools/mesh_export.h"
 
 namespace fs = std::filesystem;
 
@@ -90,27 +90,62 @@ TEST_F(Mcubes, ObjFileHoldsTheSweepsTrianglesClosedAndOutward) {
   EXPECT_TRUE(closedAndConsistent(mesh.faces));
   EXPECT_GT(signedVolume6(mesh.vertices, mesh.faces), 0);
 
-  // Face by face against the sweep: outward order, each vertex within the
-  // weld distance of the swept one; a swept triangle with two vertices
-  // within the weld distance collapses and has no face.
+  // Face by face against the sweep: outward order, each vertex the swept
+  // one or, where a neighbouring cell placed the edge's vertex first, within
+  // a few float bits of it.
   const std::vector<Triangle> swept = sceneTriangles(25);
-  size_t face = 0;
-  for (const Triangle& t : swept) {
+  ASSERT_EQ(mesh.faces.size(), swept.size());
+  for (size_t face = 0; face < swept.size(); ++face) {
+    const Triangle& t = swept[face];
     const Point3 outward[3] = {t.vertices[0], t.vertices[2], t.vertices[1]};
-    bool matches = face < mesh.faces.size();
-    for (int i = 0; i < 3 && matches; ++i) {
-      matches = distance(mesh.vertices[mesh.faces[face][i]], outward[i]) < WeldDistance;
-    }
-    if (matches) {
-      ++face;
-    } else {
-      EXPECT_LT(std::min({distance(outward[0], outward[1]), distance(outward[1], outward[2]),
-                          distance(outward[2], outward[0])}),
-                2 * WeldDistance);
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_LT(distance(mesh.vertices[mesh.faces[face][i]], outward[i]), 1e-5) << face;
     }
   }
-  EXPECT_EQ(face, mesh.faces.size());
-  EXPECT_GT(face, swept.size() * 9 / 10);
+}
+
+TEST_F(Mcubes, FineMeshWithNormalsIsClosedOutwardAndTheSameOnAnyThreadCount) {
+  // At tick 0 the surface leaves the grid at this resolution: capped.
+  const Outcome result = run("mesh --divisions 90 --normals --threads 3");
+  ASSERT_EQ(result.status, 0) << result.err;
+  const ObjMesh mesh = parseObj(result.out);
+  EXPECT_GT(mesh.faces.size(), 15000u);
+  EXPECT_TRUE(closedAndConsistent(mesh.faces));
+  EXPECT_GT(signedVolume6(mesh.vertices, mesh.faces), 0);
+  // One unit normal per vertex, named by each face corner with its vertex.
+  std::istringstream lines(result.out);
+  size_t normals = 0, faceCorners = 0;
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    std::string kind;
+    fields >> kind;
+    if (kind == "vn") {
+      double x, y, z;
+      fields >> x >> y >> z;
+      EXPECT_NEAR(x * x + y * y + z * z, 1.0, 1e-6) << line;
+      ++normals;
+    } else if (kind == "f") {
+      for (std::string corner; fields >> corner; ++faceCorners) {
+        const size_t slashes = corner.find("//");
+        ASSERT_NE(slashes, std::string::npos) << line;
+        EXPECT_EQ(corner.substr(0, slashes), corner.substr(slashes + 2)) << line;
+      }
+    }
+  }
+  EXPECT_EQ(normals, mesh.vertices.size());
+  EXPECT_EQ(faceCorners, 3 * mesh.faces.size());
+  EXPECT_EQ(run("mesh --divisions 90 --normals --threads 1").out, result.out);
+
+  const Outcome ply = run("mesh --divisions 40 --normals --format ply");
+  ASSERT_EQ(ply.status, 0) << ply.err;
+  EXPECT_NE(ply.out.find("property float nx\nproperty float ny\nproperty float nz\n"),
+            std::string::npos);
+  const Outcome stl = run("mesh --divisions 40 --format stl -o " + (work() / "f.stl").string());
+  ASSERT_EQ(stl.status, 0) << stl.err;
+  ExtractionSettings settings;
+  settings.divisions = 40;
+  EXPECT_EQ(fs::file_size(work() / "f.stl"),
+            84 + 50 * extractSurface(ballCentres(0), settings).triangles.size());
 }
 
 TEST_F(Mcubes, OutputGoesToStdoutFilesAndDevicesAlike) {
@@ -152,6 +187,11 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
       {"mesh -o " + (work() / "missing" / "out.obj").string(), "missing"},
       {"mesh -o " + work().string(), "directory"},
       {"mesh -o /dev/full", "/dev/full"},
+      {"mesh --divisions 0 -o " + target, "--divisions"},
+      {"mesh --divisions 2049 -o " + target, "--divisions"},
+      {"mesh --divisions x -o " + target, "--divisions"},
+      {"mesh --threads 0 -o " + target, "--threads"},
+      {"mesh --normals --format stl -o " + target, "--normals"},
   };
   for (const auto& [arguments, named] : cases) {
     const Outcome result = run(arguments);
@@ -172,7 +212,8 @@ TEST_F(Mcubes, HelpForTheToolAndTheSubcommand) {
   EXPECT_NE(tool.out.find("mesh"), std::string::npos);
   const Outcome mesh = run("mesh --help");
   EXPECT_EQ(mesh.status, 0);
-  for (const char* option : {"--tick", "--format", "--output"}) {
+  for (const char* option :
+       {"--tick", "--format", "--output", "--divisions", "--normals", "--threads"}) {
     EXPECT_NE(mesh.out.find(option), std::string::npos) << option;
   }
 }

@@ -109,18 +109,30 @@ TEST_F(RenderCommands, BenchPrintsOneJsonObjectWithTheTimingsAndRefusesBadFrameC
   const Result result = mcubes("bench --frames 3 --json");
   ASSERT_EQ(result.status, 0) << result.err;
   const std::string number = R"(([0-9]+(?:\.[0-9]+)?))";
-  const std::regex object(R"(\{"sweep_us_median": )" + number + R"(, "frame_us_median": )" +
-                          number + R"(, "frame_us_p95": )" + number + R"(, "fps": )" + number +
-                          R"(, "triangles": ([0-9]+)\}\n)");
+  const std::regex object(R"(\{"divisions": 16, "threads": 1, "extract_us_median": )" + number +
+                          R"(, "sweep_us_median": )" + number + R"(, "frame_us_median": )" +
+                          number + R"(, "frame_us_p95": )" + number + R"(, "draw_us_median": )" +
+                          number + R"(, "fps": )" + number + R"(, "triangles": ([0-9]+))" +
+                          R"(, "frame_triangles": ([0-9]+)\}\n)");
   std::smatch fields;
   ASSERT_TRUE(std::regex_match(result.out, fields, object)) << result.out;
-  const double frameMedian = std::stod(fields[2].str());
+  EXPECT_GT(std::stod(fields[1].str()), 0.0);  // extraction
+  const double frameMedian = std::stod(fields[3].str());
   EXPECT_GT(frameMedian, 0.0);
-  EXPECT_GE(std::stod(fields[3].str()), frameMedian);  // p95
-  EXPECT_GT(std::stod(fields[4].str()), 0.0);          // frames/s
-  EXPECT_GT(std::stol(fields[5].str()), 100);          // triangles per frame
+  EXPECT_GE(std::stod(fields[4].str()), frameMedian);  // p95
+  EXPECT_GT(std::stod(fields[5].str()), 0.0);          // drawing
+  EXPECT_GT(std::stod(fields[6].str()), 0.0);          // frames/s
+  EXPECT_GT(std::stol(fields[7].str()), 100);          // extracted triangles
+  // At the frame's own divisions the extractor yields the frame's triangles.
+  EXPECT_EQ(fields[7].str(), fields[8].str());
 
-  for (const char* arguments : {"bench --frames 0", "bench --frames abc", "bench --frames -5"}) {
+  const Result finer = mcubes("bench --frames 2 --divisions 40 --threads 2 --json");
+  ASSERT_EQ(finer.status, 0) << finer.err;
+  EXPECT_EQ(finer.out.rfind(R"({"divisions": 40, "threads": 2, )", 0), 0u) << finer.out;
+
+  for (const char* arguments :
+       {"bench --frames 0", "bench --frames abc", "bench --frames -5", "bench --divisions 0",
+        "bench --divisions 2049", "bench --threads 0"}) {
     const Result bad = mcubes(arguments);
     EXPECT_EQ(bad.status, 2) << arguments;
     EXPECT_EQ(bad.out, "") << arguments;

@@ -3,7 +3,9 @@
 # The Windows build must compute the same triangles, to the last bit, as the
 # native one: the meshes each writes must be the same bytes. OBJ carries
 # round-trip decimal floats, binary STL the raw float bits; the last tick is
-# the largest animation angle, where any double-to-float slip shows first.
+# the largest animation angle, where any double-to-float slip shows first. A
+# fine grid runs the extractor's vector code (SSE2, and AVX2 where the CPU
+# has it) on both builds, and the normals' arithmetic.
 set -euo pipefail
 wineRun=$1 prefix=$2 exe=$3 native=$4
 
@@ -16,9 +18,11 @@ if [ ! -x "$native" ]; then
 fi
 
 compare() {
-  local name="tick $1, $2"
-  "$native" mesh --tick "$1" --format "$2" >"$work/native"
-  "$wineRun" "$prefix" "$exe" mesh --tick "$1" --format "$2" >"$work/windows"
+  local tick=$1 format=$2
+  shift 2
+  local name="tick $tick, $format${*:+, $*}"
+  "$native" mesh --tick "$tick" --format "$format" "$@" >"$work/native"
+  "$wineRun" "$prefix" "$exe" mesh --tick "$tick" --format "$format" "$@" >"$work/windows"
   [ -s "$work/native" ] || { echo "FAIL ($name): the native mesh is empty" >&2; exit 1; }
   if ! cmp "$work/native" "$work/windows"; then
     echo "FAIL ($name): the Windows mesh differs from the native one" >&2
@@ -30,3 +34,5 @@ compare() {
 compare 25 obj
 compare 25 stl
 compare 2147483647 obj
+compare -2147483648 stl --divisions 200
+compare 25 obj --divisions 200 --normals --threads 3

@@ -1,14 +1,13 @@
-#include "tools/mesh_export.h"
+#include "mesh/mesh_writers.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <string>
 
-#include "tests/tools/mesh_checks.h"
+#include "mesh/extract.h"
 
 namespace {
 
@@ -22,55 +21,16 @@ std::string contents(std::FILE* file) {
 
 bool same(const Point3& a, const Point3& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-float nextUp(float v) { return std::nextafter(v, 1e9f); }
+IndexedMesh frameMesh(std::int32_t ticks) {
+  ExtractionSettings settings;
+  settings.edgeKeys = true;
+  return weldSurface(extractSurface(ballCentres(ticks), settings));
+}
 
 }  // namespace
 
-TEST(WeldTriangles, MergesNearVerticesTurnsFacesOutwardAndDropsDegenerates) {
-  const Point3 a = {0, 0, 0}, b = {1, 0, 0}, c = {0, 1, 0}, d = {1, 1, 0};
-  // The second triangle names b and c again, each a last bit off; the third
-  // collapses once welded; the fourth has a vertex just far enough away.
-  const Point3 bOff = {nextUp(1.0f), 0, 0}, cOff = {0, nextUp(1.0f), 0};
-  const Point3 nearA = {4e-6f, 4e-6f, 0}, apart = {1e-5f, 1e-5f, 0};
-  const IndexedMesh mesh = weldTriangles(
-      {{{a, b, c}}, {{bOff, d, cOff}}, {{a, nearA, d}}, {{a, apart, d}}}, WeldDistance);
-  ASSERT_EQ(mesh.vertices.size(), 5u);
-  EXPECT_TRUE(same(mesh.vertices[0], a));
-  EXPECT_TRUE(same(mesh.vertices[1], c));  // outward order: first, third, second
-  EXPECT_TRUE(same(mesh.vertices[2], b));
-  EXPECT_TRUE(same(mesh.vertices[3], d));
-  EXPECT_TRUE(same(mesh.vertices[4], apart));
-  const std::vector<std::array<std::uint32_t, 3>> faces = {{0, 1, 2}, {2, 1, 3}, {0, 3, 4}};
-  EXPECT_EQ(mesh.faces, faces);
-}
-
-TEST(WeldTriangles, FindsPartnersAcrossBucketBoundaries) {
-  // Vertices on either side of zero (and of other multiples of the weld
-  // distance) fall into different buckets but are still one.
-  for (const float x : {0.0f, 3e-5f, 8.5f, -2.0f}) {
-    const Point3 p = {x, x, x}, q = {std::nextafter(x, -1e9f), std::nextafter(x, -1e9f), x};
-    const IndexedMesh mesh =
-        weldTriangles({{{p, {5, 0, 0}, {0, 5, 0}}}, {{q, {0, 5, 0}, {0, 0, 5}}}}, WeldDistance);
-    EXPECT_EQ(mesh.vertices.size(), 4u) << x;
-  }
-}
-
-TEST(WeldTriangles, TheSceneIsClosedAndWoundOutward) {
-  // At tick 116 the balls are nearly at their widest apart: two separate blobs.
-  for (const std::int32_t ticks : {0, 25, 116, -7}) {
-    const IndexedMesh mesh = weldTriangles(sceneTriangles(ticks), WeldDistance);
-    ASSERT_FALSE(mesh.faces.empty()) << ticks;
-    EXPECT_TRUE(closedAndConsistent(mesh.faces)) << ticks;
-    // Outward faces enclose a positive volume: at least one lone ball's
-    // sphere of radius sqrt(7) (about 78), far less than the grid's 4913.
-    const double volume = signedVolume6(mesh.vertices, mesh.faces) / 6;
-    EXPECT_GT(volume, 78) << ticks;
-    EXPECT_LT(volume, 1000) << ticks;
-  }
-}
-
 TEST(MeshWriters, ObjAndPlyReadBackToTheSameFloatsAndFaces) {
-  const IndexedMesh mesh = weldTriangles(sceneTriangles(25), WeldDistance);
+  const IndexedMesh mesh = frameMesh(25);
   std::FILE* obj = std::tmpfile();
   std::FILE* ply = std::tmpfile();
   ASSERT_TRUE(obj && ply);
@@ -158,4 +118,26 @@ TEST(MeshWriters, StlHoldsEveryTriangleOutwardWithItsUnitNormal) {
   for (int i = 0; i < 12; ++i) EXPECT_EQ(f32(84 + 4 * i), first[i]) << i;
   EXPECT_EQ(u32(84 + 48) & 0xffff, 0u);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(f32(134 + 4 * i), 0.0f);  // degenerate: zero normal
+}
+
+TEST(MeshWriters, NormalsGoIntoObjAndPlyBesideTheirVertices) {
+  IndexedMesh mesh;
+  mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  mesh.faces = {{0, 1, 2}};
+  mesh.normals = {{0, 0, 1}, {0.6f, 0, 0.8f}, {0, -1, 0}};
+  std::FILE* obj = std::tmpfile();
+  std::FILE* ply = std::tmpfile();
+  ASSERT_TRUE(obj && ply);
+  ASSERT_TRUE(writeObj(obj, mesh, "n"));
+  ASSERT_TRUE(writePly(ply, mesh, "n"));
+  EXPECT_EQ(contents(obj),
+            "# n\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nvn 0.600000024 0 0.800000012\n"
+            "vn 0 -1 0\nf 1//1 2//2 3//3\n");
+  EXPECT_EQ(contents(ply),
+            "ply\nformat ascii 1.0\ncomment n\nelement vertex 3\nproperty float x\n"
+            "property float y\nproperty float z\nproperty float nx\nproperty float ny\n"
+            "property float nz\nelement face 1\nproperty list uchar uint vertex_indices\n"
+            "end_header\n0 0 0 0 0 1\n1 0 0 0.600000024 0 0.800000012\n0 1 0 0 -1 0\n3 0 1 2\n");
+  std::fclose(obj);
+  std::fclose(ply);
 }

@@ -1,0 +1,314 @@
+#include "mesh/extract.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "mesh/crossed_cells_kernel.h"
+#include "mesh/grid.h"
+
+namespace {
+
+using RowKernel = std::int32_t (*)(const RowInputs&, CrossedCell*);
+
+// One axis of the grid seen from both balls: per cell, the two corner
+// coordinates and each ball's squared offsets of the two corners, formed by
+// the sampler's own functions, so the values are the sampler's bit for bit.
+// Entries past the last cell repeat it, up to a whole number of vectors.
+struct AxisTable {
+  std::vector<float> corners[2];      // [side][cell]
+  std::vector<double> squares[2][2];  // [ball][side][cell]
+  std::vector<double> least[2];       // [ball][cell]: the smaller square
+  std::vector<double> most[2];        // [ball][cell]: the larger square
+  std::vector<double> blockLeast[2];  // [ball][block]: the smallest square in the block
+  std::vector<double> blockMost[2];   // [ball][block]: the largest
+  double leastOfAll[2];               // [ball]: the smallest square on the axis
+};
+
+AxisTable axisTable(const SceneGrid& grid, float ballA, float ballB) {
+  const std::size_t cells = static_cast<std::size_t>(grid.divisions) + 1;
+  const std::size_t padded = (cells + RowBlock - 1) / RowBlock * RowBlock;
+  const float balls[2] = {ballA, ballB};
+  AxisTable table;
+  for (int side = 0; side < 2; ++side) table.corners[side].resize(padded);
+  for (int ball = 0; ball < 2; ++ball) {
+    for (int side = 0; side < 2; ++side) table.squares[ball][side].resize(padded);
+    table.least[ball].resize(padded);
+    table.most[ball].resize(padded);
+  }
+  for (std::size_t i = 0; i < padded; ++i) {
+    const auto cell = static_cast<std::int32_t>(std::min(i, cells - 1));
+    const float centre =
+        iso_internal::worldCoordinate(grid.coordinate(cell), static_cast<float>(GridExtent));
+    for (int ball = 0; ball < 2; ++ball) {
+      const iso_internal::Axis axis =
+          iso_internal::axis(centre, iso_internal::difference(centre, balls[ball]), grid.halfEdge);
+      for (int side = 0; side < 2; ++side) {
+        table.corners[side][i] = axis.corner[side];
+        table.squares[ball][side][i] = axis.square[side];
+      }
+      table.least[ball][i] = std::min(axis.square[0], axis.square[1]);
+      table.most[ball][i] = std::max(axis.square[0], axis.square[1]);
+    }
+  }
+  for (int ball = 0; ball < 2; ++ball) {
+    table.blockLeast[ball].reserve(padded / RowBlock);
+    table.blockMost[ball].reserve(padded / RowBlock);
+    for (std::size_t first = 0; first < padded; first += RowBlock) {
+      const auto least = table.least[ball].begin() + static_cast<std::ptrdiff_t>(first);
+      const auto most = table.most[ball].begin() + static_cast<std::ptrdiff_t>(first);
+      table.blockLeast[ball].push_back(*std::min_element(least, least + RowBlock));
+      table.blockMost[ball].push_back(*std::max_element(most, most + RowBlock));
+    }
+    table.leastOfAll[ball] =
+        *std::min_element(table.blockLeast[ball].begin(), table.blockLeast[ball].end());
+  }
+  return table;
+}
+
+// The work of one thread: slab after slab of cells at one x each.
+class SlabExtractor {
+ public:
+  SlabExtractor(const SceneGrid& grid, const AxisTable (&axes)[3], RowKernel kernel, bool edgeKeys)
+      : grid_(grid),
+        axes_(axes),
+        kernel_(kernel),
+        edgeKeys_(edgeKeys),
+        crossed_(static_cast<std::size_t>(grid.divisions) + 1) {}
+
+  // Appends slab i's triangles (and edge keys) to `surface`, row by row in
+  // order of y.
+  void extract(std::int32_t i, ExtractedSurface& surface) {
+    const AxisTable &x = axes_[0], &y = axes_[1], &z = axes_[2];
+    RowInputs row;
+    row.cells = grid_.divisions + 1;
+    for (int ball = 0; ball < 2; ++ball) {
+      RowBall& b = row.balls[ball];
+      for (int side = 0; side < 2; ++side) b.z[side] = z.squares[ball][side].data();
+      b.zLeast = z.least[ball].data();
+      b.zMost = z.most[ball].data();
+      b.zBlockLeast = z.blockLeast[ball].data();
+      b.zBlockMost = z.blockMost[ball].data();
+    }
+    for (std::int32_t j = 0; j <= grid_.divisions; ++j) {
+      for (int ball = 0; ball < 2; ++ball) {
+        RowBall& b = row.balls[ball];
+        for (int s = 0; s < 4; ++s) {
+          b.xy[s] = x.squares[ball][s % 2][i] + y.squares[ball][s / 2][j];
+        }
+        b.xyLeast = *std::min_element(b.xy, b.xy + 4);
+        b.xyMost = *std::max_element(b.xy, b.xy + 4);
+      }
+      // A row that passes far from both balls is ruled out as a whole.
+      if (surelyBelow((row.balls[0].xyLeast + z.leastOfAll[0]) + 1.0,
+                      (row.balls[1].xyLeast + z.leastOfAll[1]) + 1.0)) {
+        continue;
+      }
+      const std::int32_t found = kernel_(row, crossed_.data());
+      for (std::int32_t c = 0; c < found; ++c) polygonise(i, j, crossed_[c], surface);
+    }
+  }
+
+ private:
+  void polygonise(std::int32_t i, std::int32_t j, const CrossedCell& crossed,
+                  ExtractedSurface& surface) const {
+    const std::int32_t index[3] = {i, j, crossed.k};
+    GridCell cell;
+    for (int corner = 0; corner < 8; ++corner) {
+      const int* side = iso_internal::CornerSide[corner];
+      cell.points[corner] = {axes_[0].corners[side[0]][index[0]],
+                             axes_[1].corners[side[1]][index[1]],
+                             axes_[2].corners[side[2]][index[2]]};
+      cell.values[corner] = crossed.values[corner];
+    }
+    Triangle made[5];
+    const int count = triangulateCell(cell, SceneIsoLevel, made);
+    // One by one: a range insert of so few costs a library call each time.
+    for (int t = 0; t < count; ++t) surface.triangles.push_back(made[t]);
+    if (edgeKeys_) addEdgeKeys(index, cell, count, surface);
+  }
+
+  // The polygoniser emits the case's triangles in table order, vertex t
+  // on edge row[t]. An edge is named by its lower end on the lattice of
+  // corners (cell i's corners are lattice points i and i + 1) and its axis.
+  void addEdgeKeys(const std::int32_t (&cellIndex)[3], const GridCell& cell, int count,
+                   ExtractedSurface& surface) const {
+    int caseIndex = 0;
+    for (int corner = 0; corner < 8; ++corner) {
+      if (cell.values[corner] < SceneIsoLevel) caseIndex |= 1 << corner;
+    }
+    const std::int32_t* row = CaseTriangles[caseIndex];
+    const auto points = static_cast<EdgeKey>(grid_.divisions) + 2;
+    for (int t = 0; t < count; ++t) {
+      std::array<EdgeKey, 3> keys;
+      for (int v = 0; v < 3; ++v) {
+        const int* ends = iso_internal::EdgeCorners[row[3 * t + v]];
+        const int* first = iso_internal::CornerSide[ends[0]];
+        const int* second = iso_internal::CornerSide[ends[1]];
+        EdgeKey key = 0;
+        int along = 0;
+        for (int axis = 0; axis < 3; ++axis) {
+          if (first[axis] != second[axis]) along = axis;
+          key = key * points +
+                static_cast<EdgeKey>(cellIndex[axis] + std::min(first[axis], second[axis]));
+        }
+        keys[v] = key * 3 + static_cast<EdgeKey>(along);
+      }
+      surface.edges.push_back(keys);
+    }
+  }
+
+  SceneGrid grid_;
+  const AxisTable (&axes_)[3];
+  RowKernel kernel_;
+  bool edgeKeys_;
+  std::vector<CrossedCell> crossed_;
+};
+
+RowKernel rowKernel(VectorUnit unit) {
+#if defined(__x86_64__) || defined(__i386__)
+  if (unit == VectorUnit::Avx2 && vectorUnitAvailable(VectorUnit::Avx2)) {
+    return findCrossedCellsAvx2;
+  }
+#else
+  (void)unit;
+#endif
+  return findCrossedCellsBaseline;
+}
+
+// Slabs are handed out in order; a finished slab waits in its slot until
+// every earlier one has been passed on, and no thread starts a slab more than
+// `slots` ahead of the oldest one not yet passed on, which bounds the
+// memory held in waiting slabs.
+class ParallelSlabs {
+ public:
+  ParallelSlabs(std::int32_t slabs, int threads)
+      : slabs_(slabs), slots_(static_cast<std::size_t>(2 * threads)) {}
+
+  // Runs `extract(i, slab)` for every slab on `threads` threads and hands
+  // each slab to `take` in order of i, on this thread.
+  template <typename Extract, typename Take>
+  void run(int threads, Extract&& extract, Take&& take) {
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+      workers.emplace_back([this, &extract] { work(extract); });
+    }
+    for (std::int32_t i = 0; i < slabs_; ++i) {
+      ExtractedSurface slab;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        Slot& slot = slotOf(i);
+        changed_.wait(lock, [&] { return slot.done; });
+        std::swap(slab, slot.surface);
+        slot.done = false;
+        ++passedOn_;
+      }
+      changed_.notify_all();
+      take(i, slab);
+    }
+    for (std::thread& worker : workers) worker.join();
+  }
+
+ private:
+  struct Slot {
+    ExtractedSurface surface;
+    bool done = false;
+  };
+
+  Slot& slotOf(std::int32_t i) { return slots_[static_cast<std::size_t>(i) % slots_.size()]; }
+
+  template <typename Extract>
+  void work(Extract& extract) {
+    ExtractedSurface slab;
+    for (;;) {
+      std::int32_t i;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] {
+          return next_ >= slabs_ || next_ - passedOn_ < static_cast<std::int32_t>(slots_.size());
+        });
+        if (next_ >= slabs_) return;
+        i = next_++;
+      }
+      slab.triangles.clear();
+      slab.edges.clear();
+      extract(i, slab);
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Slot& slot = slotOf(i);
+        std::swap(slot.surface, slab);
+        slot.done = true;
+      }
+      changed_.notify_all();
+    }
+  }
+
+  std::int32_t slabs_;
+  std::vector<Slot> slots_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::int32_t next_ = 0;
+  std::int32_t passedOn_ = 0;
+};
+
+}  // namespace
+
+ExtractedSurface extractSurface(const BallCentres& balls, const ExtractionSettings& settings,
+                                const SlabProgress& progress) {
+  ExtractedSurface surface;
+  extractSurfaceInto(balls, settings, surface, progress);
+  return surface;
+}
+
+void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& settings,
+                        ExtractedSurface& surface, const SlabProgress& progress) {
+  if (settings.divisions < MinDivisions || settings.divisions > MaxDivisions) {
+    throw std::invalid_argument("divisions must be " + std::to_string(MinDivisions) + " to " +
+                                std::to_string(MaxDivisions));
+  }
+  if (settings.threads < 1) throw std::invalid_argument("threads must be 1 or more");
+
+  const SceneGrid grid = sceneGrid(settings.divisions);
+  const AxisTable axes[3] = {axisTable(grid, balls.a.x, balls.b.x),
+                             axisTable(grid, balls.a.y, balls.b.y),
+                             axisTable(grid, balls.a.z, balls.b.z)};
+  const RowKernel kernel = rowKernel(settings.vectorUnit);
+  const std::int32_t slabs = grid.divisions + 1;
+  const int threads = std::min(settings.threads, static_cast<int>(slabs));
+
+  surface.triangles.clear();
+  surface.edges.clear();
+  if (threads == 1) {
+    SlabExtractor extractor(grid, axes, kernel, settings.edgeKeys);
+    for (std::int32_t i = 0; i < slabs; ++i) {
+      extractor.extract(i, surface);
+      if (progress) progress(i + 1, slabs);
+    }
+    return;
+  }
+
+  ParallelSlabs parallel(slabs, threads);
+  parallel.run(
+      threads,
+      [&](std::int32_t i, ExtractedSurface& slab) {
+        // One extractor (and row buffer) per slab: cheap beside a slab's
+        // work, and nothing is shared but the read-only tables.
+        SlabExtractor(grid, axes, kernel, settings.edgeKeys).extract(i, slab);
+      },
+      [&](std::int32_t i, const ExtractedSurface& slab) {
+        surface.triangles.insert(surface.triangles.end(), slab.triangles.begin(),
+                                 slab.triangles.end());
+        surface.edges.insert(surface.edges.end(), slab.edges.begin(), slab.edges.end());
+        if (progress) progress(i + 1, slabs);
+      });
+}
+
+std::vector<Triangle> sceneTriangles(std::int32_t ticks) {
+  std::vector<Triangle> triangles;
+  sweepScene(ballCentres(ticks), [&](const Triangle& t) { triangles.push_back(t); });
+  return triangles;
+}

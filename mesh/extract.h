@@ -1,0 +1,52 @@
+// The scene's surface at any number of divisions. The triangles are, bit for
+// bit and in the same order, those of the literal per-cell sweep over the
+// grid (each cell cleared, both balls sampled at its eight corners, the cell
+// polygonised): at 16 divisions, the demo's frame. Only the cells that the
+// surface can cross are sampled exactly; the rest are ruled out by bounds.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "engine/scene.h"
+#include "iso/isosurface.h"
+#include "mesh/crossed_cells.h"
+
+struct ExtractionSettings {
+  std::int32_t divisions = GridDivisions;  // MinDivisions ... MaxDivisions
+  int threads = 1;                         // 1 or more; the result does not depend on it
+  VectorUnit vectorUnit = fastestVectorUnit();
+  bool edgeKeys = false;  // also name each vertex's grid edge
+};
+
+// A grid edge: neighbouring cells compute the vertex on an edge they share
+// from their own corner values, which can differ in the last bits, so only
+// the edge says reliably that two vertices are one.
+using EdgeKey = std::uint64_t;
+
+struct ExtractedSurface {
+  std::vector<Triangle> triangles;
+  // Per triangle, the edge of each vertex; empty unless asked for.
+  std::vector<std::array<EdgeKey, 3>> edges;
+};
+
+// Called on the calling thread after each slab of cells at one x, with the
+// slabs done so far and the total.
+using SlabProgress = std::function<void(std::int32_t done, std::int32_t total)>;
+
+// Every triangle of the scene at the balls' positions. Besides the
+// triangles, memory grows with divisions squared at most (per-axis tables,
+// one row per thread, a bounded number of finished slabs waiting for their
+// turn when threads run ahead).
+ExtractedSurface extractSurface(const BallCentres& balls, const ExtractionSettings& settings,
+                                const SlabProgress& progress = {});
+
+// The same into `surface`, whose old contents go but whose capacity stays:
+// for callers that extract again and again, such as the benchmark.
+void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& settings,
+                        ExtractedSurface& surface, const SlabProgress& progress = {});
+
+// The demo's frame at a clock value: the literal sweep's triangles, in order.
+std::vector<Triangle> sceneTriangles(std::int32_t ticks);

@@ -1,0 +1,109 @@
+#include "mesh/mesh_writers.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+std::optional<MeshFormat> meshFormatNamed(const std::string& name) {
+  if (name == "obj") return MeshFormat::Obj;
+  if (name == "ply") return MeshFormat::Ply;
+  if (name == "stl") return MeshFormat::Stl;
+  return std::nullopt;
+}
+
+namespace {
+
+bool printPoints(std::FILE* out, const std::vector<Point3>& points, const char* prefix) {
+  bool ok = true;
+  for (const Point3& v : points) {
+    ok = std::fprintf(out, "%s%.9g %.9g %.9g\n", prefix, v.x, v.y, v.z) > 0 && ok;
+  }
+  return ok;
+}
+
+void putLittleEndian32(unsigned char* bytes, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+void putFloat(unsigned char* bytes, float value) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  putLittleEndian32(bytes, bits);
+}
+
+// The unit normal by the right-hand rule; zero for a degenerate triangle.
+Point3 unitNormal(const Triangle& t) {
+  const Point3 &p = t.vertices[0], &q = t.vertices[1], &r = t.vertices[2];
+  const double ux = static_cast<double>(q.x) - p.x, uy = static_cast<double>(q.y) - p.y,
+               uz = static_cast<double>(q.z) - p.z;
+  const double vx = static_cast<double>(r.x) - p.x, vy = static_cast<double>(r.y) - p.y,
+               vz = static_cast<double>(r.z) - p.z;
+  const double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
+  const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+  if (length == 0.0) return {0.0f, 0.0f, 0.0f};
+  return {static_cast<float>(nx / length), static_cast<float>(ny / length),
+          static_cast<float>(nz / length)};
+}
+
+}  // namespace
+
+bool writeObj(std::FILE* out, const IndexedMesh& mesh, const std::string& comment) {
+  bool ok = std::fprintf(out, "# %s\n", comment.c_str()) > 0;
+  ok = printPoints(out, mesh.vertices, "v ") && ok;
+  ok = printPoints(out, mesh.normals, "vn ") && ok;
+  for (const auto& f : mesh.faces) {
+    const unsigned long a = f[0] + 1ul, b = f[1] + 1ul, c = f[2] + 1ul;
+    const int written = mesh.normals.empty()
+                            ? std::fprintf(out, "f %lu %lu %lu\n", a, b, c)
+                            : std::fprintf(out, "f %lu//%lu %lu//%lu %lu//%lu\n", a, a, b, b, c, c);
+    ok = written > 0 && ok;
+  }
+  return ok;
+}
+
+bool writePly(std::FILE* out, const IndexedMesh& mesh, const std::string& comment) {
+  const bool normals = !mesh.normals.empty();
+  bool ok = std::fprintf(out,
+                         "ply\nformat ascii 1.0\ncomment %s\nelement vertex %zu\n"
+                         "property float x\nproperty float y\nproperty float z\n%s"
+                         "element face %zu\nproperty list uchar uint vertex_indices\nend_header\n",
+                         comment.c_str(), mesh.vertices.size(),
+                         normals ? "property float nx\nproperty float ny\nproperty float nz\n" : "",
+                         mesh.faces.size()) > 0;
+  for (std::size_t i = 0; i < mesh.vertices.size(); ++i) {
+    const Point3& v = mesh.vertices[i];
+    if (normals) {
+      const Point3& n = mesh.normals[i];
+      ok = std::fprintf(out, "%.9g %.9g %.9g %.9g %.9g %.9g\n", v.x, v.y, v.z, n.x, n.y, n.z) > 0 &&
+           ok;
+    } else {
+      ok = std::fprintf(out, "%.9g %.9g %.9g\n", v.x, v.y, v.z) > 0 && ok;
+    }
+  }
+  for (const auto& f : mesh.faces) {
+    ok = std::fprintf(out, "3 %lu %lu %lu\n", static_cast<unsigned long>(f[0]),
+                      static_cast<unsigned long>(f[1]), static_cast<unsigned long>(f[2])) > 0 &&
+         ok;
+  }
+  return ok;
+}
+
+bool writeStl(std::FILE* out, const std::vector<Triangle>& triangles, const std::string& comment) {
+  unsigned char header[84] = {};
+  std::memcpy(header, comment.data(), comment.size() < 80 ? comment.size() : 80);
+  putLittleEndian32(header + 80, static_cast<std::uint32_t>(triangles.size()));
+  bool ok = std::fwrite(header, sizeof header, 1, out) == 1;
+  for (const Triangle& triangle : triangles) {
+    const Triangle face = outwardFace(triangle);
+    const Point3 normal = unitNormal(face);
+    unsigned char record[50] = {};
+    const Point3 points[4] = {normal, face.vertices[0], face.vertices[1], face.vertices[2]};
+    for (int i = 0; i < 4; ++i) {
+      putFloat(record + 12 * i, points[i].x);
+      putFloat(record + 12 * i + 4, points[i].y);
+      putFloat(record + 12 * i + 8, points[i].z);
+    }
+    ok = std::fwrite(record, sizeof record, 1, out) == 1 && ok;
+  }
+  return ok;
+}

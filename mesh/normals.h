@@ -1,0 +1,14 @@
+// Per-vertex normals of the scene's surface from the field itself rather
+// than from the faces: smooth at any resolution.
+#pragma once
+
+#include <vector>
+
+#include "engine/scene.h"
+#include "iso/isosurface.h"
+
+// The unit vector against the gradient of the two balls' summed field at
+// each point: the field falls outward, so these point out of the blobs.
+// Where the gradient vanishes (a point exactly between two equal balls) the
+// normal is the unit vector from the nearer centre, or +x at a centre.
+std::vector<Point3> fieldNormals(const BallCentres& balls, const std::vector<Point3>& points);

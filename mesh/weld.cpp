@@ -1,0 +1,75 @@
+#include "mesh/weld.h"
+
+#include <stdexcept>
+
+Triangle outwardFace(const Triangle& triangle) {
+  return {{triangle.vertices[0], triangle.vertices[2], triangle.vertices[1]}};
+}
+
+namespace {
+
+constexpr std::uint32_t None = 0xffffffffu;
+
+// Vertex index by edge key, open-addressed, a power of two in size and at
+// most half full.
+class EdgeVertices {
+ public:
+  EdgeVertices() : slots_(1024) {}
+
+  // The vertex of `key`, made from `position` if the edge has none yet.
+  std::uint32_t indexOf(EdgeKey key, const Point3& position, std::vector<Point3>& vertices) {
+    Slot& slot = slots_[find(key)];
+    if (slot.index != None) return slot.index;
+    slot = {key, static_cast<std::uint32_t>(vertices.size())};
+    vertices.push_back(position);
+    if (2 * vertices.size() > slots_.size()) grow();
+    return static_cast<std::uint32_t>(vertices.size() - 1);
+  }
+
+ private:
+  struct Slot {
+    EdgeKey key = 0;
+    std::uint32_t index = None;
+  };
+
+  std::size_t find(EdgeKey key) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t s = static_cast<std::size_t>((key * 0x9e3779b97f4a7c15ull) >> 20) & mask;
+    while (slots_[s].index != None && slots_[s].key != key) s = (s + 1) & mask;
+    return s;
+  }
+
+  void grow() {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.index != None) slots_[find(slot.key)] = slot;
+    }
+  }
+
+  std::vector<Slot> slots_;
+};
+
+}  // namespace
+
+IndexedMesh weldSurface(const ExtractedSurface& surface,
+                        const std::function<void(std::size_t done)>& progress) {
+  if (surface.edges.size() != surface.triangles.size()) {
+    throw std::invalid_argument("welding needs an edge key for every triangle vertex");
+  }
+  IndexedMesh mesh;
+  EdgeVertices edgeVertices;
+  mesh.faces.reserve(surface.triangles.size());
+  for (std::size_t t = 0; t < surface.triangles.size(); ++t) {
+    if (progress && t % 65536 == 0) progress(t);
+    const Triangle face = outwardFace(surface.triangles[t]);
+    const std::array<EdgeKey, 3>& drawn = surface.edges[t];
+    const EdgeKey keys[3] = {drawn[0], drawn[2], drawn[1]};
+    std::array<std::uint32_t, 3> indices;
+    for (int v = 0; v < 3; ++v) {
+      indices[v] = edgeVertices.indexOf(keys[v], face.vertices[v], mesh.vertices);
+    }
+    mesh.faces.push_back(indices);
+  }
+  return mesh;
+}

@@ -1,0 +1,34 @@
+// Welding the extractor's triangles into an indexed mesh whose faces are
+// wound counter-clockwise seen from outside the blobs (the reverse of the
+// drawing order), so that viewers compute outward normals.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "iso/isosurface.h"
+#include "mesh/extract.h"
+
+struct IndexedMesh {
+  std::vector<Point3> vertices;
+  std::vector<std::array<std::uint32_t, 3>> faces;  // zero-based, outward winding
+  std::vector<Point3> normals;                      // empty, or one unit normal per vertex
+};
+
+// The triangle with its winding reversed: outward instead of drawing order.
+Triangle outwardFace(const Triangle& triangle);
+
+// Makes the vertices on one grid edge one vertex, at the position of the
+// first of them, and turns the faces outward in the triangles' order. Where
+// the cells agree on their shared corners' sides of the iso level, as they
+// do unless a value lies within rounding of it, every edge of the result is
+// shared by exactly two faces. A vertex snapped onto a cell corner stays
+// apart from those of the corner's other edges, so a face can have no area
+// but never loses its place in the surface. Needs the surface's edge keys;
+// memory grows linearly with the vertices. `progress`, if given, hears the
+// number of triangles done every 65,536 triangles.
+IndexedMesh weldSurface(const ExtractedSurface& surface,
+                        const std::function<void(std::size_t done)>& progress = {});

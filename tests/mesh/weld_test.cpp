@@ -1,0 +1,92 @@
+#include "mesh/weld.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+#include "mesh/cap.h"
+#include "tests/mesh/mesh_checks.h"
+
+namespace {
+
+bool same(const Point3& a, const Point3& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+IndexedMesh weldedFrame(std::int32_t ticks, std::int32_t divisions) {
+  ExtractionSettings settings;
+  settings.divisions = divisions;
+  settings.edgeKeys = true;
+  return weldSurface(extractSurface(ballCentres(ticks), settings));
+}
+
+}  // namespace
+
+TEST(WeldSurface, OneVertexPerEdgeAtItsFirstPositionWithFacesTurnedOutward) {
+  const Point3 a = {0, 0, 0}, b = {1, 0, 0}, c = {0, 1, 0}, d = {1, 1, 0};
+  const Point3 bOff = {1.0f, 0.001f, 0};  // edge 11 again, where another cell put it
+  ExtractedSurface surface;
+  surface.triangles = {{{a, b, c}}, {{bOff, d, c}}, {{a, b, a}}};
+  // The third triangle has no area, two vertices on two edges at one point:
+  // it keeps both, and its place.
+  surface.edges = {{10, 11, 12}, {11, 13, 12}, {10, 11, 14}};
+  const IndexedMesh mesh = weldSurface(surface);
+  ASSERT_EQ(mesh.vertices.size(), 5u);
+  EXPECT_TRUE(same(mesh.vertices[0], a));
+  EXPECT_TRUE(same(mesh.vertices[1], c));  // outward order: first, third, second
+  EXPECT_TRUE(same(mesh.vertices[2], b));
+  EXPECT_TRUE(same(mesh.vertices[3], d));
+  EXPECT_TRUE(same(mesh.vertices[4], a));
+  const std::vector<std::array<std::uint32_t, 3>> faces = {{0, 1, 2}, {2, 1, 3}, {0, 4, 2}};
+  EXPECT_EQ(mesh.faces, faces);
+
+  surface.edges.pop_back();
+  EXPECT_THROW(weldSurface(surface), std::invalid_argument);
+}
+
+TEST(WeldSurface, TheSceneIsClosedAndWoundOutwardAtAnyResolution) {
+  // At tick 116 the balls are nearly at their widest apart: two separate
+  // blobs; at 39 they nearly coincide. Odd divisions put the corners of
+  // neighbouring cells a few bits apart, so only the grid edges can tell
+  // which vertices are one. (At these ticks the surface stays inside the
+  // grid; where it leaves it, see CapGridBoundary.)
+  for (const std::int32_t divisions : {16, 7, 33, 100}) {
+    for (const std::int32_t ticks : {25, 116, 39, -40}) {
+      const IndexedMesh mesh = weldedFrame(ticks, divisions);
+      ASSERT_FALSE(mesh.faces.empty()) << ticks;
+      EXPECT_TRUE(closedAndConsistent(mesh.faces)) << divisions << " divisions, tick " << ticks;
+      // Outward faces enclose a positive volume: at least one lone ball's
+      // sphere of radius sqrt(7) (about 78), far less than the grid's 4913.
+      const double volume = signedVolume6(mesh.vertices, mesh.faces) / 6;
+      EXPECT_GT(volume, divisions < 16 ? 50 : 78) << ticks;
+      EXPECT_LT(volume, 1000) << ticks;
+    }
+  }
+}
+
+TEST(CapGridBoundary, ClosesTheRimWhereTheSurfaceLeavesTheGridAndNothingElse) {
+  // At tick 0 ball A sits at x = 5.5 and its surface reaches x = 8.33: past
+  // the outermost corners (8 + half a cell) from about 24 divisions on.
+  for (const std::int32_t divisions : {16, 32, 64, 101}) {
+    for (const std::int32_t ticks : {0, 157, 25}) {
+      IndexedMesh mesh = weldedFrame(ticks, divisions);
+      const std::size_t sides = mesh.faces.size();
+      const bool open = !closedAndConsistent(mesh.faces);
+      const std::size_t caps = capGridBoundary(mesh, sceneGrid(divisions));
+      EXPECT_EQ(caps > 0, open) << divisions << " divisions, tick " << ticks;
+      EXPECT_EQ(ticks != 25 && divisions >= 32, open) << divisions << " divisions, tick " << ticks;
+      EXPECT_TRUE(closedAndConsistent(mesh.faces)) << divisions << " divisions, tick " << ticks;
+      const double volume = signedVolume6(mesh.vertices, mesh.faces) / 6;
+      EXPECT_GT(volume, 78) << ticks;
+      EXPECT_LT(volume, 1000) << ticks;
+      // The caps lie flat on the grid's face at x = +-(8 + half a cell).
+      const float outer = 8.0f + sceneGrid(divisions).halfEdge;
+      for (std::size_t f = sides; f < mesh.faces.size(); ++f) {
+        for (const std::uint32_t v : mesh.faces[f]) {
+          EXPECT_NEAR(std::fabs(mesh.vertices[v].x), outer, 1e-5) << divisions;
+        }
+      }
+    }
+  }
+}

@@ -9,6 +9,7 @@
 #include "engine/engine.h"
 #include "engine/scene.h"
 #include "tools/headless_window.h"
+#include "tools/progress.h"
 
 namespace {
 
@@ -29,34 +30,6 @@ double percentile(std::vector<double> samples, double fraction) {
   return samples[std::min(index, samples.size() - 1)];
 }
 
-// A progress line on stderr, only once the run has taken longer than a second
-// and then at most ten times a second.
-class Progress {
- public:
-  explicit Progress(int total) : total_(total), start_(Clock::now()), last_(start_) {}
-  void update(int done) {
-    const Clock::time_point now = Clock::now();
-    if (now - start_ < std::chrono::seconds(1) || now - last_ < std::chrono::milliseconds(100)) {
-      return;
-    }
-    last_ = now;
-    shown_ = true;
-    std::fprintf(stderr, "\rbench: frame %d/%d", done, total_);
-    std::fflush(stderr);
-  }
-  ~Progress() {
-    if (shown_) {
-      std::fprintf(stderr, "\rbench: frame %d/%d\n", total_, total_);
-    }
-  }
-
- private:
-  int total_;
-  Clock::time_point start_;
-  Clock::time_point last_;
-  bool shown_ = false;
-};
-
 }  // namespace
 
 bool runBench(int frames, BenchResult& result, std::string& error) {
@@ -75,7 +48,7 @@ bool runBench(int frames, BenchResult& result, std::string& error) {
   long long triangleTotal = 0;
   Clock::duration frameTotal{};
   {
-    Progress progress(frames);
+    Progress progress("bench", frames);
     for (int frame = 0; frame < frames; ++frame) {
       long triangles = 0;
       const Clock::time_point sweepStart = Clock::now();

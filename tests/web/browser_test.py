@@ -229,9 +229,6 @@ def free_port():
 
 
 class QuietHandler(http.server.SimpleHTTPRequestHandler):
-    extensions_map = dict(http.server.SimpleHTTPRequestHandler.extensions_map,
-                          **{".wasm": "application/wasm", ".js": "text/javascript"})
-
     def log_message(self, *args):
         pass
 

@@ -319,13 +319,47 @@ def check_running_and_close(browser, origin):
           "shown in the page")
 
 
+def check_message_box(browser, origin):
+    browser.open(origin + "/")
+    box_shown = "return !document.getElementById('message-box').hidden"
+    wait_for("the message box in the page", lambda: browser.script(box_shown), 30)
+    caption, text = browser.script(
+        "return [document.getElementById('message-caption').textContent,"
+        " document.getElementById('message-text').textContent]")
+    if (caption, text) != ("Probe", "Something failed.\nSecond line."):
+        raise Failure("the message box shows %r, %r" % (caption, text))
+    # Modal: over many frames of the page the program does not go on.
+    browser.animation_frames(30)
+    messages = program_messages(browser.console())
+    if not browser.script(box_shown) or any("returned" in text for _, text in messages):
+        raise Failure("MessageBoxA returned before OK was pressed: %s" % messages)
+
+    browser.call("POST", "/element/%s/click" % browser.element("#message-ok"), {})
+
+    def ended():
+        messages.extend(program_messages(browser.console()))
+        return any(text.startswith("exit code") for _, text in messages)
+
+    wait_for("the program to end after OK", ended, 15)
+    texts = [text for _, text in messages]
+    if texts[-2:] != ["MessageBoxA returned 1", "exit code 3"]:
+        raise Failure("after OK the console shows %s" % texts)
+    if browser.script(box_shown):
+        raise Failure("the message box stays after OK")
+    print("ok: a message box shows caption and text in the page, waits for OK (IDOK), "
+          "and the program's exit code 3 reaches the page")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--site", required=True, help="the browser build's folder")
+    parser.add_argument("--message-box-site", required=True,
+                        help="the page with a program that shows one message box")
     parser.add_argument("--mcubes", required=True, help="the native mcubes")
     args = parser.parse_args()
 
     for path, what in ((os.path.join(args.site, "index.html"), "the browser build"),
+                       (os.path.join(args.message_box_site, "index.html"), "the browser build"),
                        (args.mcubes, "the native release build (cmake --build --preset release)")):
         if not os.path.exists(path):
             print("FAIL: %s is missing: build %s first" % (path, what))
@@ -338,6 +372,7 @@ def main():
 
     work = tempfile.mkdtemp(prefix="mcubes-browser-")
     server = serve(args.site)
+    probe_server = serve(args.message_box_site)
     browser = None
     try:
         snapshot = os.path.join(work, "tick0.png")
@@ -349,6 +384,7 @@ def main():
         origin = "http://127.0.0.1:%d" % server.server_address[1]
         check_paused_picture(browser, origin, native)
         check_running_and_close(browser, origin)
+        check_message_box(browser, "http://127.0.0.1:%d" % probe_server.server_address[1])
     except (Failure, subprocess.CalledProcessError) as failure:
         print("FAIL: %s" % failure)
         return 1
@@ -356,6 +392,7 @@ def main():
         if browser:
             browser.close()
         server.shutdown()
+        probe_server.shutdown()
         shutil.rmtree(work, ignore_errors=True)
     print("all browser checks passed")
     return 0

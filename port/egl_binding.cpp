@@ -29,6 +29,12 @@ class EglBinding : public GlBinding {
  public:
   EglBinding(EGLDisplay display, EglDrawables drawables, EglClient client)
       : display_(display), drawables_(drawables), client_(client) {
+    // Looked up rather than linked: not every EGL makes pbuffers (the
+    // browser's has none).
+    if (drawables_ == EglDrawables::pbuffers) {
+      createPbuffer_ =
+          reinterpret_cast<CreatePbuffer>(eglGetProcAddress("eglCreatePbufferSurface"));
+    }
     listConfigs();
   }
 
@@ -44,7 +50,8 @@ class EglBinding : public GlBinding {
     EGLSurface made = EGL_NO_SURFACE;
     if (drawables_ == EglDrawables::pbuffers) {
       const EGLint size[] = {EGL_WIDTH, surface.width, EGL_HEIGHT, surface.height, EGL_NONE};
-      made = eglCreatePbufferSurface(display_, eglConfigs_[index], size);
+      made = createPbuffer_ != nullptr ? createPbuffer_(display_, eglConfigs_[index], size)
+                                       : EGL_NO_SURFACE;
     } else {
       made =
           eglCreateWindowSurface(display_, eglConfigs_[index],
@@ -155,9 +162,12 @@ class EglBinding : public GlBinding {
     }
   }
 
+  using CreatePbuffer = EGLSurface (*)(EGLDisplay, EGLConfig, const EGLint*);
+
   EGLDisplay display_;
   EglDrawables drawables_;
   EglClient client_;
+  CreatePbuffer createPbuffer_ = nullptr;
   std::vector<EGLConfig> eglConfigs_;
   std::vector<FramebufferConfig> configs_;
 };

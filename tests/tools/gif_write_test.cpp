@@ -1,12 +1,12 @@
 #include "tools/gif_write.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tests/support/temporary_directory.h"
 #include "tests/tools/gif_read.h"
 
 namespace {
@@ -15,15 +15,6 @@ const GifPalette palette = {{{64, 64, 64}, {255, 0, 0}}};
 
 class GifWrite : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/gif-write-XXXXXX";
-    const int fd = mkstemp(pattern);
-    ASSERT_NE(fd, -1);
-    close(fd);
-    path = pattern;
-  }
-  void TearDown() override { std::remove(path.c_str()); }
-
   // Writes the frames, each with its delay, and plays the file back.
   PlayedGif roundTrip(int width, int height, const std::vector<std::vector<unsigned char>>& frames,
                       const std::vector<int>& delays) {
@@ -42,7 +33,8 @@ class GifWrite : public ::testing::Test {
     return playGif(path);
   }
 
-  std::string path;
+  TemporaryDirectory temporary;
+  const std::string path = (temporary.path() / "animation.gif").string();
 };
 
 }  // namespace

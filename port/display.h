@@ -16,6 +16,9 @@
 // with glx_binding.cpp. main.cpp is the entry that calls WinMain; port.h
 // holds the controls for tools and tests.
 //
+// In the browser build, web_display.cpp takes the place of both backends:
+// the page's canvas with egl_binding.cpp on Emscripten's EGL.
+//
 // Everything runs on the program's one thread, the message-loop thread:
 // nothing in port/ locks, and no call may come from another thread.
 #pragma once
@@ -107,11 +110,16 @@ class Display {
 // The displays, each opened or the reason why not in `error`.
 Display* openHeadlessDisplay(std::string& error);
 Display* openX11Display(std::string& error);
+Display* openWebDisplay(std::string& error);
 
 // The bindings. EGL draws into pbuffers of the surfaces' size, or into
-// window surfaces on their native windows.
+// window surfaces on their native windows; with desktop OpenGL (a
+// compatibility profile), or with OpenGL ES 2, the WebGL on which Emscripten
+// emulates OpenGL 1.1 in the browser.
 enum class EglDrawables { pbuffers, windowSurfaces };
-std::unique_ptr<GlBinding> makeEglBinding(void* eglDisplay, EglDrawables drawables);
+enum class EglClient { desktopGl, gles2 };
+std::unique_ptr<GlBinding> makeEglBinding(void* eglDisplay, EglDrawables drawables,
+                                          EglClient client);
 std::unique_ptr<GlBinding> makeGlxBinding(_XDisplay* x, int screen);
 // "eglInitialize failed: EGL error 0x3001", for the last EGL error.
 std::string describeEglFailure(const char* call);

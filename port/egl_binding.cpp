@@ -1,5 +1,6 @@
 // The EGL binding: configurations, drawables and contexts of an EGL display
-// (Mesa's surfaceless platform here; a window system's EGL elsewhere).
+// (Mesa's surfaceless platform here; Emscripten's EGL on a canvas in the
+// browser).
 #include <EGL/egl.h>
 #include <GL/gl.h>
 
@@ -26,8 +27,14 @@ struct EglContext : Context {
 
 class EglBinding : public GlBinding {
  public:
-  EglBinding(EGLDisplay display, EglDrawables drawables)
-      : display_(display), drawables_(drawables) {
+  EglBinding(EGLDisplay display, EglDrawables drawables, EglClient client)
+      : display_(display), drawables_(drawables), client_(client) {
+    // Looked up rather than linked: not every EGL makes pbuffers (the
+    // browser's has none).
+    if (drawables_ == EglDrawables::pbuffers) {
+      createPbuffer_ =
+          reinterpret_cast<CreatePbuffer>(eglGetProcAddress("eglCreatePbufferSurface"));
+    }
     listConfigs();
   }
 
@@ -43,7 +50,8 @@ class EglBinding : public GlBinding {
     EGLSurface made = EGL_NO_SURFACE;
     if (drawables_ == EglDrawables::pbuffers) {
       const EGLint size[] = {EGL_WIDTH, surface.width, EGL_HEIGHT, surface.height, EGL_NONE};
-      made = eglCreatePbufferSurface(display_, eglConfigs_[index], size);
+      made = createPbuffer_ != nullptr ? createPbuffer_(display_, eglConfigs_[index], size)
+                                       : EGL_NO_SURFACE;
     } else {
       made =
           eglCreateWindowSurface(display_, eglConfigs_[index],
@@ -58,14 +66,16 @@ class EglBinding : public GlBinding {
   }
 
   Context* createContext(int index) override {
-    if (!eglBindAPI(EGL_OPENGL_API)) {
+    const bool desktop = client_ == EglClient::desktopGl;
+    if (!eglBindAPI(desktop ? EGL_OPENGL_API : EGL_OPENGL_ES_API)) {
       reportEglFailure("eglBindAPI");
       return nullptr;
     }
-    // No attributes: the newest compatibility profile, which keeps
-    // OpenGL 1.1 and immediate mode.
+    // Desktop OpenGL with no attributes: the newest compatibility profile,
+    // which keeps OpenGL 1.1 and immediate mode.
+    const EGLint gles2[] = {EGL_CONTEXT_CLIENT_VERSION, 2, EGL_NONE};
     const EGLContext context =
-        eglCreateContext(display_, eglConfigs_[index], EGL_NO_CONTEXT, nullptr);
+        eglCreateContext(display_, eglConfigs_[index], EGL_NO_CONTEXT, desktop ? nullptr : gles2);
     if (context == EGL_NO_CONTEXT) {
       reportEglFailure("eglCreateContext");
       return nullptr;
@@ -127,6 +137,8 @@ class EglBinding : public GlBinding {
     eglConfigs_.resize(static_cast<std::size_t>(count));
     const EGLint drawableBit =
         drawables_ == EglDrawables::pbuffers ? EGL_PBUFFER_BIT : EGL_WINDOW_BIT;
+    const EGLint renderableBit =
+        client_ == EglClient::desktopGl ? EGL_OPENGL_BIT : EGL_OPENGL_ES2_BIT;
     for (EGLConfig config : eglConfigs_) {
       const auto get = [&](EGLint attribute) {
         EGLint value = 0;
@@ -137,7 +149,7 @@ class EglBinding : public GlBinding {
       // A pbuffer stands in for the window and renders into a back buffer.
       offered.drawToWindow = (get(EGL_SURFACE_TYPE) & drawableBit) != 0;
       offered.doubleBuffer = offered.drawToWindow;
-      offered.supportOpenGL = (get(EGL_RENDERABLE_TYPE) & EGL_OPENGL_BIT) != 0;
+      offered.supportOpenGL = (get(EGL_RENDERABLE_TYPE) & renderableBit) != 0;
       offered.rgba = get(EGL_COLOR_BUFFER_TYPE) == EGL_RGB_BUFFER;
       offered.multisample = get(EGL_SAMPLES) > 0;
       offered.redBits = get(EGL_RED_SIZE);
@@ -150,8 +162,12 @@ class EglBinding : public GlBinding {
     }
   }
 
+  using CreatePbuffer = EGLSurface (*)(EGLDisplay, EGLConfig, const EGLint*);
+
   EGLDisplay display_;
   EglDrawables drawables_;
+  EglClient client_;
+  CreatePbuffer createPbuffer_ = nullptr;
   std::vector<EGLConfig> eglConfigs_;
   std::vector<FramebufferConfig> configs_;
 };
@@ -167,8 +183,9 @@ std::string describeEglFailure(const char* call) {
   return text;
 }
 
-std::unique_ptr<GlBinding> makeEglBinding(void* eglDisplay, EglDrawables drawables) {
-  return std::make_unique<EglBinding>(static_cast<EGLDisplay>(eglDisplay), drawables);
+std::unique_ptr<GlBinding> makeEglBinding(void* eglDisplay, EglDrawables drawables,
+                                          EglClient client) {
+  return std::make_unique<EglBinding>(static_cast<EGLDisplay>(eglDisplay), drawables, client);
 }
 
 }  // namespace port

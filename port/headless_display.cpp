@@ -14,7 +14,7 @@ namespace {
 class HeadlessDisplay : public Display {
  public:
   explicit HeadlessDisplay(EGLDisplay display)
-      : gl_(makeEglBinding(display, EglDrawables::pbuffers)) {}
+      : gl_(makeEglBinding(display, EglDrawables::pbuffers, EglClient::desktopGl)) {}
 
   GlBinding& gl() override { return *gl_; }
 

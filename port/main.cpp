@@ -1,5 +1,6 @@
 // The process entry of a Win32 program on Linux: what the Windows runtime's
 // start-up does before it calls WinMain.
+#include <cstdlib>
 #include <string>
 
 #include "port/internal.h"
@@ -22,6 +23,9 @@ int main(int argc, char** argv) {
   // Choose the display now, so that a missing one ends the program before
   // the window is asked for.
   port::display();
-  return WinMain(reinterpret_cast<HINSTANCE>(&moduleImage), nullptr, commandLine.data(),
-                 SW_SHOWDEFAULT);
+  // exit() rather than a return: in the browser main() has long returned to
+  // the page by the time WinMain ends (its loop yields through Asyncify), and
+  // only exit() still ends the program with the code.
+  std::exit(WinMain(reinterpret_cast<HINSTANCE>(&moduleImage), nullptr, commandLine.data(),
+                    SW_SHOWDEFAULT));
 }

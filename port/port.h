@@ -9,7 +9,8 @@
 #include <string_view>
 
 // Chooses the display backend: "x11" (a real window through Xlib and GLX,
-// on $DISPLAY) or "headless" (EGL surfaceless pbuffers, no X server at all).
+// on $DISPLAY) or "headless" (EGL surfaceless pbuffers, no X server at all);
+// in the browser build "web" (the page's canvas) is the only one.
 // Call it before the first window-system call; once a display is in use it
 // cannot be changed. Without it, the first call chooses: MCUBES_DISPLAY if
 // set, else x11 when $DISPLAY is set and reachable, else headless with a
@@ -30,6 +31,7 @@ void observeCalls(std::function<void(std::string_view call)> observer);
 // Runs the clock of timers and message times by hand, so that tests do not
 // depend on real time: it stands still until advanceClock moves it, and a
 // GetMessageA that would wait for a timer jumps it to the timer's due time
-// instead. false goes back to the real clock.
+// instead. false goes back to the real clock. The browser page's ?paused
+// turns it on, so that a program whose loop never waits keeps its clock at 0.
 void useSimulatedClock(bool simulated);
 void advanceClock(std::chrono::milliseconds by);

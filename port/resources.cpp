@@ -1,10 +1,7 @@
-// Resources and message boxes. The programs carry no resources of their own
-// and ask the system only for the arrow cursor.
-#include <cstdio>
-
+// Resources. The programs carry no resources of their own and ask the
+// system only for the arrow cursor.
 #include "port/internal.h"
 
-using port::Hex;
 using port::ResourceName;
 using port::trace;
 
@@ -30,14 +27,4 @@ int WINAPI TranslateAcceleratorA(HWND window, HACCEL table, LPMSG message) {
   trace("TranslateAcceleratorA", window, table,
         port::Message{message != nullptr ? message->message : 0});
   return 0;
-}
-
-int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  trace("MessageBoxA", owner, text, caption, Hex{type});
-  // Nobody is there to press OK: the box is a line on stderr, answered at
-  // once. Win32 shows a null caption as "Error".
-  std::fprintf(stderr, "%s: %s\n", caption != nullptr ? caption : "Error",
-               text != nullptr ? text : "");
-  std::fflush(stderr);
-  return IDOK;
 }

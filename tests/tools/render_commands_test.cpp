@@ -1,5 +1,5 @@
-// Runs the built mcubes binary's snapshot and bench subcommands: exit codes,
-// messages, what they write and what they leave behind.
+// Runs the built mcubes binary's snapshot, record and bench subcommands: exit
+// codes, messages, what they write and what they leave behind.
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/wait.h>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/support/temporary_directory.h"
+#include "tests/tools/gif_read.h"
 
 namespace fs = std::filesystem;
 
@@ -70,6 +71,33 @@ Picture readPngHeader(const fs::path& path) {
   const Picture picture{image.width, image.height, image.format};
   png_image_free(&image);
   return picture;
+}
+
+// A PNG's pixels as 8-bit RGB, top row first.
+std::vector<unsigned char> readPngRgb(const fs::path& path) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  std::vector<unsigned char> rgb;
+  if (png_image_begin_read_from_file(&image, path.c_str()) == 0) {
+    ADD_FAILURE() << path << ": " << image.message;
+    return rgb;
+  }
+  image.format = PNG_FORMAT_RGB;
+  rgb.resize(PNG_IMAGE_SIZE(image));
+  if (png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) == 0) {
+    ADD_FAILURE() << path << ": " << image.message;
+  }
+  return rgb;
+}
+
+// The RGB picture that a played GIF frame shows.
+std::vector<unsigned char> coloursOf(const PlayedGif& gif, const GifFrameRecord& frame) {
+  std::vector<unsigned char> rgb;
+  for (const unsigned char index : frame.shown) {
+    const GifColorType& colour = gif.palette.at(index);
+    rgb.insert(rgb.end(), {colour.Red, colour.Green, colour.Blue});
+  }
+  return rgb;
 }
 
 }  // namespace
@@ -136,5 +164,58 @@ TEST_F(RenderCommands, BenchPrintsOneJsonObjectWithTheTimingsAndRefusesBadFrameC
     const Result bad = mcubes(arguments);
     EXPECT_EQ(bad.status, 2) << arguments;
     EXPECT_EQ(bad.out, "") << arguments;
+  }
+}
+
+TEST_F(RenderCommands, RecordWritesALoopingGifWhoseFramesAreTheSnapshotsOfSuccessiveTicks) {
+  // Ticks 30 to 35: the balls move a few pixels per tick at this size.
+  Result result = mcubes("record --tick 30 --frames 6 --size 160x120 -o loop.gif");
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "");
+  const PlayedGif gif = playGif((dir / "loop.gif").string());
+  EXPECT_EQ(gif.width, 160);
+  EXPECT_EQ(gif.height, 120);
+  EXPECT_EQ(gif.palette.size(), 2u);
+  EXPECT_EQ(gif.loopCount, 0);
+  ASSERT_EQ(gif.frames.size(), 6u);
+  for (int k = 0; k < 6; ++k) {
+    EXPECT_EQ(gif.frames[k].delayCentiseconds, 2) << "frame " << k;
+    const std::string png = "tick" + std::to_string(30 + k) + ".png";
+    result = mcubes("snapshot --tick " + std::to_string(30 + k) + " --size 160x120 -o " + png);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(coloursOf(gif, gif.frames[k]) == readPngRgb(dir / png)) << "frame " << k;
+    fs::remove(dir / png);
+  }
+  // Frames after the first store less than the whole picture.
+  EXPECT_LT(gif.frames[1].width * gif.frames[1].height, 160 * 120);
+  EXPECT_EQ(leftBehind(), (std::vector<std::string>{"loop.gif"}));
+}
+
+TEST_F(RenderCommands, RecordTakesOneFullPeriodByDefaultAndWrapsTheClock) {
+  Result result = mcubes("record --size 40x30 -o period.gif");
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(playGif((dir / "period.gif").string()).frames.size(), 314u);
+
+  // From the largest tick on, the clock wraps to the smallest, as the demo's does.
+  result = mcubes("record --tick 2147483647 --frames 2 --size 40x30 -o wrap.gif");
+  ASSERT_EQ(result.status, 0) << result.err;
+  result = mcubes("snapshot --tick -2147483648 --size 40x30 -o wrapped.png");
+  ASSERT_EQ(result.status, 0) << result.err;
+  const PlayedGif wrap = playGif((dir / "wrap.gif").string());
+  ASSERT_EQ(wrap.frames.size(), 2u);
+  EXPECT_TRUE(coloursOf(wrap, wrap.frames[1]) == readPngRgb(dir / "wrapped.png"));
+}
+
+TEST_F(RenderCommands, RecordRefusesBadInputWithExitTwoAndWritesNoFile) {
+  for (const char* arguments :
+       {"record --frames 0 -o out.gif", "record --frames abc -o out.gif",
+        "record --frames 100001 -o out.gif", "record --size 0x0 -o out.gif",
+        "record --tick 2147483648 -o out.gif", "record --frames 3", "record -o missing/dir/out.gif",
+        "record --frames 2 --size 8x8 -o ."}) {
+    const Result result = mcubes(arguments);
+    EXPECT_EQ(result.status, 2) << arguments;
+    EXPECT_EQ(result.err.rfind("mcubes: ", 0), 0u) << arguments << ": " << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_TRUE(leftBehind().empty()) << arguments << " left " << leftBehind()[0];
   }
 }

@@ -90,6 +90,21 @@ TEST(Snapshot, FollowsTheTickAndTheSizeWithTopRowFirst) {
   EXPECT_EQ(at(rgb, 300, column, row), grey);
 }
 
+TEST(Snapshot, OneRendererGivesEachTickTheSamePictureAsAFreshWindow) {
+  // Nothing of one picture may leak into the next: render a later tick first.
+  std::vector<unsigned char> alone0, alone25, first, second;
+  std::string error;
+  ASSERT_TRUE(renderSnapshot(0, 200, 150, alone0, error)) << error;
+  ASSERT_TRUE(renderSnapshot(25, 200, 150, alone25, error)) << error;
+  ASSERT_NE(alone0, alone25);
+  SnapshotRenderer renderer;
+  ASSERT_TRUE(renderer.open(200, 150, error)) << error;
+  ASSERT_TRUE(renderer.render(25, first, error)) << error;
+  ASSERT_TRUE(renderer.render(0, second, error)) << error;
+  EXPECT_TRUE(first == alone25);
+  EXPECT_TRUE(second == alone0);
+}
+
 TEST(Snapshot, SizeMustBeTwoPositiveSidesWithinTheLimit) {
   int width = 0;
   int height = 0;

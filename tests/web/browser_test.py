@@ -1,0 +1,402 @@
+#!/usr/bin/env python3
+"""The browser build in headless Chromium, driven through ChromeDriver.
+
+Serves the site folder on a free loopback port and checks, as a person
+watching the page would: the page title, the picture of ?paused (the clock
+held at 0) against the native `mcubes snapshot --tick 0` and that it holds
+still, that without ?paused the picture moves, and that the page's close
+button ends the program through its normal path ("Shutting down." on the
+console, exit code 0). Every wait is for a condition, with a time limit.
+Only the standard library is used.
+"""
+
+import argparse
+import base64
+import functools
+import http.server
+import json
+import os
+import shutil
+import socket
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import urllib.error
+import urllib.request
+import zlib
+
+WIDTH, HEIGHT = 800, 600
+
+CHROMIUM_ARGS = [
+    "--headless=new", "--no-sandbox",
+    # WebGL in software.
+    "--use-gl=angle", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
+    # Nothing but the page on the network, which here is closed anyway.
+    "--disable-background-networking", "--disable-component-update", "--disable-sync",
+    "--no-first-run",
+    # Screen pixels are CSS pixels, and the whole canvas fits the window.
+    "--force-device-scale-factor=1", "--window-size=1024,900",
+]
+
+
+class Failure(Exception):
+    pass
+
+
+def wait_for(what, condition, timeout, interval=0.2):
+    """Polls `condition` until it returns something true; fails naming `what`."""
+    deadline = time.monotonic() + timeout
+    while True:
+        result = condition()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise Failure("timed out after %g s waiting for %s" % (timeout, what))
+        time.sleep(interval)
+
+
+# --- PNG -------------------------------------------------------------------
+
+def read_png(data):
+    """8-bit RGB or RGBA PNG (not interlaced) -> (width, height, rows of RGB tuples)."""
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise Failure("not a PNG")
+    pos, idat, header = 8, b"", None
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        pos += 12 + length
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+        elif kind == b"IEND":
+            break
+    width, height, depth, colour, _, _, interlace = header
+    channels = {2: 3, 6: 4}.get(colour)
+    if depth != 8 or channels is None or interlace != 0:
+        raise Failure("unsupported PNG (depth %d, colour type %d)" % (depth, colour))
+    raw = zlib.decompress(idat)
+    stride = width * channels
+    previous = bytearray(stride)
+    rows = []
+    for y in range(height):
+        start = y * (stride + 1)
+        kind, line = raw[start], bytearray(raw[start + 1:start + 1 + stride])
+        for i in range(stride):
+            left = line[i - channels] if i >= channels else 0
+            up = previous[i]
+            corner = previous[i - channels] if i >= channels else 0
+            if kind == 1:
+                line[i] = (line[i] + left) & 255
+            elif kind == 2:
+                line[i] = (line[i] + up) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (left + up) // 2) & 255
+            elif kind == 4:
+                p = left + up - corner
+                pa, pb, pc = abs(p - left), abs(p - up), abs(p - corner)
+                predictor = left if pa <= pb and pa <= pc else (up if pb <= pc else corner)
+                line[i] = (line[i] + predictor) & 255
+        rows.append([tuple(line[x * channels:x * channels + 3]) for x in range(width)])
+        previous = line
+    return width, height, rows
+
+
+def classify(rgb):
+    """'g' for the mid-grey background, 'r' for the red surface, '?' otherwise."""
+    r, g, b = rgb
+    if abs(r - 64) <= 3 and abs(g - 64) <= 3 and abs(b - 64) <= 3:
+        return "g"
+    if r >= 240 and g <= 15 and b <= 15:
+        return "r"
+    return "?"
+
+
+def classes(rows):
+    return [[classify(p) for p in row] for row in rows]
+
+
+def compare_to_native(browser, native):
+    """Fails unless the pictures differ at most on a thin edge of the blobs."""
+    if len(browser) != len(native) or len(browser[0]) != len(native[0]):
+        raise Failure("canvas is %dx%d, the native snapshot %dx%d" % (
+            len(browser[0]), len(browser), len(native[0]), len(native)))
+    height, width = len(native), len(native[0])
+    red = sum(row.count("r") for row in native)
+    if red == 0:
+        raise Failure("the native snapshot shows no red")
+    differing, off_edge = 0, []
+    for y in range(height):
+        for x in range(width):
+            if browser[y][x] == native[y][x]:
+                continue
+            differing += 1
+            # Rasterisers may disagree only where the native picture has both
+            # colours within one pixel: on the outline of a blob.
+            near = {native[j][i]
+                    for j in range(max(0, y - 1), min(height, y + 2))
+                    for i in range(max(0, x - 1), min(width, x + 2))}
+            if near != {"g", "r"}:
+                off_edge.append((x, y, browser[y][x], native[y][x]))
+    if off_edge:
+        raise Failure("%d pixels differ from the native snapshot away from the blobs' "
+                      "outline, first at %s (browser %r, native %r)" % (
+                          len(off_edge), off_edge[0][:2], off_edge[0][2], off_edge[0][3]))
+    return differing, red
+
+
+# --- WebDriver ---------------------------------------------------------------
+
+class Browser:
+    def __init__(self, chromedriver, chromium, profile):
+        self.port = free_port()
+        self.driver = subprocess.Popen(
+            [chromedriver, "--port=%d" % self.port],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.base = "http://127.0.0.1:%d" % self.port
+        self.session = None
+        wait_for("ChromeDriver to answer", self._ready, 30)
+        options = {"binary": chromium, "args": CHROMIUM_ARGS + ["--user-data-dir=" + profile]}
+        capabilities = {"browserName": "chrome", "goog:chromeOptions": options,
+                        "goog:loggingPrefs": {"browser": "ALL"}}
+        reply = self._call("POST", "/session", {"capabilities": {"alwaysMatch": capabilities}})
+        self.session = "/session/" + reply["sessionId"]
+
+    def _ready(self):
+        try:
+            return self._call("GET", "/status").get("ready")
+        except (OSError, Failure):
+            return False
+
+    def _call(self, method, path, body=None):
+        data = None if body is None else json.dumps(body).encode()
+        request = urllib.request.Request(self.base + path, data=data, method=method,
+                                         headers={"Content-Type": "application/json"})
+        try:
+            with urllib.request.urlopen(request, timeout=60) as reply:
+                return json.loads(reply.read())["value"]
+        except urllib.error.HTTPError as error:
+            raise Failure("WebDriver %s %s: %s" % (method, path, error.read().decode()[:300]))
+
+    def call(self, method, path, body=None):
+        return self._call(method, self.session + path, body)
+
+    def open(self, url):
+        self.call("POST", "/url", {"url": url})
+
+    def script(self, source, *args):
+        return self.call("POST", "/execute/sync", {"script": source, "args": list(args)})
+
+    def animation_frames(self, count):
+        """Returns once the page has passed `count` animation frames."""
+        self.call("POST", "/timeouts", {"script": 60000})
+        self.call("POST", "/execute/async", {"script": """
+            const done = arguments[arguments.length - 1];
+            let left = arguments[0];
+            const step = () => (--left > 0 ? requestAnimationFrame(step) : done(true));
+            requestAnimationFrame(step);""", "args": [count]})
+
+    def element(self, css):
+        found = self.call("POST", "/element", {"using": "css selector", "value": css})
+        return next(iter(found.values()))
+
+    def element_png(self, css):
+        return base64.b64decode(self.call("GET", "/element/%s/screenshot" % self.element(css)))
+
+    def console(self):
+        """The console entries since the last call: (level, text)."""
+        return [(e["level"], e["message"])
+                for e in self.call("POST", "/se/log", {"type": "browser"})]
+
+    def close(self):
+        if self.session:
+            try:
+                self.call("DELETE", "")
+            except (OSError, Failure):
+                pass
+        self.driver.terminate()
+        self.driver.wait(timeout=10)
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+def serve(site):
+    """An HTTP server for `site` on a free loopback port, in a thread."""
+    handler = functools.partial(QuietHandler, directory=site)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
+
+
+# --- The checks --------------------------------------------------------------
+
+def program_messages(entries):
+    """The console lines that the program or the page itself wrote."""
+    texts = []
+    for level, message in entries:
+        # "http://host/ 41:32 "text"": the text is the quoted tail.
+        text = message.split(" ", 2)[-1]
+        if text.startswith('"') and text.endswith('"'):
+            text = json.loads(text)
+        texts.append((level, text))
+    return texts
+
+
+def unexpected_errors(messages):
+    # Emscripten announces its GL emulation on the program's stderr.
+    return [text for level, text in messages
+            if level == "SEVERE" and "using emscripten GL" not in text]
+
+
+def shows_red(browser):
+    _, _, rows = read_png(browser.element_png("#canvas"))
+    return any(classify(p) == "r" for row in rows[::8] for p in row[::8]) and rows
+
+
+def check_paused_picture(browser, origin, native):
+    browser.open(origin + "/?paused")
+    wait_for('the title "Marching Cubes"',
+             lambda: browser.script("return document.title") == "Marching Cubes", 30)
+    first = wait_for("red blobs on the canvas", lambda: shows_red(browser), 30)
+    differing, red = compare_to_native(classes(first), classes(native))
+    print("ok: ?paused shows the native tick-0 picture (%d of %d red pixels differ, all on "
+          "the outline)" % (differing, red))
+    # The program draws one frame per animation frame of the page; over 60 of
+    # them (a second or more) a running clock would have moved the balls.
+    browser.animation_frames(60)
+    _, _, later = read_png(browser.element_png("#canvas"))
+    if later != first:
+        raise Failure("with ?paused the picture changed: the clock moved")
+    print("ok: with ?paused the picture holds still")
+    errors = unexpected_errors(program_messages(browser.console()))
+    if errors:
+        raise Failure("console errors: %s" % errors)
+
+
+def check_running_and_close(browser, origin):
+    browser.open(origin + "/")
+    wait_for('the title "Marching Cubes"',
+             lambda: browser.script("return document.title") == "Marching Cubes", 30)
+    first = wait_for("red blobs on the canvas", lambda: shows_red(browser), 30)
+    wait_for("the picture to move (the animation running)",
+             lambda: read_png(browser.element_png("#canvas"))[2] != first, 15)
+    print("ok: without ?paused the picture moves")
+
+    messages = []
+    browser.call("POST", "/element/%s/click" % browser.element("#close"), {})
+
+    def ended():
+        messages.extend(program_messages(browser.console()))
+        return any(text == "exit code 0" for _, text in messages)
+
+    wait_for('"exit code 0" on the console after the close button', ended, 15)
+    texts = [text for _, text in messages]
+    if "Shutting down." not in texts or texts.index("Shutting down.") > texts.index(
+            "exit code 0"):
+        raise Failure('no "Shutting down." before the exit on the console: %s' % texts)
+    status = browser.script("return document.getElementById('status').textContent")
+    if status != "The program ended with exit code 0.":
+        raise Failure("the page says %r" % status)
+    if texts.count("Shutting down.") != 1:
+        raise Failure('"Shutting down." appeared %d times' % texts.count("Shutting down."))
+    errors = unexpected_errors(messages)
+    if errors:
+        raise Failure("console errors: %s" % errors)
+    print('ok: the close button ends the program: "Shutting down.", exit code 0, '
+          "shown in the page")
+
+
+def check_message_box(browser, origin):
+    browser.open(origin + "/")
+    box_shown = "return !document.getElementById('message-box').hidden"
+    wait_for("the message box in the page", lambda: browser.script(box_shown), 30)
+    caption, text = browser.script(
+        "return [document.getElementById('message-caption').textContent,"
+        " document.getElementById('message-text').textContent]")
+    if (caption, text) != ("Probe", "Something failed.\nSecond line."):
+        raise Failure("the message box shows %r, %r" % (caption, text))
+    # Modal: over many frames of the page the program does not go on.
+    browser.animation_frames(30)
+    messages = program_messages(browser.console())
+    if not browser.script(box_shown) or any("returned" in text for _, text in messages):
+        raise Failure("MessageBoxA returned before OK was pressed: %s" % messages)
+
+    browser.call("POST", "/element/%s/click" % browser.element("#message-ok"), {})
+
+    def ended():
+        messages.extend(program_messages(browser.console()))
+        return any(text.startswith("exit code") for _, text in messages)
+
+    wait_for("the program to end after OK", ended, 15)
+    texts = [text for _, text in messages]
+    if texts[-2:] != ["MessageBoxA returned 1", "exit code 3"]:
+        raise Failure("after OK the console shows %s" % texts)
+    if browser.script(box_shown):
+        raise Failure("the message box stays after OK")
+    print("ok: a message box shows caption and text in the page, waits for OK (IDOK), "
+          "and the program's exit code 3 reaches the page")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--site", required=True, help="the browser build's folder")
+    parser.add_argument("--message-box-site", required=True,
+                        help="the page with a program that shows one message box")
+    parser.add_argument("--mcubes", required=True, help="the native mcubes")
+    args = parser.parse_args()
+
+    for path, what in ((os.path.join(args.site, "index.html"), "the browser build"),
+                       (os.path.join(args.message_box_site, "index.html"), "the browser build"),
+                       (args.mcubes, "the native release build (cmake --build --preset release)")):
+        if not os.path.exists(path):
+            print("FAIL: %s is missing: build %s first" % (path, what))
+            return 1
+    chromium = shutil.which("chromium") or shutil.which("chromium-browser")
+    chromedriver = shutil.which("chromedriver")
+    if not chromium or not chromedriver:
+        print("FAIL: needs chromium and chromedriver (scripts/install-deps --web)")
+        return 1
+
+    work = tempfile.mkdtemp(prefix="mcubes-browser-")
+    server = serve(args.site)
+    probe_server = serve(args.message_box_site)
+    browser = None
+    try:
+        snapshot = os.path.join(work, "tick0.png")
+        subprocess.run([args.mcubes, "snapshot", "--tick", "0", "--size",
+                        "%dx%d" % (WIDTH, HEIGHT), "-o", snapshot], check=True)
+        with open(snapshot, "rb") as f:
+            _, _, native = read_png(f.read())
+        browser = Browser(chromedriver, chromium, os.path.join(work, "profile"))
+        origin = "http://127.0.0.1:%d" % server.server_address[1]
+        check_paused_picture(browser, origin, native)
+        check_running_and_close(browser, origin)
+        check_message_box(browser, "http://127.0.0.1:%d" % probe_server.server_address[1])
+    except (Failure, subprocess.CalledProcessError) as failure:
+        print("FAIL: %s" % failure)
+        return 1
+    finally:
+        if browser:
+            browser.close()
+        server.shutdown()
+        probe_server.shutdown()
+        shutil.rmtree(work, ignore_errors=True)
+    print("all browser checks passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -36,7 +36,12 @@ inline Point3 interpolateEdgeVertex(double isoLevel, Point3 p1, Point3 p2, doubl
   if (iso_internal::nearlyEqual(isoLevel, value1)) return p1;
   if (iso_internal::nearlyEqual(isoLevel, value2)) return p2;
   if (iso_internal::nearlyEqual(value1, value2)) return p1;
-  const double mu = (isoLevel - value1) / (value2 - value1);
+  // Values near the ends of the double range can lie a difference apart that
+  // overflows. The quotient is then taken of the halved values instead, whose
+  // differences fit; every other edge keeps the plain quotient, bit for bit.
+  const double span = value2 - value1;
+  const double mu = std::isfinite(span) ? (isoLevel - value1) / span
+                                        : (isoLevel / 2 - value1 / 2) / (value2 / 2 - value1 / 2);
   return {iso_internal::lerp(p1.x, p2.x, mu), iso_internal::lerp(p1.y, p2.y, mu),
           iso_internal::lerp(p1.z, p2.z, mu)};
 }

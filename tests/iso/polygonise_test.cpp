@@ -150,3 +150,15 @@ TEST(InterpolateEdgeVertex, SnapCutOffIsTheDifferenceRoundedToFloat) {
   EXPECT_TRUE(same(interpolateEdgeVertex(0.0, p, q, 1.0, 0.00001), q));
   EXPECT_FALSE(same(interpolateEdgeVertex(0.0, p, q, 1.0, 1.0000001e-05), q));
 }
+
+// Found by fuzzing: values whose difference overflows a double made mu 0
+// (the vertex jumped to the first point) or NaN (inf / inf).
+TEST(InterpolateEdgeVertex, ValuesFarApartNearTheDoubleRangeStillInterpolate) {
+  const Point3 p = {0.0f, 0.0f, 0.0f}, q = {1.0f, 2.0f, 4.0f};
+  EXPECT_TRUE(same(interpolateEdgeVertex(0.0, p, q, -1e308, 1e308), Point3{0.5f, 1.0f, 2.0f}));
+  // The level's own distance from the first value overflows too.
+  const Point3 v = interpolateEdgeVertex(1e308, p, q, -1.5e308, 1.7e308);
+  EXPECT_NEAR(v.x, 0.78125, 1e-6);
+  EXPECT_NEAR(v.y, 2 * 0.78125, 1e-6);
+  EXPECT_NEAR(v.z, 4 * 0.78125, 1e-6);
+}

@@ -1,13 +1,38 @@
 // mcubes, the demo's companion command-line tool. Each subcommand lives in
 // its own file with an add...Command(app) that registers it.
+#include "tools/mcubes.h"
+
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <exception>
+#include <string>
 
 #include "tools/cli_support.h"
 #include "tools/mcubes_commands.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+// The one error line. Messages quote the arguments, which may hold any
+// byte: control characters are written as escapes so that the message stays
+// on one line.
+void printError(const char* message) {
+  std::string line = "mcubes: ";
+  for (const char* c = message; *c != '\0'; ++c) {
+    const auto byte = static_cast<unsigned char>(*c);
+    if (byte < 0x20 || byte == 0x7f) {
+      char escape[5];
+      std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+      line += escape;
+    } else {
+      line += *c;
+    }
+  }
+  std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+}  // namespace
+
+int runMcubes(int argc, char** argv) {
   CLI::App app{"Companion tool of the Marching Cubes demo", "mcubes"};
   addCommands(app);
 
@@ -15,10 +40,10 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::Error& e) {
     if (e.get_exit_code() == 0) return app.exit(e);  // --help
-    std::fprintf(stderr, "mcubes: %s\n", e.what());
+    printError(e.what());
     return BadInputExitCode;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "mcubes: %s\n", e.what());
+    printError(e.what());
     return BadInputExitCode;
   }
   if (app.get_subcommands().empty()) {

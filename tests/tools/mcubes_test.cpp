@@ -192,6 +192,9 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
       {"mesh --divisions x -o " + target, "--divisions"},
       {"mesh --threads 0 -o " + target, "--threads"},
       {"mesh --normals --format stl -o " + target, "--normals"},
+      // Found by fuzzing: a newline in an argument split the message.
+      {"mesh --format 'x\ny' -o " + target, "'x\\x0ay'"},
+      {"mesh 'a\rb' -o " + target, "a\\x0db"},
   };
   for (const auto& [arguments, named] : cases) {
     const Outcome result = run(arguments);

@@ -1,0 +1,3 @@
+#include "tools/mcubes.h"
+
+int main(int argc, char** argv) { return runMcubes(argc, argv); }

@@ -6,6 +6,7 @@
 // a scratch directory that is emptied after every input.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sanitizer/common_interface_defs.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -98,6 +99,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     std::perror("command_line_fuzz: mkdtemp");
     std::abort();
   }
+  // While the tool runs, descriptor 2 is a capture file: sanitizer reports
+  // of a fault inside it go to the real stderr instead.
+  static const int realErr = dup(2);
+  __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<std::intptr_t>(realErr)));
   // The scratch directory is removed again at exit when it is empty, which
   // it is between inputs.
   std::atexit([] { rmdir(scratch); });

@@ -123,9 +123,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size > 0) arguments.push_back(current);
   if (arguments.size() > MaxArguments + 1) return -1;
   for (const std::string& argument : arguments) {
-    // A path could reach outside the scratch directory; and bench times
-    // up to a million frames, far too long for one input.
-    if (argument.find('/') != std::string::npos || argument == "bench") return -1;
+    // A path could reach outside the scratch directory; and bench and
+    // record run up to a million and a hundred thousand frames, far too long
+    // for one input.
+    if (argument.find('/') != std::string::npos || argument == "bench" || argument == "record") {
+      return -1;
+    }
   }
 
   char here[4096];

@@ -10,7 +10,9 @@ startXvfb() {
   local numberFile fd
   numberFile=$(mktemp)
   exec {fd}>"$numberFile"
-  Xvfb -displayfd "$fd" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  # -noreset: no server reset when the last client leaves, during which the
+  # next client could find no server.
+  Xvfb -displayfd "$fd" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
   xvfbPid=$!
   exec {fd}>&-
   # The number is written, followed by a newline, once the server accepts

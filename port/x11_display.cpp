@@ -8,6 +8,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -274,6 +275,9 @@ Display* openX11Display(std::string& error) {
     return nullptr;
   }
   displayName = DisplayString(x);
+  // A write to a server that has gone away must fail with EPIPE and reach
+  // onConnectionLost, not end the process silently with SIGPIPE.
+  signal(SIGPIPE, SIG_IGN);
   XSetIOErrorHandler(onConnectionLost);
   XSetErrorHandler(onRequestFailed);
   // Lives as long as the process, like the connection.

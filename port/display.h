@@ -2,41 +2,36 @@
 // windows, the message queue, timers, pixel formats, WGL contexts) reaches
 // the outside world only through these two pieces:
 //   - a Display: native surfaces (shown or not) and the native events that
-//     become window messages — X11, or nothing at all (headless);
-//   - a GlBinding: the GL context API that draws into those surfaces — GLX or
-//     EGL, chosen by the display, so a display can use whichever binding
-//     suits it (EGL with pbuffers headless, EGL window surfaces on a canvas).
+//     become window messages — X11, nothing at all (headless), or a browser
+//     page's canvas;
+//   - its GlBinding: the GL context API that draws into those surfaces. It is
+//     EGL on every display, told apart only by what it draws into (window
+//     surfaces or pbuffers) and which OpenGL it offers.
 // A display turns native events into messages by calling the four functions
 // at the end of this file.
 //
 // Reading order for port/: port/win32.h and port/wgl.h (what the programs
 // compile against), this file, port/internal.h (the generic part's shared
-// state and the call trace), windows.cpp, message_queue.cpp, wgl.cpp, then
-// one backend: headless_display.cpp with egl_binding.cpp, or x11_display.cpp
-// with glx_binding.cpp. main.cpp is the entry that calls WinMain; port.h
-// holds the controls for tools and tests.
-//
-// In the browser build, web_display.cpp takes the place of both backends:
-// the page's canvas with egl_binding.cpp on Emscripten's EGL.
+// state and the call trace), windows.cpp, message_queue.cpp, wgl.cpp,
+// egl_binding.cpp, then one display: headless_display.cpp, x11_display.cpp
+// or web_display.cpp. main.cpp is the entry that calls WinMain; port.h holds
+// the controls for tools and tests.
 //
 // Everything runs on the program's one thread, the message-loop thread:
 // nothing in port/ locks, and no call may come from another thread.
 #pragma once
 
-#include <memory>
+#include <EGL/egl.h>
+
 #include <string>
 #include <vector>
 
 #include "port/wgl.h"
 
-struct _XDisplay;
-
 namespace port {
 
-// A native window as a context API takes it (an X window id), or a native
-// visual id; 0 where there is none.
-using NativeWindow = unsigned long;
-using NativeVisual = unsigned long;
+// A native visual id (an X visual); 0 where there is none.
+using NativeVisual = EGLint;
 
 // One framebuffer configuration a binding offers, in the terms of a
 // PIXELFORMATDESCRIPTOR. Its position in the list plus one is its pixel
@@ -53,39 +48,48 @@ struct FramebufferConfig {
   int alphaBits = 0;
   int depthBits = 0;
   int stencilBits = 0;
-  int accumBits = 0;
 };
 
 // A window's native surface, made by the display; the client size is kept
 // up to date by the display.
 struct Surface {
   virtual ~Surface() = default;
-  virtual NativeWindow nativeWindow() const { return 0; }
+  // What EGL draws into (an X window id); 0 where there is none.
+  virtual EGLNativeWindowType nativeWindow() const { return 0; }
   int width = 0;
   int height = 0;
 };
-// The binding's own state for a surface it draws into, and for a context.
-struct Drawable {
-  virtual ~Drawable() = default;
-};
-struct Context {
-  virtual ~Context() = default;
-};
 
+// The EGL configurations of a display, and the drawables (EGL surfaces) and
+// contexts made from them. Drawables are pbuffers of the surfaces' size or
+// window surfaces on their native windows; the OpenGL is desktop OpenGL (a
+// compatibility profile), or OpenGL ES 2, the WebGL on which Emscripten
+// emulates OpenGL 1.1 in the browser.
 class GlBinding {
  public:
-  virtual ~GlBinding() = default;
-  virtual const std::vector<FramebufferConfig>& configs() = 0;
+  enum class Drawables { pbuffers, windowSurfaces };
+  enum class Client { desktopGl, gles2 };
+  // Takes an initialised EGL display.
+  GlBinding(EGLDisplay display, Drawables drawables, Client client);
+
+  const std::vector<FramebufferConfig>& configs() const { return configs_; }
   // The native visual a surface needs to be drawn with config `index`.
-  virtual NativeVisual visualOf(int index) = 0;
-  // Null after saying why on stderr, for these two.
-  virtual Drawable* createDrawable(Surface& surface, int index) = 0;
-  virtual Context* createContext(int index) = 0;
-  virtual void destroyDrawable(Drawable* drawable) = 0;
-  virtual void deleteContext(Context* context) = 0;
-  // (nullptr, nullptr) releases the current context.
-  virtual bool makeCurrent(Drawable* drawable, Context* context) = 0;
-  virtual bool swapBuffers(Drawable& drawable) = 0;
+  NativeVisual visualOf(int index) const;
+  // EGL_NO_SURFACE or EGL_NO_CONTEXT after saying why on stderr.
+  EGLSurface createDrawable(const Surface& surface, int index);
+  EGLContext createContext(int index);
+  void destroyDrawable(EGLSurface drawable);
+  void deleteContext(EGLContext context);
+  // (EGL_NO_SURFACE, EGL_NO_CONTEXT) releases the current context.
+  bool makeCurrent(EGLSurface drawable, EGLContext context);
+  bool swapBuffers(EGLSurface drawable);
+
+ private:
+  EGLDisplay display_;
+  Drawables drawables_;
+  Client client_;
+  std::vector<EGLConfig> eglConfigs_;
+  std::vector<FramebufferConfig> configs_;
 };
 
 class Display {
@@ -100,6 +104,9 @@ class Display {
   virtual bool prepareSurface(Surface& surface, NativeVisual visual) = 0;
   virtual void showSurface(Surface& surface, bool visible) = 0;
   virtual void destroySurface(Surface* surface) = 0;
+  // Presents the frame drawn into a surface's drawable: a buffer swap, and
+  // whatever the display needs around it.
+  virtual bool present(EGLSurface drawable) { return gl().swapBuffers(drawable); }
   // Turns the native events that wait into window messages. Never blocks.
   virtual void pumpEvents() = 0;
   // Blocks until native events may wait, wakeFd (if not -1) is readable, or
@@ -112,15 +119,9 @@ Display* openHeadlessDisplay(std::string& error);
 Display* openX11Display(std::string& error);
 Display* openWebDisplay(std::string& error);
 
-// The bindings. EGL draws into pbuffers of the surfaces' size, or into
-// window surfaces on their native windows; with desktop OpenGL (a
-// compatibility profile), or with OpenGL ES 2, the WebGL on which Emscripten
-// emulates OpenGL 1.1 in the browser.
-enum class EglDrawables { pbuffers, windowSurfaces };
-enum class EglClient { desktopGl, gles2 };
-std::unique_ptr<GlBinding> makeEglBinding(void* eglDisplay, EglDrawables drawables,
-                                          EglClient client);
-std::unique_ptr<GlBinding> makeGlxBinding(_XDisplay* x, int screen);
+// The EGL display of a platform (EGL_PLATFORM_X11_KHR, ...), initialised,
+// or EGL_NO_DISPLAY with the reason in `error`.
+EGLDisplay openEglDisplay(EGLenum platform, void* nativeDisplay, std::string& error);
 // "eglInitialize failed: EGL error 0x3001", for the last EGL error.
 std::string describeEglFailure(const char* call);
 

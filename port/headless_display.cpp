@@ -14,9 +14,9 @@ namespace {
 class HeadlessDisplay : public Display {
  public:
   explicit HeadlessDisplay(EGLDisplay display)
-      : gl_(makeEglBinding(display, EglDrawables::pbuffers, EglClient::desktopGl)) {}
+      : gl_(display, GlBinding::Drawables::pbuffers, GlBinding::Client::desktopGl) {}
 
-  GlBinding& gl() override { return *gl_; }
+  GlBinding& gl() override { return gl_; }
 
   Surface* createSurface(HWND, const char*, const char*, int width, int height) override {
     auto* surface = new Surface;
@@ -38,30 +38,35 @@ class HeadlessDisplay : public Display {
   }
 
  private:
-  std::unique_ptr<GlBinding> gl_;
+  GlBinding gl_;
 };
 
 }  // namespace
 
-Display* openHeadlessDisplay(std::string& error) {
+EGLDisplay openEglDisplay(EGLenum platform, void* nativeDisplay, std::string& error) {
   const auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
       eglGetProcAddress("eglGetPlatformDisplayEXT"));
   if (getPlatformDisplay == nullptr) {
     error = describeEglFailure("eglGetProcAddress(eglGetPlatformDisplayEXT)");
-    return nullptr;
+    return EGL_NO_DISPLAY;
   }
-  const EGLDisplay display =
-      getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+  const EGLDisplay display = getPlatformDisplay(platform, nativeDisplay, nullptr);
   if (display == EGL_NO_DISPLAY) {
-    error = describeEglFailure("eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA)");
-    return nullptr;
+    error = describeEglFailure("eglGetPlatformDisplayEXT");
+    return EGL_NO_DISPLAY;
   }
   if (!eglInitialize(display, nullptr, nullptr)) {
     error = describeEglFailure("eglInitialize");
-    return nullptr;
+    return EGL_NO_DISPLAY;
   }
+  return display;
+}
+
+Display* openHeadlessDisplay(std::string& error) {
+  const EGLDisplay display =
+      openEglDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, error);
   // Lives as long as the process: Mesa tears the display down at exit.
-  return new HeadlessDisplay(display);
+  return display == EGL_NO_DISPLAY ? nullptr : new HeadlessDisplay(display);
 }
 
 }  // namespace port

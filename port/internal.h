@@ -42,7 +42,7 @@ struct WindowRecord {
   bool destroying = false;
   Surface* surface = nullptr;
   // Set with the pixel format.
-  Drawable* drawable = nullptr;
+  EGLSurface drawable = EGL_NO_SURFACE;
   int pixelFormat = 0;
 };
 using WindowTable = std::map<std::uintptr_t, std::unique_ptr<WindowRecord>>;

@@ -27,24 +27,20 @@ bool qualifies(const FramebufferConfig& config, const PIXELFORMATDESCRIPTOR& req
   return request.cStencilBits == 0 || config.stencilBits > 0;
 }
 
-// Distance of one buffer size from the request.
-long sizeDistance(int have, int want, long shortfallWeight) {
-  return have < want ? (want - have) * shortfallWeight : have - want;
-}
+// Distance of one buffer size from the request: a bit short counts as
+// sixteen bits over.
+long sizeDistance(int have, int want) { return have < want ? (want - have) * 16L : have - want; }
 
 long distance(const FramebufferConfig& config, const PIXELFORMATDESCRIPTOR& request) {
-  constexpr long shortfall = 16;
   // Colour bits count padding too (32 is 8 per channel); alpha is asked for
   // on its own.
   const int channelBits = request.cColorBits >= 24 ? 8 : request.cColorBits / 3;
-  long total = sizeDistance(config.redBits, channelBits, shortfall) +
-               sizeDistance(config.greenBits, channelBits, shortfall) +
-               sizeDistance(config.blueBits, channelBits, shortfall) +
-               sizeDistance(config.alphaBits, request.cAlphaBits, shortfall) +
-               sizeDistance(config.depthBits, request.cDepthBits, shortfall) +
-               sizeDistance(config.stencilBits, request.cStencilBits, shortfall) +
-               // Nothing draws into the accumulation buffer: any size will do.
-               sizeDistance(config.accumBits, request.cAccumBits, 1);
+  long total = sizeDistance(config.redBits, channelBits) +
+               sizeDistance(config.greenBits, channelBits) +
+               sizeDistance(config.blueBits, channelBits) +
+               sizeDistance(config.alphaBits, request.cAlphaBits) +
+               sizeDistance(config.depthBits, request.cDepthBits) +
+               sizeDistance(config.stencilBits, request.cStencilBits);
   // Double buffering when only single was asked for is acceptable but not
   // preferred.
   if ((request.dwFlags & PFD_DOUBLEBUFFER) == 0 && config.doubleBuffer) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-// Chooses the display backend: "x11" (a real window through Xlib and GLX,
+// Chooses the display backend: "x11" (a real window through Xlib and EGL,
 // on $DISPLAY) or "headless" (EGL surfaceless pbuffers, no X server at all);
 // in the browser build "web" (the page's canvas) is the only one.
 // Call it before the first window-system call; once a display is in use it
@@ -17,9 +17,9 @@
 // notice on stderr. Returns false with the reason in `error`.
 bool selectDisplayBackend(const char* name, std::string& error);
 
-// Makes the display offer no framebuffer configurations, as an X server
-// without GLX would, so that ChoosePixelFormat finds no match; false brings
-// them back. For exercising a program's handling of that failure.
+// Makes the display offer no framebuffer configurations, so that
+// ChoosePixelFormat finds no match; false brings them back. For exercising a
+// program's handling of that failure.
 void hideFramebufferConfigs(bool hidden);
 
 // Reports every window-system and WGL call the program makes, as one line

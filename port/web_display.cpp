@@ -65,36 +65,6 @@ void giveBrowserATurn(int milliseconds) {
   lastTurn = Clock::now();
 }
 
-// The EGL binding, whose swaps also wait for the page's next frame: the
-// browser shows the canvas only once the program hands it control.
-class FrameWaitingBinding : public GlBinding {
- public:
-  explicit FrameWaitingBinding(std::unique_ptr<GlBinding> egl) : egl_(std::move(egl)) {}
-
-  const std::vector<FramebufferConfig>& configs() override { return egl_->configs(); }
-  NativeVisual visualOf(int index) override { return egl_->visualOf(index); }
-  Drawable* createDrawable(Surface& surface, int index) override {
-    return egl_->createDrawable(surface, index);
-  }
-  Context* createContext(int index) override { return egl_->createContext(index); }
-  void destroyDrawable(Drawable* drawable) override { egl_->destroyDrawable(drawable); }
-  void deleteContext(Context* context) override { egl_->deleteContext(context); }
-  bool makeCurrent(Drawable* drawable, Context* context) override {
-    return egl_->makeCurrent(drawable, context);
-  }
-  bool swapBuffers(Drawable& drawable) override {
-    if (!egl_->swapBuffers(drawable)) {
-      return false;
-    }
-    waitForAnimationFrame();
-    lastTurn = Clock::now();
-    return true;
-  }
-
- private:
-  std::unique_ptr<GlBinding> egl_;
-};
-
 struct CanvasSurface : Surface {
   HWND window = nullptr;
 };
@@ -102,7 +72,7 @@ struct CanvasSurface : Surface {
 class WebDisplay : public Display {
  public:
   explicit WebDisplay(EGLDisplay display)
-      : gl_(makeEglBinding(display, EglDrawables::windowSurfaces, EglClient::gles2)) {}
+      : gl_(display, GlBinding::Drawables::windowSurfaces, GlBinding::Client::gles2) {}
 
   GlBinding& gl() override { return gl_; }
 
@@ -133,6 +103,17 @@ class WebDisplay : public Display {
     delete surface;
   }
 
+  // The browser shows the canvas only once the program hands it control:
+  // each swap waits for the page's next frame.
+  bool present(EGLSurface drawable) override {
+    if (!gl_.swapBuffers(drawable)) {
+      return false;
+    }
+    waitForAnimationFrame();
+    lastTurn = Clock::now();
+    return true;
+  }
+
   void pumpEvents() override {
     if (Clock::now() - lastTurn >= longestTurn) {
       giveBrowserATurn(0);
@@ -151,7 +132,7 @@ class WebDisplay : public Display {
   }
 
  private:
-  FrameWaitingBinding gl_;
+  GlBinding gl_;
   CanvasSurface* canvasOwner_ = nullptr;
 };
 

@@ -11,7 +11,7 @@ namespace port {
 namespace {
 
 struct ContextRecord {
-  Context* native;
+  EGLContext native;
   int pixelFormat;
 };
 
@@ -37,7 +37,7 @@ const std::vector<FramebufferConfig>& offeredConfigs() {
 
 void releaseCurrent() {
   if (currentContext != nullptr) {
-    gl().makeCurrent(nullptr, nullptr);
+    gl().makeCurrent(EGL_NO_SURFACE, EGL_NO_CONTEXT);
     currentContext = nullptr;
     currentDeviceContext = nullptr;
   }
@@ -51,9 +51,9 @@ void releaseWindowDrawable(WindowRecord& window) {
   if (currentDeviceContext == window.deviceContext) {
     releaseCurrent();
   }
-  if (window.drawable != nullptr) {
+  if (window.drawable != EGL_NO_SURFACE) {
     gl().destroyDrawable(window.drawable);
-    window.drawable = nullptr;
+    window.drawable = EGL_NO_SURFACE;
   }
 }
 
@@ -90,7 +90,7 @@ BOOL WINAPI SetPixelFormat(HDC deviceContext, int format, const PIXELFORMATDESCR
     return FALSE;
   }
   window->drawable = port::gl().createDrawable(*window->surface, index);
-  if (window->drawable == nullptr) {
+  if (window->drawable == EGL_NO_SURFACE) {
     return FALSE;
   }
   window->pixelFormat = format;
@@ -103,8 +103,8 @@ HGLRC WINAPI wglCreateContext(HDC deviceContext) {
   if (window == nullptr || window->pixelFormat == 0) {
     return nullptr;
   }
-  port::Context* native = port::gl().createContext(window->pixelFormat - 1);
-  if (native == nullptr) {
+  const EGLContext native = port::gl().createContext(window->pixelFormat - 1);
+  if (native == EGL_NO_CONTEXT) {
     return nullptr;
   }
   const std::uintptr_t id = port::nextContextId++;
@@ -146,8 +146,8 @@ BOOL WINAPI wglDeleteContext(HGLRC handle) {
 BOOL WINAPI SwapBuffers(HDC deviceContext) {
   trace("SwapBuffers", deviceContext);
   const port::WindowRecord* window = port::findWindowByDc(deviceContext);
-  if (window == nullptr || window->drawable == nullptr) {
+  if (window == nullptr || window->drawable == EGL_NO_SURFACE) {
     return FALSE;
   }
-  return port::gl().swapBuffers(*window->drawable) ? TRUE : FALSE;
+  return port::display().present(window->drawable) ? TRUE : FALSE;
 }

@@ -1,6 +1,6 @@
 // The GDI pixel-format and buffer-swap calls and the WGL context calls, for
 // platforms without <windows.h>. Same types, values and signatures as Win32;
-// port/ implements them on GLX or EGL.
+// port/ implements them on EGL.
 #pragma once
 
 #include "port/win32.h"

@@ -4,7 +4,10 @@
 // that it exists on the server once, under its title, for its whole life.
 // X events become the window messages Win32 would send for the same user
 // actions, as far as the programs handle them: close, resize, minimise,
-// expose, focus (for the screen saver). GL draws through the GLX binding.
+// expose, focus (for the screen saver). GL draws through EGL's X11 platform
+// into window surfaces.
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <poll.h>
@@ -41,7 +44,7 @@ int onRequestFailed(::Display* display, XErrorEvent* error) {
 }
 
 struct X11Surface : Surface {
-  NativeWindow nativeWindow() const override { return window; }
+  EGLNativeWindowType nativeWindow() const override { return window; }
   HWND handle = nullptr;
   std::string className;
   std::string title;
@@ -55,15 +58,17 @@ struct X11Surface : Surface {
 
 class X11Display : public Display {
  public:
-  explicit X11Display(::Display* x)
-      : x_(x), screen_(DefaultScreen(x)), gl_(makeGlxBinding(x, DefaultScreen(x))) {
+  X11Display(::Display* x, EGLDisplay egl)
+      : x_(x),
+        screen_(DefaultScreen(x)),
+        gl_(egl, GlBinding::Drawables::windowSurfaces, GlBinding::Client::desktopGl) {
     wmProtocols_ = XInternAtom(x_, "WM_PROTOCOLS", False);
     wmDeleteWindow_ = XInternAtom(x_, "WM_DELETE_WINDOW", False);
     netWmName_ = XInternAtom(x_, "_NET_WM_NAME", False);
     utf8String_ = XInternAtom(x_, "UTF8_STRING", False);
   }
 
-  GlBinding& gl() override { return *gl_; }
+  GlBinding& gl() override { return gl_; }
 
   Surface* createSurface(HWND handle, const char* className, const char* title, int width,
                          int height) override {
@@ -78,11 +83,12 @@ class X11Display : public Display {
 
   bool prepareSurface(Surface& native, NativeVisual visual) override {
     auto& surface = static_cast<X11Surface&>(native);
+    const auto visualId = static_cast<VisualID>(visual);
     if (surface.window == 0) {
-      return makeWindow(surface, visual);
+      return makeWindow(surface, visualId);
     }
     // An X window's visual is fixed when it is made.
-    if (surface.visual != visual) {
+    if (surface.visual != visualId) {
       std::fprintf(stderr,
                    "SetPixelFormat: the window is already shown with another visual; set the "
                    "pixel format before showing the window\n");
@@ -120,6 +126,15 @@ class X11Display : public Display {
     delete surface;
   }
 
+  // Mesa's EGL, putting the frame to a connection that has already failed,
+  // reads the server's largest request as 0 and loops for ever. A failure
+  // noticed while the frame was drawn ends the program here instead: XPending
+  // reports it to onConnectionLost.
+  bool present(EGLSurface drawable) override {
+    XPending(x_);
+    return gl_.swapBuffers(drawable);
+  }
+
   void pumpEvents() override {
     keepScreenSaverAway();
     while (XPending(x_) > 0) {
@@ -139,7 +154,7 @@ class X11Display : public Display {
   }
 
  private:
-  bool makeWindow(X11Surface& surface, NativeVisual visualId) {
+  bool makeWindow(X11Surface& surface, VisualID visualId) {
     XVisualInfo wanted{};
     wanted.visualid = visualId;
     wanted.screen = screen_;
@@ -255,7 +270,7 @@ class X11Display : public Display {
 
   ::Display* x_;
   int screen_;
-  std::unique_ptr<GlBinding> gl_;
+  GlBinding gl_;
   Atom wmProtocols_;
   Atom wmDeleteWindow_;
   Atom netWmName_;
@@ -274,6 +289,12 @@ Display* openX11Display(std::string& error) {
     error = std::string("cannot open the X display '") + (name != nullptr ? name : "") + "'";
     return nullptr;
   }
+  const EGLDisplay egl = openEglDisplay(EGL_PLATFORM_X11_KHR, x, error);
+  if (egl == EGL_NO_DISPLAY) {
+    error = "no OpenGL on the X display '" + std::string(DisplayString(x)) + "': " + error;
+    XCloseDisplay(x);
+    return nullptr;
+  }
   displayName = DisplayString(x);
   // A write to a server that has gone away must fail with EPIPE and reach
   // onConnectionLost, not end the process silently with SIGPIPE.
@@ -281,7 +302,7 @@ Display* openX11Display(std::string& error) {
   XSetIOErrorHandler(onConnectionLost);
   XSetErrorHandler(onRequestFailed);
   // Lives as long as the process, like the connection.
-  return new X11Display(x);
+  return new X11Display(x, egl);
 }
 
 }  // namespace port

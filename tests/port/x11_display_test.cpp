@@ -142,7 +142,7 @@ class X11DisplayTest : public ::testing::Test {
   HWND window = nullptr;
 };
 
-TEST_F(X11DisplayTest, AGlxContextWithTheBuffersAskedForOnTheOneWindowMade) {
+TEST_F(X11DisplayTest, AContextWithTheBuffersAskedForOnTheOneWindowMade) {
   // The demo's order: the pixel format and the context first, then showing.
   HDC deviceContext = GetDC(window);
   const PIXELFORMATDESCRIPTOR request = pixelFormatRequest();

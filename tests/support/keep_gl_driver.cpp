@@ -7,7 +7,7 @@
 
 namespace {
 
-// Runs before main(), so before the first EGL or GLX call.
+// Runs before main(), so before the first EGL call.
 const bool driverKept =
     dlopen(MESA_SWRAST_DRIVER, RTLD_NOW | RTLD_NODELETE | RTLD_GLOBAL) != nullptr;
 

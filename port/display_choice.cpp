@@ -1,7 +1,7 @@
 // Which display the window system runs on.
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <string>
 
 #include "port/internal.h"
 #include "port/port.h"
@@ -9,19 +9,25 @@
 namespace port {
 namespace {
 
-Display* chosen = nullptr;
-std::string chosenName;
+struct Backend {
+  const char* name;
+  Display* (*open)(std::string& error);
+  // Said on stderr when the backend is taken because no other opened.
+  const char* fallbackNotice;
+};
 
-Display* openNamed(const char* name, std::string& error) {
-  if (std::strcmp(name, "headless") == 0) {
-    return openHeadlessDisplay(error);
-  }
-  if (std::strcmp(name, "x11") == 0) {
-    return openX11Display(error);
-  }
-  error = std::string("unknown display backend '") + name + "' (x11 or headless)";
-  return nullptr;
-}
+// In the order of preference.
+#ifdef __EMSCRIPTEN__
+const Backend backends[] = {{"web", openWebDisplay, nullptr}};
+#else
+const Backend backends[] = {
+    {"x11", openX11Display, nullptr},
+    {"headless", openHeadlessDisplay, "no display: rendering offscreen; Ctrl+C to stop"},
+};
+#endif
+
+Display* chosen = nullptr;
+const char* chosenName = nullptr;
 
 [[noreturn]] void cannotStart(const std::string& error) {
   std::fprintf(stderr, "%s\n", error.c_str());
@@ -37,14 +43,15 @@ void chooseFromEnvironment() {
     }
     return;
   }
-  const char* x = std::getenv("DISPLAY");
-  if (x != nullptr && x[0] != '\0' && selectDisplayBackend("x11", error)) {
-    return;
+  for (const Backend& backend : backends) {
+    if (backend.fallbackNotice != nullptr) {
+      std::fprintf(stderr, "%s\n", backend.fallbackNotice);
+    }
+    if (selectDisplayBackend(backend.name, error)) {
+      return;
+    }
   }
-  std::fprintf(stderr, "no display: rendering offscreen; Ctrl+C to stop\n");
-  if (!selectDisplayBackend("headless", error)) {
-    cannotStart(error);
-  }
+  cannotStart(error);
 }
 
 }  // namespace
@@ -61,21 +68,23 @@ Display* openedDisplay() { return chosen; }
 }  // namespace port
 
 bool selectDisplayBackend(const char* name, std::string& error) {
-  if (name == nullptr) {
-    error = "no display backend named";
-    return false;
-  }
+  const std::string wanted = name != nullptr ? name : "";
   if (port::chosen != nullptr) {
-    if (port::chosenName == name) {
+    if (wanted == port::chosenName) {
       return true;
     }
-    error = "the " + port::chosenName + " display is already in use";
+    error = std::string("the ") + port::chosenName + " display is already in use";
     return false;
   }
-  port::chosen = port::openNamed(name, error);
-  if (port::chosen == nullptr) {
-    return false;
+  std::string known;
+  for (const port::Backend& backend : port::backends) {
+    if (wanted == backend.name) {
+      port::chosen = backend.open(error);
+      port::chosenName = backend.name;
+      return port::chosen != nullptr;
+    }
+    known += (known.empty() ? "" : " or ") + std::string(backend.name);
   }
-  port::chosenName = name;
-  return true;
+  error = "unknown display backend '" + wanted + "' (" + known + ")";
+  return false;
 }

@@ -3,12 +3,10 @@
 // signal and the call trace. Only port/ includes this.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <type_traits>
 
 #include "port/display.h"
@@ -86,26 +84,21 @@ struct ResourceName {
   LPCSTR name;  // "Kestrival", or #32512 for a MAKEINTRESOURCE number
 };
 
-class TraceLine {
- public:
-  // Text past the end of the line is cut off.
-  void append(std::string_view text);
-  std::string_view text() const { return {text_, length_}; }
-
- private:
-  char text_[512];
-  std::size_t length_ = 0;
+// Text past the end of the line is cut off.
+struct TraceLine {
+  char text[512];
+  std::size_t length = 0;
+  void append(const char* format, ...) __attribute__((format(printf, 2, 3)));
 };
 
 bool tracing();
 void emitTrace(const TraceLine& line);
 void appendArgument(TraceLine& line, const char* text);
 void appendArgument(TraceLine& line, Message message);
-void appendArgument(TraceLine& line, Hex value);
 void appendArgument(TraceLine& line, ResourceName resource);
 void appendArgument(TraceLine& line, HINSTANCE instance);
-void appendArgument(TraceLine& line, std::intmax_t value);
 void appendHandle(TraceLine& line, const char* kind, const void* handle);
+inline void appendArgument(TraceLine& line, Hex value) { line.append("0x%jx", value.value); }
 inline void appendArgument(TraceLine& line, HWND handle) { appendHandle(line, "hwnd", handle); }
 inline void appendArgument(TraceLine& line, HDC handle) { appendHandle(line, "hdc", handle); }
 inline void appendArgument(TraceLine& line, HGLRC handle) { appendHandle(line, "hglrc", handle); }
@@ -114,7 +107,7 @@ inline void appendArgument(TraceLine& line, HBRUSH handle) { appendHandle(line, 
 inline void appendArgument(TraceLine& line, HACCEL handle) { appendHandle(line, "haccel", handle); }
 template <typename Integer, std::enable_if_t<std::is_integral_v<Integer>, int> = 0>
 void appendArgument(TraceLine& line, Integer value) {
-  appendArgument(line, static_cast<std::intmax_t>(value));
+  line.append("%jd", static_cast<std::intmax_t>(value));
 }
 
 template <typename... Arguments>
@@ -123,10 +116,9 @@ void trace(const char* call, const Arguments&... arguments) {
     return;
   }
   TraceLine line;
-  line.append(call);
-  line.append("(");
+  line.append("%s(", call);
   [[maybe_unused]] const char* separator = "";
-  ((line.append(separator), appendArgument(line, arguments), separator = ", "), ...);
+  ((line.append("%s", separator), appendArgument(line, arguments), separator = ", "), ...);
   line.append(")");
   emitTrace(line);
 }

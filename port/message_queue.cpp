@@ -5,6 +5,7 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <chrono>
 #include <deque>
 #include <vector>
 

@@ -1,5 +1,6 @@
 // The call trace: observeCalls and MCUBES_TRACE.
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,67 +36,56 @@ const struct {
 };
 #undef NAMED
 
-void appendHex(TraceLine& line, std::uintmax_t value) {
-  char text[2 + 2 * sizeof value + 1];
-  std::snprintf(text, sizeof text, "0x%jx", value);
-  line.append(text);
-}
-
 }  // namespace
 
-void TraceLine::append(std::string_view text) {
-  const std::size_t taken = std::min(text.size(), sizeof text_ - length_);
-  text.copy(text_ + length_, taken);
-  length_ += taken;
+void TraceLine::append(const char* format, ...) {
+  std::va_list arguments;
+  va_start(arguments, format);
+  const int written = std::vsnprintf(text + length, sizeof text - length, format, arguments);
+  va_end(arguments);
+  length = std::min(sizeof text - 1, length + static_cast<std::size_t>(std::max(written, 0)));
 }
 
 bool tracing() { return observer != nullptr || tracingToStderr(); }
 
 void emitTrace(const TraceLine& line) {
   if (tracingToStderr()) {
-    std::fprintf(stderr, "trace: %.*s\n", static_cast<int>(line.text().size()), line.text().data());
+    std::fprintf(stderr, "trace: %.*s\n", static_cast<int>(line.length), line.text);
   }
   if (const auto running = observer) {
-    (*running)(line.text());
+    (*running)(std::string_view(line.text, line.length));
   }
 }
 
 void appendArgument(TraceLine& line, const char* text) {
   if (text == nullptr) {
     line.append("null");
-    return;
+  } else {
+    line.append("\"%s\"", text);
   }
-  line.append("\"");
-  line.append(text);
-  line.append("\"");
 }
 
 void appendArgument(TraceLine& line, Message message) {
   for (const auto& named : messageNames) {
     if (named.value == message.value) {
-      line.append(named.name);
+      line.append("%s", named.name);
       return;
     }
   }
   if (message.value < WM_USER) {
-    appendHex(line, message.value);
-    return;
-  }
-  line.append("WM_USER");
-  if (message.value > WM_USER) {
-    line.append("+");
-    appendArgument(line, message.value - WM_USER);
+    line.append("0x%x", message.value);
+  } else if (message.value == WM_USER) {
+    line.append("WM_USER");
+  } else {
+    line.append("WM_USER+%u", message.value - WM_USER);
   }
 }
-
-void appendArgument(TraceLine& line, Hex value) { appendHex(line, value.value); }
 
 void appendArgument(TraceLine& line, ResourceName resource) {
   // MAKEINTRESOURCE numbers are pointers below 0x10000.
   const std::uintptr_t number = handleNumber(resource.name);
   if (number != 0 && number < 0x10000) {
-    line.append("#");
-    appendArgument(line, number);
+    line.append("#%ju", static_cast<std::uintmax_t>(number));
   } else {
     appendArgument(line, resource.name);
   }
@@ -106,20 +96,12 @@ void appendArgument(TraceLine& line, HINSTANCE instance) {
   line.append(instance == nullptr ? "null" : "instance");
 }
 
-void appendArgument(TraceLine& line, std::intmax_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%jd", value);
-  line.append(text);
-}
-
 void appendHandle(TraceLine& line, const char* kind, const void* handle) {
   if (handle == nullptr) {
     line.append("null");
-    return;
+  } else {
+    line.append("%s#%ju", kind, static_cast<std::uintmax_t>(handleNumber(handle)));
   }
-  line.append(kind);
-  line.append("#");
-  appendArgument(line, handleNumber(handle));
 }
 
 }  // namespace port

@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 
 #include "port/internal.h"
 #include "port/port.h"
@@ -136,13 +135,6 @@ class WebDisplay : public Display {
   CanvasSurface* canvasOwner_ = nullptr;
 };
 
-Display* chosen = nullptr;
-
-[[noreturn]] void cannotStart(const std::string& error) {
-  std::fprintf(stderr, "%s\n", error.c_str());
-  std::exit(1);
-}
-
 }  // namespace
 
 Display* openWebDisplay(std::string& error) {
@@ -171,26 +163,4 @@ Display* openWebDisplay(std::string& error) {
   return new WebDisplay(display);
 }
 
-Display& display() {
-  std::string error;
-  if (chosen == nullptr && !selectDisplayBackend("web", error)) {
-    cannotStart(error);
-  }
-  return *chosen;
-}
-
-Display* openedDisplay() { return chosen; }
-
 }  // namespace port
-
-bool selectDisplayBackend(const char* name, std::string& error) {
-  if (name == nullptr || std::string(name) != "web") {
-    error = std::string("unknown display backend '") + (name != nullptr ? name : "") +
-            "' (in a browser there is only web)";
-    return false;
-  }
-  if (port::chosen == nullptr) {
-    port::chosen = port::openWebDisplay(error);
-  }
-  return port::chosen != nullptr;
-}

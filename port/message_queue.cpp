@@ -45,14 +45,8 @@ Clock::time_point simulatedNow;
 Clock::time_point now() { return simulated ? simulatedNow : Clock::now(); }
 
 MSG makeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  MSG result{};
-  result.hwnd = window;
-  result.message = message;
-  result.wParam = wParam;
-  result.lParam = lParam;
-  result.time = static_cast<DWORD>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(now() - start).count());
-  return result;
+  const auto time = std::chrono::duration_cast<std::chrono::milliseconds>(now() - start).count();
+  return MSG{window, message, wParam, lParam, static_cast<DWORD>(time), {}};
 }
 
 bool takeFrom(std::deque<MSG>& messages, MSG* out, bool remove) {
@@ -67,13 +61,9 @@ bool takeFrom(std::deque<MSG>& messages, MSG* out, bool remove) {
 }
 
 Timer* earliestTimer() {
-  Timer* earliest = nullptr;
-  for (Timer& timer : timers) {
-    if (earliest == nullptr || timer.due < earliest->due) {
-      earliest = &timer;
-    }
-  }
-  return earliest;
+  const auto earliest = std::min_element(
+      timers.begin(), timers.end(), [](const Timer& a, const Timer& b) { return a.due < b.due; });
+  return earliest == timers.end() ? nullptr : &*earliest;
 }
 
 // Allocates nothing when nothing waits: the demo peeks on every frame.

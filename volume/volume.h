@@ -1,0 +1,84 @@
+// Users' scalar volumes (CT and MRI scans, simulation output, distance
+// fields), read slice by slice so that a volume larger than memory can be
+// meshed from disk. A slice is the X * Y voxels at one k, i fastest, then j.
+//
+// Values are doubles: the stored number converted exactly, then, where the
+// file asks for it (NIfTI's scl_slope and scl_inter), value * slope + offset
+// in double arithmetic.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+// Bad or unreadable input: the message names the file, what is wrong with it
+// and what to do about it, in one line.
+class VolumeError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class VoxelType { Uint8, Int8, Uint16, Int16, Uint32, Int32, Float32, Float64 };
+
+// Index to world: the voxel (i, j, k) lies at origin + i * axes[0] + j *
+// axes[1] + k * axes[2], in the world space the file states (no conversion
+// between LPS and RAS).
+struct VolumeGeometry {
+  std::int64_t dims[3];  // voxels along i, j, k; each at least 1
+  double origin[3];
+  double axes[3][3];  // axes[a] is the world step of one voxel along index a
+};
+
+// What is known about a volume before its voxels are read.
+struct VolumeHeader {
+  VolumeGeometry geometry;
+  VoxelType type;
+  double slope = 1.0;   // value = stored * slope + offset, where not 1 and 0
+  double offset = 0.0;
+  // Lines the reader has to say about the file and the user should see
+  // (e.g. which volume of a 4-D file is meshed), empty if none.
+  std::string notice;
+};
+
+class VolumeReader {
+ public:
+  virtual ~VolumeReader() = default;
+  virtual const VolumeHeader& header() const = 0;
+  // Reads the next `count` slices as values into `out` (room for
+  // dims[0] * dims[1] * count doubles). Throws VolumeError when the data
+  // ends early or cannot be read or decompressed.
+  virtual void readSlices(std::int64_t count, double* out) = 0;
+};
+
+// The layout of a headerless file of voxels (`--dims`, `--type`, ...).
+struct RawLayout {
+  std::int64_t dims[3];
+  VoxelType type;
+  bool bigEndian = false;
+  double spacing[3] = {1.0, 1.0, 1.0};
+  double origin[3] = {0.0, 0.0, 0.0};
+};
+
+// Opens the volume at `path`, chosen by its extension: .nrrd, .nhdr, .nii,
+// .nii.gz, .mha, .mhd; with `raw`, any file read as that layout. Throws
+// VolumeError for what cannot be read, including formats this build lacks.
+std::unique_ptr<VolumeReader> openVolume(const std::string& path,
+                                         const std::optional<RawLayout>& raw = std::nullopt);
+
+// The volume's voxels held in memory, the same values a reader gives: for
+// benchmarks (extraction alone) and tests.
+class InMemoryVolume : public VolumeReader {
+ public:
+  InMemoryVolume(const VolumeHeader& header, std::unique_ptr<double[]> values);
+  const VolumeHeader& header() const override { return header_; }
+  void readSlices(std::int64_t count, double* out) override;
+  const double* values() const { return values_.get(); }
+  void rewind() { nextSlice_ = 0; }
+
+ private:
+  VolumeHeader header_;
+  std::unique_ptr<double[]> values_;
+  std::int64_t nextSlice_ = 0;
+};

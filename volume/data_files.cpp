@@ -1,0 +1,57 @@
+#include "volume/data_files.h"
+
+#include <filesystem>
+
+#include "volume/read_failure.h"
+
+std::string besideHeader(const std::string& headerFile, std::string_view name) {
+  const std::filesystem::path path{std::string(name)};
+  if (path.is_absolute()) return path.string();
+  return (std::filesystem::path(headerFile).parent_path() / path).string();
+}
+
+std::vector<std::string> numberedFiles(const std::string& headerFile, std::string_view pattern,
+                                       std::int64_t first, std::int64_t last, std::int64_t step) {
+  const std::string remedy = "name the series as name%03d.raw FIRST LAST STEP";
+  const std::size_t percent = pattern.find('%');
+  if (percent == std::string_view::npos) {
+    failVolume(headerFile, "the data file series " + shown(pattern) + " has no %d for the number",
+               remedy);
+  }
+  std::size_t at = percent + 1;
+  const bool zeros = at < pattern.size() && pattern[at] == '0';
+  if (zeros) ++at;
+  int width = 0;
+  while (at < pattern.size() && pattern[at] >= '0' && pattern[at] <= '9' && width < 100) {
+    width = width * 10 + (pattern[at++] - '0');
+  }
+  if (at >= pattern.size() || (pattern[at] != 'd' && pattern[at] != 'i' && pattern[at] != 'u') ||
+      pattern.find('%', at) != std::string_view::npos || width >= 100) {
+    failVolume(headerFile,
+               "the data file series " + shown(pattern) + " is not one number of the form %d",
+               remedy);
+  }
+  const std::string_view before = pattern.substr(0, percent);
+  const std::string_view after = pattern.substr(at + 1);
+  constexpr std::int64_t Largest = std::int64_t{1} << 50;  // keeps the arithmetic in range
+  const auto inRange = [](std::int64_t n) { return n > -Largest && n < Largest; };
+  if (!inRange(first) || !inRange(last) || !inRange(step) || step == 0 ||
+      (last - first) / step < 0 || (last - first) / step >= MostDataFiles) {
+    failVolume(headerFile,
+               "the data file series from " + std::to_string(first) + " to " +
+                   std::to_string(last) + " by " + std::to_string(step) +
+                   " is empty or longer than " + std::to_string(MostDataFiles) + " files",
+               remedy);
+  }
+  std::vector<std::string> files;
+  for (std::int64_t n = 0, number = first; n <= (last - first) / step; ++n, number += step) {
+    std::string digits = std::to_string(number < 0 ? -number : number);
+    const std::size_t sign = number < 0 ? 1 : 0;
+    if (digits.size() + sign < static_cast<std::size_t>(width)) {
+      digits.insert(0, width - digits.size() - sign, zeros ? '0' : ' ');
+    }
+    if (number < 0) digits.insert(zeros ? 0 : digits.find_first_not_of(' '), 1, '-');
+    files.push_back(besideHeader(headerFile, std::string(before) + digits + std::string(after)));
+  }
+  return files;
+}

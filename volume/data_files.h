@@ -1,0 +1,21 @@
+// The data files that a header names (NRRD's "data file", MetaImage's
+// ElementDataFile): paths beside the header, and numbered series.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The most files one header may name.
+constexpr std::int64_t MostDataFiles = 1 << 20;
+
+// `name` as a path: relative names are taken from the header's folder.
+std::string besideHeader(const std::string& headerFile, std::string_view name);
+
+// The files of a numbered series: `pattern` holds one integer conversion of
+// printf's kind (%d, %i or %u, with an optional 0 flag and width), numbered
+// from `first` to `last` by `step`. Fails naming `headerFile` for a
+// pattern it cannot use or more than MostDataFiles files.
+std::vector<std::string> numberedFiles(const std::string& headerFile, std::string_view pattern,
+                                       std::int64_t first, std::int64_t last, std::int64_t step);

@@ -1,0 +1,27 @@
+// A file read from any 64-bit offset, with the errors a user can act on.
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+
+#include "volume/byte_source.h"
+
+// The size of the file at `path`; fails naming it when it is missing, a
+// folder or otherwise no file.
+std::int64_t fileSize(const std::string& path);
+
+class FileSource : public ByteSource {
+ public:
+  // Opens `path`; fails naming it as fileSize does, or when it cannot be
+  // opened for reading.
+  explicit FileSource(const std::string& path);
+  std::size_t read(unsigned char* out, std::size_t size) override;
+  void seek(std::int64_t offset);
+  std::int64_t size() const { return size_; }
+
+ private:
+  std::string path_;
+  std::int64_t size_;
+  std::ifstream in_;
+};

@@ -1,0 +1,15 @@
+// Decompression of gzip and zlib data (NRRD's gzip encoding, .nii.gz,
+// MetaImage's CompressedData), streamed: only a small window is held.
+// Builds without zlib have a version that refuses (gzip_source_absent.cpp).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "volume/byte_source.h"
+
+// The bytes that decompressing `compressed` gives, gzip or zlib as its first
+// bytes say; concatenated gzip members read as one stream. Corrupt or
+// truncated data fails naming `file`.
+std::unique_ptr<ByteSource> inflatingSource(std::unique_ptr<ByteSource> compressed,
+                                            const std::string& file);

@@ -1,0 +1,8 @@
+// The build without zlib (the Windows and browser builds).
+#include "volume/gzip_source.h"
+#include "volume/read_failure.h"
+
+std::unique_ptr<ByteSource> inflatingSource(std::unique_ptr<ByteSource>, const std::string& file) {
+  failVolume(file, "this build cannot read compressed data (built without zlib)",
+             "decompress it first, or use a build with zlib");
+}

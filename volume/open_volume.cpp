@@ -1,0 +1,37 @@
+#include <algorithm>
+
+#include "volume/file_source.h"
+#include "volume/read_failure.h"
+#include "volume/volume_readers.h"
+
+namespace {
+
+bool endsWith(const std::string& text, const std::string& ending) {
+  return text.size() >= ending.size() &&
+         std::equal(ending.rbegin(), ending.rend(), text.rbegin(), [](char a, char b) {
+           return (a >= 'A' && a <= 'Z' ? char(a - 'A' + 'a') : a) == b;
+         });
+}
+
+}  // namespace
+
+std::string fileHead(const std::string& path, std::size_t most) {
+  FileSource file(path);
+  std::string head(static_cast<std::size_t>(std::min<std::int64_t>(file.size(), most)), '\0');
+  head.resize(file.read(reinterpret_cast<unsigned char*>(head.data()), head.size()));
+  return head;
+}
+
+std::unique_ptr<VolumeReader> openVolume(const std::string& path,
+                                         const std::optional<RawLayout>& raw) {
+  if (raw) return openRaw(path, *raw);
+  if (endsWith(path, ".nrrd") || endsWith(path, ".nhdr")) return openNrrd(path);
+  if (endsWith(path, ".mha") || endsWith(path, ".mhd")) return openMetaImage(path);
+  if (endsWith(path, ".nii")) return openNifti(path, false);
+  if (endsWith(path, ".nii.gz")) return openNifti(path, true);
+  fileSize(path);  // a missing file is named as such first
+  failVolume(path, "its extension names no volume format known here",
+             "name a .nrrd, .nhdr, .nii, .nii.gz, .mha or .mhd file, or read it as raw voxels "
+             "with --dims X,Y,Z --type T [--endian little|big] [--spacing SX,SY,SZ] "
+             "[--origin OX,OY,OZ]");
+}

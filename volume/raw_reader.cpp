@@ -1,0 +1,53 @@
+#include <cmath>
+
+#include "volume/file_source.h"
+#include "volume/read_failure.h"
+#include "volume/streamed_volume.h"
+#include "volume/volume_layout.h"
+#include "volume/volume_readers.h"
+#include "volume/voxel_decoding.h"
+
+namespace {
+
+std::string triple(const std::int64_t (&values)[3]) {
+  return std::to_string(values[0]) + "," + std::to_string(values[1]) + "," +
+         std::to_string(values[2]);
+}
+
+}  // namespace
+
+std::unique_ptr<VolumeReader> openRaw(const std::string& path, const RawLayout& raw) {
+  const std::int64_t fileBytes = fileSize(path);
+  const std::vector<std::int64_t> sizes(raw.dims, raw.dims + 3);
+  for (const std::int64_t size : sizes) {
+    if (size < 1) {
+      failVolume(path, "--dims " + triple(raw.dims) + " has a size below 1",
+                 "give three sizes of at least 1 with --dims X,Y,Z");
+    }
+  }
+  const std::int64_t bytes = latticeBytes(path, sizes, voxelBytes(raw.type));
+  for (int a = 0; a < 3; ++a) {
+    if (!std::isfinite(raw.spacing[a]) || raw.spacing[a] == 0.0 || !std::isfinite(raw.origin[a])) {
+      failVolume(path, "--spacing must be finite and not 0, --origin finite",
+                 "give --spacing SX,SY,SZ and --origin OX,OY,OZ as plain numbers");
+    }
+  }
+  if (fileBytes != bytes) {
+    failVolume(path,
+               "holds " + std::to_string(fileBytes) + " bytes where --dims " + triple(raw.dims) +
+                   " of " + voxelTypeName(raw.type) + " make " + std::to_string(bytes),
+               "check --dims and --type (the file must hold the voxels and nothing else)");
+  }
+  VolumeHeader header;
+  header.type = raw.type;
+  for (int a = 0; a < 3; ++a) {
+    header.geometry.dims[a] = raw.dims[a];
+    header.geometry.origin[a] = raw.origin[a];
+    for (int b = 0; b < 3; ++b) header.geometry.axes[a][b] = a == b ? raw.spacing[a] : 0.0;
+  }
+  DataLayout layout;
+  layout.headerFile = path;
+  layout.files = {path};
+  layout.bytesPerFile = bytes;
+  return std::make_unique<StreamedVolume>(header, raw.bigEndian, std::move(layout));
+}

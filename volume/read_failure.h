@@ -1,0 +1,16 @@
+// The one-line errors of the volume readers: the file, what is wrong with it
+// and what to do about it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "volume/volume.h"
+
+// Throws VolumeError("FILE: PROBLEM; REMEDY").
+[[noreturn]] void failVolume(const std::string& file, const std::string& problem,
+                             const std::string& remedy);
+
+// Text taken from a file, fit for an error message: in quotes, at most 40
+// characters, anything unprintable (line ends included) shown as '?'.
+std::string shown(std::string_view text);

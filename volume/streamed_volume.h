@@ -1,0 +1,23 @@
+// A volume read from its files as the slices are asked for: what every
+// file reader returns. It holds a small window of stored bytes, never the
+// volume.
+#pragma once
+
+#include <vector>
+
+#include "volume/data_stream.h"
+#include "volume/volume.h"
+
+class StreamedVolume : public VolumeReader {
+ public:
+  StreamedVolume(const VolumeHeader& header, bool bigEndian, DataLayout layout);
+  const VolumeHeader& header() const override { return header_; }
+  void readSlices(std::int64_t count, double* out) override;
+
+ private:
+  VolumeHeader header_;
+  bool bigEndian_;
+  DataStream data_;
+  std::int64_t nextSlice_ = 0;
+  std::vector<unsigned char> stored_;
+};

@@ -1,0 +1,16 @@
+// The readers behind openVolume, one per format.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "volume/volume.h"
+
+std::unique_ptr<VolumeReader> openNrrd(const std::string& path);
+std::unique_ptr<VolumeReader> openMetaImage(const std::string& path);
+// `gzip`: the whole file is compressed (.nii.gz).
+std::unique_ptr<VolumeReader> openNifti(const std::string& path, bool gzip);
+std::unique_ptr<VolumeReader> openRaw(const std::string& path, const RawLayout& layout);
+
+// The first `most` bytes of the file at `path` (fewer if it is shorter).
+std::string fileHead(const std::string& path, std::size_t most);

@@ -1,0 +1,95 @@
+#include "volume/voxel_decoding.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+// The voxel's bits as an unsigned integer, assembled from its bytes in the
+// file's order: the same on a machine of either byte order.
+template <typename Bits>
+Bits assemble(const unsigned char* bytes, bool bigEndian) {
+  Bits bits = 0;
+  for (std::size_t b = 0; b < sizeof(Bits); ++b) {
+    const std::size_t from = bigEndian ? b : sizeof(Bits) - 1 - b;
+    bits = static_cast<Bits>((bits << 8) | bytes[from]);
+  }
+  return bits;
+}
+
+// Stored as Stored (an integer or floating type), carried as Bits.
+template <typename Stored, typename Bits>
+void decode(bool bigEndian, const unsigned char* bytes, std::size_t count, double* out) {
+  static_assert(sizeof(Stored) == sizeof(Bits), "the bits hold exactly one voxel");
+  for (std::size_t n = 0; n < count; ++n) {
+    const Bits bits = assemble<Bits>(bytes + n * sizeof(Bits), bigEndian);
+    Stored value;
+    std::memcpy(&value, &bits, sizeof value);
+    out[n] = static_cast<double>(value);
+  }
+}
+
+}  // namespace
+
+int voxelBytes(VoxelType type) {
+  switch (type) {
+    case VoxelType::Uint8:
+    case VoxelType::Int8:
+      return 1;
+    case VoxelType::Uint16:
+    case VoxelType::Int16:
+      return 2;
+    case VoxelType::Uint32:
+    case VoxelType::Int32:
+    case VoxelType::Float32:
+      return 4;
+    case VoxelType::Float64:
+      return 8;
+  }
+  return 0;
+}
+
+const char* voxelTypeName(VoxelType type) {
+  switch (type) {
+    case VoxelType::Uint8:
+      return "uint8";
+    case VoxelType::Int8:
+      return "int8";
+    case VoxelType::Uint16:
+      return "uint16";
+    case VoxelType::Int16:
+      return "int16";
+    case VoxelType::Uint32:
+      return "uint32";
+    case VoxelType::Int32:
+      return "int32";
+    case VoxelType::Float32:
+      return "float32";
+    case VoxelType::Float64:
+      return "float64";
+  }
+  return "?";
+}
+
+void decodeVoxels(VoxelType type, bool bigEndian, const unsigned char* bytes, std::size_t count,
+                  double* out) {
+  switch (type) {
+    case VoxelType::Uint8:
+      for (std::size_t n = 0; n < count; ++n) out[n] = bytes[n];
+      return;
+    case VoxelType::Int8:
+      return decode<std::int8_t, std::uint8_t>(bigEndian, bytes, count, out);
+    case VoxelType::Uint16:
+      return decode<std::uint16_t, std::uint16_t>(bigEndian, bytes, count, out);
+    case VoxelType::Int16:
+      return decode<std::int16_t, std::uint16_t>(bigEndian, bytes, count, out);
+    case VoxelType::Uint32:
+      return decode<std::uint32_t, std::uint32_t>(bigEndian, bytes, count, out);
+    case VoxelType::Int32:
+      return decode<std::int32_t, std::uint32_t>(bigEndian, bytes, count, out);
+    case VoxelType::Float32:
+      return decode<float, std::uint32_t>(bigEndian, bytes, count, out);
+    case VoxelType::Float64:
+      return decode<double, std::uint64_t>(bigEndian, bytes, count, out);
+  }
+}

@@ -1,0 +1,15 @@
+// Stored voxels to values: the eight voxel types in either byte order,
+// converted exactly to double whatever the byte order of the machine.
+#pragma once
+
+#include <cstddef>
+
+#include "volume/volume.h"
+
+int voxelBytes(VoxelType type);
+// "uint8", "int16", "float32", ... as the raw options spell them.
+const char* voxelTypeName(VoxelType type);
+
+// Decodes `count` voxels of `type` stored at `bytes` into `out`.
+void decodeVoxels(VoxelType type, bool bigEndian, const unsigned char* bytes, std::size_t count,
+                  double* out);

@@ -8,8 +8,8 @@ namespace {
 
 bool endsWith(const std::string& text, const std::string& ending) {
   return text.size() >= ending.size() &&
-         std::equal(ending.rbegin(), ending.rend(), text.rbegin(), [](char a, char b) {
-           return (a >= 'A' && a <= 'Z' ? char(a - 'A' + 'a') : a) == b;
+         std::equal(ending.rbegin(), ending.rend(), text.rbegin(), [](char wanted, char c) {
+           return (c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c) == wanted;
          });
 }
 

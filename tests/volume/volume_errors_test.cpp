@@ -1,0 +1,312 @@
+// Bad input, one case a row: every failure is a VolumeError of one line
+// that names the file at fault and says what is wrong, whether it shows
+// when the file is opened or when its voxels are read.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <optional>
+
+#include "tests/support/temporary_directory.h"
+#include "tests/volume/volume_test_support.h"
+#include "volume/volume.h"
+
+namespace {
+
+struct BadInput {
+  const char* name;
+  std::string open;                                        // the file opened
+  std::vector<std::pair<std::string, std::string>> files;  // written first
+  std::vector<std::string> said;                           // in the message
+  std::string blamed = "";  // the file the message names, when not `open`
+  std::optional<RawLayout> raw = std::nullopt;
+  bool nifti = false;  // refused for another reason by builds without libniftiio
+};
+
+const std::string Uchar24 = std::string(24, '\x07');
+
+std::string nrrd(const std::string& fields, const std::string& data = "\n" + Uchar24) {
+  return "NRRD0004\n" + fields + data;
+}
+
+const std::string Cube = "type: uchar\ndimension: 3\nsizes: 4 3 2\nencoding: raw\n";
+
+std::string meta(const std::string& fields, const std::string& data = "LOCAL") {
+  return "ObjectType = Image\nNDims = 3\n" + fields + "ElementDataFile = " + data + "\n";
+}
+
+std::string nifti(int dim0, int nx, int datatype, int sizeofHeader = 348) {
+  std::string header(352, '\0');
+  const auto put16 = [&](std::size_t at, int v) {
+    header[at] = static_cast<char>(v & 0xff);
+    header[at + 1] = static_cast<char>((v >> 8) & 0xff);
+  };
+  put16(0, sizeofHeader & 0xffff);
+  put16(2, sizeofHeader >> 16);
+  const int dims[8] = {dim0, nx, 3, 2, 1, 1, 1, 1};
+  for (int d = 0; d < 8; ++d) put16(40 + 2 * d, dims[d]);
+  put16(70, datatype);
+  put16(72, 8);
+  header[108 + 2] = '\xb0';  // vox_offset 352.0f: 0x43b00000
+  header[108 + 3] = '\x43';
+  std::memcpy(&header[344], "n+1", 4);
+  return header;
+}
+
+std::vector<BadInput> badInputs() {
+  const std::string gzipData = compressed(Uchar24, true);
+  std::string corrupt = gzipData;
+  corrupt[12] = static_cast<char>(corrupt[12] ^ 0x5a);
+  corrupt[13] = static_cast<char>(corrupt[13] ^ 0xa5);
+  const std::string niftiHeader = nifti(3, 4, 2);
+  return {
+      {"missing file", "absent.nrrd", {}, {"no such file"}},
+      {"a folder", "folder.nrrd", {}, {"is a folder"}},
+      {"unknown extension",
+       "volume.vtk",
+       {{"volume.vtk", "x"}},
+       {"extension", ".nrrd", ".mhd", "--dims"}},
+      {"not NRRD", "a.nrrd", {{"a.nrrd", "P5\n4 3\n255\n" + Uchar24}}, {"not a NRRD file"}},
+      {"no sizes",
+       "a.nrrd",
+       {{"a.nrrd", nrrd("type: uchar\ndimension: 3\nencoding: raw\n")}},
+       {"no 'sizes'"}},
+      {"line without a colon",
+       "a.nrrd",
+       {{"a.nrrd", nrrd(Cube + "spacings 1 1 1\n")}},
+       {"line 6", "'spacings 1 1 1'"}},
+      {"two dimensions",
+       "a.nrrd",
+       {{"a.nrrd", nrrd("type: uchar\ndimension: 2\nsizes: 4 6\nencoding: raw\n")}},
+       {"dimension 2"}},
+      {"a size of 0",
+       "a.nrrd",
+       {{"a.nrrd", nrrd("type: uchar\ndimension: 3\nsizes: 4 0 2\nencoding: raw\n")}},
+       {"axis 1 has size 0"}},
+      {"sizes that overflow",
+       "a.nrrd",
+       {{"a.nrrd", nrrd("type: double\ndimension: 3\nsizes: 4294967296 4294967296 2\nencoding: "
+                        "raw\nendian: little\n")}},
+       {"multiply"}},
+      {"unsupported type",
+       "a.nrrd",
+       {{"a.nrrd",
+         nrrd("type: long long\ndimension: 3\nsizes: 4 3 2\nencoding: raw\nendian: little\n")}},
+       {"'long long' is not supported", "double"}},
+      {"no byte order",
+       "a.nrrd",
+       {{"a.nrrd", nrrd("type: short\ndimension: 3\nsizes: 4 3 2\nencoding: raw\n")}},
+       {"no 'endian'"}},
+      {"text encoding",
+       "a.nrrd",
+       {{"a.nrrd", nrrd("type: uchar\ndimension: 3\nsizes: 4 3 2\nencoding: ascii\n")}},
+       {"encoding 'ascii'", "raw or gzip"}},
+      {"a vector per voxel",
+       "a.nrrd",
+       {{"a.nrrd", nrrd("type: uchar\ndimension: 4\nsizes: 3 4 3 2\nkinds: vector domain domain "
+                        "domain\nencoding: raw\n",
+                        "\n" + Uchar24 + Uchar24 + Uchar24)}},
+       {"axis 0", "not a scalar volume"}},
+      {"an origin of NaN",
+       "a.nrrd",
+       {{"a.nrrd", nrrd(Cube + "space dimension: 3\nspace origin: (nan,0,0)\n")}},
+       {"not a finite number"}},
+      {"truncated raw data",
+       "a.nrrd",
+       {{"a.nrrd", nrrd(Cube, "\n" + Uchar24.substr(0, 10))}},
+       {"holds 10 bytes", "asks for 24"}},
+      {"truncated gzip data",
+       "a.nrrd",
+       {{"a.nrrd", nrrd("type: uchar\ndimension: 3\nsizes: 4 3 2\nencoding: gzip\n",
+                        "\n" + gzipData.substr(0, gzipData.size() / 2))}},
+       {"ends early"}},
+      {"truncated data after a line skip",
+       "a.nrrd",
+       {{"a.nrrd", nrrd(Cube + "line skip: 1\n", "\nskipped\n" + Uchar24.substr(0, 10))}},
+       {"voxels end after 10 of the 24 bytes"}},
+      {"corrupt gzip data",
+       "a.nrrd",
+       {{"a.nrrd",
+         nrrd("type: uchar\ndimension: 3\nsizes: 4 3 2\nencoding: gzip\n", "\n" + corrupt)}},
+       {"corrupt"}},
+      {"missing data file",
+       "a.nhdr",
+       {{"a.nhdr", nrrd(Cube + "data file: a.raw\n", "")}},
+       {"no such file"},
+       "a.raw"},
+      {"short data file",
+       "a.nhdr",
+       {{"a.nhdr", nrrd(Cube + "data file: a.raw\n", "")}, {"a.raw", "abc"}},
+       {"holds 3 bytes", "a.nhdr asks for 24"},
+       "a.raw"},
+      {"detached header without data",
+       "a.nhdr",
+       {{"a.nhdr", nrrd(Cube, "")}},
+       {"names no data file"}},
+      {"too few listed files",
+       "a.nhdr",
+       {{"a.nhdr", nrrd(Cube + "data file: LIST\nz0.raw\n", "")}},
+       {"names 1 data files", "ask for 2"}},
+      {"a bad file pattern",
+       "a.nhdr",
+       {{"a.nhdr", nrrd(Cube + "data file: z%s.raw 0 1 1\n", "")}},
+       {"'z%s.raw'"}},
+      {"MetaImage without DimSize",
+       "a.mha",
+       {{"a.mha", meta("ElementType = MET_UCHAR\n") + Uchar24}},
+       {"no DimSize"}},
+      {"MetaImage without data line",
+       "a.mha",
+       {{"a.mha", "ObjectType = Image\nNDims = 3\n"}},
+       {"no ElementDataFile"}},
+      {"MetaImage 64-bit integers",
+       "a.mha",
+       {{"a.mha", meta("DimSize = 4 3 2\nElementType = MET_LONG_LONG\n") + Uchar24}},
+       {"MET_LONG_LONG", "not supported"}},
+      {"MetaImage two dimensions",
+       "a.mha",
+       {{"a.mha",
+         "NDims = 2\nDimSize = 4 6\nElementType = MET_UCHAR\nElementDataFile = LOCAL\n" + Uchar24}},
+       {"NDims 2"}},
+      {"MetaImage colour",
+       "a.mha",
+       {{"a.mha", meta("DimSize = 4 3 2\nElementNumberOfChannels = 3\nElementType = MET_UCHAR\n") +
+                      Uchar24}},
+       {"3 values per voxel"}},
+      {"MetaImage wrong DimSize count",
+       "a.mha",
+       {{"a.mha", meta("DimSize = 4 3\nElementType = MET_UCHAR\n") + Uchar24}},
+       {"DimSize has 2 sizes"}},
+      {"MetaImage truncated data",
+       "a.mhd",
+       {{"a.mhd", meta("DimSize = 4 3 2\nElementType = MET_UCHAR\n", "a.raw")},
+        {"a.raw", Uchar24.substr(1)}},
+       {"holds 23 bytes", "asks for 24"},
+       "a.raw"},
+      {"MetaImage corrupt compression",
+       "a.mha",
+       {{"a.mha",
+         meta("DimSize = 4 3 2\nElementType = MET_UCHAR\nCompressedData = True\n") + corrupt}},
+       {"corrupt"}},
+      {"NIfTI cut short",
+       "a.nii",
+       {{"a.nii", niftiHeader.substr(0, 100)}},
+       {"too short", "100 of 348"},
+       "",
+       std::nullopt,
+       true},
+      {"NIfTI-2",
+       "a.nii",
+       {{"a.nii", nifti(3, 4, 2, 540) + Uchar24}},
+       {"NIfTI-2"},
+       "",
+       std::nullopt,
+       true},
+      {"NIfTI no header",
+       "a.nii",
+       {{"a.nii", std::string(400, 'x')}},
+       {"sizeof_hdr"},
+       "",
+       std::nullopt,
+       true},
+      {"NIfTI RGB",
+       "a.nii",
+       {{"a.nii", nifti(3, 4, 128) + Uchar24}},
+       {"datatype 128"},
+       "",
+       std::nullopt,
+       true},
+      {"NIfTI a size of 0",
+       "a.nii",
+       {{"a.nii", nifti(3, 0, 2) + Uchar24}},
+       {"axis 0 has size 0"},
+       "",
+       std::nullopt,
+       true},
+      {"NIfTI two dimensions",
+       "a.nii",
+       {{"a.nii", nifti(2, 4, 2) + Uchar24}},
+       {"2 dimensions"},
+       "",
+       std::nullopt,
+       true},
+      {"NIfTI truncated data",
+       "a.nii",
+       {{"a.nii", niftiHeader + Uchar24.substr(0, 20)}},
+       {"holds 20 bytes"},
+       "",
+       std::nullopt,
+       true},
+      {"NIfTI corrupt gzip",
+       "a.nii.gz",
+       {{"a.nii.gz", compressed(niftiHeader + Uchar24, true).substr(0, 30) + std::string(20, 'z')}},
+       {"compressed data"},
+       "",
+       std::nullopt,
+       true},
+      {"raw size mismatch",
+       "a.raw",
+       {{"a.raw", Uchar24}},
+       {"holds 24 bytes", "--dims 4,3,3 of uint16 make 72", "--type"},
+       "",
+       RawLayout{{4, 3, 3}, VoxelType::Uint16}},
+      {"raw size of 0",
+       "a.raw",
+       {{"a.raw", Uchar24}},
+       {"--dims 4,0,2"},
+       "",
+       RawLayout{{4, 0, 2}, VoxelType::Uint8}},
+      {"raw spacing of 0",
+       "a.raw",
+       {{"a.raw", Uchar24}},
+       {"--spacing"},
+       "",
+       RawLayout{{4, 3, 2}, VoxelType::Uint8, false, {1.0, 0.0, 1.0}}},
+  };
+}
+
+TEST(VolumeErrors, SayWhichFileWhatIsWrongAndWhatToDo) {
+  for (const BadInput& input : badInputs()) {
+    SCOPED_TRACE(input.name);
+    TemporaryDirectory dir;
+    std::filesystem::create_directory(dir.path() / "folder.nrrd");
+    for (const auto& [name, bytes] : input.files) writeBytes(dir.path() / name, bytes);
+    const std::string path = (dir.path() / input.open).string();
+    std::string message;
+    try {
+      readAll(*openVolume(path, input.raw));
+    } catch (const VolumeError& error) {
+      message = error.what();
+    }
+    ASSERT_NE(message, "") << "no error";
+    const std::string blamed =
+        (dir.path() / (input.blamed.empty() ? input.open : input.blamed)).string();
+    EXPECT_EQ(message.rfind(blamed + ": ", 0), 0u) << message;
+    EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    // "what is wrong; what to do"
+    EXPECT_NE(message.find("; "), std::string::npos) << message;
+    if (input.nifti && !MC_VOLUME_READS_NIFTI) {
+      EXPECT_NE(message.find("built without libniftiio"), std::string::npos) << message;
+      continue;
+    }
+    for (const std::string& part : input.said) {
+      EXPECT_NE(message.find(part), std::string::npos) << "no \"" << part << "\" in: " << message;
+    }
+  }
+}
+
+// Asking a reader for more slices than the volume has is the caller's
+// fault, not the file's.
+TEST(VolumeErrors, SlicesPastTheEndAreTheCallersFault) {
+  TemporaryDirectory dir;
+  const std::string path = (dir.path() / "a.nrrd").string();
+  writeBytes(path, nrrd(Cube));
+  const std::unique_ptr<VolumeReader> reader = openVolume(path);
+  std::vector<double> slices(4 * 3 * 3);
+  EXPECT_THROW(reader->readSlices(3, slices.data()), std::out_of_range);
+  reader->readSlices(2, slices.data());
+  EXPECT_EQ(slices[23], 7.0);
+  EXPECT_THROW(reader->readSlices(1, slices.data()), std::out_of_range);
+}
+
+}  // namespace

@@ -35,10 +35,8 @@ std::unique_ptr<VolumeReader> openMetaImage(const std::string& path) {
   const std::string head = fileHead(path, LongestHeader);
   const std::size_t end = headerEnd(head);
   if (end == std::string::npos) {
-    failVolume(
-        path,
-        "has no ElementDataFile line in its first " + std::to_string(LongestHeader >> 20) + " MiB",
-        "check that the file is MetaImage");
+    failVolume(path, "has no ElementDataFile line, which ends a MetaImage header",
+               "check that the file is MetaImage");
   }
   const MetaImageHeader header = parseMetaImageHeader(std::string_view(head).substr(0, end), path);
   DataLayout layout;

@@ -1,0 +1,48 @@
+// What every volume header parser must do with any input, for the libFuzzer
+// harnesses: either a VolumeError of one line that names the file, or a
+// header whose sizes are at least 1 and whose geometry is finite. A failed
+// check aborts, which libFuzzer reports as a finding.
+#pragma once
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "volume/volume.h"
+
+constexpr const char* FuzzedFile = "fuzzed";
+
+inline void check(bool holds, const char* harness, const std::string& what) {
+  if (!holds) {
+    std::fprintf(stderr, "%s: %s\n", harness, what.c_str());
+    std::abort();
+  }
+}
+
+inline void checkError(const VolumeError& error, const char* harness) {
+  const std::string message = error.what();
+  check(message.rfind(std::string(FuzzedFile) + ": ", 0) == 0, harness,
+        "the message does not begin with the file: " + message);
+  check(message.find('\n') == std::string::npos && message.find('\r') == std::string::npos, harness,
+        "the message is not one line: " + message);
+  check(message.find("; ") != std::string::npos, harness,
+        "the message says nothing to do: " + message);
+}
+
+inline void checkHeader(const VolumeHeader& header, std::int64_t volumes, std::int64_t bytes,
+                        int voxelBytes, const char* harness) {
+  const VolumeGeometry& g = header.geometry;
+  long double product = voxelBytes * static_cast<long double>(volumes);
+  for (int a = 0; a < 3; ++a) {
+    check(g.dims[a] >= 1, harness, "a size below 1");
+    check(std::isfinite(g.origin[a]), harness, "an origin that is not finite");
+    for (int b = 0; b < 3; ++b) check(std::isfinite(g.axes[a][b]), harness, "an axis not finite");
+    product *= g.dims[a];
+  }
+  check(volumes >= 1, harness, "fewer than one volume");
+  check(product == static_cast<long double>(bytes), harness,
+        "the bytes are not the sizes' product");
+  check((volumes > 1) == !header.notice.empty(), harness, "a notice without volumes, or none");
+  check(std::isfinite(header.slope) && std::isfinite(header.offset), harness, "bad scaling");
+}

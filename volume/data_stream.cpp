@@ -52,6 +52,9 @@ DataStream::DataStream(DataLayout layout) : layout_(std::move(layout)) {
                  SizesOrTruncated);
     }
   }
+  // The first file now, so that what opening it finds (a build that cannot
+  // decompress, skips past its end) shows when the volume is opened.
+  openNext();
 }
 
 void DataStream::openNext() {

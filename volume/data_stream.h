@@ -24,7 +24,7 @@ struct DataLayout {
 class DataStream {
  public:
   // Checks that every file is there and, where the size tells, holds its
-  // share; fails naming the file otherwise.
+  // share, and opens the first; fails naming the file otherwise.
   explicit DataStream(DataLayout layout);
   // Reads exactly `size` bytes; fails naming the file where its data ends
   // early.

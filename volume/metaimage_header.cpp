@@ -194,6 +194,7 @@ MetaImageHeader parseMetaImageHeader(std::string_view text, const std::string& f
   }
   const std::string_view dataFile = required("elementdatafile", "ElementDataFile");
   const std::vector<std::string_view> parts = words(dataFile);
+  if (parts.empty()) failVolume(file, "its ElementDataFile names no file", FixHeader);
   std::int64_t subdim = dimension;
   if (dataFile == "LOCAL") {
     return header;

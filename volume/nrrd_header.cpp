@@ -312,6 +312,7 @@ NrrdHeader parseNrrdHeader(std::string_view text, const std::string& file) {
 
   if (const auto dataFile = field("data file")) {
     const std::vector<std::string_view> parts = words(*dataFile);
+    if (parts.empty()) failVolume(file, "its 'data file' field names no file", FixHeader);
     std::int64_t subdim = dimension;
     if (!parts.empty() && parts[0] == "LIST") {
       subdim = parts.size() > 1 ? integer("data file subdimension", parts[1]) : dimension - 1;

@@ -35,7 +35,7 @@ struct VolumeGeometry {
 struct VolumeHeader {
   VolumeGeometry geometry;
   VoxelType type;
-  double slope = 1.0;   // value = stored * slope + offset, where not 1 and 0
+  double slope = 1.0;  // value = stored * slope + offset, where not 1 and 0
   double offset = 0.0;
   // Lines the reader has to say about the file and the user should see
   // (e.g. which volume of a 4-D file is meshed), empty if none.

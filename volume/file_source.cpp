@@ -1,5 +1,6 @@
 #include "volume/file_source.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -46,4 +47,11 @@ void FileSource::seek(std::int64_t offset) {
   in_.clear();
   in_.seekg(static_cast<std::streamoff>(offset));
   if (!in_) failVolume(path_, "cannot seek to byte " + std::to_string(offset), "check the file");
+}
+
+std::string fileHead(const std::string& path, std::size_t most) {
+  FileSource file(path);
+  std::string head(static_cast<std::size_t>(std::min<std::int64_t>(file.size(), most)), '\0');
+  head.resize(file.read(reinterpret_cast<unsigned char*>(head.data()), head.size()));
+  return head;
 }

@@ -11,6 +11,9 @@
 // folder or otherwise no file.
 std::int64_t fileSize(const std::string& path);
 
+// The first `most` bytes of the file at `path` (fewer if it is shorter).
+std::string fileHead(const std::string& path, std::size_t most);
+
 class FileSource : public ByteSource {
  public:
   // Opens `path`; fails naming it as fileSize does, or when it cannot be

@@ -15,13 +15,6 @@ bool endsWith(const std::string& text, const std::string& ending) {
 
 }  // namespace
 
-std::string fileHead(const std::string& path, std::size_t most) {
-  FileSource file(path);
-  std::string head(static_cast<std::size_t>(std::min<std::int64_t>(file.size(), most)), '\0');
-  head.resize(file.read(reinterpret_cast<unsigned char*>(head.data()), head.size()));
-  return head;
-}
-
 std::unique_ptr<VolumeReader> openVolume(const std::string& path,
                                          const std::optional<RawLayout>& raw) {
   if (raw) return openRaw(path, *raw);

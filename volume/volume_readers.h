@@ -11,6 +11,3 @@ std::unique_ptr<VolumeReader> openMetaImage(const std::string& path);
 // `gzip`: the whole file is compressed (.nii.gz).
 std::unique_ptr<VolumeReader> openNifti(const std::string& path, bool gzip);
 std::unique_ptr<VolumeReader> openRaw(const std::string& path, const RawLayout& layout);
-
-// The first `most` bytes of the file at `path` (fewer if it is shorter).
-std::string fileHead(const std::string& path, std::size_t most);

@@ -167,7 +167,8 @@ MetaImageHeader parseMetaImageHeader(std::string_view text, const std::string& f
 
   // Index to world: Offset + sum over a of index[a] * spacing[a] *
   // direction[a], where the TransformMatrix lists direction[0], then
-  // direction[1], ... (ITK's MetaImageIO reads the axis directions so).
+  // direction[1], ...: the columns of ITK's direction matrix one after the
+  // other, as ITK's MetaImageIO writes and reads them.
   std::vector<double> spacing = numbers("elementspacing", dimension);
   if (spacing.empty()) spacing = numbers("elementsize", dimension);
   if (spacing.empty()) spacing.assign(dimension, 1.0);

@@ -1,9 +1,11 @@
 // Files that tools written elsewhere wrote (data/make_fixtures.py): nibabel
 // (NIfTI-1: big-endian, a qform with a flip, scaling, NaN voxels, 4-D), VTK
 // (MetaImage attached, compressed and detached; NIfTI-1) and teem's unu
-// (NRRD: big-endian gzip detached, oblique; 4-D). The expected geometry and
-// values are what nibabel and VTK read from the same files (nibabel 5.0,
-// VTK 9.1), and for the NRRD files what unu was given.
+// (NRRD: big-endian gzip detached, oblique; 4-D), and ITK 5.2's MetaImageIO
+// a rotated MetaImage (data/make_itk_fixture.cpp): VTK 9.1 writes every
+// TransformMatrix as the identity. The expected geometry and values are
+// what nibabel, VTK and ITK read from the same files (nibabel 5.0, VTK 9.1,
+// ITK 5.2), and for the NRRD files what unu was given.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -103,6 +105,14 @@ const std::vector<Fixture>& fixtures() {
        {4, 3, 2},
        {1.5, -2.0, 3.25},
        {{0.5, 0.0, 0.0}, {0.0, 2.0, 0.0}, {0.0, 0.0, 1.25}},
+       false,
+       int16Value},
+      // ITK places index (1,0,0) at (1.5,-1.5,3.25), (0,1,0) at (-0.5,-2,3.25)
+      // and (0,0,1) at (1.5,-2,4.5) (data/make_itk_fixture.cpp).
+      {"itk_rotated.mha",
+       {4, 3, 2},
+       {1.5, -2.0, 3.25},
+       {{0.0, 0.5, 0.0}, {-2.0, 0.0, 0.0}, {0.0, 0.0, 1.25}},
        false,
        int16Value},
       {"unu_oblique_big_gzip.nhdr",

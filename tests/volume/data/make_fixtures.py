@@ -3,7 +3,8 @@
 nibabel (NIfTI-1), VTK (MetaImage, NIfTI-1) and teem's unu (NRRD), and prints
 what nibabel and VTK read back from them, which volume_files_test.cpp holds
 as its expected values. Needs python3-nibabel, python3-vtk9 and teem-apps;
-the tests themselves need none of them.
+the tests themselves need none of them. itk_rotated.mha comes from
+make_itk_fixture.cpp, built against ITK.
 
 Usage: tests/volume/data/make_fixtures.py   (run in this folder)
 """

@@ -189,7 +189,7 @@ class Browser:
             self.close()
             raise
 
-    def _log_tail(self, lines=8):
+    def _log_tail(self, lines=6):
         try:
             with open(self.log, errors="replace") as f:
                 return "".join("    " + line for line in f.readlines()[-lines:])
@@ -212,7 +212,13 @@ class Browser:
             with urllib.request.urlopen(request, timeout=60) as reply:
                 return json.loads(reply.read())["value"]
         except urllib.error.HTTPError as error:
-            raise Failure("WebDriver %s %s: %s" % (method, path, error.read().decode()[:300]))
+            body = error.read().decode(errors="replace")
+            try:
+                # The driver's own words, without its stack trace.
+                body = json.loads(body)["value"]["message"]
+            except (ValueError, KeyError, TypeError):
+                pass
+            raise Failure("WebDriver %s %s: %s" % (method, path, body[:400]))
 
     def call(self, method, path, body=None):
         return self._call(method, self.session + path, body)

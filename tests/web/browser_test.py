@@ -17,6 +17,7 @@ import http.server
 import json
 import os
 import shutil
+import signal
 import socket
 import struct
 import subprocess
@@ -37,6 +38,10 @@ CHROMIUM_ARGS = [
     # Nothing but the page on the network, which here is closed anyway.
     "--disable-background-networking", "--disable-component-update", "--disable-sync",
     "--no-first-run",
+    # ChromeDriver talks to the browser over a pipe rather than a DevTools
+    # socket at "localhost", a name that a minimal system may not resolve
+    # (no /etc/hosts).
+    "--remote-debugging-pipe",
     # Screen pixels are CSS pixels, and the whole canvas fits the window.
     "--force-device-scale-factor=1", "--window-size=1024,900",
 ]
@@ -152,21 +157,48 @@ def compare_to_native(browser, native):
 # --- WebDriver ---------------------------------------------------------------
 
 class Browser:
-    def __init__(self, chromedriver, chromium, profile):
+    """Chromium under ChromeDriver. Whatever happens, close() (also after a
+    failure here) leaves none of their processes behind."""
+
+    def __init__(self, chromedriver, chromium, work):
         self.port = free_port()
+        self.log = os.path.join(work, "chromedriver.log")
+        # A process group of its own, so that close() can end the browser's
+        # processes with it.
         self.driver = subprocess.Popen(
-            [chromedriver, "--port=%d" % self.port],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            [chromedriver, "--port=%d" % self.port, "--log-path=" + self.log],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
         self.base = "http://127.0.0.1:%d" % self.port
         self.session = None
-        wait_for("ChromeDriver to answer", self._ready, 30)
-        options = {"binary": chromium, "args": CHROMIUM_ARGS + ["--user-data-dir=" + profile]}
-        capabilities = {"browserName": "chrome", "goog:chromeOptions": options,
-                        "goog:loggingPrefs": {"browser": "ALL"}}
-        reply = self._call("POST", "/session", {"capabilities": {"alwaysMatch": capabilities}})
-        self.session = "/session/" + reply["sessionId"]
+        try:
+            wait_for("ChromeDriver to answer", self._ready, 30)
+            options = {"binary": chromium,
+                       "args": CHROMIUM_ARGS + ["--user-data-dir=" + os.path.join(work, "profile")]}
+            capabilities = {"browserName": "chrome", "goog:chromeOptions": options,
+                            "goog:loggingPrefs": {"browser": "ALL"}}
+            try:
+                reply = self._call("POST", "/session",
+                                   {"capabilities": {"alwaysMatch": capabilities}})
+            except Failure as failure:
+                raise Failure("Chromium (%s) did not start under ChromeDriver: %s\n"
+                              "  To see why, run: %s --headless=new --no-sandbox --dump-dom "
+                              "about:blank\n  ChromeDriver's log ends:\n%s" % (
+                                  chromium, failure, chromium, self._log_tail()))
+            self.session = "/session/" + reply["sessionId"]
+        except BaseException:
+            self.close()
+            raise
+
+    def _log_tail(self, lines=6):
+        try:
+            with open(self.log, errors="replace") as f:
+                return "".join("    " + line for line in f.readlines()[-lines:])
+        except OSError:
+            return "    (none)\n"
 
     def _ready(self):
+        if self.driver.poll() is not None:
+            raise Failure("ChromeDriver exited at start with code %d" % self.driver.returncode)
         try:
             return self._call("GET", "/status").get("ready")
         except (OSError, Failure):
@@ -180,7 +212,13 @@ class Browser:
             with urllib.request.urlopen(request, timeout=60) as reply:
                 return json.loads(reply.read())["value"]
         except urllib.error.HTTPError as error:
-            raise Failure("WebDriver %s %s: %s" % (method, path, error.read().decode()[:300]))
+            body = error.read().decode(errors="replace")
+            try:
+                # The driver's own words, without its stack trace.
+                body = json.loads(body)["value"]["message"]
+            except (ValueError, KeyError, TypeError):
+                pass
+            raise Failure("WebDriver %s %s: %s" % (method, path, body[:400]))
 
     def call(self, method, path, body=None):
         return self._call(method, self.session + path, body)
@@ -218,8 +256,19 @@ class Browser:
                 self.call("DELETE", "")
             except (OSError, Failure):
                 pass
+            self.session = None
         self.driver.terminate()
-        self.driver.wait(timeout=10)
+        try:
+            self.driver.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            pass
+        # Anything of the group still there (the driver if it did not end, a
+        # browser it left) goes now.
+        try:
+            os.killpg(self.driver.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        self.driver.wait()
 
 
 def free_port():
@@ -356,7 +405,12 @@ def main():
     parser.add_argument("--message-box-site", required=True,
                         help="the page with a program that shows one message box")
     parser.add_argument("--mcubes", required=True, help="the native mcubes")
+    parser.add_argument("--chromium", help="the browser (default: chromium on the PATH)")
+    parser.add_argument("--chromedriver", help="its driver (default: chromedriver on the PATH)")
     args = parser.parse_args()
+    # Stopped from outside (CTest's time limit), the test still closes the
+    # browser and the servers on its way out.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(128 + signal.SIGTERM))
 
     for path, what in ((os.path.join(args.site, "index.html"), "the browser build"),
                        (os.path.join(args.message_box_site, "index.html"), "the browser build"),
@@ -364,8 +418,8 @@ def main():
         if not os.path.exists(path):
             print("FAIL: %s is missing: build %s first" % (path, what))
             return 1
-    chromium = shutil.which("chromium") or shutil.which("chromium-browser")
-    chromedriver = shutil.which("chromedriver")
+    chromium = args.chromium or shutil.which("chromium") or shutil.which("chromium-browser")
+    chromedriver = args.chromedriver or shutil.which("chromedriver")
     if not chromium or not chromedriver:
         print("FAIL: needs chromium and chromedriver (scripts/install-deps --web)")
         return 1
@@ -380,7 +434,7 @@ def main():
                         "%dx%d" % (WIDTH, HEIGHT), "-o", snapshot], check=True)
         with open(snapshot, "rb") as f:
             _, _, native = read_png(f.read())
-        browser = Browser(chromedriver, chromium, os.path.join(work, "profile"))
+        browser = Browser(chromedriver, chromium, work)
         origin = "http://127.0.0.1:%d" % server.server_address[1]
         check_paused_picture(browser, origin, native)
         check_running_and_close(browser, origin)

@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
 # Usage (on an X display, e.g. inside with-xvfb):
-#   demo_under_wine.sh WINE-RUN PREFIX marching-cubes.exe x11-window
+#   demo_under_wine.sh marching-cubes.exe x11-window EMULATOR...
 # Runs the Windows demo under Wine and checks it end to end: its window
 # appears with the title "Marching Cubes", shows red blobs on mid grey, and a
 # close request from the window system ends it with exit code 0 and exactly
-# the one line "Shutting down." on its stdout.
+# the one line "Shutting down." on its stdout. EMULATOR is the build's command
+# that runs a Windows program (scripts/wine-run with its word size and prefix).
 set -euo pipefail
-wineRun=$1 prefix=$2 exe=$3 x11Window=$4
+exe=$1 x11Window=$2
+shift 2
+emulator=("$@")
 title="Marching Cubes"
 
 source "$(dirname "$0")/../support/demo-checks.sh"
 
 [ -x "$x11Window" ] || fail "no X11 helper at $x11Window (build the native release preset first)"
 
-"$wineRun" "$prefix" "$exe" >"$work/stdout" 2>"$work/stderr" &
+"${emulator[@]}" "$exe" >"$work/stdout" 2>"$work/stderr" &
 pid=$!
 
 # Wine's first start on a fresh display takes a few seconds.

@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
-# Usage: system_dlls_only.sh OBJDUMP marching-cubes.exe mcubes.exe
-# The programs must start on a bare 32-bit Windows: they are 32-bit x86 (PE32)
-# executables, every DLL they import is one the system ships (the runtime is
-# linked in), and the demo is a GUI-subsystem program, so starting it opens no
-# console of its own.
+# Usage: system_dlls_only.sh OBJDUMP FORMAT marching-cubes.exe mcubes.exe
+# The programs must start on a bare Windows: they are executables of the
+# build's kind (FORMAT as objdump names it: pei-i386 for 32-bit x86, PE32;
+# pei-x86-64 for x86-64, PE32+), every DLL they import is one the system
+# ships (the runtime is linked in), and the demo is a GUI-subsystem program,
+# so starting it opens no console of its own.
 set -euo pipefail
-objdump=$1 demo=$2 tool=$3
+objdump=$1 expected=$2 demo=$3 tool=$4
 allowed=" gdi32.dll glu32.dll kernel32.dll msvcrt.dll opengl32.dll user32.dll "
 
 status=0
 for exe in "$demo" "$tool"; do
   format=$("$objdump" -f "$exe" 2>&1 || true)
-  if [[ $format != *"file format pei-i386"* ]]; then
-    echo "FAIL: $(basename "$exe") is not a 32-bit x86 Windows executable" >&2
+  if [[ $format != *"file format $expected"* ]]; then
+    echo "FAIL: $(basename "$exe") is not a $expected executable: $format" >&2
     status=1
   fi
   for dll in $("$objdump" -p "$exe" | awk '/DLL Name:/ { print tolower($3) }'); do

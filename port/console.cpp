@@ -13,7 +13,7 @@
 
 #include <algorithm>
 
-#include "port/internal.h"
+#include "port/window_system.h"
 
 namespace {
 

@@ -4,14 +4,16 @@
 // program's message loop never returns to the browser by itself, so each
 // buffer swap waits for the page's next animation frame (where a real driver
 // with vertical sync waits too), and Asyncify unwinds the stack meanwhile:
-// that is when the page draws and takes input.
+// that is when the page draws and takes input. A message box appears in the
+// page and waits for its OK button, as a modal box does.
 #include <EGL/egl.h>
 #include <emscripten.h>
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
 
-#include "port/internal.h"
+#include "port/display.h"
 #include "port/port.h"
 
 namespace port {
@@ -46,6 +48,13 @@ EM_JS(int, takeCloseRequest, (), {
   return requested ? 1 : 0;
 });
 
+EM_JS(void, showPageMessageBox, (const char* caption, const char* text), {
+  Asyncify.handleSleep(function(wakeUp) {
+    Module['showMessageBox'](UTF8ToString(caption), UTF8ToString(text),
+                             function() { callUserCallback(wakeUp); });
+  });
+});
+
 EM_JS(int, pageAsksForPausedClock, (), {
   return new URLSearchParams(window.location.search).has('paused') ? 1 : 0;
 });
@@ -57,12 +66,6 @@ using Clock = std::chrono::steady_clock;
 // A loop that never swaps (a window without a GL context, a flood of
 // messages) still hands the browser a turn this often.
 constexpr std::chrono::milliseconds longestTurn{50};
-Clock::time_point lastTurn = Clock::now();
-
-void giveBrowserATurn(int milliseconds) {
-  emscripten_sleep(static_cast<unsigned>(milliseconds));
-  lastTurn = Clock::now();
-}
 
 struct CanvasSurface : Surface {
   HWND window = nullptr;
@@ -70,8 +73,9 @@ struct CanvasSurface : Surface {
 
 class WebDisplay : public Display {
  public:
-  explicit WebDisplay(EGLDisplay display)
-      : gl_(display, GlBinding::Drawables::windowSurfaces, GlBinding::Client::gles2) {}
+  WebDisplay(EGLDisplay display, DisplayEvents& events)
+      : gl_(display, GlBinding::Drawables::windowSurfaces, GlBinding::Client::gles2),
+        events_(events) {}
 
   GlBinding& gl() override { return gl_; }
 
@@ -84,8 +88,6 @@ class WebDisplay : public Display {
     }
     canvasOwner_ = new CanvasSurface;
     canvasOwner_->window = window;
-    canvasOwner_->width = width;
-    canvasOwner_->height = height;
     showCanvas(width, height, title);
     setCanvasVisible(0);
     return canvasOwner_;
@@ -109,18 +111,21 @@ class WebDisplay : public Display {
       return false;
     }
     waitForAnimationFrame();
-    lastTurn = Clock::now();
+    lastTurn_ = Clock::now();
     return true;
   }
 
+  void showMessageBox(const char* caption, const char* text) override {
+    showPageMessageBox(caption, text);
+  }
+
   void pumpEvents() override {
-    if (Clock::now() - lastTurn >= longestTurn) {
+    if (Clock::now() - lastTurn_ >= longestTurn) {
       giveBrowserATurn(0);
     }
-    // The page's close control, like a window's close button, asks through
-    // the system menu's close command.
+    // The page's close control is the window's close button.
     if (takeCloseRequest() != 0 && canvasOwner_ != nullptr) {
-      queueInput(canvasOwner_->window, WM_SYSCOMMAND, SC_CLOSE, 0);
+      events_.closeRequested(canvasOwner_->window);
     }
   }
 
@@ -131,28 +136,22 @@ class WebDisplay : public Display {
   }
 
  private:
+  void giveBrowserATurn(int milliseconds) {
+    emscripten_sleep(static_cast<unsigned>(milliseconds));
+    lastTurn_ = Clock::now();
+  }
+
   GlBinding gl_;
+  DisplayEvents& events_;
   CanvasSurface* canvasOwner_ = nullptr;
+  Clock::time_point lastTurn_ = Clock::now();
 };
 
 }  // namespace
 
-Display* openWebDisplay(std::string& error) {
-  const EGLDisplay display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
-  if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) {
-    error = describeEglFailure("eglInitialize");
-    return nullptr;
-  }
-  // Emscripten's EGL has one configuration, whose buffers are the ones last
-  // asked for: an opaque canvas, as a window's client area is, with depth
-  // and stencil.
-  const EGLint wanted[] = {EGL_RED_SIZE,   8, EGL_GREEN_SIZE, 8,  EGL_BLUE_SIZE,    8,
-                           EGL_ALPHA_SIZE, 0, EGL_DEPTH_SIZE, 24, EGL_STENCIL_SIZE, 8,
-                           EGL_NONE};
-  EGLConfig config = nullptr;
-  EGLint count = 0;
-  if (!eglChooseConfig(display, wanted, &config, 1, &count) || count < 1) {
-    error = describeEglFailure("eglChooseConfig");
+std::unique_ptr<Display> openWebDisplay(DisplayEvents& events, std::string& error) {
+  const EGLDisplay display = openCanvasEglDisplay(error);
+  if (display == EGL_NO_DISPLAY) {
     return nullptr;
   }
   // The page's test hook, as MCUBES_DISPLAY is on Linux: with ?paused the
@@ -160,7 +159,7 @@ Display* openWebDisplay(std::string& error) {
   if (pageAsksForPausedClock() != 0) {
     useSimulatedClock(true);
   }
-  return new WebDisplay(display);
+  return std::make_unique<WebDisplay>(display, events);
 }
 
 }  // namespace port

@@ -2,10 +2,9 @@
 // once, when first needed — with the GL visual when the pixel format is set,
 // else with the screen's default visual when the window is first shown — so
 // that it exists on the server once, under its title, for its whole life.
-// X events become the window messages Win32 would send for the same user
-// actions, as far as the programs handle them: close, resize, minimise,
-// expose, focus (for the screen saver). GL draws through EGL's X11 platform
-// into window surfaces.
+// X events are reported as what they mean, as far as the programs care:
+// close, resize, minimise, expose, and focus (for the screen saver). GL
+// draws through EGL's X11 platform into window surfaces.
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <X11/Xlib.h>
@@ -17,18 +16,17 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <memory>
 
 #include "port/display.h"
 
 namespace port {
 namespace {
 
-std::string displayName;
-
 // Xlib calls this when the server goes away; it must not return.
-int onConnectionLost(::Display*) {
+int onConnectionLost(::Display* x) {
   std::fflush(stdout);
-  std::fprintf(stderr, "lost the connection to the X server %s\n", displayName.c_str());
+  std::fprintf(stderr, "lost the connection to the X server %s\n", DisplayString(x));
   std::fflush(stderr);
   _exit(1);
 }
@@ -58,10 +56,12 @@ struct X11Surface : Surface {
 
 class X11Display : public Display {
  public:
-  X11Display(::Display* x, EGLDisplay egl)
-      : x_(x),
+  X11Display(::Display* x, EGLDisplay egl, DisplayEvents& events)
+      : connection_(x),
+        x_(x),
         screen_(DefaultScreen(x)),
-        gl_(egl, GlBinding::Drawables::windowSurfaces, GlBinding::Client::desktopGl) {
+        gl_(egl, GlBinding::Drawables::windowSurfaces, GlBinding::Client::desktopGl),
+        events_(events) {
     wmProtocols_ = XInternAtom(x_, "WM_PROTOCOLS", False);
     wmDeleteWindow_ = XInternAtom(x_, "WM_DELETE_WINDOW", False);
     netWmName_ = XInternAtom(x_, "_NET_WM_NAME", False);
@@ -70,14 +70,12 @@ class X11Display : public Display {
 
   GlBinding& gl() override { return gl_; }
 
-  Surface* createSurface(HWND handle, const char* className, const char* title, int width,
-                         int height) override {
+  // The X window is made later, when its visual is known.
+  Surface* createSurface(HWND handle, const char* className, const char* title, int, int) override {
     auto* surface = new X11Surface;
     surface->handle = handle;
     surface->className = className;
     surface->title = title;
-    surface->width = width;
-    surface->height = height;
     return surface;
   }
 
@@ -201,30 +199,28 @@ class X11Display : public Display {
     const HWND window = surface.handle;
     switch (event.type) {
       case ClientMessage:
-        // The close button: Win32 turns it into the system menu's close.
+        // The close button.
         if (event.xclient.message_type == wmProtocols_ &&
             static_cast<Atom>(event.xclient.data.l[0]) == wmDeleteWindow_) {
-          queueInput(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+          events_.closeRequested(window);
         }
         break;
       case ConfigureNotify:
-        surface.width = event.xconfigure.width;
-        surface.height = event.xconfigure.height;
-        surfaceResized(window, surface.width, surface.height, false);
+        events_.resized(window, event.xconfigure.width, event.xconfigure.height);
         break;
       case UnmapNotify:
         if (surface.unmapsRequested > 0) {
           --surface.unmapsRequested;
         } else {
-          surfaceResized(window, 0, 0, true);  // iconified
+          events_.minimised(window);  // iconified
         }
         break;
       case MapNotify:
-        surfaceResized(window, surface.width, surface.height, false);
+        events_.resized(window, surface.width, surface.height);
         break;
       case Expose:
         if (event.xexpose.count == 0) {
-          surfaceExposed(window);
+          events_.exposed(window);
         }
         break;
       case FocusIn:
@@ -262,15 +258,21 @@ class X11Display : public Display {
     XGetScreenSaver(x_, &timeout, &interval, &blanking, &exposures);
     const int seconds = timeout > 0 ? timeout : 60;
     nextSaverQuestion_ = now + std::chrono::milliseconds(seconds * 500);
-    if (timeout > 0 && !screenSaverAllowed(active_)) {
+    if (timeout > 0 && !events_.screenSaverAllowed(active_)) {
       XResetScreenSaver(x_);
       XFlush(x_);
     }
   }
 
+  struct CloseConnection {
+    void operator()(::Display* x) const { XCloseDisplay(x); }
+  };
+  // Closed last, after EGL is done with it.
+  std::unique_ptr<::Display, CloseConnection> connection_;
   ::Display* x_;
   int screen_;
   GlBinding gl_;
+  DisplayEvents& events_;
   Atom wmProtocols_;
   Atom wmDeleteWindow_;
   Atom netWmName_;
@@ -282,7 +284,7 @@ class X11Display : public Display {
 
 }  // namespace
 
-Display* openX11Display(std::string& error) {
+std::unique_ptr<Display> openX11Display(DisplayEvents& events, std::string& error) {
   ::Display* x = XOpenDisplay(nullptr);
   if (x == nullptr) {
     const char* name = XDisplayName(nullptr);
@@ -295,14 +297,12 @@ Display* openX11Display(std::string& error) {
     XCloseDisplay(x);
     return nullptr;
   }
-  displayName = DisplayString(x);
   // A write to a server that has gone away must fail with EPIPE and reach
   // onConnectionLost, not end the process silently with SIGPIPE.
   signal(SIGPIPE, SIG_IGN);
   XSetIOErrorHandler(onConnectionLost);
   XSetErrorHandler(onRequestFailed);
-  // Lives as long as the process, like the connection.
-  return new X11Display(x, egl);
+  return std::make_unique<X11Display>(x, egl, events);
 }
 
 }  // namespace port

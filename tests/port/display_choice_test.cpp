@@ -65,13 +65,13 @@ TEST_F(DisplayChoice, ADisplayNamedInTheEnvironmentIsTakenOrTheProgramEndsSaying
 
 TEST_F(DisplayChoice, TheDisplayNamedFirstStaysForTheWholeRun) {
   std::string error;
-  EXPECT_FALSE(selectDisplayBackend("gdi", error));
+  EXPECT_FALSE(port::selectDisplayBackend("gdi", error));
   EXPECT_EQ(error, "unknown display backend 'gdi' (x11 or headless)");
-  EXPECT_FALSE(selectDisplayBackend(nullptr, error));
+  EXPECT_FALSE(port::selectDisplayBackend(nullptr, error));
   EXPECT_EQ(error, "unknown display backend '' (x11 or headless)");
-  ASSERT_TRUE(selectDisplayBackend("headless", error)) << error;
-  EXPECT_TRUE(selectDisplayBackend("headless", error));
-  EXPECT_FALSE(selectDisplayBackend("x11", error));
+  ASSERT_TRUE(port::selectDisplayBackend("headless", error)) << error;
+  EXPECT_TRUE(port::selectDisplayBackend("headless", error));
+  EXPECT_FALSE(port::selectDisplayBackend("x11", error));
   EXPECT_EQ(error, "the headless display is already in use");
 }
 

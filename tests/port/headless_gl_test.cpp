@@ -33,7 +33,7 @@ class HeadlessWindow : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     std::string error;
-    ASSERT_TRUE(selectDisplayBackend("headless", error)) << error;
+    ASSERT_TRUE(port::selectDisplayBackend("headless", error)) << error;
   }
 
   void SetUp() override {
@@ -144,9 +144,9 @@ TEST_F(HeadlessWindow, FormatsAndContextsFollowTheWin32Rules) {
   EXPECT_FALSE(SetPixelFormat(deviceContext, 0, &request));
 
   // A display without OpenGL configurations matches nothing.
-  hideFramebufferConfigs(true);
+  port::hideFramebufferConfigs(true);
   EXPECT_EQ(ChoosePixelFormat(deviceContext, &request), 0);
-  hideFramebufferConfigs(false);
+  port::hideFramebufferConfigs(false);
 
   // The format is set once: the same again is accepted, another refused.
   const int format = ChoosePixelFormat(deviceContext, &request);

@@ -60,7 +60,7 @@ class X11DisplayTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     std::string error;
-    ASSERT_TRUE(selectDisplayBackend("x11", error)) << error;
+    ASSERT_TRUE(port::selectDisplayBackend("x11", error)) << error;
   }
 
   void SetUp() override {

@@ -13,6 +13,22 @@
 //
 // Everything runs on the program's one thread, the message-loop thread:
 // nothing in port/ locks, and no call may come from another thread.
+//
+// Reading order for port/:
+//   1. port/win32.h and port/wgl.h: what the programs compile against, and
+//      at the top of win32.h what is emulated and what is not;
+//   2. this file: what a display does and what it reports;
+//   3. port/window_system.h: the one owner of the state and the rules that
+//      span its parts, then the parts: window_table.h, message_queue.h,
+//      context_table.h, trace.h; window_system.cpp holds the rules;
+//   4. the entry points, each a traced call forwarded to the owner:
+//      window_calls.cpp, message_calls.cpp, wgl_calls.cpp, then
+//      pixel_format_match.cpp, resources.cpp, message_box.cpp, console.cpp;
+//   5. egl_binding.h and .cpp: all of EGL;
+//   6. one display: headless_display.cpp, x11_display.cpp or
+//      web_display.cpp, and display_choice.cpp, which picks one;
+//   7. main.cpp (the entry that calls WinMain) with close_signals.cpp, and
+//      port.h, the controls for tools and tests.
 #pragma once
 
 #include <EGL/egl.h>

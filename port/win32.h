@@ -1,6 +1,41 @@
-// The Win32 window-system and console calls the program uses, for platforms
+// The Win32 window-system and console calls the programs use, for platforms
 // without <windows.h>. Types, values and signatures are those of Win32 (ANSI
-// forms); the implementations live in port/ and run on X11 or headlessly.
+// forms); port/ implements them on X11, headlessly or in a browser page.
+//
+// What the stand-in emulates, as Win32 does it:
+//   - window classes, their names compared without case and owned by the
+//     module that registered them; unregistering fails while windows remain;
+//   - top-level windows, each with one device context for its life (CS_OWNDC
+//     or not); WM_CREATE and a WM_SIZE with the client size are sent inside
+//     CreateWindowExA, WM_DESTROY inside DestroyWindow; CW_USEDEFAULT gives
+//     800 x 600;
+//   - SendMessageA calls the procedure directly; the queue hands out posted
+//     messages, then native input (a close request), then WM_QUIT, then
+//     WM_PAINT while a shown window is invalid, then WM_TIMER of a due timer;
+//     message times on the window system's clock;
+//   - DefWindowProcA: WM_CLOSE destroys the window, SC_CLOSE (low four bits
+//     ignored) sends WM_CLOSE, WM_PAINT validates, SC_SCREENSAVE lets the
+//     screen saver start; the close button, SIGINT and SIGTERM arrive as
+//     close requests; the x11 display asks the active window before the
+//     screen saver starts;
+//   - window timers posting WM_TIMER, no faster than every 10 ms, at most
+//     one pending however late it is taken;
+//   - pixel formats matched against the display's EGL configurations, set
+//     once per window; WGL contexts, one current at a time; SwapBuffers;
+//   - message boxes (a line on stderr; in the browser also a box in the
+//     page); the stock arrow cursor; the console calls, on the controlling
+//     terminal.
+// What it does not emulate: such calls fail rather than half work.
+//   - child windows (CreateWindowExA with a parent returns null), window
+//     positions (x and y are ignored), menus, background brushes;
+//   - message filters: PeekMessageA with a window or a message range finds
+//     nothing, GetMessageA returns -1;
+//   - timer procedures and thread timers: SetTimer returns 0;
+//   - keyboard and mouse input: no such messages are generated, so
+//     TranslateMessage never translates;
+//   - resources: programs carry none, so LoadIconA and LoadAcceleratorsA
+//     return null and TranslateAcceleratorA never translates;
+//   - other threads: every call comes from the message-loop thread.
 #pragma once
 
 #include <cstdint>

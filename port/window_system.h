@@ -1,7 +1,7 @@
 // The window system's one owner. Its parts are each a class of their own —
 // the window table (classes and windows), the message queue (with its timers
-// and clock), the context table (WGL contexts, the current one), the display
-// and the call trace — and each rule that spans parts is one method here:
+// and clock), the context table (WGL contexts, the current one), the display,
+// the call trace and the console — and each rule that spans parts is one method here:
 // destroying a window takes its messages, timers, drawable and surface with
 // it; a peek takes messages in Win32's order across the queue and the
 // windows; a display's report becomes Win32 messages. The Win32 and WGL
@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "port/console.h"
 #include "port/context_table.h"
 #include "port/display.h"
 #include "port/message_queue.h"
@@ -33,6 +34,8 @@ class WindowSystem final : public DisplayEvents {
   MessageQueue queue;
   ContextTable contexts;
   Trace trace;
+  // Per process in Win32 too, so it lives and ends with the rest.
+  Console console;
 
   // The display, chosen on first use: MCUBES_DISPLAY if set, else the
   // backends in order of preference (see port/port.h). This is the one

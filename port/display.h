@@ -42,12 +42,22 @@
 namespace port {
 
 // What a display reports about the windows it shows, by their handles.
-// Implemented by the window system (port/window_system.h). Input is the
-// next kind of report to come, in the same style: a key pressed, a
-// character typed, the pointer moved, a button pressed or released, the
-// wheel turned, each with the window's client coordinates.
+// Implemented by the window system (port/window_system.h).
 class DisplayEvents {
  public:
+  // Where the pointer is, in the window's client coordinates (pixels from
+  // its top left corner), and which buttons and modifier keys are down.
+  struct Pointer {
+    int x = 0;
+    int y = 0;
+    bool left = false;
+    bool right = false;
+    bool middle = false;
+    bool shift = false;
+    bool control = false;
+  };
+  enum class Button { left, right, middle };
+
   // The user asked to close the window (its close button, the page's close
   // control).
   virtual void closeRequested(HWND window) = 0;
@@ -60,6 +70,20 @@ class DisplayEvents {
   // Asks the window, as Win32 asks the active window, whether the screen
   // saver may start.
   virtual bool screenSaverAllowed(HWND window) = 0;
+
+  // Input, to the window that has the keyboard or the pointer. A key went
+  // down (`repeated`: it is held down and repeats); `virtualKey` is its
+  // Win32 virtual-key code (VK_ESCAPE, 'A', VK_OEM_PLUS...), `character` the
+  // Latin-1 character it types, 0 for none.
+  virtual void keyPressed(HWND window, unsigned virtualKey, unsigned character, bool repeated) = 0;
+  virtual void pointerMoved(HWND window, const Pointer& pointer) = 0;
+  // `pointer` holds the buttons as they are after the change.
+  virtual void buttonChanged(HWND window, Button button, bool pressed, const Pointer& pointer) = 0;
+  // The wheel turned by `delta` (120 a notch, positive away from the user)
+  // with the pointer at `pointer`, which is at (screenX, screenY) on the
+  // screen.
+  virtual void wheelTurned(HWND window, int delta, const Pointer& pointer, int screenX,
+                           int screenY) = 0;
 
  protected:
   ~DisplayEvents() = default;

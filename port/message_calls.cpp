@@ -44,11 +44,11 @@ BOOL WINAPI GetMessageA(LPMSG message, HWND window, UINT filterMin, UINT filterM
 }
 
 BOOL WINAPI TranslateMessage(const MSG* message) {
-  // No keyboard messages are generated, so there is never text to translate.
-  if (message != nullptr) {
-    trace("TranslateMessage", MessageName{message->message});
+  if (message == nullptr) {
+    return FALSE;
   }
-  return FALSE;
+  trace("TranslateMessage", MessageName{message->message});
+  return windowSystem().translateKey(*message) ? TRUE : FALSE;
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG* message) {

@@ -35,8 +35,27 @@ void MessageQueue::post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
   posted_.push_back(makeMessage(window, message, wParam, lParam));
 }
 
-void MessageQueue::queueInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  input_.push_back(makeMessage(window, message, wParam, lParam));
+void MessageQueue::queueInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                              unsigned character) {
+  input_.push_back(Input{makeMessage(window, message, wParam, lParam), character});
+}
+
+void MessageQueue::queueMouseMove(HWND window, WPARAM wParam, LPARAM lParam) {
+  if (!input_.empty() && input_.back().message.message == WM_MOUSEMOVE &&
+      input_.back().message.hwnd == window) {
+    input_.pop_back();
+  }
+  queueInput(window, WM_MOUSEMOVE, wParam, lParam);
+}
+
+unsigned MessageQueue::takeCharacterOfKey(const MSG& message) {
+  const MSG& taken = takenKey_.message;
+  const bool same = message.message == WM_KEYDOWN && taken.message == WM_KEYDOWN &&
+                    message.hwnd == taken.hwnd && message.wParam == taken.wParam &&
+                    message.lParam == taken.lParam && message.time == taken.time;
+  const unsigned character = same ? takenKey_.character : 0;
+  takenKey_ = Input{};
+  return character;
 }
 
 void MessageQueue::postQuit(int exitCode) {
@@ -60,14 +79,27 @@ void MessageQueue::setTimer(HWND window, UINT_PTR id, UINT elapseMs) {
 void MessageQueue::forgetWindow(HWND window) {
   const auto ofWindow = [window](const MSG& message) { return message.hwnd == window; };
   posted_.erase(std::remove_if(posted_.begin(), posted_.end(), ofWindow), posted_.end());
-  input_.erase(std::remove_if(input_.begin(), input_.end(), ofWindow), input_.end());
+  input_.erase(std::remove_if(input_.begin(), input_.end(),
+                              [&](const Input& input) { return ofWindow(input.message); }),
+               input_.end());
   timers_.erase(std::remove_if(timers_.begin(), timers_.end(),
                                [window](const Timer& timer) { return timer.window == window; }),
                 timers_.end());
 }
 
 bool MessageQueue::takePostedOrInput(MSG* out, bool remove) {
-  return takeFrom(posted_, out, remove) || takeFrom(input_, out, remove);
+  if (takeFrom(posted_, out, remove)) {
+    return true;
+  }
+  if (input_.empty()) {
+    return false;
+  }
+  *out = input_.front().message;
+  if (remove) {
+    takenKey_ = input_.front();
+    input_.pop_front();
+  }
+  return true;
 }
 
 bool MessageQueue::takeQuit(MSG* out, bool remove) {

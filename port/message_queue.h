@@ -23,8 +23,15 @@ class MessageQueue {
   void advanceClock(std::chrono::milliseconds by) { simulatedNow_ += by; }
 
   void post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  // Native input waits behind the posted messages, as in Win32's input queue.
-  void queueInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // Native input waits behind the posted messages, as in Win32's input
+  // queue. `character` is what a WM_KEYDOWN types, for TranslateMessage.
+  void queueInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam, unsigned character = 0);
+  // Replaces a WM_MOUSEMOVE of the window that waits last, as Win32 keeps
+  // only the latest position.
+  void queueMouseMove(HWND window, WPARAM wParam, LPARAM lParam);
+  // The character that the WM_KEYDOWN last taken from the queue types, when
+  // `message` is that one, once; 0 otherwise.
+  unsigned takeCharacterOfKey(const MSG& message);
   void postQuit(int exitCode);
   // Replaces a timer of the same window and id.
   void setTimer(HWND window, UINT_PTR id, UINT elapseMs);
@@ -52,8 +59,14 @@ class MessageQueue {
   };
   Timer* earliestTimer();
 
+  struct Input {
+    MSG message;
+    unsigned character;
+  };
+
   std::deque<MSG> posted_;
-  std::deque<MSG> input_;
+  std::deque<Input> input_;
+  Input takenKey_{};
   bool quit_ = false;
   int quitCode_ = 0;
   std::vector<Timer> timers_;

@@ -4,7 +4,8 @@
 // program's message loop never returns to the browser by itself, so each
 // buffer swap waits for the page's next animation frame (where a real driver
 // with vertical sync waits too), and Asyncify unwinds the stack meanwhile:
-// that is when the page draws and takes input. A message box appears in the
+// that is when the page draws and takes input (port/web_input.h says what
+// it means). A message box appears in the
 // page and waits for its OK button, as a modal box does.
 #include <EGL/egl.h>
 #include <emscripten.h>
@@ -15,6 +16,7 @@
 
 #include "port/display.h"
 #include "port/port.h"
+#include "port/web_input.h"
 
 namespace port {
 namespace {
@@ -55,6 +57,56 @@ EM_JS(void, showPageMessageBox, (const char* caption, const char* text), {
   });
 });
 
+// The page's input, queued as it comes until the program takes it: keys
+// from the whole page, the mouse and the wheel over the canvas (which keeps
+// the page from scrolling and the context menu from opening).
+EM_JS(void, listenForInput, (), {
+  const canvas = Module['canvas'];
+  const queue = Module['inputEvents'] = [];
+  const where = function(e, type) {
+    const scale = canvas.width / (canvas.clientWidth || canvas.width);
+    return {type: type, x: Math.round(e.offsetX * scale), y: Math.round(e.offsetY * scale),
+            button: e.button, buttons: e.buttons, shift: e.shiftKey, control: e.ctrlKey,
+            screenX: e.screenX, screenY: e.screenY, deltaY: e.deltaY || 0,
+            deltaMode: e.deltaMode || 0};
+  };
+  document.addEventListener('keydown', function(e) {
+    queue.push({type: 1, code: e.code, key: e.key, repeat: e.repeat});
+    if (e.key === ' ' || e.key.startsWith('Arrow')) {
+      e.preventDefault();
+    }
+  });
+  canvas.addEventListener('mousemove', function(e) { queue.push(where(e, 2)); });
+  canvas.addEventListener('mousedown', function(e) { queue.push(where(e, 3)); });
+  canvas.addEventListener('mouseup', function(e) { queue.push(where(e, 4)); });
+  canvas.addEventListener('wheel', function(e) {
+    e.preventDefault();
+    queue.push(where(e, 5));
+  }, {passive: false});
+  canvas.addEventListener('contextmenu', function(e) { e.preventDefault(); });
+});
+
+// Moves the oldest queued event into the buffers: its type (as
+// DomEvent::Type, 0 when none waits) is returned, its numbers go to
+// numbers[0..10] in the order of DomEvent's fields, its deltaY to *deltaY.
+EM_JS(int, takeInputEvent, (int* numbers, double* deltaY, char* code, char* key, int textSize), {
+  const queue = Module['inputEvents'];
+  if (!queue || queue.length === 0) {
+    return 0;
+  }
+  const e = queue.shift();
+  const values = [e.repeat ? 1 : 0, e.x | 0, e.y | 0, e.button | 0, e.buttons | 0,
+                  e.shift ? 1 : 0, e.control ? 1 : 0, e.screenX | 0, e.screenY | 0,
+                  e.deltaMode | 0];
+  for (let i = 0; i < values.length; i++) {
+    HEAP32[(numbers >> 2) + i] = values[i];
+  }
+  HEAPF64[deltaY >> 3] = e.deltaY || 0;
+  stringToUTF8(e.code || '', code, textSize);
+  stringToUTF8(e.key || '', key, textSize);
+  return e.type;
+});
+
 EM_JS(int, pageAsksForPausedClock, (), {
   return new URLSearchParams(window.location.search).has('paused') ? 1 : 0;
 });
@@ -62,6 +114,31 @@ EM_JS(int, pageAsksForPausedClock, (), {
 // clang-format on
 
 using Clock = std::chrono::steady_clock;
+
+// The oldest event the page has queued; false when none waits.
+bool takeDomEvent(DomEvent& event) {
+  int numbers[10] = {};
+  char code[32] = {};
+  char key[32] = {};
+  const int type = takeInputEvent(numbers, &event.deltaY, code, key, sizeof code);
+  if (type == 0) {
+    return false;
+  }
+  event.type = static_cast<DomEvent::Type>(type);
+  event.code = code;
+  event.key = key;
+  event.repeat = numbers[0] != 0;
+  event.x = numbers[1];
+  event.y = numbers[2];
+  event.button = numbers[3];
+  event.buttons = numbers[4];
+  event.shift = numbers[5] != 0;
+  event.control = numbers[6] != 0;
+  event.screenX = numbers[7];
+  event.screenY = numbers[8];
+  event.deltaMode = numbers[9];
+  return true;
+}
 
 // A loop that never swaps (a window without a GL context, a flood of
 // messages) still hands the browser a turn this often.
@@ -127,6 +204,12 @@ class WebDisplay : public Display {
     if (takeCloseRequest() != 0 && canvasOwner_ != nullptr) {
       events_.closeRequested(canvasOwner_->window);
     }
+    DomEvent event;
+    while (takeDomEvent(event)) {
+      if (canvasOwner_ != nullptr) {
+        reportDomEvent(event, canvasOwner_->window, events_);
+      }
+    }
   }
 
   // The page's events arrive only while the browser has its turn: sleep
@@ -159,6 +242,7 @@ std::unique_ptr<Display> openWebDisplay(DisplayEvents& events, std::string& erro
   if (pageAsksForPausedClock() != 0) {
     useSimulatedClock(true);
   }
+  listenForInput();
   return std::make_unique<WebDisplay>(display, events);
 }
 

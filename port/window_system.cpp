@@ -328,4 +328,50 @@ bool WindowSystem::screenSaverAllowed(HWND window) {
   return screenSaverRequested_;
 }
 
+namespace {
+
+// MK_ flags of the buttons and keys held.
+WPARAM buttonFlags(const DisplayEvents::Pointer& pointer) {
+  return (pointer.left ? MK_LBUTTON : 0) | (pointer.right ? MK_RBUTTON : 0) |
+         (pointer.middle ? MK_MBUTTON : 0) | (pointer.shift ? MK_SHIFT : 0) |
+         (pointer.control ? MK_CONTROL : 0);
+}
+
+}  // namespace
+
+void WindowSystem::keyPressed(HWND window, unsigned virtualKey, unsigned character, bool repeated) {
+  // A repeat count of 1; bit 30, the previous key state, set for a held key.
+  const LPARAM keyData = 1 | (repeated ? LPARAM{1} << 30 : 0);
+  queue.queueInput(window, WM_KEYDOWN, virtualKey, keyData, character);
+}
+
+void WindowSystem::pointerMoved(HWND window, const Pointer& pointer) {
+  queue.queueMouseMove(window, buttonFlags(pointer), MAKELPARAM(pointer.x, pointer.y));
+}
+
+void WindowSystem::buttonChanged(HWND window, Button button, bool pressed, const Pointer& pointer) {
+  // Up and down for each button, in the order of Button.
+  static constexpr UINT messages[][2] = {{WM_LBUTTONUP, WM_LBUTTONDOWN},
+                                         {WM_RBUTTONUP, WM_RBUTTONDOWN},
+                                         {WM_MBUTTONUP, WM_MBUTTONDOWN}};
+  queue.queueInput(window, messages[static_cast<int>(button)][pressed ? 1 : 0],
+                   buttonFlags(pointer), MAKELPARAM(pointer.x, pointer.y));
+}
+
+void WindowSystem::wheelTurned(HWND window, int delta, const Pointer& pointer, int screenX,
+                               int screenY) {
+  queue.queueInput(window, WM_MOUSEWHEEL, MAKEWPARAM(buttonFlags(pointer), delta),
+                   MAKELPARAM(screenX, screenY));
+}
+
+bool WindowSystem::translateKey(const MSG& message) {
+  const unsigned character = queue.takeCharacterOfKey(message);
+  if (character == 0) {
+    return false;
+  }
+  // Posted, so that it is the next message taken, as in Win32.
+  queue.post(message.hwnd, WM_CHAR, character, message.lParam);
+  return true;
+}
+
 }  // namespace port

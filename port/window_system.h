@@ -78,6 +78,14 @@ class WindowSystem final : public DisplayEvents {
   void minimised(HWND window) override;
   void exposed(HWND window) override;
   bool screenSaverAllowed(HWND window) override;
+  void keyPressed(HWND window, unsigned virtualKey, unsigned character, bool repeated) override;
+  void pointerMoved(HWND window, const Pointer& pointer) override;
+  void buttonChanged(HWND window, Button button, bool pressed, const Pointer& pointer) override;
+  void wheelTurned(HWND window, int delta, const Pointer& pointer, int screenX,
+                   int screenY) override;
+  // TranslateMessage: posts the WM_CHAR of a key taken from the queue that
+  // types a character; false for any other message.
+  bool translateKey(const MSG& message);
 
  private:
   std::unique_ptr<Display> display_;

@@ -3,22 +3,26 @@
 // else with the screen's default visual when the window is first shown — so
 // that it exists on the server once, under its title, for its whole life.
 // X events are reported as what they mean, as far as the programs care:
-// close, resize, minimise, expose, and focus (for the screen saver). GL
+// close, resize, minimise, expose, focus (for the screen saver), keys, the
+// pointer and its buttons and wheel (port/x11_input.h translates them). GL
 // draws through EGL's X11 platform into window surfaces.
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <bitset>
 #include <chrono>
 #include <cstdio>
 #include <map>
 #include <memory>
 
 #include "port/display.h"
+#include "port/x11_input.h"
 
 namespace port {
 namespace {
@@ -169,8 +173,9 @@ class X11Display : public Display {
     attributes.border_pixel = 0;
     // No background: nothing is erased, the window shows what was drawn.
     attributes.background_pixmap = None;
-    attributes.event_mask =
-        PointerMotionMask | ExposureMask | StructureNotifyMask | FocusChangeMask;
+    attributes.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                            PointerMotionMask | ExposureMask | StructureNotifyMask |
+                            FocusChangeMask;
     surface.window = XCreateWindow(
         x_, root, 0, 0, static_cast<unsigned>(surface.width), static_cast<unsigned>(surface.height),
         0, visual->depth, InputOutput, visual->visual,
@@ -223,6 +228,40 @@ class X11Display : public Display {
           events_.exposed(window);
         }
         break;
+      case KeyPress: {
+        char text[8];
+        KeySym typed = NoSymbol;
+        XLookupString(&event.xkey, text, sizeof text, &typed, nullptr);
+        const bool repeated = keysDown_.test(event.xkey.keycode);
+        keysDown_.set(event.xkey.keycode);
+        // The code by the key's unshifted keysym, the character by the
+        // shifted one: '=' and '+' are one key, VK_OEM_PLUS.
+        events_.keyPressed(window, virtualKeyOfKeysym(XLookupKeysym(&event.xkey, 0)),
+                           characterOfKeysym(typed), repeated);
+        break;
+      }
+      case KeyRelease:
+        keysDown_.reset(event.xkey.keycode);
+        break;
+      case MotionNotify:
+        events_.pointerMoved(window,
+                             pointerOfState(event.xmotion.x, event.xmotion.y, event.xmotion.state));
+        break;
+      case ButtonPress:
+      case ButtonRelease: {
+        const X11Button button = meaningOfButton(event.xbutton.button);
+        const bool pressed = event.type == ButtonPress;
+        const DisplayEvents::Pointer pointer =
+            pointerOfState(event.xbutton.x, event.xbutton.y,
+                           stateAfterButton(event.xbutton.state, button, pressed));
+        if (button.kind == X11Button::Kind::button) {
+          events_.buttonChanged(window, button.button, pressed, pointer);
+        } else if (button.kind == X11Button::Kind::wheel && pressed) {
+          events_.wheelTurned(window, button.wheelDelta, pointer, event.xbutton.x_root,
+                              event.xbutton.y_root);
+        }
+        break;
+      }
       case FocusIn:
         if (event.xfocus.detail != NotifyInferior) {
           active_ = window;
@@ -232,6 +271,7 @@ class X11Display : public Display {
         if (event.xfocus.detail != NotifyInferior && active_ == window) {
           active_ = nullptr;
         }
+        keysDown_.reset();  // their releases go elsewhere now
         break;
       default:
         break;
@@ -278,6 +318,9 @@ class X11Display : public Display {
   Atom netWmName_;
   Atom utf8String_;
   std::map<::Window, X11Surface*> surfaces_;
+  // By keycode: a press of a key already down is its autorepeat (the server
+  // sends no releases in between; see openX11Display).
+  std::bitset<256> keysDown_;
   HWND active_ = nullptr;
   std::chrono::steady_clock::time_point nextSaverQuestion_{};
 };
@@ -301,6 +344,8 @@ std::unique_ptr<Display> openX11Display(DisplayEvents& events, std::string& erro
   // onConnectionLost, not end the process silently with SIGPIPE.
   signal(SIGPIPE, SIG_IGN);
   XSetIOErrorHandler(onConnectionLost);
+  // A held key repeats as presses alone, without a release before each.
+  XkbSetDetectableAutoRepeat(x, True, nullptr);
   XSetErrorHandler(onRequestFailed);
   return std::make_unique<X11Display>(x, egl, events);
 }

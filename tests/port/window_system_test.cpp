@@ -249,6 +249,73 @@ TEST_F(WindowSystem, MessageFiltersAreNotEmulated) {
   EXPECT_EQ(next().message, static_cast<UINT>(WM_USER));
 }
 
+TEST_F(WindowSystem, InputReportedByADisplayArrivesAsWin32MessagesWithTheirParameters) {
+  using Pointer = port::DisplayEvents::Pointer;
+  using Button = port::DisplayEvents::Button;
+  port::WindowSystem& system = port::windowSystem();
+  Pointer dragging;
+  dragging.x = 30;
+  dragging.y = -4;  // outside the client area: a signed word
+  dragging.left = true;
+  dragging.control = true;
+  Pointer released = dragging;
+  released.left = false;
+  released.right = true;
+  released.middle = true;
+  released.shift = true;
+  system.keyPressed(window, VK_OEM_PLUS, '+', false);
+  system.keyPressed(window, VK_LEFT, 0, true);
+  system.pointerMoved(window, Pointer{});
+  system.pointerMoved(window, dragging);  // replaces the move before it
+  system.buttonChanged(window, Button::left, true, dragging);
+  system.buttonChanged(window, Button::left, false, released);
+  system.buttonChanged(window, Button::right, true, dragging);
+  system.buttonChanged(window, Button::middle, false, released);
+  system.wheelTurned(window, -WHEEL_DELTA, released, 1000, 700);
+
+  // A key that types a character is followed by WM_CHAR once translated,
+  // before the input behind it.
+  MSG key = next();
+  EXPECT_EQ(key.message, static_cast<UINT>(WM_KEYDOWN));
+  EXPECT_EQ(key.wParam, static_cast<WPARAM>(VK_OEM_PLUS));
+  EXPECT_EQ(key.lParam, 1);  // a repeat count of 1, up before
+  EXPECT_TRUE(TranslateMessage(&key));
+  const MSG character = next();
+  EXPECT_EQ(character.message, static_cast<UINT>(WM_CHAR));
+  EXPECT_EQ(character.wParam, static_cast<WPARAM>('+'));
+  EXPECT_EQ(character.lParam, key.lParam);
+  EXPECT_FALSE(TranslateMessage(&key));  // translated once
+
+  key = next();
+  EXPECT_EQ(key.wParam, static_cast<WPARAM>(VK_LEFT));
+  EXPECT_EQ(key.lParam, 1 | (LPARAM{1} << 30));  // held down
+  EXPECT_FALSE(TranslateMessage(&key));          // types nothing
+
+  const struct {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+  } expected[] = {
+      {WM_MOUSEMOVE, MK_LBUTTON | MK_CONTROL, MAKELPARAM(30, -4)},
+      {WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, MAKELPARAM(30, -4)},
+      {WM_LBUTTONUP, MK_RBUTTON | MK_MBUTTON | MK_SHIFT | MK_CONTROL, MAKELPARAM(30, -4)},
+      {WM_RBUTTONDOWN, MK_LBUTTON | MK_CONTROL, MAKELPARAM(30, -4)},
+      {WM_MBUTTONUP, MK_RBUTTON | MK_MBUTTON | MK_SHIFT | MK_CONTROL, MAKELPARAM(30, -4)},
+      {WM_MOUSEWHEEL, MAKEWPARAM(MK_RBUTTON | MK_MBUTTON | MK_SHIFT | MK_CONTROL, -WHEEL_DELTA),
+       MAKELPARAM(1000, 700)},
+  };
+  for (const auto& input : expected) {
+    const MSG message = next();
+    EXPECT_EQ(message.hwnd, window);
+    EXPECT_EQ(message.message, input.message);
+    EXPECT_EQ(message.wParam, input.wParam);
+    EXPECT_EQ(message.lParam, input.lParam);
+  }
+  EXPECT_EQ(GET_WHEEL_DELTA_WPARAM(MAKEWPARAM(0, -WHEEL_DELTA)), -WHEEL_DELTA);
+  EXPECT_EQ(GET_Y_LPARAM(MAKELPARAM(30, -4)), -4);
+  EXPECT_FALSE(PeekMessageA(&key, nullptr, 0, 0, PM_REMOVE));
+}
+
 TEST_F(WindowSystem, ResourcesAndMessageBoxes) {
   EXPECT_NE(LoadCursorA(nullptr, IDC_ARROW), nullptr);
   EXPECT_EQ(LoadIconA(nullptr, "Kestrival"), nullptr);

@@ -102,8 +102,8 @@ EM_JS(int, takeInputEvent, (int* numbers, double* deltaY, char* code, char* key,
     HEAP32[(numbers >> 2) + i] = values[i];
   }
   HEAPF64[deltaY >> 3] = e.deltaY || 0;
-  stringToUTF8(e.code || '', code, textSize);
-  stringToUTF8(e.key || '', key, textSize);
+  stringToUTF8(e.code || "", code, textSize);
+  stringToUTF8(e.key || "", key, textSize);
   return e.type;
 });
 

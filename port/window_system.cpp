@@ -17,17 +17,25 @@ constexpr int defaultWidth = 800;
 constexpr int defaultHeight = 600;
 
 // The one instance; a plain pointer, so that nothing ends it at exit but
-// endWindowSystem (see windowSystem()).
+// releaseAtExit (see WindowSystem::display()).
 WindowSystem* instance = nullptr;
 
-void endWindowSystem() {
-  delete instance;
-  instance = nullptr;
+// What the program left is released at exit, but the display stays open for
+// the process's last moments: Mesa terminates its EGL displays itself, and
+// terminating the last one here unloads the GL driver, whose one-time
+// allocations then count as leaks in a sanitized build.
+void releaseAtExit() {
+  if (instance != nullptr) {
+    instance->releaseWindowsAndContexts();
+  }
 }
 
 }  // namespace
 
-void resetWindowSystem() { endWindowSystem(); }
+void resetWindowSystem() {
+  delete instance;
+  instance = nullptr;
+}
 
 WindowSystem& windowSystem() {
   if (instance == nullptr) {
@@ -36,7 +44,9 @@ WindowSystem& windowSystem() {
   return *instance;
 }
 
-WindowSystem::~WindowSystem() {
+WindowSystem::~WindowSystem() { releaseWindowsAndContexts(); }
+
+void WindowSystem::releaseWindowsAndContexts() {
   if (display_ == nullptr) {
     return;
   }
@@ -48,6 +58,7 @@ WindowSystem::~WindowSystem() {
     }
     display_->destroySurface(window.surface);
   });
+  windows.removeAll();
 }
 
 Display& WindowSystem::display() {
@@ -59,11 +70,10 @@ Display& WindowSystem::display() {
       std::exit(1);
     }
   }
-  // Ended by an exit handler registered once a display has opened, which
-  // therefore runs before the handlers the GL driver registered as it
-  // opened: the displays are closed while EGL still works.
-  static const bool endsAtExit = std::atexit(endWindowSystem) == 0;
-  static_cast<void>(endsAtExit);
+  // Registered once a display has opened, so it runs before the exit
+  // handlers the GL driver registered as it opened: while EGL still works.
+  static const bool releasedAtExit = std::atexit(releaseAtExit) == 0;
+  static_cast<void>(releasedAtExit);
   return *display_;
 }
 

@@ -24,8 +24,8 @@ namespace port {
 class WindowSystem final : public DisplayEvents {
  public:
   WindowSystem() = default;
-  // Releases what is left, without messages: the current context, every
-  // context, drawable and surface, then the display.
+  // Releases what is left (see releaseWindowsAndContexts), then closes the
+  // display.
   ~WindowSystem();
   WindowSystem(const WindowSystem&) = delete;
   WindowSystem& operator=(const WindowSystem&) = delete;
@@ -44,6 +44,9 @@ class WindowSystem final : public DisplayEvents {
   Display& display();
   // Null until a display is chosen; opens nothing.
   Display* openedDisplay() const { return display_.get(); }
+  // Releases, without messages, the current context, every context, and
+  // every window with its drawable and surface (classes stay).
+  void releaseWindowsAndContexts();
   // port::selectDisplayBackend.
   bool selectDisplay(const char* name, std::string& error);
   // Makes the display offer no framebuffer configurations.
@@ -97,7 +100,10 @@ class WindowSystem final : public DisplayEvents {
 };
 
 // The process's one window system, made on first use. Once a display has
-// opened it is ended at exit, before the GL driver tears itself down.
+// opened, the windows and contexts a program leaves are released at exit,
+// before the GL driver tears itself down; the display is left open to the
+// driver's own exit handler (see window_system.cpp), and closed by
+// port::resetWindowSystem.
 WindowSystem& windowSystem();
 
 // What each entry point does first.

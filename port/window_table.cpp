@@ -66,6 +66,13 @@ void WindowTable::remove(HWND handle) {
   windows_.erase(found);
 }
 
+void WindowTable::removeAll() {
+  for (auto& entry : classes_) {
+    entry.second.windows = 0;
+  }
+  windows_.clear();
+}
+
 WindowRecord* WindowTable::find(HWND handle) const {
   const auto found = windows_.find(handleNumber(handle));
   return found == windows_.end() ? nullptr : found->second.get();

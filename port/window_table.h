@@ -57,13 +57,14 @@ class WindowTable {
   HWND nextHandle() const { return reinterpret_cast<HWND>(nextId_); }
   WindowRecord& add(const std::string& classKey, Surface* surface);
   void remove(HWND handle);
+  void removeAll();
 
   // Null for handles of windows that do not exist (any more).
   WindowRecord* find(HWND handle) const;
   WindowRecord* findByDc(HDC deviceContext) const;
 
-  // Calls visit(WindowRecord&) for each window, oldest first; a visit may
-  // add or remove none.
+  // Calls visit(WindowRecord&) for each window, oldest first; a visit must
+  // neither add nor remove windows.
   template <typename Visitor>
   void forEach(Visitor&& visit) const {
     for (const auto& entry : windows_) {

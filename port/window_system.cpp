@@ -16,8 +16,8 @@ namespace {
 constexpr int defaultWidth = 800;
 constexpr int defaultHeight = 600;
 
-// The one instance; a plain pointer, so that nothing ends it at exit but
-// releaseAtExit (see WindowSystem::display()).
+// The one instance; a plain pointer, so that no destructor closes its
+// display at exit (see releaseAtExit).
 WindowSystem* instance = nullptr;
 
 // What the program left is released at exit, but the display stays open for

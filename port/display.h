@@ -5,11 +5,13 @@
 // that draws into them. A display is X11, nothing at all (headless), or a
 // browser page's canvas.
 //
-// A display speaks of what happened, never in Win32's words: it reports to
+// A display speaks of what happened, not in Win32's messages: it reports to
 // the DisplayEvents it was opened with ("the user asked to close this
-// window", "it is now 400 x 300"), and the generic part (WindowSystem)
-// decides which Win32 messages that makes. No display names a WM_ or SC_
-// constant.
+// window", "it is now 400 x 300", "the left button went down at (12, 34)"),
+// and the generic part (WindowSystem) decides which Win32 messages with which
+// parameters that makes. No display names a WM_, SC_ or MK_ constant; keys
+// are named by their virtual-key codes, the one name for a key that both
+// sides share.
 //
 // Everything runs on the program's one thread, the message-loop thread:
 // nothing in port/ locks, and no call may come from another thread.
@@ -20,13 +22,15 @@
 //   2. this file: what a display does and what it reports;
 //   3. port/window_system.h: the one owner of the state and the rules that
 //      span its parts, then the parts: window_table.h, message_queue.h,
-//      context_table.h, trace.h; window_system.cpp holds the rules;
+//      context_table.h, trace.h, console.h; window_system.cpp holds the
+//      rules;
 //   4. the entry points, each a traced call forwarded to the owner:
 //      window_calls.cpp, message_calls.cpp, wgl_calls.cpp, then
 //      pixel_format_match.cpp, resources.cpp, message_box.cpp, console.cpp;
 //   5. egl_binding.h and .cpp: all of EGL;
-//   6. one display: headless_display.cpp, x11_display.cpp or
-//      web_display.cpp, and display_choice.cpp, which picks one;
+//   6. one display: headless_display.cpp, x11_display.cpp (its input
+//      translated by x11_input.cpp) or web_display.cpp (web_input.cpp), and
+//      display_choice.cpp, which picks one;
 //   7. main.cpp (the entry that calls WinMain) with close_signals.cpp, and
 //      port.h, the controls for tools and tests.
 #pragma once

@@ -2,8 +2,8 @@
 // rendering context: taken at window creation, given back at destruction.
 #pragma once
 
-#include "app/win32.h"
-#include "engine/gl.h"
+#include "platform/gl.h"
+#include "platform/win32.h"
 
 // The main window's device context, taken once with GetDC (the class is
 // own-DC, so it serves the window for its whole life). Null at start.

@@ -1,8 +1,8 @@
 // Program entry: registers the window class, opens the main window and runs
 // the message loop that renders a frame whenever no message waits.
 
-#include "app/win32.h"
 #include "app/window_proc.h"
+#include "platform/win32.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   // One array serves as class name, accelerator-table name and message-box

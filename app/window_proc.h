@@ -2,8 +2,8 @@
 // the window handle, and the private message that asks for a frame.
 #pragma once
 
-#include "app/win32.h"
 #include "engine/engine.h"
+#include "platform/win32.h"
 
 // Sent by the message loop, never posted, whenever the queue is empty; the
 // answer renders and presents one frame. Both parameters are 0.

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "engine/scene.h"
+#include "scene/scene.h"
 
 namespace {
 

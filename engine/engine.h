@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "engine/gl.h"
+#include "platform/gl.h"
 
 // A plain aggregate with no constructor of its own: the one instance lives in
 // static storage and starts all-zero.

@@ -1,6 +1,6 @@
 #include "engine/engine.h"
 #include "engine/frame_drawing.h"
-#include "engine/scene.h"
+#include "scene/scene.h"
 
 void beginFrameDrawing() {
   glMatrixMode(GL_MODELVIEW);

@@ -7,8 +7,8 @@
 
 #include <cstring>
 
-#include "engine/scene.h"
 #include "mesh/crossed_cells.h"
+#include "scene/scene.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <functional>
 #include <vector>
 
-#include "engine/scene.h"
 #include "iso/isosurface.h"
 #include "mesh/crossed_cells.h"
+#include "scene/scene.h"
 
 struct ExtractionSettings {
   std::int32_t divisions = GridDivisions;  // MinDivisions ... MaxDivisions

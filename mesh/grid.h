@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "engine/scene.h"
+#include "scene/scene.h"
 
 constexpr std::int32_t MinDivisions = 1;
 constexpr std::int32_t MaxDivisions = 2048;

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "engine/scene.h"
 #include "iso/isosurface.h"
+#include "scene/scene.h"
 
 // The unit vector against the gradient of the two balls' summed field at
 // each point: the field falls outward, so these point out of the blobs.

@@ -1,11 +1,11 @@
 // SIGINT and SIGTERM as a close request: the message queue turns a waiting
 // signal into WM_CLOSE, so the program ends through its normal path
 // (WM_CLOSE, WM_DESTROY, quit) instead of being killed.
+#include "port/close_signals.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
-
-#include "port/internal.h"
 
 namespace port {
 namespace {

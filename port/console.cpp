@@ -5,6 +5,8 @@
 // its session has one. The standard descriptors 0, 1 and 2 themselves are
 // never touched here, so allocating a console does not disturb output that
 // the process writes to the stdout it was started with.
+#include "port/console.h"
+
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -13,23 +15,37 @@
 
 #include <algorithm>
 
-#include "port/internal.h"
+#include "port/window_system.h"
+
+namespace port {
+
+Console::~Console() {
+  if (allocated_ >= 0) {
+    close(allocated_);
+  }
+}
+
+bool Console::allocate() {
+  if (allocated_ >= 0) {
+    return false;
+  }
+  allocated_ = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  return allocated_ >= 0;
+}
+
+void Console::recordBufferSize(dev_t terminal, COORD size) {
+  recorded_ = true;
+  recordedTerminal_ = terminal;
+  recordedSize_ = size;
+}
+
+const COORD* Console::recordedBufferSize(dev_t terminal) const {
+  return recorded_ && recordedTerminal_ == terminal ? &recordedSize_ : nullptr;
+}
+
+}  // namespace port
 
 namespace {
-
-// The terminal opened by AllocConsole; kept open for the life of the process,
-// as a console is.
-int allocatedConsole = -1;
-
-// Terminals have their own scrollback, which cannot be set from here; the
-// buffer size last set for a terminal is recorded, so that the console
-// reports back what was set on it.
-struct RecordedBuffer {
-  bool valid = false;
-  dev_t terminal = 0;
-  COORD size = {0, 0};
-};
-RecordedBuffer recordedBuffer;
 
 bool hasTerminalOnStandardDescriptors() { return isatty(0) || isatty(1) || isatty(2); }
 
@@ -56,11 +72,9 @@ bool terminalWindow(HANDLE console, COORD* window, dev_t* terminal) {
 
 BOOL WINAPI AllocConsole() {
   port::trace("AllocConsole");
-  if (allocatedConsole >= 0 || hasTerminalOnStandardDescriptors()) return FALSE;
-  const int terminal = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (terminal < 0) return FALSE;
-  allocatedConsole = terminal;
-  return TRUE;
+  port::Console& console = port::windowSystem().console;
+  if (console.allocated() >= 0 || hasTerminalOnStandardDescriptors()) return FALSE;
+  return console.allocate() ? TRUE : FALSE;
 }
 
 HANDLE WINAPI GetStdHandle(DWORD handleId) {
@@ -79,7 +93,8 @@ HANDLE WINAPI GetStdHandle(DWORD handleId) {
       return INVALID_HANDLE_VALUE;
   }
   // An allocated console takes over all three standard handles.
-  if (allocatedConsole >= 0) return handleFromDescriptor(allocatedConsole);
+  const int allocated = port::windowSystem().console.allocated();
+  if (allocated >= 0) return handleFromDescriptor(allocated);
   if (fcntl(standard, F_GETFD) == -1) return nullptr;
   return handleFromDescriptor(standard);
 }
@@ -88,9 +103,10 @@ BOOL WINAPI GetConsoleScreenBufferInfo(HANDLE console, PCONSOLE_SCREEN_BUFFER_IN
   COORD window;
   dev_t terminal;
   if (info == nullptr || !terminalWindow(console, &window, &terminal)) return FALSE;
-  const bool recorded = recordedBuffer.valid && recordedBuffer.terminal == terminal &&
-                        recordedBuffer.size.X >= window.X && recordedBuffer.size.Y >= window.Y;
-  info->dwSize = recorded ? recordedBuffer.size : window;
+  const COORD* recorded = port::windowSystem().console.recordedBufferSize(terminal);
+  info->dwSize = recorded != nullptr && recorded->X >= window.X && recorded->Y >= window.Y
+                     ? *recorded
+                     : window;
   info->dwCursorPosition = COORD{0, 0};
   info->wAttributes = FOREGROUND_RED | FOREGROUND_GREEN | FOREGROUND_BLUE;  // light grey on black
   info->srWindow =
@@ -106,8 +122,6 @@ BOOL WINAPI SetConsoleScreenBufferSize(HANDLE console, COORD size) {
   if (!terminalWindow(console, &window, &terminal) || size.X < window.X || size.Y < window.Y) {
     return FALSE;
   }
-  recordedBuffer.valid = true;
-  recordedBuffer.terminal = terminal;
-  recordedBuffer.size = size;
+  port::windowSystem().console.recordBufferSize(terminal, size);
   return TRUE;
 }

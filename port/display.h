@@ -1,57 +1,100 @@
 // The display contract. The generic window system of port/ (classes,
 // windows, the message queue, timers, pixel formats, WGL contexts) reaches
-// the outside world only through these two pieces:
-//   - a Display: native surfaces (shown or not) and the native events that
-//     become window messages — X11, nothing at all (headless), or a browser
-//     page's canvas;
-//   - its GlBinding: the GL context API that draws into those surfaces. It is
-//     EGL on every display, told apart only by what it draws into (window
-//     surfaces or pbuffers) and which OpenGL it offers.
-// A display turns native events into messages by calling the four functions
-// at the end of this file.
+// the outside world only through a Display: native surfaces (shown or not),
+// the native events of them, and the GL binding (EGL, port/egl_binding.h)
+// that draws into them. A display is X11, nothing at all (headless), or a
+// browser page's canvas.
 //
-// Reading order for port/: port/win32.h and port/wgl.h (what the programs
-// compile against), this file, port/internal.h (the generic part's shared
-// state and the call trace), windows.cpp, message_queue.cpp, wgl.cpp,
-// egl_binding.cpp, then one display: headless_display.cpp, x11_display.cpp
-// or web_display.cpp. main.cpp is the entry that calls WinMain; port.h holds
-// the controls for tools and tests.
+// A display speaks of what happened, not in Win32's messages: it reports to
+// the DisplayEvents it was opened with ("the user asked to close this
+// window", "it is now 400 x 300", "the left button went down at (12, 34)"),
+// and the generic part (WindowSystem) decides which Win32 messages with which
+// parameters that makes. No display names a WM_, SC_ or MK_ constant; keys
+// are named by their virtual-key codes, the one name for a key that both
+// sides share.
 //
 // Everything runs on the program's one thread, the message-loop thread:
 // nothing in port/ locks, and no call may come from another thread.
+//
+// Reading order for port/:
+//   1. port/win32.h and port/wgl.h: what the programs compile against, and
+//      at the top of win32.h what is emulated and what is not;
+//   2. this file: what a display does and what it reports;
+//   3. port/window_system.h: the one owner of the state and the rules that
+//      span its parts, then the parts: window_table.h, message_queue.h,
+//      context_table.h, trace.h, console.h; window_system.cpp holds the
+//      rules;
+//   4. the entry points, each a traced call forwarded to the owner:
+//      window_calls.cpp, message_calls.cpp, wgl_calls.cpp, then
+//      pixel_format_match.cpp, resources.cpp, message_box.cpp, console.cpp;
+//   5. egl_binding.h and .cpp: all of EGL;
+//   6. one display: headless_display.cpp, x11_display.cpp (its input
+//      translated by x11_input.cpp) or web_display.cpp (web_input.cpp), and
+//      display_choice.cpp, which picks one;
+//   7. main.cpp (the entry that calls WinMain) with close_signals.cpp, and
+//      port.h, the controls for tools and tests.
 #pragma once
 
 #include <EGL/egl.h>
 
+#include <memory>
 #include <string>
-#include <vector>
 
-#include "port/wgl.h"
+#include "port/egl_binding.h"
+#include "port/win32.h"
 
 namespace port {
 
-// A native visual id (an X visual); 0 where there is none.
-using NativeVisual = EGLint;
+// What a display reports about the windows it shows, by their handles.
+// Implemented by the window system (port/window_system.h).
+class DisplayEvents {
+ public:
+  // Where the pointer is, in the window's client coordinates (pixels from
+  // its top left corner), and which buttons and modifier keys are down.
+  struct Pointer {
+    int x = 0;
+    int y = 0;
+    bool left = false;
+    bool right = false;
+    bool middle = false;
+    bool shift = false;
+    bool control = false;
+  };
+  enum class Button { left, right, middle };
 
-// One framebuffer configuration a binding offers, in the terms of a
-// PIXELFORMATDESCRIPTOR. Its position in the list plus one is its pixel
-// format number.
-struct FramebufferConfig {
-  bool drawToWindow = false;
-  bool supportOpenGL = false;
-  bool doubleBuffer = false;
-  bool rgba = false;
-  bool multisample = false;
-  int redBits = 0;
-  int greenBits = 0;
-  int blueBits = 0;
-  int alphaBits = 0;
-  int depthBits = 0;
-  int stencilBits = 0;
+  // The user asked to close the window (its close button, the page's close
+  // control).
+  virtual void closeRequested(HWND window) = 0;
+  // The client area has this size now, shown (a minimised window shown
+  // again reports its size too).
+  virtual void resized(HWND window, int width, int height) = 0;
+  virtual void minimised(HWND window) = 0;
+  // Part of the window must be drawn again.
+  virtual void exposed(HWND window) = 0;
+  // Asks the window, as Win32 asks the active window, whether the screen
+  // saver may start.
+  virtual bool screenSaverAllowed(HWND window) = 0;
+
+  // Input, to the window that has the keyboard or the pointer. A key went
+  // down (`repeated`: it is held down and repeats); `virtualKey` is its
+  // Win32 virtual-key code (VK_ESCAPE, 'A', VK_OEM_PLUS...), `character` the
+  // Latin-1 character it types, 0 for none.
+  virtual void keyPressed(HWND window, unsigned virtualKey, unsigned character, bool repeated) = 0;
+  virtual void pointerMoved(HWND window, const Pointer& pointer) = 0;
+  // `pointer` holds the buttons as they are after the change.
+  virtual void buttonChanged(HWND window, Button button, bool pressed, const Pointer& pointer) = 0;
+  // The wheel turned by `delta` (120 a notch, positive away from the user)
+  // with the pointer at `pointer`, which is at (screenX, screenY) on the
+  // screen.
+  virtual void wheelTurned(HWND window, int delta, const Pointer& pointer, int screenX,
+                           int screenY) = 0;
+
+ protected:
+  ~DisplayEvents() = default;
 };
 
-// A window's native surface, made by the display; the client size is kept
-// up to date by the display.
+// A window's native surface, made by the display. Its client size is the
+// window's, kept here only: the window system sets it, displays read it.
 struct Surface {
   virtual ~Surface() = default;
   // What EGL draws into (an X window id); 0 where there is none.
@@ -60,43 +103,12 @@ struct Surface {
   int height = 0;
 };
 
-// The EGL configurations of a display, and the drawables (EGL surfaces) and
-// contexts made from them. Drawables are pbuffers of the surfaces' size or
-// window surfaces on their native windows; the OpenGL is desktop OpenGL (a
-// compatibility profile), or OpenGL ES 2, the WebGL on which Emscripten
-// emulates OpenGL 1.1 in the browser.
-class GlBinding {
- public:
-  enum class Drawables { pbuffers, windowSurfaces };
-  enum class Client { desktopGl, gles2 };
-  // Takes an initialised EGL display.
-  GlBinding(EGLDisplay display, Drawables drawables, Client client);
-
-  const std::vector<FramebufferConfig>& configs() const { return configs_; }
-  // The native visual a surface needs to be drawn with config `index`.
-  NativeVisual visualOf(int index) const;
-  // EGL_NO_SURFACE or EGL_NO_CONTEXT after saying why on stderr.
-  EGLSurface createDrawable(const Surface& surface, int index);
-  EGLContext createContext(int index);
-  void destroyDrawable(EGLSurface drawable);
-  void deleteContext(EGLContext context);
-  // (EGL_NO_SURFACE, EGL_NO_CONTEXT) releases the current context.
-  bool makeCurrent(EGLSurface drawable, EGLContext context);
-  bool swapBuffers(EGLSurface drawable);
-
- private:
-  EGLDisplay display_;
-  Drawables drawables_;
-  Client client_;
-  std::vector<EGLConfig> eglConfigs_;
-  std::vector<FramebufferConfig> configs_;
-};
-
 class Display {
  public:
   virtual ~Display() = default;
   virtual GlBinding& gl() = 0;
-  // A hidden surface of the given client size for a new window.
+  // A hidden surface for a new window of the given client size (the
+  // window system sets the surface's size once it is made).
   virtual Surface* createSurface(HWND window, const char* className, const char* title, int width,
                                  int height) = 0;
   // Readies the surface to be drawn with `visual`, before a drawable is
@@ -107,33 +119,21 @@ class Display {
   // Presents the frame drawn into a surface's drawable: a buffer swap, and
   // whatever the display needs around it.
   virtual bool present(EGLSurface drawable) { return gl().swapBuffers(drawable); }
-  // Turns the native events that wait into window messages. Never blocks.
+  // Shows a message box's caption and text where someone may read them, and
+  // returns once it is answered; the window system has already written
+  // them on stderr. Nothing more where no one is there to answer.
+  virtual void showMessageBox(const char* /*caption*/, const char* /*text*/) {}
+  // Reports the native events that wait. Never blocks.
   virtual void pumpEvents() = 0;
   // Blocks until native events may wait, wakeFd (if not -1) is readable, or
   // timeoutMs (-1: no limit) has passed.
   virtual void waitEvents(int wakeFd, int timeoutMs) = 0;
 };
 
-// The displays, each opened or the reason why not in `error`.
-Display* openHeadlessDisplay(std::string& error);
-Display* openX11Display(std::string& error);
-Display* openWebDisplay(std::string& error);
-
-// The EGL display of a platform (EGL_PLATFORM_X11_KHR, ...), initialised,
-// or EGL_NO_DISPLAY with the reason in `error`.
-EGLDisplay openEglDisplay(EGLenum platform, void* nativeDisplay, std::string& error);
-// "eglInitialize failed: EGL error 0x3001", for the last EGL error.
-std::string describeEglFailure(const char* call);
-
-// What a display hands to the window system. Native input (a close request)
-// is queued behind the posted messages, as Win32's input queue is.
-void queueInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// WM_SIZE is sent at once, as Win32 sends it from inside the resize.
-void surfaceResized(HWND window, int width, int height, bool minimised);
-// WM_PAINT becomes due.
-void surfaceExposed(HWND window);
-// Asks the window, as Win32 asks the active window, whether the screen saver
-// may start: true only when the request reached DefWindowProcA.
-bool screenSaverAllowed(HWND window);
+// The displays, each opened or null with the reason in `error`. They report
+// to `events`, which must outlive them.
+std::unique_ptr<Display> openHeadlessDisplay(DisplayEvents& events, std::string& error);
+std::unique_ptr<Display> openX11Display(DisplayEvents& events, std::string& error);
+std::unique_ptr<Display> openWebDisplay(DisplayEvents& events, std::string& error);
 
 }  // namespace port

@@ -1,17 +1,14 @@
-// Which display the window system runs on.
+#include "port/display_choice.h"
+
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-
-#include "port/internal.h"
-#include "port/port.h"
 
 namespace port {
 namespace {
 
 struct Backend {
   const char* name;
-  Display* (*open)(std::string& error);
+  std::unique_ptr<Display> (*open)(DisplayEvents& events, std::string& error);
   // Said on stderr when the backend is taken because no other opened.
   const char* fallbackNotice;
 };
@@ -26,65 +23,42 @@ const Backend backends[] = {
 };
 #endif
 
-Display* chosen = nullptr;
-const char* chosenName = nullptr;
+}  // namespace
 
-[[noreturn]] void cannotStart(const std::string& error) {
-  std::fprintf(stderr, "%s\n", error.c_str());
-  std::exit(1);
+std::unique_ptr<Display> openNamedDisplay(const std::string& name, DisplayEvents& events,
+                                          const char*& openedName, std::string& error) {
+  std::string known;
+  for (const Backend& backend : backends) {
+    if (name == backend.name) {
+      openedName = backend.name;
+      return backend.open(events, error);
+    }
+    known += (known.empty() ? "" : " or ") + std::string(backend.name);
+  }
+  error = "unknown display backend '" + name + "' (" + known + ")";
+  return nullptr;
 }
 
-void chooseFromEnvironment() {
-  std::string error;
+std::unique_ptr<Display> openDisplayFromEnvironment(DisplayEvents& events, const char*& openedName,
+                                                    std::string& error) {
   const char* named = std::getenv("MCUBES_DISPLAY");
   if (named != nullptr && named[0] != '\0') {
-    if (!selectDisplayBackend(named, error)) {
-      cannotStart("MCUBES_DISPLAY=" + std::string(named) + ": " + error);
+    auto display = openNamedDisplay(named, events, openedName, error);
+    if (display == nullptr) {
+      error = "MCUBES_DISPLAY=" + std::string(named) + ": " + error;
     }
-    return;
+    return display;
   }
   for (const Backend& backend : backends) {
     if (backend.fallbackNotice != nullptr) {
       std::fprintf(stderr, "%s\n", backend.fallbackNotice);
     }
-    if (selectDisplayBackend(backend.name, error)) {
-      return;
+    if (auto display = backend.open(events, error)) {
+      openedName = backend.name;
+      return display;
     }
   }
-  cannotStart(error);
+  return nullptr;
 }
-
-}  // namespace
-
-Display& display() {
-  if (chosen == nullptr) {
-    chooseFromEnvironment();
-  }
-  return *chosen;
-}
-
-Display* openedDisplay() { return chosen; }
 
 }  // namespace port
-
-bool selectDisplayBackend(const char* name, std::string& error) {
-  const std::string wanted = name != nullptr ? name : "";
-  if (port::chosen != nullptr) {
-    if (wanted == port::chosenName) {
-      return true;
-    }
-    error = std::string("the ") + port::chosenName + " display is already in use";
-    return false;
-  }
-  std::string known;
-  for (const port::Backend& backend : port::backends) {
-    if (wanted == backend.name) {
-      port::chosen = backend.open(error);
-      port::chosenName = backend.name;
-      return port::chosen != nullptr;
-    }
-    known += (known.empty() ? "" : " or ") + std::string(backend.name);
-  }
-  error = "unknown display backend '" + wanted + "' (" + known + ")";
-  return false;
-}

@@ -1,11 +1,11 @@
-// The GL binding on EGL: Mesa's X11 and surfaceless platforms on Linux,
-// Emscripten's EGL on a canvas in the browser.
-#include <EGL/egl.h>
+// EGL on Mesa's X11 and surfaceless platforms on Linux, and Emscripten's
+// EGL on a canvas in the browser.
+#include "port/egl_binding.h"
+
+#include <EGL/eglext.h>
 #include <GL/gl.h>
 
 #include <cstdio>
-
-#include "port/display.h"
 
 namespace port {
 namespace {
@@ -23,6 +23,47 @@ EGLSurface createPbuffer(EGLDisplay display, EGLConfig config, const EGLint* att
 }
 
 }  // namespace
+
+EGLDisplay openEglDisplay(EGLenum platform, void* nativeDisplay, std::string& error) {
+  const auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
+      eglGetProcAddress("eglGetPlatformDisplayEXT"));
+  if (getPlatformDisplay == nullptr) {
+    error = describeEglFailure("eglGetProcAddress(eglGetPlatformDisplayEXT)");
+    return EGL_NO_DISPLAY;
+  }
+  const EGLDisplay display = getPlatformDisplay(platform, nativeDisplay, nullptr);
+  if (display == EGL_NO_DISPLAY) {
+    error = describeEglFailure("eglGetPlatformDisplayEXT");
+    return EGL_NO_DISPLAY;
+  }
+  if (!eglInitialize(display, nullptr, nullptr)) {
+    error = describeEglFailure("eglInitialize");
+    return EGL_NO_DISPLAY;
+  }
+  return display;
+}
+
+EGLDisplay openCanvasEglDisplay(std::string& error) {
+  const EGLDisplay display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
+  if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) {
+    error = describeEglFailure("eglInitialize");
+    return EGL_NO_DISPLAY;
+  }
+  // Emscripten's EGL has one configuration, whose buffers are the ones last
+  // asked for: an opaque canvas, as a window's client area is, with depth
+  // and stencil.
+  const EGLint wanted[] = {EGL_RED_SIZE,   8, EGL_GREEN_SIZE, 8,  EGL_BLUE_SIZE,    8,
+                           EGL_ALPHA_SIZE, 0, EGL_DEPTH_SIZE, 24, EGL_STENCIL_SIZE, 8,
+                           EGL_NONE};
+  EGLConfig config = nullptr;
+  EGLint count = 0;
+  if (!eglChooseConfig(display, wanted, &config, 1, &count) || count < 1) {
+    error = describeEglFailure("eglChooseConfig");
+    eglTerminate(display);
+    return EGL_NO_DISPLAY;
+  }
+  return display;
+}
 
 GlBinding::GlBinding(EGLDisplay display, Drawables drawables, Client client)
     : display_(display), drawables_(drawables), client_(client) {
@@ -60,18 +101,20 @@ GlBinding::GlBinding(EGLDisplay display, Drawables drawables, Client client)
   }
 }
 
+GlBinding::~GlBinding() { eglTerminate(display_); }
+
 NativeVisual GlBinding::visualOf(int index) const {
   EGLint visual = 0;
   eglGetConfigAttrib(display_, eglConfigs_[index], EGL_NATIVE_VISUAL_ID, &visual);
   return visual;
 }
 
-EGLSurface GlBinding::createDrawable(const Surface& surface, int index) {
+EGLSurface GlBinding::createDrawable(int width, int height, EGLNativeWindowType window, int index) {
   const bool pbuffer = drawables_ == Drawables::pbuffers;
-  const EGLint size[] = {EGL_WIDTH, surface.width, EGL_HEIGHT, surface.height, EGL_NONE};
-  const EGLSurface made = pbuffer ? createPbuffer(display_, eglConfigs_[index], size)
-                                  : eglCreateWindowSurface(display_, eglConfigs_[index],
-                                                           surface.nativeWindow(), nullptr);
+  const EGLint size[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+  const EGLSurface made =
+      pbuffer ? createPbuffer(display_, eglConfigs_[index], size)
+              : eglCreateWindowSurface(display_, eglConfigs_[index], window, nullptr);
   if (made == EGL_NO_SURFACE) {
     reportEglFailure(pbuffer ? "eglCreatePbufferSurface" : "eglCreateWindowSurface");
   }

@@ -18,12 +18,7 @@ class HeadlessDisplay : public Display {
 
   GlBinding& gl() override { return gl_; }
 
-  Surface* createSurface(HWND, const char*, const char*, int width, int height) override {
-    auto* surface = new Surface;
-    surface->width = width;
-    surface->height = height;
-    return surface;
-  }
+  Surface* createSurface(HWND, const char*, const char*, int, int) override { return new Surface; }
 
   bool prepareSurface(Surface&, NativeVisual) override { return true; }
   void showSurface(Surface&, bool) override {}
@@ -43,30 +38,10 @@ class HeadlessDisplay : public Display {
 
 }  // namespace
 
-EGLDisplay openEglDisplay(EGLenum platform, void* nativeDisplay, std::string& error) {
-  const auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
-      eglGetProcAddress("eglGetPlatformDisplayEXT"));
-  if (getPlatformDisplay == nullptr) {
-    error = describeEglFailure("eglGetProcAddress(eglGetPlatformDisplayEXT)");
-    return EGL_NO_DISPLAY;
-  }
-  const EGLDisplay display = getPlatformDisplay(platform, nativeDisplay, nullptr);
-  if (display == EGL_NO_DISPLAY) {
-    error = describeEglFailure("eglGetPlatformDisplayEXT");
-    return EGL_NO_DISPLAY;
-  }
-  if (!eglInitialize(display, nullptr, nullptr)) {
-    error = describeEglFailure("eglInitialize");
-    return EGL_NO_DISPLAY;
-  }
-  return display;
-}
-
-Display* openHeadlessDisplay(std::string& error) {
+std::unique_ptr<Display> openHeadlessDisplay(DisplayEvents&, std::string& error) {
   const EGLDisplay display =
       openEglDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, error);
-  // Lives as long as the process: Mesa tears the display down at exit.
-  return display == EGL_NO_DISPLAY ? nullptr : new HeadlessDisplay(display);
+  return display == EGL_NO_DISPLAY ? nullptr : std::make_unique<HeadlessDisplay>(display);
 }
 
 }  // namespace port

@@ -3,12 +3,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "port/internal.h"
+#include "port/close_signals.h"
+#include "port/window_system.h"
 
 namespace {
 
-// The module's instance handle: any value unique to the program will do.
-char moduleImage;
+// The module's instance handle: any address unique to the program will do.
+const char moduleImage = 0;
 
 }  // namespace
 
@@ -22,10 +23,10 @@ int main(int argc, char** argv) {
   port::installCloseSignals();
   // Choose the display now, so that a missing one ends the program before
   // the window is asked for.
-  port::display();
+  port::windowSystem().display();
   // exit() rather than a return: in the browser main() has long returned to
   // the page by the time WinMain ends (its loop yields through Asyncify), and
   // only exit() still ends the program with the code.
-  std::exit(WinMain(reinterpret_cast<HINSTANCE>(&moduleImage), nullptr, commandLine.data(),
-                    SW_SHOWDEFAULT));
+  std::exit(WinMain(reinterpret_cast<HINSTANCE>(const_cast<char*>(&moduleImage)), nullptr,
+                    commandLine.data(), SW_SHOWDEFAULT));
 }

@@ -1,14 +1,18 @@
-// Message boxes of a program with no one at the screen to answer them.
+// Message boxes: a line on stderr, and on a display where someone may
+// answer (the browser page) a box that waits for its OK.
 #include <cstdio>
 
-#include "port/internal.h"
+#include "port/window_system.h"
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  port::trace("MessageBoxA", owner, text, caption, port::Hex{type});
-  // Nobody is there to press OK: the box is a line on stderr, answered at
-  // once. Win32 shows a null caption as "Error".
-  std::fprintf(stderr, "%s: %s\n", caption != nullptr ? caption : "Error",
-               text != nullptr ? text : "");
+  port::trace("MessageBoxA", owner, text, caption, port::Hexadecimal{type});
+  // Win32 shows a null caption as "Error".
+  const char* shownCaption = caption != nullptr ? caption : "Error";
+  const char* shownText = text != nullptr ? text : "";
+  std::fprintf(stderr, "%s: %s\n", shownCaption, shownText);
   std::fflush(stderr);
+  if (port::Display* display = port::windowSystem().openedDisplay()) {
+    display->showMessageBox(shownCaption, shownText);
+  }
   return IDOK;
 }

@@ -3,7 +3,8 @@
 
 #include <vector>
 
-#include "port/display.h"
+#include "port/egl_binding.h"
+#include "port/wgl.h"
 
 namespace port {
 

@@ -1,6 +1,7 @@
 // Controls of the Linux stand-in for the Win32 window system that are not
 // part of Win32 itself: which display it runs on, and ways for tools and
-// tests to look inside.
+// tests to look inside. All of them act on the one window system
+// (port/window_system.h).
 #pragma once
 
 #include <chrono>
@@ -8,14 +9,24 @@
 #include <string>
 #include <string_view>
 
+namespace port {
+
 // Chooses the display backend: "x11" (a real window through Xlib and EGL,
 // on $DISPLAY) or "headless" (EGL surfaceless pbuffers, no X server at all);
 // in the browser build "web" (the page's canvas) is the only one.
 // Call it before the first window-system call; once a display is in use it
-// cannot be changed. Without it, the first call chooses: MCUBES_DISPLAY if
-// set, else x11 when $DISPLAY is set and reachable, else headless with a
-// notice on stderr. Returns false with the reason in `error`.
+// cannot be changed. Without it, the first call that needs a display
+// chooses: MCUBES_DISPLAY if set, else x11 when $DISPLAY is set and
+// reachable, else headless with a notice on stderr. That choice is the one
+// place where the window system ends the program: exit code 1, the reason on
+// stderr, when the display named in MCUBES_DISPLAY (or none at all) opens.
+// Returns false with the reason in `error`.
 bool selectDisplayBackend(const char* name, std::string& error);
+
+// Ends the window system and starts it afresh, as a new process would find
+// it: no classes, windows, messages, timers or contexts, the display closed
+// and to be chosen again, the real clock, no observer. For tests.
+void resetWindowSystem();
 
 // Makes the display offer no framebuffer configurations, so that
 // ChoosePixelFormat finds no match; false brings them back. For exercising a
@@ -35,3 +46,5 @@ void observeCalls(std::function<void(std::string_view call)> observer);
 // turns it on, so that a program whose loop never waits keeps its clock at 0.
 void useSimulatedClock(bool simulated);
 void advanceClock(std::chrono::milliseconds by);
+
+}  // namespace port

@@ -1,6 +1,6 @@
 // Resources. The programs carry no resources of their own and ask the
 // system only for the arrow cursor.
-#include "port/internal.h"
+#include "port/window_system.h"
 
 using port::ResourceName;
 using port::trace;
@@ -25,6 +25,6 @@ HACCEL WINAPI LoadAcceleratorsA(HINSTANCE instance, LPCSTR tableName) {
 int WINAPI TranslateAcceleratorA(HWND window, HACCEL table, LPMSG message) {
   // No table can be loaded, so none ever turns a key into a command.
   trace("TranslateAcceleratorA", window, table,
-        port::Message{message != nullptr ? message->message : 0});
+        port::MessageName{message != nullptr ? message->message : 0});
   return 0;
 }

@@ -1,28 +1,15 @@
-// The call trace: observeCalls and MCUBES_TRACE.
+#include "port/trace.h"
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
-#include "port/internal.h"
-#include "port/port.h"
+#include "port/window_table.h"
 
 namespace port {
 namespace {
-
-// Shared, so that a call can keep the observer alive while it runs (it may
-// replace itself) without copying it, which could allocate.
-std::shared_ptr<const std::function<void(std::string_view)>> observer;
-
-bool tracingToStderr() {
-  static const bool enabled = [] {
-    const char* setting = std::getenv("MCUBES_TRACE");
-    return setting != nullptr && setting[0] != '\0' && std::strcmp(setting, "0") != 0;
-  }();
-  return enabled;
-}
 
 #define NAMED(message) \
   { message, #message }
@@ -30,13 +17,33 @@ const struct {
   UINT value;
   const char* name;
 } messageNames[] = {
-    NAMED(WM_NULL),  NAMED(WM_CREATE),     NAMED(WM_DESTROY),   NAMED(WM_SIZE),
-    NAMED(WM_PAINT), NAMED(WM_CLOSE),      NAMED(WM_QUIT),      NAMED(WM_KEYDOWN),
-    NAMED(WM_TIMER), NAMED(WM_SYSCOMMAND), NAMED(WM_MOUSEMOVE),
+    NAMED(WM_NULL),        NAMED(WM_CREATE),    NAMED(WM_DESTROY),     NAMED(WM_SIZE),
+    NAMED(WM_PAINT),       NAMED(WM_CLOSE),     NAMED(WM_QUIT),        NAMED(WM_KEYDOWN),
+    NAMED(WM_CHAR),        NAMED(WM_TIMER),     NAMED(WM_SYSCOMMAND),  NAMED(WM_MOUSEMOVE),
+    NAMED(WM_LBUTTONDOWN), NAMED(WM_LBUTTONUP), NAMED(WM_RBUTTONDOWN), NAMED(WM_RBUTTONUP),
+    NAMED(WM_MBUTTONDOWN), NAMED(WM_MBUTTONUP), NAMED(WM_MOUSEWHEEL),
 };
 #undef NAMED
 
 }  // namespace
+
+Trace::Trace() {
+  const char* setting = std::getenv("MCUBES_TRACE");
+  toStderr_ = setting != nullptr && setting[0] != '\0' && std::strcmp(setting, "0") != 0;
+}
+
+void Trace::observe(Observer observer) {
+  observer_ = observer ? std::make_shared<const Observer>(std::move(observer)) : nullptr;
+}
+
+void Trace::emit(const TraceLine& line) const {
+  if (toStderr_) {
+    std::fprintf(stderr, "trace: %.*s\n", static_cast<int>(line.length), line.text);
+  }
+  if (const auto running = observer_) {
+    (*running)(std::string_view(line.text, line.length));
+  }
+}
 
 void TraceLine::append(const char* format, ...) {
   std::va_list arguments;
@@ -44,17 +51,6 @@ void TraceLine::append(const char* format, ...) {
   const int written = std::vsnprintf(text + length, sizeof text - length, format, arguments);
   va_end(arguments);
   length = std::min(sizeof text - 1, length + static_cast<std::size_t>(std::max(written, 0)));
-}
-
-bool tracing() { return observer != nullptr || tracingToStderr(); }
-
-void emitTrace(const TraceLine& line) {
-  if (tracingToStderr()) {
-    std::fprintf(stderr, "trace: %.*s\n", static_cast<int>(line.length), line.text);
-  }
-  if (const auto running = observer) {
-    (*running)(std::string_view(line.text, line.length));
-  }
 }
 
 void appendArgument(TraceLine& line, const char* text) {
@@ -65,7 +61,7 @@ void appendArgument(TraceLine& line, const char* text) {
   }
 }
 
-void appendArgument(TraceLine& line, Message message) {
+void appendArgument(TraceLine& line, MessageName message) {
   for (const auto& named : messageNames) {
     if (named.value == message.value) {
       line.append("%s", named.name);
@@ -105,9 +101,3 @@ void appendHandle(TraceLine& line, const char* kind, const void* handle) {
 }
 
 }  // namespace port
-
-void observeCalls(std::function<void(std::string_view call)> callback) {
-  port::observer =
-      callback ? std::make_shared<const std::function<void(std::string_view)>>(std::move(callback))
-               : nullptr;
-}

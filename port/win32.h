@@ -1,6 +1,49 @@
-// The Win32 window-system and console calls the program uses, for platforms
+// The Win32 window-system and console calls the programs use, for platforms
 // without <windows.h>. Types, values and signatures are those of Win32 (ANSI
-// forms); the implementations live in port/ and run on X11 or headlessly.
+// forms); port/ implements them on X11, headlessly or in a browser page.
+//
+// What the stand-in emulates, as Win32 does it:
+//   - window classes, their names compared without case and owned by the
+//     module that registered them; unregistering fails while windows remain;
+//   - top-level windows, each with one device context for its life (CS_OWNDC
+//     or not); WM_CREATE and a WM_SIZE with the client size are sent inside
+//     CreateWindowExA, WM_DESTROY inside DestroyWindow; CW_USEDEFAULT gives
+//     800 x 600;
+//   - SendMessageA calls the procedure directly; the queue hands out posted
+//     messages, then native input (a close request), then WM_QUIT, then
+//     WM_PAINT while a shown window is invalid, then WM_TIMER of a due timer;
+//     message times on the window system's clock;
+//   - DefWindowProcA: WM_CLOSE destroys the window, SC_CLOSE (low four bits
+//     ignored) sends WM_CLOSE, WM_PAINT validates, SC_SCREENSAVE lets the
+//     screen saver start; the close button, SIGINT and SIGTERM arrive as
+//     close requests; the x11 display asks the active window before the
+//     screen saver starts;
+//   - window timers posting WM_TIMER, no faster than every 10 ms, at most
+//     one pending however late it is taken;
+//   - pixel formats matched against the display's EGL configurations, set
+//     once per window; WGL contexts, one current at a time; SwapBuffers;
+//   - keyboard and mouse input: WM_KEYDOWN with the virtual-key code (repeat
+//     count 1, bit 30 set for a key held down), WM_CHAR posted by
+//     TranslateMessage for a key taken from the queue that types a Latin-1
+//     character; WM_MOUSEMOVE (a move waiting behind is replaced, as Win32
+//     coalesces them), WM_L/M/RBUTTONDOWN and UP with MK_ flags and client
+//     coordinates, WM_MOUSEWHEEL with its delta and screen coordinates;
+//   - message boxes (a line on stderr; in the browser also a box in the
+//     page); the stock arrow cursor; the console calls, on the controlling
+//     terminal.
+// What it does not emulate: such calls fail rather than half work.
+//   - child windows (CreateWindowExA with a parent returns null), window
+//     positions (x and y are ignored), menus, background brushes;
+//   - message filters: PeekMessageA with a window or a message range finds
+//     nothing, GetMessageA returns -1;
+//   - timer procedures and thread timers: SetTimer returns 0;
+//   - key releases, system keys, dead keys and scan codes (WM_KEYUP and
+//     WM_SYSKEYDOWN are never generated, lParam's scan code is 0); double
+//     clicks, mouse capture, the horizontal wheel; TranslateMessage returns
+//     FALSE for a key message it did not take from the queue;
+//   - resources: programs carry none, so LoadIconA and LoadAcceleratorsA
+//     return null and TranslateAcceleratorA never translates;
+//   - other threads: every call comes from the message-loop thread.
 #pragma once
 
 #include <cstdint>
@@ -118,10 +161,59 @@ typedef CONSOLE_SCREEN_BUFFER_INFO* PCONSOLE_SCREEN_BUFFER_INFO;
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
 #define WM_KEYDOWN 0x0100
+#define WM_CHAR 0x0102
 #define WM_SYSCOMMAND 0x0112
 #define WM_TIMER 0x0113
 #define WM_MOUSEMOVE 0x0200
+#define WM_LBUTTONDOWN 0x0201
+#define WM_LBUTTONUP 0x0202
+#define WM_RBUTTONDOWN 0x0204
+#define WM_RBUTTONUP 0x0205
+#define WM_MBUTTONDOWN 0x0207
+#define WM_MBUTTONUP 0x0208
+#define WM_MOUSEWHEEL 0x020A
 #define WM_USER 0x0400
+
+// Mouse message parameters: the buttons and keys held (wParam's low word),
+// the wheel's turn (WM_MOUSEWHEEL's high word, in WHEEL_DELTA per notch,
+// positive away from the user) and the position (lParam, signed words).
+#define MK_LBUTTON 0x0001
+#define MK_RBUTTON 0x0002
+#define MK_SHIFT 0x0004
+#define MK_CONTROL 0x0008
+#define MK_MBUTTON 0x0010
+#define WHEEL_DELTA 120
+#define MAKEWPARAM(lo, hi) ((WPARAM)(DWORD)(((WORD)(lo)) | (((DWORD)(WORD)(hi)) << 16)))
+#define GET_X_LPARAM(lp) ((int)(short)LOWORD(lp))
+#define GET_Y_LPARAM(lp) ((int)(short)HIWORD(lp))
+#define GET_KEYSTATE_WPARAM(wp) (LOWORD(wp))
+#define GET_WHEEL_DELTA_WPARAM(wp) ((short)HIWORD(wp))
+
+// Virtual-key codes; letters and digits are their upper-case ASCII codes.
+#define VK_BACK 0x08
+#define VK_TAB 0x09
+#define VK_RETURN 0x0D
+#define VK_SHIFT 0x10
+#define VK_CONTROL 0x11
+#define VK_ESCAPE 0x1B
+#define VK_SPACE 0x20
+#define VK_PRIOR 0x21
+#define VK_NEXT 0x22
+#define VK_END 0x23
+#define VK_HOME 0x24
+#define VK_LEFT 0x25
+#define VK_UP 0x26
+#define VK_RIGHT 0x27
+#define VK_DOWN 0x28
+#define VK_DELETE 0x2E
+#define VK_NUMPAD0 0x60
+#define VK_ADD 0x6B
+#define VK_SUBTRACT 0x6D
+#define VK_F1 0x70
+#define VK_OEM_PLUS 0xBB
+#define VK_OEM_MINUS 0xBD
+#define VK_OEM_4 0xDB  // [ {
+#define VK_OEM_6 0xDD  // ] }
 
 // WM_SIZE size types.
 #define SIZE_RESTORED 0

@@ -2,33 +2,35 @@
 // once, when first needed — with the GL visual when the pixel format is set,
 // else with the screen's default visual when the window is first shown — so
 // that it exists on the server once, under its title, for its whole life.
-// X events become the window messages Win32 would send for the same user
-// actions, as far as the programs handle them: close, resize, minimise,
-// expose, focus (for the screen saver). GL draws through EGL's X11 platform
-// into window surfaces.
+// X events are reported as what they mean, as far as the programs care:
+// close, resize, minimise, expose, focus (for the screen saver), keys, the
+// pointer and its buttons and wheel (port/x11_input.h translates them). GL
+// draws through EGL's X11 platform into window surfaces.
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <bitset>
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <memory>
 
 #include "port/display.h"
+#include "port/x11_input.h"
 
 namespace port {
 namespace {
 
-std::string displayName;
-
 // Xlib calls this when the server goes away; it must not return.
-int onConnectionLost(::Display*) {
+int onConnectionLost(::Display* x) {
   std::fflush(stdout);
-  std::fprintf(stderr, "lost the connection to the X server %s\n", displayName.c_str());
+  std::fprintf(stderr, "lost the connection to the X server %s\n", DisplayString(x));
   std::fflush(stderr);
   _exit(1);
 }
@@ -58,10 +60,12 @@ struct X11Surface : Surface {
 
 class X11Display : public Display {
  public:
-  X11Display(::Display* x, EGLDisplay egl)
-      : x_(x),
+  X11Display(::Display* x, EGLDisplay egl, DisplayEvents& events)
+      : connection_(x),
+        x_(x),
         screen_(DefaultScreen(x)),
-        gl_(egl, GlBinding::Drawables::windowSurfaces, GlBinding::Client::desktopGl) {
+        gl_(egl, GlBinding::Drawables::windowSurfaces, GlBinding::Client::desktopGl),
+        events_(events) {
     wmProtocols_ = XInternAtom(x_, "WM_PROTOCOLS", False);
     wmDeleteWindow_ = XInternAtom(x_, "WM_DELETE_WINDOW", False);
     netWmName_ = XInternAtom(x_, "_NET_WM_NAME", False);
@@ -70,14 +74,12 @@ class X11Display : public Display {
 
   GlBinding& gl() override { return gl_; }
 
-  Surface* createSurface(HWND handle, const char* className, const char* title, int width,
-                         int height) override {
+  // The X window is made later, when its visual is known.
+  Surface* createSurface(HWND handle, const char* className, const char* title, int, int) override {
     auto* surface = new X11Surface;
     surface->handle = handle;
     surface->className = className;
     surface->title = title;
-    surface->width = width;
-    surface->height = height;
     return surface;
   }
 
@@ -171,8 +173,9 @@ class X11Display : public Display {
     attributes.border_pixel = 0;
     // No background: nothing is erased, the window shows what was drawn.
     attributes.background_pixmap = None;
-    attributes.event_mask =
-        PointerMotionMask | ExposureMask | StructureNotifyMask | FocusChangeMask;
+    attributes.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                            PointerMotionMask | ExposureMask | StructureNotifyMask |
+                            FocusChangeMask;
     surface.window = XCreateWindow(
         x_, root, 0, 0, static_cast<unsigned>(surface.width), static_cast<unsigned>(surface.height),
         0, visual->depth, InputOutput, visual->visual,
@@ -201,32 +204,64 @@ class X11Display : public Display {
     const HWND window = surface.handle;
     switch (event.type) {
       case ClientMessage:
-        // The close button: Win32 turns it into the system menu's close.
+        // The close button.
         if (event.xclient.message_type == wmProtocols_ &&
             static_cast<Atom>(event.xclient.data.l[0]) == wmDeleteWindow_) {
-          queueInput(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+          events_.closeRequested(window);
         }
         break;
       case ConfigureNotify:
-        surface.width = event.xconfigure.width;
-        surface.height = event.xconfigure.height;
-        surfaceResized(window, surface.width, surface.height, false);
+        events_.resized(window, event.xconfigure.width, event.xconfigure.height);
         break;
       case UnmapNotify:
         if (surface.unmapsRequested > 0) {
           --surface.unmapsRequested;
         } else {
-          surfaceResized(window, 0, 0, true);  // iconified
+          events_.minimised(window);  // iconified
         }
         break;
       case MapNotify:
-        surfaceResized(window, surface.width, surface.height, false);
+        events_.resized(window, surface.width, surface.height);
         break;
       case Expose:
         if (event.xexpose.count == 0) {
-          surfaceExposed(window);
+          events_.exposed(window);
         }
         break;
+      case KeyPress: {
+        char text[8];
+        KeySym typed = NoSymbol;
+        XLookupString(&event.xkey, text, sizeof text, &typed, nullptr);
+        const bool repeated = keysDown_.test(event.xkey.keycode);
+        keysDown_.set(event.xkey.keycode);
+        // The code by the key's unshifted keysym, the character by the
+        // shifted one: '=' and '+' are one key, VK_OEM_PLUS.
+        events_.keyPressed(window, virtualKeyOfKeysym(XLookupKeysym(&event.xkey, 0)),
+                           characterOfKeysym(typed), repeated);
+        break;
+      }
+      case KeyRelease:
+        keysDown_.reset(event.xkey.keycode);
+        break;
+      case MotionNotify:
+        events_.pointerMoved(window,
+                             pointerOfState(event.xmotion.x, event.xmotion.y, event.xmotion.state));
+        break;
+      case ButtonPress:
+      case ButtonRelease: {
+        const X11Button button = meaningOfButton(event.xbutton.button);
+        const bool pressed = event.type == ButtonPress;
+        const DisplayEvents::Pointer pointer =
+            pointerOfState(event.xbutton.x, event.xbutton.y,
+                           stateAfterButton(event.xbutton.state, button, pressed));
+        if (button.kind == X11Button::Kind::button) {
+          events_.buttonChanged(window, button.button, pressed, pointer);
+        } else if (button.kind == X11Button::Kind::wheel && pressed) {
+          events_.wheelTurned(window, button.wheelDelta, pointer, event.xbutton.x_root,
+                              event.xbutton.y_root);
+        }
+        break;
+      }
       case FocusIn:
         if (event.xfocus.detail != NotifyInferior) {
           active_ = window;
@@ -236,6 +271,7 @@ class X11Display : public Display {
         if (event.xfocus.detail != NotifyInferior && active_ == window) {
           active_ = nullptr;
         }
+        keysDown_.reset();  // their releases go elsewhere now
         break;
       default:
         break;
@@ -262,27 +298,36 @@ class X11Display : public Display {
     XGetScreenSaver(x_, &timeout, &interval, &blanking, &exposures);
     const int seconds = timeout > 0 ? timeout : 60;
     nextSaverQuestion_ = now + std::chrono::milliseconds(seconds * 500);
-    if (timeout > 0 && !screenSaverAllowed(active_)) {
+    if (timeout > 0 && !events_.screenSaverAllowed(active_)) {
       XResetScreenSaver(x_);
       XFlush(x_);
     }
   }
 
+  struct CloseConnection {
+    void operator()(::Display* x) const { XCloseDisplay(x); }
+  };
+  // Closed last, after EGL is done with it.
+  std::unique_ptr<::Display, CloseConnection> connection_;
   ::Display* x_;
   int screen_;
   GlBinding gl_;
+  DisplayEvents& events_;
   Atom wmProtocols_;
   Atom wmDeleteWindow_;
   Atom netWmName_;
   Atom utf8String_;
   std::map<::Window, X11Surface*> surfaces_;
+  // By keycode: a press of a key already down is its autorepeat (the server
+  // sends no releases in between; see openX11Display).
+  std::bitset<256> keysDown_;
   HWND active_ = nullptr;
   std::chrono::steady_clock::time_point nextSaverQuestion_{};
 };
 
 }  // namespace
 
-Display* openX11Display(std::string& error) {
+std::unique_ptr<Display> openX11Display(DisplayEvents& events, std::string& error) {
   ::Display* x = XOpenDisplay(nullptr);
   if (x == nullptr) {
     const char* name = XDisplayName(nullptr);
@@ -295,14 +340,14 @@ Display* openX11Display(std::string& error) {
     XCloseDisplay(x);
     return nullptr;
   }
-  displayName = DisplayString(x);
   // A write to a server that has gone away must fail with EPIPE and reach
   // onConnectionLost, not end the process silently with SIGPIPE.
   signal(SIGPIPE, SIG_IGN);
   XSetIOErrorHandler(onConnectionLost);
+  // A held key repeats as presses alone, without a release before each.
+  XkbSetDetectableAutoRepeat(x, True, nullptr);
   XSetErrorHandler(onRequestFailed);
-  // Lives as long as the process, like the connection.
-  return new X11Display(x, egl);
+  return std::make_unique<X11Display>(x, egl, events);
 }
 
 }  // namespace port

@@ -8,8 +8,8 @@
 
 #include "engine/engine.h"
 #include "engine/frame_drawing.h"
-#include "engine/scene.h"
 #include "mesh/extract.h"
+#include "scene/scene.h"
 #include "tools/headless_window.h"
 #include "tools/progress_line.h"
 

@@ -3,6 +3,6 @@
 #include "port/port.h"
 
 bool openHeadlessWindow(int width, int height, OffscreenWindow& offscreen, std::string& error) {
-  return selectDisplayBackend("headless", error) &&
+  return port::selectDisplayBackend("headless", error) &&
          openOffscreenWindow(width, height, offscreen, error);
 }

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/win32.h"
+#include "platform/win32.h"
 #include "util/stream_binding.h"
 
 void openConsole() {

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/win32.h"
+#include "platform/win32.h"
 
 // Makes every existing use of `stream` (stdout, stdin or stderr) reach
 // `handle`, unbuffered. Output still pending on the stream goes to where it

@@ -78,15 +78,15 @@ DemoRun runDemo(const std::function<void(const std::vector<Call>&)>& steer) {
   ::testing::internal::CaptureStderr();
   {
     CapturedStdout output;
-    observeCalls([&](std::string_view call) {
+    port::observeCalls([&](std::string_view call) {
       run.calls.push_back(Call{std::string(call), engine.ticks, output.size()});
       if (isRenderRequest(run.calls.back().text)) {
-        advanceClock(frameTime);
+        port::advanceClock(frameTime);
       }
       steer(run.calls);
     });
     run.exitCode = WinMain(instance, nullptr, nullptr, SW_SHOWDEFAULT);
-    observeCalls(nullptr);
+    port::observeCalls(nullptr);
     run.output = output.text();
   }
   run.errors = ::testing::internal::GetCapturedStderr();
@@ -251,9 +251,9 @@ TEST_F(DemoShell, ClosingReleasesTheContextThenSaysSoThenQuitsWithZero) {
 }
 
 TEST_F(DemoShell, WithoutAMatchingFormatItRunsAndClosesWithoutAContext) {
-  hideFramebufferConfigs(true);
+  port::hideFramebufferConfigs(true);
   const DemoRun run = runDemo([](const std::vector<Call>& calls) { closeAfter(calls, 5); });
-  hideFramebufferConfigs(false);
+  port::hideFramebufferConfigs(false);
   EXPECT_EQ(run.errors, "Error: ChoosePixelFormat failed\n");
   EXPECT_EQ(run.count("MessageBoxA(null, \"ChoosePixelFormat failed\", \"Error\", 0x0)"), 1);
   EXPECT_EQ(run.count("SetPixelFormat("), 0);

@@ -49,19 +49,19 @@ TEST(RunningDemo, AllocatesNothingOverHundredsOfFramesAndTicks) {
   GTEST_SKIP() << "allocations are counted without AddressSanitizer only";
 #else
   std::string error;
-  ASSERT_TRUE(selectDisplayBackend("headless", error)) << error;
+  ASSERT_TRUE(port::selectDisplayBackend("headless", error)) << error;
   // A tick every other frame, whatever the machine's speed.
-  useSimulatedClock(true);
+  port::useSimulatedClock(true);
   constexpr int startUpFrames = 20;
   constexpr int countedFrames = 300;
   int frames = 0;
   std::int32_t ticksAtStart = 0;
   std::int32_t ticksAtEnd = 0;
-  observeCalls([&](std::string_view call) {
+  port::observeCalls([&](std::string_view call) {
     if (call.substr(0, 13) != "SendMessageA(" || call.find("WM_USER+1") == call.npos) {
       return;
     }
-    advanceClock(std::chrono::milliseconds(8));
+    port::advanceClock(std::chrono::milliseconds(8));
     ++frames;
     if (frames == startUpFrames) {
       ticksAtStart = engine.ticks;
@@ -77,8 +77,8 @@ TEST(RunningDemo, AllocatesNothingOverHundredsOfFramesAndTicks) {
   const int exitCode =
       WinMain(reinterpret_cast<HINSTANCE>(&moduleImage), nullptr, nullptr, SW_SHOWDEFAULT);
   const std::string output = ::testing::internal::GetCapturedStdout();
-  observeCalls(nullptr);
-  useSimulatedClock(false);
+  port::observeCalls(nullptr);
+  port::useSimulatedClock(false);
 
   EXPECT_EQ(exitCode, 0);
   EXPECT_EQ(output, "Shutting down.\n");

@@ -17,7 +17,7 @@ class PixelFormat : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(selectDisplayBackend("headless", error)) << error;
+    ASSERT_TRUE(port::selectDisplayBackend("headless", error)) << error;
     WNDCLASSA windowClass{};
     windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
     windowClass.lpfnWndProc = DefWindowProcA;
@@ -28,11 +28,11 @@ class PixelFormat : public ::testing::Test {
     ASSERT_NE(window, nullptr);
     mainDC = nullptr;
     glContext = nullptr;
-    observeCalls([this](std::string_view call) { calls.emplace_back(call); });
+    port::observeCalls([this](std::string_view call) { calls.emplace_back(call); });
   }
   void TearDown() override {
-    observeCalls(nullptr);
-    hideFramebufferConfigs(false);
+    port::observeCalls(nullptr);
+    port::hideFramebufferConfigs(false);
     DestroyWindow(window);
     UnregisterClassA(className, nullptr);
   }
@@ -78,7 +78,7 @@ TEST_F(PixelFormat, SetUpMakesADoubleBufferedContextCurrentAndReleaseGivesItBack
 }
 
 TEST_F(PixelFormat, NoMatchingFormatReportsOnceAndLeavesNoContextToRelease) {
-  hideFramebufferConfigs(true);
+  port::hideFramebufferConfigs(true);
   mainDC = GetDC(window);
   calls.clear();
   EXPECT_EQ(setupPixelFormat(mainDC), 0);

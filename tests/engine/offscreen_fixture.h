@@ -17,7 +17,7 @@ class OffscreenEngineTest : public ::testing::Test {
 
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(selectDisplayBackend("headless", error)) << error;
+    ASSERT_TRUE(port::selectDisplayBackend("headless", error)) << error;
     ASSERT_TRUE(openOffscreenWindow(width, height, offscreen, error)) << error;
     engine.init(offscreen.window, offscreen.rendering.deviceContext);
   }

@@ -205,13 +205,13 @@ TEST_F(RenderFrame, ClearsAllThreeBuffersAndSwapsOnceOnTheEnginesDeviceContext) 
 
   // The swap on the engine's device context, as the window system reports it.
   std::vector<std::string> calls;
-  observeCalls([&calls](std::string_view call) { calls.emplace_back(call); });
+  port::observeCalls([&calls](std::string_view call) { calls.emplace_back(call); });
   SwapBuffers(offscreen.rendering.deviceContext);
   ASSERT_EQ(calls.size(), 1u);
   const std::string swap = calls[0];
   calls.clear();
   engine.renderFrame();
-  observeCalls(nullptr);
+  port::observeCalls(nullptr);
   EXPECT_EQ(calls, std::vector<std::string>{swap});
 
   const std::vector<unsigned char> rgb = readColour(width, height);

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/scene.h"
 #include "iso/isosurface.h"
 #include "mesh/grid.h"
+#include "scene/scene.h"
 
 inline std::vector<Triangle> literalExtraction(const BallCentres& balls, std::int32_t divisions) {
   const SceneGrid grid = sceneGrid(divisions);

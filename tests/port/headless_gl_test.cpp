@@ -10,6 +10,7 @@
 #include "app/pixel_format.h"
 #include "port/port.h"
 #include "port/wgl.h"
+#include "port/window_table.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ class HeadlessWindow : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     std::string error;
-    ASSERT_TRUE(selectDisplayBackend("headless", error)) << error;
+    ASSERT_TRUE(port::selectDisplayBackend("headless", error)) << error;
   }
 
   void SetUp() override {
@@ -144,9 +145,9 @@ TEST_F(HeadlessWindow, FormatsAndContextsFollowTheWin32Rules) {
   EXPECT_FALSE(SetPixelFormat(deviceContext, 0, &request));
 
   // A display without OpenGL configurations matches nothing.
-  hideFramebufferConfigs(true);
+  port::hideFramebufferConfigs(true);
   EXPECT_EQ(ChoosePixelFormat(deviceContext, &request), 0);
-  hideFramebufferConfigs(false);
+  port::hideFramebufferConfigs(false);
 
   // The format is set once: the same again is accepted, another refused.
   const int format = ChoosePixelFormat(deviceContext, &request);
@@ -168,6 +169,28 @@ TEST_F(HeadlessWindow, FormatsAndContextsFollowTheWin32Rules) {
   EXPECT_FALSE(wglMakeCurrent(deviceContext, context));
   EXPECT_TRUE(wglDeleteContext(context));
   EXPECT_FALSE(wglDeleteContext(context));
+}
+
+TEST_F(HeadlessWindow, AFreshWindowSystemReleasesWhatTheOldOneHeld) {
+  // A window with a current context: the window system owns its surface,
+  // drawable and context, and releases them all when it ends.
+  create(16, 16);
+  HDC deviceContext = GetDC(window);
+  makeContext(deviceContext);
+  port::resetWindowSystem();
+  EXPECT_EQ(GetDC(window), nullptr);
+  EXPECT_EQ(glGetString(GL_VERSION), nullptr);  // no context is current
+
+  // The new one opens its display again and numbers its windows from 1.
+  SetUpTestSuite();
+  SetUp();
+  create(16, 16);
+  EXPECT_EQ(port::handleNumber(window), 1u);
+  HGLRC context = makeContext(GetDC(window));
+  glClear(GL_COLOR_BUFFER_BIT);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  EXPECT_TRUE(wglMakeCurrent(nullptr, nullptr));
+  EXPECT_TRUE(wglDeleteContext(context));
 }
 
 }  // namespace

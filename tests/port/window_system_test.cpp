@@ -2,6 +2,8 @@
 // queue's priorities, sent versus posted messages, timers (on the simulated
 // clock), the default window procedure, message boxes, the call trace and
 // the close signal.
+#include "port/window_system.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "port/internal.h"
+#include "port/close_signals.h"
 #include "port/port.h"
 #include "tests/support/headless_suite.h"
 
@@ -118,10 +120,10 @@ TEST_F(WindowSystem, SentMessagesRunAtOncePostedOnesWaitTheirTurn) {
 
 TEST_F(WindowSystem, PostedThenInputThenQuitThenPaintThenTimers) {
   SetTimer(window, 5, 10, nullptr);
-  advanceClock(milliseconds(10));  // the timer is due
-  ShowWindow(window, SW_SHOW);     // and paint is due
+  port::advanceClock(milliseconds(10));  // the timer is due
+  ShowWindow(window, SW_SHOW);           // and paint is due
   PostQuitMessage(3);
-  port::queueInput(window, WM_MOUSEMOVE, 0, MAKELPARAM(1, 2));
+  port::windowSystem().queue.queueInput(window, WM_MOUSEMOVE, 0, MAKELPARAM(1, 2));
   PostMessageA(window, WM_USER + 2, 0, 0);
   PostMessageA(window, WM_USER + 3, 0, 0);
 
@@ -147,16 +149,16 @@ TEST_F(WindowSystem, ATimerHasAtMostOneMessagePendingHoweverLateItIsTaken) {
   constexpr UINT interval = 100;
   ASSERT_EQ(SetTimer(window, 1, interval, nullptr), 1u);
   MSG message;
-  advanceClock(milliseconds(interval - 1));
+  port::advanceClock(milliseconds(interval - 1));
   EXPECT_FALSE(PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE));
-  advanceClock(milliseconds(5 * interval));
+  port::advanceClock(milliseconds(5 * interval));
   // Five intervals went by, yet only one WM_TIMER waits; the next is due a
   // whole interval after it was taken.
   ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(message.message, static_cast<UINT>(WM_TIMER));
   const DWORD taken = message.time;
   EXPECT_FALSE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
-  advanceClock(milliseconds(interval - 1));
+  port::advanceClock(milliseconds(interval - 1));
   EXPECT_FALSE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
   // GetMessageA waits for it: on the simulated clock, exactly until it is due.
   ASSERT_EQ(GetMessageA(&message, nullptr, 0, 0), TRUE);
@@ -168,17 +170,17 @@ TEST_F(WindowSystem, ATimerHasAtMostOneMessagePendingHoweverLateItIsTaken) {
 TEST_F(WindowSystem, OnlyWindowTimersWithoutProceduresAreSet) {
   // Win32 runs a timer no faster than every 10 ms.
   ASSERT_EQ(SetTimer(window, 4, 1, nullptr), 4u);
-  advanceClock(milliseconds(9));
+  port::advanceClock(milliseconds(9));
   MSG message;
   EXPECT_FALSE(PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE));
-  advanceClock(milliseconds(1));
+  port::advanceClock(milliseconds(1));
   EXPECT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
 
   // Timer procedures and thread timers are not emulated: refused, not run
   // some other way.
   EXPECT_EQ(SetTimer(window, 9, 10, [](HWND, UINT, UINT_PTR, DWORD) {}), 0u);
   EXPECT_EQ(SetTimer(nullptr, 9, 10, nullptr), 0u);
-  advanceClock(milliseconds(5));
+  port::advanceClock(milliseconds(5));
   EXPECT_FALSE(PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE));
 }
 
@@ -201,7 +203,7 @@ TEST_F(WindowSystem, DestroyingAWindowDropsItsMessagesAndTimers) {
   PostMessageA(window, WM_USER, 0, 0);
   PostMessageA(nullptr, WM_USER + 7, 0, 0);  // to the thread: survives
   DestroyWindow(window);
-  advanceClock(milliseconds(30));
+  port::advanceClock(milliseconds(30));
   MSG message = next();
   EXPECT_EQ(message.message, static_cast<UINT>(WM_USER + 7));
   EXPECT_EQ(message.hwnd, nullptr);
@@ -227,9 +229,9 @@ TEST_F(WindowSystem, PaintIsDueAfterShowingUntilTheDefaultProcedureValidates) {
 }
 
 TEST_F(WindowSystem, TheScreenSaverStartsOnlyWhenTheDefaultProcedureGetsTheRequest) {
-  EXPECT_TRUE(port::screenSaverAllowed(window));
+  EXPECT_TRUE(port::windowSystem().screenSaverAllowed(window));
   passSystemCommands = false;
-  EXPECT_FALSE(port::screenSaverAllowed(window));
+  EXPECT_FALSE(port::windowSystem().screenSaverAllowed(window));
   ASSERT_FALSE(delivered.empty());
   EXPECT_EQ(delivered.back().message, static_cast<UINT>(WM_SYSCOMMAND));
   EXPECT_EQ(delivered.back().wParam, static_cast<WPARAM>(SC_SCREENSAVE));
@@ -245,6 +247,73 @@ TEST_F(WindowSystem, MessageFiltersAreNotEmulated) {
   EXPECT_EQ(GetMessageA(&message, window, 0, 0), -1);
   EXPECT_EQ(GetMessageA(&message, nullptr, WM_TIMER, WM_TIMER), -1);
   EXPECT_EQ(next().message, static_cast<UINT>(WM_USER));
+}
+
+TEST_F(WindowSystem, InputReportedByADisplayArrivesAsWin32MessagesWithTheirParameters) {
+  using Pointer = port::DisplayEvents::Pointer;
+  using Button = port::DisplayEvents::Button;
+  port::WindowSystem& system = port::windowSystem();
+  Pointer dragging;
+  dragging.x = 30;
+  dragging.y = -4;  // outside the client area: a signed word
+  dragging.left = true;
+  dragging.control = true;
+  Pointer released = dragging;
+  released.left = false;
+  released.right = true;
+  released.middle = true;
+  released.shift = true;
+  system.keyPressed(window, VK_OEM_PLUS, '+', false);
+  system.keyPressed(window, VK_LEFT, 0, true);
+  system.pointerMoved(window, Pointer{});
+  system.pointerMoved(window, dragging);  // replaces the move before it
+  system.buttonChanged(window, Button::left, true, dragging);
+  system.buttonChanged(window, Button::left, false, released);
+  system.buttonChanged(window, Button::right, true, dragging);
+  system.buttonChanged(window, Button::middle, false, released);
+  system.wheelTurned(window, -WHEEL_DELTA, released, 1000, 700);
+
+  // A key that types a character is followed by WM_CHAR once translated,
+  // before the input behind it.
+  MSG key = next();
+  EXPECT_EQ(key.message, static_cast<UINT>(WM_KEYDOWN));
+  EXPECT_EQ(key.wParam, static_cast<WPARAM>(VK_OEM_PLUS));
+  EXPECT_EQ(key.lParam, 1);  // a repeat count of 1, up before
+  EXPECT_TRUE(TranslateMessage(&key));
+  const MSG character = next();
+  EXPECT_EQ(character.message, static_cast<UINT>(WM_CHAR));
+  EXPECT_EQ(character.wParam, static_cast<WPARAM>('+'));
+  EXPECT_EQ(character.lParam, key.lParam);
+  EXPECT_FALSE(TranslateMessage(&key));  // translated once
+
+  key = next();
+  EXPECT_EQ(key.wParam, static_cast<WPARAM>(VK_LEFT));
+  EXPECT_EQ(key.lParam, 1 | (LPARAM{1} << 30));  // held down
+  EXPECT_FALSE(TranslateMessage(&key));          // types nothing
+
+  const struct {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+  } expected[] = {
+      {WM_MOUSEMOVE, MK_LBUTTON | MK_CONTROL, MAKELPARAM(30, -4)},
+      {WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, MAKELPARAM(30, -4)},
+      {WM_LBUTTONUP, MK_RBUTTON | MK_MBUTTON | MK_SHIFT | MK_CONTROL, MAKELPARAM(30, -4)},
+      {WM_RBUTTONDOWN, MK_LBUTTON | MK_CONTROL, MAKELPARAM(30, -4)},
+      {WM_MBUTTONUP, MK_RBUTTON | MK_MBUTTON | MK_SHIFT | MK_CONTROL, MAKELPARAM(30, -4)},
+      {WM_MOUSEWHEEL, MAKEWPARAM(MK_RBUTTON | MK_MBUTTON | MK_SHIFT | MK_CONTROL, -WHEEL_DELTA),
+       MAKELPARAM(1000, 700)},
+  };
+  for (const auto& input : expected) {
+    const MSG message = next();
+    EXPECT_EQ(message.hwnd, window);
+    EXPECT_EQ(message.message, input.message);
+    EXPECT_EQ(message.wParam, input.wParam);
+    EXPECT_EQ(message.lParam, input.lParam);
+  }
+  EXPECT_EQ(GET_WHEEL_DELTA_WPARAM(MAKEWPARAM(0, -WHEEL_DELTA)), -WHEEL_DELTA);
+  EXPECT_EQ(GET_Y_LPARAM(MAKELPARAM(30, -4)), -4);
+  EXPECT_FALSE(PeekMessageA(&key, nullptr, 0, 0, PM_REMOVE));
 }
 
 TEST_F(WindowSystem, ResourcesAndMessageBoxes) {
@@ -264,7 +333,7 @@ TEST_F(WindowSystem, ResourcesAndMessageBoxes) {
 
 TEST_F(WindowSystem, CallsAreReportedToTheObserver) {
   std::vector<std::string> calls;
-  observeCalls([&calls](std::string_view call) { calls.emplace_back(call); });
+  port::observeCalls([&calls](std::string_view call) { calls.emplace_back(call); });
   PostQuitMessage(4);
   SendMessageA(window, WM_USER, 1, 2);
   PostMessageA(window, WM_TIMER, 3, 0);
@@ -272,7 +341,7 @@ TEST_F(WindowSystem, CallsAreReportedToTheObserver) {
   MessageBoxA(nullptr, "text", nullptr, MB_ICONERROR);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error: text\n");
   LoadCursorA(nullptr, IDC_ARROW);
-  observeCalls(nullptr);
+  port::observeCalls(nullptr);
   PostQuitMessage(0);
   const std::string hwnd = "hwnd#" + std::to_string(port::handleNumber(window));
   EXPECT_EQ(calls, (std::vector<std::string>{

@@ -8,6 +8,7 @@
 #include <GL/gl.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 // clang-format on
 
 #include <chrono>
@@ -60,7 +61,7 @@ class X11DisplayTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     std::string error;
-    ASSERT_TRUE(selectDisplayBackend("x11", error)) << error;
+    ASSERT_TRUE(port::selectDisplayBackend("x11", error)) << error;
   }
 
   void SetUp() override {
@@ -220,6 +221,46 @@ TEST_F(X11DisplayTest, TheCloseButtonClosesThroughTheSystemMenuCommand) {
   }
   EXPECT_EQ(sequence, (std::vector<UINT>{WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY}));
   EXPECT_EQ(delivered.front().wParam, static_cast<WPARAM>(SC_CLOSE));
+}
+
+TEST_F(X11DisplayTest, KeysButtonsAndTheWheelArriveAsWin32Input) {
+  ASSERT_NO_FATAL_FAILURE(show());
+  // Shift and the '=' key, then the left button and a notch of the wheel
+  // towards the user at (12, 34), sent to the window as a server would.
+  XEvent key{};
+  key.xkey.type = KeyPress;
+  key.xkey.window = xWindow;
+  key.xkey.root = DefaultRootWindow(outside);
+  key.xkey.keycode = XKeysymToKeycode(outside, XK_equal);
+  key.xkey.state = ShiftMask;
+  key.xkey.same_screen = True;
+  XSendEvent(outside, xWindow, False, KeyPressMask, &key);
+  XEvent button{};
+  button.xbutton.type = ButtonPress;
+  button.xbutton.window = xWindow;
+  button.xbutton.root = DefaultRootWindow(outside);
+  button.xbutton.x = 12;
+  button.xbutton.y = 34;
+  button.xbutton.x_root = 112;
+  button.xbutton.y_root = 134;
+  button.xbutton.same_screen = True;
+  button.xbutton.button = Button1;
+  XSendEvent(outside, xWindow, False, ButtonPressMask, &button);
+  button.xbutton.button = Button5;
+  button.xbutton.state = Button1Mask;
+  XSendEvent(outside, xWindow, False, ButtonPressMask, &button);
+  XFlush(outside);
+  ASSERT_TRUE(pumpUntil([] { return last(WM_MOUSEWHEEL) != nullptr; }));
+
+  ASSERT_NE(last(WM_KEYDOWN), nullptr);
+  EXPECT_EQ(last(WM_KEYDOWN)->wParam, static_cast<WPARAM>(VK_OEM_PLUS));
+  ASSERT_NE(last(WM_CHAR), nullptr);  // TranslateMessage in the loop made it
+  EXPECT_EQ(last(WM_CHAR)->wParam, static_cast<WPARAM>('+'));
+  ASSERT_NE(last(WM_LBUTTONDOWN), nullptr);
+  EXPECT_EQ(last(WM_LBUTTONDOWN)->wParam, static_cast<WPARAM>(MK_LBUTTON));
+  EXPECT_EQ(last(WM_LBUTTONDOWN)->lParam, MAKELPARAM(12, 34));
+  EXPECT_EQ(last(WM_MOUSEWHEEL)->wParam, MAKEWPARAM(MK_LBUTTON, -WHEEL_DELTA));
+  EXPECT_EQ(last(WM_MOUSEWHEEL)->lParam, MAKELPARAM(112, 134));
 }
 
 TEST_F(X11DisplayTest, TheActiveWindowIsAskedBeforeTheScreenSaverStarts) {

@@ -12,8 +12,8 @@ class HeadlessSuite : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     std::string error;
-    ASSERT_TRUE(selectDisplayBackend("headless", error)) << error;
-    useSimulatedClock(true);
+    ASSERT_TRUE(port::selectDisplayBackend("headless", error)) << error;
+    port::useSimulatedClock(true);
   }
-  static void TearDownTestSuite() { useSimulatedClock(false); }
+  static void TearDownTestSuite() { port::useSimulatedClock(false); }
 };

@@ -17,5 +17,8 @@ namespace {
 // no such thread. Set before main(), so before Mesa reads it; a value given
 // from outside wins.
 const bool singleThreadedRasteriser = setenv("LP_NUM_THREADS", "0", 0) == 0;
+// The same for the thread of Mesa's shader disk cache, which ends at exit,
+// while the leak check runs.
+const bool noShaderCacheThread = setenv("MESA_SHADER_CACHE_DISABLE", "true", 0) == 0;
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <iostream>
 
-#include "app/win32.h"
+#include "platform/win32.h"
 
 #ifndef _WIN32
 #include <fcntl.h>

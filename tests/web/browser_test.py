@@ -344,6 +344,22 @@ def check_running_and_close(browser, origin):
              lambda: read_png(browser.element_png("#canvas"))[2] != first, 15)
     print("ok: without ?paused the picture moves")
 
+    # Keys, the mouse and the wheel reach the program (which ignores them):
+    # it takes each from the page's queue, and nothing goes wrong on the way.
+    browser.script("""
+        const canvas = document.getElementById('canvas');
+        const at = {clientX: 40, clientY: 30, bubbles: true, cancelable: true};
+        document.dispatchEvent(new KeyboardEvent('keydown', {code: 'Equal', key: '+'}));
+        for (const [type, extra] of [['mousedown', {button: 0, buttons: 1}],
+                                     ['mousemove', {buttons: 1}],
+                                     ['mouseup', {button: 0}]]) {
+            canvas.dispatchEvent(new MouseEvent(type, Object.assign(extra, at)));
+        }
+        canvas.dispatchEvent(new WheelEvent('wheel', Object.assign({deltaY: -100}, at)));""")
+    wait_for("the program to take the page's input",
+             lambda: browser.script("return Module.inputEvents.length") == 0, 15)
+    print("ok: the page's keys, mouse and wheel reach the program")
+
     messages = []
     browser.call("POST", "/element/%s/click" % browser.element("#close"), {})
 

@@ -3,7 +3,7 @@
 // that a program's own exit code reaches the page.
 #include <cstdio>
 
-#include "app/win32.h"
+#include "platform/win32.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const int answer = MessageBoxA(nullptr, "Something failed.\nSecond line.", "Probe", MB_OK);

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/win32.h"
 #include "app/window_proc.h"
+#include "platform/win32.h"
 #include "tests/support/captured_stdout.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/scene.h"
+#include "scene/scene.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,11 @@
 // The one list of graphics calls: OpenGL 1.1, GLU, and the pixel-format,
 // context and buffer-swap calls (Win32 on Windows, the stand-in of port/
-// elsewhere). <windows.h> must come before the GL headers on Windows.
+// elsewhere). The window system's types come first: on Windows the GL
+// headers need <windows.h> before them.
 #pragma once
 
-#ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#else
+#include "platform/win32.h"
+#ifndef _WIN32
 #include "port/wgl.h"
 #endif
 

@@ -17,9 +17,8 @@ using Edge = std::pair<std::uint32_t, std::uint32_t>;
 // the sampler forms corners.
 std::array<float, 2> outerCorners(const SceneGrid& grid) {
   const auto corner = [&](std::int32_t i, int side) {
-    const float centre =
-        iso_internal::worldCoordinate(grid.coordinate(i), static_cast<float>(GridExtent));
-    return iso_internal::axis(centre, 0.0f, grid.halfEdge).corner[side];
+    const float centre = worldCoordinate(grid.coordinate(i), static_cast<float>(GridExtent));
+    return cellAxis(centre, 0.0f, grid.halfEdge).corner[side];
   };
   return {corner(0, 0), corner(grid.divisions, 1)};
 }

@@ -16,6 +16,7 @@ struct IndexedMesh {
   std::vector<Point3> vertices;
   std::vector<std::array<std::uint32_t, 3>> faces;  // zero-based, outward winding
   std::vector<Point3> normals;                      // empty, or one unit normal per vertex
+  std::vector<EdgeKey> vertexEdges;                 // from welding: each vertex's edge
 };
 
 // The triangle with its winding reversed: outward instead of drawing order.
@@ -28,7 +29,8 @@ Triangle outwardFace(const Triangle& triangle);
 // shared by exactly two faces. A vertex snapped onto a cell corner stays
 // apart from those of the corner's other edges, so a face can have no area
 // but never loses its place in the surface. Needs the surface's edge keys;
-// memory grows linearly with the vertices. `progress`, if given, hears the
-// number of triangles done every 65,536 triangles.
+// takes each vertex's normal, where the surface has normals, from its first
+// triangle, as the position; memory grows linearly with the vertices. `progress`, if given, hears
+// the number of triangles done every 65,536 triangles.
 IndexedMesh weldSurface(const ExtractedSurface& surface,
                         const std::function<void(std::size_t done)>& progress = {});

@@ -5,8 +5,11 @@
 #include <cmath>
 #include <cstdint>
 #include <map>
+#include <stdexcept>
 #include <utility>
 #include <vector>
+
+#include "mesh/volume_extract.h"
 
 namespace {
 
@@ -34,14 +37,16 @@ double cross2(const double* o, const double* a, const double* b) {
   return (a[0] - o[0]) * (b[1] - o[1]) - (a[1] - o[1]) * (b[0] - o[0]);
 }
 
+using Coordinates = std::function<void(std::uint32_t, double (&)[3])>;
+
 // Ear clipping of one rim, given in the order its cap must run. Points are
 // projected onto the plane across the axis along which the rim is flattest.
-void clipEars(const IndexedMesh& mesh, std::vector<std::uint32_t> polygon,
+void clipEars(const Coordinates& coordinates, std::vector<std::uint32_t> polygon,
               std::vector<std::array<std::uint32_t, 3>>& faces) {
   double low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
   for (const std::uint32_t v : polygon) {
-    const Point3& p = mesh.vertices[v];
-    const double c[3] = {p.x, p.y, p.z};
+    double c[3];
+    coordinates(v, c);
     for (int a = 0; a < 3; ++a) {
       low[a] = std::min(low[a], c[a]);
       high[a] = std::max(high[a], c[a]);
@@ -53,8 +58,8 @@ void clipEars(const IndexedMesh& mesh, std::vector<std::uint32_t> polygon,
   }
   const int u = (flat + 1) % 3, w = (flat + 2) % 3;
   const auto at = [&](std::uint32_t v, double* out) {
-    const Point3& p = mesh.vertices[v];
-    const double c[3] = {p.x, p.y, p.z};
+    double c[3];
+    coordinates(v, c);
     out[0] = c[u];
     out[1] = c[w];
   };
@@ -103,16 +108,16 @@ void clipEars(const IndexedMesh& mesh, std::vector<std::uint32_t> polygon,
 
 }  // namespace
 
-std::size_t capGridBoundary(IndexedMesh& mesh, const SceneGrid& grid) {
-  const std::array<float, 2> outer = outerCorners(grid);
-  // Only an edge with both ends on the grid's faces can lie on a rim.
+std::size_t capOpenRims(IndexedMesh& mesh, const std::function<bool(std::uint32_t)>& onBoundary,
+                        const Coordinates& coordinates) {
+  // Only an edge with both ends on the boundary can lie on a rim.
+  std::vector<std::uint8_t> boundary(mesh.vertices.size());
+  for (std::uint32_t v = 0; v < boundary.size(); ++v) boundary[v] = onBoundary(v);
   std::map<Edge, int> edges;
   for (const auto& f : mesh.faces) {
     for (int i = 0; i < 3; ++i) {
       const std::uint32_t a = f[i], b = f[(i + 1) % 3];
-      if (onGridFace(mesh.vertices[a], outer) && onGridFace(mesh.vertices[b], outer)) {
-        ++edges[{a, b}];
-      }
+      if (boundary[a] && boundary[b]) ++edges[{a, b}];
     }
   }
   // An open edge is run one way only; the cap runs it the other way. From
@@ -133,7 +138,59 @@ std::size_t capGridBoundary(IndexedMesh& mesh, const SceneGrid& grid) {
       capNext.erase(step);
       step = capNext.find(next);
     }
-    if (rim.size() >= 3) clipEars(mesh, rim, mesh.faces);
+    if (rim.size() >= 3) clipEars(coordinates, rim, mesh.faces);
   }
   return mesh.faces.size() - before;
+}
+
+std::size_t capGridBoundary(IndexedMesh& mesh, const SceneGrid& grid) {
+  const std::array<float, 2> outer = outerCorners(grid);
+  return capOpenRims(
+      mesh, [&](std::uint32_t v) { return onGridFace(mesh.vertices[v], outer); },
+      [&](std::uint32_t v, double(&c)[3]) {
+        const Point3& p = mesh.vertices[v];
+        c[0] = p.x;
+        c[1] = p.y;
+        c[2] = p.z;
+      });
+}
+
+std::size_t capVolumeBoundary(IndexedMesh& mesh, const VolumeGeometry& geometry) {
+  if (mesh.vertexEdges.size() != mesh.vertices.size()) {
+    throw std::invalid_argument("capping a volume's surface needs each vertex's edge");
+  }
+  // Index space from world space: the inverse of the axes' matrix (columns
+  // the axes), by cofactors.
+  const double(&m)[3][3] = geometry.axes;  // m[axis][coordinate]
+  double inverse[3][3];                    // cofactors: inverse[axis][coordinate] * det
+  double det = 0;
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 3; ++c) {
+      const int r1 = (r + 1) % 3, r2 = (r + 2) % 3, c1 = (c + 1) % 3, c2 = (c + 2) % 3;
+      inverse[r][c] = m[r1][c1] * m[r2][c2] - m[r1][c2] * m[r2][c1];
+    }
+    det += m[0][r] * inverse[0][r];
+  }
+  if (det == 0.0) return 0;
+  return capOpenRims(
+      mesh,
+      [&](std::uint32_t v) {
+        const LatticeEdge edge = latticeEdge(mesh.vertexEdges[v], geometry.dims);
+        for (int a = 0; a < 3; ++a) {
+          if (edge.axis != a && (edge.index[a] == 0 || edge.index[a] == geometry.dims[a] - 1)) {
+            return true;
+          }
+        }
+        return false;
+      },
+      [&](std::uint32_t v, double(&c)[3]) {
+        const Point3& p = mesh.vertices[v];
+        const double offset[3] = {p.x - geometry.origin[0], p.y - geometry.origin[1],
+                                  p.z - geometry.origin[2]};
+        for (int a = 0; a < 3; ++a) {
+          c[a] =
+              (inverse[a][0] * offset[0] + inverse[a][1] * offset[1] + inverse[a][2] * offset[2]) /
+              det;
+        }
+      });
 }

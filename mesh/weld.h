@@ -34,3 +34,12 @@ Triangle outwardFace(const Triangle& triangle);
 // the number of triangles done every 65,536 triangles.
 IndexedMesh weldSurface(const ExtractedSurface& surface,
                         const std::function<void(std::size_t done)>& progress = {});
+
+// The triangles as extracted, each with three vertices of its own, turned
+// outward; the surface's normals, if it has them, go with their vertices.
+IndexedMesh unweldedMesh(const ExtractedSurface& surface);
+
+// Turns every face the other way round: for a lattice whose axes are
+// mirrored (a negative determinant), where the extraction's outward order
+// faces inward in world space.
+void reverseFaces(IndexedMesh& mesh);

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -69,6 +70,37 @@ ObjMesh parseObj(const std::string& text) {
                             static_cast<std::uint32_t>(std::stoul(b) - 1),
                             static_cast<std::uint32_t>(std::stoul(c) - 1)});
     }
+  }
+  return mesh;
+}
+
+// A binary STL's facets as faces over vertices made one where their bits
+// are equal.
+ObjMesh parseStl(const std::string& bytes) {
+  ObjMesh mesh;
+  std::map<std::array<std::uint32_t, 3>, std::uint32_t> index;
+  const auto u32 = [&](size_t at) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return v;
+  };
+  if (bytes.size() < 84) return mesh;
+  const std::uint32_t count = u32(80);
+  for (std::uint32_t f = 0; f < count && 84 + 50 * (f + 1) <= bytes.size(); ++f) {
+    std::array<std::uint32_t, 3> face;
+    for (int v = 0; v < 3; ++v) {
+      std::array<std::uint32_t, 3> bits;
+      for (int c = 0; c < 3; ++c) bits[c] = u32(84 + 50 * f + 12 + 12 * v + 4 * c);
+      const auto [at, added] =
+          index.emplace(bits, static_cast<std::uint32_t>(mesh.vertices.size()));
+      if (added) {
+        float xyz[3];
+        std::memcpy(xyz, bits.data(), sizeof xyz);
+        mesh.vertices.push_back({xyz[0], xyz[1], xyz[2]});
+      }
+      face[v] = at->second;
+    }
+    mesh.faces.push_back(face);
   }
   return mesh;
 }
@@ -140,12 +172,20 @@ TEST_F(Mcubes, FineMeshWithNormalsIsClosedOutwardAndTheSameOnAnyThreadCount) {
   ASSERT_EQ(ply.status, 0) << ply.err;
   EXPECT_NE(ply.out.find("property float nx\nproperty float ny\nproperty float nz\n"),
             std::string::npos);
-  const Outcome stl = run("mesh --divisions 40 --format stl -o " + (work() / "f.stl").string());
+  // STL holds the same closed mesh: facets that meet share exact
+  // coordinates. --unwelded writes the triangles as extracted, uncapped.
+  const Outcome stl = run("mesh --divisions 40 -o " + (work() / "f.stl").string());
   ASSERT_EQ(stl.status, 0) << stl.err;
+  const ObjMesh facets = parseStl(readFile(work() / "f.stl"));
+  EXPECT_EQ(facets.faces.size(), parseObj(run("mesh --divisions 40").out).faces.size());
+  EXPECT_TRUE(closedAndConsistent(facets.faces));
+  EXPECT_GT(signedVolume6(facets.vertices, facets.faces), 0);
+  const Outcome loose = run("mesh --divisions 40 --unwelded --format stl");
+  ASSERT_EQ(loose.status, 0) << loose.err;
   ExtractionSettings settings;
   settings.divisions = 40;
-  EXPECT_EQ(fs::file_size(work() / "f.stl"),
-            84 + 50 * extractSurface(ballCentres(0), settings).triangles.size());
+  EXPECT_EQ(loose.out.size(), 84 + 50 * extractSurface(ballCentres(0), settings).triangles.size());
+  EXPECT_FALSE(closedAndConsistent(parseStl(loose.out).faces));
 }
 
 TEST_F(Mcubes, OutputGoesToStdoutFilesAndDevicesAlike) {
@@ -155,7 +195,7 @@ TEST_F(Mcubes, OutputGoesToStdoutFilesAndDevicesAlike) {
   ASSERT_EQ(run("mesh --tick -7 -o " + (work() / "m.obj").string()).status, 0);
   EXPECT_EQ(readFile(work() / "m.obj"), toStdout.out);
 
-  ASSERT_EQ(run("mesh --tick 3 --format stl -o " + (work() / "m.stl").string()).status, 0);
+  ASSERT_EQ(run("mesh --tick 3 --unwelded -o " + (work() / "m.stl").string()).status, 0);
   EXPECT_EQ(fs::file_size(work() / "m.stl"), 84 + 50 * sceneTriangles(3).size());
   const Outcome ply = run("mesh --format ply");
   ASSERT_EQ(ply.status, 0);

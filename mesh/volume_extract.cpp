@@ -10,6 +10,10 @@
 
 #include "iso/cell_geometry.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // The slices a sweep may read: slice k starts at base + (k - first) * X * Y.
@@ -31,9 +35,13 @@ constexpr int EdgeRow[12] = {0, 0, 0, 0, 1, 1, 1, 1, 0, 0, 0, 0};
 constexpr int EdgeColumn[12] = {0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 0};
 constexpr int Families = 6;
 
-// A row of voxels wholly below the iso level, wholly at or above it, or
-// neither (mixed, or holding a value that is not finite).
-enum RowState : std::uint8_t { Mixed = 0, AllBelow = 1, AllAbove = 2 };
+typedef std::uint8_t Bytes __attribute__((vector_size(16)));
+
+Bytes loadBytes(const std::uint8_t* from) {
+  Bytes b;
+  std::memcpy(&b, from, sizeof b);
+  return b;
+}
 
 struct EdgeVertex {
   Point3 position;
@@ -89,6 +97,55 @@ Lattice lattice(const VolumeGeometry& geometry, const VolumeExtractionSettings& 
 
 // One thread's sweep over layers of cells: the side of the iso level of the
 // voxels of two slices, and the vertices of the lattice rows in reach.
+// A row of voxels: per voxel 1 where below the iso level, else 0 (NaN is
+// never below); the least and largest values other than NaN; whether a
+// value is not finite (then it minus itself is not zero).
+struct RowClasses {
+  double least, most;
+  bool nonFinite;
+};
+
+#if defined(__SSE2__)
+RowClasses classifyRow(const double* row, std::int64_t n, double iso, std::uint8_t* below) {
+  // Four flags as four bytes, by the four bits of two movemasks.
+  static constexpr std::uint32_t spread[16] = {0x00000000, 0x00000001, 0x00000100, 0x00000101,
+                                               0x00010000, 0x00010001, 0x00010100, 0x00010101,
+                                               0x01000000, 0x01000001, 0x01000100, 0x01000101,
+                                               0x01010000, 0x01010001, 0x01010100, 0x01010101};
+  const __m128d level = _mm_set1_pd(iso), zero = _mm_setzero_pd();
+  __m128d least = _mm_set1_pd(HUGE_VAL), most = _mm_set1_pd(-HUGE_VAL), bad = zero;
+  std::int64_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const __m128d v = _mm_loadu_pd(row + i), w = _mm_loadu_pd(row + i + 2);
+    const int bits =
+        _mm_movemask_pd(_mm_cmplt_pd(v, level)) | _mm_movemask_pd(_mm_cmplt_pd(w, level)) << 2;
+    std::memcpy(below + i, &spread[bits], 4);
+    // minpd and maxpd keep their second operand where the first is NaN.
+    least = _mm_min_pd(w, _mm_min_pd(v, least));
+    most = _mm_max_pd(w, _mm_max_pd(v, most));
+    bad = _mm_or_pd(bad, _mm_or_pd(_mm_cmpneq_pd(_mm_sub_pd(v, v), zero),
+                                   _mm_cmpneq_pd(_mm_sub_pd(w, w), zero)));
+  }
+  double lanes[2], highs[2];
+  _mm_storeu_pd(lanes, least);
+  _mm_storeu_pd(highs, most);
+  RowClasses classes = {std::min(lanes[0], lanes[1]), std::max(highs[0], highs[1]),
+                        _mm_movemask_pd(bad) != 0};
+#else
+RowClasses classifyRow(const double* row, std::int64_t n, double iso, std::uint8_t* below) {
+  RowClasses classes = {HUGE_VAL, -HUGE_VAL, false};
+  std::int64_t i = 0;
+#endif
+  for (; i < n; ++i) {
+    const double v = row[i];
+    below[i] = v < iso;
+    classes.least = v < classes.least ? v : classes.least;
+    classes.most = v > classes.most ? v : classes.most;
+    classes.nonFinite = classes.nonFinite || v - v != 0.0;
+  }
+  return classes;
+}
+
 class LayerSweep {
  public:
   explicit LayerSweep(const Lattice& lattice)
@@ -96,11 +153,13 @@ class LayerSweep {
         x_(lattice.dims[0]),
         y_(lattice.dims[1]),
         sliceSize_(x_ * y_),
-        cases_(static_cast<std::size_t>(x_) + 8),
+        cases_(static_cast<std::size_t>(x_) + 32),
         vertices_(static_cast<std::size_t>(Families * 2 * (x_ + 1))) {
     for (int s = 0; s < 2; ++s) {
-      below_[s].resize(static_cast<std::size_t>(sliceSize_));
-      states_[s].resize(static_cast<std::size_t>(y_));
+      // Room past the last row for the case loop's sixteen-wide reads.
+      below_[s].resize(static_cast<std::size_t>(sliceSize_ + 32));
+      firstChange_[s].resize(static_cast<std::size_t>(y_));
+      lastChange_[s].resize(static_cast<std::size_t>(y_));
       nonFinite_[s].resize(static_cast<std::size_t>(y_));
     }
   }
@@ -124,79 +183,123 @@ class LayerSweep {
     return window_.base + (k - window_.first) * sliceSize_;
   }
 
-  // Which side of the iso level each voxel of slice k is on, and each row's
-  // state, from the row's least and largest values.
+  // Which side of the iso level each voxel of slice k is on; per row, the
+  // first and last voxel where that changes along the row, and whether a
+  // value is not finite; the finite values' range into `findings`.
   void classify(std::int64_t k, std::int64_t last, VolumeFindings& findings) {
     const bool counted = k < last || k == l_.dims[2] - 1;
     const int s = static_cast<int>(k & 1);
     const double* values = slice(k);
-    const double iso = l_.iso;
     for (std::int64_t j = 0; j < y_; ++j) {
       const double* row = values + j * x_;
       std::uint8_t* below = below_[s].data() + j * x_;
-      double least = row[0], most = row[0];
-      std::uint8_t bad = 0;
-      for (std::int64_t i = 0; i < x_; ++i) {
-        const double v = row[i];
-        below[i] = v < iso;
-        least = v < least ? v : least;
-        most = v > most ? v : most;
-        bad |= !(v - v == 0.0);
-      }
-      nonFinite_[s][static_cast<std::size_t>(j)] = bad;
-      if (bad) {
+      const RowClasses classes = classifyRow(row, x_, l_.iso, below);
+      double rowLeast = classes.least, rowMost = classes.most;
+      const bool nonFinite = classes.nonFinite;
+      const auto ju = static_cast<std::size_t>(j);
+      nonFinite_[s][ju] = nonFinite;
+      firstChange_[s][ju] = firstChange(below);
+      lastChange_[s][ju] = lastChange(below);
+      if (!counted) continue;
+      if (nonFinite) {
         // Rare: the range and the count from the finite values alone.
-        least = std::numeric_limits<double>::infinity();
-        most = -least;
+        rowLeast = HUGE_VAL;
+        rowMost = -HUGE_VAL;
         for (std::int64_t i = 0; i < x_; ++i) {
           if (std::isfinite(row[i])) {
-            least = std::min(least, row[i]);
-            most = std::max(most, row[i]);
-          } else if (counted) {
+            rowLeast = std::min(rowLeast, row[i]);
+            rowMost = std::max(rowMost, row[i]);
+          } else {
             ++findings.nonFiniteVoxels;
           }
         }
       }
-      states_[s][static_cast<std::size_t>(j)] = bad            ? Mixed
-                                                : most < iso   ? AllBelow
-                                                : least >= iso ? AllAbove
-                                                               : Mixed;
-      if (counted) {
-        findings.least = std::min(findings.least, least);
-        findings.most = std::max(findings.most, most);
-      }
+      findings.least = std::min(findings.least, rowLeast);
+      findings.most = std::max(findings.most, rowMost);
     }
+  }
+
+  // The first voxel of the row on the other side from voxel 0 (x if none),
+  // eight at a time.
+  std::int64_t firstChange(const std::uint8_t* below) const {
+    const std::uint64_t same = below[0] * 0x0101010101010101ull;
+    std::int64_t i = 0;
+    for (; i + 8 <= x_; i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, below + i, sizeof word);
+      if (word != same) break;
+    }
+    while (i < x_ && below[i] == below[0]) ++i;
+    return i;
+  }
+
+  // The last voxel of the row on the other side from the last (-1 if none).
+  std::int64_t lastChange(const std::uint8_t* below) const {
+    const std::uint8_t end = below[x_ - 1];
+    const std::uint64_t same = end * 0x0101010101010101ull;
+    std::int64_t i = x_;
+    for (; i >= 8; i -= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, below + i - 8, sizeof word);
+      if (word != same) break;
+    }
+    while (i > 0 && below[i - 1] == end) --i;
+    return i - 1;
   }
 
   void layer(std::int64_t k, ExtractedSurface& out, VolumeFindings& findings) {
     const int s0 = static_cast<int>(k & 1), s1 = 1 - s0;
+    const std::int64_t cells = x_ - 1;
     for (std::int64_t j = 0; j + 1 < y_; ++j) {
       const auto ju = static_cast<std::size_t>(j);
-      const std::uint8_t state = states_[s0][ju];
-      if (state != Mixed && states_[s0][ju + 1] == state && states_[s1][ju] == state &&
-          states_[s1][ju + 1] == state) {
-        continue;
-      }
       const std::uint8_t* r0 = below_[s0].data() + j * x_;
       const std::uint8_t* r1 = below_[s1].data() + j * x_;
       const std::uint8_t* r2 = r0 + x_;
       const std::uint8_t* r3 = r1 + x_;
-      std::uint8_t* cases = cases_.data();
-      const std::int64_t cells = x_ - 1;
-      for (std::int64_t i = 0; i < cells; ++i) {
-        cases[i] =
-            static_cast<std::uint8_t>(r0[i] | r0[i + 1] << 1 | r1[i + 1] << 2 | r1[i] << 3 |
-                                      r2[i] << 4 | r2[i + 1] << 5 | r3[i + 1] << 6 | r3[i] << 7);
+      // Cells before every row's first change, or after every row's last,
+      // are uniform where the four rows agree there.
+      std::int64_t from = 0, to = cells;
+      if (r0[0] == r1[0] && r0[0] == r2[0] && r0[0] == r3[0]) {
+        from = std::min({firstChange_[s0][ju], firstChange_[s0][ju + 1], firstChange_[s1][ju],
+                         firstChange_[s1][ju + 1]}) -
+               1;
+        from = std::max<std::int64_t>(from, 0);
       }
-      std::memset(cases + cells, 0, 8);
+      const std::int64_t e = x_ - 1;
+      if (r0[e] == r1[e] && r0[e] == r2[e] && r0[e] == r3[e]) {
+        to = std::max({lastChange_[s0][ju], lastChange_[s0][ju + 1], lastChange_[s1][ju],
+                       lastChange_[s1][ju + 1]}) +
+             1;
+        to = std::min(to, cells);
+      }
+      if (from >= to) continue;
+      // The cases of cells from..to, sixteen at a time; the rows are padded
+      // so that reads past a row's end stay in the buffer.
+      std::uint8_t* cases = cases_.data();
+      for (std::int64_t i = from; i < to; i += 16) {
+        const Bytes a = loadBytes(r0 + i), b = loadBytes(r0 + i + 1);
+        const Bytes c = loadBytes(r1 + i + 1), d = loadBytes(r1 + i);
+        const Bytes f = loadBytes(r2 + i), g = loadBytes(r2 + i + 1);
+        const Bytes h = loadBytes(r3 + i + 1), m = loadBytes(r3 + i);
+        const Bytes code = a | b << 1 | c << 2 | d << 3 | f << 4 | g << 5 | h << 6 | m << 7;
+        std::memcpy(cases + i, &code, sizeof code);
+      }
+      std::memset(cases + to, 0, 16);
+      // Where each edge of the row's cells keeps its vertex, and the stamp
+      // of a vertex made for this lattice row.
+      for (int e = 0; e < 12; ++e) {
+        rowSlots_[e] = vertices_.data() + (EdgeFamily[e] * 2 + ((j + EdgeRow[e]) & 1)) * (x_ + 1) +
+                       EdgeColumn[e];
+        rowStamps_[e] = k * (y_ + 1) + j + EdgeRow[e] + 1;
+      }
       const bool checkFinite = nonFinite_[s0][ju] || nonFinite_[s0][ju + 1] || nonFinite_[s1][ju] ||
                                nonFinite_[s1][ju + 1];
       // Eight cells at a time where none is crossed (all 0 or all 255).
-      for (std::int64_t i = 0; i < cells; i += 8) {
+      for (std::int64_t i = from; i < to; i += 8) {
         std::uint64_t word;
         std::memcpy(&word, cases + i, sizeof word);
         if (word == 0 || word == ~std::uint64_t{0}) continue;
-        for (std::int64_t c = i; c < i + 8 && c < cells; ++c) {
+        for (std::int64_t c = i; c < i + 8 && c < to; ++c) {
           if (cases[c] != 0 && cases[c] != 255) cell(c, j, k, cases[c], checkFinite, out, findings);
         }
       }
@@ -224,15 +327,13 @@ class LayerSweep {
         if (!std::isfinite(value(i + side[0], j + side[1], k + side[2]))) return;
       }
     }
-    const std::int32_t mask = CaseEdgeMasks[caseIndex];
     const EdgeVertex* at[12];
-    for (int e = 0; e < 12; ++e) {
-      if (!(mask & (1 << e))) continue;
-      EdgeVertex& v = vertices_[static_cast<std::size_t>(
-          (EdgeFamily[e] * 2 + ((j + EdgeRow[e]) & 1)) * (x_ + 1) + i + EdgeColumn[e])];
-      const std::int64_t stamp = k * (y_ + 1) + j + EdgeRow[e] + 1;
-      if (v.stamp != stamp) {
-        v.stamp = stamp;
+    for (auto mask = static_cast<std::uint32_t>(CaseEdgeMasks[caseIndex]); mask != 0;
+         mask &= mask - 1) {
+      const int e = __builtin_ctz(mask);
+      EdgeVertex& v = rowSlots_[e][i];
+      if (v.stamp != rowStamps_[e]) {
+        v.stamp = rowStamps_[e];
         computeVertex(e, i, j, k, v, findings);
       }
       at[e] = &v;
@@ -260,8 +361,13 @@ class LayerSweep {
     const double va = value(pa[0], pa[1], pa[2]), vb = value(pb[0], pb[1], pb[2]);
     const Point3 wa = position(pa[0], pa[1], pa[2]), wb = position(pb[0], pb[1], pb[2]);
     v.position = interpolateEdgeVertex(l_.iso, wa, wb, va, vb);
-    const auto snapped = [](double p, double q) { return p != q && withinSnapTolerance(p, q); };
-    if (snapped(l_.iso, va) || snapped(l_.iso, vb) || snapped(va, vb)) ++findings.snappedEdges;
+    // Differences of 2e-5 or more stay above the tolerance in float; only
+    // nearer ones are looked at closely.
+    const double da = l_.iso - va, db = l_.iso - vb, dab = va - vb;
+    if (std::fabs(da) < 2e-5 || std::fabs(db) < 2e-5 || std::fabs(dab) < 2e-5) {
+      const auto snapped = [](double p, double q) { return p != q && withinSnapTolerance(p, q); };
+      if (snapped(l_.iso, va) || snapped(l_.iso, vb) || snapped(va, vb)) ++findings.snappedEdges;
+    }
     if (l_.normals) v.normal = normal(pa, pb, va, vb, wa, wb);
   }
 
@@ -323,11 +429,16 @@ class LayerSweep {
   const Lattice& l_;
   std::int64_t x_, y_, sliceSize_;
   SliceWindow window_{};
-  std::vector<std::uint8_t> below_[2];      // per slice parity: per voxel, 1 below the iso level
-  std::vector<std::uint8_t> states_[2];     // per slice parity: per row, a RowState
-  std::vector<std::uint8_t> nonFinite_[2];  // per slice parity: per row, 1 if a value is not finite
+  // Per slice parity: per voxel, 1 where below the iso level; per row, the
+  // first and last change along it and whether a value is not finite.
+  std::vector<std::uint8_t> below_[2];
+  std::vector<std::int64_t> firstChange_[2];
+  std::vector<std::int64_t> lastChange_[2];
+  std::vector<std::uint8_t> nonFinite_[2];
   std::vector<std::uint8_t> cases_;
   std::vector<EdgeVertex> vertices_;
+  EdgeVertex* rowSlots_[12];  // per edge of a cell: its family's slots for this row
+  std::int64_t rowStamps_[12];
 };
 
 void merge(VolumeFindings& into, const VolumeFindings& part) {

@@ -57,6 +57,13 @@ struct Lattice {
   bool normals;
   std::vector<double> rowStart[3];  // per i: origin + i * a, per coordinate
   double axes[3][3];
+  // Where each world coordinate depends on one index alone (the others'
+  // steps have +0 there, which adds nothing to any sum), that coordinate of
+  // every lattice point, rounded to float, per value of that index: the
+  // usual case of axes along the world's.
+  bool separable;
+  int coordinateAxis[3];
+  std::vector<float> coordinates[3];
   double inverseTranspose[3][3];  // maps index-space gradients to world space
 };
 
@@ -72,6 +79,31 @@ Lattice lattice(const VolumeGeometry& geometry, const VolumeExtractionSettings& 
     for (std::int64_t i = 0; i < l.dims[0]; ++i) {
       l.rowStart[d][static_cast<std::size_t>(i)] =
           geometry.origin[d] + static_cast<double>(i) * geometry.axes[0][d];
+    }
+  }
+  l.separable = true;
+  for (int d = 0; d < 3; ++d) {
+    int along = -1, count = 0;
+    for (int axis = 0; axis < 3; ++axis) {
+      std::uint64_t bits;
+      std::memcpy(&bits, &geometry.axes[axis][d], sizeof bits);
+      if (bits != 0) {
+        along = axis;
+        ++count;
+      }
+    }
+    if (count > 1) l.separable = false;
+    l.coordinateAxis[d] = along < 0 ? 0 : along;
+  }
+  for (int d = 0; l.separable && d < 3; ++d) {
+    // The whole sum with the other indices at 0: the same bits as with any.
+    const int axis = l.coordinateAxis[d];
+    for (std::int64_t n = 0; n < l.dims[axis]; ++n) {
+      const std::int64_t index[3] = {axis == 0 ? n : 0, axis == 1 ? n : 0, axis == 2 ? n : 0};
+      l.coordinates[d].push_back(
+          static_cast<float>(((geometry.origin[d] + static_cast<double>(index[0]) * l.axes[0][d]) +
+                              static_cast<double>(index[1]) * l.axes[1][d]) +
+                             static_cast<double>(index[2]) * l.axes[2][d]));
     }
   }
   // A gradient g in index space is (a . G, b . G, c . G) for the world
@@ -311,6 +343,13 @@ class LayerSweep {
   }
 
   Point3 position(std::int64_t i, std::int64_t j, std::int64_t k) const {
+    if (l_.separable) {
+      const std::size_t index[3] = {static_cast<std::size_t>(i), static_cast<std::size_t>(j),
+                                    static_cast<std::size_t>(k)};
+      return {l_.coordinates[0][index[l_.coordinateAxis[0]]],
+              l_.coordinates[1][index[l_.coordinateAxis[1]]],
+              l_.coordinates[2][index[l_.coordinateAxis[2]]]};
+    }
     float p[3];
     for (int d = 0; d < 3; ++d) {
       p[d] = static_cast<float>(

@@ -73,6 +73,19 @@ std::vector<TestVolume> volumes() {
   all.push_back(sampled("sheared waves", sheared, 0.1, [](double x, double y, double z) {
     return std::sin(0.7 * x) * std::cos(0.5 * y) + std::sin(0.4 * z + 0.3 * x);
   }));
+  // Axes along the world's but permuted, one reversed: i along y, j along
+  // z, k along -x.
+  VolumeGeometry permuted = box(17, 12, 10);
+  const double turned[3][3] = {{0, 0.5, 0}, {0, 0, 2}, {-1.5, 0, 0}};
+  std::memcpy(permuted.axes, turned, sizeof turned);
+  permuted.origin[1] = -4;
+  all.push_back(sampled("permuted axes", permuted, 0.2, [](double x, double y, double z) {
+    return std::sin(0.5 * x) * std::cos(0.8 * y) + std::cos(0.6 * z);
+  }));
+  // A wide ball: long rows wholly on one side, trimmed before the cases.
+  all.push_back(sampled("wide ball", box(150, 9, 8), 2.0, [](double x, double y, double z) {
+    return brightBall(x / 8, y, z, 9.1, 4.2, 3.6) - 3.5;
+  }));
   // Noise: nearly every cell is crossed, every case occurs.
   std::uint64_t state = 12345;
   all.push_back(sampled("noise", box(19, 11, 9), 0.5, [&](double, double, double) {

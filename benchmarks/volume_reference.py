@@ -126,6 +126,9 @@ def time_flying_edges(image, iso, repeat):
 def write_raw(image, path):
     values = numpy_support.vtk_to_numpy(image.GetPointData().GetScalars()).astype("<f4")
     values.tofile(path)
+    with open(path + ".json", "w") as sidecar:
+        json.dump({"dims": list(image.GetDimensions()), "spacing": list(image.GetSpacing()),
+                   "origin": list(image.GetBounds()[0::2])}, sidecar)
     dims = image.GetDimensions()
     # Voxel (0, 0, 0) lies at the bounds' lower corner (the extent may not
     # start at 0, as the Wavelet's does not).
@@ -144,11 +147,22 @@ def main():
     parser.add_argument("--mcubes", metavar="PATH", help="run `mcubes bench` on the written file")
     parser.add_argument("--threads", type=int, nargs="+", default=[1])
     parser.add_argument("--skip-vtk", action="store_true", help="only write (and run mcubes)")
+    parser.add_argument("--load", metavar="DIR",
+                        help="read DIR/NAME.raw, as --write wrote it, instead of making the volume "
+                             "(quicker under valgrind)")
     options = parser.parse_args()
     if options.mcubes and not options.write:
         parser.error("--mcubes needs --write DIR")
 
-    image, iso = make(options.volume)
+    if options.load:
+        path = os.path.join(options.load, options.volume + ".raw")
+        with open(path + ".json") as sidecar:
+            layout = json.load(sidecar)
+        dims = layout["dims"]
+        values = numpy.fromfile(path, dtype="<f4").reshape(dims[2], dims[1], dims[0])
+        image, iso = from_values(values, layout["origin"], layout["spacing"]), VOLUMES[options.volume][2]
+    else:
+        image, iso = make(options.volume)
     report = {"volume": options.volume, "iso": iso, "dims": list(image.GetDimensions())}
     if not options.skip_vtk:
         report["flying_edges"] = time_flying_edges(image, iso, options.repeat)

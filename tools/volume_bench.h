@@ -18,6 +18,8 @@ struct VolumeBenchResult {
   double readUs;           // reading the whole volume into memory, once
   double extractUsMedian;  // one extraction, triangles collected in memory
   double extractUsMin;
+  double extractCpuUsMedian;  // processor time of the process (all threads), which a
+                              // busy machine disturbs less than wall time
   long long triangles;
   std::int64_t cells;
 };

@@ -324,6 +324,19 @@ class LayerSweep {
                        EdgeColumn[e];
         rowStamps_[e] = k * (y_ + 1) + j + EdgeRow[e] + 1;
       }
+      // The four rows of voxels the row's cells span (corner row dj + 2 dk)
+      // and, where coordinates depend on one index each, where each corner
+      // row finds its coordinates: along i from the table, across it fixed.
+      for (int r = 0; r < 4; ++r) {
+        const int dj = r & 1, dk = r >> 1;
+        cornerValues_[r] = slice(k + dk) + (j + dj) * x_;
+        if (!l_.separable) continue;
+        for (int d = 0; d < 3; ++d) {
+          const int axis = l_.coordinateAxis[d];
+          const std::int64_t at = axis == 0 ? 0 : axis == 1 ? j + dj : k + dk;
+          cornerCoordinates_[r][d] = l_.coordinates[d].data() + at;
+        }
+      }
       const bool checkFinite = nonFinite_[s0][ju] || nonFinite_[s0][ju + 1] || nonFinite_[s1][ju] ||
                                nonFinite_[s1][ju + 1];
       // Eight cells at a time where none is crossed (all 0 or all 255).
@@ -342,13 +355,13 @@ class LayerSweep {
     return slice(k)[j * x_ + i];
   }
 
-  Point3 position(std::int64_t i, std::int64_t j, std::int64_t k) const {
+  // The world position of lattice point (i, j, k), which lies in corner row
+  // r of the current row of cells.
+  Point3 cornerPosition(int r, std::int64_t i, std::int64_t j, std::int64_t k) const {
     if (l_.separable) {
-      const std::size_t index[3] = {static_cast<std::size_t>(i), static_cast<std::size_t>(j),
-                                    static_cast<std::size_t>(k)};
-      return {l_.coordinates[0][index[l_.coordinateAxis[0]]],
-              l_.coordinates[1][index[l_.coordinateAxis[1]]],
-              l_.coordinates[2][index[l_.coordinateAxis[2]]]};
+      const float* const* c = cornerCoordinates_[r];
+      return {c[0][l_.coordinateAxis[0] == 0 ? i : 0], c[1][l_.coordinateAxis[1] == 0 ? i : 0],
+              c[2][l_.coordinateAxis[2] == 0 ? i : 0]};
     }
     float p[3];
     for (int d = 0; d < 3; ++d) {
@@ -395,19 +408,22 @@ class LayerSweep {
                      VolumeFindings& findings) const {
     const int* a = CornerSide[EdgeCorners[e][0]];
     const int* b = CornerSide[EdgeCorners[e][1]];
-    const std::int64_t pa[3] = {i + a[0], j + a[1], k + a[2]};
-    const std::int64_t pb[3] = {i + b[0], j + b[1], k + b[2]};
-    const double va = value(pa[0], pa[1], pa[2]), vb = value(pb[0], pb[1], pb[2]);
-    const Point3 wa = position(pa[0], pa[1], pa[2]), wb = position(pb[0], pb[1], pb[2]);
+    const int ra = a[1] + 2 * a[2], rb = b[1] + 2 * b[2];
+    const double va = cornerValues_[ra][i + a[0]], vb = cornerValues_[rb][i + b[0]];
+    const Point3 wa = cornerPosition(ra, i + a[0], j + a[1], k + a[2]);
+    const Point3 wb = cornerPosition(rb, i + b[0], j + b[1], k + b[2]);
     v.position = interpolateEdgeVertex(l_.iso, wa, wb, va, vb);
-    // Differences of 2e-5 or more stay above the tolerance in float; only
-    // nearer ones are looked at closely.
-    const double da = l_.iso - va, db = l_.iso - vb, dab = va - vb;
-    if (std::fabs(da) < 2e-5 || std::fabs(db) < 2e-5 || std::fabs(dab) < 2e-5) {
+    // A snapped vertex is one of the ends; only then is it looked at again.
+    if (std::memcmp(&v.position, &wa, sizeof wa) == 0 ||
+        std::memcmp(&v.position, &wb, sizeof wb) == 0) {
       const auto snapped = [](double p, double q) { return p != q && withinSnapTolerance(p, q); };
       if (snapped(l_.iso, va) || snapped(l_.iso, vb) || snapped(va, vb)) ++findings.snappedEdges;
     }
-    if (l_.normals) v.normal = normal(pa, pb, va, vb, wa, wb);
+    if (l_.normals) {
+      const std::int64_t pa[3] = {i + a[0], j + a[1], k + a[2]};
+      const std::int64_t pb[3] = {i + b[0], j + b[1], k + b[2]};
+      v.normal = normal(pa, pb, va, vb, wa, wb);
+    }
   }
 
   // The gradient at a voxel in index space: central differences, one-sided
@@ -476,7 +492,9 @@ class LayerSweep {
   std::vector<std::uint8_t> nonFinite_[2];
   std::vector<std::uint8_t> cases_;
   std::vector<EdgeVertex> vertices_;
-  EdgeVertex* rowSlots_[12];  // per edge of a cell: its family's slots for this row
+  EdgeVertex* rowSlots_[12];              // per edge of a cell: its family's slots for this row
+  const double* cornerValues_[4];         // per corner row (dj + 2 dk): its voxels' values
+  const float* cornerCoordinates_[4][3];  // per corner row and coordinate (separable lattices)
   std::int64_t rowStamps_[12];
 };
 

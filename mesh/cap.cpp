@@ -26,11 +26,14 @@ std::array<float, 2> outerCorners(const SceneGrid& grid) {
   return {corner(0, 0), corner(grid.divisions, 1)};
 }
 
-bool onGridFace(const Point3& p, const std::array<float, 2>& outer) {
-  for (const float c : {p.x, p.y, p.z}) {
-    if (c == outer[0] || c == outer[1]) return true;
+unsigned gridFaces(const Point3& p, const std::array<float, 2>& outer) {
+  unsigned faces = 0;
+  const float c[3] = {p.x, p.y, p.z};
+  for (int a = 0; a < 3; ++a) {
+    if (c[a] == outer[0]) faces |= 1u << (2 * a);
+    if (c[a] == outer[1]) faces |= 2u << (2 * a);
   }
-  return false;
+  return faces;
 }
 
 double cross2(const double* o, const double* a, const double* b) {
@@ -108,11 +111,11 @@ void clipEars(const Coordinates& coordinates, std::vector<std::uint32_t> polygon
 
 }  // namespace
 
-std::size_t capOpenRims(IndexedMesh& mesh, const std::function<bool(std::uint32_t)>& onBoundary,
-                        const Coordinates& coordinates) {
+std::size_t capOpenRims(IndexedMesh& mesh, const std::function<unsigned(std::uint32_t)>& facesOf,
+                        const Coordinates& coordinates, std::size_t* uncapped) {
   // Only an edge with both ends on the boundary can lie on a rim.
-  std::vector<std::uint8_t> boundary(mesh.vertices.size());
-  for (std::uint32_t v = 0; v < boundary.size(); ++v) boundary[v] = onBoundary(v);
+  std::vector<unsigned> boundary(mesh.vertices.size());
+  for (std::uint32_t v = 0; v < boundary.size(); ++v) boundary[v] = facesOf(v);
   std::map<Edge, int> edges;
   for (const auto& f : mesh.faces) {
     for (int i = 0; i < 3; ++i) {
@@ -138,24 +141,32 @@ std::size_t capOpenRims(IndexedMesh& mesh, const std::function<bool(std::uint32_
       capNext.erase(step);
       step = capNext.find(next);
     }
-    if (rim.size() >= 3) clipEars(coordinates, rim, mesh.faces);
+    unsigned common = ~0u;
+    for (const std::uint32_t v : rim) common &= boundary[v];
+    if (rim.size() >= 3 && common != 0) {
+      clipEars(coordinates, rim, mesh.faces);
+    } else if (uncapped) {
+      ++*uncapped;
+    }
   }
   return mesh.faces.size() - before;
 }
 
-std::size_t capGridBoundary(IndexedMesh& mesh, const SceneGrid& grid) {
+std::size_t capGridBoundary(IndexedMesh& mesh, const SceneGrid& grid, std::size_t* uncapped) {
   const std::array<float, 2> outer = outerCorners(grid);
   return capOpenRims(
-      mesh, [&](std::uint32_t v) { return onGridFace(mesh.vertices[v], outer); },
+      mesh, [&](std::uint32_t v) { return gridFaces(mesh.vertices[v], outer); },
       [&](std::uint32_t v, double(&c)[3]) {
         const Point3& p = mesh.vertices[v];
         c[0] = p.x;
         c[1] = p.y;
         c[2] = p.z;
-      });
+      },
+      uncapped);
 }
 
-std::size_t capVolumeBoundary(IndexedMesh& mesh, const VolumeGeometry& geometry) {
+std::size_t capVolumeBoundary(IndexedMesh& mesh, const VolumeGeometry& geometry,
+                              std::size_t* uncapped) {
   if (mesh.vertexEdges.size() != mesh.vertices.size()) {
     throw std::invalid_argument("capping a volume's surface needs each vertex's edge");
   }
@@ -176,12 +187,13 @@ std::size_t capVolumeBoundary(IndexedMesh& mesh, const VolumeGeometry& geometry)
       mesh,
       [&](std::uint32_t v) {
         const LatticeEdge edge = latticeEdge(mesh.vertexEdges[v], geometry.dims);
+        unsigned faces = 0;
         for (int a = 0; a < 3; ++a) {
-          if (edge.axis != a && (edge.index[a] == 0 || edge.index[a] == geometry.dims[a] - 1)) {
-            return true;
-          }
+          if (edge.axis == a) continue;
+          if (edge.index[a] == 0) faces |= 1u << (2 * a);
+          if (edge.index[a] == geometry.dims[a] - 1) faces |= 2u << (2 * a);
         }
-        return false;
+        return faces;
       },
       [&](std::uint32_t v, double(&c)[3]) {
         const Point3& p = mesh.vertices[v];
@@ -192,5 +204,6 @@ std::size_t capVolumeBoundary(IndexedMesh& mesh, const VolumeGeometry& geometry)
               (inverse[a][0] * offset[0] + inverse[a][1] * offset[1] + inverse[a][2] * offset[2]) /
               det;
         }
-      });
+      },
+      uncapped);
 }

@@ -13,19 +13,26 @@
 #include "mesh/weld.h"
 #include "volume/volume.h"
 
-// Closes every open rim whose vertices all pass `onBoundary`, wound like the
-// rest of the mesh, and returns how many faces it added. `coordinates` gives
-// a vertex in a space where the lattice's faces are flat and square to the
-// axes (index space, or any scaling of it): each rim is triangulated by ear
-// clipping in the plane across the axis along which it is flattest there,
-// using only the rim's own vertices. Edges off the boundary are never touched.
-std::size_t capOpenRims(IndexedMesh& mesh, const std::function<bool(std::uint32_t)>& onBoundary,
-                        const std::function<void(std::uint32_t, double (&)[3])>& coordinates);
+// Closes every open rim that lies on one face of the lattice's box, wound
+// like the rest of the mesh, and returns how many faces it added.
+// `facesOf` gives the faces a vertex lies on, one bit per face (0: none).
+// `coordinates` gives a vertex in a space where the box's faces are flat and
+// square to the axes (index space, or any scaling of it): each rim is
+// triangulated by ear clipping in the plane of its face, using only the
+// rim's own vertices. A rim that crosses an edge of the box is not flat and
+// is left open (counted in `uncapped`, if given): closing it needs the box's
+// own corners, which this does not add. Edges off the boundary are never
+// touched.
+std::size_t capOpenRims(IndexedMesh& mesh, const std::function<unsigned(std::uint32_t)>& facesOf,
+                        const std::function<void(std::uint32_t, double (&)[3])>& coordinates,
+                        std::size_t* uncapped = nullptr);
 
 // The scene's grid: a vertex lies on its outer faces when a coordinate
 // equals the outermost corners' coordinate.
-std::size_t capGridBoundary(IndexedMesh& mesh, const SceneGrid& grid);
+std::size_t capGridBoundary(IndexedMesh& mesh, const SceneGrid& grid,
+                            std::size_t* uncapped = nullptr);
 
 // The same on the faces of a volume's lattice: a vertex lies on one when its
 // edge (mesh.vertexEdges, from welding the volume's surface) does.
-std::size_t capVolumeBoundary(IndexedMesh& mesh, const VolumeGeometry& geometry);
+std::size_t capVolumeBoundary(IndexedMesh& mesh, const VolumeGeometry& geometry,
+                              std::size_t* uncapped = nullptr);

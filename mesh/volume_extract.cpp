@@ -416,6 +416,7 @@ class LayerSweep {
     // A snapped vertex is one of the ends; only then is it looked at again.
     if (std::memcmp(&v.position, &wa, sizeof wa) == 0 ||
         std::memcmp(&v.position, &wb, sizeof wb) == 0) {
+      if (va == l_.iso || vb == l_.iso) ++findings.levelOnVoxels;
       const auto snapped = [](double p, double q) { return p != q && withinSnapTolerance(p, q); };
       if (snapped(l_.iso, va) || snapped(l_.iso, vb) || snapped(va, vb)) ++findings.snappedEdges;
     }
@@ -503,6 +504,7 @@ void merge(VolumeFindings& into, const VolumeFindings& part) {
   into.least = std::min(into.least, part.least);
   into.most = std::max(into.most, part.most);
   into.snappedEdges += part.snappedEdges;
+  into.levelOnVoxels += part.levelOnVoxels;
 }
 
 void append(ExtractedSurface& into, ExtractedSurface& part) {

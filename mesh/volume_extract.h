@@ -37,6 +37,9 @@ struct VolumeFindings {
   // Crossed edges whose vertex the polygoniser snapped to an end although
   // the difference it compared was not zero (see withinSnapTolerance).
   std::int64_t snappedEdges = 0;
+  // Crossed edges with an end whose value is the iso level exactly: the
+  // surface passes through that voxel, where it can touch itself.
+  std::int64_t levelOnVoxels = 0;
 };
 
 // Called on the calling thread as layers of cells (one k each) are done.

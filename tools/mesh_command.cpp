@@ -63,6 +63,13 @@ MeshFormat chooseFormat(const MeshOptions& options) {
   return MeshFormat::Obj;
 }
 
+void warnAboutOpenRims(std::size_t uncapped) {
+  if (uncapped == 0) return;
+  warn("warning: " + std::to_string(uncapped) +
+       " rims where the surface leaves the grid or the volume cross an edge of its box and are "
+       "left open (only rims on one face are capped)");
+}
+
 // The welded mesh closed, or the triangles as extracted (--unwelded).
 IndexedMesh sceneMesh(const MeshOptions& options, ProgressLine& progress) {
   if (!(options.iso > 0.0) || !std::isfinite(options.iso)) {
@@ -85,7 +92,9 @@ IndexedMesh sceneMesh(const MeshOptions& options, ProgressLine& progress) {
         weldSurface(surface, [&](std::size_t done) { progress.update(static_cast<long>(done)); });
     // The mesh holds all that is written; the triangles can go.
     surface = {};
-    capGridBoundary(mesh, sceneGrid(options.divisions));
+    std::size_t uncapped = 0;
+    capGridBoundary(mesh, sceneGrid(options.divisions), &uncapped);
+    warnAboutOpenRims(uncapped);
     mergeCoincidentVertices(mesh);
     dropRepeatedVertexFaces(mesh);
   }
@@ -110,6 +119,12 @@ void warnAbout(const VolumeFindings& findings, double iso) {
     warn("warning: the iso level " + number(iso) + " lies outside the data's values (" +
          number(findings.least) + " to " + number(findings.most) +
          "), so the mesh is empty; choose a level between them");
+  }
+  if (findings.levelOnVoxels > 0) {
+    warn("warning: the iso level " + number(iso) + " equals the value of voxels at " +
+         std::to_string(findings.levelOnVoxels) +
+         " edge crossings; the surface passes through those voxels and can touch itself there: "
+         "a level between the data's values avoids it");
   }
   if (findings.snappedEdges > 0) {
     warn("warning: at " + std::to_string(findings.snappedEdges) +
@@ -154,7 +169,9 @@ IndexedMesh volumeMesh(const MeshOptions& options, std::string& comment, Progres
   IndexedMesh mesh =
       weldSurface(surface, [&](std::size_t done) { progress.update(static_cast<long>(done)); });
   surface = {};
-  capVolumeBoundary(mesh, header.geometry);
+  std::size_t uncapped = 0;
+  capVolumeBoundary(mesh, header.geometry, &uncapped);
+  warnAboutOpenRims(uncapped);
   mergeCoincidentVertices(mesh);
   dropRepeatedVertexFaces(mesh);
   // A mirrored lattice turns the extraction's outward order inward.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -12,7 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "mesh/cap.h"
+#include "mesh/degenerate_faces.h"
+#include "mesh/weld.h"
 #include "tests/mesh/literal_volume.h"
+#include "tests/mesh/mesh_checks.h"
 
 namespace {
 
@@ -140,7 +145,7 @@ std::unique_ptr<double[]> copyOf(const std::vector<double>& values) {
 
 bool sameFindings(const VolumeFindings& a, const VolumeFindings& b) {
   return a.cells == b.cells && a.nonFiniteVoxels == b.nonFiniteVoxels && a.least == b.least &&
-         a.most == b.most && a.snappedEdges == b.snappedEdges;
+         a.most == b.most && a.snappedEdges == b.snappedEdges && a.levelOnVoxels == b.levelOnVoxels;
 }
 
 }  // namespace
@@ -215,6 +220,10 @@ TEST(ExtractVolume, FindsTheRangeTheNonFiniteVoxelsAndTheSnappedEdges) {
     // difference of zero, not counted) only where values differ by less
     // than the tolerance: in the tiny values.
     EXPECT_EQ(found.snappedEdges > 0, volume.name == "tiny values") << volume.name;
+    // Every voxel on the level here ends a crossed edge.
+    const bool onLevel =
+        std::find(volume.values.begin(), volume.values.end(), volume.iso) != volume.values.end();
+    EXPECT_EQ(found.levelOnVoxels > 0, onLevel) << volume.name;
   }
 }
 
@@ -265,6 +274,40 @@ TEST(ExtractVolume, NormalsAreUnitPointTowardLowerValuesAndAgreeWithTheWinding) 
       }
     }
   }
+}
+
+TEST(ExtractVolume, WeldedCappedAndMergedItIsClosedUnlessARimCrossesABoxEdge) {
+  // Balls leave the volume through one face; waves and noise through every
+  // face and across the box's edges; the integers put the level on voxel
+  // values, where the surface touches itself.
+  std::size_t closed = 0;
+  for (const TestVolume& volume : volumes()) {
+    if (volume.name == "NaN and infinities" || volume.geometry.dims[2] < 3) continue;
+    VolumeExtractionSettings settings;
+    settings.isoLevel = volume.iso;
+    settings.edgeKeys = true;
+    ExtractedSurface surface;
+    VolumeFindings findings;
+    extractVolumeInto(volume.geometry, volume.values.data(), settings, surface, findings);
+    IndexedMesh mesh = weldSurface(surface);
+    std::size_t uncapped = 0;
+    capVolumeBoundary(mesh, volume.geometry, &uncapped);
+    mergeCoincidentVertices(mesh);
+    dropRepeatedVertexFaces(mesh);
+    EXPECT_EQ(uncapped == 0 && findings.levelOnVoxels == 0, closedAndConsistent(mesh.faces))
+        << volume.name << ", " << uncapped << " rims left open";
+    if (uncapped > 0 || findings.levelOnVoxels > 0) continue;
+    ++closed;
+    // Outward in index space: a positive volume where the axes keep their
+    // handedness, negative where they mirror it.
+    const double volume6 = signedVolume6(mesh.vertices, mesh.faces);
+    const double(&m)[3][3] = volume.geometry.axes;
+    const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+                       m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+                       m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+    EXPECT_GT(det > 0 ? volume6 : -volume6, 0) << volume.name;
+  }
+  EXPECT_GE(closed, 2u);
 }
 
 TEST(ExtractVolume, RefusesSettingsItCannotMeet) {

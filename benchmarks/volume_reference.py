@@ -126,17 +126,19 @@ def time_flying_edges(image, iso, repeat):
 def write_raw(image, path):
     values = numpy_support.vtk_to_numpy(image.GetPointData().GetScalars()).astype("<f4")
     values.tofile(path)
-    with open(path + ".json", "w") as sidecar:
-        json.dump({"dims": list(image.GetDimensions()), "spacing": list(image.GetSpacing()),
-                   "origin": list(image.GetBounds()[0::2])}, sidecar)
-    dims = image.GetDimensions()
     # Voxel (0, 0, 0) lies at the bounds' lower corner (the extent may not
     # start at 0, as the Wavelet's does not).
-    lower = image.GetBounds()[0::2]
-    bounds = ",".join(repr(b) for b in lower)
-    return (f"--volume {path} --dims {dims[0]},{dims[1]},{dims[2]} --type float32 "
-            f"--spacing {','.join(repr(s) for s in image.GetSpacing())} "
-            f"--origin {bounds}")
+    layout = {"dims": list(image.GetDimensions()), "spacing": list(image.GetSpacing()),
+              "origin": list(image.GetBounds()[0::2])}
+    with open(path + ".json", "w") as sidecar:
+        json.dump(layout, sidecar)
+    return raw_arguments(path, layout)
+
+
+def raw_arguments(path, layout):
+    listed = lambda values: ",".join(repr(v) for v in values)
+    return (f"--volume {path} --dims {listed(layout['dims'])} --type float32 "
+            f"--spacing {listed(layout['spacing'])} --origin {listed(layout['origin'])}")
 
 
 def main():
@@ -151,8 +153,8 @@ def main():
                         help="read DIR/NAME.raw, as --write wrote it, instead of making the volume "
                              "(quicker under valgrind)")
     options = parser.parse_args()
-    if options.mcubes and not options.write:
-        parser.error("--mcubes needs --write DIR")
+    if options.mcubes and not (options.write or options.load):
+        parser.error("--mcubes needs --write DIR or --load DIR")
 
     if options.load:
         path = os.path.join(options.load, options.volume + ".raw")
@@ -166,9 +168,12 @@ def main():
     report = {"volume": options.volume, "iso": iso, "dims": list(image.GetDimensions())}
     if not options.skip_vtk:
         report["flying_edges"] = time_flying_edges(image, iso, options.repeat)
-    if options.write:
-        path = os.path.join(options.write, options.volume + ".raw")
-        arguments = write_raw(image, path)
+    if options.write or options.load:
+        if options.write:
+            path = os.path.join(options.write, options.volume + ".raw")
+            arguments = write_raw(image, path)
+        else:
+            arguments = raw_arguments(path, layout)
         del image
         report["mcubes_arguments"] = f"{arguments} --iso {iso!r}"
         for threads in options.threads if options.mcubes else []:

@@ -507,18 +507,33 @@ void merge(VolumeFindings& into, const VolumeFindings& part) {
   into.levelOnVoxels += part.levelOnVoxels;
 }
 
+void clear(ExtractedSurface& surface) {
+  surface.triangles.clear();
+  surface.edges.clear();
+  surface.normals.clear();
+}
+
+// Appends a part and empties it, keeping its capacity for the next use.
 void append(ExtractedSurface& into, ExtractedSurface& part) {
   into.triangles.insert(into.triangles.end(), part.triangles.begin(), part.triangles.end());
   into.edges.insert(into.edges.end(), part.edges.begin(), part.edges.end());
   into.normals.insert(into.normals.end(), part.normals.begin(), part.normals.end());
-  part = {};
+  clear(part);
+}
+
+// Room for `total` elements, growing geometrically: slab after slab of a
+// streamed volume adds to the same vectors.
+template <typename T>
+void makeRoom(std::vector<T>& v, std::size_t total) {
+  if (total > v.capacity()) v.reserve(std::max(total, 2 * v.capacity()));
 }
 
 // Runs layers [first, last) on `threads` threads, chunk by chunk, and
 // appends the chunks' triangles to `surface` in order.
 void sweepLayers(const Lattice& lattice, const SliceWindow& window, std::int64_t first,
                  std::int64_t last, int threads, std::vector<LayerSweep>& sweeps,
-                 ExtractedSurface& surface, VolumeFindings& findings) {
+                 std::vector<ExtractedSurface>& parts, ExtractedSurface& surface,
+                 VolumeFindings& findings) {
   const std::int64_t layers = last - first;
   if (threads == 1 || layers < 2) {
     sweeps[0].run(window, first, last, surface, findings);
@@ -526,7 +541,9 @@ void sweepLayers(const Lattice& lattice, const SliceWindow& window, std::int64_t
   }
   // Several chunks per thread even out the uneven work of layers.
   const std::int64_t chunks = std::min<std::int64_t>(layers, 4 * threads);
-  std::vector<ExtractedSurface> parts(static_cast<std::size_t>(chunks));
+  if (parts.size() < static_cast<std::size_t>(chunks)) {
+    parts.resize(static_cast<std::size_t>(chunks));
+  }
   std::vector<VolumeFindings> partFindings(static_cast<std::size_t>(chunks));
   std::atomic<std::int64_t> next{0};
   const auto work = [&](LayerSweep& sweep) {
@@ -544,10 +561,10 @@ void sweepLayers(const Lattice& lattice, const SliceWindow& window, std::int64_t
   for (std::thread& worker : workers) worker.join();
   std::size_t total = surface.triangles.size();
   for (const ExtractedSurface& part : parts) total += part.triangles.size();
-  surface.triangles.reserve(total);
-  if (lattice.edgeKeys) surface.edges.reserve(total);
-  if (lattice.normals) surface.normals.reserve(total);
-  for (std::size_t c = 0; c < parts.size(); ++c) {
+  makeRoom(surface.triangles, total);
+  if (lattice.edgeKeys) makeRoom(surface.edges, total);
+  if (lattice.normals) makeRoom(surface.normals, total);
+  for (std::size_t c = 0; c < static_cast<std::size_t>(chunks); ++c) {
     append(surface, parts[c]);
     merge(findings, partFindings[c]);
   }
@@ -570,12 +587,6 @@ std::vector<LayerSweep> sweepsFor(const Lattice& lattice, int threads) {
   return sweeps;
 }
 
-void clear(ExtractedSurface& surface) {
-  surface.triangles.clear();
-  surface.edges.clear();
-  surface.normals.clear();
-}
-
 std::int64_t cellCount(const std::int64_t (&dims)[3]) {
   return (dims[0] - 1) * (dims[1] - 1) * (dims[2] - 1);
 }
@@ -584,9 +595,12 @@ std::int64_t cellCount(const std::int64_t (&dims)[3]) {
 
 void extractVolumeInto(const VolumeGeometry& geometry, const double* values,
                        const VolumeExtractionSettings& settings, ExtractedSurface& surface,
-                       VolumeFindings& findings, const LayerProgress& progress) {
+                       VolumeFindings& findings, const LayerProgress& progress,
+                       VolumeScratch* scratch) {
   checkSettings(geometry, settings);
   clear(surface);
+  VolumeScratch own;
+  std::vector<ExtractedSurface>& parts = (scratch ? *scratch : own).parts;
   findings = {};
   findings.cells = cellCount(geometry.dims);
   if (findings.cells == 0) return;
@@ -598,7 +612,7 @@ void extractVolumeInto(const VolumeGeometry& geometry, const double* values,
   const std::int64_t step = progress ? std::max<std::int64_t>(1, layers / 100) : layers;
   for (std::int64_t first = 0; first < layers; first += step) {
     const std::int64_t last = std::min(layers, first + step);
-    sweepLayers(l, {values, 0}, first, last, threads, sweeps, surface, findings);
+    sweepLayers(l, {values, 0}, first, last, threads, sweeps, parts, surface, findings);
     if (progress) progress(last, layers);
   }
 }
@@ -623,6 +637,7 @@ ExtractedSurface extractVolume(VolumeReader& reader, const VolumeExtractionSetti
   const int threads = static_cast<int>(std::min<std::int64_t>(settings.threads, slab));
   std::vector<LayerSweep> sweeps = sweepsFor(l, threads);
   std::vector<double> buffer(static_cast<std::size_t>((slab + 1 + 2 * margin) * sliceSize));
+  std::vector<ExtractedSurface> parts;
   std::int64_t firstHeld = 0, nextToRead = 0;
   for (std::int64_t first = 0; first < layers; first += slab) {
     const std::int64_t last = std::min(layers, first + slab);
@@ -638,7 +653,8 @@ ExtractedSurface extractVolume(VolumeReader& reader, const VolumeExtractionSetti
       reader.readSlices(needed - nextToRead, buffer.data() + (nextToRead - firstHeld) * sliceSize);
       nextToRead = needed;
     }
-    sweepLayers(l, {buffer.data(), firstHeld}, first, last, threads, sweeps, surface, findings);
+    sweepLayers(l, {buffer.data(), firstHeld}, first, last, threads, sweeps, parts, surface,
+                findings);
     if (progress) progress(last, layers);
   }
   return surface;

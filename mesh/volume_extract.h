@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <vector>
 
 #include "mesh/extract.h"
 #include "volume/volume.h"
@@ -45,11 +46,18 @@ struct VolumeFindings {
 // Called on the calling thread as layers of cells (one k each) are done.
 using LayerProgress = std::function<void(std::int64_t done, std::int64_t total)>;
 
+// Room that extractions repeated on one volume keep: the threads' partial
+// results, whose memory is then touched only once.
+struct VolumeScratch {
+  std::vector<ExtractedSurface> parts;
+};
+
 // The volume held in memory, i fastest, then j, then k. `surface` loses its
-// old contents but keeps its capacity (for the benchmark).
+// old contents but keeps its capacity, as `scratch` does (for the benchmark).
 void extractVolumeInto(const VolumeGeometry& geometry, const double* values,
                        const VolumeExtractionSettings& settings, ExtractedSurface& surface,
-                       VolumeFindings& findings, const LayerProgress& progress = {});
+                       VolumeFindings& findings, const LayerProgress& progress = {},
+                       VolumeScratch* scratch = nullptr);
 
 // The volume read from `reader` slab by slab: besides the triangles, memory
 // grows with the size of a slice (dims[0] * dims[1]), not with the volume.

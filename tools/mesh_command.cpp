@@ -65,9 +65,9 @@ MeshFormat chooseFormat(const MeshOptions& options) {
 
 void warnAboutOpenRims(std::size_t uncapped) {
   if (uncapped == 0) return;
-  warn("warning: " + std::to_string(uncapped) +
-       " rims where the surface leaves the grid or the volume cross an edge of its box and are "
-       "left open (only rims on one face are capped)");
+  warn("warning: the mesh is open: " + std::to_string(uncapped) +
+       " rim(s) where the surface leaves the grid or the volume cross an edge of its box and are "
+       "not capped (only rims on one face are)");
 }
 
 // The welded mesh closed, or the triangles as extracted (--unwelded).

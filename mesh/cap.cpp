@@ -5,11 +5,8 @@
 #include <cmath>
 #include <cstdint>
 #include <map>
-#include <stdexcept>
 #include <utility>
 #include <vector>
-
-#include "mesh/volume_extract.h"
 
 namespace {
 
@@ -161,49 +158,6 @@ std::size_t capGridBoundary(IndexedMesh& mesh, const SceneGrid& grid, std::size_
         c[0] = p.x;
         c[1] = p.y;
         c[2] = p.z;
-      },
-      uncapped);
-}
-
-std::size_t capVolumeBoundary(IndexedMesh& mesh, const VolumeGeometry& geometry,
-                              std::size_t* uncapped) {
-  if (mesh.vertexEdges.size() != mesh.vertices.size()) {
-    throw std::invalid_argument("capping a volume's surface needs each vertex's edge");
-  }
-  // Index space from world space: the inverse of the axes' matrix (columns
-  // the axes), by cofactors.
-  const double(&m)[3][3] = geometry.axes;  // m[axis][coordinate]
-  double inverse[3][3];                    // cofactors: inverse[axis][coordinate] * det
-  double det = 0;
-  for (int r = 0; r < 3; ++r) {
-    for (int c = 0; c < 3; ++c) {
-      const int r1 = (r + 1) % 3, r2 = (r + 2) % 3, c1 = (c + 1) % 3, c2 = (c + 2) % 3;
-      inverse[r][c] = m[r1][c1] * m[r2][c2] - m[r1][c2] * m[r2][c1];
-    }
-    det += m[0][r] * inverse[0][r];
-  }
-  if (det == 0.0) return 0;
-  return capOpenRims(
-      mesh,
-      [&](std::uint32_t v) {
-        const LatticeEdge edge = latticeEdge(mesh.vertexEdges[v], geometry.dims);
-        unsigned faces = 0;
-        for (int a = 0; a < 3; ++a) {
-          if (edge.axis == a) continue;
-          if (edge.index[a] == 0) faces |= 1u << (2 * a);
-          if (edge.index[a] == geometry.dims[a] - 1) faces |= 2u << (2 * a);
-        }
-        return faces;
-      },
-      [&](std::uint32_t v, double(&c)[3]) {
-        const Point3& p = mesh.vertices[v];
-        const double offset[3] = {p.x - geometry.origin[0], p.y - geometry.origin[1],
-                                  p.z - geometry.origin[2]};
-        for (int a = 0; a < 3; ++a) {
-          c[a] =
-              (inverse[a][0] * offset[0] + inverse[a][1] * offset[1] + inverse[a][2] * offset[2]) /
-              det;
-        }
       },
       uncapped);
 }

@@ -1,8 +1,8 @@
-// Closing the welded surface where it leaves the grid or the volume. Where
-// the region at or above the iso level reaches past the outermost cell
-// corners, the extracted surface stops at the lattice's outer faces with an
-// open rim; flat caps on those faces make the mesh the boundary of a solid
-// again, as a printer or a volume computation needs.
+// Closing the scene's welded surface where it leaves the grid. Where a blob
+// reaches past the outermost cell corners, the extracted surface stops at
+// the grid's outer faces with an open rim; flat caps on those faces make the
+// mesh the boundary of a solid again, as a printer or a volume computation
+// needs. (A volume's surface is closed by mesh/volume_caps.h.)
 #pragma once
 
 #include <cstddef>
@@ -11,7 +11,6 @@
 
 #include "mesh/grid.h"
 #include "mesh/weld.h"
-#include "volume/volume.h"
 
 // Closes every open rim that lies on one face of the lattice's box, wound
 // like the rest of the mesh, and returns how many faces it added.
@@ -31,8 +30,3 @@ std::size_t capOpenRims(IndexedMesh& mesh, const std::function<unsigned(std::uin
 // equals the outermost corners' coordinate.
 std::size_t capGridBoundary(IndexedMesh& mesh, const SceneGrid& grid,
                             std::size_t* uncapped = nullptr);
-
-// The same on the faces of a volume's lattice: a vertex lies on one when its
-// edge (mesh.vertexEdges, from welding the volume's surface) does.
-std::size_t capVolumeBoundary(IndexedMesh& mesh, const VolumeGeometry& geometry,
-                              std::size_t* uncapped = nullptr);

@@ -33,13 +33,11 @@ std::size_t mergeCoincidentVertices(IndexedMesh& mesh) {
     if (!added) continue;
     mesh.vertices[kept] = mesh.vertices[v];
     if (!mesh.normals.empty()) mesh.normals[kept] = mesh.normals[v];
-    if (!mesh.vertexEdges.empty()) mesh.vertexEdges[kept] = mesh.vertexEdges[v];
     ++kept;
   }
   const std::size_t merged = mesh.vertices.size() - kept;
   mesh.vertices.resize(kept);
   if (!mesh.normals.empty()) mesh.normals.resize(kept);
-  if (!mesh.vertexEdges.empty()) mesh.vertexEdges.resize(kept);
   for (auto& f : mesh.faces) {
     for (std::uint32_t& v : f) v = to[v];
   }

@@ -12,8 +12,8 @@
 
 #include "mesh/weld.h"
 
-// Makes vertices with the same bits one (the first; its normal and edge go
-// with it); returns how many went.
+// Makes vertices with the same bits one (the first, with its normal);
+// returns how many went.
 std::size_t mergeCoincidentVertices(IndexedMesh& mesh);
 
 // Removes the faces whose vertex index repeats; returns how many went.

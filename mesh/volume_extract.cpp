@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "iso/cell_geometry.h"
+#include "mesh/volume_caps.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -618,7 +619,8 @@ void extractVolumeInto(const VolumeGeometry& geometry, const double* values,
 }
 
 ExtractedSurface extractVolume(VolumeReader& reader, const VolumeExtractionSettings& settings,
-                               VolumeFindings& findings, const LayerProgress& progress) {
+                               VolumeFindings& findings, const LayerProgress& progress,
+                               VolumeBoundary* boundary) {
   const VolumeGeometry& geometry = reader.header().geometry;
   checkSettings(geometry, settings);
   ExtractedSurface surface;
@@ -651,6 +653,9 @@ ExtractedSurface extractVolume(VolumeReader& reader, const VolumeExtractionSetti
     const std::int64_t needed = std::min(l.dims[2], last + 1 + margin);
     if (needed > nextToRead) {
       reader.readSlices(needed - nextToRead, buffer.data() + (nextToRead - firstHeld) * sliceSize);
+      for (std::int64_t k = nextToRead; boundary && k < needed; ++k) {
+        boundary->record(k, buffer.data() + (k - firstHeld) * sliceSize);
+      }
       nextToRead = needed;
     }
     sweepLayers(l, {buffer.data(), firstHeld}, first, last, threads, sweeps, parts, surface,
@@ -658,15 +663,4 @@ ExtractedSurface extractVolume(VolumeReader& reader, const VolumeExtractionSetti
     if (progress) progress(last, layers);
   }
   return surface;
-}
-
-LatticeEdge latticeEdge(EdgeKey key, const std::int64_t (&dims)[3]) {
-  LatticeEdge edge;
-  edge.axis = static_cast<int>(key % 3);
-  std::int64_t index = static_cast<std::int64_t>(key / 3);
-  edge.index[0] = index % dims[0];
-  index /= dims[0];
-  edge.index[1] = index % dims[1];
-  edge.index[2] = index / dims[1];
-  return edge;
 }

@@ -59,21 +59,18 @@ void extractVolumeInto(const VolumeGeometry& geometry, const double* values,
                        VolumeFindings& findings, const LayerProgress& progress = {},
                        VolumeScratch* scratch = nullptr);
 
+class VolumeBoundary;
+
 // The volume read from `reader` slab by slab: besides the triangles, memory
 // grows with the size of a slice (dims[0] * dims[1]), not with the volume.
+// `boundary`, if given, records the voxels on the volume's faces as they
+// pass (mesh/volume_caps.h).
 ExtractedSurface extractVolume(VolumeReader& reader, const VolumeExtractionSettings& settings,
-                               VolumeFindings& findings, const LayerProgress& progress = {});
+                               VolumeFindings& findings, const LayerProgress& progress = {},
+                               VolumeBoundary* boundary = nullptr);
 
 // A vertex's normal (settings.normals): the field's gradient from central
 // differences at the voxels (one-sided at the volume's faces), in world
 // space, interpolated along the crossed edge as the vertex is, turned to
 // point toward values below the iso level and made unit length. Where it
 // vanishes, the unit vector along the edge toward its lower end.
-
-// The lattice edge an EdgeKey names: its lower end and its axis (0: i,
-// 1: j, 2: k).
-struct LatticeEdge {
-  std::int64_t index[3];
-  int axis;
-};
-LatticeEdge latticeEdge(EdgeKey key, const std::int64_t (&dims)[3]);

@@ -78,7 +78,6 @@ IndexedMesh weldSurface(const ExtractedSurface& surface,
       const auto next = static_cast<std::uint32_t>(mesh.vertices.size());
       indices[v] = edgeVertices.indexOf(key, next, [&] {
         mesh.vertices.push_back(face.vertices[v]);
-        mesh.vertexEdges.push_back(key);
         if (normals) mesh.normals.push_back(surface.normals[t][outward[v]]);
       });
     }

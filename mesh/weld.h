@@ -16,7 +16,6 @@ struct IndexedMesh {
   std::vector<Point3> vertices;
   std::vector<std::array<std::uint32_t, 3>> faces;  // zero-based, outward winding
   std::vector<Point3> normals;                      // empty, or one unit normal per vertex
-  std::vector<EdgeKey> vertexEdges;                 // from welding: each vertex's edge
 };
 
 // The triangle with its winding reversed: outward instead of drawing order.

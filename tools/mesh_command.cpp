@@ -12,6 +12,7 @@
 #include "mesh/grid.h"
 #include "mesh/mesh_writers.h"
 #include "mesh/normals.h"
+#include "mesh/volume_caps.h"
 #include "mesh/volume_extract.h"
 #include "mesh/weld.h"
 #include "tools/cli_support.h"
@@ -155,23 +156,26 @@ IndexedMesh volumeMesh(const MeshOptions& options, std::string& comment, Progres
   ExtractedSurface surface;
   progress.stage("layer",
                  static_cast<long>(std::max<std::int64_t>(0, header.geometry.dims[2] - 1)));
+  // The faces' voxels, to close the surface where it leaves the volume.
+  VolumeBoundary boundary(header.geometry.dims);
   try {
-    surface = extractVolume(*reader, settings, findings, [&](std::int64_t done, std::int64_t) {
-      progress.update(static_cast<long>(done));
-    });
+    surface = extractVolume(
+        *reader, settings, findings,
+        [&](std::int64_t done, std::int64_t) { progress.update(static_cast<long>(done)); },
+        options.unwelded ? nullptr : &boundary);
   } catch (const VolumeError& error) {
     failCommand(error.what());
   }
   warnAbout(findings, options.iso);
   if (options.unwelded) return unweldedMesh(surface);
+  if (findings.cells > 0) {
+    appendBoundaryCells(header.geometry, boundary, options.iso, options.normals, surface);
+  }
 
   progress.stage("welding triangle", static_cast<long>(surface.triangles.size()));
   IndexedMesh mesh =
       weldSurface(surface, [&](std::size_t done) { progress.update(static_cast<long>(done)); });
   surface = {};
-  std::size_t uncapped = 0;
-  capVolumeBoundary(mesh, header.geometry, &uncapped);
-  warnAboutOpenRims(uncapped);
   mergeCoincidentVertices(mesh);
   dropRepeatedVertexFaces(mesh);
   // A mirrored lattice turns the extraction's outward order inward.

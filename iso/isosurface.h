@@ -44,10 +44,24 @@ extern const std::int32_t CaseTriangles[256][16];
 // for five) and returns how many; elements past the count are not touched.
 inline int triangulateCell(GridCell cell, double isoLevel, Triangle* triangles);
 
+// The same, also telling the case the cell was classified as (bit c: corner c
+// below the iso level), for callers that name the triangles' edges.
+struct CellTriangles {
+  int count;
+  int caseIndex;
+};
+inline CellTriangles polygoniseCell(GridCell cell, double isoLevel, Triangle* triangles);
+
 // The point of the edge p1 -> p2 where the linear interpolation of the corner
 // values reaches the iso level; snaps to an end when a difference is tiny.
 inline Point3 interpolateEdgeVertex(double isoLevel, Point3 p1, Point3 p2, double value1,
                                     double value2);
+
+// True when the polygoniser treats a - b as zero: the interpolation snaps an
+// edge's vertex to an end when the iso level lies this close to the end's
+// value, or the two values this close to each other (an absolute tolerance
+// of 1e-5, checked in single precision).
+inline bool withinSnapTolerance(double a, double b);
 
 // Sets every point and value of the cell to zero.
 inline void clearGridCell(GridCell& cell);

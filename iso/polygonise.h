@@ -5,15 +5,11 @@
 
 #include <cmath>
 
+#include "iso/cell_geometry.h"
 #include "iso/isosurface.h"
 #include "math/exact_arithmetic.h"
 
 namespace iso_internal {
-
-// Each edge's corners in the order they are handed to the interpolation:
-// that order decides which end a near-iso edge snaps to.
-inline constexpr int EdgeCorners[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
-                                           {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
 
 // A difference counts as zero when its single-precision magnitude is below
 // this 64-bit constant; the rounding to float moves the effective cut-off a
@@ -31,6 +27,8 @@ inline float lerp(float from, float to, double mu) {
 
 }  // namespace iso_internal
 
+inline bool withinSnapTolerance(double a, double b) { return iso_internal::nearlyEqual(a, b); }
+
 inline Point3 interpolateEdgeVertex(double isoLevel, Point3 p1, Point3 p2, double value1,
                                     double value2) {
   if (iso_internal::nearlyEqual(isoLevel, value1)) return p1;
@@ -46,21 +44,21 @@ inline Point3 interpolateEdgeVertex(double isoLevel, Point3 p1, Point3 p2, doubl
           iso_internal::lerp(p1.z, p2.z, mu)};
 }
 
-inline int triangulateCell(GridCell cell, double isoLevel, Triangle* triangles) {
+inline CellTriangles polygoniseCell(GridCell cell, double isoLevel, Triangle* triangles) {
   int caseIndex = 0;
   for (int corner = 0; corner < 8; ++corner) {
     if (cell.values[corner] < isoLevel) caseIndex |= 1 << corner;
   }
   const std::int32_t edgeMask = CaseEdgeMasks[caseIndex];
-  if (edgeMask == 0) return 0;
+  if (edgeMask == 0) return {0, caseIndex};
 
   // Only the crossed edges are interpolated; the case's triangles name no
   // other edge, so the rest of the list is never read.
   Point3 edgeVertices[12];
   for (int edge = 0; edge < 12; ++edge) {
     if (edgeMask & (1 << edge)) {
-      const int first = iso_internal::EdgeCorners[edge][0];
-      const int second = iso_internal::EdgeCorners[edge][1];
+      const int first = EdgeCorners[edge][0];
+      const int second = EdgeCorners[edge][1];
       edgeVertices[edge] = interpolateEdgeVertex(isoLevel, cell.points[first], cell.points[second],
                                                  cell.values[first], cell.values[second]);
     }
@@ -72,5 +70,9 @@ inline int triangulateCell(GridCell cell, double isoLevel, Triangle* triangles) 
     triangles[count] = {{edgeVertices[row[i]], edgeVertices[row[i + 1]], edgeVertices[row[i + 2]]}};
     ++count;
   }
-  return count;
+  return {count, caseIndex};
+}
+
+inline int triangulateCell(GridCell cell, double isoLevel, Triangle* triangles) {
+  return polygoniseCell(cell, isoLevel, triangles).count;
 }

@@ -17,32 +17,36 @@ using Edge = std::pair<std::uint32_t, std::uint32_t>;
 // the sampler forms corners.
 std::array<float, 2> outerCorners(const SceneGrid& grid) {
   const auto corner = [&](std::int32_t i, int side) {
-    const float centre =
-        iso_internal::worldCoordinate(grid.coordinate(i), static_cast<float>(GridExtent));
-    return iso_internal::axis(centre, 0.0f, grid.halfEdge).corner[side];
+    const float centre = worldCoordinate(grid.coordinate(i), static_cast<float>(GridExtent));
+    return cellAxis(centre, 0.0f, grid.halfEdge).corner[side];
   };
   return {corner(0, 0), corner(grid.divisions, 1)};
 }
 
-bool onGridFace(const Point3& p, const std::array<float, 2>& outer) {
-  for (const float c : {p.x, p.y, p.z}) {
-    if (c == outer[0] || c == outer[1]) return true;
+unsigned gridFaces(const Point3& p, const std::array<float, 2>& outer) {
+  unsigned faces = 0;
+  const float c[3] = {p.x, p.y, p.z};
+  for (int a = 0; a < 3; ++a) {
+    if (c[a] == outer[0]) faces |= 1u << (2 * a);
+    if (c[a] == outer[1]) faces |= 2u << (2 * a);
   }
-  return false;
+  return faces;
 }
 
 double cross2(const double* o, const double* a, const double* b) {
   return (a[0] - o[0]) * (b[1] - o[1]) - (a[1] - o[1]) * (b[0] - o[0]);
 }
 
+using Coordinates = std::function<void(std::uint32_t, double (&)[3])>;
+
 // Ear clipping of one rim, given in the order its cap must run. Points are
 // projected onto the plane across the axis along which the rim is flattest.
-void clipEars(const IndexedMesh& mesh, std::vector<std::uint32_t> polygon,
+void clipEars(const Coordinates& coordinates, std::vector<std::uint32_t> polygon,
               std::vector<std::array<std::uint32_t, 3>>& faces) {
   double low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
   for (const std::uint32_t v : polygon) {
-    const Point3& p = mesh.vertices[v];
-    const double c[3] = {p.x, p.y, p.z};
+    double c[3];
+    coordinates(v, c);
     for (int a = 0; a < 3; ++a) {
       low[a] = std::min(low[a], c[a]);
       high[a] = std::max(high[a], c[a]);
@@ -54,8 +58,8 @@ void clipEars(const IndexedMesh& mesh, std::vector<std::uint32_t> polygon,
   }
   const int u = (flat + 1) % 3, w = (flat + 2) % 3;
   const auto at = [&](std::uint32_t v, double* out) {
-    const Point3& p = mesh.vertices[v];
-    const double c[3] = {p.x, p.y, p.z};
+    double c[3];
+    coordinates(v, c);
     out[0] = c[u];
     out[1] = c[w];
   };
@@ -104,16 +108,16 @@ void clipEars(const IndexedMesh& mesh, std::vector<std::uint32_t> polygon,
 
 }  // namespace
 
-std::size_t capGridBoundary(IndexedMesh& mesh, const SceneGrid& grid) {
-  const std::array<float, 2> outer = outerCorners(grid);
-  // Only an edge with both ends on the grid's faces can lie on a rim.
+std::size_t capOpenRims(IndexedMesh& mesh, const std::function<unsigned(std::uint32_t)>& facesOf,
+                        const Coordinates& coordinates, std::size_t* uncapped) {
+  // Only an edge with both ends on the boundary can lie on a rim.
+  std::vector<unsigned> boundary(mesh.vertices.size());
+  for (std::uint32_t v = 0; v < boundary.size(); ++v) boundary[v] = facesOf(v);
   std::map<Edge, int> edges;
   for (const auto& f : mesh.faces) {
     for (int i = 0; i < 3; ++i) {
       const std::uint32_t a = f[i], b = f[(i + 1) % 3];
-      if (onGridFace(mesh.vertices[a], outer) && onGridFace(mesh.vertices[b], outer)) {
-        ++edges[{a, b}];
-      }
+      if (boundary[a] && boundary[b]) ++edges[{a, b}];
     }
   }
   // An open edge is run one way only; the cap runs it the other way. From
@@ -134,7 +138,26 @@ std::size_t capGridBoundary(IndexedMesh& mesh, const SceneGrid& grid) {
       capNext.erase(step);
       step = capNext.find(next);
     }
-    if (rim.size() >= 3) clipEars(mesh, rim, mesh.faces);
+    unsigned common = ~0u;
+    for (const std::uint32_t v : rim) common &= boundary[v];
+    if (rim.size() >= 3 && common != 0) {
+      clipEars(coordinates, rim, mesh.faces);
+    } else if (uncapped) {
+      ++*uncapped;
+    }
   }
   return mesh.faces.size() - before;
+}
+
+std::size_t capGridBoundary(IndexedMesh& mesh, const SceneGrid& grid, std::size_t* uncapped) {
+  const std::array<float, 2> outer = outerCorners(grid);
+  return capOpenRims(
+      mesh, [&](std::uint32_t v) { return gridFaces(mesh.vertices[v], outer); },
+      [&](std::uint32_t v, double(&c)[3]) {
+        const Point3& p = mesh.vertices[v];
+        c[0] = p.x;
+        c[1] = p.y;
+        c[2] = p.z;
+      },
+      uncapped);
 }

@@ -22,6 +22,8 @@ struct RowBall {
 
 struct RowInputs {
   RowBall balls[2];
+  double isoLevel;         // positive
+  double strengthOverIso;  // the balls' strength / isoLevel, for the bounds
   // Cells in the row; the per-cell z arrays hold at least this many entries
   // rounded up to a multiple of RowBlock, repeating the last cell.
   std::int32_t cells;

@@ -13,10 +13,8 @@
 namespace {
 
 // With a = dA + 1 and b = dB + 1 (d: a corner's squared distance from a
-// ball), the field s / a + s / b is below the iso level L exactly when
-// (s / L) * (a + b) < a * b: the bounds compare products, no division.
-constexpr double StrengthOverIso = static_cast<double>(BallStrength) / SceneIsoLevel;
-
+// ball), the field s / a + s / b is below a positive iso level L exactly
+// when (s / L) * (a + b) < a * b: the bounds compare products, no division.
 // The corner values are rounded several times (sums, two quotients, their
 // sum), each by at most one part in 2^53; a relative margin far above that
 // and far below any real difference keeps the bounds conservative.
@@ -27,15 +25,15 @@ constexpr double BoundMargin = 1e-9;
 // balls, formed with the sampler's order of additions, so that by the
 // monotonicity of rounding no corner's d + 1 is smaller.
 template <typename T>
-auto surelyBelow(T a, T b) {
-  return a * b > StrengthOverIso * (a + b) * (1.0 + BoundMargin);
+auto surelyBelow(double strengthOverIso, T a, T b) {
+  return a * b > strengthOverIso * (a + b) * (1.0 + BoundMargin);
 }
 
 // True where every corner is surely at or above the iso level; a and b are
 // the largest values of d + 1 over the corners.
 template <typename T>
-auto surelyAbove(T a, T b) {
-  return StrengthOverIso * (a + b) > a * b * (1.0 + BoundMargin);
+auto surelyAbove(double strengthOverIso, T a, T b) {
+  return strengthOverIso * (a + b) > a * b * (1.0 + BoundMargin);
 }
 
 template <typename Vec>
@@ -56,7 +54,7 @@ int sampleCell(const RowInputs& row, const double (&xy)[2][8], std::int32_t k, d
   for (int ball = 0; ball < 2; ++ball) {
     const double sides[2] = {row.balls[ball].z[0][k], row.balls[ball].z[1][k]};
     for (int corner = 0; corner < 8; ++corner) {
-      z[ball][corner] = sides[iso_internal::CornerSide[corner][2]];
+      z[ball][corner] = sides[CornerSide[corner][2]];
     }
   }
   const double strength = BallStrength;
@@ -68,7 +66,7 @@ int sampleCell(const RowInputs& row, const double (&xy)[2][8], std::int32_t k, d
         strength / ((loadVector<Vec>(&xy[1][first]) + loadVector<Vec>(&z[1][first])) + 1.0);
     const Vec value = quotientA + quotientB;
     std::memcpy(values + first, &value, sizeof value);
-    const auto below = value < SceneIsoLevel;
+    const auto below = value < row.isoLevel;
     for (int lane = 0; lane < lanes; ++lane) {
       if (below[lane]) caseIndex |= 1 << (first + lane);
     }
@@ -85,7 +83,7 @@ std::int32_t findCrossedCells(const RowInputs& row, CrossedCell* out) {
   double xy[2][8];
   for (int ball = 0; ball < 2; ++ball) {
     for (int corner = 0; corner < 8; ++corner) {
-      const int* side = iso_internal::CornerSide[corner];
+      const int* side = CornerSide[corner];
       xy[ball][corner] = row.balls[ball].xy[side[0] + 2 * side[1]];
     }
   }
@@ -93,9 +91,9 @@ std::int32_t findCrossedCells(const RowInputs& row, CrossedCell* out) {
   std::int32_t found = 0;
   for (std::int32_t first = 0; first < row.cells; first += RowBlock) {
     const std::int32_t block = first / RowBlock;
-    if (surelyBelow((a.xyLeast + a.zBlockLeast[block]) + 1.0,
+    if (surelyBelow(row.strengthOverIso, (a.xyLeast + a.zBlockLeast[block]) + 1.0,
                     (b.xyLeast + b.zBlockLeast[block]) + 1.0) ||
-        surelyAbove((a.xyMost + a.zBlockMost[block]) + 1.0,
+        surelyAbove(row.strengthOverIso, (a.xyMost + a.zBlockMost[block]) + 1.0,
                     (b.xyMost + b.zBlockMost[block]) + 1.0)) {
       continue;
     }
@@ -104,7 +102,8 @@ std::int32_t findCrossedCells(const RowInputs& row, CrossedCell* out) {
       const Vec leastB = (b.xyLeast + loadVector<Vec>(b.zLeast + k)) + 1.0;
       const Vec mostA = (a.xyMost + loadVector<Vec>(a.zMost + k)) + 1.0;
       const Vec mostB = (b.xyMost + loadVector<Vec>(b.zMost + k)) + 1.0;
-      const auto decided = surelyBelow(leastA, leastB) | surelyAbove(mostA, mostB);
+      const auto decided = surelyBelow(row.strengthOverIso, leastA, leastB) |
+                           surelyAbove(row.strengthOverIso, mostA, mostB);
       for (int lane = 0; lane < lanes && k + lane < row.cells; ++lane) {
         if (decided[lane]) continue;
         CrossedCell& cell = out[found];

@@ -1,6 +1,7 @@
 #include "mesh/extract.h"
 
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
@@ -42,11 +43,9 @@ AxisTable axisTable(const SceneGrid& grid, float ballA, float ballB) {
   }
   for (std::size_t i = 0; i < padded; ++i) {
     const auto cell = static_cast<std::int32_t>(std::min(i, cells - 1));
-    const float centre =
-        iso_internal::worldCoordinate(grid.coordinate(cell), static_cast<float>(GridExtent));
+    const float centre = worldCoordinate(grid.coordinate(cell), static_cast<float>(GridExtent));
     for (int ball = 0; ball < 2; ++ball) {
-      const iso_internal::Axis axis =
-          iso_internal::axis(centre, iso_internal::difference(centre, balls[ball]), grid.halfEdge);
+      const CellAxis axis = cellAxis(centre, floatDifference(centre, balls[ball]), grid.halfEdge);
       for (int side = 0; side < 2; ++side) {
         table.corners[side][i] = axis.corner[side];
         table.squares[ball][side][i] = axis.square[side];
@@ -73,8 +72,10 @@ AxisTable axisTable(const SceneGrid& grid, float ballA, float ballB) {
 // The work of one thread: slab after slab of cells at one x each.
 class SlabExtractor {
  public:
-  SlabExtractor(const SceneGrid& grid, const AxisTable (&axes)[3], RowKernel kernel, bool edgeKeys)
+  SlabExtractor(const SceneGrid& grid, double isoLevel, const AxisTable (&axes)[3],
+                RowKernel kernel, bool edgeKeys)
       : grid_(grid),
+        isoLevel_(isoLevel),
         axes_(axes),
         kernel_(kernel),
         edgeKeys_(edgeKeys),
@@ -86,6 +87,8 @@ class SlabExtractor {
     const AxisTable &x = axes_[0], &y = axes_[1], &z = axes_[2];
     RowInputs row;
     row.cells = grid_.divisions + 1;
+    row.isoLevel = isoLevel_;
+    row.strengthOverIso = static_cast<double>(BallStrength) / isoLevel_;
     for (int ball = 0; ball < 2; ++ball) {
       RowBall& b = row.balls[ball];
       for (int side = 0; side < 2; ++side) b.z[side] = z.squares[ball][side].data();
@@ -104,7 +107,7 @@ class SlabExtractor {
         b.xyMost = *std::max_element(b.xy, b.xy + 4);
       }
       // A row that passes far from both balls is ruled out as a whole.
-      if (surelyBelow((row.balls[0].xyLeast + z.leastOfAll[0]) + 1.0,
+      if (surelyBelow(row.strengthOverIso, (row.balls[0].xyLeast + z.leastOfAll[0]) + 1.0,
                       (row.balls[1].xyLeast + z.leastOfAll[1]) + 1.0)) {
         continue;
       }
@@ -119,36 +122,32 @@ class SlabExtractor {
     const std::int32_t index[3] = {i, j, crossed.k};
     GridCell cell;
     for (int corner = 0; corner < 8; ++corner) {
-      const int* side = iso_internal::CornerSide[corner];
+      const int* side = CornerSide[corner];
       cell.points[corner] = {axes_[0].corners[side[0]][index[0]],
                              axes_[1].corners[side[1]][index[1]],
                              axes_[2].corners[side[2]][index[2]]};
       cell.values[corner] = crossed.values[corner];
     }
     Triangle made[5];
-    const int count = triangulateCell(cell, SceneIsoLevel, made);
+    const CellTriangles result = polygoniseCell(cell, isoLevel_, made);
     // One by one: a range insert of so few costs a library call each time.
-    for (int t = 0; t < count; ++t) surface.triangles.push_back(made[t]);
-    if (edgeKeys_) addEdgeKeys(index, cell, count, surface);
+    for (int t = 0; t < result.count; ++t) surface.triangles.push_back(made[t]);
+    if (edgeKeys_) addEdgeKeys(index, result, surface);
   }
 
   // The polygoniser emits the case's triangles in table order, vertex t
   // on edge row[t]. An edge is named by its lower end on the lattice of
   // corners (cell i's corners are lattice points i and i + 1) and its axis.
-  void addEdgeKeys(const std::int32_t (&cellIndex)[3], const GridCell& cell, int count,
+  void addEdgeKeys(const std::int32_t (&cellIndex)[3], const CellTriangles& cell,
                    ExtractedSurface& surface) const {
-    int caseIndex = 0;
-    for (int corner = 0; corner < 8; ++corner) {
-      if (cell.values[corner] < SceneIsoLevel) caseIndex |= 1 << corner;
-    }
-    const std::int32_t* row = CaseTriangles[caseIndex];
+    const std::int32_t* row = CaseTriangles[cell.caseIndex];
     const auto points = static_cast<EdgeKey>(grid_.divisions) + 2;
-    for (int t = 0; t < count; ++t) {
+    for (int t = 0; t < cell.count; ++t) {
       std::array<EdgeKey, 3> keys;
       for (int v = 0; v < 3; ++v) {
-        const int* ends = iso_internal::EdgeCorners[row[3 * t + v]];
-        const int* first = iso_internal::CornerSide[ends[0]];
-        const int* second = iso_internal::CornerSide[ends[1]];
+        const int* ends = EdgeCorners[row[3 * t + v]];
+        const int* first = CornerSide[ends[0]];
+        const int* second = CornerSide[ends[1]];
         EdgeKey key = 0;
         int along = 0;
         for (int axis = 0; axis < 3; ++axis) {
@@ -163,6 +162,7 @@ class SlabExtractor {
   }
 
   SceneGrid grid_;
+  double isoLevel_;
   const AxisTable (&axes_)[3];
   RowKernel kernel_;
   bool edgeKeys_;
@@ -271,6 +271,9 @@ void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& sett
                                 std::to_string(MaxDivisions));
   }
   if (settings.threads < 1) throw std::invalid_argument("threads must be 1 or more");
+  if (!(settings.isoLevel > 0.0) || !std::isfinite(settings.isoLevel)) {
+    throw std::invalid_argument("the scene's iso level must be a positive number");
+  }
 
   const SceneGrid grid = sceneGrid(settings.divisions);
   const AxisTable axes[3] = {axisTable(grid, balls.a.x, balls.b.x),
@@ -283,7 +286,7 @@ void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& sett
   surface.triangles.clear();
   surface.edges.clear();
   if (threads == 1) {
-    SlabExtractor extractor(grid, axes, kernel, settings.edgeKeys);
+    SlabExtractor extractor(grid, settings.isoLevel, axes, kernel, settings.edgeKeys);
     for (std::int32_t i = 0; i < slabs; ++i) {
       extractor.extract(i, surface);
       if (progress) progress(i + 1, slabs);
@@ -297,7 +300,7 @@ void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& sett
       [&](std::int32_t i, ExtractedSurface& slab) {
         // One extractor (and row buffer) per slab: cheap beside a slab's
         // work, and nothing is shared but the read-only tables.
-        SlabExtractor(grid, axes, kernel, settings.edgeKeys).extract(i, slab);
+        SlabExtractor(grid, settings.isoLevel, axes, kernel, settings.edgeKeys).extract(i, slab);
       },
       [&](std::int32_t i, const ExtractedSurface& slab) {
         surface.triangles.insert(surface.triangles.end(), slab.triangles.begin(),
@@ -305,10 +308,4 @@ void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& sett
         surface.edges.insert(surface.edges.end(), slab.edges.begin(), slab.edges.end());
         if (progress) progress(i + 1, slabs);
       });
-}
-
-std::vector<Triangle> sceneTriangles(std::int32_t ticks) {
-  std::vector<Triangle> triangles;
-  sweepScene(ballCentres(ticks), [&](const Triangle& t) { triangles.push_back(t); });
-  return triangles;
 }

@@ -1,7 +1,8 @@
-// The scene's surface at any number of divisions. The triangles are, bit for
-// bit and in the same order, those of the literal per-cell sweep over the
-// grid (each cell cleared, both balls sampled at its eight corners, the cell
-// polygonised): at 16 divisions, the demo's frame. Only the cells that the
+// The scene's surface at any number of divisions and any positive iso level.
+// The triangles are, bit for bit and in the same order, those of the literal
+// per-cell sweep over the grid (each cell cleared, both balls sampled at its
+// eight corners, the cell polygonised): at 16 divisions and the scene's iso
+// level, the demo's frame. Only the cells that the
 // surface can cross are sampled exactly; the rest are ruled out by bounds.
 #pragma once
 
@@ -16,6 +17,7 @@
 
 struct ExtractionSettings {
   std::int32_t divisions = GridDivisions;  // MinDivisions ... MaxDivisions
+  double isoLevel = SceneIsoLevel;         // any positive value
   int threads = 1;                         // 1 or more; the result does not depend on it
   VectorUnit vectorUnit = fastestVectorUnit();
   bool edgeKeys = false;  // also name each vertex's grid edge
@@ -30,6 +32,9 @@ struct ExtractedSurface {
   std::vector<Triangle> triangles;
   // Per triangle, the edge of each vertex; empty unless asked for.
   std::vector<std::array<EdgeKey, 3>> edges;
+  // Per triangle, the unit normal at each vertex; empty unless asked for
+  // (volumes only: the scene's normals come from its field, mesh/normals.h).
+  std::vector<std::array<Point3, 3>> normals;
 };
 
 // Called on the calling thread after each slab of cells at one x, with the
@@ -47,6 +52,3 @@ ExtractedSurface extractSurface(const BallCentres& balls, const ExtractionSettin
 // for callers that extract again and again, such as the benchmark.
 void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& settings,
                         ExtractedSurface& surface, const SlabProgress& progress = {});
-
-// The demo's frame at a clock value: the literal sweep's triangles, in order.
-std::vector<Triangle> sceneTriangles(std::int32_t ticks);

@@ -1,5 +1,6 @@
 #include "mesh/mesh_writers.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -9,6 +10,15 @@ std::optional<MeshFormat> meshFormatNamed(const std::string& name) {
   if (name == "ply") return MeshFormat::Ply;
   if (name == "stl") return MeshFormat::Stl;
   return std::nullopt;
+}
+
+std::optional<MeshFormat> meshFormatOfPath(const std::string& path) {
+  const std::size_t dot = path.find_last_of('.');
+  const std::size_t slash = path.find_last_of("/\\");
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::nullopt;
+  std::string extension = path.substr(dot + 1);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return meshFormatNamed(extension);
 }
 
 namespace {
@@ -32,8 +42,7 @@ void putFloat(unsigned char* bytes, float value) {
 }
 
 // The unit normal by the right-hand rule; zero for a degenerate triangle.
-Point3 unitNormal(const Triangle& t) {
-  const Point3 &p = t.vertices[0], &q = t.vertices[1], &r = t.vertices[2];
+Point3 unitNormal(const Point3& p, const Point3& q, const Point3& r) {
   const double ux = static_cast<double>(q.x) - p.x, uy = static_cast<double>(q.y) - p.y,
                uz = static_cast<double>(q.z) - p.z;
   const double vx = static_cast<double>(r.x) - p.x, vy = static_cast<double>(r.y) - p.y,
@@ -88,16 +97,15 @@ bool writePly(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
   return ok;
 }
 
-bool writeStl(std::FILE* out, const std::vector<Triangle>& triangles, const std::string& comment) {
+bool writeStl(std::FILE* out, const IndexedMesh& mesh, const std::string& comment) {
   unsigned char header[84] = {};
   std::memcpy(header, comment.data(), comment.size() < 80 ? comment.size() : 80);
-  putLittleEndian32(header + 80, static_cast<std::uint32_t>(triangles.size()));
+  putLittleEndian32(header + 80, static_cast<std::uint32_t>(mesh.faces.size()));
   bool ok = std::fwrite(header, sizeof header, 1, out) == 1;
-  for (const Triangle& triangle : triangles) {
-    const Triangle face = outwardFace(triangle);
-    const Point3 normal = unitNormal(face);
+  for (const auto& f : mesh.faces) {
+    const Point3 &p = mesh.vertices[f[0]], &q = mesh.vertices[f[1]], &r = mesh.vertices[f[2]];
     unsigned char record[50] = {};
-    const Point3 points[4] = {normal, face.vertices[0], face.vertices[1], face.vertices[2]};
+    const Point3 points[4] = {unitNormal(p, q, r), p, q, r};
     for (int i = 0; i < 4; ++i) {
       putFloat(record + 12 * i, points[i].x);
       putFloat(record + 12 * i + 4, points[i].y);

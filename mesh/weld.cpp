@@ -1,6 +1,7 @@
 #include "mesh/weld.h"
 
 #include <stdexcept>
+#include <utility>
 
 Triangle outwardFace(const Triangle& triangle) {
   return {{triangle.vertices[0], triangle.vertices[2], triangle.vertices[1]}};
@@ -17,13 +18,15 @@ class EdgeVertices {
   EdgeVertices() : slots_(1024) {}
 
   // The vertex of `key`, made from `position` if the edge has none yet.
-  std::uint32_t indexOf(EdgeKey key, const Point3& position, std::vector<Point3>& vertices) {
+  // The vertex of `key`, made by `add` if the edge has none yet.
+  template <typename Add>
+  std::uint32_t indexOf(EdgeKey key, std::uint32_t next, Add&& add) {
     Slot& slot = slots_[find(key)];
     if (slot.index != None) return slot.index;
-    slot = {key, static_cast<std::uint32_t>(vertices.size())};
-    vertices.push_back(position);
-    if (2 * vertices.size() > slots_.size()) grow();
-    return static_cast<std::uint32_t>(vertices.size() - 1);
+    slot = {key, next};
+    add();
+    if (2 * (static_cast<std::size_t>(next) + 1) > slots_.size()) grow();
+    return next;
   }
 
  private:
@@ -57,6 +60,10 @@ IndexedMesh weldSurface(const ExtractedSurface& surface,
   if (surface.edges.size() != surface.triangles.size()) {
     throw std::invalid_argument("welding needs an edge key for every triangle vertex");
   }
+  const bool normals = !surface.normals.empty();
+  if (normals && surface.normals.size() != surface.triangles.size()) {
+    throw std::invalid_argument("welding needs a normal for every triangle vertex, or none");
+  }
   IndexedMesh mesh;
   EdgeVertices edgeVertices;
   mesh.faces.reserve(surface.triangles.size());
@@ -64,12 +71,39 @@ IndexedMesh weldSurface(const ExtractedSurface& surface,
     if (progress && t % 65536 == 0) progress(t);
     const Triangle face = outwardFace(surface.triangles[t]);
     const std::array<EdgeKey, 3>& drawn = surface.edges[t];
-    const EdgeKey keys[3] = {drawn[0], drawn[2], drawn[1]};
+    const int outward[3] = {0, 2, 1};
     std::array<std::uint32_t, 3> indices;
     for (int v = 0; v < 3; ++v) {
-      indices[v] = edgeVertices.indexOf(keys[v], face.vertices[v], mesh.vertices);
+      const EdgeKey key = drawn[outward[v]];
+      const auto next = static_cast<std::uint32_t>(mesh.vertices.size());
+      indices[v] = edgeVertices.indexOf(key, next, [&] {
+        mesh.vertices.push_back(face.vertices[v]);
+        if (normals) mesh.normals.push_back(surface.normals[t][outward[v]]);
+      });
     }
     mesh.faces.push_back(indices);
   }
   return mesh;
+}
+
+IndexedMesh unweldedMesh(const ExtractedSurface& surface) {
+  IndexedMesh mesh;
+  const bool normals = !surface.normals.empty();
+  mesh.vertices.reserve(3 * surface.triangles.size());
+  mesh.faces.reserve(surface.triangles.size());
+  for (std::size_t t = 0; t < surface.triangles.size(); ++t) {
+    const Triangle face = outwardFace(surface.triangles[t]);
+    const auto first = static_cast<std::uint32_t>(mesh.vertices.size());
+    mesh.vertices.insert(mesh.vertices.end(), face.vertices, face.vertices + 3);
+    if (normals) {
+      const std::array<Point3, 3>& drawn = surface.normals[t];
+      mesh.normals.insert(mesh.normals.end(), {drawn[0], drawn[2], drawn[1]});
+    }
+    mesh.faces.push_back({first, first + 1, first + 2});
+  }
+  return mesh;
+}
+
+void reverseFaces(IndexedMesh& mesh) {
+  for (auto& f : mesh.faces) std::swap(f[1], f[2]);
 }

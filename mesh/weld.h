@@ -28,7 +28,17 @@ Triangle outwardFace(const Triangle& triangle);
 // shared by exactly two faces. A vertex snapped onto a cell corner stays
 // apart from those of the corner's other edges, so a face can have no area
 // but never loses its place in the surface. Needs the surface's edge keys;
-// memory grows linearly with the vertices. `progress`, if given, hears the
-// number of triangles done every 65,536 triangles.
+// takes each vertex's normal, where the surface has normals, from its first
+// triangle, as the position; memory grows linearly with the vertices. `progress`, if given, hears
+// the number of triangles done every 65,536 triangles.
 IndexedMesh weldSurface(const ExtractedSurface& surface,
                         const std::function<void(std::size_t done)>& progress = {});
+
+// The triangles as extracted, each with three vertices of its own, turned
+// outward; the surface's normals, if it has them, go with their vertices.
+IndexedMesh unweldedMesh(const ExtractedSurface& surface);
+
+// Turns every face the other way round: for a lattice whose axes are
+// mirrored (a negative determinant), where the extraction's outward order
+// faces inward in world space.
+void reverseFaces(IndexedMesh& mesh);

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "iso/isosurface.h"
 
@@ -66,4 +67,11 @@ void sweepScene(const BallCentres& balls, Receiver&& receive) {
       receive(static_cast<const Triangle&>(triangles[i]));
     }
   });
+}
+
+// The scene's frame at a clock value: the literal sweep's triangles, in order.
+inline std::vector<Triangle> sceneTriangles(std::int32_t ticks) {
+  std::vector<Triangle> triangles;
+  sweepScene(ballCentres(ticks), [&](const Triangle& t) { triangles.push_back(t); });
+  return triangles;
 }

@@ -46,6 +46,7 @@ bool runBench(const BenchSettings& settings, BenchResult& result, std::string& e
   ExtractionSettings extraction;
   extraction.divisions = settings.divisions;
   extraction.threads = settings.threads;
+  extraction.isoLevel = settings.isoLevel;
 
   const auto frames = static_cast<std::size_t>(settings.frames);
   std::vector<double> extractUs, sweepUs, frameUs, drawUs;
@@ -114,11 +115,11 @@ std::string benchJson(const BenchResult& result) {
                 "{\"divisions\": %d, \"threads\": %d, \"extract_us_median\": %.1f, "
                 "\"sweep_us_median\": %.1f, \"frame_us_median\": %.1f, \"frame_us_p95\": %.1f, "
                 "\"draw_us_median\": %.1f, \"fps\": %.1f, \"triangles\": %ld, "
-                "\"frame_triangles\": %ld}\n",
+                "\"frame_triangles\": %ld, \"iso\": %.9g}\n",
                 static_cast<int>(result.settings.divisions), result.settings.threads,
                 result.extractUsMedian, result.sweepUsMedian, result.frameUsMedian,
                 result.frameUsP95, result.drawUsMedian, result.fps, result.triangles,
-                result.frameTriangles);
+                result.frameTriangles, result.settings.isoLevel);
   return line;
 }
 

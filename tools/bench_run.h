@@ -9,6 +9,7 @@ struct BenchSettings {
   int frames;              // frames measured, one tick apart from tick 0
   std::int32_t divisions;  // of the extraction
   int threads;             // of the extraction
+  double isoLevel;         // of the extraction (the frame keeps the demo's)
 };
 
 struct BenchResult {

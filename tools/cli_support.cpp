@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <random>
 #include <system_error>
-#include <thread>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -83,10 +82,7 @@ CLI::Option* addTickOption(CLI::App& command, std::int32_t& tick) {
       ->capture_default_str();
 }
 
-int defaultThreads() {
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1 : static_cast<int>(cores);
-}
+int defaultThreads() { return 1; }
 
 CLI::Option* addThreadsOption(CLI::App& command, int& threads) {
   return command.add_option("--threads", threads, "Worker threads, 1 to 1024 (same output)")

@@ -61,6 +61,12 @@ TEST(TriangulateCell, EveryCaseEmitsItsRowInTableOrderAndNothingMore) {
   for (int c = 0; c < 256; ++c) {
     Output out;
     const int n = triangulateCell(unitCell(c, 0.0, 1.0), 0.5, out.triangles);
+    // polygoniseCell does the same and names the case it classified.
+    Output again;
+    const CellTriangles named = polygoniseCell(unitCell(c, 0.0, 1.0), 0.5, again.triangles);
+    EXPECT_EQ(named.count, n) << "case " << c;
+    EXPECT_EQ(named.caseIndex, c);
+    EXPECT_EQ(std::memcmp(out.triangles, again.triangles, sizeof(Triangle) * n), 0) << c;
     std::vector<int> row;
     for (int i = 0; CaseTriangles[c][i] != -1; ++i) row.push_back(CaseTriangles[c][i]);
     ASSERT_EQ(n * 3, static_cast<int>(row.size())) << "case " << c;
@@ -149,6 +155,10 @@ TEST(InterpolateEdgeVertex, SnapCutOffIsTheDifferenceRoundedToFloat) {
   EXPECT_FALSE(same(interpolateEdgeVertex(0.0, p, q, -1.0000001e-05, 1.0), p));
   EXPECT_TRUE(same(interpolateEdgeVertex(0.0, p, q, 1.0, 0.00001), q));
   EXPECT_FALSE(same(interpolateEdgeVertex(0.0, p, q, 1.0, 1.0000001e-05), q));
+  // withinSnapTolerance is the same test, public.
+  EXPECT_TRUE(withinSnapTolerance(0.0, -1.00000001e-05));
+  EXPECT_FALSE(withinSnapTolerance(0.0, -1.0000001e-05));
+  EXPECT_TRUE(withinSnapTolerance(5.0, 5.0));
 }
 
 // Found by fuzzing: values whose difference overflows a double made mu 0

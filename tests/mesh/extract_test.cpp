@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
@@ -103,6 +104,24 @@ TEST(ExtractSurface, MatchesTheLiteralPipelineBitForBitAtEveryResolution) {
   }
 }
 
+TEST(ExtractSurface, MatchesTheLiteralPipelineAtAnyPositiveIsoLevel) {
+  // From a level where the blobs fill the grid to one just below the
+  // coinciding balls' peak of 4, where the surface shrinks to a few cells.
+  for (const double iso : {0.02, 0.1, 0.2500001, 0.6, 1.5, 3.9, 3.9999}) {
+    for (const std::int32_t divisions : {5, 16, 41}) {
+      for (const std::int32_t ticks : {0, 39, 116}) {
+        const BallCentres balls = ballCentres(ticks);
+        ExtractionSettings settings;
+        settings.divisions = divisions;
+        settings.isoLevel = iso;
+        EXPECT_TRUE(sameTriangles(literalExtraction(balls, divisions, iso),
+                                  extractSurface(balls, settings).triangles))
+            << "iso " << iso << ", " << divisions << " divisions, tick " << ticks;
+      }
+    }
+  }
+}
+
 TEST(ExtractSurface, BallsTouchingOrOnTopOfEachOtherMatchTheLiteralPipeline) {
   // Coinciding balls (one field of twice the strength), balls on a cell
   // corner and balls at the grid's edge, where the bounds are tightest.
@@ -157,4 +176,9 @@ TEST(ExtractSurface, RefusesSettingsOutsideTheirRange) {
   settings.divisions = 4;
   settings.threads = 0;
   EXPECT_THROW(extractSurface(ballCentres(0), settings), std::invalid_argument);
+  settings.threads = 1;
+  for (const double iso : {0.0, -0.25, std::nan(""), HUGE_VAL}) {
+    settings.isoLevel = iso;
+    EXPECT_THROW(extractSurface(ballCentres(0), settings), std::invalid_argument) << iso;
+  }
 }

@@ -1,5 +1,5 @@
 // The oracle for the extractor: the literal per-cell pipeline at any number
-// of divisions, as the demo's frame does it at 16. Every cell is cleared,
+// of divisions and iso levels, as the demo's frame does it at 16 and 0.25. Every cell is cleared,
 // both balls are sampled at its eight corners, and a copy is polygonised.
 #pragma once
 
@@ -10,7 +10,8 @@
 #include "mesh/grid.h"
 #include "scene/scene.h"
 
-inline std::vector<Triangle> literalExtraction(const BallCentres& balls, std::int32_t divisions) {
+inline std::vector<Triangle> literalExtraction(const BallCentres& balls, std::int32_t divisions,
+                                               double isoLevel = SceneIsoLevel) {
   const SceneGrid grid = sceneGrid(divisions);
   const float extent = static_cast<float>(GridExtent);
   std::vector<Triangle> triangles;
@@ -25,7 +26,7 @@ inline std::vector<Triangle> literalExtraction(const BallCentres& balls, std::in
                        balls.a.z);
         sampleMetaball(cell, extent, grid.halfEdge, BallStrength, gx, gy, gz, balls.b.x, balls.b.y,
                        balls.b.z);
-        const int count = triangulateCell(cell, SceneIsoLevel, made);
+        const int count = triangulateCell(cell, isoLevel, made);
         triangles.insert(triangles.end(), made, made + count);
       }
     }

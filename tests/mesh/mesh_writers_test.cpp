@@ -91,12 +91,13 @@ TEST(MeshWriters, ObjAndPlyReadBackToTheSameFloatsAndFaces) {
   std::fclose(ply);
 }
 
-TEST(MeshWriters, StlHoldsEveryTriangleOutwardWithItsUnitNormal) {
+TEST(MeshWriters, StlHoldsEveryFaceOfTheUnweldedTrianglesOutwardWithItsUnitNormal) {
   const Point3 p = {0, 0, 0}, q = {2, 0, 0}, r = {0, 2, 0};
-  const std::vector<Triangle> triangles = {{{p, q, r}}, {{p, p, p}}};
+  ExtractedSurface surface;
+  surface.triangles = {{{p, q, r}}, {{p, p, p}}};
   std::FILE* file = std::tmpfile();
   ASSERT_TRUE(file);
-  ASSERT_TRUE(writeStl(file, triangles, "two"));
+  ASSERT_TRUE(writeStl(file, unweldedMesh(surface), "two"));
   const std::string bytes = contents(file);
   std::fclose(file);
   ASSERT_EQ(bytes.size(), 84u + 50u * 2);

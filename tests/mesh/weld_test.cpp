@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mesh/cap.h"
+#include "mesh/degenerate_faces.h"
 #include "tests/mesh/mesh_checks.h"
 
 namespace {
@@ -43,6 +44,22 @@ TEST(WeldSurface, OneVertexPerEdgeAtItsFirstPositionWithFacesTurnedOutward) {
 
   surface.edges.pop_back();
   EXPECT_THROW(weldSurface(surface), std::invalid_argument);
+}
+
+TEST(DegenerateFaces, CoincidentVerticesMergeAndTheFacesThatCollapseGo) {
+  IndexedMesh mesh;
+  const Point3 a = {0, 0, 0}, b = {1, 0, 0}, c = {0, 1, 0}, d = {2, 0, 0};
+  // Vertex 3 is vertex 0 again (two edges' vertices snapped onto one
+  // corner); vertex 4 lies on the line through 1 and 5.
+  mesh.vertices = {a, b, c, a, {1.5f, 0, 0}, d};
+  mesh.faces = {{0, 1, 2}, {3, 2, 5}, {0, 3, 1}, {1, 4, 5}, {3, 0, 3}};
+  EXPECT_EQ(mergeCoincidentVertices(mesh), 1u);
+  ASSERT_EQ(mesh.vertices.size(), 5u);
+  EXPECT_TRUE(same(mesh.vertices[3], {1.5f, 0, 0}));
+  EXPECT_EQ(dropRepeatedVertexFaces(mesh), 2u);
+  const std::vector<std::array<std::uint32_t, 3>> faces = {{0, 1, 2}, {0, 2, 4}, {1, 3, 4}};
+  EXPECT_EQ(mesh.faces, faces);
+  EXPECT_EQ(zeroAreaFaces(mesh), 1u);
 }
 
 TEST(WeldSurface, TheSceneIsClosedAndWoundOutwardAtAnyResolution) {

@@ -10,11 +10,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "mesh/extract.h"
+#include "tests/mesh/literal_volume.h"
 #include "tests/mesh/mesh_checks.h"
 #include "tests/support/temporary_directory.h"
 
@@ -43,6 +45,8 @@ class Mcubes : public ::testing::Test {
   }
 
   fs::path work() const { return dir_ / "work"; }
+  // Beside the work folder: for input files.
+  fs::path inputs() const { return dir_; }
 
  private:
   TemporaryDirectory temporary_;
@@ -69,6 +73,37 @@ ObjMesh parseObj(const std::string& text) {
                             static_cast<std::uint32_t>(std::stoul(b) - 1),
                             static_cast<std::uint32_t>(std::stoul(c) - 1)});
     }
+  }
+  return mesh;
+}
+
+// A binary STL's facets as faces over vertices made one where their bits
+// are equal.
+ObjMesh parseStl(const std::string& bytes) {
+  ObjMesh mesh;
+  std::map<std::array<std::uint32_t, 3>, std::uint32_t> index;
+  const auto u32 = [&](size_t at) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return v;
+  };
+  if (bytes.size() < 84) return mesh;
+  const std::uint32_t count = u32(80);
+  for (std::uint32_t f = 0; f < count && 84 + 50 * (f + 1) <= bytes.size(); ++f) {
+    std::array<std::uint32_t, 3> face;
+    for (int v = 0; v < 3; ++v) {
+      std::array<std::uint32_t, 3> bits;
+      for (int c = 0; c < 3; ++c) bits[c] = u32(84 + 50 * f + 12 + 12 * v + 4 * c);
+      const auto [at, added] =
+          index.emplace(bits, static_cast<std::uint32_t>(mesh.vertices.size()));
+      if (added) {
+        float xyz[3];
+        std::memcpy(xyz, bits.data(), sizeof xyz);
+        mesh.vertices.push_back({xyz[0], xyz[1], xyz[2]});
+      }
+      face[v] = at->second;
+    }
+    mesh.faces.push_back(face);
   }
   return mesh;
 }
@@ -140,12 +175,116 @@ TEST_F(Mcubes, FineMeshWithNormalsIsClosedOutwardAndTheSameOnAnyThreadCount) {
   ASSERT_EQ(ply.status, 0) << ply.err;
   EXPECT_NE(ply.out.find("property float nx\nproperty float ny\nproperty float nz\n"),
             std::string::npos);
-  const Outcome stl = run("mesh --divisions 40 --format stl -o " + (work() / "f.stl").string());
+  // STL holds the same closed mesh: facets that meet share exact
+  // coordinates. --unwelded writes the triangles as extracted, uncapped.
+  const Outcome stl = run("mesh --divisions 40 -o " + (work() / "f.stl").string());
   ASSERT_EQ(stl.status, 0) << stl.err;
+  const ObjMesh facets = parseStl(readFile(work() / "f.stl"));
+  EXPECT_EQ(facets.faces.size(), parseObj(run("mesh --divisions 40").out).faces.size());
+  EXPECT_TRUE(closedAndConsistent(facets.faces));
+  EXPECT_GT(signedVolume6(facets.vertices, facets.faces), 0);
+  const Outcome loose = run("mesh --divisions 40 --unwelded --format stl");
+  ASSERT_EQ(loose.status, 0) << loose.err;
   ExtractionSettings settings;
   settings.divisions = 40;
-  EXPECT_EQ(fs::file_size(work() / "f.stl"),
-            84 + 50 * extractSurface(ballCentres(0), settings).triangles.size());
+  EXPECT_EQ(loose.out.size(), 84 + 50 * extractSurface(ballCentres(0), settings).triangles.size());
+  EXPECT_FALSE(closedAndConsistent(parseStl(loose.out).faces));
+}
+
+// A bright ball as big-endian float32 voxels, reaching out of the volume's
+// face at i = 0, with `nans` voxels NaN; `values` gets the values as read.
+void writeBall(const fs::path& path, int nans, std::vector<double>& values) {
+  std::string bytes;
+  values.clear();
+  for (int k = 0; k < 16; ++k) {
+    for (int j = 0; j < 18; ++j) {
+      for (int i = 0; i < 20; ++i) {
+        const double r =
+            std::sqrt((i - 2.5) * (i - 2.5) + (j - 9.2) * (j - 9.2) + (k - 7.7) * (k - 7.7));
+        float v = static_cast<float>(10.0 - r);
+        if (static_cast<int>(values.size()) % 331 == 5 && nans-- > 0) v = std::nanf("");
+        values.push_back(v);
+        std::uint32_t bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        for (int b = 3; b >= 0; --b) bytes += static_cast<char>(bits >> (8 * b));
+      }
+    }
+  }
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+TEST_F(Mcubes, VolumeMeshIsTheLiteralPipelineUnweldedAndClosedWelded) {
+  std::vector<double> values;
+  const fs::path raw = inputs() / "ball.raw";
+  writeBall(raw, 0, values);
+  const std::string volume = "mesh --volume " + raw.string() +
+                             " --dims 20,18,16 --type float32 --endian big --spacing 0.5,1,2 "
+                             "--origin 10,0,-5 --iso 3";
+  VolumeGeometry geometry{};
+  const double spacing[3] = {0.5, 1, 2}, origin[3] = {10, 0, -5};
+  for (int a = 0; a < 3; ++a) {
+    geometry.dims[a] = a == 0 ? 20 : a == 1 ? 18 : 16;
+    geometry.axes[a][a] = spacing[a];
+    geometry.origin[a] = origin[a];
+  }
+  const std::vector<Triangle> literal = literalVolumeExtraction(geometry, values.data(), 3.0);
+  ASSERT_GT(literal.size(), 500u);
+
+  // Unwelded: the literal triangles, bit for bit, turned outward.
+  const Outcome unwelded = run(volume + " --unwelded");
+  ASSERT_EQ(unwelded.status, 0) << unwelded.err;
+  const ObjMesh loose = parseObj(unwelded.out);
+  ASSERT_EQ(loose.faces.size(), literal.size());
+  for (size_t f = 0; f < literal.size(); ++f) {
+    const Triangle& t = literal[f];
+    const Point3 outward[3] = {t.vertices[0], t.vertices[2], t.vertices[1]};
+    for (int v = 0; v < 3; ++v) {
+      EXPECT_EQ(std::memcmp(&loose.vertices[loose.faces[f][v]], &outward[v], sizeof(Point3)), 0)
+          << f;
+    }
+  }
+  // Welded and capped on the face at i = 0, in every format, on any
+  // number of threads; the caps lie at x = 10.
+  const Outcome obj = run(volume + " --threads 3");
+  ASSERT_EQ(obj.status, 0) << obj.err;
+  EXPECT_EQ(obj.err, "");
+  EXPECT_EQ(run(volume + " --threads 1").out, obj.out);
+  const ObjMesh welded = parseObj(obj.out);
+  EXPECT_GT(welded.faces.size(), literal.size());
+  EXPECT_TRUE(closedAndConsistent(welded.faces));
+  EXPECT_GT(signedVolume6(welded.vertices, welded.faces), 0);
+  ASSERT_EQ(run(volume + " -o " + (work() / "b.stl").string()).status, 0);
+  const ObjMesh facets = parseStl(readFile(work() / "b.stl"));
+  EXPECT_EQ(facets.faces.size(), welded.faces.size());
+  EXPECT_TRUE(closedAndConsistent(facets.faces));
+  // Normals point out of the bright ball, toward lower values.
+  const Outcome shaded = run(volume + " --normals --format ply");
+  ASSERT_EQ(shaded.status, 0) << shaded.err;
+  std::istringstream ply(shaded.out.substr(shaded.out.find("end_header\n") + 11));
+  for (size_t v = 0; v < welded.vertices.size(); ++v) {
+    double x, y, z, nx, ny, nz;
+    ply >> x >> y >> z >> nx >> ny >> nz;
+    EXPECT_NEAR(nx * nx + ny * ny + nz * nz, 1.0, 1e-6);
+    const double out[3] = {x - (10 + 2.5 * 0.5), y - 9.2, z - (-5 + 7.7 * 2)};
+    EXPECT_GT(nx * out[0] + ny * out[1] + nz * out[2], 0) << v;
+  }
+}
+
+TEST_F(Mcubes, VolumeDataThatNeedsCareIsMeshedWithOneWarningEach) {
+  std::vector<double> values;
+  const fs::path raw = inputs() / "holes.raw";
+  writeBall(raw, 3, values);
+  const std::string volume =
+      "mesh --volume " + raw.string() + " --dims 20,18,16 --type float32 --endian big";
+  const Outcome holes = run(volume + " --iso 3");
+  ASSERT_EQ(holes.status, 0) << holes.err;
+  EXPECT_EQ(holes.err,
+            "mcubes: warning: 3 voxels are NaN or infinite; the cells touching them have no "
+            "triangles\n");
+  const Outcome outside = run(volume + " --iso 12");
+  ASSERT_EQ(outside.status, 0) << outside.err;
+  EXPECT_NE(outside.err.find("outside the data's values"), std::string::npos) << outside.err;
+  EXPECT_TRUE(parseObj(outside.out).faces.empty());
 }
 
 TEST_F(Mcubes, OutputGoesToStdoutFilesAndDevicesAlike) {
@@ -155,7 +294,7 @@ TEST_F(Mcubes, OutputGoesToStdoutFilesAndDevicesAlike) {
   ASSERT_EQ(run("mesh --tick -7 -o " + (work() / "m.obj").string()).status, 0);
   EXPECT_EQ(readFile(work() / "m.obj"), toStdout.out);
 
-  ASSERT_EQ(run("mesh --tick 3 --format stl -o " + (work() / "m.stl").string()).status, 0);
+  ASSERT_EQ(run("mesh --tick 3 --unwelded -o " + (work() / "m.stl").string()).status, 0);
   EXPECT_EQ(fs::file_size(work() / "m.stl"), 84 + 50 * sceneTriangles(3).size());
   const Outcome ply = run("mesh --format ply");
   ASSERT_EQ(ply.status, 0);
@@ -174,6 +313,8 @@ TEST_F(Mcubes, OutputGoesToStdoutFilesAndDevicesAlike) {
 
 TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
   const std::string target = (work() / "out.obj").string();
+  const std::string input = (inputs() / "small.raw").string();
+  std::ofstream(input, std::ios::binary) << std::string(64, '\x07');
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"mesh --format xyz -o " + target, "xyz"},
       {"bogus -o " + target, "bogus"},
@@ -192,6 +333,20 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
       {"mesh --divisions x -o " + target, "--divisions"},
       {"mesh --threads 0 -o " + target, "--threads"},
       {"mesh --normals --format stl -o " + target, "--normals"},
+      {"mesh -o " + (work() / "out.txt").string(), "out.txt"},
+      {"mesh --iso 0 -o " + target, "--iso"},
+      {"mesh --volume " + input + " --dims 4,4,4 --type uint8 -o " + target, "--iso"},
+      {"mesh --volume " + input + " --dims 4,4 --type uint8 --iso 1 -o " + target, "--dims"},
+      {"mesh --volume " + input + " --dims 4,4,0 --type uint8 --iso 1 -o " + target, "--dims"},
+      {"mesh --volume " + input + " --dims 4,4,4 --iso 1 -o " + target, "--type"},
+      {"mesh --volume " + input + " --dims 4,4,4 --type int64 --iso 1 -o " + target, "int64"},
+      {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --endian middle --iso 1 -o " + target,
+       "middle"},
+      {"mesh --dims 4,4,4 --type uint8 --iso 1 -o " + target, "--volume"},
+      // 64 bytes: too few for 4 x 4 x 5 voxels.
+      {"mesh --volume " + input + " --dims 4,4,5 --type uint8 --iso 1 -o " + target, input},
+      {"mesh --volume " + input + ".missing --dims 4,4,4 --type uint8 --iso 1 -o " + target,
+       "missing"},
       // Found by fuzzing: a newline in an argument split the message.
       {"mesh --format 'x\ny' -o " + target, "'x\\x0ay'"},
       {"mesh 'a\rb' -o " + target, "a\\x0db"},

@@ -141,7 +141,7 @@ TEST_F(RenderCommands, BenchPrintsOneJsonObjectWithTheTimingsAndRefusesBadFrameC
                           R"(, "sweep_us_median": )" + number + R"(, "frame_us_median": )" +
                           number + R"(, "frame_us_p95": )" + number + R"(, "draw_us_median": )" +
                           number + R"(, "fps": )" + number + R"(, "triangles": ([0-9]+))" +
-                          R"(, "frame_triangles": ([0-9]+)\}\n)");
+                          R"(, "frame_triangles": ([0-9]+), "iso": 0.25\}\n)");
   std::smatch fields;
   ASSERT_TRUE(std::regex_match(result.out, fields, object)) << result.out;
   EXPECT_GT(std::stod(fields[1].str()), 0.0);  // extraction
@@ -158,9 +158,40 @@ TEST_F(RenderCommands, BenchPrintsOneJsonObjectWithTheTimingsAndRefusesBadFrameC
   ASSERT_EQ(finer.status, 0) << finer.err;
   EXPECT_EQ(finer.out.rfind(R"({"divisions": 40, "threads": 2, )", 0), 0u) << finer.out;
 
+  // Another level: more triangles at a lower one (larger blobs).
+  const Result lower = mcubes("bench --frames 2 --iso 0.125 --json");
+  ASSERT_EQ(lower.status, 0) << lower.err;
+  std::smatch lowerFields;
+  ASSERT_TRUE(std::regex_match(lower.out, lowerFields,
+                               std::regex(R"(.*"triangles": ([0-9]+),.*"iso": 0.125\}\n)")))
+      << lower.out;
+  EXPECT_GT(std::stol(lowerFields[1].str()), std::stol(fields[7].str()));
+
+  // A volume: a 12 x 10 x 9 ramp of bytes, cut across by the level.
+  std::string ramp;
+  for (int v = 0; v < 12 * 10 * 9; ++v) ramp += static_cast<char>(v % 12 + v / 120 * 3);
+  std::ofstream(dir / "ramp.raw", std::ios::binary) << ramp;
+  const Result volume =
+      mcubes("bench --volume ramp.raw --dims 12,10,9 --type uint8 --iso 9.5 --frames 3 --json");
+  ASSERT_EQ(volume.status, 0) << volume.err;
+  std::smatch volumeFields;
+  ASSERT_TRUE(std::regex_match(
+      volume.out, volumeFields,
+      std::regex(R"(\{"volume": "ramp.raw", "iso": 9.5, "threads": 1, "repeats": 3, )"
+                 R"("extract_us_median": )" +
+                 number + R"(, "extract_us_min": )" + number + R"(, "extract_cpu_us_median": )" +
+                 number + R"(, "read_us": )" + number +
+                 R"(, "triangles": ([0-9]+), "cells": 792\}\n)")))
+      << volume.out;
+  EXPECT_GE(std::stod(volumeFields[1].str()), std::stod(volumeFields[2].str()));
+  EXPECT_GT(std::stol(volumeFields[5].str()), 100);
+  fs::remove(dir / "ramp.raw");
+
   for (const char* arguments :
        {"bench --frames 0", "bench --frames abc", "bench --frames -5", "bench --divisions 0",
-        "bench --divisions 2049", "bench --threads 0"}) {
+        "bench --divisions 2049", "bench --threads 0", "bench --iso -1",
+        "bench --volume missing.raw --dims 2,2,2 --type uint8 --iso 1",
+        "bench --volume missing.raw --dims 2,2,2 --type uint8"}) {
     const Result bad = mcubes(arguments);
     EXPECT_EQ(bad.status, 2) << arguments;
     EXPECT_EQ(bad.out, "") << arguments;

@@ -1,0 +1,137 @@
+#include "mesh/volume_caps.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "iso/cell_geometry.h"
+
+VolumeBoundary::VolumeBoundary(const std::int64_t (&dims)[3]) {
+  std::memcpy(dims_, dims, sizeof dims_);
+  const auto size = [&](int a, int b) { return static_cast<std::size_t>(dims[a] * dims[b]); };
+  faces_[0].resize(size(1, 2));
+  faces_[1].resize(size(1, 2));
+  faces_[2].resize(size(0, 2));
+  faces_[3].resize(size(0, 2));
+  faces_[4].resize(size(0, 1));
+  faces_[5].resize(size(0, 1));
+}
+
+void VolumeBoundary::record(std::int64_t k, const double* slice) {
+  const std::int64_t x = dims_[0], y = dims_[1];
+  for (std::int64_t j = 0; j < y; ++j) {
+    faces_[0][static_cast<std::size_t>(j + k * y)] = slice[j * x];
+    faces_[1][static_cast<std::size_t>(j + k * y)] = slice[j * x + x - 1];
+  }
+  for (std::int64_t i = 0; i < x; ++i) {
+    faces_[2][static_cast<std::size_t>(i + k * x)] = slice[i];
+    faces_[3][static_cast<std::size_t>(i + k * x)] = slice[(y - 1) * x + i];
+  }
+  if (k == 0) std::memcpy(faces_[4].data(), slice, faces_[4].size() * sizeof(double));
+  if (k == dims_[2] - 1) std::memcpy(faces_[5].data(), slice, faces_[5].size() * sizeof(double));
+}
+
+double VolumeBoundary::value(std::int64_t i, std::int64_t j, std::int64_t k) const {
+  const std::int64_t x = dims_[0], y = dims_[1];
+  if (i == 0) return faces_[0][static_cast<std::size_t>(j + k * y)];
+  if (i == x - 1) return faces_[1][static_cast<std::size_t>(j + k * y)];
+  if (j == 0) return faces_[2][static_cast<std::size_t>(i + k * x)];
+  if (j == y - 1) return faces_[3][static_cast<std::size_t>(i + k * x)];
+  if (k == 0) return faces_[4][static_cast<std::size_t>(i + j * x)];
+  return faces_[5][static_cast<std::size_t>(i + j * x)];
+}
+
+namespace {
+
+// The outer layer's value: below any finite level, and finite, so that the
+// interpolation toward it stays a number.
+constexpr double Outside = -std::numeric_limits<double>::max();
+
+Point3 latticePoint(const VolumeGeometry& g, const std::int64_t (&p)[3]) {
+  float c[3];
+  for (int d = 0; d < 3; ++d) {
+    c[d] = static_cast<float>(((g.origin[d] + static_cast<double>(p[0]) * g.axes[0][d]) +
+                               static_cast<double>(p[1]) * g.axes[1][d]) +
+                              static_cast<double>(p[2]) * g.axes[2][d]);
+  }
+  return {c[0], c[1], c[2]};
+}
+
+}  // namespace
+
+void appendBoundaryCells(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
+                         double isoLevel, bool normals, ExtractedSurface& surface) {
+  const std::int64_t* dims = geometry.dims;
+  const std::int64_t x = dims[0], y = dims[1], z = dims[2];
+  const auto inside = [&](const std::int64_t(&p)[3]) {
+    return p[0] >= 0 && p[0] < x && p[1] >= 0 && p[1] < y && p[2] >= 0 && p[2] < z;
+  };
+  // Edges inside the volume keep the extraction's keys; the others are
+  // numbered on the lattice grown by one voxel each way, after all of those.
+  const auto volumeEdges = static_cast<EdgeKey>(x * y * z) * 3;
+  const auto keyOf = [&](const std::int64_t(&a)[3], const std::int64_t(&b)[3]) {
+    const int axis = a[0] != b[0] ? 0 : a[1] != b[1] ? 1 : 2;
+    std::int64_t low[3];
+    for (int d = 0; d < 3; ++d) low[d] = std::min(a[d], b[d]);
+    if (inside(a) && inside(b)) {
+      return static_cast<EdgeKey>((low[2] * y + low[1]) * x + low[0]) * 3 + axis;
+    }
+    return volumeEdges +
+           static_cast<EdgeKey>(((low[2] + 1) * (y + 2) + (low[1] + 1)) * (x + 2) + low[0] + 1) *
+               3 +
+           axis;
+  };
+  for (std::int64_t k = -1; k < z; ++k) {
+    for (std::int64_t j = -1; j < y; ++j) {
+      const bool wholeRow = k == -1 || k == z - 1 || j == -1 || j == y - 1;
+      for (std::int64_t i = -1; i < x; i = wholeRow || i == x - 1 ? i + 1 : x - 1) {
+        GridCell cell;
+        std::int64_t corners[8][3];
+        bool finite = true;
+        for (int c = 0; c < 8; ++c) {
+          const std::int64_t p[3] = {i + CornerSide[c][0], j + CornerSide[c][1],
+                                     k + CornerSide[c][2]};
+          std::memcpy(corners[c], p, sizeof p);
+          cell.values[c] = inside(p) ? boundary.value(p[0], p[1], p[2]) : Outside;
+          cell.points[c] = latticePoint(geometry, p);
+          finite = finite && std::isfinite(cell.values[c]);
+        }
+        // As in the volume: a cell touching a value that is not finite
+        // yields nothing.
+        if (!finite) continue;
+        Triangle made[5];
+        const CellTriangles result = polygoniseCell(cell, isoLevel, made);
+        const std::int32_t* row = CaseTriangles[result.caseIndex];
+        for (int t = 0; t < result.count; ++t) {
+          std::array<EdgeKey, 3> keys;
+          std::array<Point3, 3> vertexNormals;
+          for (int v = 0; v < 3; ++v) {
+            const int a = EdgeCorners[row[3 * t + v]][0], b = EdgeCorners[row[3 * t + v]][1];
+            keys[v] = keyOf(corners[a], corners[b]);
+            vertexNormals[v] = {0, 0, 0};
+            if (inside(corners[a]) && inside(corners[b])) continue;
+            // Out of the volume: the vertex is the face's voxel itself, its
+            // normal the way out.
+            const int in = inside(corners[a]) ? a : b, out = in == a ? b : a;
+            made[t].vertices[v] = cell.points[in];
+            const double step[3] = {static_cast<double>(cell.points[out].x) - cell.points[in].x,
+                                    static_cast<double>(cell.points[out].y) - cell.points[in].y,
+                                    static_cast<double>(cell.points[out].z) - cell.points[in].z};
+            const double length =
+                std::sqrt(step[0] * step[0] + step[1] * step[1] + step[2] * step[2]);
+            if (length > 0) {
+              vertexNormals[v] = {static_cast<float>(step[0] / length),
+                                  static_cast<float>(step[1] / length),
+                                  static_cast<float>(step[2] / length)};
+            }
+          }
+          surface.triangles.push_back(made[t]);
+          surface.edges.push_back(keys);
+          if (normals) surface.normals.push_back(vertexNormals);
+        }
+      }
+    }
+  }
+}

@@ -1,0 +1,37 @@
+// Closing a volume's surface where it leaves the volume. The voxels on the
+// volume's six faces are kept while it is read; around the volume lies, in
+// thought, one more layer of voxels below any iso level, and the cells that
+// reach into that layer are polygonised like the rest. Their triangles lie
+// flat on the volume's faces (a vertex on an edge into the outer layer is
+// put on the face's voxel), follow the surface's rim across the faces, the
+// box's edges and corners alike, and, welded by edge with the surface, close
+// it: every edge then has two faces.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "mesh/extract.h"
+#include "volume/volume.h"
+
+// The values on the six faces of a volume: i = 0, i = X - 1 (indexed j + k
+// Y), j = 0, j = Y - 1 (i + k X), k = 0, k = Z - 1 (i + j X).
+class VolumeBoundary {
+ public:
+  explicit VolumeBoundary(const std::int64_t (&dims)[3]);
+  // Takes the face voxels of slice k (X * Y values).
+  void record(std::int64_t k, const double* slice);
+  // The value at (i, j, k), which must lie on a face.
+  double value(std::int64_t i, std::int64_t j, std::int64_t k) const;
+
+ private:
+  std::int64_t dims_[3];
+  std::vector<double> faces_[6];
+};
+
+// Appends the triangles of the cells around the volume to `surface` (with
+// edge keys in the extraction's numbering where an edge lies in the volume,
+// beyond it where it reaches out; with normals, pointing out of the volume,
+// where the surface has normals).
+void appendBoundaryCells(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
+                         double isoLevel, bool normals, ExtractedSurface& surface);

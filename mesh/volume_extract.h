@@ -1,0 +1,76 @@
+// The isosurface of a user's volume. The triangles are, bit for bit and in
+// the same order, those of the literal pipeline over the voxel lattice: for
+// each cell (i, j, k), i fastest, then j, then k, a GridCell whose corner c
+// is the voxel at (i, j, k) plus CornerSide[c], with the voxel's value and
+// its world position (origin + i * a + j * b + k * c summed in double in
+// that order, rounded to float once), polygonised at the iso level. Cells
+// with a corner that is NaN or infinite yield nothing.
+//
+// Rows of cells whose four rows of voxels lie wholly on one side of the iso
+// level are ruled out by their least and largest values; in the rest only
+// the crossed cells are polygonised, and a vertex is computed once for each
+// edge and each order in which the polygoniser would take its ends.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <vector>
+
+#include "mesh/extract.h"
+#include "volume/volume.h"
+
+struct VolumeExtractionSettings {
+  double isoLevel = 0.0;
+  int threads = 1;        // 1 or more; the result does not depend on it
+  bool edgeKeys = false;  // also name each vertex's lattice edge (for welding)
+  bool normals = false;   // also each vertex's normal (see below)
+  // Streaming: bytes of slices held at a time (at least two slices are).
+  std::int64_t sliceMemory = std::int64_t{256} << 20;
+};
+
+// What the extraction saw in the data, for the warnings a user should read.
+struct VolumeFindings {
+  std::int64_t cells = 0;
+  std::int64_t nonFiniteVoxels = 0;
+  double least = std::numeric_limits<double>::infinity();  // of the finite values
+  double most = -std::numeric_limits<double>::infinity();
+  // Crossed edges whose vertex the polygoniser snapped to an end although
+  // the difference it compared was not zero (see withinSnapTolerance).
+  std::int64_t snappedEdges = 0;
+  // Crossed edges with an end whose value is the iso level exactly: the
+  // surface passes through that voxel, where it can touch itself.
+  std::int64_t levelOnVoxels = 0;
+};
+
+// Called on the calling thread as layers of cells (one k each) are done.
+using LayerProgress = std::function<void(std::int64_t done, std::int64_t total)>;
+
+// Room that extractions repeated on one volume keep: the threads' partial
+// results, whose memory is then touched only once.
+struct VolumeScratch {
+  std::vector<ExtractedSurface> parts;
+};
+
+// The volume held in memory, i fastest, then j, then k. `surface` loses its
+// old contents but keeps its capacity, as `scratch` does (for the benchmark).
+void extractVolumeInto(const VolumeGeometry& geometry, const double* values,
+                       const VolumeExtractionSettings& settings, ExtractedSurface& surface,
+                       VolumeFindings& findings, const LayerProgress& progress = {},
+                       VolumeScratch* scratch = nullptr);
+
+class VolumeBoundary;
+
+// The volume read from `reader` slab by slab: besides the triangles, memory
+// grows with the size of a slice (dims[0] * dims[1]), not with the volume.
+// `boundary`, if given, records the voxels on the volume's faces as they
+// pass (mesh/volume_caps.h).
+ExtractedSurface extractVolume(VolumeReader& reader, const VolumeExtractionSettings& settings,
+                               VolumeFindings& findings, const LayerProgress& progress = {},
+                               VolumeBoundary* boundary = nullptr);
+
+// A vertex's normal (settings.normals): the field's gradient from central
+// differences at the voxels (one-sided at the volume's faces), in world
+// space, interpolated along the crossed edge as the vertex is, turned to
+// point toward values below the iso level and made unit length. Where it
+// vanishes, the unit vector along the edge toward its lower end.

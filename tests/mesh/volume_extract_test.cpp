@@ -1,0 +1,337 @@
+#include "mesh/volume_extract.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "mesh/degenerate_faces.h"
+#include "mesh/volume_caps.h"
+#include "mesh/weld.h"
+#include "tests/mesh/literal_volume.h"
+#include "tests/mesh/mesh_checks.h"
+
+namespace {
+
+struct TestVolume {
+  std::string name;
+  VolumeGeometry geometry;
+  std::vector<double> values;
+  double iso;
+};
+
+VolumeGeometry box(std::int64_t nx, std::int64_t ny, std::int64_t nz) {
+  VolumeGeometry g{};
+  g.dims[0] = nx;
+  g.dims[1] = ny;
+  g.dims[2] = nz;
+  for (int a = 0; a < 3; ++a) g.axes[a][a] = 1.0;
+  return g;
+}
+
+TestVolume sampled(std::string name, VolumeGeometry g, double iso,
+                   const std::function<double(double, double, double)>& f) {
+  TestVolume v{std::move(name), g, {}, iso};
+  for (std::int64_t k = 0; k < g.dims[2]; ++k) {
+    for (std::int64_t j = 0; j < g.dims[1]; ++j) {
+      for (std::int64_t i = 0; i < g.dims[0]; ++i) {
+        v.values.push_back(
+            f(static_cast<double>(i), static_cast<double>(j), static_cast<double>(k)));
+      }
+    }
+  }
+  return v;
+}
+
+// A bright ball: values fall from `peak` at the centre, below the iso level
+// outside.
+double brightBall(double x, double y, double z, double cx, double cy, double cz) {
+  return 10.0 - std::sqrt((x - cx) * (x - cx) + (y - cy) * (y - cy) + (z - cz) * (z - cz));
+}
+
+std::vector<TestVolume> volumes() {
+  std::vector<TestVolume> all;
+  // Spacing, origin and a ball that leaves the volume through two faces.
+  VolumeGeometry spaced = box(23, 17, 13);
+  spaced.origin[0] = -3.25;
+  spaced.origin[1] = 100.125;
+  spaced.origin[2] = 0.1;
+  spaced.axes[0][0] = 0.7;
+  spaced.axes[1][1] = 1.3;
+  spaced.axes[2][2] = 0.3;
+  all.push_back(sampled("ball", spaced, 4.5, [](double x, double y, double z) {
+    return brightBall(x, y, z, 14.2, 8.5, 3.3);
+  }));
+  // Sheared axes with a negative determinant (a mirrored lattice).
+  VolumeGeometry sheared = box(15, 16, 14);
+  const double axes[3][3] = {{0.9, 0.2, -0.1}, {0.0, -1.1, 0.3}, {0.15, 0.05, 0.8}};
+  std::memcpy(sheared.axes, axes, sizeof axes);
+  sheared.origin[0] = 7.0;
+  all.push_back(sampled("sheared waves", sheared, 0.1, [](double x, double y, double z) {
+    return std::sin(0.7 * x) * std::cos(0.5 * y) + std::sin(0.4 * z + 0.3 * x);
+  }));
+  // Axes along the world's but permuted, one reversed: i along y, j along
+  // z, k along -x.
+  VolumeGeometry permuted = box(17, 12, 10);
+  const double turned[3][3] = {{0, 0.5, 0}, {0, 0, 2}, {-1.5, 0, 0}};
+  std::memcpy(permuted.axes, turned, sizeof turned);
+  permuted.origin[1] = -4;
+  all.push_back(sampled("permuted axes", permuted, 0.2, [](double x, double y, double z) {
+    return std::sin(0.5 * x) * std::cos(0.8 * y) + std::cos(0.6 * z);
+  }));
+  // A wide ball: long rows wholly on one side, trimmed before the cases.
+  all.push_back(sampled("wide ball", box(150, 9, 8), 2.0, [](double x, double y, double z) {
+    return brightBall(x / 8, y, z, 9.1, 4.2, 3.6) - 3.5;
+  }));
+  // Noise: nearly every cell is crossed, every case occurs.
+  std::uint64_t state = 12345;
+  all.push_back(sampled("noise", box(19, 11, 9), 0.5, [&](double, double, double) {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<double>(state >> 11) / 9007199254740992.0;
+  }));
+  // Integers with the iso level on voxel values: edges snap to their ends.
+  all.push_back(
+      sampled("integers on the level", box(12, 13, 11), 3.0, [](double x, double y, double z) {
+        return std::floor(std::fmod(x * 3 + y * 5 + z * 7, 7.0));
+      }));
+  // Differences at the polygoniser's tolerance: the same waves scaled down.
+  all.push_back(sampled("tiny values", box(14, 9, 10), 2e-6, [](double x, double y, double z) {
+    return 1e-5 * std::sin(0.9 * x + 0.4 * y) * std::cos(0.6 * z);
+  }));
+  // Not finite voxels in a ball: the cells around them yield nothing.
+  TestVolume holes =
+      sampled("NaN and infinities", box(16, 15, 14), 4.0,
+              [](double x, double y, double z) { return brightBall(x, y, z, 7, 7, 7); });
+  const double bad[] = {std::nan(""), INFINITY, -INFINITY, std::nan("")};
+  for (std::size_t v = 0, n = 0; v < holes.values.size(); v += 97, ++n) {
+    holes.values[v] = bad[n % 4];
+  }
+  all.push_back(holes);
+  // The smallest volume with a cell, and one with none.
+  all.push_back(sampled("one cell", box(2, 2, 2), 0.5,
+                        [](double x, double y, double z) { return x + 0.25 * y - 0.5 * z; }));
+  all.push_back(sampled("flat", box(5, 4, 1), 0.5, [](double x, double, double) { return x; }));
+  return all;
+}
+
+// Same bits, same order; on a mismatch, the first differing triangle.
+::testing::AssertionResult sameTriangles(const std::vector<Triangle>& expected,
+                                         const std::vector<Triangle>& actual) {
+  if (expected.size() != actual.size()) {
+    return ::testing::AssertionFailure()
+           << expected.size() << " triangles expected, " << actual.size() << " extracted";
+  }
+  for (std::size_t t = 0; t < expected.size(); ++t) {
+    if (std::memcmp(&expected[t], &actual[t], sizeof(Triangle)) != 0) {
+      return ::testing::AssertionFailure() << "triangle " << t << " differs";
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+std::unique_ptr<double[]> copyOf(const std::vector<double>& values) {
+  auto copy = std::make_unique<double[]>(values.size());
+  std::copy(values.begin(), values.end(), copy.get());
+  return copy;
+}
+
+bool sameFindings(const VolumeFindings& a, const VolumeFindings& b) {
+  return a.cells == b.cells && a.nonFiniteVoxels == b.nonFiniteVoxels && a.least == b.least &&
+         a.most == b.most && a.snappedEdges == b.snappedEdges && a.levelOnVoxels == b.levelOnVoxels;
+}
+
+}  // namespace
+
+TEST(ExtractVolume, MatchesTheLiteralPipelineInMemoryAndStreamedAtAnyThreadCount) {
+  for (const TestVolume& volume : volumes()) {
+    const std::vector<Triangle> expected =
+        literalVolumeExtraction(volume.geometry, volume.values.data(), volume.iso);
+    if (volume.geometry.dims[2] > 2) {
+      EXPECT_GT(expected.size(), 50u) << volume.name;
+    }
+    VolumeExtractionSettings settings;
+    settings.isoLevel = volume.iso;
+    settings.edgeKeys = true;
+    ExtractedSurface single;
+    VolumeFindings found;
+    extractVolumeInto(volume.geometry, volume.values.data(), settings, single, found);
+    EXPECT_TRUE(sameTriangles(expected, single.triangles)) << volume.name;
+    EXPECT_EQ(single.edges.size(), single.triangles.size());
+
+    for (const int threads : {2, 3, 7}) {
+      for (const bool streamed : {false, true}) {
+        settings.threads = threads;
+        // Slabs of one to a few layers, so that slices are kept and read
+        // again across slabs.
+        settings.sliceMemory = static_cast<std::int64_t>(sizeof(double)) * volume.geometry.dims[0] *
+                               volume.geometry.dims[1] * (threads + 1);
+        ExtractedSurface surface;
+        VolumeFindings findings;
+        if (streamed) {
+          VolumeHeader header{};
+          header.geometry = volume.geometry;
+          InMemoryVolume reader(header, copyOf(volume.values));
+          surface = extractVolume(reader, settings, findings);
+        } else {
+          extractVolumeInto(volume.geometry, volume.values.data(), settings, surface, findings);
+        }
+        const std::string context = volume.name + ", " + std::to_string(threads) +
+                                    (streamed ? " threads, streamed" : " threads");
+        EXPECT_TRUE(sameTriangles(expected, surface.triangles)) << context;
+        EXPECT_EQ(single.edges, surface.edges) << context;
+        EXPECT_TRUE(sameFindings(found, findings)) << context;
+      }
+    }
+  }
+}
+
+TEST(ExtractVolume, FindsTheRangeTheNonFiniteVoxelsAndTheSnappedEdges) {
+  for (const TestVolume& volume : volumes()) {
+    VolumeFindings expected;
+    const auto& d = volume.geometry.dims;
+    expected.cells = (d[0] - 1) * (d[1] - 1) * (d[2] - 1);
+    for (const double v : volume.values) {
+      if (!std::isfinite(v)) {
+        ++expected.nonFiniteVoxels;
+        continue;
+      }
+      expected.least = std::min(expected.least, v);
+      expected.most = std::max(expected.most, v);
+    }
+    VolumeExtractionSettings settings;
+    settings.isoLevel = volume.iso;
+    ExtractedSurface surface;
+    VolumeFindings found;
+    extractVolumeInto(volume.geometry, volume.values.data(), settings, surface, found);
+    EXPECT_EQ(found.cells, expected.cells) << volume.name;
+    if (expected.cells == 0) continue;
+    EXPECT_EQ(found.nonFiniteVoxels, expected.nonFiniteVoxels) << volume.name;
+    EXPECT_EQ(found.least, expected.least) << volume.name;
+    EXPECT_EQ(found.most, expected.most) << volume.name;
+    // Snapping happens on the integers (the level equals voxel values, a
+    // difference of zero, not counted) only where values differ by less
+    // than the tolerance: in the tiny values.
+    EXPECT_EQ(found.snappedEdges > 0, volume.name == "tiny values") << volume.name;
+    // Every voxel on the level here ends a crossed edge.
+    const bool onLevel =
+        std::find(volume.values.begin(), volume.values.end(), volume.iso) != volume.values.end();
+    EXPECT_EQ(found.levelOnVoxels > 0, onLevel) << volume.name;
+  }
+}
+
+TEST(ExtractVolume, NormalsAreUnitPointTowardLowerValuesAndAgreeWithTheWinding) {
+  // A bright ball in a plain and in a mirrored, sheared lattice: the normals
+  // point away from the centre in world space.
+  for (const bool mirrored : {false, true}) {
+    VolumeGeometry g = box(24, 22, 20);
+    if (mirrored) {
+      const double axes[3][3] = {{0.9, 0.1, 0.0}, {0.0, -1.0, 0.2}, {0.1, 0.0, 1.1}};
+      std::memcpy(g.axes, axes, sizeof axes);
+    }
+    const TestVolume volume = sampled("ball", g, 3.0, [](double x, double y, double z) {
+      return brightBall(x, y, z, 11.5, 10.8, 9.6);
+    });
+    const auto world = [&](int d) {
+      return g.origin[d] + 11.5 * g.axes[0][d] + 10.8 * g.axes[1][d] + 9.6 * g.axes[2][d];
+    };
+    VolumeExtractionSettings settings;
+    settings.isoLevel = volume.iso;
+    settings.normals = true;
+    ExtractedSurface surface;
+    VolumeFindings findings;
+    extractVolumeInto(g, volume.values.data(), settings, surface, findings);
+    ASSERT_EQ(surface.normals.size(), surface.triangles.size());
+    ASSERT_GT(surface.triangles.size(), 100u);
+    for (std::size_t t = 0; t < surface.triangles.size(); ++t) {
+      const Triangle& tri = surface.triangles[t];
+      // The drawn order is counter-clockwise seen from above the level, so
+      // the face normal by the right-hand rule points inward, against the
+      // vertex normals, unless the lattice is mirrored.
+      const Point3 &p = tri.vertices[0], &q = tri.vertices[1], &r = tri.vertices[2];
+      const double u[3] = {q.x - p.x, q.y - p.y, q.z - p.z};
+      const double v[3] = {r.x - p.x, r.y - p.y, r.z - p.z};
+      const double face[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
+                              u[0] * v[1] - u[1] * v[0]};
+      for (int c = 0; c < 3; ++c) {
+        const Point3& n = surface.normals[t][c];
+        const Point3& at = tri.vertices[c];
+        const double radial[3] = {at.x - world(0), at.y - world(1), at.z - world(2)};
+        const double radialLength =
+            std::sqrt(radial[0] * radial[0] + radial[1] * radial[1] + radial[2] * radial[2]);
+        EXPECT_NEAR(std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z), 1.0, 1e-6);
+        EXPECT_GT((n.x * radial[0] + n.y * radial[1] + n.z * radial[2]) / radialLength, 0.95)
+            << t << (mirrored ? " mirrored" : "");
+        const double agreement = n.x * face[0] + n.y * face[1] + n.z * face[2];
+        EXPECT_TRUE(mirrored ? agreement > 0 : agreement < 0) << t;
+      }
+    }
+  }
+}
+
+TEST(ExtractVolume, WeldedWithTheBoundaryCellsAndMergedItIsClosed) {
+  // Balls leave the volume through one face; waves and noise through every
+  // face and across the box's edges and corners. The integers put the level
+  // on voxel values, where the surface can touch itself.
+  int closed = 0;
+  for (const TestVolume& volume : volumes()) {
+    if (volume.name == "NaN and infinities" || volume.geometry.dims[2] < 2) continue;
+    VolumeExtractionSettings settings;
+    settings.isoLevel = volume.iso;
+    settings.edgeKeys = true;
+    settings.sliceMemory = 3 * 8 * volume.geometry.dims[0] * volume.geometry.dims[1];
+    VolumeHeader header{};
+    header.geometry = volume.geometry;
+    InMemoryVolume reader(header, copyOf(volume.values));
+    VolumeFindings findings;
+    VolumeBoundary boundary(volume.geometry.dims);
+    ExtractedSurface surface = extractVolume(reader, settings, findings, {}, &boundary);
+    const std::size_t extracted = surface.triangles.size();
+    appendBoundaryCells(volume.geometry, boundary, volume.iso, false, surface);
+    IndexedMesh mesh = weldSurface(surface);
+    mergeCoincidentVertices(mesh);
+    dropRepeatedVertexFaces(mesh);
+    // Where vertices snap (the level on voxel values, values closer than
+    // the tolerance) the surface can touch itself, as the user is warned.
+    if (findings.levelOnVoxels == 0 && findings.snappedEdges == 0) {
+      EXPECT_TRUE(closedAndConsistent(mesh.faces)) << volume.name;
+      ++closed;
+    }
+    // Outward in index space: a positive volume where the axes keep their
+    // handedness, negative where they mirror it; at most the whole box.
+    const double volume6 = signedVolume6(mesh.vertices, mesh.faces);
+    const double(&m)[3][3] = volume.geometry.axes;
+    const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+                       m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+                       m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+    const auto& d = volume.geometry.dims;
+    const double box = std::fabs(det) * static_cast<double>((d[0] - 1) * (d[1] - 1) * (d[2] - 1));
+    EXPECT_GT(det > 0 ? volume6 : -volume6, 0) << volume.name;
+    EXPECT_LE(std::fabs(volume6) / 6, box * (1 + 1e-6)) << volume.name;
+    EXPECT_GE(surface.triangles.size(), extracted) << volume.name;
+  }
+  EXPECT_GE(closed, 5);
+}
+
+TEST(ExtractVolume, RefusesSettingsItCannotMeet) {
+  const TestVolume volume = volumes().front();
+  ExtractedSurface surface;
+  VolumeFindings findings;
+  VolumeExtractionSettings settings;
+  settings.threads = 0;
+  EXPECT_THROW(
+      extractVolumeInto(volume.geometry, volume.values.data(), settings, surface, findings),
+      std::invalid_argument);
+  settings.threads = 1;
+  settings.isoLevel = std::nan("");
+  EXPECT_THROW(
+      extractVolumeInto(volume.geometry, volume.values.data(), settings, surface, findings),
+      std::invalid_argument);
+}

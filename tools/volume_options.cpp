@@ -1,0 +1,109 @@
+#include "tools/volume_options.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "tools/cli_support.h"
+
+namespace {
+
+// "A,B,C": exactly three numbers, parsed whole.
+template <typename T>
+bool parseTriple(const std::string& text, T (&out)[3]) {
+  std::size_t start = 0;
+  for (int n = 0; n < 3; ++n) {
+    const std::size_t comma = n < 2 ? text.find(',', start) : text.size();
+    if (comma == std::string::npos) return false;
+    const std::string field = text.substr(start, comma - start);
+    if (field.empty()) return false;
+    if constexpr (std::is_floating_point_v<T>) {
+      std::size_t used = 0;
+      try {
+        out[n] = std::stod(field, &used);
+      } catch (const std::exception&) {
+        return false;
+      }
+      if (used != field.size() || !std::isfinite(out[n])) return false;
+    } else {
+      const auto result = std::from_chars(field.data(), field.data() + field.size(), out[n]);
+      if (result.ec != std::errc() || result.ptr != field.data() + field.size()) return false;
+    }
+    start = comma + 1;
+  }
+  return true;
+}
+
+std::optional<VoxelType> voxelTypeNamed(const std::string& name) {
+  const std::pair<const char*, VoxelType> types[] = {
+      {"uint8", VoxelType::Uint8},     {"int8", VoxelType::Int8},
+      {"uint16", VoxelType::Uint16},   {"int16", VoxelType::Int16},
+      {"uint32", VoxelType::Uint32},   {"int32", VoxelType::Int32},
+      {"float32", VoxelType::Float32}, {"float64", VoxelType::Float64}};
+  for (const auto& [typeName, type] : types) {
+    if (name == typeName) return type;
+  }
+  return std::nullopt;
+}
+
+std::optional<RawLayout> rawLayout(const VolumeOptions& options) {
+  const bool any = !options.dims.empty() || !options.type.empty() || !options.endian.empty() ||
+                   !options.spacing.empty() || !options.origin.empty();
+  if (!any) return std::nullopt;
+  if (options.dims.empty() || options.type.empty()) {
+    failCommand(
+        "a raw volume needs both --dims X,Y,Z and --type (e.g. --dims 256,256,128 "
+        "--type uint8)");
+  }
+  RawLayout layout;
+  if (!parseTriple(options.dims, layout.dims) || layout.dims[0] < 1 || layout.dims[1] < 1 ||
+      layout.dims[2] < 1) {
+    failCommand("--dims '" + options.dims + "' is not three whole numbers of 1 or more (X,Y,Z)");
+  }
+  const std::optional<VoxelType> type = voxelTypeNamed(options.type);
+  if (!type) {
+    failCommand("--type '" + options.type +
+                "' is not one of uint8, int8, uint16, int16, uint32, int32, float32, float64");
+  }
+  layout.type = *type;
+  if (!options.endian.empty() && options.endian != "little" && options.endian != "big") {
+    failCommand("--endian '" + options.endian + "' is neither little nor big");
+  }
+  layout.bigEndian = options.endian == "big";
+  if (!options.spacing.empty() &&
+      (!parseTriple(options.spacing, layout.spacing) || !(layout.spacing[0] > 0) ||
+       !(layout.spacing[1] > 0) || !(layout.spacing[2] > 0))) {
+    failCommand("--spacing '" + options.spacing + "' is not three positive numbers (SX,SY,SZ)");
+  }
+  if (!options.origin.empty() && !parseTriple(options.origin, layout.origin)) {
+    failCommand("--origin '" + options.origin + "' is not three numbers (OX,OY,OZ)");
+  }
+  return layout;
+}
+
+}  // namespace
+
+void addVolumeOptions(CLI::App& command, VolumeOptions& options) {
+  command.add_option("--volume", options.path,
+                     "A scalar volume to mesh instead of the scene: .nrrd, .nhdr, .nii, .nii.gz, "
+                     ".mha, .mhd, or raw bytes with --dims and --type");
+  command.add_option("--dims", options.dims, "Raw volume: voxels along i, j, k (X,Y,Z)");
+  command.add_option("--type", options.type,
+                     "Raw volume: uint8, int8, uint16, int16, uint32, int32, float32 or float64");
+  command.add_option("--endian", options.endian, "Raw volume: little (default) or big");
+  command.add_option("--spacing", options.spacing, "Raw volume: voxel size SX,SY,SZ (1,1,1)");
+  command.add_option("--origin", options.origin,
+                     "Raw volume: world position of voxel (0,0,0), OX,OY,OZ (0,0,0)");
+}
+
+std::unique_ptr<VolumeReader> openVolumeOrFail(const VolumeOptions& options) {
+  const std::optional<RawLayout> raw = rawLayout(options);
+  if (options.path.empty()) failCommand("the raw layout options need --volume FILE");
+  try {
+    return openVolume(options.path, raw);
+  } catch (const VolumeError& error) {
+    failCommand(error.what());
+  }
+}

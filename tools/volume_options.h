@@ -1,0 +1,22 @@
+// The options that name a user's volume, shared by the subcommands that read
+// one: --volume FILE and, for headerless raw files, the layout (--dims,
+// --type, --endian, --spacing, --origin).
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <memory>
+#include <string>
+
+#include "volume/volume.h"
+
+struct VolumeOptions {
+  std::string path;  // empty: no volume
+  std::string dims, type, endian, spacing, origin;
+};
+
+// Adds the options to `command`.
+void addVolumeOptions(CLI::App& command, VolumeOptions& options);
+
+// Opens the volume the options name, or ends the command with one line that
+// says what is wrong (failCommand).
+std::unique_ptr<VolumeReader> openVolumeOrFail(const VolumeOptions& options);

@@ -209,6 +209,16 @@ BOOL WINAPI DestroyWindow(HWND handle) {
   return TRUE;
 }
 
+BOOL WINAPI SetWindowTextA(HWND handle, LPCSTR text) {
+  trace("SetWindowTextA", handle, text);
+  port::WindowRecord* window = port::findWindow(handle);
+  if (window == nullptr) {
+    return FALSE;
+  }
+  port::display().setSurfaceTitle(*window->surface, text != nullptr ? text : "");
+  return TRUE;
+}
+
 BOOL WINAPI ShowWindow(HWND handle, int showCommand) {
   trace("ShowWindow", handle, showCommand);
   port::WindowRecord* window = port::findWindow(handle);

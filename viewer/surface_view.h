@@ -1,0 +1,44 @@
+// The surface as the current state shows it, kept between frames: a new
+// extraction only when the clock (of an animated source), the divisions or
+// the iso level changed, the flat and wireframe arrays only while those
+// modes are on.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "mesh/weld.h"
+#include "viewer/surface_source.h"
+#include "viewer/view_state.h"
+
+class SurfaceView {
+ public:
+  explicit SurfaceView(SurfaceSource& source) : source_(source) {}
+
+  // Brings everything the state draws up to date.
+  void update(const ViewState& state);
+
+  const IndexedMesh& mesh() const { return mesh_; }
+  // Valid while flat normals are on.
+  const std::vector<Point3>& flatVertices() const { return flatVertices_; }
+  const std::vector<Point3>& flatNormals() const { return flatNormals_; }
+  // Valid while the wireframe is on.
+  const std::vector<std::uint32_t>& edges() const { return edges_; }
+  std::size_t triangles() const { return mesh_.faces.size(); }
+
+ private:
+  SurfaceSource& source_;
+  IndexedMesh mesh_;
+  std::vector<Point3> flatVertices_;
+  std::vector<Point3> flatNormals_;
+  std::vector<std::uint32_t> edges_;
+
+  // What the arrays were made for.
+  bool extracted_ = false;
+  std::int32_t tick_ = 0;
+  std::int32_t divisions_ = 0;
+  double iso_ = 0.0;
+  bool flatCurrent_ = false;
+  bool edgesCurrent_ = false;
+};

@@ -21,15 +21,9 @@ struct ViewOptions {
   double iso = 0.25;
 };
 
-std::string writePicture(const std::string& path, int width, int height,
-                         const std::vector<unsigned char>& rgb) {
-  return writeOutput(path,
-                     [&](std::FILE* out) { return writePngRgb(out, width, height, rgb.data()); });
-}
-
 void runView(ViewOptions options) {
   options.viewer.start.iso.start = options.iso;
-  options.viewer.writePicture = writePicture;
+  options.viewer.writePicture = writeViewPicture;
   std::string error;
   const HWND window = openViewer(options.viewer, CW_USEDEFAULT, CW_USEDEFAULT, error);
   if (window == nullptr) failCommand(error);
@@ -38,6 +32,12 @@ void runView(ViewOptions options) {
 }
 
 }  // namespace
+
+std::string writeViewPicture(const std::string& path, int width, int height,
+                             const std::vector<unsigned char>& rgb) {
+  return writeOutput(path,
+                     [&](std::FILE* out) { return writePngRgb(out, width, height, rgb.data()); });
+}
 
 void addViewCommand(CLI::App& app) {
   auto options = std::make_shared<ViewOptions>();

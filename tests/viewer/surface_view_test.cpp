@@ -1,0 +1,142 @@
+// The surface the viewer draws: the scene source's mesh, the arrays derived
+// from it for flat shading and the wireframe, and when they are made anew.
+#include "viewer/surface_view.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "viewer/surface_arrays.h"
+#include "viewer/surface_source.h"
+
+namespace {
+
+double dot(const Point3& a, const Point3& b) {
+  return static_cast<double>(a.x) * b.x + static_cast<double>(a.y) * b.y +
+         static_cast<double>(a.z) * b.z;
+}
+
+IndexedMesh sceneMesh(std::int32_t tick, std::int32_t divisions) {
+  SceneSource source(2);
+  ViewState state;
+  state.tick = tick;
+  state.divisions = divisions;
+  IndexedMesh mesh;
+  source.extract(state, mesh);
+  return mesh;
+}
+
+TEST(SceneSource, WeldedMeshOfTheDemosTrianglesWithOutwardUnitNormals) {
+  const IndexedMesh mesh = sceneMesh(0, 16);
+  // The demo's frame at tick 0, welded.
+  EXPECT_EQ(mesh.faces.size(), sceneTriangles(0).size());
+  ASSERT_EQ(mesh.normals.size(), mesh.vertices.size());
+  for (const Point3& normal : mesh.normals) {
+    EXPECT_NEAR(dot(normal, normal), 1.0, 1e-6);
+  }
+}
+
+TEST(SurfaceArrays, FlatFacesPointOutwardAndEveryEdgeComesOnce) {
+  for (const std::int32_t divisions : {16, 37}) {
+    const IndexedMesh mesh = sceneMesh(40, divisions);
+    std::vector<Point3> vertices, normals;
+    buildFlatArrays(mesh, vertices, normals);
+    ASSERT_EQ(vertices.size(), mesh.faces.size() * 3);
+    ASSERT_EQ(normals.size(), vertices.size());
+    int outward = 0;
+    for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
+      for (int corner = 0; corner < 3; ++corner) {
+        const Point3& flat = vertices[3 * f + corner];
+        const Point3& welded = mesh.vertices[mesh.faces[f][corner]];
+        EXPECT_TRUE(flat.x == welded.x && flat.y == welded.y && flat.z == welded.z);
+      }
+      const Point3& normal = normals[3 * f];
+      if (dot(normal, normal) == 0.0) continue;  // a face without area
+      EXPECT_NEAR(dot(normal, normal), 1.0, 1e-6);
+      // The face's normal and the field's at its corners agree in side.
+      outward += dot(normal, mesh.normals[mesh.faces[f][0]]) > 0.0;
+    }
+    EXPECT_GT(outward, static_cast<int>(mesh.faces.size() * 99 / 100)) << divisions;
+
+    std::vector<std::uint32_t> edges;
+    buildEdgeList(mesh, edges);
+    std::set<std::pair<std::uint32_t, std::uint32_t>> expected;
+    for (const auto& face : mesh.faces) {
+      for (int corner = 0; corner < 3; ++corner) {
+        const std::uint32_t a = face[corner], b = face[(corner + 1) % 3];
+        expected.insert({std::min(a, b), std::max(a, b)});
+      }
+    }
+    ASSERT_EQ(edges.size(), expected.size() * 2);
+    std::set<std::pair<std::uint32_t, std::uint32_t>> listed;
+    for (std::size_t e = 0; e < edges.size(); e += 2) {
+      EXPECT_LT(edges[e], edges[e + 1]);
+      listed.insert({edges[e], edges[e + 1]});
+    }
+    EXPECT_EQ(listed, expected);
+  }
+  // Closed at 16 divisions: each edge between two faces.
+  const IndexedMesh closed = sceneMesh(40, 16);
+  std::vector<std::uint32_t> edges;
+  buildEdgeList(closed, edges);
+  EXPECT_EQ(edges.size(), closed.faces.size() * 3);  // 2E = 3F
+}
+
+// Counts extractions and hands out one fixed triangle.
+class CountingSource : public SurfaceSource {
+ public:
+  explicit CountingSource(bool animated) : animated_(animated) {}
+  double fineIsoStep() const override { return 0.01; }
+  bool animated() const override { return animated_; }
+  void extract(const ViewState&, IndexedMesh& mesh) override {
+    ++extractions;
+    mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    mesh.faces = {{0, 1, 2}};
+    mesh.normals = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}};
+  }
+  int extractions = 0;
+
+ private:
+  bool animated_;
+};
+
+TEST(SurfaceView, ExtractsOnlyWhenTheSurfaceChanges) {
+  struct Step {
+    const char* change;
+    void (*apply)(ViewState&);
+    int animatedExtractions;  // running totals
+    int stillExtractions;
+  };
+  const Step steps[] = {
+      {"first frame", [](ViewState&) {}, 1, 1},
+      {"same state", [](ViewState&) {}, 1, 1},
+      {"camera", [](ViewState& s) { s.camera.yawDegrees = 30; }, 1, 1},
+      {"lighting", [](ViewState& s) { s.lighting = false; }, 1, 1},
+      {"wireframe", [](ViewState& s) { s.wireframe = true; }, 1, 1},
+      {"flat normals", [](ViewState& s) { s.smoothNormals = false; }, 1, 1},
+      {"clock", [](ViewState& s) { ++s.tick; }, 2, 1},
+      {"iso", [](ViewState& s) { ++s.iso.steps; }, 3, 2},
+      {"divisions", [](ViewState& s) { s.divisions = 32; }, 4, 3},
+  };
+  for (const bool animated : {true, false}) {
+    CountingSource source(animated);
+    SurfaceView view(source);
+    ViewState state;
+    for (const Step& step : steps) {
+      step.apply(state);
+      view.update(state);
+      EXPECT_EQ(source.extractions, animated ? step.animatedExtractions : step.stillExtractions)
+          << step.change << (animated ? " (animated)" : " (still)");
+      EXPECT_EQ(view.triangles(), 1u);
+      // The arrays of the modes that are on are there, for the new surface.
+      EXPECT_EQ(view.edges().size(), state.wireframe ? 6u : 0u) << step.change;
+      EXPECT_EQ(view.flatVertices().size(), state.smoothNormals ? 0u : 3u) << step.change;
+    }
+  }
+}
+
+}  // namespace

@@ -16,8 +16,10 @@ class SurfaceSource {
   // Whether the surface moves with the state's clock.
   virtual bool animated() const = 0;
   // The welded surface for the state's clock, divisions and iso level, faces
-  // wound outward, with one outward unit normal per vertex.
-  virtual void extract(const ViewState& state, IndexedMesh& mesh) = 0;
+  // wound outward, with one outward unit normal per vertex. Returns true
+  // only when the surface is certainly closed (every edge between two
+  // faces), so that no face can be seen from behind.
+  virtual bool extract(const ViewState& state, IndexedMesh& mesh) = 0;
 };
 
 // The demo's two balls at any number of divisions, extracted exactly (the
@@ -30,7 +32,7 @@ class SceneSource : public SurfaceSource {
 
   double fineIsoStep() const override { return 0.01; }
   bool animated() const override { return true; }
-  void extract(const ViewState& state, IndexedMesh& mesh) override;
+  bool extract(const ViewState& state, IndexedMesh& mesh) override;
 
  private:
   ExtractionSettings settings_;

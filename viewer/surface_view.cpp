@@ -6,7 +6,7 @@ void SurfaceView::update(const ViewState& state) {
   const bool stale = !extracted_ || (source_.animated() && state.tick != tick_) ||
                      state.divisions != divisions_ || state.iso.value() != iso_;
   if (stale) {
-    source_.extract(state, mesh_);
+    closed_ = source_.extract(state, mesh_);
     extracted_ = true;
     tick_ = state.tick;
     divisions_ = state.divisions;

@@ -26,6 +26,8 @@ class SurfaceView {
   // Valid while the wireframe is on.
   const std::vector<std::uint32_t>& edges() const { return edges_; }
   std::size_t triangles() const { return mesh_.faces.size(); }
+  // Certainly closed: back faces never show.
+  bool closed() const { return closed_; }
 
  private:
   SurfaceSource& source_;
@@ -36,6 +38,7 @@ class SurfaceView {
 
   // What the arrays were made for.
   bool extracted_ = false;
+  bool closed_ = false;
   std::int32_t tick_ = 0;
   std::int32_t divisions_ = 0;
   double iso_ = 0.0;

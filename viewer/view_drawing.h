@@ -8,9 +8,9 @@
 #include "viewer/view_state.h"
 
 // The viewer's fixed state on a context that already has the demo's (its
-// clear colour, depth test and projection, from Engine::init and resize):
-// both sides of the faces drawn and lit, so that the inside shows where the
-// grid cuts a blob open, and the light and material.
+// clear colour, depth test, front faces and projection, from Engine::init
+// and resize): both sides of the faces lit, so that the inside shows where
+// the grid cuts a blob open, and the light and material.
 void setUpViewDrawing();
 
 // Clears and draws one frame for the state; the caller presents it.

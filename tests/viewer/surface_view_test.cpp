@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <set>
 #include <utility>
 #include <vector>
@@ -20,14 +21,27 @@ double dot(const Point3& a, const Point3& b) {
          static_cast<double>(a.z) * b.z;
 }
 
-IndexedMesh sceneMesh(std::int32_t tick, std::int32_t divisions) {
+IndexedMesh sceneMesh(std::int32_t tick, std::int32_t divisions, bool* closed = nullptr) {
   SceneSource source(2);
   ViewState state;
   state.tick = tick;
   state.divisions = divisions;
   IndexedMesh mesh;
-  source.extract(state, mesh);
+  const bool saidClosed = source.extract(state, mesh);
+  if (closed != nullptr) *closed = saidClosed;
   return mesh;
+}
+
+// Whether every edge lies between exactly two faces.
+bool everyEdgeTwice(const IndexedMesh& mesh) {
+  std::map<std::pair<std::uint32_t, std::uint32_t>, int> uses;
+  for (const auto& face : mesh.faces) {
+    for (int corner = 0; corner < 3; ++corner) {
+      const std::uint32_t a = face[corner], b = face[(corner + 1) % 3];
+      ++uses[{std::min(a, b), std::max(a, b)}];
+    }
+  }
+  return std::all_of(uses.begin(), uses.end(), [](const auto& use) { return use.second == 2; });
 }
 
 TEST(SceneSource, WeldedMeshOfTheDemosTrianglesWithOutwardUnitNormals) {
@@ -38,6 +52,25 @@ TEST(SceneSource, WeldedMeshOfTheDemosTrianglesWithOutwardUnitNormals) {
   for (const Point3& normal : mesh.normals) {
     EXPECT_NEAR(dot(normal, normal), 1.0, 1e-6);
   }
+}
+
+TEST(SceneSource, SaysClosedOnlyOfClosedSurfaces) {
+  for (const std::int32_t divisions : {16, 37, 128}) {
+    for (const std::int32_t tick : {0, 40, 79, 157, 236}) {
+      bool closed = false;
+      const IndexedMesh mesh = sceneMesh(tick, divisions, &closed);
+      if (closed) {
+        EXPECT_TRUE(everyEdgeTwice(mesh)) << divisions << " divisions, tick " << tick;
+      }
+      // The demo's grid reaches half a cell further than the balls ever do.
+      EXPECT_TRUE(closed || divisions != 16) << "tick " << tick;
+    }
+  }
+  // Ball A at x = 5.5 reaches past the grid's corners at 8 + 1/16.
+  bool closed = true;
+  const IndexedMesh cut = sceneMesh(0, 128, &closed);
+  EXPECT_FALSE(closed);
+  EXPECT_FALSE(everyEdgeTwice(cut));
 }
 
 TEST(SurfaceArrays, FlatFacesPointOutwardAndEveryEdgeComesOnce) {
@@ -92,11 +125,12 @@ class CountingSource : public SurfaceSource {
   explicit CountingSource(bool animated) : animated_(animated) {}
   double fineIsoStep() const override { return 0.01; }
   bool animated() const override { return animated_; }
-  void extract(const ViewState&, IndexedMesh& mesh) override {
+  bool extract(const ViewState&, IndexedMesh& mesh) override {
     ++extractions;
     mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
     mesh.faces = {{0, 1, 2}};
     mesh.normals = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}};
+    return extractions % 2 == 1;  // changes with each extraction
   }
   int extractions = 0;
 
@@ -132,6 +166,7 @@ TEST(SurfaceView, ExtractsOnlyWhenTheSurfaceChanges) {
       EXPECT_EQ(source.extractions, animated ? step.animatedExtractions : step.stillExtractions)
           << step.change << (animated ? " (animated)" : " (still)");
       EXPECT_EQ(view.triangles(), 1u);
+      EXPECT_EQ(view.closed(), source.extractions % 2 == 1) << step.change;
       // The arrays of the modes that are on are there, for the new surface.
       EXPECT_EQ(view.edges().size(), state.wireframe ? 6u : 0u) << step.change;
       EXPECT_EQ(view.flatVertices().size(), state.smoothNormals ? 0u : 3u) << step.change;

@@ -23,6 +23,7 @@
 #include "tests/support/temporary_directory.h"
 #include "tools/snapshot_render.h"
 #include "tools/view_command.h"
+#include "viewer/surface_source.h"
 
 namespace {
 
@@ -237,11 +238,33 @@ struct Drawn {
   int lines = 0;
 };
 
-TEST_F(ViewerWindow, DrawsEveryFaceOrEveryEdgeOnce) {
-  ViewState start;
-  start.paused = true;
-  start.divisions = 16;
-  open(start);
+// The faces of the scene's mesh at the state that GL's current matrices
+// turn towards the eye: counter-clockwise in the window.
+int facesTowardsEye(const ViewState& state) {
+  SceneSource source(1);
+  IndexedMesh mesh;
+  source.extract(state, mesh);
+  GLdouble modelView[16], projection[16];
+  GLint viewport[4];
+  glGetDoublev(GL_MODELVIEW_MATRIX, modelView);
+  glGetDoublev(GL_PROJECTION_MATRIX, projection);
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  int towards = 0;
+  for (const auto& face : mesh.faces) {
+    GLdouble window[3][3];
+    for (int corner = 0; corner < 3; ++corner) {
+      const Point3& p = mesh.vertices[face[corner]];
+      gluProject(p.x, p.y, p.z, modelView, projection, viewport, &window[corner][0],
+                 &window[corner][1], &window[corner][2]);
+    }
+    const double area = (window[1][0] - window[0][0]) * (window[2][1] - window[0][1]) -
+                        (window[2][0] - window[0][0]) * (window[1][1] - window[0][1]);
+    towards += area > 0.0;
+  }
+  return towards;
+}
+
+TEST_F(ViewerWindow, DrawsEachFaceOrEachEdgeOnceAndCullsOnlyClosedSurfaces) {
   const auto drawn = [this] {
     std::vector<GLfloat> buffer(1 << 20);
     glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D, buffer.data());
@@ -264,20 +287,37 @@ TEST_F(ViewerWindow, DrawsEveryFaceOrEveryEdgeOnce) {
     }
     return result;
   };
-  Drawn smooth = drawn();
-  const auto faces = static_cast<int>(viewerTriangles());
+
+  // Closed at 16 divisions: only the faces towards the eye are drawn (give
+  // or take faces seen edge-on, which GL's float arithmetic may turn either
+  // way), with smooth and with flat normals; the wireframe has every edge.
+  ViewState start;
+  start.paused = true;
+  start.divisions = 16;
+  open(start);
+  PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(400, 300));
+  PostMessageA(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(450, 350));
+  const Drawn smooth = drawn();
+  const int faces = static_cast<int>(viewerTriangles());
   EXPECT_EQ(faces, static_cast<int>(sceneTriangles(0).size()));
-  EXPECT_EQ(smooth.polygons, faces);
+  const int towards = facesTowardsEye(viewerState());
+  EXPECT_LT(towards, faces * 2 / 3);
+  EXPECT_NEAR(smooth.polygons, towards, faces / 200);
   EXPECT_EQ(smooth.lines, 0);
-
   PostMessageA(window, WM_CHAR, 'n', 0);
-  const Drawn flat = drawn();
-  EXPECT_EQ(flat.polygons, faces);
-
+  EXPECT_EQ(drawn().polygons, smooth.polygons);
   PostMessageA(window, WM_CHAR, 'w', 0);
   const Drawn wire = drawn();
   EXPECT_EQ(wire.polygons, 0);
-  EXPECT_EQ(wire.lines, faces * 3 / 2);  // a closed surface: each edge between two faces
+  EXPECT_EQ(wire.lines, faces * 3 / 2);  // closed: each edge between two faces
+  closeViewer(window);
+
+  // Cut open by the grid at 128 divisions: every face is drawn.
+  start.divisions = 128;
+  open(start);
+  const Drawn open = drawn();
+  EXPECT_GT(viewerTriangles(), 30000u);
+  EXPECT_EQ(open.polygons, static_cast<int>(viewerTriangles()));
 }
 
 TEST_F(ViewerWindow, SWritesNumberedPngFilesInTheCurrentFolder) {

@@ -3,7 +3,9 @@
 #include "engine/gl.h"
 
 void setUpViewDrawing() {
-  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_TRUE);
+  // Only the calls and parameters that the browser's GL emulation has too:
+  // glLightModelf, and ambient and diffuse given apart.
+  glLightModelf(GL_LIGHT_MODEL_TWO_SIDE, 1.0f);
   const GLfloat white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
   const GLfloat ambient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
   glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
@@ -11,11 +13,13 @@ void setUpViewDrawing() {
   glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
   glEnable(GL_LIGHT0);
   // The demo's red, shaded.
-  const GLfloat diffuse[4] = {0.9f, 0.15f, 0.1f, 1.0f};
+  const GLfloat red[4] = {0.9f, 0.15f, 0.1f, 1.0f};
   const GLfloat specular[4] = {0.5f, 0.5f, 0.5f, 1.0f};
-  glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, diffuse);
+  const GLfloat shininess[1] = {40.0f};
+  glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, red);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, red);
   glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
-  glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 40.0f);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_SHININESS, shininess);
 }
 
 void drawView(const ViewState& state, const SurfaceView& surface) {

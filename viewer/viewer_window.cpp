@@ -55,7 +55,8 @@ std::string nextPictureName() {
 }
 
 // The frame just drawn, read from the back buffer before it is presented
-// (after the swap its contents are undefined), and written out.
+// (after the swap its contents are undefined), and written out. RGBA is the
+// one format that every GL, WebGL included, reads back.
 void savePicture() {
   const int width = viewer->state.width;
   const int height = viewer->state.height;
@@ -63,15 +64,16 @@ void savePicture() {
     std::fprintf(stderr, "cannot save a picture of this window\n");
     return;
   }
-  const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
-  std::vector<unsigned char> bottomFirst(rowBytes * static_cast<std::size_t>(height));
+  const auto pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  std::vector<unsigned char> rgbaBottomFirst(pixels * 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadBuffer(GL_BACK);
-  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomFirst.data());
-  std::vector<unsigned char> rgb(bottomFirst.size());
-  for (int row = 0; row < height; ++row) {
-    std::copy_n(&bottomFirst[static_cast<std::size_t>(height - 1 - row) * rowBytes], rowBytes,
-                &rgb[static_cast<std::size_t>(row) * rowBytes]);
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgbaBottomFirst.data());
+  std::vector<unsigned char> rgb(pixels * 3);
+  for (std::size_t i = 0; i < pixels; ++i) {
+    const std::size_t row = i / static_cast<std::size_t>(width);
+    const std::size_t column = i % static_cast<std::size_t>(width);
+    const std::size_t from = (static_cast<std::size_t>(height) - 1 - row) * width + column;
+    std::copy_n(&rgbaBottomFirst[from * 4], 3, &rgb[i * 3]);
   }
   const std::string name = nextPictureName();
   const std::string error = viewer->writePicture(name, width, height, rgb);

@@ -20,25 +20,46 @@ Point3 faceNormal(const Point3& a, const Point3& b, const Point3& c) {
           static_cast<float>(n[2] / length)};
 }
 
+// `count` indices into `vertices` vertices, stored as narrow as they fit.
+void storeIndices(const std::uint32_t* first, std::size_t count, std::size_t vertices,
+                  ElementIndices& indices) {
+  indices.narrow.clear();
+  indices.wide.clear();
+  if (vertices <= 0x10000) {
+    indices.narrow.assign(first, first + count);
+  } else {
+    indices.wide.assign(first, first + count);
+  }
+}
+
 }  // namespace
 
-void buildFlatArrays(const IndexedMesh& mesh, std::vector<Point3>& vertices,
-                     std::vector<Point3>& normals) {
+void buildSmoothArray(const IndexedMesh& mesh, std::vector<ShadedVertex>& vertices) {
+  vertices.resize(mesh.vertices.size());
+  for (std::size_t i = 0; i < vertices.size(); ++i) {
+    vertices[i] = {mesh.vertices[i], mesh.normals[i]};
+  }
+}
+
+void buildFlatArray(const IndexedMesh& mesh, std::vector<ShadedVertex>& vertices) {
   vertices.clear();
-  normals.clear();
   vertices.reserve(mesh.faces.size() * 3);
-  normals.reserve(mesh.faces.size() * 3);
   for (const auto& face : mesh.faces) {
     const Point3& a = mesh.vertices[face[0]];
     const Point3& b = mesh.vertices[face[1]];
     const Point3& c = mesh.vertices[face[2]];
     const Point3 normal = faceNormal(a, b, c);
-    vertices.insert(vertices.end(), {a, b, c});
-    normals.insert(normals.end(), {normal, normal, normal});
+    vertices.insert(vertices.end(), {{a, normal}, {b, normal}, {c, normal}});
   }
 }
 
-void buildEdgeList(const IndexedMesh& mesh, std::vector<std::uint32_t>& edges) {
+void buildFaceIndices(const IndexedMesh& mesh, ElementIndices& indices) {
+  static_assert(sizeof(mesh.faces[0]) == 3 * sizeof(std::uint32_t), "faces are packed");
+  storeIndices(mesh.faces.empty() ? nullptr : mesh.faces[0].data(), mesh.faces.size() * 3,
+               mesh.vertices.size(), indices);
+}
+
+void buildEdgeIndices(const IndexedMesh& mesh, ElementIndices& indices) {
   // Each edge as one 64-bit key, lower index high, so that sorting brings
   // the copies of an edge together.
   std::vector<std::uint64_t> keys;
@@ -52,10 +73,11 @@ void buildEdgeList(const IndexedMesh& mesh, std::vector<std::uint32_t>& edges) {
   }
   std::sort(keys.begin(), keys.end());
   keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-  edges.clear();
+  std::vector<std::uint32_t> edges;
   edges.reserve(keys.size() * 2);
   for (const std::uint64_t key : keys) {
     edges.push_back(static_cast<std::uint32_t>(key >> 32));
     edges.push_back(static_cast<std::uint32_t>(key));
   }
+  storeIndices(edges.data(), edges.size(), mesh.vertices.size(), indices);
 }

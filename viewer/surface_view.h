@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mesh/weld.h"
+#include "viewer/surface_arrays.h"
 #include "viewer/surface_source.h"
 #include "viewer/view_state.h"
 
@@ -19,12 +20,13 @@ class SurfaceView {
   // Brings everything the state draws up to date.
   void update(const ViewState& state);
 
-  const IndexedMesh& mesh() const { return mesh_; }
+  // The mesh's vertices with their normals and its faces.
+  const std::vector<ShadedVertex>& smoothVertices() const { return smooth_; }
+  const ElementIndices& faceIndices() const { return faces_; }
   // Valid while flat normals are on.
-  const std::vector<Point3>& flatVertices() const { return flatVertices_; }
-  const std::vector<Point3>& flatNormals() const { return flatNormals_; }
-  // Valid while the wireframe is on.
-  const std::vector<std::uint32_t>& edges() const { return edges_; }
+  const std::vector<ShadedVertex>& flatVertices() const { return flat_; }
+  // Valid while the wireframe is on: into the smooth vertices.
+  const ElementIndices& edgeIndices() const { return edges_; }
   std::size_t triangles() const { return mesh_.faces.size(); }
   // Certainly closed: back faces never show.
   bool closed() const { return closed_; }
@@ -32,9 +34,10 @@ class SurfaceView {
  private:
   SurfaceSource& source_;
   IndexedMesh mesh_;
-  std::vector<Point3> flatVertices_;
-  std::vector<Point3> flatNormals_;
-  std::vector<std::uint32_t> edges_;
+  std::vector<ShadedVertex> smooth_;
+  ElementIndices faces_;
+  std::vector<ShadedVertex> flat_;
+  ElementIndices edges_;
 
   // What the arrays were made for.
   bool extracted_ = false;

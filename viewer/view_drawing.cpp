@@ -2,6 +2,19 @@
 
 #include "engine/gl.h"
 
+namespace {
+
+void drawElements(GLenum mode, const ElementIndices& indices) {
+  const auto count = static_cast<GLsizei>(indices.size());
+  if (!indices.narrow.empty()) {
+    glDrawElements(mode, count, GL_UNSIGNED_SHORT, indices.narrow.data());
+  } else {
+    glDrawElements(mode, count, GL_UNSIGNED_INT, indices.wide.data());
+  }
+}
+
+}  // namespace
+
 void setUpViewDrawing() {
   // Only the calls and parameters that the browser's GL emulation has too:
   // glLightModelf, and ambient and diffuse given apart.
@@ -50,26 +63,21 @@ void drawView(const ViewState& state, const SurfaceView& surface) {
   } else {
     glDisable(GL_CULL_FACE);
   }
-  const IndexedMesh& mesh = surface.mesh();
-  if (mesh.faces.empty()) {
+  if (surface.triangles() == 0) {
     return;
   }
+  const std::vector<ShadedVertex>& vertices =
+      state.smoothNormals || state.wireframe ? surface.smoothVertices() : surface.flatVertices();
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
+  glVertexPointer(3, GL_FLOAT, sizeof(ShadedVertex), &vertices.data()->position);
+  glNormalPointer(GL_FLOAT, sizeof(ShadedVertex), &vertices.data()->normal);
   if (state.wireframe) {
-    glVertexPointer(3, GL_FLOAT, sizeof(Point3), mesh.vertices.data());
-    glNormalPointer(GL_FLOAT, sizeof(Point3), mesh.normals.data());
-    glDrawElements(GL_LINES, static_cast<GLsizei>(surface.edges().size()), GL_UNSIGNED_INT,
-                   surface.edges().data());
+    drawElements(GL_LINES, surface.edgeIndices());
   } else if (state.smoothNormals) {
-    glVertexPointer(3, GL_FLOAT, sizeof(Point3), mesh.vertices.data());
-    glNormalPointer(GL_FLOAT, sizeof(Point3), mesh.normals.data());
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(mesh.faces.size() * 3), GL_UNSIGNED_INT,
-                   mesh.faces.data());
+    drawElements(GL_TRIANGLES, surface.faceIndices());
   } else {
-    glVertexPointer(3, GL_FLOAT, sizeof(Point3), surface.flatVertices().data());
-    glNormalPointer(GL_FLOAT, sizeof(Point3), surface.flatNormals().data());
-    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(surface.flatVertices().size()));
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices.size()));
   }
   glDisableClientState(GL_NORMAL_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);

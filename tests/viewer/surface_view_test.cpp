@@ -16,6 +16,8 @@
 
 namespace {
 
+bool same(const Point3& a, const Point3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+
 double dot(const Point3& a, const Point3& b) {
   return static_cast<double>(a.x) * b.x + static_cast<double>(a.y) * b.y +
          static_cast<double>(a.z) * b.z;
@@ -73,21 +75,47 @@ TEST(SceneSource, SaysClosedOnlyOfClosedSurfaces) {
   EXPECT_FALSE(everyEdgeTwice(cut));
 }
 
-TEST(SurfaceArrays, FlatFacesPointOutwardAndEveryEdgeComesOnce) {
-  for (const std::int32_t divisions : {16, 37}) {
+// The indices as 32-bit numbers, whichever width they are stored in.
+std::vector<std::uint32_t> widened(const ElementIndices& indices) {
+  EXPECT_TRUE(indices.narrow.empty() || indices.wide.empty());
+  return indices.narrow.empty()
+             ? indices.wide
+             : std::vector<std::uint32_t>(indices.narrow.begin(), indices.narrow.end());
+}
+
+TEST(SurfaceArrays, FacesCornersFlatNormalsAndEveryEdgeOnce) {
+  for (const std::int32_t divisions : {16, 37, 256}) {
     const IndexedMesh mesh = sceneMesh(40, divisions);
-    std::vector<Point3> vertices, normals;
-    buildFlatArrays(mesh, vertices, normals);
-    ASSERT_EQ(vertices.size(), mesh.faces.size() * 3);
-    ASSERT_EQ(normals.size(), vertices.size());
+    // Sixteen bits hold the indices up to 65,536 vertices (256 divisions have more).
+    ElementIndices faces;
+    buildFaceIndices(mesh, faces);
+    EXPECT_EQ(faces.narrow.empty(), mesh.vertices.size() > 0x10000) << divisions;
+    const std::vector<std::uint32_t> corners = widened(faces);
+    ASSERT_EQ(corners.size(), mesh.faces.size() * 3);
+    for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
+      for (int corner = 0; corner < 3; ++corner) {
+        ASSERT_EQ(corners[3 * f + corner], mesh.faces[f][corner]);
+      }
+    }
+
+    std::vector<ShadedVertex> smooth;
+    buildSmoothArray(mesh, smooth);
+    ASSERT_EQ(smooth.size(), mesh.vertices.size());
+    for (std::size_t v = 0; v < smooth.size(); ++v) {
+      ASSERT_TRUE(same(smooth[v].position, mesh.vertices[v]) &&
+                  same(smooth[v].normal, mesh.normals[v]));
+    }
+
+    std::vector<ShadedVertex> flat;
+    buildFlatArray(mesh, flat);
+    ASSERT_EQ(flat.size(), mesh.faces.size() * 3);
     int outward = 0;
     for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
       for (int corner = 0; corner < 3; ++corner) {
-        const Point3& flat = vertices[3 * f + corner];
-        const Point3& welded = mesh.vertices[mesh.faces[f][corner]];
-        EXPECT_TRUE(flat.x == welded.x && flat.y == welded.y && flat.z == welded.z);
+        EXPECT_TRUE(same(flat[3 * f + corner].position, mesh.vertices[mesh.faces[f][corner]]));
+        EXPECT_TRUE(same(flat[3 * f + corner].normal, flat[3 * f].normal));
       }
-      const Point3& normal = normals[3 * f];
+      const Point3& normal = flat[3 * f].normal;
       if (dot(normal, normal) == 0.0) continue;  // a face without area
       EXPECT_NEAR(dot(normal, normal), 1.0, 1e-6);
       // The face's normal and the field's at its corners agree in side.
@@ -95,8 +123,9 @@ TEST(SurfaceArrays, FlatFacesPointOutwardAndEveryEdgeComesOnce) {
     }
     EXPECT_GT(outward, static_cast<int>(mesh.faces.size() * 99 / 100)) << divisions;
 
-    std::vector<std::uint32_t> edges;
-    buildEdgeList(mesh, edges);
+    ElementIndices edgeIndices;
+    buildEdgeIndices(mesh, edgeIndices);
+    const std::vector<std::uint32_t> edges = widened(edgeIndices);
     std::set<std::pair<std::uint32_t, std::uint32_t>> expected;
     for (const auto& face : mesh.faces) {
       for (int corner = 0; corner < 3; ++corner) {
@@ -112,11 +141,6 @@ TEST(SurfaceArrays, FlatFacesPointOutwardAndEveryEdgeComesOnce) {
     }
     EXPECT_EQ(listed, expected);
   }
-  // Closed at 16 divisions: each edge between two faces.
-  const IndexedMesh closed = sceneMesh(40, 16);
-  std::vector<std::uint32_t> edges;
-  buildEdgeList(closed, edges);
-  EXPECT_EQ(edges.size(), closed.faces.size() * 3);  // 2E = 3F
 }
 
 // Counts extractions and hands out one fixed triangle.
@@ -168,7 +192,9 @@ TEST(SurfaceView, ExtractsOnlyWhenTheSurfaceChanges) {
       EXPECT_EQ(view.triangles(), 1u);
       EXPECT_EQ(view.closed(), source.extractions % 2 == 1) << step.change;
       // The arrays of the modes that are on are there, for the new surface.
-      EXPECT_EQ(view.edges().size(), state.wireframe ? 6u : 0u) << step.change;
+      EXPECT_EQ(view.smoothVertices().size(), 3u);
+      EXPECT_EQ(view.faceIndices().size(), 3u);
+      EXPECT_EQ(view.edgeIndices().size(), state.wireframe ? 6u : 0u) << step.change;
       EXPECT_EQ(view.flatVertices().size(), state.smoothNormals ? 0u : 3u) << step.change;
     }
   }

@@ -41,7 +41,6 @@ std::string writeViewPicture(const std::string& path, int width, int height,
 
 void addViewCommand(CLI::App& app) {
   auto options = std::make_shared<ViewOptions>();
-  options->viewer.threads = defaultThreads();
   CLI::App* view = app.add_subcommand(
       "view", "Explore the scene's surface in a window: orbit, zoom, iso level, divisions");
   view->add_option("--divisions", options->viewer.start.divisions, "Grid divisions, 4 to 1024")

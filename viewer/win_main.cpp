@@ -1,18 +1,15 @@
 // The viewer as a program of its own, entered at WinMain like the demo: on
-// Windows a GUI program beside marching-cubes.exe. It starts at the viewer's
-// defaults; pictures are saved only by `mcubes view`, which has a PNG writer.
+// Windows a GUI program beside marching-cubes.exe, in the browser the
+// viewer's page. It starts at the viewer's defaults; pictures are saved only
+// by `mcubes view`, which has a PNG writer.
 
-#include <algorithm>
 #include <string>
-#include <thread>
 
 #include "viewer/viewer_window.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  ViewerOptions options;
-  options.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   std::string error;
-  const HWND window = openViewer(options, CW_USEDEFAULT, CW_USEDEFAULT, error);
+  const HWND window = openViewer(ViewerOptions{}, CW_USEDEFAULT, CW_USEDEFAULT, error);
   if (window == nullptr) {
     MessageBoxA(nullptr, error.c_str(), "Marching Cubes", MB_ICONERROR);
     return 1;

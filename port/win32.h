@@ -139,8 +139,7 @@ typedef CONSOLE_SCREEN_BUFFER_INFO* PCONSOLE_SCREEN_BUFFER_INFO;
 #define MK_RBUTTON 0x0002
 #define MK_MBUTTON 0x0010
 
-// One notch of a mouse wheel, the unit of WM_MOUSEWHEEL's delta.
-#define WHEEL_DELTA 120
+// WM_MOUSEWHEEL's delta: 120 a notch, positive away from the user.
 #define GET_WHEEL_DELTA_WPARAM(wParam) ((short)HIWORD(wParam))
 
 // WM_SIZE size types.

@@ -7,15 +7,21 @@
 #include "mesh/grid.h"
 #include "tools/bench_run.h"
 #include "tools/cli_support.h"
+#include "tools/view_command.h"
 
 namespace {
 
 struct BenchOptions {
   BenchSettings settings = {1000, GridDivisions, 1};
   bool json = false;
+  bool view = false;
 };
 
 void runBenchCommand(const BenchOptions& options) {
+  if (options.view) {
+    return runViewBench(options.settings.frames, options.settings.divisions,
+                        options.settings.threads, options.json);
+  }
   BenchResult result{};
   std::string error;
   if (!runBench(options.settings, result, error)) failCommand(error);
@@ -40,5 +46,7 @@ void addBenchCommand(CLI::App& app) {
       ->capture_default_str();
   addThreadsOption(*bench, options->settings.threads);
   bench->add_flag("--json", options->json, "Print one JSON object instead of text");
+  bench->add_flag("--view", options->view,
+                  "Time the viewer's whole frame instead (mcubes view; 4 to 1024 divisions)");
   bench->callback([options] { runBenchCommand(*options); });
 }

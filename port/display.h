@@ -115,6 +115,8 @@ class Display {
   // made for it; false when the surface cannot take that visual.
   virtual bool prepareSurface(Surface& surface, NativeVisual visual) = 0;
   virtual void showSurface(Surface& surface, bool visible) = 0;
+  // A new title for the surface's window; displays without titles ignore it.
+  virtual void setSurfaceTitle(Surface&, const char*) {}
   virtual void destroySurface(Surface* surface) = 0;
   // Presents the frame drawn into a surface's drawable: a buffer swap, and
   // whatever the display needs around it.

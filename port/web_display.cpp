@@ -39,6 +39,8 @@ EM_JS(void, showCanvas, (int width, int height, const char* title), {
   document.title = UTF8ToString(title);
 });
 
+EM_JS(void, setPageTitle, (const char* title), { document.title = UTF8ToString(title); });
+
 EM_JS(void, setCanvasVisible, (int visible), {
   Module['canvas'].style.visibility = visible ? 'visible' : 'hidden';
 });
@@ -174,6 +176,8 @@ class WebDisplay : public Display {
   bool prepareSurface(Surface&, NativeVisual) override { return true; }
 
   void showSurface(Surface&, bool visible) override { setCanvasVisible(visible ? 1 : 0); }
+
+  void setSurfaceTitle(Surface&, const char* title) override { setPageTitle(title); }
 
   void destroySurface(Surface* surface) override {
     setCanvasVisible(0);

@@ -8,7 +8,8 @@
 //   - top-level windows, each with one device context for its life (CS_OWNDC
 //     or not); WM_CREATE and a WM_SIZE with the client size are sent inside
 //     CreateWindowExA, WM_DESTROY inside DestroyWindow; CW_USEDEFAULT gives
-//     800 x 600;
+//     800 x 600; SetWindowTextA retitles a window on the display (the X
+//     window's name, the browser page's title);
 //   - SendMessageA calls the procedure directly; the queue hands out posted
 //     messages, then native input (a close request), then WM_QUIT, then
 //     WM_PAINT while a shown window is invalid, then WM_TIMER of a due timer;
@@ -281,6 +282,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
                             int y, int width, int height, HWND parent, HMENU menu,
                             HINSTANCE instance, LPVOID param);
 BOOL WINAPI DestroyWindow(HWND window);
+BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text);
 BOOL WINAPI ShowWindow(HWND window, int showCommand);
 BOOL WINAPI UpdateWindow(HWND window);
 HACCEL WINAPI LoadAcceleratorsA(HINSTANCE instance, LPCSTR tableName);

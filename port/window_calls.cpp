@@ -53,6 +53,11 @@ BOOL WINAPI DestroyWindow(HWND window) {
   return windowSystem().destroyWindow(window) ? TRUE : FALSE;
 }
 
+BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text) {
+  trace("SetWindowTextA", window, text);
+  return windowSystem().setWindowTitle(window, text != nullptr ? text : "") ? TRUE : FALSE;
+}
+
 BOOL WINAPI ShowWindow(HWND window, int showCommand) {
   trace("ShowWindow", window, showCommand);
   return windowSystem().showWindow(window, showCommand != SW_HIDE) ? TRUE : FALSE;

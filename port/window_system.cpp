@@ -171,6 +171,15 @@ bool WindowSystem::showWindow(HWND handle, bool visible) {
   return wasVisible;
 }
 
+bool WindowSystem::setWindowTitle(HWND handle, const char* title) {
+  WindowRecord* window = windows.find(handle);
+  if (window == nullptr) {
+    return false;
+  }
+  display_->setSurfaceTitle(*window->surface, title);
+  return true;
+}
+
 LRESULT WindowSystem::deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   const WindowRecord* target = windows.find(window);
   return target == nullptr ? 0 : target->procedure(window, message, wParam, lParam);

@@ -57,6 +57,7 @@ class WindowSystem final : public DisplayEvents {
   HWND createWindow(const std::string& classKey, const char* title, int width, int height);
   bool destroyWindow(HWND window);
   bool showWindow(HWND window, bool visible);
+  bool setWindowTitle(HWND window, const char* title);
   // Calls the window's procedure directly, as a send within the thread
   // does; 0 for a window that does not exist.
   LRESULT deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

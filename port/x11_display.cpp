@@ -114,6 +114,16 @@ class X11Display : public Display {
     XFlush(x_);
   }
 
+  void setSurfaceTitle(Surface& native, const char* title) override {
+    auto& surface = static_cast<X11Surface&>(native);
+    surface.title = title;
+    // A window not made yet takes the title when it is.
+    if (surface.window != 0) {
+      storeTitle(surface);
+      XFlush(x_);
+    }
+  }
+
   void destroySurface(Surface* native) override {
     auto* surface = static_cast<X11Surface*>(native);
     if (active_ == surface->handle) {
@@ -156,6 +166,13 @@ class X11Display : public Display {
   }
 
  private:
+  void storeTitle(const X11Surface& surface) {
+    XStoreName(x_, surface.window, surface.title.c_str());
+    XChangeProperty(x_, surface.window, netWmName_, utf8String_, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(surface.title.data()),
+                    static_cast<int>(surface.title.size()));
+  }
+
   bool makeWindow(X11Surface& surface, VisualID visualId) {
     XVisualInfo wanted{};
     wanted.visualid = visualId;
@@ -183,10 +200,7 @@ class X11Display : public Display {
     surface.visual = visualId;
     XFree(visual);
 
-    XStoreName(x_, surface.window, surface.title.c_str());
-    XChangeProperty(x_, surface.window, netWmName_, utf8String_, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(surface.title.data()),
-                    static_cast<int>(surface.title.size()));
+    storeTitle(surface);
     std::string className = surface.className;
     XClassHint classHint{className.data(), className.data()};
     XSetClassHint(x_, surface.window, &classHint);

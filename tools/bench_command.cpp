@@ -9,6 +9,7 @@
 #include "tools/cli_support.h"
 #include "tools/volume_bench.h"
 #include "tools/volume_options.h"
+#include "tools/view_command.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ struct BenchOptions {
   bool json = false;
   const CLI::Option* frames = nullptr;
   const CLI::Option* iso = nullptr;
+  bool view = false;
 };
 
 void runVolumeBenchCommand(const BenchOptions& options) {
@@ -33,6 +35,10 @@ void runVolumeBenchCommand(const BenchOptions& options) {
 }
 
 void runBenchCommand(const BenchOptions& options) {
+  if (options.view) {
+    return runViewBench(options.settings.frames, options.settings.divisions,
+                        options.settings.threads, options.json);
+  }
   if (!options.volume.path.empty() || !options.volume.dims.empty()) {
     runVolumeBenchCommand(options);
     return;
@@ -72,5 +78,7 @@ void addBenchCommand(CLI::App& app) {
   addVolumeOptions(*bench, options->volume);
   addThreadsOption(*bench, options->settings.threads);
   bench->add_flag("--json", options->json, "Print one JSON object instead of text");
+  bench->add_flag("--view", options->view,
+                  "Time the viewer's whole frame instead (mcubes view; 4 to 1024 divisions)");
   bench->callback([options] { runBenchCommand(*options); });
 }

@@ -6,7 +6,9 @@ watching the page would: the page title, the picture of ?paused (the clock
 held at 0) against the native `mcubes snapshot --tick 0` and that it holds
 still, that without ?paused the picture moves, and that the page's close
 button ends the program through its normal path ("Shutting down." on the
-console, exit code 0). Every wait is for a condition, with a time limit.
+console, exit code 0); and that the viewer's page takes keys, its state
+following them in the page's title. Every wait is for a condition, with a
+time limit.
 Only the standard library is used.
 """
 
@@ -16,6 +18,7 @@ import functools
 import http.server
 import json
 import os
+import re
 import shutil
 import signal
 import socket
@@ -384,6 +387,27 @@ def check_running_and_close(browser, origin):
           "shown in the page")
 
 
+def check_viewer_keys(browser, origin):
+    browser.open(origin + "/viewer.html")
+    title = "return document.title"
+    first = wait_for("the viewer's state in the title",
+                     lambda: re.match(r"Marching Cubes - iso ([0-9.]+) - ([0-9]+) divisions",
+                                      browser.script(title)), 30)
+    wanted = "iso %.3f - %d divisions" % (float(first.group(1)) + 0.01, int(first.group(2)))
+    # w (wireframe) and = (iso level up by 0.01), as the keyboard types them.
+    browser.script("""
+        for (const [code, key] of [['KeyW', 'w'], ['Equal', '=']]) {
+            document.dispatchEvent(new KeyboardEvent('keydown', {code: code, key: key}));
+        }""")
+    wait_for('"%s" and wireframe in the title' % wanted,
+             lambda: wanted in browser.script(title) and " - wireframe" in browser.script(title),
+             15)
+    errors = unexpected_errors(program_messages(browser.console()))
+    if errors:
+        raise Failure("console errors on the viewer's page: %s" % errors)
+    print("ok: the viewer's page takes w and =: %s" % browser.script(title))
+
+
 def check_message_box(browser, origin):
     browser.open(origin + "/")
     box_shown = "return !document.getElementById('message-box').hidden"
@@ -429,6 +453,7 @@ def main():
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(128 + signal.SIGTERM))
 
     for path, what in ((os.path.join(args.site, "index.html"), "the browser build"),
+                       (os.path.join(args.site, "viewer.html"), "the browser build"),
                        (os.path.join(args.message_box_site, "index.html"), "the browser build"),
                        (args.mcubes, "the native release build (cmake --build --preset release)")):
         if not os.path.exists(path):
@@ -454,6 +479,7 @@ def main():
         origin = "http://127.0.0.1:%d" % server.server_address[1]
         check_paused_picture(browser, origin, native)
         check_running_and_close(browser, origin)
+        check_viewer_keys(browser, origin)
         check_message_box(browser, "http://127.0.0.1:%d" % probe_server.server_address[1])
     except (Failure, subprocess.CalledProcessError) as failure:
         print("FAIL: %s" % failure)

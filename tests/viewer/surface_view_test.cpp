@@ -1,0 +1,203 @@
+// The surface the viewer draws: the scene source's mesh, the arrays derived
+// from it for flat shading and the wireframe, and when they are made anew.
+#include "viewer/surface_view.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "viewer/surface_arrays.h"
+#include "viewer/surface_source.h"
+
+namespace {
+
+bool same(const Point3& a, const Point3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+
+double dot(const Point3& a, const Point3& b) {
+  return static_cast<double>(a.x) * b.x + static_cast<double>(a.y) * b.y +
+         static_cast<double>(a.z) * b.z;
+}
+
+IndexedMesh sceneMesh(std::int32_t tick, std::int32_t divisions, bool* closed = nullptr) {
+  SceneSource source(2);
+  ViewState state;
+  state.tick = tick;
+  state.divisions = divisions;
+  IndexedMesh mesh;
+  const bool saidClosed = source.extract(state, mesh);
+  if (closed != nullptr) *closed = saidClosed;
+  return mesh;
+}
+
+// Whether every edge lies between exactly two faces.
+bool everyEdgeTwice(const IndexedMesh& mesh) {
+  std::map<std::pair<std::uint32_t, std::uint32_t>, int> uses;
+  for (const auto& face : mesh.faces) {
+    for (int corner = 0; corner < 3; ++corner) {
+      const std::uint32_t a = face[corner], b = face[(corner + 1) % 3];
+      ++uses[{std::min(a, b), std::max(a, b)}];
+    }
+  }
+  return std::all_of(uses.begin(), uses.end(), [](const auto& use) { return use.second == 2; });
+}
+
+TEST(SceneSource, WeldedMeshOfTheDemosTrianglesWithOutwardUnitNormals) {
+  const IndexedMesh mesh = sceneMesh(0, 16);
+  // The demo's frame at tick 0, welded.
+  EXPECT_EQ(mesh.faces.size(), sceneTriangles(0).size());
+  ASSERT_EQ(mesh.normals.size(), mesh.vertices.size());
+  for (const Point3& normal : mesh.normals) {
+    EXPECT_NEAR(dot(normal, normal), 1.0, 1e-6);
+  }
+}
+
+TEST(SceneSource, SaysClosedOnlyOfClosedSurfaces) {
+  for (const std::int32_t divisions : {16, 37, 128}) {
+    for (const std::int32_t tick : {0, 40, 79, 157, 236}) {
+      bool closed = false;
+      const IndexedMesh mesh = sceneMesh(tick, divisions, &closed);
+      if (closed) {
+        EXPECT_TRUE(everyEdgeTwice(mesh)) << divisions << " divisions, tick " << tick;
+      }
+      // The demo's grid reaches half a cell further than the balls ever do.
+      EXPECT_TRUE(closed || divisions != 16) << "tick " << tick;
+    }
+  }
+  // Ball A at x = 5.5 reaches past the grid's corners at 8 + 1/16.
+  bool closed = true;
+  const IndexedMesh cut = sceneMesh(0, 128, &closed);
+  EXPECT_FALSE(closed);
+  EXPECT_FALSE(everyEdgeTwice(cut));
+}
+
+// The indices as 32-bit numbers, whichever width they are stored in.
+std::vector<std::uint32_t> widened(const ElementIndices& indices) {
+  EXPECT_TRUE(indices.narrow.empty() || indices.wide.empty());
+  return indices.narrow.empty()
+             ? indices.wide
+             : std::vector<std::uint32_t>(indices.narrow.begin(), indices.narrow.end());
+}
+
+TEST(SurfaceArrays, FacesCornersFlatNormalsAndEveryEdgeOnce) {
+  for (const std::int32_t divisions : {16, 37, 256}) {
+    const IndexedMesh mesh = sceneMesh(40, divisions);
+    // Sixteen bits hold the indices up to 65,536 vertices (256 divisions have more).
+    ElementIndices faces;
+    buildFaceIndices(mesh, faces);
+    EXPECT_EQ(faces.narrow.empty(), mesh.vertices.size() > 0x10000) << divisions;
+    const std::vector<std::uint32_t> corners = widened(faces);
+    ASSERT_EQ(corners.size(), mesh.faces.size() * 3);
+    for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
+      for (int corner = 0; corner < 3; ++corner) {
+        ASSERT_EQ(corners[3 * f + corner], mesh.faces[f][corner]);
+      }
+    }
+
+    std::vector<ShadedVertex> smooth;
+    buildSmoothArray(mesh, smooth);
+    ASSERT_EQ(smooth.size(), mesh.vertices.size());
+    for (std::size_t v = 0; v < smooth.size(); ++v) {
+      ASSERT_TRUE(same(smooth[v].position, mesh.vertices[v]) &&
+                  same(smooth[v].normal, mesh.normals[v]));
+    }
+
+    std::vector<ShadedVertex> flat;
+    buildFlatArray(mesh, flat);
+    ASSERT_EQ(flat.size(), mesh.faces.size() * 3);
+    int outward = 0;
+    for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
+      for (int corner = 0; corner < 3; ++corner) {
+        EXPECT_TRUE(same(flat[3 * f + corner].position, mesh.vertices[mesh.faces[f][corner]]));
+        EXPECT_TRUE(same(flat[3 * f + corner].normal, flat[3 * f].normal));
+      }
+      const Point3& normal = flat[3 * f].normal;
+      if (dot(normal, normal) == 0.0) continue;  // a face without area
+      EXPECT_NEAR(dot(normal, normal), 1.0, 1e-6);
+      // The face's normal and the field's at its corners agree in side.
+      outward += dot(normal, mesh.normals[mesh.faces[f][0]]) > 0.0;
+    }
+    EXPECT_GT(outward, static_cast<int>(mesh.faces.size() * 99 / 100)) << divisions;
+
+    ElementIndices edgeIndices;
+    buildEdgeIndices(mesh, edgeIndices);
+    const std::vector<std::uint32_t> edges = widened(edgeIndices);
+    std::set<std::pair<std::uint32_t, std::uint32_t>> expected;
+    for (const auto& face : mesh.faces) {
+      for (int corner = 0; corner < 3; ++corner) {
+        const std::uint32_t a = face[corner], b = face[(corner + 1) % 3];
+        expected.insert({std::min(a, b), std::max(a, b)});
+      }
+    }
+    ASSERT_EQ(edges.size(), expected.size() * 2);
+    std::set<std::pair<std::uint32_t, std::uint32_t>> listed;
+    for (std::size_t e = 0; e < edges.size(); e += 2) {
+      EXPECT_LT(edges[e], edges[e + 1]);
+      listed.insert({edges[e], edges[e + 1]});
+    }
+    EXPECT_EQ(listed, expected);
+  }
+}
+
+// Counts extractions and hands out one fixed triangle.
+class CountingSource : public SurfaceSource {
+ public:
+  explicit CountingSource(bool animated) : animated_(animated) {}
+  double fineIsoStep() const override { return 0.01; }
+  bool animated() const override { return animated_; }
+  bool extract(const ViewState&, IndexedMesh& mesh) override {
+    ++extractions;
+    mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    mesh.faces = {{0, 1, 2}};
+    mesh.normals = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}};
+    return extractions % 2 == 1;  // changes with each extraction
+  }
+  int extractions = 0;
+
+ private:
+  bool animated_;
+};
+
+TEST(SurfaceView, ExtractsOnlyWhenTheSurfaceChanges) {
+  struct Step {
+    const char* change;
+    void (*apply)(ViewState&);
+    int animatedExtractions;  // running totals
+    int stillExtractions;
+  };
+  const Step steps[] = {
+      {"first frame", [](ViewState&) {}, 1, 1},
+      {"same state", [](ViewState&) {}, 1, 1},
+      {"camera", [](ViewState& s) { s.camera.yawDegrees = 30; }, 1, 1},
+      {"lighting", [](ViewState& s) { s.lighting = false; }, 1, 1},
+      {"wireframe", [](ViewState& s) { s.wireframe = true; }, 1, 1},
+      {"flat normals", [](ViewState& s) { s.smoothNormals = false; }, 1, 1},
+      {"clock", [](ViewState& s) { ++s.tick; }, 2, 1},
+      {"iso", [](ViewState& s) { ++s.iso.steps; }, 3, 2},
+      {"divisions", [](ViewState& s) { s.divisions = 32; }, 4, 3},
+  };
+  for (const bool animated : {true, false}) {
+    CountingSource source(animated);
+    SurfaceView view(source);
+    ViewState state;
+    for (const Step& step : steps) {
+      step.apply(state);
+      view.update(state);
+      EXPECT_EQ(source.extractions, animated ? step.animatedExtractions : step.stillExtractions)
+          << step.change << (animated ? " (animated)" : " (still)");
+      EXPECT_EQ(view.triangles(), 1u);
+      EXPECT_EQ(view.closed(), source.extractions % 2 == 1) << step.change;
+      // The arrays of the modes that are on are there, for the new surface.
+      EXPECT_EQ(view.smoothVertices().size(), 3u);
+      EXPECT_EQ(view.faceIndices().size(), 3u);
+      EXPECT_EQ(view.edgeIndices().size(), state.wireframe ? 6u : 0u) << step.change;
+      EXPECT_EQ(view.flatVertices().size(), state.smoothNormals ? 0u : 3u) << step.change;
+    }
+  }
+}
+
+}  // namespace

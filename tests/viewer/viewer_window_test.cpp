@@ -1,0 +1,381 @@
+// The viewer's window procedure and loop driven through the stand-in on the
+// headless display, with Win32 messages posted as the window system would
+// deliver them: the title it sets, the picture it draws (read back through
+// its own `s` key), what GL was asked to draw (feedback mode), and its end.
+#include "viewer/viewer_window.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <regex>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "app/window_proc.h"
+#include "mesh/extract.h"
+#include "tests/support/captured_stdout.h"
+#include "tests/support/headless_suite.h"
+#include "tests/support/temporary_directory.h"
+#include "tools/snapshot_render.h"
+#include "viewer/surface_source.h"
+
+namespace {
+
+constexpr int width = 800;
+constexpr int height = 600;
+
+class ViewerWindow : public HeadlessSuite {
+ protected:
+  void open(const ViewState& start) {
+    ViewerOptions options;
+    options.start = start;
+    options.threads = 2;
+    options.writePicture = [this](const std::string&, int w, int h,
+                                  const std::vector<unsigned char>& rgb) {
+      EXPECT_EQ(w, width);
+      EXPECT_EQ(h, height);
+      picture = rgb;
+      return std::string();
+    };
+    open(options);
+  }
+  void open(const ViewerOptions& options) {
+    port::observeCalls([this](std::string_view call) {
+      const std::string prefix = "SetWindowTextA(";
+      if (call.substr(0, prefix.size()) == prefix) {
+        // SetWindowTextA(hwnd#N, "title")
+        const std::size_t quote = call.find('"');
+        titles.emplace_back(call.substr(quote + 1, call.size() - quote - 3));
+      }
+    });
+    std::string error;
+    window = openViewer(options, width, height, error);
+    ASSERT_NE(window, nullptr) << error;
+  }
+  void TearDown() override {
+    closeViewer(window);
+    port::observeCalls(nullptr);
+  }
+
+  // Hands every posted message to the window procedure, then asks for one
+  // frame, as one turn of the viewer's loop does.
+  void turn() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    SendMessageA(window, WM_RENDER, 0, 0);
+  }
+  // The picture of the next frame, through the `s` key.
+  std::vector<unsigned char> frame() {
+    picture.clear();
+    PostMessageA(window, WM_CHAR, 's', 0);
+    CapturedStdout quiet;
+    turn();
+    return picture;
+  }
+
+  HWND window = nullptr;
+  std::vector<std::string> titles;
+  std::vector<unsigned char> picture;
+};
+
+struct MessageCase {
+  const char* name;
+  std::vector<MSG> messages;  // posted in order
+  std::int32_t isoSteps;      // what the state should be after them
+  std::int32_t divisions;
+  Camera camera;
+};
+
+MSG message(UINT id, WPARAM wParam, LPARAM lParam) {
+  return MSG{nullptr, id, wParam, lParam, 0, {}};
+}
+
+// The title without its frame rate, which depends on the machine's speed.
+std::string withoutFrameRate(const std::string& title) {
+  return std::regex_replace(title, std::regex(" - [0-9]+ fps"), "");
+}
+
+TEST_F(ViewerWindow, KeysAndPointerMessagesReachTheStateAndTheTitle) {
+  const MessageCase cases[] = {
+      {"nothing", {}, 0, 64, Camera{}},
+      {"iso keys as characters",
+       {message(WM_CHAR, '=', 0x0d0001), message(WM_CHAR, '+', 0x0d0001)},
+       11,
+       64,
+       Camera{}},
+      {"a key-down without its character does nothing",
+       {message(WM_KEYDOWN, 'W', 0x110001), message(WM_KEYDOWN, 0xDD, 0x1b0001)},
+       0,
+       64,
+       Camera{}},
+      {"divisions", {message(WM_CHAR, '[', 0), message(WM_CHAR, '[', 0)}, 0, 16, Camera{}},
+      {"left drag orbits, no button no drag",
+       {message(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 200)),
+        message(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(150, 190)),
+        message(WM_LBUTTONUP, 0, MAKELPARAM(150, 190)),
+        message(WM_MOUSEMOVE, 0, MAKELPARAM(400, 400))},
+       0,
+       64,
+       Camera{20.0, -4.0, 40.0, 0.0, 0.0}},
+      {"right drag above the window's top left corner: signed coordinates",
+       {message(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 10)),
+        message(WM_MOUSEMOVE, MK_RBUTTON, MAKELPARAM(-30, -30))},
+       0,
+       64,
+       Camera{0.0, 0.0, 36.0, 0.0, 0.0}},
+      {"middle drag pans",
+       {message(WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(10, 10)),
+        message(WM_MOUSEMOVE, MK_MBUTTON | MK_RBUTTON, MAKELPARAM(10, 310)),
+        message(WM_MBUTTONUP, 0, MAKELPARAM(10, 310))},
+       0,
+       64,
+       Camera{0.0, 0.0, 40.0, 0.0, -40.0 * std::tan(22.5 * std::acos(-1.0) / 180.0)}},
+      {"wheel towards the user, a negative delta in the high word",
+       {message(WM_MOUSEWHEEL, static_cast<WPARAM>(MAKELPARAM(0, -240)), MAKELPARAM(300, 300))},
+       0,
+       64,
+       Camera{0.0, 0.0, 40.0 / 0.81, 0.0, 0.0}},
+  };
+  ViewState start;
+  start.paused = true;
+  start.tick = 77;
+  for (const MessageCase& c : cases) {
+    open(start);
+    for (const MSG& m : c.messages) {
+      PostMessageA(window, m.message, m.wParam, m.lParam);
+    }
+    turn();
+    ViewState expected = start;
+    expected.iso.steps = c.isoSteps;
+    expected.divisions = c.divisions;
+    ExtractionSettings settings;
+    settings.divisions = c.divisions;
+    const std::size_t triangles = extractSurface(ballCentres(77), settings).triangles.size();
+    ASSERT_FALSE(titles.empty()) << c.name;
+    EXPECT_EQ(withoutFrameRate(titles.back()), viewTitle(expected, triangles, -1)) << c.name;
+    const Camera& camera = viewerState().camera;
+    EXPECT_NEAR(camera.yawDegrees, c.camera.yawDegrees, 1e-9) << c.name;
+    EXPECT_NEAR(camera.pitchDegrees, c.camera.pitchDegrees, 1e-9) << c.name;
+    EXPECT_NEAR(camera.distance, c.camera.distance, 1e-9) << c.name;
+    EXPECT_NEAR(camera.panX, c.camera.panX, 1e-9) << c.name;
+    EXPECT_NEAR(camera.panY, c.camera.panY, 1e-9) << c.name;
+    closeViewer(window);
+    titles.clear();
+  }
+}
+
+struct PixelCount {
+  long differing = 0;
+  long red = 0;  // in the first picture
+};
+
+PixelCount comparePictures(const std::vector<unsigned char>& a,
+                           const std::vector<unsigned char>& b) {
+  PixelCount count;
+  for (std::size_t i = 0; i + 2 < a.size() && i + 2 < b.size(); i += 3) {
+    count.differing += a[i] != b[i] || a[i + 1] != b[i + 1] || a[i + 2] != b[i + 2];
+    count.red += a[i] == 255 && a[i + 1] == 0 && a[i + 2] == 0;
+  }
+  return count;
+}
+
+TEST_F(ViewerWindow, UnlitAtSixteenDivisionsIsTheDemosPicture) {
+  for (const std::int32_t tick : {0, 100, 250}) {
+    ViewState start;
+    start.divisions = 16;
+    start.tick = tick;
+    start.paused = true;
+    start.lighting = false;
+    open(start);
+    const std::vector<unsigned char> viewed = frame();
+    closeViewer(window);
+    std::vector<unsigned char> snapshot;
+    std::string error;
+    ASSERT_TRUE(renderSnapshot(tick, width, height, snapshot, error)) << error;
+    ASSERT_EQ(viewed.size(), snapshot.size());
+    const PixelCount count = comparePictures(viewed, snapshot);
+    // The same silhouette: the viewer draws the welded faces the other way
+    // round and both sides of them, so only pixels on the outline, where
+    // rasterising the shared edges rounds differently, may differ.
+    std::printf("tick %d: %ld of %ld red pixels differ from the snapshot\n", tick, count.differing,
+                count.red);
+    EXPECT_GT(count.red, 10000);
+    EXPECT_LE(count.differing, count.red / 100) << "tick " << tick;
+  }
+}
+
+TEST_F(ViewerWindow, LightingShadesTheSurfaceAndADragTurnsIt) {
+  ViewState start;
+  start.paused = true;
+  open(start);
+  const std::vector<unsigned char> lit = frame();
+  std::set<std::tuple<int, int, int>> colours;
+  for (std::size_t i = 0; i < lit.size(); i += 3) colours.insert({lit[i], lit[i + 1], lit[i + 2]});
+  EXPECT_GT(colours.size(), 100u);  // shades, not the demo's two colours
+
+  PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(400, 300));
+  PostMessageA(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(600, 300));
+  const std::vector<unsigned char> turned = frame();
+  EXPECT_GT(comparePictures(lit, turned).differing, 10000);
+
+  PostMessageA(window, WM_CHAR, 'r', 0);
+  EXPECT_EQ(comparePictures(lit, frame()).differing, 0);  // reset: the same picture again
+}
+
+// What GL was asked to draw in one frame, from feedback mode (after
+// clipping: everything here lies inside the view).
+struct Drawn {
+  int polygons = 0;
+  int lines = 0;
+};
+
+// The faces of the scene's mesh at the state that GL's current matrices
+// turn towards the eye: counter-clockwise in the window.
+int facesTowardsEye(const ViewState& state) {
+  SceneSource source(1);
+  IndexedMesh mesh;
+  source.extract(state, mesh);
+  GLdouble modelView[16], projection[16];
+  GLint viewport[4];
+  glGetDoublev(GL_MODELVIEW_MATRIX, modelView);
+  glGetDoublev(GL_PROJECTION_MATRIX, projection);
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  int towards = 0;
+  for (const auto& face : mesh.faces) {
+    GLdouble window[3][3];
+    for (int corner = 0; corner < 3; ++corner) {
+      const Point3& p = mesh.vertices[face[corner]];
+      gluProject(p.x, p.y, p.z, modelView, projection, viewport, &window[corner][0],
+                 &window[corner][1], &window[corner][2]);
+    }
+    const double area = (window[1][0] - window[0][0]) * (window[2][1] - window[0][1]) -
+                        (window[2][0] - window[0][0]) * (window[1][1] - window[0][1]);
+    towards += area > 0.0;
+  }
+  return towards;
+}
+
+TEST_F(ViewerWindow, DrawsEachFaceOrEachEdgeOnceAndCullsOnlyClosedSurfaces) {
+  const auto drawn = [this] {
+    std::vector<GLfloat> buffer(1 << 20);
+    glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D, buffer.data());
+    glRenderMode(GL_FEEDBACK);
+    turn();
+    const GLint count = glRenderMode(GL_RENDER);
+    EXPECT_GE(count, 0) << "feedback buffer overflow";
+    Drawn result;
+    for (GLint i = 0; i < count;) {
+      if (buffer[i] == GL_POLYGON_TOKEN) {
+        ++result.polygons;
+        i += 2 + 3 * static_cast<int>(buffer[i + 1]);
+      } else if (buffer[i] == GL_LINE_TOKEN || buffer[i] == GL_LINE_RESET_TOKEN) {
+        ++result.lines;
+        i += 1 + 2 * 3;
+      } else {
+        ADD_FAILURE() << "unexpected token " << buffer[i];
+        break;
+      }
+    }
+    return result;
+  };
+
+  // Closed at 16 divisions: only the faces towards the eye are drawn (give
+  // or take faces seen edge-on, which GL's float arithmetic may turn either
+  // way), with smooth and with flat normals; the wireframe has every edge.
+  ViewState start;
+  start.paused = true;
+  start.divisions = 16;
+  open(start);
+  PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(400, 300));
+  PostMessageA(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(450, 350));
+  const Drawn smooth = drawn();
+  const int faces = static_cast<int>(viewerTriangles());
+  EXPECT_EQ(faces, static_cast<int>(sceneTriangles(0).size()));
+  const int towards = facesTowardsEye(viewerState());
+  EXPECT_LT(towards, faces * 2 / 3);
+  EXPECT_NEAR(smooth.polygons, towards, faces / 200);
+  EXPECT_EQ(smooth.lines, 0);
+  PostMessageA(window, WM_CHAR, 'n', 0);
+  EXPECT_EQ(drawn().polygons, smooth.polygons);
+  PostMessageA(window, WM_CHAR, 'w', 0);
+  const Drawn wire = drawn();
+  EXPECT_EQ(wire.polygons, 0);
+  EXPECT_EQ(wire.lines, faces * 3 / 2);  // closed: each edge between two faces
+  closeViewer(window);
+
+  // Cut open by the grid at 128 divisions: every face is drawn.
+  start.divisions = 128;
+  open(start);
+  const Drawn open = drawn();
+  EXPECT_GT(viewerTriangles(), 30000u);
+  EXPECT_EQ(open.polygons, static_cast<int>(viewerTriangles()));
+}
+
+TEST_F(ViewerWindow, SWritesNumberedPngFilesInTheCurrentFolder) {
+  ViewerOptions options;
+  options.start.paused = true;
+  open(options);
+  TemporaryDirectory folder;
+  char previous[4096];
+  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+  ASSERT_EQ(chdir(folder.path().c_str()), 0);
+  std::string output;
+  {
+    CapturedStdout captured;
+    PostMessageA(window, WM_CHAR, 's', 0);
+    turn();
+    PostMessageA(window, WM_CHAR, 'S', 0);
+    turn();
+    output = captured.text();
+  }
+  ASSERT_EQ(chdir(previous), 0);
+  EXPECT_EQ(output, "Saved mcubes-view-0001.png\nSaved mcubes-view-0002.png\n");
+  // Read back whole by libpng, which checks every checksum: the same paused
+  // picture twice, and a picture of the surface, not of the background alone.
+  std::vector<std::vector<unsigned char>> pictures;
+  for (const char* name : {"mcubes-view-0001.png", "mcubes-view-0002.png"}) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    const std::string path = (folder.path() / name).string();
+    ASSERT_NE(png_image_begin_read_from_file(&image, path.c_str()), 0) << name;
+    EXPECT_EQ(image.width, static_cast<png_uint_32>(width));
+    EXPECT_EQ(image.height, static_cast<png_uint_32>(height));
+    image.format = PNG_FORMAT_RGB;
+    std::vector<unsigned char> pixels(PNG_IMAGE_SIZE(image));
+    ASSERT_NE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr), 0)
+        << name << ": " << image.message;
+    pictures.push_back(std::move(pixels));
+  }
+  EXPECT_EQ(pictures[0], pictures[1]);
+  EXPECT_GT(std::set<unsigned char>(pictures[0].begin(), pictures[0].end()).size(), 2u);
+}
+
+TEST_F(ViewerWindow, EscapeEndsTheLoopWithExitCodeZero) {
+  ViewState start;
+  open(start);
+  PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0x010001);
+  std::string output;
+  int exitCode = -1;
+  {
+    CapturedStdout captured;
+    exitCode = runViewer(window);
+    output = captured.text();
+  }
+  EXPECT_EQ(exitCode, 0);
+  EXPECT_NE(output.find("Controls:\n  left-drag"), std::string::npos) << output;
+  // The loop took the quit: a new viewer runs until told to end.
+  open(start);
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  CapturedStdout quiet;
+  EXPECT_EQ(runViewer(window), 0);
+}
+
+}  // namespace

@@ -1,0 +1,25 @@
+#include "viewer/surface_view.h"
+
+void SurfaceView::update(const ViewState& state) {
+  const bool stale = !extracted_ || (source_.animated() && state.tick != tick_) ||
+                     state.divisions != divisions_ || state.iso.value() != iso_;
+  if (stale) {
+    closed_ = source_.extract(state, mesh_);
+    buildSmoothArray(mesh_, smooth_);
+    buildFaceIndices(mesh_, faces_);
+    extracted_ = true;
+    tick_ = state.tick;
+    divisions_ = state.divisions;
+    iso_ = state.iso.value();
+    flatCurrent_ = false;
+    edgesCurrent_ = false;
+  }
+  if (!state.smoothNormals && !flatCurrent_) {
+    buildFlatArray(mesh_, flat_);
+    flatCurrent_ = true;
+  }
+  if (state.wireframe && !edgesCurrent_) {
+    buildEdgeIndices(mesh_, edges_);
+    edgesCurrent_ = true;
+  }
+}

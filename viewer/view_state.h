@@ -1,0 +1,74 @@
+// Everything the viewer's user controls, as plain data, and the pure
+// functions that the window procedure calls for each key and pointer
+// message. The picture and the title follow from this state alone.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "viewer/camera.h"
+
+// The range of divisions the keys step through (the start may be anywhere in
+// it): 4 shows the cells plainly, 1024 is about as fine as stays usable.
+constexpr std::int32_t MinViewDivisions = 4;
+constexpr std::int32_t MaxViewDivisions = 1024;
+
+// The iso level as a start value plus a whole number of fine steps, so that
+// stepping up and back down returns to exactly the start (and to the demo's
+// 0.25) instead of drifting by rounding. A coarse step is ten fine ones.
+struct IsoLevel {
+  double start = 0.25;
+  double fineStep = 0.01;
+  std::int32_t steps = 0;
+
+  double value() const { return start + steps * fineStep; }
+};
+
+struct ViewState {
+  Camera camera;
+  IsoLevel iso;
+  std::int32_t divisions = 64;
+  std::int32_t tick = 0;  // the scene's animation clock, one per 16 ms timer tick
+  bool paused = false;
+  bool wireframe = false;
+  bool lighting = true;
+  bool smoothNormals = true;
+  // The pointer's last position in client coordinates, the origin of a drag.
+  int pointerX = 0;
+  int pointerY = 0;
+  // The client area, for panning.
+  int width = 0;
+  int height = 0;
+};
+
+// What a typed character asks for beyond changing the state.
+enum class KeyEffect { ignored, changed, savePicture };
+
+// The keys typed as characters (WM_CHAR): = - + _ ] [ w l n space r s.
+// Letters count in either case.
+KeyEffect typeCharacter(ViewState& state, char character);
+
+// One 16 ms timer tick: the clock advances unless paused. The clock counts
+// modulo 2^32 like the demo's.
+void timerTick(ViewState& state);
+
+// A button went down at (x, y): drags measure from here.
+void pressPointer(ViewState& state, int x, int y);
+
+// The pointer moved to (x, y) with these buttons held: the left button
+// orbits, else the middle pans, else the right zooms (upwards comes closer).
+struct HeldButtons {
+  bool left = false;
+  bool middle = false;
+  bool right = false;
+};
+void movePointer(ViewState& state, int x, int y, HeldButtons held);
+
+// A wheel turn of `delta` (120 a notch, positive away from the user: closer).
+void turnWheel(ViewState& state, int delta);
+
+// "Marching Cubes - iso 0.250 - 64 divisions - 5,192 triangles - 60 fps",
+// then what differs from the usual view: paused, wireframe, unlit, flat
+// normals. The frame rate is left out while it is not known (negative).
+std::string viewTitle(const ViewState& state, std::size_t triangles, int framesPerSecond);

@@ -1,0 +1,49 @@
+// The viewer as a Win32 program: its window class and procedure, which turn
+// key and pointer messages into changes of the view state, and its message
+// loop, which draws a frame whenever no message waits. The window system
+// stays on the calling thread; only the extraction may use others.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/win32.h"
+#include "viewer/png_file.h"
+#include "viewer/view_state.h"
+
+// The timer of the scene's clock: the demo's 16 ms tick.
+constexpr UINT_PTR ViewerAnimationTimer = 1;
+constexpr UINT ViewerAnimationIntervalMs = 16;
+
+// Writes width x height RGB pixels (top row first) as a PNG file at `path`;
+// returns an empty string, or why it failed.
+using PictureWriter = std::function<std::string(const std::string& path, int width, int height,
+                                                const std::vector<unsigned char>& rgb)>;
+
+struct ViewerOptions {
+  ViewState start;  // divisions, iso level, clock and pause at the start
+  // Of the extraction. One by default: with a software rasteriser, which
+  // already keeps the other cores busy, more made whole frames no faster
+  // (measured with mcubes bench --view on two cores).
+  int threads = 1;
+  PictureWriter writePicture = writePngFile;
+};
+
+// Registers the class and creates the viewer's window, hidden, with a client
+// area of width x height (CW_USEDEFAULT for both: the system's default), its
+// OpenGL context current. Only one viewer is open at a time. Null with a
+// one-line reason in `error`.
+HWND openViewer(const ViewerOptions& options, int width, int height, std::string& error);
+
+// Shows the window, prints the controls and runs the message loop until the
+// window is closed; then unregisters the class. Returns the exit code.
+int runViewer(HWND window);
+
+// Destroys the window if it is still open and unregisters the class, for a
+// viewer that runs no loop (the benchmark, tests).
+void closeViewer(HWND window);
+
+// The open viewer's state, and the number of triangles it drew last.
+const ViewState& viewerState();
+std::size_t viewerTriangles();

@@ -7,9 +7,9 @@
 #include "mesh/grid.h"
 #include "tools/bench_run.h"
 #include "tools/cli_support.h"
+#include "tools/view_command.h"
 #include "tools/volume_bench.h"
 #include "tools/volume_options.h"
-#include "tools/view_command.h"
 
 namespace {
 

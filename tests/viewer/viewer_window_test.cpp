@@ -158,6 +158,7 @@ TEST_F(ViewerWindow, KeysAndPointerMessagesReachTheStateAndTheTitle) {
     expected.divisions = c.divisions;
     ExtractionSettings settings;
     settings.divisions = c.divisions;
+    settings.isoLevel = expected.iso.value();
     const std::size_t triangles = extractSurface(ballCentres(77), settings).triangles.size();
     ASSERT_FALSE(titles.empty()) << c.name;
     EXPECT_EQ(withoutFrameRate(titles.back()), viewTitle(expected, triangles, -1)) << c.name;

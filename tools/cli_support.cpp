@@ -37,6 +37,29 @@ std::string normaliseInt32(std::string& text) {
   return "not a 32-bit integer: '" + text + "'";
 }
 
+// One side of a size: decimal digits only, 1 to maxSnapshotSide, read
+// without overflow however long the text.
+bool parseSide(const std::string& text, int& side) {
+  if (text.empty()) {
+    return false;
+  }
+  long value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') {
+      return false;
+    }
+    value = value * 10 + (c - '0');
+    if (value > maxSnapshotSide) {
+      return false;
+    }
+  }
+  if (value < 1) {
+    return false;
+  }
+  side = static_cast<int>(value);
+  return true;
+}
+
 std::string failure(const std::string& path, const std::string& reason) {
   return "cannot write '" + path + "': " + reason;
 }
@@ -52,16 +75,16 @@ std::string writeStandardOutput(const std::function<bool(std::FILE*)>& write) {
   return {};
 }
 
-// Devices and pipes cannot be replaced by a rename (and must not be: as root
-// that would swap /dev/null for a regular file), and hold no partial file.
-std::string writeInPlace(const std::string& path, const std::function<bool(std::FILE*)>& write) {
+// Opens `path`, hands it to `write` and closes it. The reason for the first
+// failure (the open, a write or the close), or an empty string.
+std::string writeFile(const std::string& path, const std::function<bool(std::FILE*)>& write) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return failure(path, std::strerror(errno));
+  if (!file) return std::strerror(errno);
   const bool written = write(file);
   const int writeErrno = errno;
   const bool closed = std::fclose(file) == 0;
-  if (!written || !closed) return failure(path, std::strerror(written ? errno : writeErrno));
-  return {};
+  if (written && closed) return {};
+  return std::strerror(written ? errno : writeErrno);
 }
 
 // A name beside the target, on the same file system so that the rename is
@@ -90,6 +113,33 @@ CLI::Option* addThreadsOption(CLI::App& command, int& threads) {
       ->capture_default_str();
 }
 
+bool parseSnapshotSize(const std::string& text, int& width, int& height, std::string& error) {
+  const std::size_t x = text.find('x');
+  if (x == std::string::npos || !parseSide(text.substr(0, x), width) ||
+      !parseSide(text.substr(x + 1), height)) {
+    error = "bad size '" + text + "': expected WxH, each side from 1 to " +
+            std::to_string(maxSnapshotSide);
+    return false;
+  }
+  return true;
+}
+
+CLI::Option* addSizeOption(CLI::App& command, std::string& size) {
+  size = "800x600";
+  const std::string limit = std::to_string(maxSnapshotSide);
+  return command.add_option("--size", size, "Picture size WxH, each side 1 to " + limit)
+      ->capture_default_str();
+}
+
+void sizeOrFail(const std::string& size, int& width, int& height) {
+  std::string error;
+  if (!parseSnapshotSize(size, width, height, error)) failCommand(error);
+}
+
+CLI::Option* addOutputOption(CLI::App& command, std::string& path, const std::string& what) {
+  return command.add_option("-o,--output", path, what + "; - for standard output");
+}
+
 void failCommand(const std::string& message) { throw CLI::RuntimeError(message, BadInputExitCode); }
 
 std::string writeOutput(const std::string& path, const std::function<bool(std::FILE*)>& write) {
@@ -99,24 +149,21 @@ std::string writeOutput(const std::string& path, const std::function<bool(std::F
   std::error_code error;
   const fs::file_status status = fs::status(target, error);
   if (fs::is_directory(status)) return failure(path, "is a directory");
-  if (fs::exists(status) && !fs::is_regular_file(status)) return writeInPlace(path, write);
+  // Devices and pipes cannot be replaced by a rename (and must not be: as
+  // root that would swap /dev/null for a regular file), and hold no partial
+  // file.
+  if (fs::exists(status) && !fs::is_regular_file(status)) {
+    const std::string reason = writeFile(path, write);
+    return reason.empty() ? reason : failure(path, reason);
+  }
 
   const fs::path temporary = temporaryBeside(target);
-  std::FILE* file = std::fopen(temporary.string().c_str(), "wb");
-  if (!file) return failure(path, std::strerror(errno));
-  const bool written = write(file);
-  const int writeErrno = errno;
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed) {
-    const std::string reason = std::strerror(written ? errno : writeErrno);
-    fs::remove(temporary, error);
-    return failure(path, reason);
+  std::string reason = writeFile(temporary.string(), write);
+  if (reason.empty()) {
+    fs::rename(temporary, target, error);
+    if (error) reason = error.message();
   }
-  fs::rename(temporary, target, error);
-  if (error) {
-    const std::string reason = error.message();
-    fs::remove(temporary, error);
-    return failure(path, reason);
-  }
-  return {};
+  if (reason.empty()) return {};
+  fs::remove(temporary, error);
+  return failure(path, reason);
 }

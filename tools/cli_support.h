@@ -1,5 +1,6 @@
-// Pieces that every mcubes subcommand shares: the tick option, the one-line
-// failure, and output that never leaves a partial file behind.
+// Pieces that the mcubes subcommands share: their options (--tick,
+// --threads, --size, -o), the one-line failure, and output that never leaves
+// a partial file behind.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -24,6 +25,24 @@ int defaultThreads();
 
 // Adds `--threads T`, 1 to 1024; the output never depends on it.
 CLI::Option* addThreadsOption(CLI::App& command, int& threads);
+
+// Largest width or height of a picture.
+constexpr int maxSnapshotSide = 8192;
+
+// Parses "WxH" with each side from 1 to maxSnapshotSide; false with a reason
+// otherwise.
+bool parseSnapshotSize(const std::string& text, int& width, int& height, std::string& error);
+
+// Adds `--size WxH` for a picture, 800x600 unless given; sizeOrFail reads it.
+CLI::Option* addSizeOption(CLI::App& command, std::string& size);
+
+// The width and height that --size gives, or ends the command with why not
+// (failCommand).
+void sizeOrFail(const std::string& size, int& width, int& height);
+
+// Adds `-o,--output FILE`, described as `what` ("Output PNG file"); "-" is
+// standard output (writeOutput).
+CLI::Option* addOutputOption(CLI::App& command, std::string& path, const std::string& what);
 
 // Ends a subcommand's callback with `message` as the tool's one error line
 // and BadInputExitCode; main catches it and prints it.

@@ -1,5 +1,7 @@
 // mcubes, the demo's companion command-line tool. Each subcommand lives in
-// its own file with an add...Command(app) that registers it.
+// its own file with an add...Command(app) that registers it; those that
+// render offscreen exist where the build has the headless display
+// (MC_RENDER_COMMANDS, tools/CMakeLists.txt).
 #include "tools/mcubes.h"
 
 #include <CLI/CLI.hpp>
@@ -8,7 +10,14 @@
 #include <string>
 
 #include "tools/cli_support.h"
-#include "tools/mcubes_commands.h"
+#include "tools/mesh_command.h"
+#include "tools/view_command.h"
+
+#ifdef MC_RENDER_COMMANDS
+#include "tools/bench_command.h"
+#include "tools/record_command.h"
+#include "tools/snapshot_command.h"
+#endif
 
 namespace {
 
@@ -34,7 +43,13 @@ void printError(const char* message) {
 
 int runMcubes(int argc, char** argv) {
   CLI::App app{"Companion tool of the Marching Cubes demo", "mcubes"};
-  addCommands(app);
+  addMeshCommand(app);
+  addViewCommand(app);
+#ifdef MC_RENDER_COMMANDS
+  addSnapshotCommand(app);
+  addRecordCommand(app);
+  addBenchCommand(app);
+#endif
 
   try {
     app.parse(argc, argv);

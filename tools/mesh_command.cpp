@@ -259,7 +259,6 @@ void addMeshCommand(CLI::App& app) {
                    "the grid or the volume");
   mesh->add_flag("--unwelded", options->unwelded,
                  "Write the triangles exactly as extracted: unshared vertices, no caps");
-  mesh->add_option("-o,--output", options->output, "Output file; - for standard output")
-      ->capture_default_str();
+  addOutputOption(*mesh, options->output, "Output file")->capture_default_str();
   mesh->callback([options] { runMesh(*options); });
 }

@@ -27,7 +27,7 @@ const GifPalette demoPalette = {{{64, 64, 64}, {255, 0, 0}}};
 struct RecordOptions {
   std::int32_t tick = 0;
   int frames = periodFrames;
-  std::string size = "800x600";
+  std::string size;
   std::string output;
 };
 
@@ -40,9 +40,9 @@ std::int32_t frameTick(std::int32_t first, int frame) {
 void runRecord(const RecordOptions& options) {
   int width = 0;
   int height = 0;
-  std::string error;
-  if (!parseSnapshotSize(options.size, width, height, error)) failCommand(error);
+  sizeOrFail(options.size, width, height);
 
+  std::string error;
   SnapshotRenderer renderer;
   if (!renderer.open(width, height, error)) failCommand(error);
 
@@ -80,9 +80,7 @@ void addRecordCommand(CLI::App& app) {
                    "Frames to record, one tick apart, 1 to 100000 (314 is one full period)")
       ->check(CLI::Range(1, 100000))
       ->capture_default_str();
-  record->add_option("--size", options->size, "Picture size WxH, each side 1 to 8192")
-      ->capture_default_str();
-  record->add_option("-o,--output", options->output, "Output GIF file; - for standard output")
-      ->required();
+  addSizeOption(*record, options->size);
+  addOutputOption(*record, options->output, "Output GIF file")->required();
   record->callback([options] { runRecord(*options); });
 }

@@ -13,16 +13,16 @@ namespace {
 
 struct SnapshotOptions {
   std::int32_t tick = 0;
-  std::string size = "800x600";
+  std::string size;
   std::string output;
 };
 
 void runSnapshot(const SnapshotOptions& options) {
   int width = 0;
   int height = 0;
-  std::string error;
-  if (!parseSnapshotSize(options.size, width, height, error)) failCommand(error);
+  sizeOrFail(options.size, width, height);
 
+  std::string error;
   std::vector<unsigned char> rgb;
   if (!renderSnapshot(options.tick, width, height, rgb, error)) failCommand(error);
 
@@ -38,9 +38,7 @@ void addSnapshotCommand(CLI::App& app) {
   CLI::App* snapshot = app.add_subcommand(
       "snapshot", "Render the demo's picture at a tick offscreen and write it as a PNG");
   addTickOption(*snapshot, options->tick);
-  snapshot->add_option("--size", options->size, "Picture size WxH, each side 1 to 8192")
-      ->capture_default_str();
-  snapshot->add_option("-o,--output", options->output, "Output PNG file; - for standard output")
-      ->required();
+  addSizeOption(*snapshot, options->size);
+  addOutputOption(*snapshot, options->output, "Output PNG file")->required();
   snapshot->callback([options] { runSnapshot(*options); });
 }

@@ -4,44 +4,6 @@
 
 #include "engine/engine.h"
 
-namespace {
-
-// One side of a size: decimal digits only, 1 to maxSnapshotSide, read
-// without overflow however long the text.
-bool parseSide(const std::string& text, int& side) {
-  if (text.empty()) {
-    return false;
-  }
-  long value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') {
-      return false;
-    }
-    value = value * 10 + (c - '0');
-    if (value > maxSnapshotSide) {
-      return false;
-    }
-  }
-  if (value < 1) {
-    return false;
-  }
-  side = static_cast<int>(value);
-  return true;
-}
-
-}  // namespace
-
-bool parseSnapshotSize(const std::string& text, int& width, int& height, std::string& error) {
-  const std::size_t x = text.find('x');
-  if (x == std::string::npos || !parseSide(text.substr(0, x), width) ||
-      !parseSide(text.substr(x + 1), height)) {
-    error = "bad size '" + text + "': expected WxH, each side from 1 to " +
-            std::to_string(maxSnapshotSide);
-    return false;
-  }
-  return true;
-}
-
 SnapshotRenderer::~SnapshotRenderer() { closeOffscreenWindow(offscreen_); }
 
 bool SnapshotRenderer::open(int width, int height, std::string& error) {

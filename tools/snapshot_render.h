@@ -7,13 +7,6 @@
 
 #include "tools/headless_window.h"
 
-// Largest width or height a snapshot accepts.
-constexpr int maxSnapshotSide = 8192;
-
-// Parses "WxH" with each side from 1 to maxSnapshotSide; false with a reason
-// otherwise.
-bool parseSnapshotSize(const std::string& text, int& width, int& height, std::string& error);
-
 // The demo's picture at any number of ticks from one hidden window of the
 // headless backend: the engine is initialised once and sized to the window,
 // then each picture sets the clock and renders one frame.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -362,6 +363,16 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
   const Outcome fullStdout = run("mesh", "/dev/full");
   EXPECT_EQ(fullStdout.status, 2);
   EXPECT_NE(fullStdout.err.find("cannot write"), std::string::npos) << fullStdout.err;
+
+  // A file that cannot be written is named with the system's reason, whether
+  // it is written in place (a device) or beside and renamed.
+  const std::string missing = (work() / "missing" / "out.obj").string();
+  for (const auto& [path, reason] :
+       {std::pair{std::string("/dev/full"), ENOSPC}, std::pair{missing, ENOENT}}) {
+    const Outcome result = run("mesh -o " + path);
+    EXPECT_NE(result.err.find("'" + path + "': " + std::strerror(reason)), std::string::npos)
+        << result.err;
+  }
 }
 
 TEST_F(Mcubes, HelpForTheToolAndTheSubcommand) {

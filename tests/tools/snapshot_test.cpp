@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/cli_support.h"
 #include "tools/png_write.h"
 #include "tools/snapshot_render.h"
 

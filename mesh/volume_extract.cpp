@@ -35,6 +35,7 @@ constexpr int EdgeFamily[12] = {0, 2, 1, 3, 0, 2, 1, 3, 4, 4, 5, 5};
 constexpr int EdgeRow[12] = {0, 0, 0, 0, 1, 1, 1, 1, 0, 0, 0, 0};
 constexpr int EdgeColumn[12] = {0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 0};
 constexpr int Families = 6;
+constexpr int MaxCellTriangles = 5;
 
 typedef std::uint8_t Bytes __attribute__((vector_size(16)));
 
@@ -65,6 +66,9 @@ struct Lattice {
   bool separable;
   int coordinateAxis[3];
   std::vector<float> coordinates[3];
+  // Separable with world coordinate d along index axis d: a lattice point's
+  // position is (x[i], y[j], z[k]).
+  bool aligned;
   double inverseTranspose[3][3];  // maps index-space gradients to world space
 };
 
@@ -96,6 +100,8 @@ Lattice lattice(const VolumeGeometry& geometry, const VolumeExtractionSettings& 
     if (count > 1) l.separable = false;
     l.coordinateAxis[d] = along < 0 ? 0 : along;
   }
+  l.aligned = l.separable && l.coordinateAxis[0] == 0 && l.coordinateAxis[1] == 1 &&
+              l.coordinateAxis[2] == 2;
   for (int d = 0; l.separable && d < 3; ++d) {
     // The whole sum with the other indices at 0: the same bits as with any.
     const int axis = l.coordinateAxis[d];
@@ -187,7 +193,9 @@ class LayerSweep {
         y_(lattice.dims[1]),
         sliceSize_(x_ * y_),
         cases_(static_cast<std::size_t>(x_) + 32),
-        vertices_(static_cast<std::size_t>(Families * 2 * (x_ + 1))) {
+        vertices_(static_cast<std::size_t>(Families * 2 * (x_ + 1))),
+        rowTriangles_(static_cast<std::size_t>(MaxCellTriangles * x_)),
+        alignedX_(lattice.aligned ? lattice.coordinates[0].data() : nullptr) {
     for (int s = 0; s < 2; ++s) {
       // Room past the last row for the case loop's sixteen-wide reads.
       below_[s].resize(static_cast<std::size_t>(sliceSize_ + 32));
@@ -340,13 +348,35 @@ class LayerSweep {
       }
       const bool checkFinite = nonFinite_[s0][ju] || nonFinite_[s0][ju + 1] || nonFinite_[s1][ju] ||
                                nonFinite_[s1][ju + 1];
-      // Eight cells at a time where none is crossed (all 0 or all 255).
-      for (std::int64_t i = from; i < to; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, cases + i, sizeof word);
-        if (word == 0 || word == ~std::uint64_t{0}) continue;
-        for (std::int64_t c = i; c < i + 8 && c < to; ++c) {
-          if (cases[c] != 0 && cases[c] != 255) cell(c, j, k, cases[c], checkFinite, out, findings);
+      // The row's triangles go to a buffer with room for the most its cells
+      // can make, then to `out` at once: no check for room per triangle.
+      emitted_ = rowTriangles_.data();
+      if (l_.aligned) {
+        for (int r = 0; r < 4; ++r) {
+          alignedRows_[r][0] = l_.coordinates[1][static_cast<std::size_t>(j + (r & 1))];
+          alignedRows_[r][1] = l_.coordinates[2][static_cast<std::size_t>(k + (r >> 1))];
+        }
+        crossedCells<true>(from, to, j, k, checkFinite, out, findings);
+      } else {
+        crossedCells<false>(from, to, j, k, checkFinite, out, findings);
+      }
+      out.triangles.insert(out.triangles.end(), rowTriangles_.data(), emitted_);
+    }
+  }
+
+  // The cells from..to of row j of layer k with their cases in cases_.
+  template <bool Aligned>
+  void crossedCells(std::int64_t from, std::int64_t to, std::int64_t j, std::int64_t k,
+                    bool checkFinite, ExtractedSurface& out, VolumeFindings& findings) {
+    const std::uint8_t* cases = cases_.data();
+    // Eight cells at a time where none is crossed (all 0 or all 255).
+    for (std::int64_t i = from; i < to; i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, cases + i, sizeof word);
+      if (word == 0 || word == ~std::uint64_t{0}) continue;
+      for (std::int64_t c = i; c < i + 8 && c < to; ++c) {
+        if (cases[c] != 0 && cases[c] != 255) {
+          cell<Aligned>(c, j, k, cases[c], checkFinite, out, findings);
         }
       }
     }
@@ -358,7 +388,9 @@ class LayerSweep {
 
   // The world position of lattice point (i, j, k), which lies in corner row
   // r of the current row of cells.
+  template <bool Aligned>
   Point3 cornerPosition(int r, std::int64_t i, std::int64_t j, std::int64_t k) const {
+    if (Aligned) return {alignedX_[i], alignedRows_[r][0], alignedRows_[r][1]};
     if (l_.separable) {
       const float* const* c = cornerCoordinates_[r];
       return {c[0][l_.coordinateAxis[0] == 0 ? i : 0], c[1][l_.coordinateAxis[1] == 0 ? i : 0],
@@ -373,6 +405,7 @@ class LayerSweep {
     return {p[0], p[1], p[2]};
   }
 
+  template <bool Aligned>
   void cell(std::int64_t i, std::int64_t j, std::int64_t k, int caseIndex, bool checkFinite,
             ExtractedSurface& out, VolumeFindings& findings) {
     if (checkFinite) {
@@ -387,14 +420,13 @@ class LayerSweep {
       EdgeVertex& v = rowSlots_[e][i];
       if (v.stamp != rowStamps_[e]) {
         v.stamp = rowStamps_[e];
-        computeVertex(e, i, j, k, v, findings);
+        computeVertex<Aligned>(e, i, j, k, v, findings);
       }
       at[e] = &v;
     }
     const std::int32_t* row = CaseTriangles[caseIndex];
     for (int t = 0; row[t] != -1; t += 3) {
-      out.triangles.push_back(
-          {{at[row[t]]->position, at[row[t + 1]]->position, at[row[t + 2]]->position}});
+      *emitted_++ = {{at[row[t]]->position, at[row[t + 1]]->position, at[row[t + 2]]->position}};
       if (l_.edgeKeys) {
         out.edges.push_back(
             {edgeKey(row[t], i, j, k), edgeKey(row[t + 1], i, j, k), edgeKey(row[t + 2], i, j, k)});
@@ -405,14 +437,15 @@ class LayerSweep {
     }
   }
 
+  template <bool Aligned>
   void computeVertex(int e, std::int64_t i, std::int64_t j, std::int64_t k, EdgeVertex& v,
                      VolumeFindings& findings) const {
     const int* a = CornerSide[EdgeCorners[e][0]];
     const int* b = CornerSide[EdgeCorners[e][1]];
     const int ra = a[1] + 2 * a[2], rb = b[1] + 2 * b[2];
     const double va = cornerValues_[ra][i + a[0]], vb = cornerValues_[rb][i + b[0]];
-    const Point3 wa = cornerPosition(ra, i + a[0], j + a[1], k + a[2]);
-    const Point3 wb = cornerPosition(rb, i + b[0], j + b[1], k + b[2]);
+    const Point3 wa = cornerPosition<Aligned>(ra, i + a[0], j + a[1], k + a[2]);
+    const Point3 wb = cornerPosition<Aligned>(rb, i + b[0], j + b[1], k + b[2]);
     v.position = interpolateEdgeVertex(l_.iso, wa, wb, va, vb);
     // A snapped vertex is one of the ends; only then is it looked at again.
     if (std::memcmp(&v.position, &wa, sizeof wa) == 0 ||
@@ -497,6 +530,11 @@ class LayerSweep {
   EdgeVertex* rowSlots_[12];              // per edge of a cell: its family's slots for this row
   const double* cornerValues_[4];         // per corner row (dj + 2 dk): its voxels' values
   const float* cornerCoordinates_[4][3];  // per corner row and coordinate (separable lattices)
+  std::vector<Triangle> rowTriangles_;
+  Triangle* emitted_ = nullptr;  // past the row's last triangle so far
+  // Aligned lattices: x per i; per corner row, its y and z.
+  const float* alignedX_;
+  float alignedRows_[4][2];
   std::int64_t rowStamps_[12];
 };
 

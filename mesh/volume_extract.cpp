@@ -185,6 +185,13 @@ RowClasses classifyRow(const double* row, std::int64_t n, double iso, std::uint8
   return classes;
 }
 
+// Room for `total` elements, growing geometrically: slab after slab of a
+// streamed volume adds to the same vectors.
+template <typename T>
+void makeRoom(std::vector<T>& v, std::size_t total) {
+  if (total > v.capacity()) v.reserve(std::max(total, 2 * v.capacity()));
+}
+
 class LayerSweep {
  public:
   explicit LayerSweep(const Lattice& lattice)
@@ -194,7 +201,6 @@ class LayerSweep {
         sliceSize_(x_ * y_),
         cases_(static_cast<std::size_t>(x_) + 32),
         vertices_(static_cast<std::size_t>(Families * 2 * (x_ + 1))),
-        rowTriangles_(static_cast<std::size_t>(MaxCellTriangles * x_)),
         alignedX_(lattice.aligned ? lattice.coordinates[0].data() : nullptr) {
     for (int s = 0; s < 2; ++s) {
       // Room past the last row for the case loop's sixteen-wide reads.
@@ -348,9 +354,10 @@ class LayerSweep {
       }
       const bool checkFinite = nonFinite_[s0][ju] || nonFinite_[s0][ju + 1] || nonFinite_[s1][ju] ||
                                nonFinite_[s1][ju + 1];
-      // The row's triangles go to a buffer with room for the most its cells
-      // can make, then to `out` at once: no check for room per triangle.
-      emitted_ = rowTriangles_.data();
+      // Room for the most triangles the row's cells can make: the vector is
+      // not grown in the middle of a row.
+      makeRoom(out.triangles,
+               out.triangles.size() + static_cast<std::size_t>(MaxCellTriangles * (to - from)));
       if (l_.aligned) {
         for (int r = 0; r < 4; ++r) {
           alignedRows_[r][0] = l_.coordinates[1][static_cast<std::size_t>(j + (r & 1))];
@@ -360,7 +367,6 @@ class LayerSweep {
       } else {
         crossedCells<false>(from, to, j, k, checkFinite, out, findings);
       }
-      out.triangles.insert(out.triangles.end(), rowTriangles_.data(), emitted_);
     }
   }
 
@@ -426,7 +432,8 @@ class LayerSweep {
     }
     const std::int32_t* row = CaseTriangles[caseIndex];
     for (int t = 0; row[t] != -1; t += 3) {
-      *emitted_++ = {{at[row[t]]->position, at[row[t + 1]]->position, at[row[t + 2]]->position}};
+      out.triangles.push_back(
+          {{at[row[t]]->position, at[row[t + 1]]->position, at[row[t + 2]]->position}});
       if (l_.edgeKeys) {
         out.edges.push_back(
             {edgeKey(row[t], i, j, k), edgeKey(row[t + 1], i, j, k), edgeKey(row[t + 2], i, j, k)});
@@ -530,8 +537,6 @@ class LayerSweep {
   EdgeVertex* rowSlots_[12];              // per edge of a cell: its family's slots for this row
   const double* cornerValues_[4];         // per corner row (dj + 2 dk): its voxels' values
   const float* cornerCoordinates_[4][3];  // per corner row and coordinate (separable lattices)
-  std::vector<Triangle> rowTriangles_;
-  Triangle* emitted_ = nullptr;  // past the row's last triangle so far
   // Aligned lattices: x per i; per corner row, its y and z.
   const float* alignedX_;
   float alignedRows_[4][2];
@@ -558,13 +563,6 @@ void append(ExtractedSurface& into, ExtractedSurface& part) {
   into.edges.insert(into.edges.end(), part.edges.begin(), part.edges.end());
   into.normals.insert(into.normals.end(), part.normals.begin(), part.normals.end());
   clear(part);
-}
-
-// Room for `total` elements, growing geometrically: slab after slab of a
-// streamed volume adds to the same vectors.
-template <typename T>
-void makeRoom(std::vector<T>& v, std::size_t total) {
-  if (total > v.capacity()) v.reserve(std::max(total, 2 * v.capacity()));
 }
 
 // Runs layers [first, last) on `threads` threads, chunk by chunk, and

@@ -146,30 +146,41 @@ struct RowClasses {
 
 #if defined(__SSE2__)
 RowClasses classifyRow(const double* row, std::int64_t n, double iso, std::uint8_t* below) {
-  // Four flags as four bytes, by the four bits of two movemasks.
-  static constexpr std::uint32_t spread[16] = {0x00000000, 0x00000001, 0x00000100, 0x00000101,
-                                               0x00010000, 0x00010001, 0x00010100, 0x00010101,
-                                               0x01000000, 0x01000001, 0x01000100, 0x01000101,
-                                               0x01010000, 0x01010001, 0x01010100, 0x01010101};
-  const __m128d level = _mm_set1_pd(iso), zero = _mm_setzero_pd();
-  __m128d least = _mm_set1_pd(HUGE_VAL), most = _mm_set1_pd(-HUGE_VAL), bad = zero;
+  // Eight flags as eight bytes, by the eight bits of four movemasks.
+  struct Spread {
+    std::uint64_t bytes[256];
+    constexpr Spread() : bytes() {
+      for (int bits = 0; bits < 256; ++bits) {
+        for (int b = 0; b < 8; ++b) {
+          if (bits >> b & 1) bytes[bits] |= std::uint64_t{1} << (8 * b);
+        }
+      }
+    }
+  };
+  static constexpr Spread spread;
+  const __m128d level = _mm_set1_pd(iso);
+  __m128d least = _mm_set1_pd(HUGE_VAL), most = _mm_set1_pd(-HUGE_VAL), nan = _mm_setzero_pd();
   std::int64_t i = 0;
-  for (; i + 4 <= n; i += 4) {
-    const __m128d v = _mm_loadu_pd(row + i), w = _mm_loadu_pd(row + i + 2);
-    const int bits =
-        _mm_movemask_pd(_mm_cmplt_pd(v, level)) | _mm_movemask_pd(_mm_cmplt_pd(w, level)) << 2;
-    std::memcpy(below + i, &spread[bits], 4);
+  for (; i + 8 <= n; i += 8) {
+    const __m128d v0 = _mm_loadu_pd(row + i), v1 = _mm_loadu_pd(row + i + 2);
+    const __m128d v2 = _mm_loadu_pd(row + i + 4), v3 = _mm_loadu_pd(row + i + 6);
+    const int bits = _mm_movemask_pd(_mm_cmplt_pd(v0, level)) |
+                     _mm_movemask_pd(_mm_cmplt_pd(v1, level)) << 2 |
+                     _mm_movemask_pd(_mm_cmplt_pd(v2, level)) << 4 |
+                     _mm_movemask_pd(_mm_cmplt_pd(v3, level)) << 6;
+    std::memcpy(below + i, &spread.bytes[bits], 8);
     // minpd and maxpd keep their second operand where the first is NaN.
-    least = _mm_min_pd(w, _mm_min_pd(v, least));
-    most = _mm_max_pd(w, _mm_max_pd(v, most));
-    bad = _mm_or_pd(bad, _mm_or_pd(_mm_cmpneq_pd(_mm_sub_pd(v, v), zero),
-                                   _mm_cmpneq_pd(_mm_sub_pd(w, w), zero)));
+    least = _mm_min_pd(v3, _mm_min_pd(v2, _mm_min_pd(v1, _mm_min_pd(v0, least))));
+    most = _mm_max_pd(v3, _mm_max_pd(v2, _mm_max_pd(v1, _mm_max_pd(v0, most))));
+    nan = _mm_or_pd(nan, _mm_or_pd(_mm_cmpunord_pd(v0, v1), _mm_cmpunord_pd(v2, v3)));
   }
   double lanes[2], highs[2];
   _mm_storeu_pd(lanes, least);
   _mm_storeu_pd(highs, most);
-  RowClasses classes = {std::min(lanes[0], lanes[1]), std::max(highs[0], highs[1]),
-                        _mm_movemask_pd(bad) != 0};
+  RowClasses classes = {std::min(lanes[0], lanes[1]), std::max(highs[0], highs[1]), false};
+  // NaN was seen as unordered; an infinity ends up as the least or largest.
+  classes.nonFinite =
+      _mm_movemask_pd(nan) != 0 || classes.least == -HUGE_VAL || classes.most == HUGE_VAL;
 #else
 RowClasses classifyRow(const double* row, std::int64_t n, double iso, std::uint8_t* below) {
   RowClasses classes = {HUGE_VAL, -HUGE_VAL, false};

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -69,7 +70,9 @@ AxisTable axisTable(const SceneGrid& grid, float ballA, float ballB) {
   return table;
 }
 
-// The work of one thread: slab after slab of cells at one x each.
+// The work of one thread: slab after slab of cells at one x each. The
+// crossed cells of some slabs are found first and held; then the output gets
+// room for exactly their triangles at once, and they are polygonised.
 class SlabExtractor {
  public:
   SlabExtractor(const SceneGrid& grid, double isoLevel, const AxisTable (&axes)[3],
@@ -79,11 +82,21 @@ class SlabExtractor {
         axes_(axes),
         kernel_(kernel),
         edgeKeys_(edgeKeys),
-        crossed_(static_cast<std::size_t>(grid.divisions) + 1) {}
+        room_(heldRoom(grid.divisions)),
+        // Not initialised: only what a kernel wrote is read.
+        crossed_(new CrossedCell[room_]),
+        rows_(new HeldRow[room_]) {}
 
   // Appends slab i's triangles (and edge keys) to `surface`, row by row in
   // order of y.
   void extract(std::int32_t i, ExtractedSurface& surface) {
+    find(i, surface);
+    flush(surface);
+  }
+
+  // Finds and holds slab i's crossed cells; the cells held before go to
+  // `surface` where there is no room for another row's.
+  void find(std::int32_t i, ExtractedSurface& surface) {
     const AxisTable &x = axes_[0], &y = axes_[1], &z = axes_[2];
     RowInputs row;
     row.cells = grid_.divisions + 1;
@@ -111,12 +124,62 @@ class SlabExtractor {
                       (row.balls[1].xyLeast + z.leastOfAll[1]) + 1.0)) {
         continue;
       }
-      const std::int32_t found = kernel_(row, crossed_.data());
-      for (std::int32_t c = 0; c < found; ++c) polygonise(i, j, crossed_[c], surface);
+      if (found_ + static_cast<std::size_t>(row.cells) > room_) flush(surface);
+      const auto found = static_cast<std::size_t>(kernel_(row, crossed_.get() + found_));
+      if (found > 0) {
+        found_ += found;
+        rows_[heldRows_++] = {i, j, found_};
+      }
     }
   }
 
+  // Appends the held cells' triangles (and edge keys) to `surface`, in the
+  // order they were found, and lets the cells go.
+  void flush(ExtractedSurface& surface) {
+    std::size_t triangles = 0;
+    for (std::size_t c = 0; c < found_; ++c) triangles += triangleCount(crossed_[c]);
+    makeRoom(surface.triangles, surface.triangles.size() + triangles);
+    if (edgeKeys_) makeRoom(surface.edges, surface.edges.size() + triangles);
+    std::size_t c = 0;
+    for (std::size_t r = 0; r < heldRows_; ++r) {
+      const HeldRow& row = rows_[r];
+      for (; c < row.end; ++c) polygonise(row.i, row.j, crossed_[c], surface);
+    }
+    heldRows_ = 0;
+    found_ = 0;
+  }
+
  private:
+  // Room for the crossed cells of a row more than a surface through the
+  // grid's slabs usually crosses, up to about 5 MB.
+  static std::size_t heldRoom(std::int32_t divisions) {
+    const auto cells = static_cast<std::size_t>(divisions) + 1;
+    return std::min<std::size_t>(2 * cells * cells, 65536) + cells;
+  }
+
+  struct HeldRow {
+    std::int32_t i, j;
+    std::size_t end;  // past its last cell in crossed_
+  };
+
+  int triangleCount(const CrossedCell& cell) const {
+    int caseIndex = 0;
+    for (int corner = 0; corner < 8; ++corner) {
+      if (cell.values[corner] < isoLevel_) caseIndex |= 1 << corner;
+    }
+    const std::int32_t* row = CaseTriangles[caseIndex];
+    int count = 0;
+    while (row[3 * count] != -1) ++count;
+    return count;
+  }
+
+  // Room for `total` elements, growing geometrically: the room is made
+  // again for every batch of slabs.
+  template <typename T>
+  static void makeRoom(std::vector<T>& v, std::size_t total) {
+    if (total > v.capacity()) v.reserve(std::max(total, 2 * v.capacity()));
+  }
+
   void polygonise(std::int32_t i, std::int32_t j, const CrossedCell& crossed,
                   ExtractedSurface& surface) const {
     const std::int32_t index[3] = {i, j, crossed.k};
@@ -166,7 +229,11 @@ class SlabExtractor {
   const AxisTable (&axes_)[3];
   RowKernel kernel_;
   bool edgeKeys_;
-  std::vector<CrossedCell> crossed_;
+  std::size_t room_;  // cells that crossed_ holds, and rows that rows_ holds
+  std::unique_ptr<CrossedCell[]> crossed_;
+  std::size_t found_ = 0;
+  std::unique_ptr<HeldRow[]> rows_;  // the rows with held cells, in order
+  std::size_t heldRows_ = 0;
 };
 
 RowKernel rowKernel(VectorUnit unit) {
@@ -288,9 +355,10 @@ void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& sett
   if (threads == 1) {
     SlabExtractor extractor(grid, settings.isoLevel, axes, kernel, settings.edgeKeys);
     for (std::int32_t i = 0; i < slabs; ++i) {
-      extractor.extract(i, surface);
+      extractor.find(i, surface);
       if (progress) progress(i + 1, slabs);
     }
+    extractor.flush(surface);
     return;
   }
 

@@ -374,6 +374,17 @@ class LayerSweep {
           alignedRows_[r][0] = l_.coordinates[1][static_cast<std::size_t>(j + (r & 1))];
           alignedRows_[r][1] = l_.coordinates[2][static_cast<std::size_t>(k + (r >> 1))];
         }
+        for (int e = 0; e < 12; ++e) {
+          const int* a = CornerSide[EdgeCorners[e][0]];
+          const int* b = CornerSide[EdgeCorners[e][1]];
+          const int ra = a[1] + 2 * a[2], rb = b[1] + 2 * b[2];
+          alignedEdges_[e] = {cornerValues_[ra] + a[0],
+                              cornerValues_[rb] + b[0],
+                              alignedX_ + a[0],
+                              alignedX_ + b[0],
+                              {alignedRows_[ra][0], alignedRows_[ra][1]},
+                              {alignedRows_[rb][0], alignedRows_[rb][1]}};
+        }
         crossedCells<true>(from, to, j, k, checkFinite, out, findings);
       } else {
         crossedCells<false>(from, to, j, k, checkFinite, out, findings);
@@ -460,10 +471,21 @@ class LayerSweep {
                      VolumeFindings& findings) const {
     const int* a = CornerSide[EdgeCorners[e][0]];
     const int* b = CornerSide[EdgeCorners[e][1]];
-    const int ra = a[1] + 2 * a[2], rb = b[1] + 2 * b[2];
-    const double va = cornerValues_[ra][i + a[0]], vb = cornerValues_[rb][i + b[0]];
-    const Point3 wa = cornerPosition<Aligned>(ra, i + a[0], j + a[1], k + a[2]);
-    const Point3 wb = cornerPosition<Aligned>(rb, i + b[0], j + b[1], k + b[2]);
+    double va, vb;
+    Point3 wa, wb;
+    if (Aligned) {
+      const AlignedEdge& edge = alignedEdges_[e];
+      va = edge.valueA[i];
+      vb = edge.valueB[i];
+      wa = {edge.xA[i], edge.yzA[0], edge.yzA[1]};
+      wb = {edge.xB[i], edge.yzB[0], edge.yzB[1]};
+    } else {
+      const int ra = a[1] + 2 * a[2], rb = b[1] + 2 * b[2];
+      va = cornerValues_[ra][i + a[0]];
+      vb = cornerValues_[rb][i + b[0]];
+      wa = cornerPosition<Aligned>(ra, i + a[0], j + a[1], k + a[2]);
+      wb = cornerPosition<Aligned>(rb, i + b[0], j + b[1], k + b[2]);
+    }
     v.position = interpolateEdgeVertex(l_.iso, wa, wb, va, vb);
     // A snapped vertex is one of the ends; only then is it looked at again.
     if (std::memcmp(&v.position, &wa, sizeof wa) == 0 ||
@@ -551,6 +573,14 @@ class LayerSweep {
   // Aligned lattices: x per i; per corner row, its y and z.
   const float* alignedX_;
   float alignedRows_[4][2];
+  // Aligned lattices, per edge of the row's cells: its ends' values and x
+  // by the cell's i, their y and z.
+  struct AlignedEdge {
+    const double *valueA, *valueB;
+    const float *xA, *xB;
+    float yzA[2], yzB[2];
+  };
+  AlignedEdge alignedEdges_[12];
   std::int64_t rowStamps_[12];
 };
 

@@ -37,6 +37,25 @@ constexpr int EdgeColumn[12] = {0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 0};
 constexpr int Families = 6;
 constexpr int MaxCellTriangles = 5;
 
+// The ends of each edge of a cell, in the polygoniser's order: the corner
+// row (dj + 2 dk) and column (di) of each.
+struct EdgeEnd {
+  int row, column;
+};
+struct EdgeEndTable {
+  EdgeEnd ends[12][2];
+  constexpr EdgeEndTable() : ends() {
+    for (int e = 0; e < 12; ++e) {
+      for (int end = 0; end < 2; ++end) {
+        const int* side = CornerSide[EdgeCorners[e][end]];
+        ends[e][end] = {side[1] + 2 * side[2], side[0]};
+      }
+    }
+  }
+  constexpr const EdgeEnd* operator[](int e) const { return ends[e]; }
+};
+constexpr EdgeEndTable EdgeEnds;
+
 typedef std::uint8_t Bytes __attribute__((vector_size(16)));
 
 Bytes loadBytes(const std::uint8_t* from) {
@@ -374,17 +393,6 @@ class LayerSweep {
           alignedRows_[r][0] = l_.coordinates[1][static_cast<std::size_t>(j + (r & 1))];
           alignedRows_[r][1] = l_.coordinates[2][static_cast<std::size_t>(k + (r >> 1))];
         }
-        for (int e = 0; e < 12; ++e) {
-          const int* a = CornerSide[EdgeCorners[e][0]];
-          const int* b = CornerSide[EdgeCorners[e][1]];
-          const int ra = a[1] + 2 * a[2], rb = b[1] + 2 * b[2];
-          alignedEdges_[e] = {cornerValues_[ra] + a[0],
-                              cornerValues_[rb] + b[0],
-                              alignedX_ + a[0],
-                              alignedX_ + b[0],
-                              {alignedRows_[ra][0], alignedRows_[ra][1]},
-                              {alignedRows_[rb][0], alignedRows_[rb][1]}};
-        }
         crossedCells<true>(from, to, j, k, checkFinite, out, findings);
       } else {
         crossedCells<false>(from, to, j, k, checkFinite, out, findings);
@@ -474,11 +482,12 @@ class LayerSweep {
     double va, vb;
     Point3 wa, wb;
     if (Aligned) {
-      const AlignedEdge& edge = alignedEdges_[e];
-      va = edge.valueA[i];
-      vb = edge.valueB[i];
-      wa = {edge.xA[i], edge.yzA[0], edge.yzA[1]};
-      wb = {edge.xB[i], edge.yzB[0], edge.yzB[1]};
+      const EdgeEnd& ea = EdgeEnds[e][0];
+      const EdgeEnd& eb = EdgeEnds[e][1];
+      va = cornerValues_[ea.row][i + ea.column];
+      vb = cornerValues_[eb.row][i + eb.column];
+      wa = {alignedX_[i + ea.column], alignedRows_[ea.row][0], alignedRows_[ea.row][1]};
+      wb = {alignedX_[i + eb.column], alignedRows_[eb.row][0], alignedRows_[eb.row][1]};
     } else {
       const int ra = a[1] + 2 * a[2], rb = b[1] + 2 * b[2];
       va = cornerValues_[ra][i + a[0]];
@@ -573,14 +582,7 @@ class LayerSweep {
   // Aligned lattices: x per i; per corner row, its y and z.
   const float* alignedX_;
   float alignedRows_[4][2];
-  // Aligned lattices, per edge of the row's cells: its ends' values and x
-  // by the cell's i, their y and z.
-  struct AlignedEdge {
-    const double *valueA, *valueB;
-    const float *xA, *xB;
-    float yzA[2], yzB[2];
-  };
-  AlignedEdge alignedEdges_[12];
+
   std::int64_t rowStamps_[12];
 };
 

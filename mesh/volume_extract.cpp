@@ -462,8 +462,16 @@ class LayerSweep {
     }
     const std::int32_t* row = CaseTriangles[caseIndex];
     for (int t = 0; row[t] != -1; t += 3) {
-      out.triangles.push_back(
-          {{at[row[t]]->position, at[row[t + 1]]->position, at[row[t + 2]]->position}});
+      // Read before the vector is written, which could otherwise alias them.
+      const Point3 p0 = at[row[t]]->position, p1 = at[row[t + 1]]->position,
+                   p2 = at[row[t + 2]]->position;
+      Triangle& made = out.triangles.emplace_back();
+      made.vertices[0] = p0;
+      made.vertices[1] = p1;
+      made.vertices[2] = p2;
+    }
+    if (!l_.edgeKeys && !l_.normals) return;
+    for (int t = 0; row[t] != -1; t += 3) {
       if (l_.edgeKeys) {
         out.edges.push_back(
             {edgeKey(row[t], i, j, k), edgeKey(row[t + 1], i, j, k), edgeKey(row[t + 2], i, j, k)});

@@ -44,12 +44,16 @@ struct EdgeEnd {
 };
 struct EdgeEndTable {
   EdgeEnd ends[12][2];
-  constexpr EdgeEndTable() : ends() {
+  int axis[12];  // the axis the edge runs along: 0 i, 1 j, 2 k
+  constexpr EdgeEndTable() : ends(), axis() {
     for (int e = 0; e < 12; ++e) {
       for (int end = 0; end < 2; ++end) {
         const int* side = CornerSide[EdgeCorners[e][end]];
         ends[e][end] = {side[1] + 2 * side[2], side[0]};
       }
+      const int* a = CornerSide[EdgeCorners[e][0]];
+      const int* b = CornerSide[EdgeCorners[e][1]];
+      axis[e] = a[0] != b[0] ? 0 : a[1] != b[1] ? 1 : 2;
     }
   }
   constexpr const EdgeEnd* operator[](int e) const { return ends[e]; }
@@ -496,26 +500,57 @@ class LayerSweep {
       vb = cornerValues_[eb.row][i + eb.column];
       wa = {alignedX_[i + ea.column], alignedRows_[ea.row][0], alignedRows_[ea.row][1]};
       wb = {alignedX_[i + eb.column], alignedRows_[eb.row][0], alignedRows_[eb.row][1]};
+      v.position = alignedEdgeVertex(EdgeEnds.axis[e], wa, wb, va, vb, findings);
     } else {
       const int ra = a[1] + 2 * a[2], rb = b[1] + 2 * b[2];
       va = cornerValues_[ra][i + a[0]];
       vb = cornerValues_[rb][i + b[0]];
       wa = cornerPosition<Aligned>(ra, i + a[0], j + a[1], k + a[2]);
       wb = cornerPosition<Aligned>(rb, i + b[0], j + b[1], k + b[2]);
-    }
-    v.position = interpolateEdgeVertex(l_.iso, wa, wb, va, vb);
-    // A snapped vertex is one of the ends; only then is it looked at again.
-    if (std::memcmp(&v.position, &wa, sizeof wa) == 0 ||
-        std::memcmp(&v.position, &wb, sizeof wb) == 0) {
-      if (va == l_.iso || vb == l_.iso) ++findings.levelOnVoxels;
-      const auto snapped = [](double p, double q) { return p != q && withinSnapTolerance(p, q); };
-      if (snapped(l_.iso, va) || snapped(l_.iso, vb) || snapped(va, vb)) ++findings.snappedEdges;
+      v.position = interpolateEdgeVertex(l_.iso, wa, wb, va, vb);
+      // A snapped vertex is one of the ends; only then is it looked at again.
+      if (std::memcmp(&v.position, &wa, sizeof wa) == 0 ||
+          std::memcmp(&v.position, &wb, sizeof wb) == 0) {
+        countSnap(va, vb, findings);
+      }
     }
     if (l_.normals) {
       const std::int64_t pa[3] = {i + a[0], j + a[1], k + a[2]};
       const std::int64_t pb[3] = {i + b[0], j + b[1], k + b[2]};
       v.normal = normal(pa, pb, va, vb, wa, wb);
     }
+  }
+
+  // An edge whose snapping the findings count: the level on a voxel, or
+  // differences within the polygoniser's tolerance.
+  void countSnap(double va, double vb, VolumeFindings& findings) const {
+    if (va == l_.iso || vb == l_.iso) ++findings.levelOnVoxels;
+    const auto snapped = [](double p, double q) { return p != q && withinSnapTolerance(p, q); };
+    if (snapped(l_.iso, va) || snapped(l_.iso, vb) || snapped(va, vb)) ++findings.snappedEdges;
+  }
+
+  // interpolateEdgeVertex(iso, wa, wb, va, vb) on an edge along world
+  // coordinate `axis`, bit for bit: it takes the same branches, and where it
+  // interpolates, the coordinates the ends share come out as they are (it
+  // adds a zero difference times a factor in (0, 1], turning -0 into +0), so
+  // only the one along the edge is interpolated. Every findings count needs
+  // a snap, so they are looked at only where one happens.
+  Point3 alignedEdgeVertex(int axis, const Point3& wa, const Point3& wb, double va, double vb,
+                           VolumeFindings& findings) const {
+    const double iso = l_.iso;
+    if (withinSnapTolerance(iso, va) || withinSnapTolerance(iso, vb) ||
+        withinSnapTolerance(va, vb)) {
+      countSnap(va, vb, findings);
+      return interpolateEdgeVertex(iso, wa, wb, va, vb);
+    }
+    const double span = vb - va;
+    const double mu =
+        std::isfinite(span) ? (iso - va) / span : (iso / 2 - va / 2) / (vb / 2 - va / 2);
+    Point3 p = {wa.x + 0.0f, wa.y + 0.0f, wa.z + 0.0f};
+    if (axis == 0) p.x = iso_internal::lerp(wa.x, wb.x, mu);
+    if (axis == 1) p.y = iso_internal::lerp(wa.y, wb.y, mu);
+    if (axis == 2) p.z = iso_internal::lerp(wa.z, wb.z, mu);
+    return p;
   }
 
   // The gradient at a voxel in index space: central differences, one-sided

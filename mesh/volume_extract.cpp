@@ -10,10 +10,7 @@
 
 #include "iso/cell_geometry.h"
 #include "mesh/volume_caps.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "mesh/volume_rows.h"
 
 namespace {
 
@@ -80,6 +77,7 @@ struct Lattice {
   double iso;
   bool edgeKeys;
   bool normals;
+  RowClassifier classifyRow;
   std::vector<double> rowStart[3];  // per i: origin + i * a, per coordinate
   double axes[3][3];
   // Where each world coordinate depends on one index alone (the others'
@@ -101,6 +99,7 @@ Lattice lattice(const VolumeGeometry& geometry, const VolumeExtractionSettings& 
   l.iso = settings.isoLevel;
   l.edgeKeys = settings.edgeKeys;
   l.normals = settings.normals;
+  l.classifyRow = rowClassifier(settings.vectorUnit);
   std::memcpy(l.axes, geometry.axes, sizeof l.axes);
   for (int d = 0; d < 3; ++d) {
     l.rowStart[d].resize(static_cast<std::size_t>(l.dims[0]));
@@ -157,68 +156,6 @@ Lattice lattice(const VolumeGeometry& geometry, const VolumeExtractionSettings& 
   return l;
 }
 
-// One thread's sweep over layers of cells: the side of the iso level of the
-// voxels of two slices, and the vertices of the lattice rows in reach.
-// A row of voxels: per voxel 1 where below the iso level, else 0 (NaN is
-// never below); the least and largest values other than NaN; whether a
-// value is not finite (then it minus itself is not zero).
-struct RowClasses {
-  double least, most;
-  bool nonFinite;
-};
-
-#if defined(__SSE2__)
-RowClasses classifyRow(const double* row, std::int64_t n, double iso, std::uint8_t* below) {
-  // Eight flags as eight bytes, by the eight bits of four movemasks.
-  struct Spread {
-    std::uint64_t bytes[256];
-    constexpr Spread() : bytes() {
-      for (int bits = 0; bits < 256; ++bits) {
-        for (int b = 0; b < 8; ++b) {
-          if (bits >> b & 1) bytes[bits] |= std::uint64_t{1} << (8 * b);
-        }
-      }
-    }
-  };
-  static constexpr Spread spread;
-  const __m128d level = _mm_set1_pd(iso);
-  __m128d least = _mm_set1_pd(HUGE_VAL), most = _mm_set1_pd(-HUGE_VAL), nan = _mm_setzero_pd();
-  std::int64_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    const __m128d v0 = _mm_loadu_pd(row + i), v1 = _mm_loadu_pd(row + i + 2);
-    const __m128d v2 = _mm_loadu_pd(row + i + 4), v3 = _mm_loadu_pd(row + i + 6);
-    const int bits = _mm_movemask_pd(_mm_cmplt_pd(v0, level)) |
-                     _mm_movemask_pd(_mm_cmplt_pd(v1, level)) << 2 |
-                     _mm_movemask_pd(_mm_cmplt_pd(v2, level)) << 4 |
-                     _mm_movemask_pd(_mm_cmplt_pd(v3, level)) << 6;
-    std::memcpy(below + i, &spread.bytes[bits], 8);
-    // minpd and maxpd keep their second operand where the first is NaN.
-    least = _mm_min_pd(v3, _mm_min_pd(v2, _mm_min_pd(v1, _mm_min_pd(v0, least))));
-    most = _mm_max_pd(v3, _mm_max_pd(v2, _mm_max_pd(v1, _mm_max_pd(v0, most))));
-    nan = _mm_or_pd(nan, _mm_or_pd(_mm_cmpunord_pd(v0, v1), _mm_cmpunord_pd(v2, v3)));
-  }
-  double lanes[2], highs[2];
-  _mm_storeu_pd(lanes, least);
-  _mm_storeu_pd(highs, most);
-  RowClasses classes = {std::min(lanes[0], lanes[1]), std::max(highs[0], highs[1]), false};
-  // NaN was seen as unordered; an infinity ends up as the least or largest.
-  classes.nonFinite =
-      _mm_movemask_pd(nan) != 0 || classes.least == -HUGE_VAL || classes.most == HUGE_VAL;
-#else
-RowClasses classifyRow(const double* row, std::int64_t n, double iso, std::uint8_t* below) {
-  RowClasses classes = {HUGE_VAL, -HUGE_VAL, false};
-  std::int64_t i = 0;
-#endif
-  for (; i < n; ++i) {
-    const double v = row[i];
-    below[i] = v < iso;
-    classes.least = v < classes.least ? v : classes.least;
-    classes.most = v > classes.most ? v : classes.most;
-    classes.nonFinite = classes.nonFinite || v - v != 0.0;
-  }
-  return classes;
-}
-
 // Room for `total` elements, growing geometrically: slab after slab of a
 // streamed volume adds to the same vectors.
 template <typename T>
@@ -226,6 +163,8 @@ void makeRoom(std::vector<T>& v, std::size_t total) {
   if (total > v.capacity()) v.reserve(std::max(total, 2 * v.capacity()));
 }
 
+// One thread's sweep over layers of cells: the side of the iso level of the
+// voxels of two slices, and the vertices of the lattice rows in reach.
 class LayerSweep {
  public:
   explicit LayerSweep(const Lattice& lattice)
@@ -274,7 +213,7 @@ class LayerSweep {
     for (std::int64_t j = 0; j < y_; ++j) {
       const double* row = values + j * x_;
       std::uint8_t* below = below_[s].data() + j * x_;
-      const RowClasses classes = classifyRow(row, x_, l_.iso, below);
+      const RowClasses classes = l_.classifyRow(row, x_, l_.iso, below);
       double rowLeast = classes.least, rowMost = classes.most;
       const bool nonFinite = classes.nonFinite;
       const auto ju = static_cast<std::size_t>(j);

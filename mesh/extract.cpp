@@ -85,6 +85,7 @@ class SlabExtractor {
         room_(heldRoom(grid.divisions)),
         // Not initialised: only what a kernel wrote is read.
         crossed_(new CrossedCell[room_]),
+        cases_(new std::uint8_t[room_]),
         rows_(new HeldRow[room_]) {}
 
   // Appends slab i's triangles (and edge keys) to `surface`, row by row in
@@ -137,13 +138,20 @@ class SlabExtractor {
   // order they were found, and lets the cells go.
   void flush(ExtractedSurface& surface) {
     std::size_t triangles = 0;
-    for (std::size_t c = 0; c < found_; ++c) triangles += triangleCount(crossed_[c]);
+    for (std::size_t c = 0; c < found_; ++c) {
+      int caseIndex = 0;
+      for (int corner = 0; corner < 8; ++corner) {
+        if (crossed_[c].values[corner] < isoLevel_) caseIndex |= 1 << corner;
+      }
+      cases_[c] = static_cast<std::uint8_t>(caseIndex);
+      for (const std::int32_t* row = CaseTriangles[caseIndex]; *row != -1; row += 3) ++triangles;
+    }
     makeRoom(surface.triangles, surface.triangles.size() + triangles);
     if (edgeKeys_) makeRoom(surface.edges, surface.edges.size() + triangles);
     std::size_t c = 0;
     for (std::size_t r = 0; r < heldRows_; ++r) {
       const HeldRow& row = rows_[r];
-      for (; c < row.end; ++c) polygonise(row.i, row.j, crossed_[c], surface);
+      for (; c < row.end; ++c) polygonise(row.i, row.j, crossed_[c], cases_[c], surface);
     }
     heldRows_ = 0;
     found_ = 0;
@@ -162,17 +170,6 @@ class SlabExtractor {
     std::size_t end;  // past its last cell in crossed_
   };
 
-  int triangleCount(const CrossedCell& cell) const {
-    int caseIndex = 0;
-    for (int corner = 0; corner < 8; ++corner) {
-      if (cell.values[corner] < isoLevel_) caseIndex |= 1 << corner;
-    }
-    const std::int32_t* row = CaseTriangles[caseIndex];
-    int count = 0;
-    while (row[3 * count] != -1) ++count;
-    return count;
-  }
-
   // Room for `total` elements, growing geometrically: the room is made
   // again for every batch of slabs.
   template <typename T>
@@ -180,22 +177,31 @@ class SlabExtractor {
     if (total > v.capacity()) v.reserve(std::max(total, 2 * v.capacity()));
   }
 
-  void polygonise(std::int32_t i, std::int32_t j, const CrossedCell& crossed,
+  // What polygoniseCell makes of the cell, without building the cell: the
+  // same interpolation of each crossed edge, the case's triangles in order.
+  void polygonise(std::int32_t i, std::int32_t j, const CrossedCell& crossed, int caseIndex,
                   ExtractedSurface& surface) const {
     const std::int32_t index[3] = {i, j, crossed.k};
-    GridCell cell;
-    for (int corner = 0; corner < 8; ++corner) {
-      const int* side = CornerSide[corner];
-      cell.points[corner] = {axes_[0].corners[side[0]][index[0]],
-                             axes_[1].corners[side[1]][index[1]],
-                             axes_[2].corners[side[2]][index[2]]};
-      cell.values[corner] = crossed.values[corner];
+    const auto corner = [&](int c) -> Point3 {
+      const int* side = CornerSide[c];
+      return {axes_[0].corners[side[0]][index[0]], axes_[1].corners[side[1]][index[1]],
+              axes_[2].corners[side[2]][index[2]]};
+    };
+    Point3 at[12];
+    for (auto mask = static_cast<std::uint32_t>(CaseEdgeMasks[caseIndex]); mask != 0;
+         mask &= mask - 1) {
+      const int e = __builtin_ctz(mask);
+      const int a = EdgeCorners[e][0], b = EdgeCorners[e][1];
+      at[e] = interpolateEdgeVertex(isoLevel_, corner(a), corner(b), crossed.values[a],
+                                    crossed.values[b]);
     }
-    Triangle made[5];
-    const CellTriangles result = polygoniseCell(cell, isoLevel_, made);
-    // One by one: a range insert of so few costs a library call each time.
-    for (int t = 0; t < result.count; ++t) surface.triangles.push_back(made[t]);
-    if (edgeKeys_) addEdgeKeys(index, result, surface);
+    const std::int32_t* row = CaseTriangles[caseIndex];
+    int count = 0;
+    for (; row[3 * count] != -1; ++count) {
+      Triangle& made = surface.triangles.emplace_back();
+      made = {{at[row[3 * count]], at[row[3 * count + 1]], at[row[3 * count + 2]]}};
+    }
+    if (edgeKeys_) addEdgeKeys(index, {count, caseIndex}, surface);
   }
 
   // The polygoniser emits the case's triangles in table order, vertex t
@@ -231,6 +237,7 @@ class SlabExtractor {
   bool edgeKeys_;
   std::size_t room_;  // cells that crossed_ holds, and rows that rows_ holds
   std::unique_ptr<CrossedCell[]> crossed_;
+  std::unique_ptr<std::uint8_t[]> cases_;  // per held cell, its case
   std::size_t found_ = 0;
   std::unique_ptr<HeldRow[]> rows_;  // the rows with held cells, in order
   std::size_t heldRows_ = 0;

@@ -22,52 +22,77 @@ using RowKernel = std::int32_t (*)(const RowInputs&, CrossedCell*);
 // the sampler's own functions, so the values are the sampler's bit for bit.
 // Entries past the last cell repeat it, up to a whole number of vectors.
 struct AxisTable {
-  std::vector<float> corners[2];      // [side][cell]
-  std::vector<double> squares[2][2];  // [ball][side][cell]
-  std::vector<double> least[2];       // [ball][cell]: the smaller square
-  std::vector<double> most[2];        // [ball][cell]: the larger square
-  std::vector<double> blockLeast[2];  // [ball][block]: the smallest square in the block
-  std::vector<double> blockMost[2];   // [ball][block]: the largest
-  double leastOfAll[2];               // [ball]: the smallest square on the axis
+  float* corners[2];      // [side][cell]
+  double* squares[2][2];  // [ball][side][cell]
+  double* least[2];       // [ball][cell]: the smaller square
+  double* most[2];        // [ball][cell]: the larger square
+  double* blockLeast[2];  // [ball][block]: the smallest square in the block
+  double* blockMost[2];   // [ball][block]: the largest
+  double leastOfAll[2];   // [ball]: the smallest square on the axis
 };
 
-AxisTable axisTable(const SceneGrid& grid, float ballA, float ballB) {
+// The three axes' tables, in one block of doubles and one of floats: a
+// small grid's extraction is short, and allocations would weigh in it.
+struct AxisTables {
+  AxisTable axes[3];
+  std::unique_ptr<double[]> doubles;
+  std::unique_ptr<float[]> floats;
+};
+
+AxisTables axisTables(const SceneGrid& grid, const BallCentres& balls) {
   const std::size_t cells = static_cast<std::size_t>(grid.divisions) + 1;
   const std::size_t padded = (cells + RowBlock - 1) / RowBlock * RowBlock;
-  const float balls[2] = {ballA, ballB};
-  AxisTable table;
-  for (int side = 0; side < 2; ++side) table.corners[side].resize(padded);
-  for (int ball = 0; ball < 2; ++ball) {
-    for (int side = 0; side < 2; ++side) table.squares[ball][side].resize(padded);
-    table.least[ball].resize(padded);
-    table.most[ball].resize(padded);
-  }
-  for (std::size_t i = 0; i < padded; ++i) {
-    const auto cell = static_cast<std::int32_t>(std::min(i, cells - 1));
-    const float centre = worldCoordinate(grid.coordinate(cell), static_cast<float>(GridExtent));
+  const std::size_t blocks = padded / RowBlock;
+  AxisTables tables;
+  // Per axis: eight arrays per cell and four per block of doubles, two per
+  // cell of floats. Every entry is written below.
+  tables.doubles.reset(new double[3 * (8 * padded + 4 * blocks)]);
+  tables.floats.reset(new float[3 * 2 * padded]);
+  double* d = tables.doubles.get();
+  float* f = tables.floats.get();
+  const auto take = [](auto*& from, std::size_t n) {
+    auto* taken = from;
+    from += n;
+    return taken;
+  };
+  const float centres[3][2] = {
+      {balls.a.x, balls.b.x}, {balls.a.y, balls.b.y}, {balls.a.z, balls.b.z}};
+  for (int a = 0; a < 3; ++a) {
+    AxisTable& table = tables.axes[a];
+    for (int side = 0; side < 2; ++side) table.corners[side] = take(f, padded);
     for (int ball = 0; ball < 2; ++ball) {
-      const CellAxis axis = cellAxis(centre, floatDifference(centre, balls[ball]), grid.halfEdge);
-      for (int side = 0; side < 2; ++side) {
-        table.corners[side][i] = axis.corner[side];
-        table.squares[ball][side][i] = axis.square[side];
+      for (int side = 0; side < 2; ++side) table.squares[ball][side] = take(d, padded);
+      table.least[ball] = take(d, padded);
+      table.most[ball] = take(d, padded);
+      table.blockLeast[ball] = take(d, blocks);
+      table.blockMost[ball] = take(d, blocks);
+    }
+    for (std::size_t i = 0; i < padded; ++i) {
+      const auto cell = static_cast<std::int32_t>(std::min(i, cells - 1));
+      const float centre = worldCoordinate(grid.coordinate(cell), static_cast<float>(GridExtent));
+      for (int ball = 0; ball < 2; ++ball) {
+        const CellAxis axis =
+            cellAxis(centre, floatDifference(centre, centres[a][ball]), grid.halfEdge);
+        for (int side = 0; side < 2; ++side) {
+          table.corners[side][i] = axis.corner[side];
+          table.squares[ball][side][i] = axis.square[side];
+        }
+        table.least[ball][i] = std::min(axis.square[0], axis.square[1]);
+        table.most[ball][i] = std::max(axis.square[0], axis.square[1]);
       }
-      table.least[ball][i] = std::min(axis.square[0], axis.square[1]);
-      table.most[ball][i] = std::max(axis.square[0], axis.square[1]);
+    }
+    for (int ball = 0; ball < 2; ++ball) {
+      for (std::size_t block = 0; block < blocks; ++block) {
+        const double* least = table.least[ball] + block * RowBlock;
+        const double* most = table.most[ball] + block * RowBlock;
+        table.blockLeast[ball][block] = *std::min_element(least, least + RowBlock);
+        table.blockMost[ball][block] = *std::max_element(most, most + RowBlock);
+      }
+      table.leastOfAll[ball] =
+          *std::min_element(table.blockLeast[ball], table.blockLeast[ball] + blocks);
     }
   }
-  for (int ball = 0; ball < 2; ++ball) {
-    table.blockLeast[ball].reserve(padded / RowBlock);
-    table.blockMost[ball].reserve(padded / RowBlock);
-    for (std::size_t first = 0; first < padded; first += RowBlock) {
-      const auto least = table.least[ball].begin() + static_cast<std::ptrdiff_t>(first);
-      const auto most = table.most[ball].begin() + static_cast<std::ptrdiff_t>(first);
-      table.blockLeast[ball].push_back(*std::min_element(least, least + RowBlock));
-      table.blockMost[ball].push_back(*std::max_element(most, most + RowBlock));
-    }
-    table.leastOfAll[ball] =
-        *std::min_element(table.blockLeast[ball].begin(), table.blockLeast[ball].end());
-  }
-  return table;
+  return tables;
 }
 
 // The work of one thread: slab after slab of cells at one x each. The
@@ -105,11 +130,11 @@ class SlabExtractor {
     row.strengthOverIso = static_cast<double>(BallStrength) / isoLevel_;
     for (int ball = 0; ball < 2; ++ball) {
       RowBall& b = row.balls[ball];
-      for (int side = 0; side < 2; ++side) b.z[side] = z.squares[ball][side].data();
-      b.zLeast = z.least[ball].data();
-      b.zMost = z.most[ball].data();
-      b.zBlockLeast = z.blockLeast[ball].data();
-      b.zBlockMost = z.blockMost[ball].data();
+      for (int side = 0; side < 2; ++side) b.z[side] = z.squares[ball][side];
+      b.zLeast = z.least[ball];
+      b.zMost = z.most[ball];
+      b.zBlockLeast = z.blockLeast[ball];
+      b.zBlockMost = z.blockMost[ball];
     }
     for (std::int32_t j = 0; j <= grid_.divisions; ++j) {
       for (int ball = 0; ball < 2; ++ball) {
@@ -350,9 +375,8 @@ void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& sett
   }
 
   const SceneGrid grid = sceneGrid(settings.divisions);
-  const AxisTable axes[3] = {axisTable(grid, balls.a.x, balls.b.x),
-                             axisTable(grid, balls.a.y, balls.b.y),
-                             axisTable(grid, balls.a.z, balls.b.z)};
+  const AxisTables tables = axisTables(grid, balls);
+  const AxisTable(&axes)[3] = tables.axes;
   const RowKernel kernel = rowKernel(settings.vectorUnit);
   const std::int32_t slabs = grid.divisions + 1;
   const int threads = std::min(settings.threads, static_cast<int>(slabs));

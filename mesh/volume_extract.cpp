@@ -122,8 +122,8 @@ Lattice lattice(const VolumeGeometry& geometry, const VolumeExtractionSettings& 
     if (count > 1) l.separable = false;
     l.coordinateAxis[d] = along < 0 ? 0 : along;
   }
-  l.aligned = l.separable && l.coordinateAxis[0] == 0 && l.coordinateAxis[1] == 1 &&
-              l.coordinateAxis[2] == 2;
+  const bool alongTheAxes = l.separable && l.coordinateAxis[0] == 0 && l.coordinateAxis[1] == 1 &&
+                            l.coordinateAxis[2] == 2;
   for (int d = 0; l.separable && d < 3; ++d) {
     // The whole sum with the other indices at 0: the same bits as with any.
     const int axis = l.coordinateAxis[d];
@@ -134,6 +134,13 @@ Lattice lattice(const VolumeGeometry& geometry, const VolumeExtractionSettings& 
                               static_cast<double>(index[1]) * l.axes[1][d]) +
                              static_cast<double>(index[2]) * l.axes[2][d]));
     }
+  }
+  // The edge vertices of aligned lattices keep the coordinates an edge's
+  // ends share as they are, where the interpolation would turn -0 into +0.
+  // The sums end in adding a +0 product, so no coordinate is -0; checked.
+  l.aligned = alongTheAxes;
+  for (int d = 0; l.aligned && d < 3; ++d) {
+    for (const float c : l.coordinates[d]) l.aligned = l.aligned && !(c == 0.0f && std::signbit(c));
   }
   // A gradient g in index space is (a . G, b . G, c . G) for the world
   // gradient G: G = M^-T g with M's columns the axes. Cofactors over the
@@ -471,8 +478,9 @@ class LayerSweep {
   // interpolateEdgeVertex(iso, wa, wb, va, vb) on an edge along world
   // coordinate `axis`, bit for bit: it takes the same branches, and where it
   // interpolates, the coordinates the ends share come out as they are (it
-  // adds a zero difference times a factor in (0, 1], turning -0 into +0), so
-  // only the one along the edge is interpolated. Every findings count needs
+  // adds a zero difference times a factor in (0, 1], which changes nothing
+  // but -0, and aligned lattices have none), so only the one along the edge
+  // is interpolated. Every findings count needs
   // a snap, so they are looked at only where one happens.
   Point3 alignedEdgeVertex(int axis, const Point3& wa, const Point3& wb, double va, double vb,
                            VolumeFindings& findings) const {
@@ -485,7 +493,7 @@ class LayerSweep {
     const double span = vb - va;
     const double mu =
         std::isfinite(span) ? (iso - va) / span : (iso / 2 - va / 2) / (vb / 2 - va / 2);
-    Point3 p = {wa.x + 0.0f, wa.y + 0.0f, wa.z + 0.0f};
+    Point3 p = wa;
     if (axis == 0) p.x = iso_internal::lerp(wa.x, wb.x, mu);
     if (axis == 1) p.y = iso_internal::lerp(wa.y, wb.y, mu);
     if (axis == 2) p.z = iso_internal::lerp(wa.z, wb.z, mu);

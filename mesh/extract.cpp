@@ -207,10 +207,15 @@ class SlabExtractor {
   void polygonise(std::int32_t i, std::int32_t j, const CrossedCell& crossed, int caseIndex,
                   ExtractedSurface& surface) const {
     const std::int32_t index[3] = {i, j, crossed.k};
+    // Each coordinate of the two sides, then a corner is three lookups.
+    float sides[3][2];
+    for (int axis = 0; axis < 3; ++axis) {
+      for (int side = 0; side < 2; ++side)
+        sides[axis][side] = axes_[axis].corners[side][index[axis]];
+    }
     const auto corner = [&](int c) -> Point3 {
       const int* side = CornerSide[c];
-      return {axes_[0].corners[side[0]][index[0]], axes_[1].corners[side[1]][index[1]],
-              axes_[2].corners[side[2]][index[2]]};
+      return {sides[0][side[0]], sides[1][side[1]], sides[2][side[2]]};
     };
     Point3 at[12];
     for (auto mask = static_cast<std::uint32_t>(CaseEdgeMasks[caseIndex]); mask != 0;

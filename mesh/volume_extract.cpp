@@ -321,11 +321,12 @@ class LayerSweep {
       }
       // The four rows of voxels the row's cells span (corner row dj + 2 dk)
       // and, where coordinates depend on one index each, where each corner
-      // row finds its coordinates: along i from the table, across it fixed.
+      // row finds its coordinates: along i from the table, across it fixed
+      // (aligned lattices have their own, below).
       for (int r = 0; r < 4; ++r) {
         const int dj = r & 1, dk = r >> 1;
         cornerValues_[r] = slice(k + dk) + (j + dj) * x_;
-        if (!l_.separable) continue;
+        if (!l_.separable || l_.aligned) continue;
         for (int d = 0; d < 3; ++d) {
           const int axis = l_.coordinateAxis[d];
           const std::int64_t at = axis == 0 ? 0 : axis == 1 ? j + dj : k + dk;

@@ -100,14 +100,15 @@ AxisTables axisTables(const SceneGrid& grid, const BallCentres& balls) {
 // room for exactly their triangles at once, and they are polygonised.
 class SlabExtractor {
  public:
+  // `slabs`: how many slabs it is to hold the crossed cells of at a time.
   SlabExtractor(const SceneGrid& grid, double isoLevel, const AxisTable (&axes)[3],
-                RowKernel kernel, bool edgeKeys)
+                RowKernel kernel, bool edgeKeys, std::int32_t slabs)
       : grid_(grid),
         isoLevel_(isoLevel),
         axes_(axes),
         kernel_(kernel),
         edgeKeys_(edgeKeys),
-        room_(heldRoom(grid.divisions)),
+        room_(heldRoom(grid.divisions, slabs)),
         // Not initialised: only what a kernel wrote is read.
         crossed_(new CrossedCell[room_]),
         cases_(new std::uint8_t[room_]),
@@ -183,11 +184,11 @@ class SlabExtractor {
   }
 
  private:
-  // Room for the crossed cells of a row more than a surface through the
-  // grid's slabs usually crosses, up to about 5 MB.
-  static std::size_t heldRoom(std::int32_t divisions) {
+  // Room for the crossed cells of a row more than a surface through that
+  // many slabs usually crosses, up to about 5 MB.
+  static std::size_t heldRoom(std::int32_t divisions, std::int32_t slabs) {
     const auto cells = static_cast<std::size_t>(divisions) + 1;
-    return std::min<std::size_t>(2 * cells * cells, 65536) + cells;
+    return std::min<std::size_t>(2 * cells * static_cast<std::size_t>(slabs), 65536) + cells;
   }
 
   struct HeldRow {
@@ -389,7 +390,7 @@ void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& sett
   surface.triangles.clear();
   surface.edges.clear();
   if (threads == 1) {
-    SlabExtractor extractor(grid, settings.isoLevel, axes, kernel, settings.edgeKeys);
+    SlabExtractor extractor(grid, settings.isoLevel, axes, kernel, settings.edgeKeys, slabs);
     for (std::int32_t i = 0; i < slabs; ++i) {
       extractor.find(i, surface);
       if (progress) progress(i + 1, slabs);
@@ -404,7 +405,7 @@ void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& sett
       [&](std::int32_t i, ExtractedSurface& slab) {
         // One extractor (and row buffer) per slab: cheap beside a slab's
         // work, and nothing is shared but the read-only tables.
-        SlabExtractor(grid, settings.isoLevel, axes, kernel, settings.edgeKeys).extract(i, slab);
+        SlabExtractor(grid, settings.isoLevel, axes, kernel, settings.edgeKeys, 1).extract(i, slab);
       },
       [&](std::int32_t i, const ExtractedSurface& slab) {
         surface.triangles.insert(surface.triangles.end(), slab.triangles.begin(),

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -21,69 +22,108 @@ using RowKernel = std::int32_t (*)(const RowInputs&, CrossedCell*);
 // the sampler's own functions, so the values are the sampler's bit for bit.
 // Entries past the last cell repeat it, up to a whole number of vectors.
 struct AxisTable {
-  std::vector<float> corners[2];      // [side][cell]
-  std::vector<double> squares[2][2];  // [ball][side][cell]
-  std::vector<double> least[2];       // [ball][cell]: the smaller square
-  std::vector<double> most[2];        // [ball][cell]: the larger square
-  std::vector<double> blockLeast[2];  // [ball][block]: the smallest square in the block
-  std::vector<double> blockMost[2];   // [ball][block]: the largest
-  double leastOfAll[2];               // [ball]: the smallest square on the axis
+  float* corners[2];      // [side][cell]
+  double* squares[2][2];  // [ball][side][cell]
+  double* least[2];       // [ball][cell]: the smaller square
+  double* most[2];        // [ball][cell]: the larger square
+  double* blockLeast[2];  // [ball][block]: the smallest square in the block
+  double* blockMost[2];   // [ball][block]: the largest
+  double leastOfAll[2];   // [ball]: the smallest square on the axis
 };
 
-AxisTable axisTable(const SceneGrid& grid, float ballA, float ballB) {
+// The three axes' tables, in one block of doubles and one of floats: a
+// small grid's extraction is short, and allocations would weigh in it.
+struct AxisTables {
+  AxisTable axes[3];
+  std::unique_ptr<double[]> doubles;
+  std::unique_ptr<float[]> floats;
+};
+
+AxisTables axisTables(const SceneGrid& grid, const BallCentres& balls) {
   const std::size_t cells = static_cast<std::size_t>(grid.divisions) + 1;
   const std::size_t padded = (cells + RowBlock - 1) / RowBlock * RowBlock;
-  const float balls[2] = {ballA, ballB};
-  AxisTable table;
-  for (int side = 0; side < 2; ++side) table.corners[side].resize(padded);
-  for (int ball = 0; ball < 2; ++ball) {
-    for (int side = 0; side < 2; ++side) table.squares[ball][side].resize(padded);
-    table.least[ball].resize(padded);
-    table.most[ball].resize(padded);
-  }
-  for (std::size_t i = 0; i < padded; ++i) {
-    const auto cell = static_cast<std::int32_t>(std::min(i, cells - 1));
-    const float centre = worldCoordinate(grid.coordinate(cell), static_cast<float>(GridExtent));
+  const std::size_t blocks = padded / RowBlock;
+  AxisTables tables;
+  // Per axis: eight arrays per cell and four per block of doubles, two per
+  // cell of floats. Every entry is written below.
+  tables.doubles.reset(new double[3 * (8 * padded + 4 * blocks)]);
+  tables.floats.reset(new float[3 * 2 * padded]);
+  double* d = tables.doubles.get();
+  float* f = tables.floats.get();
+  const auto take = [](auto*& from, std::size_t n) {
+    auto* taken = from;
+    from += n;
+    return taken;
+  };
+  const float centres[3][2] = {
+      {balls.a.x, balls.b.x}, {balls.a.y, balls.b.y}, {balls.a.z, balls.b.z}};
+  for (int a = 0; a < 3; ++a) {
+    AxisTable& table = tables.axes[a];
+    for (int side = 0; side < 2; ++side) table.corners[side] = take(f, padded);
     for (int ball = 0; ball < 2; ++ball) {
-      const CellAxis axis = cellAxis(centre, floatDifference(centre, balls[ball]), grid.halfEdge);
-      for (int side = 0; side < 2; ++side) {
-        table.corners[side][i] = axis.corner[side];
-        table.squares[ball][side][i] = axis.square[side];
+      for (int side = 0; side < 2; ++side) table.squares[ball][side] = take(d, padded);
+      table.least[ball] = take(d, padded);
+      table.most[ball] = take(d, padded);
+      table.blockLeast[ball] = take(d, blocks);
+      table.blockMost[ball] = take(d, blocks);
+    }
+    for (std::size_t i = 0; i < padded; ++i) {
+      const auto cell = static_cast<std::int32_t>(std::min(i, cells - 1));
+      const float centre = worldCoordinate(grid.coordinate(cell), static_cast<float>(GridExtent));
+      for (int ball = 0; ball < 2; ++ball) {
+        const CellAxis axis =
+            cellAxis(centre, floatDifference(centre, centres[a][ball]), grid.halfEdge);
+        for (int side = 0; side < 2; ++side) {
+          table.corners[side][i] = axis.corner[side];
+          table.squares[ball][side][i] = axis.square[side];
+        }
+        table.least[ball][i] = std::min(axis.square[0], axis.square[1]);
+        table.most[ball][i] = std::max(axis.square[0], axis.square[1]);
       }
-      table.least[ball][i] = std::min(axis.square[0], axis.square[1]);
-      table.most[ball][i] = std::max(axis.square[0], axis.square[1]);
+    }
+    for (int ball = 0; ball < 2; ++ball) {
+      for (std::size_t block = 0; block < blocks; ++block) {
+        const double* least = table.least[ball] + block * RowBlock;
+        const double* most = table.most[ball] + block * RowBlock;
+        table.blockLeast[ball][block] = *std::min_element(least, least + RowBlock);
+        table.blockMost[ball][block] = *std::max_element(most, most + RowBlock);
+      }
+      table.leastOfAll[ball] =
+          *std::min_element(table.blockLeast[ball], table.blockLeast[ball] + blocks);
     }
   }
-  for (int ball = 0; ball < 2; ++ball) {
-    table.blockLeast[ball].reserve(padded / RowBlock);
-    table.blockMost[ball].reserve(padded / RowBlock);
-    for (std::size_t first = 0; first < padded; first += RowBlock) {
-      const auto least = table.least[ball].begin() + static_cast<std::ptrdiff_t>(first);
-      const auto most = table.most[ball].begin() + static_cast<std::ptrdiff_t>(first);
-      table.blockLeast[ball].push_back(*std::min_element(least, least + RowBlock));
-      table.blockMost[ball].push_back(*std::max_element(most, most + RowBlock));
-    }
-    table.leastOfAll[ball] =
-        *std::min_element(table.blockLeast[ball].begin(), table.blockLeast[ball].end());
-  }
-  return table;
+  return tables;
 }
 
-// The work of one thread: slab after slab of cells at one x each.
+// The work of one thread: slab after slab of cells at one x each. The
+// crossed cells of some slabs are found first and held; then the output gets
+// room for exactly their triangles at once, and they are polygonised.
 class SlabExtractor {
  public:
+  // `slabs`: how many slabs it is to hold the crossed cells of at a time.
   SlabExtractor(const SceneGrid& grid, double isoLevel, const AxisTable (&axes)[3],
-                RowKernel kernel, bool edgeKeys)
+                RowKernel kernel, bool edgeKeys, std::int32_t slabs)
       : grid_(grid),
         isoLevel_(isoLevel),
         axes_(axes),
         kernel_(kernel),
         edgeKeys_(edgeKeys),
-        crossed_(static_cast<std::size_t>(grid.divisions) + 1) {}
+        room_(heldRoom(grid.divisions, slabs)),
+        // Not initialised: only what a kernel wrote is read.
+        crossed_(new CrossedCell[room_]),
+        cases_(new std::uint8_t[room_]),
+        rows_(new HeldRow[room_]) {}
 
   // Appends slab i's triangles (and edge keys) to `surface`, row by row in
   // order of y.
   void extract(std::int32_t i, ExtractedSurface& surface) {
+    find(i, surface);
+    flush(surface);
+  }
+
+  // Finds and holds slab i's crossed cells; the cells held before go to
+  // `surface` where there is no room for another row's.
+  void find(std::int32_t i, ExtractedSurface& surface) {
     const AxisTable &x = axes_[0], &y = axes_[1], &z = axes_[2];
     RowInputs row;
     row.cells = grid_.divisions + 1;
@@ -91,11 +131,11 @@ class SlabExtractor {
     row.strengthOverIso = static_cast<double>(BallStrength) / isoLevel_;
     for (int ball = 0; ball < 2; ++ball) {
       RowBall& b = row.balls[ball];
-      for (int side = 0; side < 2; ++side) b.z[side] = z.squares[ball][side].data();
-      b.zLeast = z.least[ball].data();
-      b.zMost = z.most[ball].data();
-      b.zBlockLeast = z.blockLeast[ball].data();
-      b.zBlockMost = z.blockMost[ball].data();
+      for (int side = 0; side < 2; ++side) b.z[side] = z.squares[ball][side];
+      b.zLeast = z.least[ball];
+      b.zMost = z.most[ball];
+      b.zBlockLeast = z.blockLeast[ball];
+      b.zBlockMost = z.blockMost[ball];
     }
     for (std::int32_t j = 0; j <= grid_.divisions; ++j) {
       for (int ball = 0; ball < 2; ++ball) {
@@ -111,28 +151,88 @@ class SlabExtractor {
                       (row.balls[1].xyLeast + z.leastOfAll[1]) + 1.0)) {
         continue;
       }
-      const std::int32_t found = kernel_(row, crossed_.data());
-      for (std::int32_t c = 0; c < found; ++c) polygonise(i, j, crossed_[c], surface);
+      if (found_ + static_cast<std::size_t>(row.cells) > room_) flush(surface);
+      const auto found = static_cast<std::size_t>(kernel_(row, crossed_.get() + found_));
+      if (found > 0) {
+        found_ += found;
+        rows_[heldRows_++] = {i, j, found_};
+      }
     }
   }
 
+  // Appends the held cells' triangles (and edge keys) to `surface`, in the
+  // order they were found, and lets the cells go.
+  void flush(ExtractedSurface& surface) {
+    std::size_t triangles = 0;
+    for (std::size_t c = 0; c < found_; ++c) {
+      int caseIndex = 0;
+      for (int corner = 0; corner < 8; ++corner) {
+        if (crossed_[c].values[corner] < isoLevel_) caseIndex |= 1 << corner;
+      }
+      cases_[c] = static_cast<std::uint8_t>(caseIndex);
+      for (const std::int32_t* row = CaseTriangles[caseIndex]; *row != -1; row += 3) ++triangles;
+    }
+    makeRoom(surface.triangles, surface.triangles.size() + triangles);
+    if (edgeKeys_) makeRoom(surface.edges, surface.edges.size() + triangles);
+    std::size_t c = 0;
+    for (std::size_t r = 0; r < heldRows_; ++r) {
+      const HeldRow& row = rows_[r];
+      for (; c < row.end; ++c) polygonise(row.i, row.j, crossed_[c], cases_[c], surface);
+    }
+    heldRows_ = 0;
+    found_ = 0;
+  }
+
  private:
-  void polygonise(std::int32_t i, std::int32_t j, const CrossedCell& crossed,
+  // Room for the crossed cells of a row more than a surface through that
+  // many slabs usually crosses, up to about 5 MB.
+  static std::size_t heldRoom(std::int32_t divisions, std::int32_t slabs) {
+    const auto cells = static_cast<std::size_t>(divisions) + 1;
+    return std::min<std::size_t>(2 * cells * static_cast<std::size_t>(slabs), 65536) + cells;
+  }
+
+  struct HeldRow {
+    std::int32_t i, j;
+    std::size_t end;  // past its last cell in crossed_
+  };
+
+  // Room for `total` elements, growing geometrically: the room is made
+  // again for every batch of slabs.
+  template <typename T>
+  static void makeRoom(std::vector<T>& v, std::size_t total) {
+    if (total > v.capacity()) v.reserve(std::max(total, 2 * v.capacity()));
+  }
+
+  // What polygoniseCell makes of the cell, without building the cell: the
+  // same interpolation of each crossed edge, the case's triangles in order.
+  void polygonise(std::int32_t i, std::int32_t j, const CrossedCell& crossed, int caseIndex,
                   ExtractedSurface& surface) const {
     const std::int32_t index[3] = {i, j, crossed.k};
-    GridCell cell;
-    for (int corner = 0; corner < 8; ++corner) {
-      const int* side = CornerSide[corner];
-      cell.points[corner] = {axes_[0].corners[side[0]][index[0]],
-                             axes_[1].corners[side[1]][index[1]],
-                             axes_[2].corners[side[2]][index[2]]};
-      cell.values[corner] = crossed.values[corner];
+    // Each coordinate of the two sides, then a corner is three lookups.
+    float sides[3][2];
+    for (int axis = 0; axis < 3; ++axis) {
+      for (int side = 0; side < 2; ++side)
+        sides[axis][side] = axes_[axis].corners[side][index[axis]];
     }
-    Triangle made[5];
-    const CellTriangles result = polygoniseCell(cell, isoLevel_, made);
-    // One by one: a range insert of so few costs a library call each time.
-    for (int t = 0; t < result.count; ++t) surface.triangles.push_back(made[t]);
-    if (edgeKeys_) addEdgeKeys(index, result, surface);
+    const auto corner = [&](int c) -> Point3 {
+      const int* side = CornerSide[c];
+      return {sides[0][side[0]], sides[1][side[1]], sides[2][side[2]]};
+    };
+    Point3 at[12];
+    for (auto mask = static_cast<std::uint32_t>(CaseEdgeMasks[caseIndex]); mask != 0;
+         mask &= mask - 1) {
+      const int e = __builtin_ctz(mask);
+      const int a = EdgeCorners[e][0], b = EdgeCorners[e][1];
+      at[e] = interpolateEdgeVertex(isoLevel_, corner(a), corner(b), crossed.values[a],
+                                    crossed.values[b]);
+    }
+    const std::int32_t* row = CaseTriangles[caseIndex];
+    int count = 0;
+    for (; row[3 * count] != -1; ++count) {
+      Triangle& made = surface.triangles.emplace_back();
+      made = {{at[row[3 * count]], at[row[3 * count + 1]], at[row[3 * count + 2]]}};
+    }
+    if (edgeKeys_) addEdgeKeys(index, {count, caseIndex}, surface);
   }
 
   // The polygoniser emits the case's triangles in table order, vertex t
@@ -166,7 +266,12 @@ class SlabExtractor {
   const AxisTable (&axes_)[3];
   RowKernel kernel_;
   bool edgeKeys_;
-  std::vector<CrossedCell> crossed_;
+  std::size_t room_;  // cells that crossed_ holds, and rows that rows_ holds
+  std::unique_ptr<CrossedCell[]> crossed_;
+  std::unique_ptr<std::uint8_t[]> cases_;  // per held cell, its case
+  std::size_t found_ = 0;
+  std::unique_ptr<HeldRow[]> rows_;  // the rows with held cells, in order
+  std::size_t heldRows_ = 0;
 };
 
 RowKernel rowKernel(VectorUnit unit) {
@@ -276,9 +381,8 @@ void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& sett
   }
 
   const SceneGrid grid = sceneGrid(settings.divisions);
-  const AxisTable axes[3] = {axisTable(grid, balls.a.x, balls.b.x),
-                             axisTable(grid, balls.a.y, balls.b.y),
-                             axisTable(grid, balls.a.z, balls.b.z)};
+  const AxisTables tables = axisTables(grid, balls);
+  const AxisTable(&axes)[3] = tables.axes;
   const RowKernel kernel = rowKernel(settings.vectorUnit);
   const std::int32_t slabs = grid.divisions + 1;
   const int threads = std::min(settings.threads, static_cast<int>(slabs));
@@ -286,11 +390,12 @@ void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& sett
   surface.triangles.clear();
   surface.edges.clear();
   if (threads == 1) {
-    SlabExtractor extractor(grid, settings.isoLevel, axes, kernel, settings.edgeKeys);
+    SlabExtractor extractor(grid, settings.isoLevel, axes, kernel, settings.edgeKeys, slabs);
     for (std::int32_t i = 0; i < slabs; ++i) {
-      extractor.extract(i, surface);
+      extractor.find(i, surface);
       if (progress) progress(i + 1, slabs);
     }
+    extractor.flush(surface);
     return;
   }
 
@@ -300,7 +405,7 @@ void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& sett
       [&](std::int32_t i, ExtractedSurface& slab) {
         // One extractor (and row buffer) per slab: cheap beside a slab's
         // work, and nothing is shared but the read-only tables.
-        SlabExtractor(grid, settings.isoLevel, axes, kernel, settings.edgeKeys).extract(i, slab);
+        SlabExtractor(grid, settings.isoLevel, axes, kernel, settings.edgeKeys, 1).extract(i, slab);
       },
       [&](std::int32_t i, const ExtractedSurface& slab) {
         surface.triangles.insert(surface.triangles.end(), slab.triangles.begin(),

@@ -10,10 +10,7 @@
 
 #include "iso/cell_geometry.h"
 #include "mesh/volume_caps.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "mesh/volume_rows.h"
 
 namespace {
 
@@ -35,6 +32,30 @@ constexpr int EdgeFamily[12] = {0, 2, 1, 3, 0, 2, 1, 3, 4, 4, 5, 5};
 constexpr int EdgeRow[12] = {0, 0, 0, 0, 1, 1, 1, 1, 0, 0, 0, 0};
 constexpr int EdgeColumn[12] = {0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 0};
 constexpr int Families = 6;
+constexpr int MaxCellTriangles = 5;
+
+// The ends of each edge of a cell, in the polygoniser's order: the corner
+// row (dj + 2 dk) and column (di) of each.
+struct EdgeEnd {
+  int row, column;
+};
+struct EdgeEndTable {
+  EdgeEnd ends[12][2];
+  int axis[12];  // the axis the edge runs along: 0 i, 1 j, 2 k
+  constexpr EdgeEndTable() : ends(), axis() {
+    for (int e = 0; e < 12; ++e) {
+      for (int end = 0; end < 2; ++end) {
+        const int* side = CornerSide[EdgeCorners[e][end]];
+        ends[e][end] = {side[1] + 2 * side[2], side[0]};
+      }
+      const int* a = CornerSide[EdgeCorners[e][0]];
+      const int* b = CornerSide[EdgeCorners[e][1]];
+      axis[e] = a[0] != b[0] ? 0 : a[1] != b[1] ? 1 : 2;
+    }
+  }
+  constexpr const EdgeEnd* operator[](int e) const { return ends[e]; }
+};
+constexpr EdgeEndTable EdgeEnds;
 
 typedef std::uint8_t Bytes __attribute__((vector_size(16)));
 
@@ -56,6 +77,7 @@ struct Lattice {
   double iso;
   bool edgeKeys;
   bool normals;
+  RowClassifier classifyRow;
   std::vector<double> rowStart[3];  // per i: origin + i * a, per coordinate
   double axes[3][3];
   // Where each world coordinate depends on one index alone (the others'
@@ -65,6 +87,9 @@ struct Lattice {
   bool separable;
   int coordinateAxis[3];
   std::vector<float> coordinates[3];
+  // Separable with world coordinate d along index axis d: a lattice point's
+  // position is (x[i], y[j], z[k]).
+  bool aligned;
   double inverseTranspose[3][3];  // maps index-space gradients to world space
 };
 
@@ -74,6 +99,7 @@ Lattice lattice(const VolumeGeometry& geometry, const VolumeExtractionSettings& 
   l.iso = settings.isoLevel;
   l.edgeKeys = settings.edgeKeys;
   l.normals = settings.normals;
+  l.classifyRow = rowClassifier(settings.vectorUnit);
   std::memcpy(l.axes, geometry.axes, sizeof l.axes);
   for (int d = 0; d < 3; ++d) {
     l.rowStart[d].resize(static_cast<std::size_t>(l.dims[0]));
@@ -96,6 +122,8 @@ Lattice lattice(const VolumeGeometry& geometry, const VolumeExtractionSettings& 
     if (count > 1) l.separable = false;
     l.coordinateAxis[d] = along < 0 ? 0 : along;
   }
+  const bool alongTheAxes = l.separable && l.coordinateAxis[0] == 0 && l.coordinateAxis[1] == 1 &&
+                            l.coordinateAxis[2] == 2;
   for (int d = 0; l.separable && d < 3; ++d) {
     // The whole sum with the other indices at 0: the same bits as with any.
     const int axis = l.coordinateAxis[d];
@@ -106,6 +134,13 @@ Lattice lattice(const VolumeGeometry& geometry, const VolumeExtractionSettings& 
                               static_cast<double>(index[1]) * l.axes[1][d]) +
                              static_cast<double>(index[2]) * l.axes[2][d]));
     }
+  }
+  // The edge vertices of aligned lattices keep the coordinates an edge's
+  // ends share as they are, where the interpolation would turn -0 into +0.
+  // The sums end in adding a +0 product, so no coordinate is -0; checked.
+  l.aligned = alongTheAxes;
+  for (int d = 0; l.aligned && d < 3; ++d) {
+    for (const float c : l.coordinates[d]) l.aligned = l.aligned && !(c == 0.0f && std::signbit(c));
   }
   // A gradient g in index space is (a . G, b . G, c . G) for the world
   // gradient G: G = M^-T g with M's columns the axes. Cofactors over the
@@ -128,57 +163,15 @@ Lattice lattice(const VolumeGeometry& geometry, const VolumeExtractionSettings& 
   return l;
 }
 
-// One thread's sweep over layers of cells: the side of the iso level of the
-// voxels of two slices, and the vertices of the lattice rows in reach.
-// A row of voxels: per voxel 1 where below the iso level, else 0 (NaN is
-// never below); the least and largest values other than NaN; whether a
-// value is not finite (then it minus itself is not zero).
-struct RowClasses {
-  double least, most;
-  bool nonFinite;
-};
-
-#if defined(__SSE2__)
-RowClasses classifyRow(const double* row, std::int64_t n, double iso, std::uint8_t* below) {
-  // Four flags as four bytes, by the four bits of two movemasks.
-  static constexpr std::uint32_t spread[16] = {0x00000000, 0x00000001, 0x00000100, 0x00000101,
-                                               0x00010000, 0x00010001, 0x00010100, 0x00010101,
-                                               0x01000000, 0x01000001, 0x01000100, 0x01000101,
-                                               0x01010000, 0x01010001, 0x01010100, 0x01010101};
-  const __m128d level = _mm_set1_pd(iso), zero = _mm_setzero_pd();
-  __m128d least = _mm_set1_pd(HUGE_VAL), most = _mm_set1_pd(-HUGE_VAL), bad = zero;
-  std::int64_t i = 0;
-  for (; i + 4 <= n; i += 4) {
-    const __m128d v = _mm_loadu_pd(row + i), w = _mm_loadu_pd(row + i + 2);
-    const int bits =
-        _mm_movemask_pd(_mm_cmplt_pd(v, level)) | _mm_movemask_pd(_mm_cmplt_pd(w, level)) << 2;
-    std::memcpy(below + i, &spread[bits], 4);
-    // minpd and maxpd keep their second operand where the first is NaN.
-    least = _mm_min_pd(w, _mm_min_pd(v, least));
-    most = _mm_max_pd(w, _mm_max_pd(v, most));
-    bad = _mm_or_pd(bad, _mm_or_pd(_mm_cmpneq_pd(_mm_sub_pd(v, v), zero),
-                                   _mm_cmpneq_pd(_mm_sub_pd(w, w), zero)));
-  }
-  double lanes[2], highs[2];
-  _mm_storeu_pd(lanes, least);
-  _mm_storeu_pd(highs, most);
-  RowClasses classes = {std::min(lanes[0], lanes[1]), std::max(highs[0], highs[1]),
-                        _mm_movemask_pd(bad) != 0};
-#else
-RowClasses classifyRow(const double* row, std::int64_t n, double iso, std::uint8_t* below) {
-  RowClasses classes = {HUGE_VAL, -HUGE_VAL, false};
-  std::int64_t i = 0;
-#endif
-  for (; i < n; ++i) {
-    const double v = row[i];
-    below[i] = v < iso;
-    classes.least = v < classes.least ? v : classes.least;
-    classes.most = v > classes.most ? v : classes.most;
-    classes.nonFinite = classes.nonFinite || v - v != 0.0;
-  }
-  return classes;
+// Room for `total` elements, growing geometrically: slab after slab of a
+// streamed volume adds to the same vectors.
+template <typename T>
+void makeRoom(std::vector<T>& v, std::size_t total) {
+  if (total > v.capacity()) v.reserve(std::max(total, 2 * v.capacity()));
 }
 
+// One thread's sweep over layers of cells: the side of the iso level of the
+// voxels of two slices, and the vertices of the lattice rows in reach.
 class LayerSweep {
  public:
   explicit LayerSweep(const Lattice& lattice)
@@ -187,7 +180,8 @@ class LayerSweep {
         y_(lattice.dims[1]),
         sliceSize_(x_ * y_),
         cases_(static_cast<std::size_t>(x_) + 32),
-        vertices_(static_cast<std::size_t>(Families * 2 * (x_ + 1))) {
+        vertices_(static_cast<std::size_t>(Families * 2 * (x_ + 1))),
+        alignedX_(lattice.aligned ? lattice.coordinates[0].data() : nullptr) {
     for (int s = 0; s < 2; ++s) {
       // Room past the last row for the case loop's sixteen-wide reads.
       below_[s].resize(static_cast<std::size_t>(sliceSize_ + 32));
@@ -226,7 +220,7 @@ class LayerSweep {
     for (std::int64_t j = 0; j < y_; ++j) {
       const double* row = values + j * x_;
       std::uint8_t* below = below_[s].data() + j * x_;
-      const RowClasses classes = classifyRow(row, x_, l_.iso, below);
+      const RowClasses classes = l_.classifyRow(row, x_, l_.iso, below);
       double rowLeast = classes.least, rowMost = classes.most;
       const bool nonFinite = classes.nonFinite;
       const auto ju = static_cast<std::size_t>(j);
@@ -327,11 +321,12 @@ class LayerSweep {
       }
       // The four rows of voxels the row's cells span (corner row dj + 2 dk)
       // and, where coordinates depend on one index each, where each corner
-      // row finds its coordinates: along i from the table, across it fixed.
+      // row finds its coordinates: along i from the table, across it fixed
+      // (aligned lattices have their own, below).
       for (int r = 0; r < 4; ++r) {
         const int dj = r & 1, dk = r >> 1;
         cornerValues_[r] = slice(k + dk) + (j + dj) * x_;
-        if (!l_.separable) continue;
+        if (!l_.separable || l_.aligned) continue;
         for (int d = 0; d < 3; ++d) {
           const int axis = l_.coordinateAxis[d];
           const std::int64_t at = axis == 0 ? 0 : axis == 1 ? j + dj : k + dk;
@@ -340,13 +335,35 @@ class LayerSweep {
       }
       const bool checkFinite = nonFinite_[s0][ju] || nonFinite_[s0][ju + 1] || nonFinite_[s1][ju] ||
                                nonFinite_[s1][ju + 1];
-      // Eight cells at a time where none is crossed (all 0 or all 255).
-      for (std::int64_t i = from; i < to; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, cases + i, sizeof word);
-        if (word == 0 || word == ~std::uint64_t{0}) continue;
-        for (std::int64_t c = i; c < i + 8 && c < to; ++c) {
-          if (cases[c] != 0 && cases[c] != 255) cell(c, j, k, cases[c], checkFinite, out, findings);
+      // Room for the most triangles the row's cells can make: the vector is
+      // not grown in the middle of a row.
+      makeRoom(out.triangles,
+               out.triangles.size() + static_cast<std::size_t>(MaxCellTriangles * (to - from)));
+      if (l_.aligned) {
+        for (int r = 0; r < 4; ++r) {
+          alignedRows_[r][0] = l_.coordinates[1][static_cast<std::size_t>(j + (r & 1))];
+          alignedRows_[r][1] = l_.coordinates[2][static_cast<std::size_t>(k + (r >> 1))];
+        }
+        crossedCells<true>(from, to, j, k, checkFinite, out, findings);
+      } else {
+        crossedCells<false>(from, to, j, k, checkFinite, out, findings);
+      }
+    }
+  }
+
+  // The cells from..to of row j of layer k with their cases in cases_.
+  template <bool Aligned>
+  void crossedCells(std::int64_t from, std::int64_t to, std::int64_t j, std::int64_t k,
+                    bool checkFinite, ExtractedSurface& out, VolumeFindings& findings) {
+    const std::uint8_t* cases = cases_.data();
+    // Eight cells at a time where none is crossed (all 0 or all 255).
+    for (std::int64_t i = from; i < to; i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, cases + i, sizeof word);
+      if (word == 0 || word == ~std::uint64_t{0}) continue;
+      for (std::int64_t c = i; c < i + 8 && c < to; ++c) {
+        if (cases[c] != 0 && cases[c] != 255) {
+          cell<Aligned>(c, j, k, cases[c], checkFinite, out, findings);
         }
       }
     }
@@ -358,7 +375,9 @@ class LayerSweep {
 
   // The world position of lattice point (i, j, k), which lies in corner row
   // r of the current row of cells.
+  template <bool Aligned>
   Point3 cornerPosition(int r, std::int64_t i, std::int64_t j, std::int64_t k) const {
+    if (Aligned) return {alignedX_[i], alignedRows_[r][0], alignedRows_[r][1]};
     if (l_.separable) {
       const float* const* c = cornerCoordinates_[r];
       return {c[0][l_.coordinateAxis[0] == 0 ? i : 0], c[1][l_.coordinateAxis[1] == 0 ? i : 0],
@@ -373,6 +392,7 @@ class LayerSweep {
     return {p[0], p[1], p[2]};
   }
 
+  template <bool Aligned>
   void cell(std::int64_t i, std::int64_t j, std::int64_t k, int caseIndex, bool checkFinite,
             ExtractedSurface& out, VolumeFindings& findings) {
     if (checkFinite) {
@@ -387,14 +407,22 @@ class LayerSweep {
       EdgeVertex& v = rowSlots_[e][i];
       if (v.stamp != rowStamps_[e]) {
         v.stamp = rowStamps_[e];
-        computeVertex(e, i, j, k, v, findings);
+        computeVertex<Aligned>(e, i, j, k, v, findings);
       }
       at[e] = &v;
     }
     const std::int32_t* row = CaseTriangles[caseIndex];
     for (int t = 0; row[t] != -1; t += 3) {
-      out.triangles.push_back(
-          {{at[row[t]]->position, at[row[t + 1]]->position, at[row[t + 2]]->position}});
+      // Read before the vector is written, which could otherwise alias them.
+      const Point3 p0 = at[row[t]]->position, p1 = at[row[t + 1]]->position,
+                   p2 = at[row[t + 2]]->position;
+      Triangle& made = out.triangles.emplace_back();
+      made.vertices[0] = p0;
+      made.vertices[1] = p1;
+      made.vertices[2] = p2;
+    }
+    if (!l_.edgeKeys && !l_.normals) return;
+    for (int t = 0; row[t] != -1; t += 3) {
       if (l_.edgeKeys) {
         out.edges.push_back(
             {edgeKey(row[t], i, j, k), edgeKey(row[t + 1], i, j, k), edgeKey(row[t + 2], i, j, k)});
@@ -405,27 +433,72 @@ class LayerSweep {
     }
   }
 
+  template <bool Aligned>
   void computeVertex(int e, std::int64_t i, std::int64_t j, std::int64_t k, EdgeVertex& v,
                      VolumeFindings& findings) const {
     const int* a = CornerSide[EdgeCorners[e][0]];
     const int* b = CornerSide[EdgeCorners[e][1]];
-    const int ra = a[1] + 2 * a[2], rb = b[1] + 2 * b[2];
-    const double va = cornerValues_[ra][i + a[0]], vb = cornerValues_[rb][i + b[0]];
-    const Point3 wa = cornerPosition(ra, i + a[0], j + a[1], k + a[2]);
-    const Point3 wb = cornerPosition(rb, i + b[0], j + b[1], k + b[2]);
-    v.position = interpolateEdgeVertex(l_.iso, wa, wb, va, vb);
-    // A snapped vertex is one of the ends; only then is it looked at again.
-    if (std::memcmp(&v.position, &wa, sizeof wa) == 0 ||
-        std::memcmp(&v.position, &wb, sizeof wb) == 0) {
-      if (va == l_.iso || vb == l_.iso) ++findings.levelOnVoxels;
-      const auto snapped = [](double p, double q) { return p != q && withinSnapTolerance(p, q); };
-      if (snapped(l_.iso, va) || snapped(l_.iso, vb) || snapped(va, vb)) ++findings.snappedEdges;
+    double va, vb;
+    Point3 wa, wb;
+    if (Aligned) {
+      const EdgeEnd& ea = EdgeEnds[e][0];
+      const EdgeEnd& eb = EdgeEnds[e][1];
+      va = cornerValues_[ea.row][i + ea.column];
+      vb = cornerValues_[eb.row][i + eb.column];
+      wa = {alignedX_[i + ea.column], alignedRows_[ea.row][0], alignedRows_[ea.row][1]};
+      wb = {alignedX_[i + eb.column], alignedRows_[eb.row][0], alignedRows_[eb.row][1]};
+      v.position = alignedEdgeVertex(EdgeEnds.axis[e], wa, wb, va, vb, findings);
+    } else {
+      const int ra = a[1] + 2 * a[2], rb = b[1] + 2 * b[2];
+      va = cornerValues_[ra][i + a[0]];
+      vb = cornerValues_[rb][i + b[0]];
+      wa = cornerPosition<Aligned>(ra, i + a[0], j + a[1], k + a[2]);
+      wb = cornerPosition<Aligned>(rb, i + b[0], j + b[1], k + b[2]);
+      v.position = interpolateEdgeVertex(l_.iso, wa, wb, va, vb);
+      // A snapped vertex is one of the ends; only then is it looked at again.
+      if (std::memcmp(&v.position, &wa, sizeof wa) == 0 ||
+          std::memcmp(&v.position, &wb, sizeof wb) == 0) {
+        countSnap(va, vb, findings);
+      }
     }
     if (l_.normals) {
       const std::int64_t pa[3] = {i + a[0], j + a[1], k + a[2]};
       const std::int64_t pb[3] = {i + b[0], j + b[1], k + b[2]};
       v.normal = normal(pa, pb, va, vb, wa, wb);
     }
+  }
+
+  // An edge whose snapping the findings count: the level on a voxel, or
+  // differences within the polygoniser's tolerance.
+  void countSnap(double va, double vb, VolumeFindings& findings) const {
+    if (va == l_.iso || vb == l_.iso) ++findings.levelOnVoxels;
+    const auto snapped = [](double p, double q) { return p != q && withinSnapTolerance(p, q); };
+    if (snapped(l_.iso, va) || snapped(l_.iso, vb) || snapped(va, vb)) ++findings.snappedEdges;
+  }
+
+  // interpolateEdgeVertex(iso, wa, wb, va, vb) on an edge along world
+  // coordinate `axis`, bit for bit: it takes the same branches, and where it
+  // interpolates, the coordinates the ends share come out as they are (it
+  // adds a zero difference times a factor in (0, 1], which changes nothing
+  // but -0, and aligned lattices have none), so only the one along the edge
+  // is interpolated. Every findings count needs
+  // a snap, so they are looked at only where one happens.
+  Point3 alignedEdgeVertex(int axis, const Point3& wa, const Point3& wb, double va, double vb,
+                           VolumeFindings& findings) const {
+    const double iso = l_.iso;
+    if (withinSnapTolerance(iso, va) || withinSnapTolerance(iso, vb) ||
+        withinSnapTolerance(va, vb)) {
+      countSnap(va, vb, findings);
+      return interpolateEdgeVertex(iso, wa, wb, va, vb);
+    }
+    const double span = vb - va;
+    const double mu =
+        std::isfinite(span) ? (iso - va) / span : (iso / 2 - va / 2) / (vb / 2 - va / 2);
+    Point3 p = wa;
+    if (axis == 0) p.x = iso_internal::lerp(wa.x, wb.x, mu);
+    if (axis == 1) p.y = iso_internal::lerp(wa.y, wb.y, mu);
+    if (axis == 2) p.z = iso_internal::lerp(wa.z, wb.z, mu);
+    return p;
   }
 
   // The gradient at a voxel in index space: central differences, one-sided
@@ -497,6 +570,10 @@ class LayerSweep {
   EdgeVertex* rowSlots_[12];              // per edge of a cell: its family's slots for this row
   const double* cornerValues_[4];         // per corner row (dj + 2 dk): its voxels' values
   const float* cornerCoordinates_[4][3];  // per corner row and coordinate (separable lattices)
+  // Aligned lattices: x per i; per corner row, its y and z.
+  const float* alignedX_;
+  float alignedRows_[4][2];
+
   std::int64_t rowStamps_[12];
 };
 
@@ -520,13 +597,6 @@ void append(ExtractedSurface& into, ExtractedSurface& part) {
   into.edges.insert(into.edges.end(), part.edges.begin(), part.edges.end());
   into.normals.insert(into.normals.end(), part.normals.begin(), part.normals.end());
   clear(part);
-}
-
-// Room for `total` elements, growing geometrically: slab after slab of a
-// streamed volume adds to the same vectors.
-template <typename T>
-void makeRoom(std::vector<T>& v, std::size_t total) {
-  if (total > v.capacity()) v.reserve(std::max(total, 2 * v.capacity()));
 }
 
 // Runs layers [first, last) on `threads` threads, chunk by chunk, and

@@ -25,6 +25,7 @@ struct VolumeExtractionSettings {
   int threads = 1;        // 1 or more; the result does not depend on it
   bool edgeKeys = false;  // also name each vertex's lattice edge (for welding)
   bool normals = false;   // also each vertex's normal (see below)
+  VectorUnit vectorUnit = fastestVectorUnit();  // the result does not depend on it
   // Streaming: bytes of slices held at a time (at least two slices are).
   std::int64_t sliceMemory = std::int64_t{256} << 20;
 };

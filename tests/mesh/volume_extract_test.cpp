@@ -148,6 +148,13 @@ bool sameFindings(const VolumeFindings& a, const VolumeFindings& b) {
          a.most == b.most && a.snappedEdges == b.snappedEdges && a.levelOnVoxels == b.levelOnVoxels;
 }
 
+// The row classifiers this CPU can run.
+std::vector<VectorUnit> availableUnits() {
+  std::vector<VectorUnit> units = {VectorUnit::Baseline};
+  if (vectorUnitAvailable(VectorUnit::Avx2)) units.push_back(VectorUnit::Avx2);
+  return units;
+}
+
 }  // namespace
 
 TEST(ExtractVolume, MatchesTheLiteralPipelineInMemoryAndStreamedAtAnyThreadCount) {
@@ -162,9 +169,13 @@ TEST(ExtractVolume, MatchesTheLiteralPipelineInMemoryAndStreamedAtAnyThreadCount
     settings.edgeKeys = true;
     ExtractedSurface single;
     VolumeFindings found;
-    extractVolumeInto(volume.geometry, volume.values.data(), settings, single, found);
-    EXPECT_TRUE(sameTriangles(expected, single.triangles)) << volume.name;
-    EXPECT_EQ(single.edges.size(), single.triangles.size());
+    for (const VectorUnit unit : availableUnits()) {
+      settings.vectorUnit = unit;
+      extractVolumeInto(volume.geometry, volume.values.data(), settings, single, found);
+      EXPECT_TRUE(sameTriangles(expected, single.triangles))
+          << volume.name << ", unit " << static_cast<int>(unit);
+      EXPECT_EQ(single.edges.size(), single.triangles.size());
+    }
 
     for (const int threads : {2, 3, 7}) {
       for (const bool streamed : {false, true}) {
@@ -210,12 +221,17 @@ TEST(ExtractVolume, FindsTheRangeTheNonFiniteVoxelsAndTheSnappedEdges) {
     settings.isoLevel = volume.iso;
     ExtractedSurface surface;
     VolumeFindings found;
-    extractVolumeInto(volume.geometry, volume.values.data(), settings, surface, found);
-    EXPECT_EQ(found.cells, expected.cells) << volume.name;
+    for (const VectorUnit unit : availableUnits()) {
+      settings.vectorUnit = unit;
+      extractVolumeInto(volume.geometry, volume.values.data(), settings, surface, found);
+      const std::string context = volume.name + ", unit " + std::to_string(static_cast<int>(unit));
+      EXPECT_EQ(found.cells, expected.cells) << context;
+      if (expected.cells == 0) break;
+      EXPECT_EQ(found.nonFiniteVoxels, expected.nonFiniteVoxels) << context;
+      EXPECT_EQ(found.least, expected.least) << context;
+      EXPECT_EQ(found.most, expected.most) << context;
+    }
     if (expected.cells == 0) continue;
-    EXPECT_EQ(found.nonFiniteVoxels, expected.nonFiniteVoxels) << volume.name;
-    EXPECT_EQ(found.least, expected.least) << volume.name;
-    EXPECT_EQ(found.most, expected.most) << volume.name;
     // Snapping happens on the integers (the level equals voxel values, a
     // difference of zero, not counted) only where values differ by less
     // than the tolerance: in the tiny values.

@@ -16,6 +16,13 @@ inline constexpr int CornerSide[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0,
 inline constexpr int EdgeCorners[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
                                            {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
 
+// The coordinate a fraction mu of the way from `from` to `to`, formed in
+// double and rounded to float once: one axis of an edge vertex.
+inline float interpolateCoordinate(float from, float to, double mu) {
+  const double start = from;
+  return static_cast<float>(start + (static_cast<double>(to) - start) * mu);
+}
+
 // Grid coordinates are world coordinates shifted by half the extent.
 inline float worldCoordinate(float grid, float extent) {
   return static_cast<float>(static_cast<double>(grid) - static_cast<double>(extent) / 2.0);

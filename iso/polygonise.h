@@ -20,11 +20,6 @@ inline bool nearlyEqual(double a, double b) {
   return std::fabs(static_cast<float>(a - b)) < SnapDistance;
 }
 
-inline float lerp(float from, float to, double mu) {
-  const double start = from;
-  return static_cast<float>(start + (static_cast<double>(to) - start) * mu);
-}
-
 }  // namespace iso_internal
 
 inline bool withinSnapTolerance(double a, double b) { return iso_internal::nearlyEqual(a, b); }
@@ -40,8 +35,8 @@ inline Point3 interpolateEdgeVertex(double isoLevel, Point3 p1, Point3 p2, doubl
   const double span = value2 - value1;
   const double mu = std::isfinite(span) ? (isoLevel - value1) / span
                                         : (isoLevel / 2 - value1 / 2) / (value2 / 2 - value1 / 2);
-  return {iso_internal::lerp(p1.x, p2.x, mu), iso_internal::lerp(p1.y, p2.y, mu),
-          iso_internal::lerp(p1.z, p2.z, mu)};
+  return {interpolateCoordinate(p1.x, p2.x, mu), interpolateCoordinate(p1.y, p2.y, mu),
+          interpolateCoordinate(p1.z, p2.z, mu)};
 }
 
 inline CellTriangles polygoniseCell(GridCell cell, double isoLevel, Triangle* triangles) {

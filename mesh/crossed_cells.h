@@ -10,9 +10,11 @@
 // corner from the ball's centre, as the sampler forms them; side 0 is the
 // corner below the cell centre on that axis, side 1 the one above.
 struct RowBall {
-  double xy[4];               // x square + y square, for x side + 2 * y side
-  double xyLeast;             // the smallest of xy
-  double xyMost;              // the largest of xy
+  // Per column of corners (fixed x and y sides, x side + 2 * y side): the x
+  // square plus the y square, which every corner of the column shares.
+  double columnSquares[4];
+  double columnLeast;         // the smallest of columnSquares
+  double columnMost;          // the largest of columnSquares
   const double* z[2];         // per cell: z square of side 0 and of side 1
   const double* zLeast;       // per cell: the smaller of the two
   const double* zMost;        // per cell: the larger of the two

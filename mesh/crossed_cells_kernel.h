@@ -84,24 +84,24 @@ std::int32_t findCrossedCells(const RowInputs& row, CrossedCell* out) {
   for (int ball = 0; ball < 2; ++ball) {
     for (int corner = 0; corner < 8; ++corner) {
       const int* side = CornerSide[corner];
-      xy[ball][corner] = row.balls[ball].xy[side[0] + 2 * side[1]];
+      xy[ball][corner] = row.balls[ball].columnSquares[side[0] + 2 * side[1]];
     }
   }
 
   std::int32_t found = 0;
   for (std::int32_t first = 0; first < row.cells; first += RowBlock) {
     const std::int32_t block = first / RowBlock;
-    if (surelyBelow(row.strengthOverIso, (a.xyLeast + a.zBlockLeast[block]) + 1.0,
-                    (b.xyLeast + b.zBlockLeast[block]) + 1.0) ||
-        surelyAbove(row.strengthOverIso, (a.xyMost + a.zBlockMost[block]) + 1.0,
-                    (b.xyMost + b.zBlockMost[block]) + 1.0)) {
+    if (surelyBelow(row.strengthOverIso, (a.columnLeast + a.zBlockLeast[block]) + 1.0,
+                    (b.columnLeast + b.zBlockLeast[block]) + 1.0) ||
+        surelyAbove(row.strengthOverIso, (a.columnMost + a.zBlockMost[block]) + 1.0,
+                    (b.columnMost + b.zBlockMost[block]) + 1.0)) {
       continue;
     }
     for (std::int32_t k = first; k < first + RowBlock && k < row.cells; k += lanes) {
-      const Vec leastA = (a.xyLeast + loadVector<Vec>(a.zLeast + k)) + 1.0;
-      const Vec leastB = (b.xyLeast + loadVector<Vec>(b.zLeast + k)) + 1.0;
-      const Vec mostA = (a.xyMost + loadVector<Vec>(a.zMost + k)) + 1.0;
-      const Vec mostB = (b.xyMost + loadVector<Vec>(b.zMost + k)) + 1.0;
+      const Vec leastA = (a.columnLeast + loadVector<Vec>(a.zLeast + k)) + 1.0;
+      const Vec leastB = (b.columnLeast + loadVector<Vec>(b.zLeast + k)) + 1.0;
+      const Vec mostA = (a.columnMost + loadVector<Vec>(a.zMost + k)) + 1.0;
+      const Vec mostB = (b.columnMost + loadVector<Vec>(b.zMost + k)) + 1.0;
       const auto decided = surelyBelow(row.strengthOverIso, leastA, leastB) |
                            surelyAbove(row.strengthOverIso, mostA, mostB);
       for (int lane = 0; lane < lanes && k + lane < row.cells; ++lane) {

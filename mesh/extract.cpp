@@ -141,14 +141,14 @@ class SlabExtractor {
       for (int ball = 0; ball < 2; ++ball) {
         RowBall& b = row.balls[ball];
         for (int s = 0; s < 4; ++s) {
-          b.xy[s] = x.squares[ball][s % 2][i] + y.squares[ball][s / 2][j];
+          b.columnSquares[s] = x.squares[ball][s % 2][i] + y.squares[ball][s / 2][j];
         }
-        b.xyLeast = *std::min_element(b.xy, b.xy + 4);
-        b.xyMost = *std::max_element(b.xy, b.xy + 4);
+        b.columnLeast = *std::min_element(b.columnSquares, b.columnSquares + 4);
+        b.columnMost = *std::max_element(b.columnSquares, b.columnSquares + 4);
       }
       // A row that passes far from both balls is ruled out as a whole.
-      if (surelyBelow(row.strengthOverIso, (row.balls[0].xyLeast + z.leastOfAll[0]) + 1.0,
-                      (row.balls[1].xyLeast + z.leastOfAll[1]) + 1.0)) {
+      if (surelyBelow(row.strengthOverIso, (row.balls[0].columnLeast + z.leastOfAll[0]) + 1.0,
+                      (row.balls[1].columnLeast + z.leastOfAll[1]) + 1.0)) {
         continue;
       }
       if (found_ + static_cast<std::size_t>(row.cells) > room_) flush(surface);

@@ -495,9 +495,9 @@ class LayerSweep {
     const double mu =
         std::isfinite(span) ? (iso - va) / span : (iso / 2 - va / 2) / (vb / 2 - va / 2);
     Point3 p = wa;
-    if (axis == 0) p.x = iso_internal::lerp(wa.x, wb.x, mu);
-    if (axis == 1) p.y = iso_internal::lerp(wa.y, wb.y, mu);
-    if (axis == 2) p.z = iso_internal::lerp(wa.z, wb.z, mu);
+    if (axis == 0) p.x = interpolateCoordinate(wa.x, wb.x, mu);
+    if (axis == 1) p.y = interpolateCoordinate(wa.y, wb.y, mu);
+    if (axis == 2) p.z = interpolateCoordinate(wa.z, wb.z, mu);
     return p;
   }
 

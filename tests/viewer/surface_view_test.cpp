@@ -12,7 +12,6 @@
 #include <utility>
 #include <vector>
 
-#include "mesh/degenerate_faces.h"
 #include "tests/viewer/small_volume.h"
 #include "viewer/surface_arrays.h"
 #include "viewer/surface_source.h"
@@ -86,8 +85,9 @@ std::vector<std::uint32_t> widened(const ElementIndices& indices) {
              : std::vector<std::uint32_t>(indices.narrow.begin(), indices.narrow.end());
 }
 
-// The mesh that `mcubes mesh --volume --normals` writes: the extractor's
-// triangles read slice by slice, capped, welded, turned outward.
+// The mesh that `mcubes mesh --volume --normals` writes, but for the merging
+// of coincident vertices: the extractor's triangles read slice by slice,
+// capped, welded, turned outward.
 IndexedMesh meshedVolume(const InMemoryVolume& volume, double iso, bool mirrored) {
   const VolumeGeometry& geometry = volume.header().geometry;
   const std::int64_t voxels = geometry.dims[0] * geometry.dims[1] * geometry.dims[2];
@@ -103,8 +103,6 @@ IndexedMesh meshedVolume(const InMemoryVolume& volume, double iso, bool mirrored
   ExtractedSurface surface = extractVolume(reader, settings, findings, {}, &boundary);
   appendBoundaryCells(geometry, boundary, iso, true, surface);
   IndexedMesh mesh = weldSurface(surface);
-  mergeCoincidentVertices(mesh);
-  dropRepeatedVertexFaces(mesh);
   if (mirrored) reverseFaces(mesh);
   return mesh;
 }

@@ -36,8 +36,9 @@ void runVolumeBenchCommand(const BenchOptions& options) {
 
 void runBenchCommand(const BenchOptions& options) {
   if (options.view) {
-    const bool volume = !options.volume.path.empty() || !options.volume.dims.empty();
-    if (volume && options.iso->count() == 0) failCommand("--volume needs --iso V");
+    if (namesVolume(options.volume) && options.iso->count() == 0) {
+      failCommand("--volume needs --iso V");
+    }
     return runViewBench({options.settings.frames, options.settings.divisions,
                          options.settings.threads, options.volume, options.settings.isoLevel,
                          options.json});

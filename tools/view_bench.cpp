@@ -12,7 +12,7 @@ void runViewBench(const ViewBenchOptions& options) {
   ViewerOptions viewer;
   viewer.start.divisions = options.divisions;
   viewer.threads = options.threads;
-  if (!options.volume.path.empty() || !options.volume.dims.empty()) {
+  if (namesVolume(options.volume)) {
     viewer.source = volumeSourceOrFail(options.volume, options.threads);
     viewer.start.iso.start = options.iso;
   }

@@ -31,8 +31,7 @@ std::string number(double value) {
 }
 
 void runView(ViewOptions options) {
-  if (!options.volume.path.empty() || !options.volume.dims.empty() ||
-      !options.volume.type.empty()) {
+  if (namesVolume(options.volume)) {
     if (options.divisionsOption->count() > 0) {
       failCommand("--divisions is for the scene: a volume is shown at its own voxels");
     }
@@ -60,6 +59,11 @@ void runView(ViewOptions options) {
 }
 
 }  // namespace
+
+bool namesVolume(const VolumeOptions& options) {
+  return !options.path.empty() || !options.dims.empty() || !options.type.empty() ||
+         !options.endian.empty() || !options.spacing.empty() || !options.origin.empty();
+}
 
 std::shared_ptr<VolumeSource> volumeSourceOrFail(const VolumeOptions& options, int threads) {
   const std::unique_ptr<VolumeReader> reader = openVolumeOrFail(options);

@@ -30,12 +30,10 @@ bool benchViewerFrames(int frames, const ViewerOptions& options,
     return false;
   }
   const HWND window = openViewer(options, benchWidth, benchHeight, error);
-  if (window != nullptr) {
-    result.grid = viewerState().fixedGrid;
-  }
   if (window == nullptr) {
     return false;
   }
+  result.grid = viewerState().fixedGrid;
   std::vector<double> frameUs;
   frameUs.reserve(static_cast<std::size_t>(frames));
   long long triangles = 0;

@@ -113,7 +113,7 @@ void addViewCommand(CLI::App& app) {
   view->add_flag("--paused", options->viewer.start.paused, "Start with the animation paused");
   addThreadsOption(*view, options->viewer.threads);
   view->footer(std::string(viewerControls) +
-               "A volume is shown at its own voxels, held in memory: its iso keys step by 1 % and "
-               "10 % of its values' range, ] and [ do nothing, and it does not move.\n");
+               "A volume is held in memory and shown whole at its own voxels, where the scene's "
+               "divisions would be; ] and [ do nothing, and it does not move.\n");
   view->callback([options] { runView(*options); });
 }

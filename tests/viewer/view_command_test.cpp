@@ -88,8 +88,9 @@ TEST(ViewCommand, RefusesBadVolumesAsMeshDoes) {
 TEST(ViewCommand, HelpListsTheOptionsAndTheControls) {
   std::string output, errors;
   EXPECT_EQ(run({"view", "--help"}, output, errors), 0);
-  for (const char* listed : {"--divisions", "--iso", "--volume", "--dims", "--tick", "--paused",
-                             "--threads", "left-drag", "wireframe", "Esc", "] and [ do nothing"}) {
+  for (const char* listed :
+       {"--divisions", "--iso", "--volume", "--dims", "--tick", "--paused", "--threads",
+        "left-drag", "wireframe", "Esc", "a volume: 1 %", "] and [ do nothing"}) {
     EXPECT_NE(output.find(listed), std::string::npos) << listed;
   }
 }

@@ -4,9 +4,10 @@
 // the one state of port/ outside the window system's owner.
 #pragma once
 
+#include "port/port.h"  // installCloseSignals
+
 namespace port {
 
-void installCloseSignals();
 // Readable while a signal waits; -1 before installing.
 int closeSignalFd();
 // Reports a waiting signal once and clears it.

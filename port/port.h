@@ -23,6 +23,13 @@ namespace port {
 // Returns false with the reason in `error`.
 bool selectDisplayBackend(const char* name, std::string& error);
 
+// Takes SIGINT and SIGTERM from now on as a request to close: the message
+// queue turns a waiting signal into WM_CLOSE to the program's windows, so
+// that it ends through its normal path (WM_CLOSE, WM_DESTROY, quit) instead
+// of being killed; a second signal kills it. Programs entered at WinMain get
+// it from their main(); others, whose loop ends with their window, call it.
+void installCloseSignals();
+
 // Ends the window system and starts it afresh, as a new process would find
 // it: no classes, windows, messages, timers or contexts, the display closed
 // and to be chosen again, the real clock, no observer. For tests.

@@ -36,8 +36,12 @@ void runVolumeBenchCommand(const BenchOptions& options) {
 
 void runBenchCommand(const BenchOptions& options) {
   if (options.view) {
-    return runViewBench(options.settings.frames, options.settings.divisions,
-                        options.settings.threads, options.json);
+    if (namesVolume(options.volume) && options.iso->count() == 0) {
+      failCommand("--volume needs --iso V");
+    }
+    return runViewBench({options.settings.frames, options.settings.divisions,
+                         options.settings.threads, options.volume, options.settings.isoLevel,
+                         options.json});
   }
   if (!options.volume.path.empty() || !options.volume.dims.empty()) {
     runVolumeBenchCommand(options);
@@ -79,6 +83,7 @@ void addBenchCommand(CLI::App& app) {
   addThreadsOption(*bench, options->settings.threads);
   bench->add_flag("--json", options->json, "Print one JSON object instead of text");
   bench->add_flag("--view", options->view,
-                  "Time the viewer's whole frame instead (mcubes view; 4 to 1024 divisions)");
+                  "Time the viewer's whole frame instead (mcubes view; 4 to 1024 divisions; with "
+                  "--volume, one fine iso step each frame)");
   bench->callback([options] { runBenchCommand(*options); });
 }

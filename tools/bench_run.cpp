@@ -1,6 +1,5 @@
 #include "tools/bench_run.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +11,7 @@
 #include "scene/scene.h"
 #include "tools/headless_window.h"
 #include "tools/progress_line.h"
+#include "viewer/nearest_rank.h"
 
 namespace {
 
@@ -22,14 +22,6 @@ constexpr int benchHeight = 600;
 
 double microseconds(Clock::duration duration) {
   return std::chrono::duration<double, std::micro>(duration).count();
-}
-
-// Nearest rank: the smallest sample with at least the fraction at or below it.
-double percentile(std::vector<double> samples, double fraction) {
-  std::sort(samples.begin(), samples.end());
-  const double rank = std::ceil(fraction * static_cast<double>(samples.size()));
-  const std::size_t index = rank < 1.0 ? 0 : static_cast<std::size_t>(rank) - 1;
-  return samples[std::min(index, samples.size() - 1)];
 }
 
 }  // namespace
@@ -97,11 +89,11 @@ bool runBench(const BenchSettings& settings, BenchResult& result, std::string& e
   closeOffscreenWindow(offscreen);
 
   result.settings = settings;
-  result.extractUsMedian = percentile(extractUs, 0.5);
-  result.sweepUsMedian = percentile(sweepUs, 0.5);
-  result.frameUsMedian = percentile(frameUs, 0.5);
-  result.frameUsP95 = percentile(frameUs, 0.95);
-  result.drawUsMedian = percentile(drawUs, 0.5);
+  result.extractUsMedian = nearestRank(extractUs, 0.5);
+  result.sweepUsMedian = nearestRank(sweepUs, 0.5);
+  result.frameUsMedian = nearestRank(frameUs, 0.5);
+  result.frameUsP95 = nearestRank(frameUs, 0.95);
+  result.drawUsMedian = nearestRank(drawUs, 0.5);
   const double totalSeconds = std::chrono::duration<double>(frameTotal).count();
   result.fps = totalSeconds > 0.0 ? static_cast<double>(frames) / totalSeconds : 0.0;
   result.triangles = std::lround(static_cast<double>(extractedTotal) / settings.frames);

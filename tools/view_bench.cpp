@@ -8,18 +8,25 @@
 #include "tools/view_command.h"
 #include "viewer/frame_bench.h"
 
-void runViewBench(int frames, std::int32_t divisions, int threads, bool json) {
+void runViewBench(const ViewBenchOptions& options) {
+  ViewerOptions viewer;
+  viewer.start.divisions = options.divisions;
+  viewer.threads = options.threads;
+  if (namesVolume(options.volume)) {
+    viewer.source = volumeSourceOrFail(options.volume, options.threads);
+    viewer.start.iso.start = options.iso;
+  }
   std::string error;
   if (!port::selectDisplayBackend("headless", error)) failCommand(error);
   ViewBenchResult result{};
   {
-    ProgressLine progress("bench", "frame", frames);
+    ProgressLine progress("bench", "frame", options.frames);
     if (!benchViewerFrames(
-            frames, divisions, threads, [&progress](int done) { progress.update(done); }, result,
+            options.frames, viewer, [&progress](int done) { progress.update(done); }, result,
             error)) {
       failCommand(error);
     }
   }
-  const std::string report = json ? viewBenchJson(result) : viewBenchText(result);
+  const std::string report = options.json ? viewBenchJson(result) : viewBenchText(result);
   std::fputs(report.c_str(), stdout);
 }

@@ -1,12 +1,34 @@
-// `mcubes view`: the interactive viewer of the scene's surface; and the
-// viewer's frame timings for `mcubes bench --view`.
+// `mcubes view`: the interactive viewer of the scene's surface or a volume's;
+// and the viewer's frame timings for `mcubes bench --view`.
 #pragma once
 
 #include <CLI/CLI.hpp>
 #include <cstdint>
+#include <memory>
+
+#include "tools/volume_options.h"
+#include "viewer/surface_source.h"
 
 void addViewCommand(CLI::App& app);
 
+// Whether the options name a volume (a file, or a raw layout, which then
+// needs one).
+bool namesVolume(const VolumeOptions& options);
+
+// The volume the options name read whole into memory, to be shown on
+// `threads` extraction threads, or the command ended with the reader's one
+// line (failCommand).
+std::shared_ptr<VolumeSource> volumeSourceOrFail(const VolumeOptions& options, int threads);
+
+struct ViewBenchOptions {
+  int frames;
+  std::int32_t divisions;  // of the scene
+  int threads;
+  VolumeOptions volume;  // a volume instead of the scene, if it names one
+  double iso;            // a volume's start level
+  bool json;
+};
+
 // Times the viewer's whole frame offscreen and prints the result
 // (tools/view_bench.cpp: only where port/'s headless display exists).
-void runViewBench(int frames, std::int32_t divisions, int threads, bool json);
+void runViewBench(const ViewBenchOptions& options);

@@ -1,11 +1,16 @@
-// Where the viewer's surface comes from. The animated two-ball scene is the
-// one source today; a user's volume would be another, with its own iso steps
-// and no clock.
+// Where the viewer's surface comes from: the animated two-ball scene, or a
+// user's volume, with its own iso steps and no clock.
 #pragma once
 
+#include <memory>
+#include <string>
+
 #include "mesh/extract.h"
+#include "mesh/volume_caps.h"
+#include "mesh/volume_extract.h"
 #include "mesh/weld.h"
 #include "viewer/view_state.h"
+#include "volume/volume.h"
 
 class SurfaceSource {
  public:
@@ -15,6 +20,11 @@ class SurfaceSource {
   virtual double fineIsoStep() const = 0;
   // Whether the surface moves with the state's clock.
   virtual bool animated() const = 0;
+  // Whether the iso level must stay above zero.
+  virtual bool positiveIsoOnly() const { return true; }
+  // Empty where the state's divisions set the grid; else the grid the
+  // surface always has, as the title names it.
+  virtual std::string fixedGrid() const { return {}; }
   // The welded surface for the state's clock, divisions and iso level, faces
   // wound outward, with one outward unit normal per vertex. Returns true
   // only when the surface is certainly closed (every edge between two
@@ -38,4 +48,41 @@ class SceneSource : public SurfaceSource {
   ExtractionSettings settings_;
   // Kept between frames so that its memory is reused.
   ExtractedSurface extracted_;
+};
+
+// A user's volume held in memory, extracted exactly (the literal pipeline's
+// triangles over its voxels) at the state's iso level, closed where it
+// leaves the volume, welded, with normals from central differences, as
+// `mcubes mesh --volume --normals` writes it. The viewer shows it in the
+// scene's frame: its world bounding box centred on the origin and scaled so
+// that its longest side is the scene's 16 units, so that the start camera,
+// the zoom's limits and the projection serve every volume alike.
+class VolumeSource : public SurfaceSource {
+ public:
+  VolumeSource(std::shared_ptr<const InMemoryVolume> volume, int threads);
+
+  // 1 % of the range of the data's finite values (0.01 where they are all
+  // alike); the middle of that range.
+  double fineIsoStep() const override { return fineStep_; }
+  double middleLevel() const { return middle_; }
+  bool animated() const override { return false; }
+  bool positiveIsoOnly() const override { return false; }
+  std::string fixedGrid() const override;
+  bool extract(const ViewState& state, IndexedMesh& mesh) override;
+
+  // World position to the viewer's frame: (p - centre) * scale.
+  double frameScale() const { return scale_; }
+  const double* frameCentre() const { return centre_; }
+
+ private:
+  std::shared_ptr<const InMemoryVolume> volume_;
+  VolumeBoundary boundary_;
+  VolumeExtractionSettings settings_;
+  double fineStep_ = 0.01;
+  double middle_ = 0.0;
+  double centre_[3] = {0.0, 0.0, 0.0};
+  double scale_ = 1.0;
+  // Kept between frames so that their memory is reused.
+  ExtractedSurface extracted_;
+  VolumeScratch scratch_;
 };

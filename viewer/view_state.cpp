@@ -1,6 +1,7 @@
 #include "viewer/view_state.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -9,17 +10,20 @@ constexpr std::int32_t coarseIsoSteps = 10;
 // Right-drag pixels per wheel notch of zoom.
 constexpr double pixelsPerNotch = 40.0;
 
-// Steps the iso level, never to zero or below: a step that would leaves it
-// at the lowest positive level it can reach.
+// Steps the iso level; one that must stay positive never to zero or below: a
+// step that would leaves it at the lowest positive level it can reach.
 void stepIso(IsoLevel& iso, std::int32_t steps) {
   const std::int32_t before = iso.steps;
   iso.steps += steps;
-  while (iso.value() <= 0.0 && iso.steps < before) {
+  while (iso.positiveOnly && iso.value() <= 0.0 && iso.steps < before) {
     ++iso.steps;
   }
 }
 
 void scaleDivisions(ViewState& state, bool finer) {
+  if (!state.fixedGrid.empty()) {
+    return;
+  }
   const std::int32_t scaled = finer ? state.divisions * 2 : state.divisions / 2;
   state.divisions = std::clamp(scaled, MinViewDivisions, MaxViewDivisions);
 }
@@ -34,6 +38,13 @@ std::string groupedThousands(std::size_t count) {
 }
 
 }  // namespace
+
+int isoDecimals(double fineStep) {
+  if (!(fineStep > 0.0) || !std::isfinite(fineStep)) {
+    return 3;
+  }
+  return std::clamp(1 - static_cast<int>(std::floor(std::log10(fineStep) + 1e-9)), 0, 17);
+}
 
 KeyEffect typeCharacter(ViewState& state, char character) {
   switch (character) {
@@ -111,9 +122,10 @@ void turnWheel(ViewState& state, int delta) { zoomCamera(state.camera, delta / 1
 
 std::string viewTitle(const ViewState& state, std::size_t triangles, int framesPerSecond) {
   char iso[32];
-  std::snprintf(iso, sizeof iso, "%.3f", state.iso.value());
-  std::string title = "Marching Cubes - iso " + std::string(iso) + " - " +
-                      std::to_string(state.divisions) + " divisions - " +
+  std::snprintf(iso, sizeof iso, "%.*f", state.iso.decimals, state.iso.value());
+  const std::string grid =
+      state.fixedGrid.empty() ? std::to_string(state.divisions) + " divisions" : state.fixedGrid;
+  std::string title = "Marching Cubes - iso " + std::string(iso) + " - " + grid + " - " +
                       groupedThousands(triangles) + " triangles";
   if (framesPerSecond >= 0) {
     title += " - " + std::to_string(framesPerSecond) + " fps";

@@ -21,14 +21,27 @@ struct IsoLevel {
   double start = 0.25;
   double fineStep = 0.01;
   std::int32_t steps = 0;
+  // The scene's field is positive everywhere, so its level stays above zero;
+  // a volume's data may take any sign.
+  bool positiveOnly = true;
+  // Digits after the point in the title: enough to tell fine steps apart.
+  int decimals = 3;
 
   double value() const { return start + steps * fineStep; }
 };
+
+// Digits after the point that tell levels a fine step apart: 3 for 0.01,
+// 1 for 2.55, none from 10 on.
+int isoDecimals(double fineStep);
 
 struct ViewState {
   Camera camera;
   IsoLevel iso;
   std::int32_t divisions = 64;
+  // Empty for the scene, whose divisions ] and [ change. For a volume, shown
+  // at its own voxels, what the title says instead ("256x256x113 voxels"),
+  // and ] and [ do nothing.
+  std::string fixedGrid;
   std::int32_t tick = 0;  // the scene's animation clock, one per 16 ms timer tick
   bool paused = false;
   bool wireframe = false;
@@ -68,7 +81,8 @@ void movePointer(ViewState& state, int x, int y, HeldButtons held);
 // A wheel turn of `delta` (120 a notch, positive away from the user: closer).
 void turnWheel(ViewState& state, int delta);
 
-// "Marching Cubes - iso 0.250 - 64 divisions - 5,192 triangles - 60 fps",
+// "Marching Cubes - iso 0.250 - 64 divisions - 5,192 triangles - 60 fps"
+// (the level with iso.decimals digits, a volume's fixedGrid for the divisions),
 // then what differs from the usual view: paused, wireframe, unlit, flat
 // normals. The frame rate is left out while it is not known (negative).
 std::string viewTitle(const ViewState& state, std::size_t triangles, int framesPerSecond);

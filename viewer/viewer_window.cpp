@@ -21,8 +21,8 @@ const char viewerClassName[] = "mcubes view";
 struct Viewer {
   ViewState state;
   PictureWriter writePicture;
-  SceneSource source;
-  SurfaceView surface{source};
+  std::shared_ptr<SurfaceSource> source;
+  SurfaceView surface{*source};
   RenderingContext rendering;
   // The demo's fixed GL state and projection.
   Engine engine{};
@@ -33,8 +33,13 @@ struct Viewer {
   bool windowOpen = false;
 
   explicit Viewer(const ViewerOptions& options)
-      : state(options.start), writePicture(options.writePicture), source(options.threads) {
-    state.iso.fineStep = source.fineIsoStep();
+      : state(options.start),
+        writePicture(options.writePicture),
+        source(options.source ? options.source : std::make_shared<SceneSource>(options.threads)) {
+    state.iso.fineStep = source->fineIsoStep();
+    state.iso.positiveOnly = source->positiveIsoOnly();
+    state.iso.decimals = isoDecimals(state.iso.fineStep);
+    state.fixedGrid = source->fixedGrid();
   }
 };
 

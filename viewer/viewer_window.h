@@ -5,11 +5,13 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/win32.h"
 #include "viewer/png_file.h"
+#include "viewer/surface_source.h"
 #include "viewer/view_state.h"
 
 // The timer of the scene's clock: the demo's 16 ms tick.
@@ -27,6 +29,8 @@ struct ViewerOptions {
   // already keeps the other cores busy, more made whole frames no faster
   // (measured with mcubes bench --view on two cores).
   int threads = 1;
+  // What to show; none: the animated scene on `threads` threads.
+  std::shared_ptr<SurfaceSource> source;
   PictureWriter writePicture = writePngFile;
 };
 

@@ -1,5 +1,6 @@
-// The surface the viewer draws: the scene source's mesh, the arrays derived
-// from it for flat shading and the wireframe, and when they are made anew.
+// The surface the viewer draws: the scene's and a volume's mesh, the arrays
+// derived from it for flat shading and the wireframe, and when they are made
+// anew.
 #include "viewer/surface_view.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/viewer/small_volume.h"
 #include "viewer/surface_arrays.h"
 #include "viewer/surface_source.h"
 
@@ -81,6 +83,78 @@ std::vector<std::uint32_t> widened(const ElementIndices& indices) {
   return indices.narrow.empty()
              ? indices.wide
              : std::vector<std::uint32_t>(indices.narrow.begin(), indices.narrow.end());
+}
+
+// The mesh that `mcubes mesh --volume --normals` writes, but for the merging
+// of coincident vertices: the extractor's triangles read slice by slice,
+// capped, welded, turned outward.
+IndexedMesh meshedVolume(const InMemoryVolume& volume, double iso, bool mirrored) {
+  const VolumeGeometry& geometry = volume.header().geometry;
+  const std::int64_t voxels = geometry.dims[0] * geometry.dims[1] * geometry.dims[2];
+  auto values = std::make_unique<double[]>(static_cast<std::size_t>(voxels));
+  std::copy_n(volume.values(), voxels, values.get());
+  InMemoryVolume reader(volume.header(), std::move(values));
+  VolumeExtractionSettings settings;
+  settings.isoLevel = iso;
+  settings.edgeKeys = true;
+  settings.normals = true;
+  VolumeFindings findings;
+  VolumeBoundary boundary(geometry.dims);
+  ExtractedSurface surface = extractVolume(reader, settings, findings, {}, &boundary);
+  appendBoundaryCells(geometry, boundary, iso, true, surface);
+  IndexedMesh mesh = weldSurface(surface);
+  if (mirrored) reverseFaces(mesh);
+  return mesh;
+}
+
+TEST(VolumeSource, TheExtractorsClosedMeshInTheScenesFrameWithTheDatasSteps) {
+  for (const bool mirrored : {false, true}) {
+    const auto volume = smallVolume(mirrored);
+    VolumeSource source(volume, 2);
+    const double* values = volume->values();
+    const auto [least, most] = std::minmax_element(values, values + 10 * 9 * 8);
+    EXPECT_DOUBLE_EQ(source.fineIsoStep(), (*most - *least) / 100.0);
+    EXPECT_DOUBLE_EQ(source.middleLevel(), (*least + *most) / 2.0);
+    EXPECT_FALSE(source.animated());
+    EXPECT_FALSE(source.positiveIsoOnly());
+    EXPECT_EQ(source.fixedGrid(), "10x9x8 voxels");
+    // The box spans 9, 10 and 10.5 units from its least corner; the longest
+    // side becomes the scene's 16.
+    const double low[3] = {mirrored ? 1.0 : 10.0, 20.0, 30.0};
+    const double side[3] = {9.0, 10.0, 10.5};
+    EXPECT_DOUBLE_EQ(source.frameScale(), 16.0 / 10.5);
+    for (int a = 0; a < 3; ++a) {
+      EXPECT_DOUBLE_EQ(source.frameCentre()[a], low[a] + side[a] / 2.0) << a;
+    }
+
+    // Inside the box, and cut open by its faces (then capped).
+    for (const double iso : {2.5, 5.0}) {
+      const std::string context = (mirrored ? "mirrored, iso " : "iso ") + std::to_string(iso);
+      ViewState state;
+      state.iso.start = iso;
+      IndexedMesh mesh;
+      const bool closed = source.extract(state, mesh);
+      const IndexedMesh expected = meshedVolume(*volume, iso, mirrored);
+      EXPECT_GT(expected.faces.size(), 100u) << context;
+      EXPECT_EQ(mesh.faces, expected.faces) << context;
+      ASSERT_EQ(mesh.vertices.size(), expected.vertices.size()) << context;
+      ASSERT_EQ(mesh.normals.size(), expected.normals.size()) << context;
+      for (std::size_t v = 0; v < mesh.vertices.size(); ++v) {
+        const Point3& p = expected.vertices[v];
+        const double scale = source.frameScale();
+        const double* centre = source.frameCentre();
+        const Point3 framed{static_cast<float>((p.x - centre[0]) * scale),
+                            static_cast<float>((p.y - centre[1]) * scale),
+                            static_cast<float>((p.z - centre[2]) * scale)};
+        ASSERT_TRUE(same(mesh.vertices[v], framed)) << context << ", vertex " << v;
+        ASSERT_TRUE(same(mesh.normals[v], expected.normals[v])) << context << ", vertex " << v;
+        EXPECT_LE(std::max({std::fabs(framed.x), std::fabs(framed.y), std::fabs(framed.z)}),
+                  8.0f + 1e-5f);
+      }
+      EXPECT_TRUE(closed) << context;
+      EXPECT_TRUE(everyEdgeTwice(mesh)) << context;
+    }
+  }
 }
 
 TEST(SurfaceArrays, FacesCornersFlatNormalsAndEveryEdgeOnce) {

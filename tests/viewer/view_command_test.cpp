@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/support/captured_stdout.h"
+#include "tests/support/temporary_directory.h"
 #include "tools/mcubes.h"
 
 namespace {
@@ -49,11 +50,47 @@ TEST(ViewCommand, RefusesBadStartsWithOneLine) {
   }
 }
 
+// What cannot be read ends the viewer and its benchmark as it ends mcubes
+// mesh: the same one line, exit code 2, before any window opens.
+TEST(ViewCommand, RefusesBadVolumesAsMeshDoes) {
+  TemporaryDirectory folder;
+  const std::string shortRaw = (folder.path() / "short.raw").string();
+  std::FILE* file = std::fopen(shortRaw.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  std::fputs("ten bytes!", file);
+  std::fclose(file);
+  const std::string missing = (folder.path() / "missing.nrrd").string();
+  const std::vector<std::vector<std::string>> volumes = {
+      {"--volume", missing},
+      {"--volume", shortRaw, "--dims", "4,4,4", "--type", "float32"},
+      {"--volume", shortRaw, "--dims", "4,4", "--type", "float32"},
+      {"--volume", shortRaw, "--dims", "4,4,4", "--type", "float16"},
+      {"--dims", "4,4,4", "--type", "uint8"},
+  };
+  for (const auto& volume : volumes) {
+    std::vector<std::string> mesh = {"mesh", "--iso", "1", "-o", "-"};
+    mesh.insert(mesh.end(), volume.begin(), volume.end());
+    std::string meshOutput, meshErrors;
+    ASSERT_EQ(run(mesh, meshOutput, meshErrors), 2) << volume[1];
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"view"},
+          std::vector<std::string>{"bench", "--view", "--iso", "1", "--frames", "1"}}) {
+      std::vector<std::string> arguments = command;
+      arguments.insert(arguments.end(), volume.begin(), volume.end());
+      std::string output, errors;
+      EXPECT_EQ(run(arguments, output, errors), 2) << command[0] << " " << volume[1];
+      EXPECT_EQ(output, "");
+      EXPECT_EQ(errors, meshErrors) << command[0] << " " << volume[1];
+    }
+  }
+}
+
 TEST(ViewCommand, HelpListsTheOptionsAndTheControls) {
   std::string output, errors;
   EXPECT_EQ(run({"view", "--help"}, output, errors), 0);
-  for (const char* listed : {"--divisions", "--iso", "--tick", "--paused", "--threads", "left-drag",
-                             "wireframe", "Esc"}) {
+  for (const char* listed :
+       {"--divisions", "--iso", "--volume", "--dims", "--tick", "--paused", "--threads",
+        "left-drag", "wireframe", "Esc", "a volume: 1 %", "] and [ do nothing"}) {
     EXPECT_NE(output.find(listed), std::string::npos) << listed;
   }
 }

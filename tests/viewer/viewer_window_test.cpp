@@ -21,6 +21,7 @@
 #include "tests/support/captured_stdout.h"
 #include "tests/support/headless_suite.h"
 #include "tests/support/temporary_directory.h"
+#include "tests/viewer/small_volume.h"
 #include "tools/snapshot_render.h"
 #include "viewer/surface_source.h"
 
@@ -168,6 +169,56 @@ TEST_F(ViewerWindow, KeysAndPointerMessagesReachTheStateAndTheTitle) {
     EXPECT_NEAR(camera.distance, c.camera.distance, 1e-9) << c.name;
     EXPECT_NEAR(camera.panX, c.camera.panX, 1e-9) << c.name;
     EXPECT_NEAR(camera.panY, c.camera.panY, 1e-9) << c.name;
+    closeViewer(window);
+    titles.clear();
+  }
+}
+
+TEST_F(ViewerWindow, AVolumeShowsItsVoxelsAtTheLevelsItsKeysSet) {
+  const struct {
+    const char* name;
+    std::vector<char> characters;
+    std::int32_t isoSteps;  // fine steps: 1 % of the data's range
+  } cases[] = {
+      {"nothing", {}, 0},
+      {"fine steps", {'=', '=', '='}, 3},
+      {"coarse steps down below zero, where nothing is left", {'_', '_', '_', '_', '_'}, -50},
+      {"a coarse step up, a fine one down", {'+', '-'}, 9},
+      {"divisions keys do nothing", {']', '[', '['}, 0},
+  };
+  const auto volume = smallVolume(false);
+  const double* values = volume->values();
+  const auto [least, most] = std::minmax_element(values, values + 10 * 9 * 8);
+  for (const auto& c : cases) {
+    ViewerOptions options;
+    options.start.iso.start = 4.0;
+    options.start.paused = true;
+    options.source = std::make_shared<VolumeSource>(volume, 2);
+    open(options);
+    for (const char character : c.characters) {
+      PostMessageA(window, WM_CHAR, static_cast<WPARAM>(character), 0);
+    }
+    turn();
+    const double level = 4.0 + c.isoSteps * (*most - *least) / 100.0;
+    EXPECT_EQ(viewerState().iso.value(), level) << c.name;
+    // The triangles of the exact extractor at that level (VolumeSource's
+    // own test holds its mesh to mcubes mesh's).
+    ViewState at;
+    at.iso.start = level;
+    IndexedMesh mesh;
+    VolumeSource(volume, 1).extract(at, mesh);
+    ViewState expected = at;
+    expected.paused = true;
+    expected.fixedGrid = "10x9x8 voxels";
+    ASSERT_FALSE(titles.empty()) << c.name;
+    EXPECT_EQ(withoutFrameRate(titles.back()), viewTitle(expected, mesh.faces.size(), -1))
+        << c.name;
+    // The data spans about 0.7 to 9.6: fine steps of 0.09 show with 3 digits.
+    char iso[32];
+    std::snprintf(iso, sizeof iso, "iso %.3f - ", level);
+    EXPECT_NE(titles.back().find(iso), std::string::npos) << titles.back();
+    // Below all the data the whole box is inside: the caps are its faces.
+    EXPECT_GT(mesh.faces.size(), 0u) << c.name;
     closeViewer(window);
     titles.clear();
   }

@@ -103,12 +103,6 @@ IndexedMesh sceneMesh(const MeshOptions& options, ProgressLine& progress) {
   return mesh;
 }
 
-double determinant(const double (&m)[3][3]) {
-  return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
-         m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
-         m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
-}
-
 // What the extraction found that the user should know.
 void warnAbout(const VolumeFindings& findings, double iso) {
   if (findings.nonFiniteVoxels > 0) {
@@ -179,13 +173,8 @@ IndexedMesh volumeMesh(const MeshOptions& options, std::string& comment, Progres
   mergeCoincidentVertices(mesh);
   dropRepeatedVertexFaces(mesh);
   // A mirrored lattice turns the extraction's outward order inward.
-  if (determinant(header.geometry.axes) < 0) reverseFaces(mesh);
+  if (isMirrored(header.geometry)) reverseFaces(mesh);
   return mesh;
-}
-
-bool namesVolume(const VolumeOptions& volume) {
-  return !volume.path.empty() || !volume.dims.empty() || !volume.type.empty() ||
-         !volume.endian.empty() || !volume.spacing.empty() || !volume.origin.empty();
 }
 
 void runMesh(const MeshOptions& options) {

@@ -60,11 +60,6 @@ void runView(ViewOptions options) {
 
 }  // namespace
 
-bool namesVolume(const VolumeOptions& options) {
-  return !options.path.empty() || !options.dims.empty() || !options.type.empty() ||
-         !options.endian.empty() || !options.spacing.empty() || !options.origin.empty();
-}
-
 std::shared_ptr<VolumeSource> volumeSourceOrFail(const VolumeOptions& options, int threads) {
   const std::unique_ptr<VolumeReader> reader = openVolumeOrFail(options);
   const VolumeHeader& header = reader->header();

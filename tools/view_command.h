@@ -11,10 +11,6 @@
 
 void addViewCommand(CLI::App& app);
 
-// Whether the options name a volume (a file, or a raw layout, which then
-// needs one).
-bool namesVolume(const VolumeOptions& options);
-
 // The volume the options name read whole into memory, to be shown on
 // `threads` extraction threads, or the command ended with the reader's one
 // line (failCommand).

@@ -85,6 +85,11 @@ std::optional<RawLayout> rawLayout(const VolumeOptions& options) {
 
 }  // namespace
 
+bool namesVolume(const VolumeOptions& options) {
+  return !options.path.empty() || !options.dims.empty() || !options.type.empty() ||
+         !options.endian.empty() || !options.spacing.empty() || !options.origin.empty();
+}
+
 void addVolumeOptions(CLI::App& command, VolumeOptions& options) {
   command.add_option("--volume", options.path,
                      "A scalar volume to mesh instead of the scene: .nrrd, .nhdr, .nii, .nii.gz, "

@@ -14,6 +14,9 @@ struct VolumeOptions {
   std::string dims, type, endian, spacing, origin;
 };
 
+// Whether any of the options was given: the command is about a volume.
+bool namesVolume(const VolumeOptions& options);
+
 // Adds the options to `command`.
 void addVolumeOptions(CLI::App& command, VolumeOptions& options);
 

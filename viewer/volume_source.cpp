@@ -11,15 +11,6 @@ std::int64_t voxelCount(const VolumeGeometry& geometry) {
   return geometry.dims[0] * geometry.dims[1] * geometry.dims[2];
 }
 
-// Whether the lattice's axes are mirrored: there the extraction's outward
-// order faces inward in world space.
-bool mirrored(const double (&m)[3][3]) {
-  const double determinant = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
-                             m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
-                             m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
-  return determinant < 0.0;
-}
-
 }  // namespace
 
 VolumeSource::VolumeSource(std::shared_ptr<const InMemoryVolume> volume, int threads)
@@ -94,7 +85,7 @@ bool VolumeSource::extract(const ViewState& state, IndexedMesh& mesh) {
   // merge by position, would cost about as much again as the welding and
   // change nothing in the picture but faces without area.
   mesh = weldSurface(extracted_);
-  if (mirrored(geometry.axes)) reverseFaces(mesh);
+  if (isMirrored(geometry)) reverseFaces(mesh);
   for (Point3& p : mesh.vertices) {
     p = Point3{static_cast<float>((p.x - centre_[0]) * scale_),
                static_cast<float>((p.y - centre_[1]) * scale_),

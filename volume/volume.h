@@ -31,6 +31,16 @@ struct VolumeGeometry {
   double axes[3][3];  // axes[a] is the world step of one voxel along index a
 };
 
+// Whether the axes are mirrored (a negative determinant): there a surface
+// wound outward in index space faces inward in world space.
+inline bool isMirrored(const VolumeGeometry& geometry) {
+  const double(&m)[3][3] = geometry.axes;
+  const double determinant = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+                             m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+                             m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+  return determinant < 0.0;
+}
+
 // What is known about a volume before its voxels are read.
 struct VolumeHeader {
   VolumeGeometry geometry;

@@ -11,23 +11,9 @@
 
 #include "mesh/grid.h"
 #include "tests/mesh/literal_extraction.h"
+#include "tests/mesh/mesh_checks.h"
 
 namespace {
-
-// Same bits, same order; on a mismatch, the first differing triangle.
-::testing::AssertionResult sameTriangles(const std::vector<Triangle>& expected,
-                                         const std::vector<Triangle>& actual) {
-  if (expected.size() != actual.size()) {
-    return ::testing::AssertionFailure()
-           << expected.size() << " triangles expected, " << actual.size() << " extracted";
-  }
-  for (std::size_t t = 0; t < expected.size(); ++t) {
-    if (std::memcmp(&expected[t], &actual[t], sizeof(Triangle)) != 0) {
-      return ::testing::AssertionFailure() << "triangle " << t << " differs";
-    }
-  }
-  return ::testing::AssertionSuccess();
-}
 
 std::vector<VectorUnit> availableUnits() {
   std::vector<VectorUnit> units = {VectorUnit::Baseline};

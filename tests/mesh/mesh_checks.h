@@ -1,12 +1,33 @@
-// Checks shared by the mesh tests: closedness and orientation of an indexed
-// mesh, and what a sweep at a tick produces.
+// Checks shared by the mesh tests: triangles equal to the bit, closedness
+// and orientation of an indexed mesh, and what a sweep at a tick produces.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <utility>
 #include <vector>
+
+#include "iso/isosurface.h"
+
+// Same bits, same order; on a mismatch, the first differing triangle.
+inline ::testing::AssertionResult sameTriangles(const std::vector<Triangle>& expected,
+                                                const std::vector<Triangle>& actual) {
+  if (expected.size() != actual.size()) {
+    return ::testing::AssertionFailure()
+           << expected.size() << " triangles expected, " << actual.size() << " extracted";
+  }
+  for (std::size_t t = 0; t < expected.size(); ++t) {
+    if (std::memcmp(&expected[t], &actual[t], sizeof(Triangle)) != 0) {
+      return ::testing::AssertionFailure() << "triangle " << t << " differs";
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
 
 // True when every directed edge occurs once and its reverse once: each edge
 // is shared by exactly two faces that run it in opposite directions.

@@ -122,21 +122,6 @@ std::vector<TestVolume> volumes() {
   return all;
 }
 
-// Same bits, same order; on a mismatch, the first differing triangle.
-::testing::AssertionResult sameTriangles(const std::vector<Triangle>& expected,
-                                         const std::vector<Triangle>& actual) {
-  if (expected.size() != actual.size()) {
-    return ::testing::AssertionFailure()
-           << expected.size() << " triangles expected, " << actual.size() << " extracted";
-  }
-  for (std::size_t t = 0; t < expected.size(); ++t) {
-    if (std::memcmp(&expected[t], &actual[t], sizeof(Triangle)) != 0) {
-      return ::testing::AssertionFailure() << "triangle " << t << " differs";
-    }
-  }
-  return ::testing::AssertionSuccess();
-}
-
 std::unique_ptr<double[]> copyOf(const std::vector<double>& values) {
   auto copy = std::make_unique<double[]>(values.size());
   std::copy(values.begin(), values.end(), copy.get());

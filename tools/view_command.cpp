@@ -108,7 +108,9 @@ void addViewCommand(CLI::App& app) {
   view->add_flag("--paused", options->viewer.start.paused, "Start with the animation paused");
   addThreadsOption(*view, options->viewer.threads);
   view->footer(std::string(viewerControls) +
-               "A volume is held in memory and shown whole at its own voxels, where the scene's "
-               "divisions would be; ] and [ do nothing, and it does not move.\n");
+               "A volume is held in memory and shown at its own voxels, where the scene's "
+               "divisions would be, and it does not move; [ shows every 2nd, 4th ... voxel along "
+               "each axis instead (a coarser volume of its own, extracted exactly, built once and "
+               "kept), ] goes back toward every voxel.\n");
   view->callback([options] { runView(*options); });
 }

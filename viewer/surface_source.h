@@ -2,6 +2,8 @@
 // user's volume, with its own iso steps and no clock.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -25,6 +27,10 @@ class SurfaceSource {
   // Empty where the state's divisions set the grid; else the grid the
   // surface always has, as the title names it.
   virtual std::string fixedGrid() const { return {}; }
+  // The coarsest level of detail of a fixed grid: its surface can be
+  // extracted on every 1st, 2nd, 4th ... up to this many-th voxel along each
+  // axis (ViewState::voxelStride).
+  virtual std::int32_t coarsestVoxelStride() const { return 1; }
   // The welded surface for the state's clock, divisions and iso level, faces
   // wound outward, with one outward unit normal per vertex. Returns true
   // only when the surface is certainly closed (every edge between two
@@ -51,9 +57,13 @@ class SceneSource : public SurfaceSource {
 };
 
 // A user's volume held in memory, extracted exactly (the literal pipeline's
-// triangles over its voxels) at the state's iso level, closed where it
+// triangles over its voxels) at the state's iso level and level of detail, closed where it
 // leaves the volume, welded, with normals from central differences, as
-// `mcubes mesh --volume --normals` writes it. The viewer shows it in the
+// `mcubes mesh --volume --normals` writes it. A coarser level of detail is a
+// volume of its own, every s-th voxel along each axis (the last one that
+// stays on that lattice, the axes scaled by s, the origin the same),
+// extracted just as exactly; each is built the first time it is shown and
+// kept. The viewer shows it in the
 // scene's frame: its world bounding box centred on the origin and scaled so
 // that its longest side is the scene's 16 units, so that the start camera,
 // the zoom's limits and the projection serve every volume alike.
@@ -68,6 +78,7 @@ class VolumeSource : public SurfaceSource {
   bool animated() const override { return false; }
   bool positiveIsoOnly() const override { return false; }
   std::string fixedGrid() const override;
+  std::int32_t coarsestVoxelStride() const override { return coarsestStride_; }
   bool extract(const ViewState& state, IndexedMesh& mesh) override;
 
   // World position to the viewer's frame: (p - centre) * scale.
@@ -75,8 +86,19 @@ class VolumeSource : public SurfaceSource {
   const double* frameCentre() const { return centre_; }
 
  private:
+  // A level of detail: its voxels and those on its faces, which do not
+  // depend on the iso level.
+  struct Lattice {
+    explicit Lattice(std::shared_ptr<const InMemoryVolume> voxels);
+    std::shared_ptr<const InMemoryVolume> volume;
+    VolumeBoundary boundary;
+  };
+  // The level of every `stride`-th voxel, built on first use.
+  const Lattice& lattice(std::int32_t stride);
+
   std::shared_ptr<const InMemoryVolume> volume_;
-  VolumeBoundary boundary_;
+  std::map<std::int32_t, Lattice> lattices_;  // by stride
+  std::int32_t coarsestStride_ = 1;
   VolumeExtractionSettings settings_;
   double fineStep_ = 0.01;
   double middle_ = 0.0;

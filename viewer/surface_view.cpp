@@ -2,7 +2,8 @@
 
 void SurfaceView::update(const ViewState& state) {
   const bool stale = !extracted_ || (source_.animated() && state.tick != tick_) ||
-                     state.divisions != divisions_ || state.iso.value() != iso_;
+                     state.divisions != divisions_ || state.voxelStride != voxelStride_ ||
+                     state.iso.value() != iso_;
   if (stale) {
     closed_ = source_.extract(state, mesh_);
     buildSmoothArray(mesh_, smooth_);
@@ -10,6 +11,7 @@ void SurfaceView::update(const ViewState& state) {
     extracted_ = true;
     tick_ = state.tick;
     divisions_ = state.divisions;
+    voxelStride_ = state.voxelStride;
     iso_ = state.iso.value();
     flatCurrent_ = false;
     edgesCurrent_ = false;

@@ -1,6 +1,6 @@
 // The surface as the current state shows it, kept between frames: a new
-// extraction only when the clock (of an animated source), the divisions or
-// the iso level changed, the flat and wireframe arrays only while those
+// extraction only when the clock (of an animated source), the divisions, the
+// level of detail or the iso level changed, the flat and wireframe arrays only while those
 // modes are on.
 #pragma once
 
@@ -44,6 +44,7 @@ class SurfaceView {
   bool closed_ = false;
   std::int32_t tick_ = 0;
   std::int32_t divisions_ = 0;
+  std::int32_t voxelStride_ = 0;
   double iso_ = 0.0;
   bool flatCurrent_ = false;
   bool edgesCurrent_ = false;

@@ -20,8 +20,11 @@ void stepIso(IsoLevel& iso, std::int32_t steps) {
   }
 }
 
+// A volume's level of detail, or the scene's divisions.
 void scaleDivisions(ViewState& state, bool finer) {
   if (!state.fixedGrid.empty()) {
+    const std::int32_t stride = finer ? state.voxelStride / 2 : state.voxelStride * 2;
+    state.voxelStride = std::clamp(stride, 1, std::max(state.coarsestStride, 1));
     return;
   }
   const std::int32_t scaled = finer ? state.divisions * 2 : state.divisions / 2;
@@ -35,6 +38,18 @@ std::string groupedThousands(std::size_t count) {
     digits.insert(static_cast<std::size_t>(at), ",");
   }
   return digits;
+}
+
+// 2 as "2nd", 4 as "4th", 32 as "32nd".
+std::string ordinal(std::int32_t n) {
+  const int lastTwo = n % 100;
+  const int last = n % 10;
+  const char* suffix = lastTwo >= 11 && lastTwo <= 13 ? "th"
+                       : last == 1                    ? "st"
+                       : last == 2                    ? "nd"
+                       : last == 3                    ? "rd"
+                                                      : "th";
+  return std::to_string(n) + suffix;
 }
 
 }  // namespace
@@ -123,8 +138,11 @@ void turnWheel(ViewState& state, int delta) { zoomCamera(state.camera, delta / 1
 std::string viewTitle(const ViewState& state, std::size_t triangles, int framesPerSecond) {
   char iso[32];
   std::snprintf(iso, sizeof iso, "%.*f", state.iso.decimals, state.iso.value());
-  const std::string grid =
+  std::string grid =
       state.fixedGrid.empty() ? std::to_string(state.divisions) + " divisions" : state.fixedGrid;
+  if (!state.fixedGrid.empty() && state.voxelStride > 1) {
+    grid += ", every " + ordinal(state.voxelStride);
+  }
   std::string title = "Marching Cubes - iso " + std::string(iso) + " - " + grid + " - " +
                       groupedThousands(triangles) + " triangles";
   if (framesPerSecond >= 0) {

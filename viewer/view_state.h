@@ -39,9 +39,13 @@ struct ViewState {
   IsoLevel iso;
   std::int32_t divisions = 64;
   // Empty for the scene, whose divisions ] and [ change. For a volume, shown
-  // at its own voxels, what the title says instead ("256x256x113 voxels"),
-  // and ] and [ do nothing.
+  // at its own voxels, what the title says instead ("256x256x113 voxels").
   std::string fixedGrid;
+  // A volume's level of detail: its surface is extracted on every
+  // voxelStride-th voxel along each axis, from 1 (every voxel) to
+  // coarsestStride, which its source sets; [ doubles it, ] halves it.
+  std::int32_t voxelStride = 1;
+  std::int32_t coarsestStride = 1;
   std::int32_t tick = 0;  // the scene's animation clock, one per 16 ms timer tick
   bool paused = false;
   bool wireframe = false;
@@ -82,7 +86,8 @@ void movePointer(ViewState& state, int x, int y, HeldButtons held);
 void turnWheel(ViewState& state, int delta);
 
 // "Marching Cubes - iso 0.250 - 64 divisions - 5,192 triangles - 60 fps"
-// (the level with iso.decimals digits, a volume's fixedGrid for the divisions),
+// (the level with iso.decimals digits, a volume's fixedGrid for the divisions,
+// followed by ", every 2nd" ... at a coarser level of detail),
 // then what differs from the usual view: paused, wireframe, unlit, flat
 // normals. The frame rate is left out while it is not known (negative).
 std::string viewTitle(const ViewState& state, std::size_t triangles, int framesPerSecond);

@@ -40,6 +40,8 @@ struct Viewer {
     state.iso.positiveOnly = source->positiveIsoOnly();
     state.iso.decimals = isoDecimals(state.iso.fineStep);
     state.fixedGrid = source->fixedGrid();
+    state.coarsestStride = source->coarsestVoxelStride();
+    state.voxelStride = std::clamp(state.voxelStride, 1, state.coarsestStride);
   }
 };
 

@@ -11,18 +11,65 @@ std::int64_t voxelCount(const VolumeGeometry& geometry) {
   return geometry.dims[0] * geometry.dims[1] * geometry.dims[2];
 }
 
+// Every `stride`-th voxel of `volume` along each axis, from the first: a
+// lattice of floor((d - 1) / stride) + 1 voxels along an axis of d, so that
+// the last one stays on it, at the same origin with axes stride times as long.
+std::shared_ptr<const InMemoryVolume> everyNthVoxel(const InMemoryVolume& volume,
+                                                    std::int32_t stride) {
+  VolumeHeader header = volume.header();
+  const VolumeGeometry& fine = volume.header().geometry;
+  VolumeGeometry& coarse = header.geometry;
+  for (int a = 0; a < 3; ++a) {
+    coarse.dims[a] = (fine.dims[a] - 1) / stride + 1;
+    for (int b = 0; b < 3; ++b) coarse.axes[a][b] = fine.axes[a][b] * stride;
+  }
+  auto values = std::make_unique<double[]>(static_cast<std::size_t>(voxelCount(coarse)));
+  double* out = values.get();
+  for (std::int64_t k = 0; k < coarse.dims[2]; ++k) {
+    for (std::int64_t j = 0; j < coarse.dims[1]; ++j) {
+      const double* row = volume.values() + (k * stride * fine.dims[1] + j * stride) * fine.dims[0];
+      for (std::int64_t i = 0; i < coarse.dims[0]; ++i) *out++ = row[i * stride];
+    }
+  }
+  return std::make_shared<const InMemoryVolume>(header, std::move(values));
+}
+
 }  // namespace
 
+VolumeSource::Lattice::Lattice(std::shared_ptr<const InMemoryVolume> voxels)
+    : volume(std::move(voxels)), boundary(volume->header().geometry.dims) {
+  const VolumeGeometry& geometry = volume->header().geometry;
+  const std::int64_t sliceSize = geometry.dims[0] * geometry.dims[1];
+  for (std::int64_t k = 0; k < geometry.dims[2]; ++k) {
+    boundary.record(k, volume->values() + k * sliceSize);
+  }
+}
+
+const VolumeSource::Lattice& VolumeSource::lattice(std::int32_t stride) {
+  auto found = lattices_.find(stride);
+  if (found == lattices_.end()) {
+    found =
+        lattices_.emplace(stride, Lattice(stride == 1 ? volume_ : everyNthVoxel(*volume_, stride)))
+            .first;
+  }
+  return found->second;
+}
+
 VolumeSource::VolumeSource(std::shared_ptr<const InMemoryVolume> volume, int threads)
-    : volume_(std::move(volume)), boundary_(volume_->header().geometry.dims) {
+    : volume_(std::move(volume)) {
   settings_.threads = threads;
   settings_.edgeKeys = true;  // welding needs them
   settings_.normals = true;
   const VolumeGeometry& geometry = volume_->header().geometry;
-  const std::int64_t sliceSize = geometry.dims[0] * geometry.dims[1];
-  // The faces' voxels do not depend on the level: recorded once.
-  for (std::int64_t k = 0; k < geometry.dims[2]; ++k) {
-    boundary_.record(k, volume_->values() + k * sliceSize);
+  lattice(1);
+
+  // Coarser while every axis that has cells keeps at least two voxels.
+  std::int64_t shortest = std::numeric_limits<std::int64_t>::max();
+  for (const std::int64_t d : geometry.dims) {
+    if (d > 1) shortest = std::min(shortest, d - 1);
+  }
+  while (coarsestStride_ < (1 << 30) && coarsestStride_ * std::int64_t{2} <= shortest) {
+    coarsestStride_ *= 2;
   }
 
   double least = std::numeric_limits<double>::infinity();
@@ -73,12 +120,14 @@ std::string VolumeSource::fixedGrid() const {
 }
 
 bool VolumeSource::extract(const ViewState& state, IndexedMesh& mesh) {
-  const VolumeGeometry& geometry = volume_->header().geometry;
+  const Lattice& shown = lattice(std::clamp(state.voxelStride, 1, coarsestStride_));
+  const VolumeGeometry& geometry = shown.volume->header().geometry;
   settings_.isoLevel = state.iso.value();
   VolumeFindings findings;
-  extractVolumeInto(geometry, volume_->values(), settings_, extracted_, findings, {}, &scratch_);
+  extractVolumeInto(geometry, shown.volume->values(), settings_, extracted_, findings, {},
+                    &scratch_);
   if (findings.cells > 0) {
-    appendBoundaryCells(geometry, boundary_, settings_.isoLevel, true, extracted_);
+    appendBoundaryCells(geometry, shown.boundary, settings_.isoLevel, true, extracted_);
   }
   // Welded by edge, the surface is closed. Merging the vertices that the
   // polygoniser snapped onto one voxel, as mcubes mesh does for readers that

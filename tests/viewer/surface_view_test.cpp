@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <set>
 #include <utility>
 #include <vector>
@@ -107,6 +108,32 @@ IndexedMesh meshedVolume(const InMemoryVolume& volume, double iso, bool mirrored
   return mesh;
 }
 
+// The voxels (i, j, k) * stride of the small volume, as a volume of their
+// own: the last along each axis still on the lattice, the axes stride times
+// as long.
+std::shared_ptr<const InMemoryVolume> subsampled(const InMemoryVolume& volume, int stride) {
+  VolumeHeader header = volume.header();
+  const std::int64_t(&dims)[3] = volume.header().geometry.dims;
+  std::int64_t(&coarse)[3] = header.geometry.dims;
+  for (int a = 0; a < 3; ++a) {
+    coarse[a] = 1;
+    while (coarse[a] * stride < dims[a]) ++coarse[a];
+    for (double& step : header.geometry.axes[a]) step *= stride;
+  }
+  std::vector<double> values;
+  for (std::int64_t k = 0; k < coarse[2]; ++k) {
+    for (std::int64_t j = 0; j < coarse[1]; ++j) {
+      for (std::int64_t i = 0; i < coarse[0]; ++i) {
+        values.push_back(
+            volume.values()[((k * stride) * dims[1] + j * stride) * dims[0] + i * stride]);
+      }
+    }
+  }
+  auto copy = std::make_unique<double[]>(values.size());
+  std::copy(values.begin(), values.end(), copy.get());
+  return std::make_shared<const InMemoryVolume>(header, std::move(copy));
+}
+
 TEST(VolumeSource, TheExtractorsClosedMeshInTheScenesFrameWithTheDatasSteps) {
   for (const bool mirrored : {false, true}) {
     const auto volume = smallVolume(mirrored);
@@ -118,6 +145,8 @@ TEST(VolumeSource, TheExtractorsClosedMeshInTheScenesFrameWithTheDatasSteps) {
     EXPECT_FALSE(source.animated());
     EXPECT_FALSE(source.positiveIsoOnly());
     EXPECT_EQ(source.fixedGrid(), "10x9x8 voxels");
+    // Down to every 4th voxel (3x3x2): every 8th would leave one along k.
+    EXPECT_EQ(source.coarsestVoxelStride(), 4);
     // The box spans 9, 10 and 10.5 units from its least corner; the longest
     // side becomes the scene's 16.
     const double low[3] = {mirrored ? 1.0 : 10.0, 20.0, 30.0};
@@ -127,32 +156,39 @@ TEST(VolumeSource, TheExtractorsClosedMeshInTheScenesFrameWithTheDatasSteps) {
       EXPECT_DOUBLE_EQ(source.frameCentre()[a], low[a] + side[a] / 2.0) << a;
     }
 
-    // Inside the box, and cut open by its faces (then capped).
-    for (const double iso : {2.5, 5.0}) {
-      const std::string context = (mirrored ? "mirrored, iso " : "iso ") + std::to_string(iso);
-      ViewState state;
-      state.iso.start = iso;
-      IndexedMesh mesh;
-      const bool closed = source.extract(state, mesh);
-      const IndexedMesh expected = meshedVolume(*volume, iso, mirrored);
-      EXPECT_GT(expected.faces.size(), 100u) << context;
-      EXPECT_EQ(mesh.faces, expected.faces) << context;
-      ASSERT_EQ(mesh.vertices.size(), expected.vertices.size()) << context;
-      ASSERT_EQ(mesh.normals.size(), expected.normals.size()) << context;
-      for (std::size_t v = 0; v < mesh.vertices.size(); ++v) {
-        const Point3& p = expected.vertices[v];
-        const double scale = source.frameScale();
-        const double* centre = source.frameCentre();
-        const Point3 framed{static_cast<float>((p.x - centre[0]) * scale),
-                            static_cast<float>((p.y - centre[1]) * scale),
-                            static_cast<float>((p.z - centre[2]) * scale)};
-        ASSERT_TRUE(same(mesh.vertices[v], framed)) << context << ", vertex " << v;
-        ASSERT_TRUE(same(mesh.normals[v], expected.normals[v])) << context << ", vertex " << v;
-        EXPECT_LE(std::max({std::fabs(framed.x), std::fabs(framed.y), std::fabs(framed.z)}),
-                  8.0f + 1e-5f);
+    // Inside the box, and cut open by its faces (then capped), at every
+    // level of detail (coarser ones first, so that going back to the whole
+    // volume finds it as it was), in the whole volume's frame.
+    for (const int stride : {2, 4, 1}) {
+      for (const double iso : {2.5, 5.0}) {
+        const std::string context = (mirrored ? "mirrored, iso " : "iso ") + std::to_string(iso) +
+                                    ", every " + std::to_string(stride);
+        ViewState state;
+        state.iso.start = iso;
+        state.voxelStride = stride;
+        IndexedMesh mesh;
+        const bool closed = source.extract(state, mesh);
+        const IndexedMesh expected =
+            meshedVolume(stride == 1 ? *volume : *subsampled(*volume, stride), iso, mirrored);
+        EXPECT_GT(expected.faces.size(), stride == 1 ? 100u : 8u) << context;
+        EXPECT_EQ(mesh.faces, expected.faces) << context;
+        ASSERT_EQ(mesh.vertices.size(), expected.vertices.size()) << context;
+        ASSERT_EQ(mesh.normals.size(), expected.normals.size()) << context;
+        for (std::size_t v = 0; v < mesh.vertices.size(); ++v) {
+          const Point3& p = expected.vertices[v];
+          const double scale = source.frameScale();
+          const double* centre = source.frameCentre();
+          const Point3 framed{static_cast<float>((p.x - centre[0]) * scale),
+                              static_cast<float>((p.y - centre[1]) * scale),
+                              static_cast<float>((p.z - centre[2]) * scale)};
+          ASSERT_TRUE(same(mesh.vertices[v], framed)) << context << ", vertex " << v;
+          ASSERT_TRUE(same(mesh.normals[v], expected.normals[v])) << context << ", vertex " << v;
+          EXPECT_LE(std::max({std::fabs(framed.x), std::fabs(framed.y), std::fabs(framed.z)}),
+                    8.0f + 1e-5f);
+        }
+        EXPECT_TRUE(closed) << context;
+        EXPECT_TRUE(everyEdgeTwice(mesh)) << context;
       }
-      EXPECT_TRUE(closed) << context;
-      EXPECT_TRUE(everyEdgeTwice(mesh)) << context;
     }
   }
 }
@@ -253,6 +289,7 @@ TEST(SurfaceView, ExtractsOnlyWhenTheSurfaceChanges) {
       {"clock", [](ViewState& s) { ++s.tick; }, 2, 1},
       {"iso", [](ViewState& s) { ++s.iso.steps; }, 3, 2},
       {"divisions", [](ViewState& s) { s.divisions = 32; }, 4, 3},
+      {"level of detail", [](ViewState& s) { s.voxelStride = 2; }, 5, 4},
   };
   for (const bool animated : {true, false}) {
     CountingSource source(animated);

@@ -85,21 +85,31 @@ TEST(ViewState, IsoStepsComeBackExactlyAndFollowTheSourcesStep) {
     EXPECT_EQ(state.iso.value(), 0.25) << keys;  // exactly the demo's level
   }
   // A volume's steps: 1 % and 10 % of its value range, to any sign, shown
-  // with the digits that tell them apart; its grid stays its voxels.
+  // with the digits that tell them apart; its grid stays its voxels, and
+  // ] and [ choose its level of detail, every voxel to the coarsest its
+  // source allows.
   const struct {
     double start, fineStep;
+    std::int32_t coarsest;
     const char* keys;
     const char* title;
   } volumes[] = {
-      {500.0, 40.0, "+=", "Marching Cubes - iso 940 - 9x8x7 voxels - 0 triangles"},
-      {1.0, 2.55, "=", "Marching Cubes - iso 3.5 - 9x8x7 voxels - 0 triangles"},
-      {0.5, 0.0891, "_=", "Marching Cubes - iso -0.302 - 9x8x7 voxels - 0 triangles"},
-      {0.0, 1e-6, "=][", "Marching Cubes - iso 0.0000010 - 9x8x7 voxels - 0 triangles"},
+      {500.0, 40.0, 4, "+=", "Marching Cubes - iso 940 - 9x8x7 voxels - 0 triangles"},
+      {1.0, 2.55, 4, "=", "Marching Cubes - iso 3.5 - 9x8x7 voxels - 0 triangles"},
+      {0.5, 0.0891, 4, "_=", "Marching Cubes - iso -0.302 - 9x8x7 voxels - 0 triangles"},
+      {0.0, 1e-6, 1, "=][", "Marching Cubes - iso 0.0000010 - 9x8x7 voxels - 0 triangles"},
+      {1.0, 2.55, 4, "]", "Marching Cubes - iso 1.0 - 9x8x7 voxels - 0 triangles"},
+      {1.0, 2.55, 4, "[", "Marching Cubes - iso 1.0 - 9x8x7 voxels, every 2nd - 0 triangles"},
+      {1.0, 2.55, 4, "[[[", "Marching Cubes - iso 1.0 - 9x8x7 voxels, every 4th - 0 triangles"},
+      {1.0, 2.55, 4, "[[[]", "Marching Cubes - iso 1.0 - 9x8x7 voxels, every 2nd - 0 triangles"},
+      {1.0, 2.55, 32, "[[[[[", "Marching Cubes - iso 1.0 - 9x8x7 voxels, every 32nd - 0 triangles"},
+      {1.0, 2.55, 4, "[[]]]", "Marching Cubes - iso 1.0 - 9x8x7 voxels - 0 triangles"},
   };
   for (const auto& v : volumes) {
     ViewState volume;
     volume.iso = IsoLevel{v.start, v.fineStep, 0, false, isoDecimals(v.fineStep)};
     volume.fixedGrid = "9x8x7 voxels";
+    volume.coarsestStride = v.coarsest;
     for (const char* key = v.keys; *key != '\0'; ++key) typeCharacter(volume, *key);
     EXPECT_EQ(volume.divisions, 64) << v.keys;
     EXPECT_EQ(viewTitle(volume, 0, -1), v.title) << v.keys;

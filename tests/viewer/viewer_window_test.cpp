@@ -174,17 +174,20 @@ TEST_F(ViewerWindow, KeysAndPointerMessagesReachTheStateAndTheTitle) {
   }
 }
 
-TEST_F(ViewerWindow, AVolumeShowsItsVoxelsAtTheLevelsItsKeysSet) {
+TEST_F(ViewerWindow, AVolumeShowsItsVoxelsAtTheLevelsAndDetailItsKeysSet) {
   const struct {
     const char* name;
     std::vector<char> characters;
     std::int32_t isoSteps;  // fine steps: 1 % of the data's range
+    std::int32_t voxelStride;
   } cases[] = {
-      {"nothing", {}, 0},
-      {"fine steps", {'=', '=', '='}, 3},
-      {"coarse steps down below zero, where nothing is left", {'_', '_', '_', '_', '_'}, -50},
-      {"a coarse step up, a fine one down", {'+', '-'}, 9},
-      {"divisions keys do nothing", {']', '[', '['}, 0},
+      {"nothing", {}, 0, 1},
+      {"fine steps", {'=', '=', '='}, 3, 1},
+      {"coarse steps down below zero, where nothing is left", {'_', '_', '_', '_', '_'}, -50, 1},
+      {"a coarse step up, a fine one down", {'+', '-'}, 9, 1},
+      {"finer than every voxel does nothing", {']'}, 0, 1},
+      {"every 2nd voxel, at a fine step", {'[', '='}, 1, 2},
+      {"every 4th voxel at most, then 2nd", {'[', '[', '[', ']', '+'}, 10, 2},
   };
   const auto volume = smallVolume(false);
   const double* values = volume->values();
@@ -205,8 +208,10 @@ TEST_F(ViewerWindow, AVolumeShowsItsVoxelsAtTheLevelsItsKeysSet) {
     // own test holds its mesh to mcubes mesh's).
     ViewState at;
     at.iso.start = level;
+    at.voxelStride = c.voxelStride;
     IndexedMesh mesh;
     VolumeSource(volume, 1).extract(at, mesh);
+    EXPECT_EQ(viewerState().voxelStride, c.voxelStride) << c.name;
     ViewState expected = at;
     expected.paused = true;
     expected.fixedGrid = "10x9x8 voxels";

@@ -63,11 +63,13 @@ VolumeSource::VolumeSource(std::shared_ptr<const InMemoryVolume> volume, int thr
   const VolumeGeometry& geometry = volume_->header().geometry;
   lattice(1);
 
-  // Coarser while every axis that has cells keeps at least two voxels.
+  // Coarser while every axis that has cells keeps at least two voxels (a
+  // single voxel has no coarser level).
   std::int64_t shortest = std::numeric_limits<std::int64_t>::max();
   for (const std::int64_t d : geometry.dims) {
     if (d > 1) shortest = std::min(shortest, d - 1);
   }
+  if (shortest == std::numeric_limits<std::int64_t>::max()) shortest = 1;
   while (coarsestStride_ < (1 << 30) && coarsestStride_ * std::int64_t{2} <= shortest) {
     coarsestStride_ *= 2;
   }

@@ -4,33 +4,44 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <unordered_map>
 #include <vector>
 
-namespace {
-
-struct BitsHash {
-  std::size_t operator()(const std::array<std::uint32_t, 3>& bits) const {
+std::size_t mergeCoincidentVertices(IndexedMesh& mesh) {
+  // Open addressing over the positions' bits, at most half full.
+  std::size_t size = 16;
+  while (size < 2 * mesh.vertices.size()) size *= 2;
+  constexpr std::uint32_t Empty = 0xffffffffu;
+  std::vector<std::uint32_t> slots(size, Empty);
+  std::vector<std::uint32_t> same(mesh.vertices.size());
+  bool merged = false;
+  for (std::uint32_t v = 0; v < mesh.vertices.size(); ++v) {
+    std::uint32_t bits[3];
+    std::memcpy(bits, &mesh.vertices[v], sizeof bits);
     std::uint64_t h = bits[0];
     h = h * 0x9e3779b97f4a7c15ull ^ bits[1];
     h = h * 0x9e3779b97f4a7c15ull ^ bits[2];
-    return static_cast<std::size_t>(h ^ (h >> 29));
+    h *= 0x9e3779b97f4a7c15ull;
+    std::size_t s = static_cast<std::size_t>(h >> 32) & (size - 1);
+    while (slots[s] != Empty &&
+           std::memcmp(&mesh.vertices[slots[s]], &mesh.vertices[v], sizeof bits) != 0) {
+      s = (s + 1) & (size - 1);
+    }
+    if (slots[s] == Empty) slots[s] = v;
+    same[v] = slots[s];
+    merged = merged || same[v] != v;
   }
-};
+  return merged ? mergeVertices(mesh, same) : 0;
+}
 
-}  // namespace
-
-std::size_t mergeCoincidentVertices(IndexedMesh& mesh) {
-  std::unordered_map<std::array<std::uint32_t, 3>, std::uint32_t, BitsHash> first;
-  first.reserve(mesh.vertices.size());
+std::size_t mergeVertices(IndexedMesh& mesh, const std::vector<std::uint32_t>& same) {
   std::vector<std::uint32_t> to(mesh.vertices.size());
   std::uint32_t kept = 0;
   for (std::uint32_t v = 0; v < mesh.vertices.size(); ++v) {
-    std::array<std::uint32_t, 3> bits;
-    std::memcpy(bits.data(), &mesh.vertices[v], sizeof bits);
-    const auto [at, added] = first.emplace(bits, kept);
-    to[v] = at->second;
-    if (!added) continue;
+    if (same[v] != v) {
+      to[v] = to[same[v]];
+      continue;
+    }
+    to[v] = kept;
     mesh.vertices[kept] = mesh.vertices[v];
     if (!mesh.normals.empty()) mesh.normals[kept] = mesh.normals[v];
     ++kept;

@@ -10,11 +10,18 @@
 
 #include <cstddef>
 
-#include "mesh/weld.h"
+#include <cstdint>
+#include <vector>
+
+#include "mesh/surface.h"
 
 // Makes vertices with the same bits one (the first, with its normal);
 // returns how many went.
 std::size_t mergeCoincidentVertices(IndexedMesh& mesh);
+
+// Makes each vertex v the vertex same[v] (same[v] <= v, and same[v] is its
+// own), keeping the order of the rest; returns how many went.
+std::size_t mergeVertices(IndexedMesh& mesh, const std::vector<std::uint32_t>& same);
 
 // Removes the faces whose vertex index repeats; returns how many went.
 std::size_t dropRepeatedVertexFaces(IndexedMesh& mesh);

@@ -2,16 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
 #include <cstddef>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 #include <string>
-#include <thread>
 
 #include "mesh/crossed_cells_kernel.h"
 #include "mesh/grid.h"
+#include "mesh/ordered_parallel.h"
 
 namespace {
 
@@ -196,13 +194,6 @@ class SlabExtractor {
     std::size_t end;  // past its last cell in crossed_
   };
 
-  // Room for `total` elements, growing geometrically: the room is made
-  // again for every batch of slabs.
-  template <typename T>
-  static void makeRoom(std::vector<T>& v, std::size_t total) {
-    if (total > v.capacity()) v.reserve(std::max(total, 2 * v.capacity()));
-  }
-
   // What polygoniseCell makes of the cell, without building the cell: the
   // same interpolation of each crossed edge, the case's triangles in order.
   void polygonise(std::int32_t i, std::int32_t j, const CrossedCell& crossed, int caseIndex,
@@ -285,81 +276,6 @@ RowKernel rowKernel(VectorUnit unit) {
   return findCrossedCellsBaseline;
 }
 
-// Slabs are handed out in order; a finished slab waits in its slot until
-// every earlier one has been passed on, and no thread starts a slab more than
-// `slots` ahead of the oldest one not yet passed on, which bounds the
-// memory held in waiting slabs.
-class ParallelSlabs {
- public:
-  ParallelSlabs(std::int32_t slabs, int threads)
-      : slabs_(slabs), slots_(static_cast<std::size_t>(2 * threads)) {}
-
-  // Runs `extract(i, slab)` for every slab on `threads` threads and hands
-  // each slab to `take` in order of i, on this thread.
-  template <typename Extract, typename Take>
-  void run(int threads, Extract&& extract, Take&& take) {
-    std::vector<std::thread> workers;
-    for (int t = 0; t < threads; ++t) {
-      workers.emplace_back([this, &extract] { work(extract); });
-    }
-    for (std::int32_t i = 0; i < slabs_; ++i) {
-      ExtractedSurface slab;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        Slot& slot = slotOf(i);
-        changed_.wait(lock, [&] { return slot.done; });
-        std::swap(slab, slot.surface);
-        slot.done = false;
-        ++passedOn_;
-      }
-      changed_.notify_all();
-      take(i, slab);
-    }
-    for (std::thread& worker : workers) worker.join();
-  }
-
- private:
-  struct Slot {
-    ExtractedSurface surface;
-    bool done = false;
-  };
-
-  Slot& slotOf(std::int32_t i) { return slots_[static_cast<std::size_t>(i) % slots_.size()]; }
-
-  template <typename Extract>
-  void work(Extract& extract) {
-    ExtractedSurface slab;
-    for (;;) {
-      std::int32_t i;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] {
-          return next_ >= slabs_ || next_ - passedOn_ < static_cast<std::int32_t>(slots_.size());
-        });
-        if (next_ >= slabs_) return;
-        i = next_++;
-      }
-      slab.triangles.clear();
-      slab.edges.clear();
-      extract(i, slab);
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        Slot& slot = slotOf(i);
-        std::swap(slot.surface, slab);
-        slot.done = true;
-      }
-      changed_.notify_all();
-    }
-  }
-
-  std::int32_t slabs_;
-  std::vector<Slot> slots_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::int32_t next_ = 0;
-  std::int32_t passedOn_ = 0;
-};
-
 }  // namespace
 
 ExtractedSurface extractSurface(const BallCentres& balls, const ExtractionSettings& settings,
@@ -399,18 +315,19 @@ void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& sett
     return;
   }
 
-  ParallelSlabs parallel(slabs, threads);
-  parallel.run(
-      threads,
-      [&](std::int32_t i, ExtractedSurface& slab) {
+  runInOrder<ExtractedSurface>(
+      slabs, threads,
+      [&](int, std::int64_t i, ExtractedSurface& slab) {
+        slab.clear();
         // One extractor (and row buffer) per slab: cheap beside a slab's
         // work, and nothing is shared but the read-only tables.
-        SlabExtractor(grid, settings.isoLevel, axes, kernel, settings.edgeKeys, 1).extract(i, slab);
+        SlabExtractor(grid, settings.isoLevel, axes, kernel, settings.edgeKeys, 1)
+            .extract(static_cast<std::int32_t>(i), slab);
       },
-      [&](std::int32_t i, const ExtractedSurface& slab) {
+      [&](std::int64_t i, const ExtractedSurface& slab) {
         surface.triangles.insert(surface.triangles.end(), slab.triangles.begin(),
                                  slab.triangles.end());
         surface.edges.insert(surface.edges.end(), slab.edges.begin(), slab.edges.end());
-        if (progress) progress(i + 1, slabs);
+        if (progress) progress(static_cast<std::int32_t>(i + 1), slabs);
       });
 }

@@ -6,13 +6,11 @@
 // surface can cross are sampled exactly; the rest are ruled out by bounds.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
-#include <vector>
 
-#include "iso/isosurface.h"
 #include "mesh/crossed_cells.h"
+#include "mesh/surface.h"
 #include "scene/scene.h"
 
 struct ExtractionSettings {
@@ -21,20 +19,6 @@ struct ExtractionSettings {
   int threads = 1;                         // 1 or more; the result does not depend on it
   VectorUnit vectorUnit = fastestVectorUnit();
   bool edgeKeys = false;  // also name each vertex's grid edge
-};
-
-// A grid edge: neighbouring cells compute the vertex on an edge they share
-// from their own corner values, which can differ in the last bits, so only
-// the edge says reliably that two vertices are one.
-using EdgeKey = std::uint64_t;
-
-struct ExtractedSurface {
-  std::vector<Triangle> triangles;
-  // Per triangle, the edge of each vertex; empty unless asked for.
-  std::vector<std::array<EdgeKey, 3>> edges;
-  // Per triangle, the unit normal at each vertex; empty unless asked for
-  // (volumes only: the scene's normals come from its field, mesh/normals.h).
-  std::vector<std::array<Point3, 3>> normals;
 };
 
 // Called on the calling thread after each slab of cells at one x, with the

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "iso/cell_geometry.h"
+#include "mesh/volume_lattice.h"
 
 VolumeBoundary::VolumeBoundary(const std::int64_t (&dims)[3]) {
   std::memcpy(dims_, dims, sizeof dims_);
@@ -49,35 +50,29 @@ namespace {
 // interpolation toward it stays a number.
 constexpr double Outside = -std::numeric_limits<double>::max();
 
-Point3 latticePoint(const VolumeGeometry& g, const std::int64_t (&p)[3]) {
-  float c[3];
-  for (int d = 0; d < 3; ++d) {
-    c[d] = static_cast<float>(((g.origin[d] + static_cast<double>(p[0]) * g.axes[0][d]) +
-                               static_cast<double>(p[1]) * g.axes[1][d]) +
-                              static_cast<double>(p[2]) * g.axes[2][d]);
-  }
-  return {c[0], c[1], c[2]};
-}
-
 }  // namespace
 
-void appendBoundaryCells(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
-                         double isoLevel, bool normals, ExtractedSurface& surface) {
+EdgeKey outerEdgeKeys(const VolumeGeometry& geometry) {
+  const std::int64_t* d = geometry.dims;
+  return static_cast<EdgeKey>(d[0] * d[1] * d[2]) * 3;
+}
+
+void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
+                             double isoLevel, const std::function<void(const CapTriangle&)>& take) {
   const std::int64_t* dims = geometry.dims;
   const std::int64_t x = dims[0], y = dims[1], z = dims[2];
   const auto inside = [&](const std::int64_t(&p)[3]) {
     return p[0] >= 0 && p[0] < x && p[1] >= 0 && p[1] < y && p[2] >= 0 && p[2] < z;
   };
+  const auto pointIndex = [&](const std::int64_t(&p)[3]) { return (p[2] * y + p[1]) * x + p[0]; };
   // Edges inside the volume keep the extraction's keys; the others are
   // numbered on the lattice grown by one voxel each way, after all of those.
-  const auto volumeEdges = static_cast<EdgeKey>(x * y * z) * 3;
+  const EdgeKey volumeEdges = outerEdgeKeys(geometry);
   const auto keyOf = [&](const std::int64_t(&a)[3], const std::int64_t(&b)[3]) {
     const int axis = a[0] != b[0] ? 0 : a[1] != b[1] ? 1 : 2;
     std::int64_t low[3];
     for (int d = 0; d < 3; ++d) low[d] = std::min(a[d], b[d]);
-    if (inside(a) && inside(b)) {
-      return static_cast<EdgeKey>((low[2] * y + low[1]) * x + low[0]) * 3 + axis;
-    }
+    if (inside(a) && inside(b)) return static_cast<EdgeKey>(pointIndex(low)) * 3 + axis;
     return volumeEdges +
            static_cast<EdgeKey>(((low[2] + 1) * (y + 2) + (low[1] + 1)) * (x + 2) + low[0] + 1) *
                3 +
@@ -87,51 +82,71 @@ void appendBoundaryCells(const VolumeGeometry& geometry, const VolumeBoundary& b
     for (std::int64_t j = -1; j < y; ++j) {
       const bool wholeRow = k == -1 || k == z - 1 || j == -1 || j == y - 1;
       for (std::int64_t i = -1; i < x; i = wholeRow || i == x - 1 ? i + 1 : x - 1) {
+        // The outer corners are below the level: only a cell with a voxel
+        // at or above it can be crossed.
         GridCell cell;
         std::int64_t corners[8][3];
-        bool finite = true;
+        bool finite = true, reached = false;
         for (int c = 0; c < 8; ++c) {
-          const std::int64_t p[3] = {i + CornerSide[c][0], j + CornerSide[c][1],
-                                     k + CornerSide[c][2]};
-          std::memcpy(corners[c], p, sizeof p);
-          cell.values[c] = inside(p) ? boundary.value(p[0], p[1], p[2]) : Outside;
-          cell.points[c] = latticePoint(geometry, p);
+          for (int d = 0; d < 3; ++d) corners[c][d] = (d == 0 ? i : d == 1 ? j : k) + CornerSide[c][d];
+          cell.values[c] = inside(corners[c])
+                               ? boundary.value(corners[c][0], corners[c][1], corners[c][2])
+                               : Outside;
           finite = finite && std::isfinite(cell.values[c]);
+          reached = reached || !(cell.values[c] < isoLevel);
         }
         // As in the volume: a cell touching a value that is not finite
         // yields nothing.
-        if (!finite) continue;
+        if (!finite || !reached) continue;
+        for (int c = 0; c < 8; ++c) cell.points[c] = latticePoint(geometry, corners[c]);
         Triangle made[5];
         const CellTriangles result = polygoniseCell(cell, isoLevel, made);
         const std::int32_t* row = CaseTriangles[result.caseIndex];
         for (int t = 0; t < result.count; ++t) {
-          std::array<EdgeKey, 3> keys;
-          std::array<Point3, 3> vertexNormals;
+          CapTriangle cap;
           for (int v = 0; v < 3; ++v) {
             const int a = EdgeCorners[row[3 * t + v]][0], b = EdgeCorners[row[3 * t + v]][1];
-            keys[v] = keyOf(corners[a], corners[b]);
-            vertexNormals[v] = {0, 0, 0};
-            if (inside(corners[a]) && inside(corners[b])) continue;
+            cap.keys[v] = keyOf(corners[a], corners[b]);
+            cap.normals[v] = {0, 0, 0};
+            cap.points[v] = -1;
+            Point3& vertex = made[t].vertices[v];
+            if (inside(corners[a]) && inside(corners[b])) {
+              if (std::memcmp(&vertex, &cell.points[a], sizeof vertex) == 0) {
+                cap.points[v] = pointIndex(corners[a]);
+              } else if (std::memcmp(&vertex, &cell.points[b], sizeof vertex) == 0) {
+                cap.points[v] = pointIndex(corners[b]);
+              }
+              continue;
+            }
             // Out of the volume: the vertex is the face's voxel itself, its
             // normal the way out.
             const int in = inside(corners[a]) ? a : b, out = in == a ? b : a;
-            made[t].vertices[v] = cell.points[in];
+            vertex = cell.points[in];
+            cap.points[v] = pointIndex(corners[in]);
             const double step[3] = {static_cast<double>(cell.points[out].x) - cell.points[in].x,
                                     static_cast<double>(cell.points[out].y) - cell.points[in].y,
                                     static_cast<double>(cell.points[out].z) - cell.points[in].z};
             const double length =
                 std::sqrt(step[0] * step[0] + step[1] * step[1] + step[2] * step[2]);
             if (length > 0) {
-              vertexNormals[v] = {static_cast<float>(step[0] / length),
-                                  static_cast<float>(step[1] / length),
-                                  static_cast<float>(step[2] / length)};
+              cap.normals[v] = {static_cast<float>(step[0] / length),
+                                static_cast<float>(step[1] / length),
+                                static_cast<float>(step[2] / length)};
             }
           }
-          surface.triangles.push_back(made[t]);
-          surface.edges.push_back(keys);
-          if (normals) surface.normals.push_back(vertexNormals);
+          cap.triangle = made[t];
+          take(cap);
         }
       }
     }
   }
+}
+
+void appendBoundaryCells(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
+                         double isoLevel, bool normals, ExtractedSurface& surface) {
+  forEachBoundaryTriangle(geometry, boundary, isoLevel, [&](const CapTriangle& cap) {
+    surface.triangles.push_back(cap.triangle);
+    surface.edges.push_back(cap.keys);
+    if (normals) surface.normals.push_back(cap.normals);
+  });
 }

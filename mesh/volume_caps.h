@@ -8,10 +8,12 @@
 // it: every edge then has two faces.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
-#include "mesh/extract.h"
+#include "mesh/surface.h"
 #include "volume/volume.h"
 
 // The values on the six faces of a volume: i = 0, i = X - 1 (indexed j + k
@@ -29,9 +31,28 @@ class VolumeBoundary {
   std::vector<double> faces_[6];
 };
 
-// Appends the triangles of the cells around the volume to `surface` (with
-// edge keys in the extraction's numbering where an edge lies in the volume,
-// beyond it where it reaches out; with normals, pointing out of the volume,
-// where the surface has normals).
+// A triangle of a cell around the volume, as drawn, with per vertex its
+// edge's key (in the extraction's numbering where the edge lies in the
+// volume, numbered after all of those where it reaches out), its normal
+// (the way out of the volume where the edge reaches out, else zero: the
+// extraction's normal goes with the welded vertex) and the lattice point
+// index (k * Y + j) * X + i it lies exactly on, or -1.
+struct CapTriangle {
+  Triangle triangle;
+  std::array<EdgeKey, 3> keys;
+  std::array<Point3, 3> normals;
+  std::array<std::int64_t, 3> points;
+};
+
+// The edge keys from here on reach out of the volume.
+EdgeKey outerEdgeKeys(const VolumeGeometry& geometry);
+
+// Each triangle of the cells around the volume, in the order of the cells
+// (i fastest, then j, then k, from -1) and of the polygoniser.
+void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
+                             double isoLevel, const std::function<void(const CapTriangle&)>& take);
+
+// Appends the triangles of the cells around the volume to `surface`, with
+// edge keys, and with normals where the surface has them.
 void appendBoundaryCells(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
                          double isoLevel, bool normals, ExtractedSurface& surface);

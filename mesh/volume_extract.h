@@ -17,14 +17,15 @@
 #include <limits>
 #include <vector>
 
-#include "mesh/extract.h"
+#include "mesh/crossed_cells.h"
+#include "mesh/surface.h"
 #include "volume/volume.h"
 
 struct VolumeExtractionSettings {
   double isoLevel = 0.0;
   int threads = 1;        // 1 or more; the result does not depend on it
   bool edgeKeys = false;  // also name each vertex's lattice edge (for welding)
-  bool normals = false;   // also each vertex's normal (see below)
+  bool normals = false;   // also each vertex's normal (mesh/volume_normals.h)
   VectorUnit vectorUnit = fastestVectorUnit();  // the result does not depend on it
   // Streaming: bytes of slices held at a time (at least two slices are).
   std::int64_t sliceMemory = std::int64_t{256} << 20;
@@ -47,20 +48,14 @@ struct VolumeFindings {
 // Called on the calling thread as layers of cells (one k each) are done.
 using LayerProgress = std::function<void(std::int64_t done, std::int64_t total)>;
 
-// Room that extractions repeated on one volume keep: the threads' partial
-// results, whose memory is then touched only once.
-struct VolumeScratch {
-  std::vector<ExtractedSurface> parts;
-};
-
 // The volume held in memory, i fastest, then j, then k. `surface` loses its
-// old contents but keeps its capacity, as `scratch` does (for the benchmark).
+// old contents but keeps its capacity (for the benchmark).
 void extractVolumeInto(const VolumeGeometry& geometry, const double* values,
                        const VolumeExtractionSettings& settings, ExtractedSurface& surface,
-                       VolumeFindings& findings, const LayerProgress& progress = {},
-                       VolumeScratch* scratch = nullptr);
+                       VolumeFindings& findings, const LayerProgress& progress = {});
 
 class VolumeBoundary;
+class VolumeWeld;
 
 // The volume read from `reader` slab by slab: besides the triangles, memory
 // grows with the size of a slice (dims[0] * dims[1]), not with the volume.
@@ -70,8 +65,13 @@ ExtractedSurface extractVolume(VolumeReader& reader, const VolumeExtractionSetti
                                VolumeFindings& findings, const LayerProgress& progress = {},
                                VolumeBoundary* boundary = nullptr);
 
-// A vertex's normal (settings.normals): the field's gradient from central
-// differences at the voxels (one-sided at the volume's faces), in world
-// space, interpolated along the crossed edge as the vertex is, turned to
-// point toward values below the iso level and made unit length. Where it
-// vanishes, the unit vector along the edge toward its lower end.
+// The same triangles welded as the sweep goes (mesh/volume_weld.h): each
+// crossed edge's vertex numbered where a face first uses it, the parts of
+// the threads and slabs joined in order into `weld`. The numbering is the
+// one welding the soup by edge key gives (weldSurface).
+void weldVolumeInto(const VolumeGeometry& geometry, const double* values,
+                    const VolumeExtractionSettings& settings, VolumeWeld& weld,
+                    VolumeFindings& findings, const LayerProgress& progress = {});
+void weldVolume(VolumeReader& reader, const VolumeExtractionSettings& settings, VolumeWeld& weld,
+                VolumeFindings& findings, const LayerProgress& progress = {},
+                VolumeBoundary* boundary = nullptr);

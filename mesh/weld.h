@@ -3,20 +3,10 @@
 // drawing order), so that viewers compute outward normals.
 #pragma once
 
-#include <array>
 #include <cstddef>
-#include <cstdint>
 #include <functional>
-#include <vector>
 
-#include "iso/isosurface.h"
-#include "mesh/extract.h"
-
-struct IndexedMesh {
-  std::vector<Point3> vertices;
-  std::vector<std::array<std::uint32_t, 3>> faces;  // zero-based, outward winding
-  std::vector<Point3> normals;                      // empty, or one unit normal per vertex
-};
+#include "mesh/surface.h"
 
 // The triangle with its winding reversed: outward instead of drawing order.
 Triangle outwardFace(const Triangle& triangle);

@@ -6,15 +6,10 @@
 #include <memory>
 #include <string>
 
-#include "mesh/cap.h"
 #include "mesh/degenerate_faces.h"
-#include "mesh/extract.h"
 #include "mesh/grid.h"
 #include "mesh/mesh_writers.h"
-#include "mesh/normals.h"
-#include "mesh/volume_caps.h"
-#include "mesh/volume_extract.h"
-#include "mesh/weld.h"
+#include "mesh/surface_pipeline.h"
 #include "tools/cli_support.h"
 #include "tools/progress_line.h"
 #include "tools/volume_options.h"
@@ -71,35 +66,36 @@ void warnAboutOpenRims(std::size_t uncapped) {
        "not capped (only rims on one face are)");
 }
 
+SurfaceOptions surfaceOptions(const MeshOptions& options) {
+  SurfaceOptions surface;
+  surface.isoLevel = options.iso;
+  surface.threads = options.threads;
+  surface.welded = !options.unwelded;
+  surface.normals = options.normals;
+  return surface;
+}
+
+// Shows the pipeline's stages on the progress line.
+SurfaceProgress showProgress(ProgressLine& progress) {
+  return [&progress, unit = std::string()](const char* stage, std::int64_t done,
+                                           std::int64_t total) mutable {
+    if (unit != stage) {
+      unit = stage;
+      progress.stage(unit, static_cast<long>(total));
+    }
+    progress.update(static_cast<long>(done));
+  };
+}
+
 // The welded mesh closed, or the triangles as extracted (--unwelded).
 IndexedMesh sceneMesh(const MeshOptions& options, ProgressLine& progress) {
   if (!(options.iso > 0.0) || !std::isfinite(options.iso)) {
     failCommand("--iso " + number(options.iso) + ": the scene's iso level must be positive");
   }
-  const BallCentres balls = ballCentres(options.tick);
-  ExtractionSettings settings;
-  settings.divisions = options.divisions;
-  settings.isoLevel = options.iso;
-  settings.threads = options.threads;
-  settings.edgeKeys = !options.unwelded;
-  ExtractedSurface surface = extractSurface(
-      balls, settings, [&](std::int32_t done, std::int32_t) { progress.update(done); });
-  IndexedMesh mesh;
-  if (options.unwelded) {
-    mesh = unweldedMesh(surface);
-  } else {
-    progress.stage("welding triangle", static_cast<long>(surface.triangles.size()));
-    mesh =
-        weldSurface(surface, [&](std::size_t done) { progress.update(static_cast<long>(done)); });
-    // The mesh holds all that is written; the triangles can go.
-    surface = {};
-    std::size_t uncapped = 0;
-    capGridBoundary(mesh, sceneGrid(options.divisions), &uncapped);
-    warnAboutOpenRims(uncapped);
-    mergeCoincidentVertices(mesh);
-    dropRepeatedVertexFaces(mesh);
-  }
-  if (options.normals) mesh.normals = fieldNormals(balls, mesh.vertices);
+  SurfaceReport report;
+  IndexedMesh mesh = sceneSurface(ballCentres(options.tick), options.divisions,
+                                  surfaceOptions(options), report, showProgress(progress));
+  warnAboutOpenRims(report.uncappedRims);
   return mesh;
 }
 
@@ -141,39 +137,14 @@ IndexedMesh volumeMesh(const MeshOptions& options, std::string& comment, Progres
   if (!header.notice.empty()) warn(header.notice);
   comment = "mcubes mesh, " + options.volume.path + ", iso " + number(options.iso);
 
-  VolumeExtractionSettings settings;
-  settings.isoLevel = options.iso;
-  settings.threads = options.threads;
-  settings.edgeKeys = !options.unwelded;
-  settings.normals = options.normals;
-  VolumeFindings findings;
-  ExtractedSurface surface;
-  progress.stage("layer",
-                 static_cast<long>(std::max<std::int64_t>(0, header.geometry.dims[2] - 1)));
-  // The faces' voxels, to close the surface where it leaves the volume.
-  VolumeBoundary boundary(header.geometry.dims);
+  SurfaceReport report;
+  IndexedMesh mesh;
   try {
-    surface = extractVolume(
-        *reader, settings, findings,
-        [&](std::int64_t done, std::int64_t) { progress.update(static_cast<long>(done)); },
-        options.unwelded ? nullptr : &boundary);
+    mesh = volumeSurface(*reader, surfaceOptions(options), report, showProgress(progress));
   } catch (const VolumeError& error) {
     failCommand(error.what());
   }
-  warnAbout(findings, options.iso);
-  if (options.unwelded) return unweldedMesh(surface);
-  if (findings.cells > 0) {
-    appendBoundaryCells(header.geometry, boundary, options.iso, options.normals, surface);
-  }
-
-  progress.stage("welding triangle", static_cast<long>(surface.triangles.size()));
-  IndexedMesh mesh =
-      weldSurface(surface, [&](std::size_t done) { progress.update(static_cast<long>(done)); });
-  surface = {};
-  mergeCoincidentVertices(mesh);
-  dropRepeatedVertexFaces(mesh);
-  // A mirrored lattice turns the extraction's outward order inward.
-  if (isMirrored(header.geometry)) reverseFaces(mesh);
+  warnAbout(report.findings, options.iso);
   return mesh;
 }
 

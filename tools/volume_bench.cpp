@@ -62,13 +62,12 @@ VolumeBenchResult runVolumeBench(const VolumeBenchSettings& settings) {
   extraction.threads = settings.threads;
   ExtractedSurface surface;
   VolumeFindings findings;
-  VolumeScratch scratch;
   std::vector<double> samples, cpuSamples;
   ProgressLine progress("bench", "extraction", settings.repeats);
   for (int r = 0; r < settings.repeats; ++r) {
     const std::clock_t cpuStart = std::clock();
     start = Clock::now();
-    extractVolumeInto(geometry, values.data(), extraction, surface, findings, {}, &scratch);
+    extractVolumeInto(geometry, values.data(), extraction, surface, findings);
     samples.push_back(microseconds(Clock::now() - start));
     cpuSamples.push_back(1e6 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC);
     progress.update(r + 1);

@@ -2,7 +2,6 @@
 #include <cmath>
 
 #include "mesh/grid.h"
-#include "mesh/normals.h"
 #include "viewer/surface_source.h"
 
 namespace {
@@ -23,16 +22,18 @@ bool clearOfGridFaces(const std::vector<Point3>& vertices, std::int32_t division
 }  // namespace
 
 SceneSource::SceneSource(int threads) {
-  settings_.threads = threads;
-  settings_.edgeKeys = true;  // welding needs them
+  options_.threads = threads;
+  // Frames are drawn as welded: the caps and the merge of snapped vertices
+  // would cost time every frame and change nothing but the rim, which is
+  // drawn from both sides where the surface is open.
+  options_.closed = false;
+  options_.mergeSnapped = false;
+  options_.normals = true;
 }
 
 bool SceneSource::extract(const ViewState& state, IndexedMesh& mesh) {
-  const BallCentres balls = ballCentres(state.tick);
-  settings_.divisions = state.divisions;
-  settings_.isoLevel = state.iso.value();
-  extractSurfaceInto(balls, settings_, extracted_);
-  mesh = weldSurface(extracted_);
-  mesh.normals = fieldNormals(balls, mesh.vertices);
+  options_.isoLevel = state.iso.value();
+  SurfaceReport report;
+  mesh = sceneSurface(ballCentres(state.tick), state.divisions, options_, report);
   return clearOfGridFaces(mesh.vertices, state.divisions);
 }

@@ -7,10 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "mesh/extract.h"
-#include "mesh/volume_caps.h"
-#include "mesh/volume_extract.h"
-#include "mesh/weld.h"
+#include "mesh/surface.h"
+#include "mesh/surface_pipeline.h"
 #include "viewer/view_state.h"
 #include "volume/volume.h"
 
@@ -51,9 +49,7 @@ class SceneSource : public SurfaceSource {
   bool extract(const ViewState& state, IndexedMesh& mesh) override;
 
  private:
-  ExtractionSettings settings_;
-  // Kept between frames so that its memory is reused.
-  ExtractedSurface extracted_;
+  SurfaceOptions options_;
 };
 
 // A user's volume held in memory, extracted exactly (the literal pipeline's
@@ -86,25 +82,15 @@ class VolumeSource : public SurfaceSource {
   const double* frameCentre() const { return centre_; }
 
  private:
-  // A level of detail: its voxels and those on its faces, which do not
-  // depend on the iso level.
-  struct Lattice {
-    explicit Lattice(std::shared_ptr<const InMemoryVolume> voxels);
-    std::shared_ptr<const InMemoryVolume> volume;
-    VolumeBoundary boundary;
-  };
-  // The level of every `stride`-th voxel, built on first use.
-  const Lattice& lattice(std::int32_t stride);
+  // The level of detail of every `stride`-th voxel, built on first use.
+  const InMemoryVolume& level(std::int32_t stride);
 
   std::shared_ptr<const InMemoryVolume> volume_;
-  std::map<std::int32_t, Lattice> lattices_;  // by stride
+  std::map<std::int32_t, std::shared_ptr<const InMemoryVolume>> levels_;  // by stride
   std::int32_t coarsestStride_ = 1;
-  VolumeExtractionSettings settings_;
+  SurfaceOptions options_;
   double fineStep_ = 0.01;
   double middle_ = 0.0;
   double centre_[3] = {0.0, 0.0, 0.0};
   double scale_ = 1.0;
-  // Kept between frames so that their memory is reused.
-  ExtractedSurface extracted_;
-  VolumeScratch scratch_;
 };

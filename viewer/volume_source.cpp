@@ -36,32 +36,24 @@ std::shared_ptr<const InMemoryVolume> everyNthVoxel(const InMemoryVolume& volume
 
 }  // namespace
 
-VolumeSource::Lattice::Lattice(std::shared_ptr<const InMemoryVolume> voxels)
-    : volume(std::move(voxels)), boundary(volume->header().geometry.dims) {
-  const VolumeGeometry& geometry = volume->header().geometry;
-  const std::int64_t sliceSize = geometry.dims[0] * geometry.dims[1];
-  for (std::int64_t k = 0; k < geometry.dims[2]; ++k) {
-    boundary.record(k, volume->values() + k * sliceSize);
+const InMemoryVolume& VolumeSource::level(std::int32_t stride) {
+  auto found = levels_.find(stride);
+  if (found == levels_.end()) {
+    found = levels_.emplace(stride, stride == 1 ? volume_ : everyNthVoxel(*volume_, stride)).first;
   }
-}
-
-const VolumeSource::Lattice& VolumeSource::lattice(std::int32_t stride) {
-  auto found = lattices_.find(stride);
-  if (found == lattices_.end()) {
-    found =
-        lattices_.emplace(stride, Lattice(stride == 1 ? volume_ : everyNthVoxel(*volume_, stride)))
-            .first;
-  }
-  return found->second;
+  return *found->second;
 }
 
 VolumeSource::VolumeSource(std::shared_ptr<const InMemoryVolume> volume, int threads)
     : volume_(std::move(volume)) {
-  settings_.threads = threads;
-  settings_.edgeKeys = true;  // welding needs them
-  settings_.normals = true;
+  options_.threads = threads;
+  options_.normals = true;
+  // Merging the vertices that the polygoniser snapped onto one voxel, as
+  // mcubes mesh does for readers that merge by position, changes nothing in
+  // the picture but faces without area.
+  options_.mergeSnapped = false;
   const VolumeGeometry& geometry = volume_->header().geometry;
-  lattice(1);
+  levels_.emplace(1, volume_);
 
   // Coarser while every axis that has cells keeps at least two voxels (a
   // single voxel has no coarser level).
@@ -122,21 +114,10 @@ std::string VolumeSource::fixedGrid() const {
 }
 
 bool VolumeSource::extract(const ViewState& state, IndexedMesh& mesh) {
-  const Lattice& shown = lattice(std::clamp(state.voxelStride, 1, coarsestStride_));
-  const VolumeGeometry& geometry = shown.volume->header().geometry;
-  settings_.isoLevel = state.iso.value();
-  VolumeFindings findings;
-  extractVolumeInto(geometry, shown.volume->values(), settings_, extracted_, findings, {},
-                    &scratch_);
-  if (findings.cells > 0) {
-    appendBoundaryCells(geometry, shown.boundary, settings_.isoLevel, true, extracted_);
-  }
-  // Welded by edge, the surface is closed. Merging the vertices that the
-  // polygoniser snapped onto one voxel, as mcubes mesh does for readers that
-  // merge by position, would cost about as much again as the welding and
-  // change nothing in the picture but faces without area.
-  mesh = weldSurface(extracted_);
-  if (isMirrored(geometry)) reverseFaces(mesh);
+  const InMemoryVolume& shown = level(std::clamp(state.voxelStride, 1, coarsestStride_));
+  options_.isoLevel = state.iso.value();
+  SurfaceReport report;
+  mesh = volumeSurface(shown.header().geometry, shown.values(), options_, report);
   for (Point3& p : mesh.vertices) {
     p = Point3{static_cast<float>((p.x - centre_[0]) * scale_),
                static_cast<float>((p.y - centre_[1]) * scale_),
@@ -145,5 +126,5 @@ bool VolumeSource::extract(const ViewState& state, IndexedMesh& mesh) {
   // Capped, the surface is closed unless voxels the extraction skips (not
   // finite) leave holes, or it passes through voxels, where it can touch
   // itself.
-  return findings.nonFiniteVoxels == 0 && findings.levelOnVoxels == 0;
+  return report.findings.nonFiniteVoxels == 0 && report.findings.levelOnVoxels == 0;
 }

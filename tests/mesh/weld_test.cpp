@@ -1,3 +1,4 @@
+#include "mesh/extract.h"
 #include "mesh/weld.h"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,107 @@
+#include "mesh/surface_pipeline.h"
+
+#include "mesh/cap.h"
+#include "mesh/degenerate_faces.h"
+#include "mesh/extract.h"
+#include "mesh/grid.h"
+#include "mesh/normals.h"
+#include "mesh/volume_caps.h"
+#include "mesh/volume_weld.h"
+#include "mesh/weld.h"
+
+namespace {
+
+// The stages after welding that every source shares, in order.
+void finishSurface(IndexedMesh& mesh, const SurfaceOptions& options) {
+  if (options.mergeSnapped) dropRepeatedVertexFaces(mesh);
+}
+
+VolumeExtractionSettings extractionSettings(const SurfaceOptions& options, bool edgeKeys) {
+  VolumeExtractionSettings settings;
+  settings.isoLevel = options.isoLevel;
+  settings.threads = options.threads;
+  settings.edgeKeys = edgeKeys;
+  settings.normals = options.normals;
+  return settings;
+}
+
+LayerProgress layerProgress(const SurfaceProgress& progress) {
+  if (!progress) return {};
+  return [progress](std::int64_t done, std::int64_t total) { progress("layer", done, total); };
+}
+
+// A welded volume closed, merged and turned outward in world space.
+IndexedMesh finishVolume(VolumeWeld& weld, const VolumeGeometry& geometry,
+                         const VolumeBoundary& boundary, const SurfaceOptions& options,
+                         const SurfaceReport& report) {
+  if (options.closed && report.findings.cells > 0) weld.close(boundary, options.isoLevel);
+  if (options.mergeSnapped) weld.mergeCoincidentVertices();
+  IndexedMesh mesh = std::move(weld.mesh());
+  finishSurface(mesh, options);
+  // A mirrored lattice turns the extraction's outward order inward.
+  if (isMirrored(geometry)) reverseFaces(mesh);
+  return mesh;
+}
+
+}  // namespace
+
+IndexedMesh sceneSurface(const BallCentres& balls, std::int32_t divisions,
+                         const SurfaceOptions& options, SurfaceReport& report,
+                         const SurfaceProgress& progress) {
+  ExtractionSettings settings;
+  settings.divisions = divisions;
+  settings.isoLevel = options.isoLevel;
+  settings.threads = options.threads;
+  settings.edgeKeys = options.welded;
+  SlabProgress slabs;
+  if (progress) {
+    slabs = [&](std::int32_t done, std::int32_t total) { progress("slab", done, total); };
+  }
+  ExtractedSurface surface = extractSurface(balls, settings, slabs);
+  IndexedMesh mesh;
+  if (!options.welded) {
+    mesh = unweldedMesh(surface);
+  } else {
+    mesh = weldSurface(surface);
+    // The mesh holds all that is needed; the triangles can go.
+    surface = {};
+    if (options.closed) capGridBoundary(mesh, sceneGrid(divisions), &report.uncappedRims);
+    if (options.mergeSnapped) mergeCoincidentVertices(mesh);
+    finishSurface(mesh, options);
+  }
+  if (options.normals) mesh.normals = fieldNormals(balls, mesh.vertices);
+  return mesh;
+}
+
+IndexedMesh volumeSurface(VolumeReader& reader, const SurfaceOptions& options,
+                          SurfaceReport& report, const SurfaceProgress& progress) {
+  const VolumeGeometry& geometry = reader.header().geometry;
+  const VolumeExtractionSettings settings = extractionSettings(options, false);
+  if (!options.welded) {
+    return unweldedMesh(
+        extractVolume(reader, settings, report.findings, layerProgress(progress)));
+  }
+  // The faces' voxels, to close the surface where it leaves the volume.
+  VolumeBoundary boundary(geometry.dims);
+  VolumeWeld weld(geometry, options.normals);
+  weldVolume(reader, settings, weld, report.findings, layerProgress(progress), &boundary);
+  return finishVolume(weld, geometry, boundary, options, report);
+}
+
+IndexedMesh volumeSurface(const VolumeGeometry& geometry, const double* values,
+                          const SurfaceOptions& options, SurfaceReport& report) {
+  const VolumeExtractionSettings settings = extractionSettings(options, false);
+  if (!options.welded) {
+    ExtractedSurface surface;
+    extractVolumeInto(geometry, values, settings, surface, report.findings);
+    return unweldedMesh(surface);
+  }
+  VolumeBoundary boundary(geometry.dims);
+  const std::int64_t sliceSize = geometry.dims[0] * geometry.dims[1];
+  for (std::int64_t k = 0; options.closed && k < geometry.dims[2]; ++k) {
+    boundary.record(k, values + k * sliceSize);
+  }
+  VolumeWeld weld(geometry, options.normals);
+  weldVolumeInto(geometry, values, settings, weld, report.findings);
+  return finishVolume(weld, geometry, boundary, options, report);
+}

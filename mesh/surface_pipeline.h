@@ -1,0 +1,58 @@
+// The one way from a source to a mesh, for mcubes mesh and the viewer
+// alike: exact extraction, then welding by edge, caps where the surface
+// leaves the grid or the volume, the merge of snapped vertices with the
+// faces that collapse, outward winding and normals. Every stage is an
+// option; a new stage is a function over the IndexedMesh called from
+// finishSurface in surface_pipeline.cpp and a flag here.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "mesh/surface.h"
+#include "mesh/volume_extract.h"
+#include "scene/scene.h"
+#include "volume/volume.h"
+
+struct SurfaceOptions {
+  double isoLevel = SceneIsoLevel;
+  int threads = 1;  // the mesh does not depend on it
+  // Vertices shared by edge. Without it the triangles come as extracted,
+  // each with vertices of its own, and no stage below runs.
+  bool welded = true;
+  // Flat caps close the surface where it leaves the grid or the volume, so
+  // that it bounds a solid (printers, volume computations).
+  bool closed = true;
+  // Vertices the polygoniser snapped onto one point made one, and the faces
+  // that then collapse to a line or a point dropped: what a reader that
+  // merges by position (and every STL reader) sees.
+  bool mergeSnapped = true;
+  // Per-vertex unit normals: for the scene from its field, for a volume
+  // from its gradient, pointing out of the blobs (toward lower values).
+  bool normals = false;
+};
+
+// What a run found that its user should know.
+struct SurfaceReport {
+  VolumeFindings findings;       // volumes: what the extraction saw
+  std::size_t uncappedRims = 0;  // the scene: rims across an edge of the grid
+};
+
+// Progress of long runs: the stage's unit ("slab", "layer"), done, total.
+using SurfaceProgress =
+    std::function<void(const char* unit, std::int64_t done, std::int64_t total)>;
+
+// The scene at the balls' positions on a grid of `divisions`.
+IndexedMesh sceneSurface(const BallCentres& balls, std::int32_t divisions,
+                         const SurfaceOptions& options, SurfaceReport& report,
+                         const SurfaceProgress& progress = {});
+
+// A volume read slab by slab; faces wound outward in world space, also
+// where its axes are mirrored. Throws VolumeError where reading fails.
+IndexedMesh volumeSurface(VolumeReader& reader, const SurfaceOptions& options,
+                          SurfaceReport& report, const SurfaceProgress& progress = {});
+
+// A volume held in memory (i fastest, then j, then k).
+IndexedMesh volumeSurface(const VolumeGeometry& geometry, const double* values,
+                          const SurfaceOptions& options, SurfaceReport& report);

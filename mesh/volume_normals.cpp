@@ -1,0 +1,60 @@
+#include "mesh/volume_normals.h"
+
+#include <cmath>
+
+#include "iso/cell_geometry.h"
+
+namespace {
+
+// The gradient at a voxel in index space: central differences, one-sided
+// at the volume's faces.
+void gradient(const Lattice& l, const SliceWindow& window, const std::int64_t (&p)[3],
+              double (&g)[3]) {
+  const auto value = [&](const std::int64_t(&at)[3]) {
+    return window.slice(at[2])[at[1] * l.dims[0] + at[0]];
+  };
+  for (int axis = 0; axis < 3; ++axis) {
+    std::int64_t lo[3] = {p[0], p[1], p[2]}, hi[3] = {p[0], p[1], p[2]};
+    if (p[axis] > 0) --lo[axis];
+    if (p[axis] + 1 < l.dims[axis]) ++hi[axis];
+    const double span = static_cast<double>(hi[axis] - lo[axis]);
+    g[axis] = span > 0 ? (value(hi) - value(lo)) / span : 0.0;
+  }
+}
+
+}  // namespace
+
+Point3 gradientNormal(const Lattice& l, const SliceWindow& window, const std::int64_t (&pa)[3],
+                      const std::int64_t (&pb)[3], double va, double vb, const Point3& wa,
+                      const Point3& wb) {
+  // Where the vertex lies along the edge, as the interpolation puts it.
+  double t;
+  if (withinSnapTolerance(l.iso, va)) {
+    t = 0.0;
+  } else if (withinSnapTolerance(l.iso, vb)) {
+    t = 1.0;
+  } else if (withinSnapTolerance(va, vb)) {
+    t = 0.0;
+  } else {
+    t = (l.iso - va) / (vb - va);
+  }
+  double ga[3], gb[3], g[3], world[3] = {0, 0, 0};
+  gradient(l, window, pa, ga);
+  gradient(l, window, pb, gb);
+  for (int axis = 0; axis < 3; ++axis) g[axis] = ga[axis] + (gb[axis] - ga[axis]) * t;
+  for (int d = 0; d < 3; ++d) {
+    for (int axis = 0; axis < 3; ++axis) world[d] -= l.inverseTranspose[d][axis] * g[axis];
+  }
+  double length = std::sqrt(world[0] * world[0] + world[1] * world[1] + world[2] * world[2]);
+  if (!(length > 0.0) || !std::isfinite(length)) {
+    // Toward the lower end of the edge.
+    const double sign = va < vb ? -1.0 : 1.0;
+    world[0] = sign * (static_cast<double>(wb.x) - wa.x);
+    world[1] = sign * (static_cast<double>(wb.y) - wa.y);
+    world[2] = sign * (static_cast<double>(wb.z) - wa.z);
+    length = std::sqrt(world[0] * world[0] + world[1] * world[1] + world[2] * world[2]);
+    if (!(length > 0.0)) return {0.0f, 0.0f, 0.0f};
+  }
+  return {static_cast<float>(world[0] / length), static_cast<float>(world[1] / length),
+          static_cast<float>(world[2] / length)};
+}

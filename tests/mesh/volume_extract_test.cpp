@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "mesh/degenerate_faces.h"
+#include "mesh/surface_pipeline.h"
 #include "mesh/volume_caps.h"
+#include "mesh/volume_weld.h"
 #include "mesh/weld.h"
 #include "tests/mesh/literal_volume.h"
 #include "tests/mesh/mesh_checks.h"
@@ -319,6 +321,71 @@ TEST(ExtractVolume, WeldedWithTheBoundaryCellsAndMergedItIsClosed) {
     EXPECT_GE(surface.triangles.size(), extracted) << volume.name;
   }
   EXPECT_GE(closed, 5);
+}
+
+::testing::AssertionResult sameMesh(const IndexedMesh& expected, const IndexedMesh& actual) {
+  const auto sameBits = [](const std::vector<Point3>& a, const std::vector<Point3>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Point3)) == 0;
+  };
+  if (!sameBits(expected.vertices, actual.vertices)) {
+    return ::testing::AssertionFailure() << "vertices differ (" << expected.vertices.size()
+                                         << " expected, " << actual.vertices.size() << ")";
+  }
+  if (expected.faces != actual.faces) return ::testing::AssertionFailure() << "faces differ";
+  if (!sameBits(expected.normals, actual.normals)) {
+    return ::testing::AssertionFailure() << "normals differ";
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// Welded as the sweep goes, joined from parts of any size and thread count,
+// closed and merged, the mesh is the soup welded by edge key with the
+// boundary cells and merged by position: the same vertices in the same
+// order, bit for bit, and the same faces.
+TEST(ExtractVolume, WeldedAsItSweepsItIsTheSoupWeldedByEdge) {
+  for (const TestVolume& volume : volumes()) {
+    const VolumeGeometry& g = volume.geometry;
+    VolumeHeader header{};
+    header.geometry = g;
+    VolumeExtractionSettings settings;
+    settings.isoLevel = volume.iso;
+    settings.edgeKeys = true;
+    settings.normals = true;
+    InMemoryVolume soupReader(header, copyOf(volume.values));
+    VolumeFindings findings;
+    VolumeBoundary boundary(g.dims);
+    ExtractedSurface soup = extractVolume(soupReader, settings, findings, {}, &boundary);
+    if (findings.cells > 0) appendBoundaryCells(g, boundary, volume.iso, true, soup);
+    IndexedMesh expected = weldSurface(soup);
+    mergeCoincidentVertices(expected);
+    dropRepeatedVertexFaces(expected);
+
+    settings.edgeKeys = false;
+    for (const int threads : {1, 2, 3}) {
+      const std::string context = volume.name + ", " + std::to_string(threads) + " threads";
+      // Slabs of a few layers: parts meet across slabs and threads.
+      settings.threads = threads;
+      settings.sliceMemory = 8 * g.dims[0] * g.dims[1] * (threads + 3);
+      InMemoryVolume reader(header, copyOf(volume.values));
+      VolumeWeld weld(g, true);
+      VolumeBoundary faces(g.dims);
+      VolumeFindings found;
+      weldVolume(reader, settings, weld, found, {}, &faces);
+      if (found.cells > 0) weld.close(faces, volume.iso);
+      weld.mergeCoincidentVertices();
+      dropRepeatedVertexFaces(weld.mesh());
+      EXPECT_TRUE(sameMesh(expected, weld.mesh())) << context << ", streamed";
+
+      SurfaceOptions options;
+      options.isoLevel = volume.iso;
+      options.threads = threads;
+      options.normals = true;
+      SurfaceReport report;
+      IndexedMesh inMemory = volumeSurface(g, volume.values.data(), options, report);
+      if (isMirrored(g)) reverseFaces(inMemory);
+      EXPECT_TRUE(sameMesh(expected, inMemory)) << context << ", in memory";
+    }
+  }
 }
 
 TEST(ExtractVolume, RefusesSettingsItCannotMeet) {

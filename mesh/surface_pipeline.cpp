@@ -78,8 +78,7 @@ IndexedMesh volumeSurface(VolumeReader& reader, const SurfaceOptions& options,
   const VolumeGeometry& geometry = reader.header().geometry;
   const VolumeExtractionSettings settings = extractionSettings(options, false);
   if (!options.welded) {
-    return unweldedMesh(
-        extractVolume(reader, settings, report.findings, layerProgress(progress)));
+    return unweldedMesh(extractVolume(reader, settings, report.findings, layerProgress(progress)));
   }
   // The faces' voxels, to close the surface where it leaves the volume.
   VolumeBoundary boundary(geometry.dims);

@@ -88,7 +88,8 @@ void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundar
         std::int64_t corners[8][3];
         bool finite = true, reached = false;
         for (int c = 0; c < 8; ++c) {
-          for (int d = 0; d < 3; ++d) corners[c][d] = (d == 0 ? i : d == 1 ? j : k) + CornerSide[c][d];
+          for (int d = 0; d < 3; ++d)
+            corners[c][d] = (d == 0 ? i : d == 1 ? j : k) + CornerSide[c][d];
           cell.values[c] = inside(corners[c])
                                ? boundary.value(corners[c][0], corners[c][1], corners[c][2])
                                : Outside;

@@ -194,7 +194,6 @@ void weldVolumeInto(const VolumeGeometry& geometry, const double* values,
 }
 
 void weldVolume(VolumeReader& reader, const VolumeExtractionSettings& settings, VolumeWeld& weld,
-                VolumeFindings& findings, const LayerProgress& progress,
-                VolumeBoundary* boundary) {
+                VolumeFindings& findings, const LayerProgress& progress, VolumeBoundary* boundary) {
   sweepStreamed(reader, settings, {nullptr, &weld}, findings, progress, boundary);
 }

@@ -63,7 +63,6 @@ struct EdgeVertex {
   Point3 position;
   Point3 normal;
   std::int64_t stamp = 0;  // which lattice row it was computed for; 0: none
-  std::int8_t end = -1;    // the end of the edge it lies exactly on, if any (distinct points)
 };
 
 }  // namespace
@@ -259,17 +258,27 @@ class LayerSweep::Sweep {
           alignedRows_[r][0] = l_.coordinates[1][static_cast<std::size_t>(j + (r & 1))];
           alignedRows_[r][1] = l_.coordinates[2][static_cast<std::size_t>(k + (r >> 1))];
         }
-        crossedCells<true>(from, to, j, k, checkFinite);
+        if (part_) {
+          crossedCells<true, true>(from, to, j, k, checkFinite, soup_, *findings_);
+        } else {
+          crossedCells<true, false>(from, to, j, k, checkFinite, soup_, *findings_);
+        }
       } else {
-        crossedCells<false>(from, to, j, k, checkFinite);
+        if (part_) {
+          crossedCells<false, true>(from, to, j, k, checkFinite, soup_, *findings_);
+        } else {
+          crossedCells<false, false>(from, to, j, k, checkFinite, soup_, *findings_);
+        }
       }
     }
   }
 
   // The cells from..to of row j of layer k with their cases in cases_.
-  template <bool Aligned>
-  void crossedCells(std::int64_t from, std::int64_t to, std::int64_t j, std::int64_t k,
-                    bool checkFinite) {
+  template <bool Aligned, bool Weld>
+  __attribute__((always_inline)) void crossedCells(std::int64_t from, std::int64_t to,
+                                                   std::int64_t j, std::int64_t k, bool checkFinite,
+                                                   ExtractedSurface* out,
+                                                   VolumeFindings& findings) {
     const std::uint8_t* cases = cases_.data();
     // Eight cells at a time where none is crossed (all 0 or all 255).
     for (std::int64_t i = from; i < to; i += 8) {
@@ -278,7 +287,7 @@ class LayerSweep::Sweep {
       if (word == 0 || word == ~std::uint64_t{0}) continue;
       for (std::int64_t c = i; c < i + 8 && c < to; ++c) {
         if (cases[c] != 0 && cases[c] != 255) {
-          cell<Aligned>(c, j, k, cases[c], checkFinite);
+          cell<Aligned, Weld>(c, j, k, cases[c], checkFinite, out, findings);
         }
       }
     }
@@ -307,8 +316,11 @@ class LayerSweep::Sweep {
     return {p[0], p[1], p[2]};
   }
 
-  template <bool Aligned>
-  void cell(std::int64_t i, std::int64_t j, std::int64_t k, int caseIndex, bool checkFinite) {
+  // Inlined into the row loop, as the bulk of the work.
+  template <bool Aligned, bool Weld>
+  __attribute__((always_inline)) void cell(std::int64_t i, std::int64_t j, std::int64_t k,
+                                           int caseIndex, bool checkFinite, ExtractedSurface* soup,
+                                           VolumeFindings& findings) {
     if (checkFinite) {
       for (const int* side : CornerSide) {
         if (!std::isfinite(value(i + side[0], j + side[1], k + side[2]))) return;
@@ -321,16 +333,16 @@ class LayerSweep::Sweep {
       EdgeVertex& v = rowSlots_[e][i];
       if (v.stamp != rowStamps_[e]) {
         v.stamp = rowStamps_[e];
-        computeVertex<Aligned>(e, i, j, k, v, *findings_);
+        computeVertex<Aligned>(e, i, j, k, v, findings);
       }
       at[e] = &v;
     }
     const std::int32_t* row = CaseTriangles[caseIndex];
-    if (part_) {
+    if (Weld) {
       weldTriangles(row, i, j, k, at);
       return;
     }
-    ExtractedSurface& out = *soup_;
+    ExtractedSurface& out = *soup;
     for (int t = 0; row[t] != -1; t += 3) {
       // Read before the vector is written, which could otherwise alias them.
       const Point3 p0 = at[row[t]]->position, p1 = at[row[t + 1]]->position,
@@ -380,11 +392,6 @@ class LayerSweep::Sweep {
         countSnap(va, vb, findings);
       }
     }
-    if (l_.distinctPoints) {
-      v.end = std::memcmp(&v.position, &wa, sizeof wa) == 0   ? 0
-              : std::memcmp(&v.position, &wb, sizeof wb) == 0 ? 1
-                                                              : -1;
-    }
     if (l_.normals) {
       const std::int64_t pa[3] = {i + a[0], j + a[1], k + a[2]};
       const std::int64_t pb[3] = {i + b[0], j + b[1], k + b[2]};
@@ -426,9 +433,11 @@ class LayerSweep::Sweep {
   }
 
   // Faces of the cell's triangles, outward, with the vertex numbers of
-  // their edges, numbered on first use.
-  void weldTriangles(const std::int32_t* row, std::int64_t i, std::int64_t j, std::int64_t k,
-                     const EdgeVertex* const (&at)[12]) {
+  // their edges, numbered on first use. Kept out of line: the soup's cell
+  // loop stays small enough to be inlined.
+  __attribute__((noinline)) void weldTriangles(const std::int32_t* row, std::int64_t i,
+                                               std::int64_t j, std::int64_t k,
+                                               const EdgeVertex* const (&at)[12]) {
     for (int t = 0; row[t] != -1; t += 3) {
       const int outward[3] = {row[t], row[t + 2], row[t + 1]};
       std::array<std::uint32_t, 3> face;
@@ -458,9 +467,18 @@ class LayerSweep::Sweep {
     if (outer((axis + 1) % 3) || outer((axis + 2) % 3)) {
       part_->faceEdges.emplace_back(edgeKey(e, i, j, k), index);
     }
-    if (vertex.end >= 0) {
-      const int* side = CornerSide[EdgeCorners[e][vertex.end]];
-      part_->onPoints.emplace_back(((k + side[2]) * y_ + j + side[1]) * x_ + i + side[0], index);
+    // On lattices of distinct points (aligned ones) a vertex meets another
+    // only on the lattice point it was snapped to.
+    for (int end = 0; l_.distinctPoints && end < 2; ++end) {
+      const int* side = CornerSide[EdgeCorners[e][end]];
+      const std::int64_t p[3] = {i + side[0], j + side[1], k + side[2]};
+      const Point3 point{l_.coordinates[0][static_cast<std::size_t>(p[0])],
+                         l_.coordinates[1][static_cast<std::size_t>(p[1])],
+                         l_.coordinates[2][static_cast<std::size_t>(p[2])]};
+      if (std::memcmp(&point, &vertex.position, sizeof point) == 0) {
+        part_->onPoints.emplace_back((p[2] * y_ + p[1]) * x_ + p[0], index);
+        break;
+      }
     }
     return index;
   }

@@ -49,7 +49,8 @@ void VolumeWeld::add(WeldedPart& part) {
     if (normals_) mesh_.normals.push_back(from.normals[v]);
   }
   makeRoom(mesh_.faces, mesh_.faces.size() + from.faces.size());
-  for (const auto& f : from.faces) mesh_.faces.push_back({numbers_[f[0]], numbers_[f[1]], numbers_[f[2]]});
+  for (const auto& f : from.faces)
+    mesh_.faces.push_back({numbers_[f[0]], numbers_[f[1]], numbers_[f[2]]});
   for (const auto& [key, v] : part.faceEdges) faceEdges_.emplace(key, numbers_[v]);
   for (const auto& [point, v] : part.onPoints) {
     // A vertex shared with the part before was counted there.

@@ -12,7 +12,7 @@
 #include "mesh/volume_extract.h"
 #include "mesh/weld.h"
 #include "viewer/view_state.h"
-#include "volume/volume.h"
+#include "volume/in_memory_volume.h"
 
 class SurfaceSource {
  public:

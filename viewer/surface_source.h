@@ -57,16 +57,16 @@ class SceneSource : public SurfaceSource {
 };
 
 // A user's volume held in memory, extracted exactly (the literal pipeline's
-// triangles over its voxels) at the state's iso level and level of detail, closed where it
-// leaves the volume, welded, with normals from central differences, as
-// `mcubes mesh --volume --normals` writes it. A coarser level of detail is a
-// volume of its own, every s-th voxel along each axis (the last one that
-// stays on that lattice, the axes scaled by s, the origin the same),
-// extracted just as exactly; each is built the first time it is shown and
-// kept. The viewer shows it in the
-// scene's frame: its world bounding box centred on the origin and scaled so
-// that its longest side is the scene's 16 units, so that the start camera,
-// the zoom's limits and the projection serve every volume alike.
+// triangles over its voxels) at the state's iso level and level of detail,
+// closed where it leaves the volume, welded, with normals from central
+// differences, as `mcubes mesh --volume --normals` writes it. A coarser level
+// of detail is a volume of its own: every s-th voxel along each axis, up to
+// the last voxel on that lattice, with the axes scaled by s and the origin
+// kept; it is extracted just as exactly, built the first time it is shown
+// and kept. The viewer shows the volume in the scene's frame: its world
+// bounding box centred on the origin and scaled so that its longest side is
+// the scene's 16 units, so that the start camera, the zoom's limits and the
+// projection serve every volume alike.
 class VolumeSource : public SurfaceSource {
  public:
   VolumeSource(std::shared_ptr<const InMemoryVolume> volume, int threads);

@@ -27,6 +27,12 @@ SceneSource::SceneSource(int threads) {
   settings_.edgeKeys = true;  // welding needs them
 }
 
+SurfaceDescription SceneSource::describe() const {
+  SurfaceDescription description;
+  description.animated = true;
+  return description;
+}
+
 bool SceneSource::extract(const ViewState& state, IndexedMesh& mesh) {
   const BallCentres balls = ballCentres(state.tick);
   settings_.divisions = state.divisions;

@@ -37,11 +37,13 @@ struct Viewer {
       : state(options.start),
         writePicture(options.writePicture),
         source(options.source ? options.source : std::make_shared<SceneSource>(options.threads)) {
-    state.iso.fineStep = source->fineIsoStep();
-    state.iso.positiveOnly = source->positiveIsoOnly();
+    const SurfaceDescription description = source->describe();
+    state.iso.fineStep = description.fineIsoStep;
+    state.iso.positiveOnly = description.positiveIsoOnly;
     state.iso.decimals = isoDecimals(state.iso.fineStep);
-    state.fixedGrid = source->fixedGrid();
-    state.coarsestStride = source->coarsestVoxelStride();
+    state.grid = description.grid;
+    state.gridLabel = description.gridLabel;
+    state.coarsestStride = description.coarsestVoxelStride;
     state.voxelStride = std::clamp(state.voxelStride, 1, state.coarsestStride);
   }
 };

@@ -7,6 +7,8 @@
 
 #include <cstdio>
 
+#include "port/egl_errors.h"
+
 namespace port {
 namespace {
 
@@ -170,12 +172,7 @@ bool GlBinding::swapBuffers(EGLSurface drawable) {
 }
 
 std::string describeEglFailure(const char* call) {
-  // The codes are listed in <EGL/egl.h>: 0x3003 EGL_BAD_ALLOC, 0x3009
-  // EGL_BAD_MATCH...
-  char text[160];
-  std::snprintf(text, sizeof text, "%s failed: EGL error 0x%04x", call,
-                static_cast<unsigned>(eglGetError()));
-  return text;
+  return std::string(call) + " failed: " + eglErrorName(eglGetError());
 }
 
 }  // namespace port

@@ -34,7 +34,7 @@ EGLDisplay openEglDisplay(EGLenum platform, void* nativeDisplay, std::string& er
 // The browser's EGL (Emscripten's, on the page's canvas), with the buffers
 // of an opaque window: 8 bits per colour, depth 24, stencil 8.
 EGLDisplay openCanvasEglDisplay(std::string& error);
-// "eglInitialize failed: EGL error 0x3001", for the last EGL error.
+// "eglInitialize failed: EGL_NOT_INITIALIZED", for the last EGL error.
 std::string describeEglFailure(const char* call);
 
 // The configurations of an initialised EGL display, which it owns (and

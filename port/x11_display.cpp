@@ -45,6 +45,12 @@ int onRequestFailed(::Display* display, XErrorEvent* error) {
   return 0;
 }
 
+struct CloseConnection {
+  void operator()(::Display* x) const { XCloseDisplay(x); }
+};
+// The connection to the X server, closed when its one owner goes.
+using XConnection = std::unique_ptr<::Display, CloseConnection>;
+
 struct X11Surface : Surface {
   EGLNativeWindowType nativeWindow() const override { return window; }
   HWND handle = nullptr;
@@ -60,16 +66,15 @@ struct X11Surface : Surface {
 
 class X11Display : public Display {
  public:
-  X11Display(::Display* x, EGLDisplay egl, DisplayEvents& events)
-      : connection_(x),
-        x_(x),
-        screen_(DefaultScreen(x)),
+  X11Display(XConnection connection, EGLDisplay egl, DisplayEvents& events)
+      : connection_(std::move(connection)),
+        screen_(DefaultScreen(x())),
         gl_(egl, GlBinding::Drawables::windowSurfaces, GlBinding::Client::desktopGl),
         events_(events) {
-    wmProtocols_ = XInternAtom(x_, "WM_PROTOCOLS", False);
-    wmDeleteWindow_ = XInternAtom(x_, "WM_DELETE_WINDOW", False);
-    netWmName_ = XInternAtom(x_, "_NET_WM_NAME", False);
-    utf8String_ = XInternAtom(x_, "UTF8_STRING", False);
+    wmProtocols_ = XInternAtom(x(), "WM_PROTOCOLS", False);
+    wmDeleteWindow_ = XInternAtom(x(), "WM_DELETE_WINDOW", False);
+    netWmName_ = XInternAtom(x(), "_NET_WM_NAME", False);
+    utf8String_ = XInternAtom(x(), "UTF8_STRING", False);
   }
 
   GlBinding& gl() override { return gl_; }
@@ -102,16 +107,16 @@ class X11Display : public Display {
   void showSurface(Surface& native, bool visible) override {
     auto& surface = static_cast<X11Surface&>(native);
     if (surface.window == 0 &&
-        !makeWindow(surface, XVisualIDFromVisual(DefaultVisual(x_, screen_)))) {
+        !makeWindow(surface, XVisualIDFromVisual(DefaultVisual(x(), screen_)))) {
       return;
     }
     if (visible) {
-      XMapWindow(x_, surface.window);
+      XMapWindow(x(), surface.window);
     } else {
       ++surface.unmapsRequested;
-      XUnmapWindow(x_, surface.window);
+      XUnmapWindow(x(), surface.window);
     }
-    XFlush(x_);
+    XFlush(x());
   }
 
   void setSurfaceTitle(Surface& native, const char* title) override {
@@ -120,7 +125,7 @@ class X11Display : public Display {
     // A window not made yet takes the title when it is.
     if (surface.window != 0) {
       storeTitle(surface);
-      XFlush(x_);
+      XFlush(x());
     }
   }
 
@@ -131,9 +136,9 @@ class X11Display : public Display {
     }
     if (surface->window != 0) {
       surfaces_.erase(surface->window);
-      XDestroyWindow(x_, surface->window);
-      XFreeColormap(x_, surface->colormap);
-      XFlush(x_);
+      XDestroyWindow(x(), surface->window);
+      XFreeColormap(x(), surface->colormap);
+      XFlush(x());
     }
     delete surface;
   }
@@ -143,32 +148,32 @@ class X11Display : public Display {
   // noticed while the frame was drawn ends the program here instead: XPending
   // reports it to onConnectionLost.
   bool present(EGLSurface drawable) override {
-    XPending(x_);
+    XPending(x());
     return gl_.swapBuffers(drawable);
   }
 
   void pumpEvents() override {
     keepScreenSaverAway();
-    while (XPending(x_) > 0) {
+    while (XPending(x()) > 0) {
       XEvent event;
-      XNextEvent(x_, &event);
+      XNextEvent(x(), &event);
       handle(event);
     }
   }
 
   void waitEvents(int wakeFd, int timeoutMs) override {
-    XFlush(x_);
-    if (XPending(x_) > 0) {
+    XFlush(x());
+    if (XPending(x()) > 0) {
       return;
     }
-    pollfd waits[2] = {{ConnectionNumber(x_), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    pollfd waits[2] = {{ConnectionNumber(x()), POLLIN, 0}, {wakeFd, POLLIN, 0}};
     poll(waits, wakeFd < 0 ? 1 : 2, timeoutMs);
   }
 
  private:
   void storeTitle(const X11Surface& surface) {
-    XStoreName(x_, surface.window, surface.title.c_str());
-    XChangeProperty(x_, surface.window, netWmName_, utf8String_, 8, PropModeReplace,
+    XStoreName(x(), surface.window, surface.title.c_str());
+    XChangeProperty(x(), surface.window, netWmName_, utf8String_, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(surface.title.data()),
                     static_cast<int>(surface.title.size()));
   }
@@ -178,13 +183,13 @@ class X11Display : public Display {
     wanted.visualid = visualId;
     wanted.screen = screen_;
     int count = 0;
-    XVisualInfo* visual = XGetVisualInfo(x_, VisualIDMask | VisualScreenMask, &wanted, &count);
+    XVisualInfo* visual = XGetVisualInfo(x(), VisualIDMask | VisualScreenMask, &wanted, &count);
     if (visual == nullptr) {
       std::fprintf(stderr, "no X visual 0x%lx on screen %d\n", visualId, screen_);
       return false;
     }
-    const ::Window root = RootWindow(x_, screen_);
-    surface.colormap = XCreateColormap(x_, root, visual->visual, AllocNone);
+    const ::Window root = RootWindow(x(), screen_);
+    surface.colormap = XCreateColormap(x(), root, visual->visual, AllocNone);
     XSetWindowAttributes attributes{};
     attributes.colormap = surface.colormap;
     attributes.border_pixel = 0;
@@ -194,8 +199,8 @@ class X11Display : public Display {
                             PointerMotionMask | ExposureMask | StructureNotifyMask |
                             FocusChangeMask;
     surface.window = XCreateWindow(
-        x_, root, 0, 0, static_cast<unsigned>(surface.width), static_cast<unsigned>(surface.height),
-        0, visual->depth, InputOutput, visual->visual,
+        x(), root, 0, 0, static_cast<unsigned>(surface.width),
+        static_cast<unsigned>(surface.height), 0, visual->depth, InputOutput, visual->visual,
         CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask, &attributes);
     surface.visual = visualId;
     XFree(visual);
@@ -203,8 +208,8 @@ class X11Display : public Display {
     storeTitle(surface);
     std::string className = surface.className;
     XClassHint classHint{className.data(), className.data()};
-    XSetClassHint(x_, surface.window, &classHint);
-    XSetWMProtocols(x_, surface.window, &wmDeleteWindow_, 1);
+    XSetClassHint(x(), surface.window, &classHint);
+    XSetWMProtocols(x(), surface.window, &wmDeleteWindow_, 1);
     surfaces_[surface.window] = &surface;
     return true;
   }
@@ -309,21 +314,19 @@ class X11Display : public Display {
     int interval = 0;
     int blanking = 0;
     int exposures = 0;
-    XGetScreenSaver(x_, &timeout, &interval, &blanking, &exposures);
+    XGetScreenSaver(x(), &timeout, &interval, &blanking, &exposures);
     const int seconds = timeout > 0 ? timeout : 60;
     nextSaverQuestion_ = now + std::chrono::milliseconds(seconds * 500);
     if (timeout > 0 && !events_.screenSaverAllowed(active_)) {
-      XResetScreenSaver(x_);
-      XFlush(x_);
+      XResetScreenSaver(x());
+      XFlush(x());
     }
   }
 
-  struct CloseConnection {
-    void operator()(::Display* x) const { XCloseDisplay(x); }
-  };
+  ::Display* x() const { return connection_.get(); }
+
   // Closed last, after EGL is done with it.
-  std::unique_ptr<::Display, CloseConnection> connection_;
-  ::Display* x_;
+  XConnection connection_;
   int screen_;
   GlBinding gl_;
   DisplayEvents& events_;
@@ -342,7 +345,8 @@ class X11Display : public Display {
 }  // namespace
 
 std::unique_ptr<Display> openX11Display(DisplayEvents& events, std::string& error) {
-  ::Display* x = XOpenDisplay(nullptr);
+  XConnection connection(XOpenDisplay(nullptr));
+  ::Display* x = connection.get();
   if (x == nullptr) {
     const char* name = XDisplayName(nullptr);
     error = std::string("cannot open the X display '") + (name != nullptr ? name : "") + "'";
@@ -351,7 +355,6 @@ std::unique_ptr<Display> openX11Display(DisplayEvents& events, std::string& erro
   const EGLDisplay egl = openEglDisplay(EGL_PLATFORM_X11_KHR, x, error);
   if (egl == EGL_NO_DISPLAY) {
     error = "no OpenGL on the X display '" + std::string(DisplayString(x)) + "': " + error;
-    XCloseDisplay(x);
     return nullptr;
   }
   // A write to a server that has gone away must fail with EPIPE and reach
@@ -361,7 +364,7 @@ std::unique_ptr<Display> openX11Display(DisplayEvents& events, std::string& erro
   // A held key repeats as presses alone, without a release before each.
   XkbSetDetectableAutoRepeat(x, True, nullptr);
   XSetErrorHandler(onRequestFailed);
-  return std::make_unique<X11Display>(x, egl, events);
+  return std::make_unique<X11Display>(std::move(connection), egl, events);
 }
 
 }  // namespace port

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "tools/cli_support.h"
-#include "tools/png_write.h"
 #include "tools/snapshot_render.h"
+#include "viewer/png_file.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ void runSnapshot(const SnapshotOptions& options) {
   if (!renderSnapshot(options.tick, width, height, rgb, error)) failCommand(error);
 
   error = writeOutput(options.output,
-                      [&](std::FILE* out) { return writePngRgb(out, width, height, rgb.data()); });
+                      [&](std::FILE* out) { return writePng(out, width, height, rgb); });
   if (!error.empty()) failCommand(error);
 }
 

@@ -1,8 +1,7 @@
 #include "tools/snapshot_render.h"
 
-#include <cstring>
-
 #include "engine/engine.h"
+#include "viewer/frame_pixels.h"
 
 SnapshotRenderer::~SnapshotRenderer() { closeOffscreenWindow(offscreen_); }
 
@@ -24,24 +23,8 @@ bool SnapshotRenderer::render(std::int32_t tick, std::vector<unsigned char>& rgb
   engine.resize(width_, height_);
   engine.renderFrame();
 
-  // The headless surface keeps what was drawn after the swap; GL hands the
-  // rows back bottom first, so they are flipped on the way out.
-  const std::size_t rowBytes = static_cast<std::size_t>(width_) * 3;
-  bottomFirst_.resize(rowBytes * static_cast<std::size_t>(height_));
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, bottomFirst_.data());
-  const GLenum glError = glGetError();
-  if (glError != GL_NO_ERROR) {
-    error = "reading the picture back failed (GL error " + std::to_string(glError) + ")";
-    return false;
-  }
-
-  rgb.resize(bottomFirst_.size());
-  for (int row = 0; row < height_; ++row) {
-    std::memcpy(&rgb[static_cast<std::size_t>(row) * rowBytes],
-                &bottomFirst_[static_cast<std::size_t>(height_ - 1 - row) * rowBytes], rowBytes);
-  }
-  return true;
+  // The headless surface keeps what was drawn after the swap.
+  return readFramePixels(width_, height_, rgb, error);
 }
 
 bool renderSnapshot(std::int32_t tick, int width, int height, std::vector<unsigned char>& rgb,

@@ -28,7 +28,6 @@ class SnapshotRenderer {
   OffscreenWindow offscreen_;
   int width_ = 0;
   int height_ = 0;
-  std::vector<unsigned char> bottomFirst_;
 };
 
 // One picture: a SnapshotRenderer opened, rendered once and closed.

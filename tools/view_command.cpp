@@ -10,6 +10,7 @@
 #include "tools/cli_support.h"
 #include "viewer/controls.h"
 #include "viewer/viewer_window.h"
+#include "volume/in_memory_volume.h"
 #ifndef _WIN32
 #include "port/port.h"
 #endif

@@ -23,7 +23,8 @@ bool benchViewerFrames(int frames, const ViewerOptions& options,
                        const std::function<void(int done)>& progress, ViewBenchResult& result,
                        std::string& error) {
   const std::int32_t divisions = options.start.divisions;
-  const bool volume = options.source != nullptr && !options.source->animated();
+  const bool volume =
+      options.source != nullptr && options.source->describe().grid == SurfaceGrid::volumeVoxels;
   if (!volume && (divisions < MinViewDivisions || divisions > MaxViewDivisions)) {
     error = "the viewer takes " + std::to_string(MinViewDivisions) + " to " +
             std::to_string(MaxViewDivisions) + " divisions, not " + std::to_string(divisions);
@@ -33,7 +34,7 @@ bool benchViewerFrames(int frames, const ViewerOptions& options,
   if (window == nullptr) {
     return false;
   }
-  result.grid = viewerState().fixedGrid;
+  result.grid = viewerState().gridLabel;
   std::vector<double> frameUs;
   frameUs.reserve(static_cast<std::size_t>(frames));
   long long triangles = 0;

@@ -1,15 +1,12 @@
 #include "viewer/png_file.h"
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
-namespace {
+#include "viewer/png_deflate.h"
 
-// The largest stored deflate block.
-constexpr std::size_t MaxStoredBlock = 65535;
+namespace {
 
 void appendBigEndian(std::vector<unsigned char>& out, std::uint32_t value) {
   for (int shift = 24; shift >= 0; shift -= 8) {
@@ -25,29 +22,6 @@ void appendChunk(std::vector<unsigned char>& out, const char type[5],
   out.insert(out.end(), type, type + 4);
   out.insert(out.end(), data.begin(), data.end());
   appendBigEndian(out, crc32Of(&out[typeAt], out.size() - typeAt));
-}
-
-// A zlib stream of stored blocks: header (deflate, 32 KiB window, no
-// dictionary, check bits making it a multiple of 31), blocks, Adler-32.
-std::vector<unsigned char> storedZlib(const std::vector<unsigned char>& raw) {
-  std::vector<unsigned char> out{0x78, 0x01};
-  std::size_t at = 0;
-  do {
-    const std::size_t size = std::min(MaxStoredBlock, raw.size() - at);
-    const bool last = at + size == raw.size();
-    out.push_back(last ? 1 : 0);
-    const auto length = static_cast<std::uint16_t>(size);
-    const auto complement = static_cast<std::uint16_t>(~length);
-    out.insert(
-        out.end(),
-        {static_cast<unsigned char>(length), static_cast<unsigned char>(length >> 8),
-         static_cast<unsigned char>(complement), static_cast<unsigned char>(complement >> 8)});
-    out.insert(out.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
-               raw.begin() + static_cast<std::ptrdiff_t>(at + size));
-    at += size;
-  } while (at < raw.size());
-  appendBigEndian(out, adler32Of(raw.data(), raw.size()));
-  return out;
 }
 
 }  // namespace
@@ -71,17 +45,6 @@ std::uint32_t crc32Of(const unsigned char* data, std::size_t size, std::uint32_t
   return ~crc;
 }
 
-std::uint32_t adler32Of(const unsigned char* data, std::size_t size) {
-  constexpr std::uint32_t Modulus = 65521;
-  std::uint32_t a = 1;
-  std::uint32_t b = 0;
-  for (std::size_t i = 0; i < size; ++i) {
-    a = (a + data[i]) % Modulus;
-    b = (b + a) % Modulus;
-  }
-  return (b << 16) | a;
-}
-
 std::vector<unsigned char> pngFileBytes(int width, int height,
                                         const std::vector<unsigned char>& rgb) {
   const auto rowBytes = static_cast<std::size_t>(width) * 3;
@@ -101,19 +64,23 @@ std::vector<unsigned char> pngFileBytes(int width, int height,
 
   std::vector<unsigned char> file{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   appendChunk(file, "IHDR", header);
-  appendChunk(file, "IDAT", storedZlib(raw));
+  appendChunk(file, "IDAT", zlibStream(raw));
   appendChunk(file, "IEND", {});
   return file;
 }
 
+bool writePng(std::FILE* out, int width, int height, const std::vector<unsigned char>& rgb) {
+  const std::vector<unsigned char> bytes = pngFileBytes(width, height, rgb);
+  return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+}
+
 std::string writePngFile(const std::string& path, int width, int height,
                          const std::vector<unsigned char>& rgb) {
-  const std::vector<unsigned char> bytes = pngFileBytes(width, height, rgb);
   std::FILE* out = std::fopen(path.c_str(), "wb");
   if (out == nullptr) {
     return "cannot write " + path + ": " + std::strerror(errno);
   }
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+  const bool written = writePng(out, width, height, rgb);
   if (std::fclose(out) != 0 || !written) {
     std::remove(path.c_str());
     return "cannot write " + path + ": the disk may be full";

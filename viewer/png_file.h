@@ -1,11 +1,12 @@
-// The viewer's pictures as PNG files, written without a PNG library so that
-// every build saves them, Windows included: the pixels go into stored
-// (uncompressed) deflate blocks. A picture of a 1024 x 768 window is 2.3 MB;
-// mcubes snapshot, which writes pictures meant to be kept, compresses them
-// with libpng instead.
+// Pictures as 8-bit RGB PNG files, the viewer's and mcubes snapshot's alike.
+// The format's few lines (signature, chunks, CRC-32, row filters) are ours;
+// the pixels go into one zlib stream, compressed where the build has zlib and
+// stored uncompressed where it has not (png_deflate.h), so that every build,
+// Windows and the browser included, saves pictures.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -14,12 +15,14 @@
 std::vector<unsigned char> pngFileBytes(int width, int height,
                                         const std::vector<unsigned char>& rgb);
 
+// Writes that file to an open stream; false when writing fails.
+bool writePng(std::FILE* out, int width, int height, const std::vector<unsigned char>& rgb);
+
 // Writes that file at `path`; returns an empty string, or why it failed, in
 // which case no file is left there.
 std::string writePngFile(const std::string& path, int width, int height,
                          const std::vector<unsigned char>& rgb);
 
-// The checksums the format asks for: CRC-32 over each chunk, Adler-32 over
-// the zlib stream's uncompressed data.
+// The CRC-32 that the format asks for over each chunk; `crc` carries it
+// across pieces.
 std::uint32_t crc32Of(const unsigned char* data, std::size_t size, std::uint32_t crc = 0);
-std::uint32_t adler32Of(const unsigned char* data, std::size_t size);

@@ -31,6 +31,12 @@ SceneSource::SceneSource(int threads) {
   options_.normals = true;
 }
 
+SurfaceDescription SceneSource::describe() const {
+  SurfaceDescription description;
+  description.animated = true;
+  return description;
+}
+
 bool SceneSource::extract(const ViewState& state, IndexedMesh& mesh) {
   options_.isoLevel = state.iso.value();
   SurfaceReport report;

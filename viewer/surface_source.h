@@ -10,25 +10,31 @@
 #include "mesh/surface.h"
 #include "mesh/surface_pipeline.h"
 #include "viewer/view_state.h"
-#include "volume/volume.h"
+#include "volume/in_memory_volume.h"
+
+// What a source is, as the view state takes it when the viewer opens; it
+// stays the same for the source's life.
+struct SurfaceDescription {
+  // The iso level's fine step (a coarse step is ten of them).
+  double fineIsoStep = 0.01;
+  // Whether the surface moves with the state's clock.
+  bool animated = false;
+  // Whether the iso level must stay above zero.
+  bool positiveIsoOnly = true;
+  SurfaceGrid grid = SurfaceGrid::sceneDivisions;
+  // A volume's grid as the title names it.
+  std::string gridLabel;
+  // The coarsest level of detail of a volume: its surface can be extracted
+  // on every 1st, 2nd, 4th ... up to this many-th voxel along each axis
+  // (ViewState::voxelStride).
+  std::int32_t coarsestVoxelStride = 1;
+};
 
 class SurfaceSource {
  public:
   virtual ~SurfaceSource() = default;
 
-  // The iso level's fine step (a coarse step is ten of them).
-  virtual double fineIsoStep() const = 0;
-  // Whether the surface moves with the state's clock.
-  virtual bool animated() const = 0;
-  // Whether the iso level must stay above zero.
-  virtual bool positiveIsoOnly() const { return true; }
-  // Empty where the state's divisions set the grid; else the grid the
-  // surface always has, as the title names it.
-  virtual std::string fixedGrid() const { return {}; }
-  // The coarsest level of detail of a fixed grid: its surface can be
-  // extracted on every 1st, 2nd, 4th ... up to this many-th voxel along each
-  // axis (ViewState::voxelStride).
-  virtual std::int32_t coarsestVoxelStride() const { return 1; }
+  virtual SurfaceDescription describe() const = 0;
   // The welded surface for the state's clock, divisions and iso level, faces
   // wound outward, with one outward unit normal per vertex. Returns true
   // only when the surface is certainly closed (every edge between two
@@ -44,8 +50,7 @@ class SceneSource : public SurfaceSource {
   // how many.
   explicit SceneSource(int threads);
 
-  double fineIsoStep() const override { return 0.01; }
-  bool animated() const override { return true; }
+  SurfaceDescription describe() const override;
   bool extract(const ViewState& state, IndexedMesh& mesh) override;
 
  private:
@@ -53,28 +58,24 @@ class SceneSource : public SurfaceSource {
 };
 
 // A user's volume held in memory, extracted exactly (the literal pipeline's
-// triangles over its voxels) at the state's iso level and level of detail, closed where it
-// leaves the volume, welded, with normals from central differences, as
-// `mcubes mesh --volume --normals` writes it. A coarser level of detail is a
-// volume of its own, every s-th voxel along each axis (the last one that
-// stays on that lattice, the axes scaled by s, the origin the same),
-// extracted just as exactly; each is built the first time it is shown and
-// kept. The viewer shows it in the
-// scene's frame: its world bounding box centred on the origin and scaled so
-// that its longest side is the scene's 16 units, so that the start camera,
-// the zoom's limits and the projection serve every volume alike.
+// triangles over its voxels) at the state's iso level and level of detail,
+// closed where it leaves the volume, welded, with normals from central
+// differences, as `mcubes mesh --volume --normals` writes it. A coarser level
+// of detail is a volume of its own: every s-th voxel along each axis, up to
+// the last voxel on that lattice, with the axes scaled by s and the origin
+// kept; it is extracted just as exactly, built the first time it is shown
+// and kept. The viewer shows the volume in the scene's frame: its world
+// bounding box centred on the origin and scaled so that its longest side is
+// the scene's 16 units, so that the start camera, the zoom's limits and the
+// projection serve every volume alike.
 class VolumeSource : public SurfaceSource {
  public:
   VolumeSource(std::shared_ptr<const InMemoryVolume> volume, int threads);
 
-  // 1 % of the range of the data's finite values (0.01 where they are all
-  // alike); the middle of that range.
-  double fineIsoStep() const override { return fineStep_; }
+  // Its fine iso step is 1 % of the range of the data's finite values (0.01
+  // where they are all alike); the middle of that range.
+  SurfaceDescription describe() const override;
   double middleLevel() const { return middle_; }
-  bool animated() const override { return false; }
-  bool positiveIsoOnly() const override { return false; }
-  std::string fixedGrid() const override;
-  std::int32_t coarsestVoxelStride() const override { return coarsestStride_; }
   bool extract(const ViewState& state, IndexedMesh& mesh) override;
 
   // World position to the viewer's frame: (p - centre) * scale.

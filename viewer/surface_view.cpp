@@ -1,7 +1,7 @@
 #include "viewer/surface_view.h"
 
 void SurfaceView::update(const ViewState& state) {
-  const bool stale = !extracted_ || (source_.animated() && state.tick != tick_) ||
+  const bool stale = !extracted_ || (animated_ && state.tick != tick_) ||
                      state.divisions != divisions_ || state.voxelStride != voxelStride_ ||
                      state.iso.value() != iso_;
   if (stale) {

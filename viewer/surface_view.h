@@ -15,7 +15,8 @@
 
 class SurfaceView {
  public:
-  explicit SurfaceView(SurfaceSource& source) : source_(source) {}
+  explicit SurfaceView(SurfaceSource& source)
+      : source_(source), animated_(source.describe().animated) {}
 
   // Brings everything the state draws up to date.
   void update(const ViewState& state);
@@ -33,6 +34,7 @@ class SurfaceView {
 
  private:
   SurfaceSource& source_;
+  bool animated_;
   IndexedMesh mesh_;
   std::vector<ShadedVertex> smooth_;
   ElementIndices faces_;

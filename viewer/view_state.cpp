@@ -22,7 +22,7 @@ void stepIso(IsoLevel& iso, std::int32_t steps) {
 
 // A volume's level of detail, or the scene's divisions.
 void scaleDivisions(ViewState& state, bool finer) {
-  if (!state.fixedGrid.empty()) {
+  if (state.grid == SurfaceGrid::volumeVoxels) {
     const std::int32_t stride = finer ? state.voxelStride / 2 : state.voxelStride * 2;
     state.voxelStride = std::clamp(stride, 1, std::max(state.coarsestStride, 1));
     return;
@@ -138,10 +138,10 @@ void turnWheel(ViewState& state, int delta) { zoomCamera(state.camera, delta / 1
 std::string viewTitle(const ViewState& state, std::size_t triangles, int framesPerSecond) {
   char iso[32];
   std::snprintf(iso, sizeof iso, "%.*f", state.iso.decimals, state.iso.value());
-  std::string grid =
-      state.fixedGrid.empty() ? std::to_string(state.divisions) + " divisions" : state.fixedGrid;
-  if (!state.fixedGrid.empty() && state.voxelStride > 1) {
-    grid += ", every " + ordinal(state.voxelStride);
+  std::string grid = std::to_string(state.divisions) + " divisions";
+  if (state.grid == SurfaceGrid::volumeVoxels) {
+    grid = state.gridLabel;
+    if (state.voxelStride > 1) grid += ", every " + ordinal(state.voxelStride);
   }
   std::string title = "Marching Cubes - iso " + std::string(iso) + " - " + grid + " - " +
                       groupedThousands(triangles) + " triangles";

@@ -34,13 +34,18 @@ struct IsoLevel {
 // 1 for 2.55, none from 10 on.
 int isoDecimals(double fineStep);
 
+// The grid that the surface is extracted on: the scene's, at the state's
+// divisions, which ] and [ change; or a volume's voxels, at the state's level
+// of detail, which ] and [ choose.
+enum class SurfaceGrid { sceneDivisions, volumeVoxels };
+
 struct ViewState {
   Camera camera;
   IsoLevel iso;
+  SurfaceGrid grid = SurfaceGrid::sceneDivisions;
   std::int32_t divisions = 64;
-  // Empty for the scene, whose divisions ] and [ change. For a volume, shown
-  // at its own voxels, what the title says instead ("256x256x113 voxels").
-  std::string fixedGrid;
+  // What the title says for a volume's grid ("256x256x113 voxels").
+  std::string gridLabel;
   // A volume's level of detail: its surface is extracted on every
   // voxelStride-th voxel along each axis, from 1 (every voxel) to
   // coarsestStride, which its source sets; [ doubles it, ] halves it.
@@ -86,7 +91,7 @@ void movePointer(ViewState& state, int x, int y, HeldButtons held);
 void turnWheel(ViewState& state, int delta);
 
 // "Marching Cubes - iso 0.250 - 64 divisions - 5,192 triangles - 60 fps"
-// (the level with iso.decimals digits, a volume's fixedGrid for the divisions,
+// (the level with iso.decimals digits, a volume's gridLabel for the divisions,
 // followed by ", every 2nd" ... at a coarser level of detail),
 // then what differs from the usual view: paused, wireframe, unlit, flat
 // normals. The frame rate is left out while it is not known (negative).

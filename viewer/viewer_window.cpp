@@ -9,6 +9,7 @@
 #include "app/window_proc.h"
 #include "engine/engine.h"
 #include "viewer/controls.h"
+#include "viewer/frame_pixels.h"
 #include "viewer/frame_rate.h"
 #include "viewer/surface_source.h"
 #include "viewer/surface_view.h"
@@ -36,11 +37,13 @@ struct Viewer {
       : state(options.start),
         writePicture(options.writePicture),
         source(options.source ? options.source : std::make_shared<SceneSource>(options.threads)) {
-    state.iso.fineStep = source->fineIsoStep();
-    state.iso.positiveOnly = source->positiveIsoOnly();
+    const SurfaceDescription description = source->describe();
+    state.iso.fineStep = description.fineIsoStep;
+    state.iso.positiveOnly = description.positiveIsoOnly;
     state.iso.decimals = isoDecimals(state.iso.fineStep);
-    state.fixedGrid = source->fixedGrid();
-    state.coarsestStride = source->coarsestVoxelStride();
+    state.grid = description.grid;
+    state.gridLabel = description.gridLabel;
+    state.coarsestStride = description.coarsestVoxelStride;
     state.voxelStride = std::clamp(state.voxelStride, 1, state.coarsestStride);
   }
 };
@@ -62,8 +65,7 @@ std::string nextPictureName() {
 }
 
 // The frame just drawn, read from the back buffer before it is presented
-// (after the swap its contents are undefined), and written out. RGBA is the
-// one format that every GL, WebGL included, reads back.
+// (after the swap its contents are undefined), and written out.
 void savePicture() {
   const int width = viewer->state.width;
   const int height = viewer->state.height;
@@ -71,19 +73,14 @@ void savePicture() {
     std::fprintf(stderr, "cannot save a picture of this window\n");
     return;
   }
-  const auto pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  std::vector<unsigned char> rgbaBottomFirst(pixels * 4);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgbaBottomFirst.data());
-  std::vector<unsigned char> rgb(pixels * 3);
-  for (std::size_t i = 0; i < pixels; ++i) {
-    const std::size_t row = i / static_cast<std::size_t>(width);
-    const std::size_t column = i % static_cast<std::size_t>(width);
-    const std::size_t from = (static_cast<std::size_t>(height) - 1 - row) * width + column;
-    std::copy_n(&rgbaBottomFirst[from * 4], 3, &rgb[i * 3]);
+  std::vector<unsigned char> rgb;
+  std::string error;
+  if (!readFramePixels(width, height, rgb, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return;
   }
   const std::string name = nextPictureName();
-  const std::string error = viewer->writePicture(name, width, height, rgb);
+  error = viewer->writePicture(name, width, height, rgb);
   if (error.empty()) {
     std::printf("Saved %s\n", name.c_str());
     std::fflush(stdout);

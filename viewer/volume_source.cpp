@@ -107,10 +107,17 @@ VolumeSource::VolumeSource(std::shared_ptr<const InMemoryVolume> volume, int thr
   scale_ = longest > 0.0 ? GridExtent / longest : 1.0;
 }
 
-std::string VolumeSource::fixedGrid() const {
+SurfaceDescription VolumeSource::describe() const {
   const VolumeGeometry& geometry = volume_->header().geometry;
-  return std::to_string(geometry.dims[0]) + "x" + std::to_string(geometry.dims[1]) + "x" +
-         std::to_string(geometry.dims[2]) + " voxels";
+  SurfaceDescription description;
+  description.fineIsoStep = fineStep_;
+  description.positiveIsoOnly = false;
+  description.grid = SurfaceGrid::volumeVoxels;
+  description.gridLabel = std::to_string(geometry.dims[0]) + "x" +
+                          std::to_string(geometry.dims[1]) + "x" +
+                          std::to_string(geometry.dims[2]) + " voxels";
+  description.coarsestVoxelStride = coarsestStride_;
+  return description;
 }
 
 bool VolumeSource::extract(const ViewState& state, IndexedMesh& mesh) {

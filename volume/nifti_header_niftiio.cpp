@@ -119,10 +119,9 @@ NiftiHeader parseNiftiHeader(const unsigned char* bytes, std::size_t size,
     failVolume(file, "its datatype " + std::to_string(datatype) + " is not supported",
                "convert it to uint8, int8, uint16, int16, uint32, int32, float32 or float64");
   }
-  header.bytes = latticeBytes(file, sizes, voxelBytes(header.volume.type));
-  for (std::size_t axis = 3; axis < sizes.size(); ++axis) header.volumes *= sizes[axis];
-  for (int axis = 0; axis < 3; ++axis) header.volume.geometry.dims[axis] = sizes[axis];
-  if (header.volumes > 1) header.volume.notice = firstVolumeNotice(file, header.volumes);
+  const LatticeSize lattice = firstVolume(file, sizes, header.volume);
+  header.bytes = lattice.bytes;
+  header.volumes = lattice.volumes;
   const float voxOffset = floatAt(bytes, 108, bigEndian);
   if (!(voxOffset >= 352.0f && voxOffset < 2147483648.0f) ||
       voxOffset != static_cast<float>(static_cast<std::int64_t>(voxOffset))) {

@@ -4,7 +4,7 @@
 #include <map>
 #include <optional>
 
-#include "volume/data_files.h"
+#include "volume/header_fields.h"
 #include "volume/header_text.h"
 #include "volume/read_failure.h"
 #include "volume/volume_layout.h"
@@ -12,14 +12,10 @@
 
 namespace {
 
-constexpr std::int64_t MostAxes = 16;  // as teem allows
-
 const char* const FixHeader = "correct the NRRD header";
 
-struct Fields {
-  std::map<std::string, std::string_view> values;
-  std::vector<std::string_view> dataFileList;  // the lines after "data file: LIST"
-};
+// How the messages show a field.
+std::string fieldNamed(const std::string& name) { return shown(name) + " field"; }
 
 // Alternative spellings teem accepts, taken to one name.
 std::string canonicalField(std::string name) {
@@ -29,14 +25,14 @@ std::string canonicalField(std::string name) {
   return name;
 }
 
-Fields readFields(std::string_view text, const std::string& file) {
+HeaderFields readFields(std::string_view text, const std::string& file) {
   const std::vector<std::string_view> all = lines(text);
   if (all.empty() || all[0].size() != 8 || all[0].substr(0, 7) != "NRRD000" || all[0][7] < '1' ||
       all[0][7] > '9') {
     failVolume(file, "is not a NRRD file: it does not begin with NRRD0001 to NRRD0009",
                "check that the file is NRRD, or name it by its real format's extension");
   }
-  Fields fields;
+  HeaderFields fields(file, FixHeader);
   for (std::size_t n = 1; n < all.size(); ++n) {
     const std::string_view line = all[n];
     if (trimmed(line).empty() || line[0] == '#') continue;
@@ -50,9 +46,7 @@ Fields readFields(std::string_view text, const std::string& file) {
     if (colon + 1 < line.size() && line[colon + 1] == '=') continue;
     const std::string name = canonicalField(std::string(trimmed(line.substr(0, colon))));
     const std::string_view value = trimmed(line.substr(colon + 1));
-    if (!fields.values.emplace(name, value).second) {
-      failVolume(file, "the field " + shown(name) + " is given twice", FixHeader);
-    }
+    fields.add(name, value, "field");
     if (name == "data file" && !value.empty() && words(value)[0] == "LIST") {
       for (++n; n < all.size(); ++n) {
         if (!trimmed(all[n]).empty()) fields.dataFileList.push_back(trimmed(all[n]));
@@ -166,36 +160,11 @@ std::vector<std::optional<Vector>> vectors(std::string_view text, const std::str
 }  // namespace
 
 NrrdHeader parseNrrdHeader(std::string_view text, const std::string& file) {
-  const Fields fields = readFields(text, file);
-  const auto field = [&](const char* name) -> std::optional<std::string_view> {
-    const auto found = fields.values.find(name);
-    if (found == fields.values.end()) return std::nullopt;
-    return found->second;
-  };
-  const auto required = [&](const char* name) {
-    const std::optional<std::string_view> value = field(name);
-    if (!value) {
-      failVolume(file, std::string("the header has no '") + name + "' field", FixHeader);
-    }
-    return *value;
-  };
-  const auto integer = [&](const char* name, std::string_view value) {
-    const std::optional<std::int64_t> number = parseInteger(value);
-    if (!number) {
-      failVolume(file, std::string("the ") + name + " " + shown(value) + " is no whole number",
-                 FixHeader);
-    }
-    return *number;
-  };
+  const HeaderFields fields = readFields(text, file);
+  const auto required = [&](const char* name) { return fields.required(name, fieldNamed(name)); };
 
   NrrdHeader header;
-  const std::int64_t dimension = integer("dimension", required("dimension"));
-  if (dimension < 3 || dimension > MostAxes) {
-    failVolume(file,
-               "has dimension " + std::to_string(dimension) +
-                   ": a volume has 3 axes (or more, of which the first volume is meshed)",
-               "mesh a volume of 3 to 16 axes");
-  }
+  const std::int64_t dimension = fields.dimension("dimension", required("dimension"));
   const std::string typeName(required("type"));
   const std::optional<VoxelType> type = voxelType(typeName);
   if (!type) {
@@ -204,19 +173,11 @@ NrrdHeader parseNrrdHeader(std::string_view text, const std::string& file) {
   }
   header.volume.type = *type;
 
-  const std::vector<std::string_view> sizeWords = words(required("sizes"));
-  if (static_cast<std::int64_t>(sizeWords.size()) != dimension) {
-    failVolume(file,
-               "gives " + std::to_string(sizeWords.size()) + " sizes for dimension " +
-                   std::to_string(dimension),
-               FixHeader);
-  }
-  std::vector<std::int64_t> sizes;
-  for (const std::string_view size : sizeWords) sizes.push_back(integer("size", size));
-  header.bytes = latticeBytes(file, sizes, voxelBytes(*type));
-  for (std::int64_t axis = 3; axis < dimension; ++axis) header.volumes *= sizes[axis];
-  for (int axis = 0; axis < 3; ++axis) header.volume.geometry.dims[axis] = sizes[axis];
-  if (header.volumes > 1) header.volume.notice = firstVolumeNotice(file, header.volumes);
+  const std::vector<std::int64_t> sizes =
+      fields.sizes(required("sizes"), "size", fieldNamed("sizes"), dimension);
+  const LatticeSize lattice = firstVolume(file, sizes, header.volume);
+  header.bytes = lattice.bytes;
+  header.volumes = lattice.volumes;
 
   const std::string encoding = lowered(required("encoding"));
   if (encoding == "gzip" || encoding == "gz") {
@@ -228,19 +189,14 @@ NrrdHeader parseNrrdHeader(std::string_view text, const std::string& file) {
   if (voxelBytes(*type) > 1) {
     const std::string endian = lowered(required("endian"));
     if (endian != "little" && endian != "big") {
-      failVolume(file, "the endian " + shown(endian) + " is neither little nor big", FixHeader);
+      fields.fail("the endian " + shown(endian) + " is neither little nor big");
     }
     header.bigEndian = endian == "big";
   }
 
-  if (const auto kinds = field("kinds")) {
+  if (const auto kinds = fields.find("kinds")) {
     const std::vector<std::string_view> kindWords = words(*kinds);
-    if (static_cast<std::int64_t>(kindWords.size()) != dimension) {
-      failVolume(file,
-                 "gives " + std::to_string(kindWords.size()) + " kinds for dimension " +
-                     std::to_string(dimension),
-                 FixHeader);
-    }
+    fields.checkCount(fieldNamed("kinds"), kindWords.size(), "kinds", dimension);
     for (int axis = 0; axis < 3; ++axis) {
       const std::string kind = lowered(kindWords[axis]);
       if (kind != "domain" && kind != "space" && kind != "time" && kind != "???" &&
@@ -256,90 +212,52 @@ NrrdHeader parseNrrdHeader(std::string_view text, const std::string& file) {
     for (int b = 0; b < 3; ++b) geometry.axes[a][b] = a == b ? 1.0 : 0.0;
   }
   std::int64_t space = 0;
-  if (const auto name = field("space")) {
+  if (const auto name = fields.find("space")) {
     space = spaceDimension(std::string(*name));
-    if (space == 0) {
-      failVolume(file, "the space " + shown(*name) + " is not one NRRD defines", FixHeader);
-    }
+    if (space == 0) fields.fail("the space " + shown(*name) + " is not one NRRD defines");
   }
-  if (const auto count = field("space dimension")) space = integer("space dimension", *count);
+  if (const auto count = fields.find("space dimension")) {
+    space = fields.integer("space dimension", *count);
+  }
   if (space != 0 && space != 3) {
     failVolume(file, "its space has " + std::to_string(space) + " coordinates",
                "this reader takes 3-D spaces only");
   }
-  if (const auto directions = field("space directions")) {
+  if (const auto directions = fields.find("space directions")) {
     const auto steps = vectors(*directions, file, "space directions");
-    if (static_cast<std::int64_t>(steps.size()) != dimension) {
-      failVolume(file,
-                 "gives " + std::to_string(steps.size()) + " space directions for dimension " +
-                     std::to_string(dimension),
-                 FixHeader);
-    }
+    fields.checkCount(fieldNamed("space directions"), steps.size(), "entries", dimension);
     for (int a = 0; a < 3; ++a) {
       if (!steps[a]) notScalar(file, a, "marked none in the space directions");
       for (int b = 0; b < 3; ++b) geometry.axes[a][b] = (*steps[a])[b];
     }
-  } else if (const auto spacings = field("spacings")) {
-    const std::vector<std::string_view> steps = words(*spacings);
-    if (static_cast<std::int64_t>(steps.size()) != dimension) {
-      failVolume(file,
-                 "gives " + std::to_string(steps.size()) + " spacings for dimension " +
-                     std::to_string(dimension),
-                 FixHeader);
-    }
-    for (int a = 0; a < 3; ++a) {
-      const std::optional<double> step = parseNumber(steps[a]);
-      if (!step) failVolume(file, "the spacing " + shown(steps[a]) + " is no number", FixHeader);
-      // NaN: no spacing known; one unit then.
-      geometry.axes[a][a] = *step == *step ? *step : 1.0;
-    }
+  } else if (const auto spacings = fields.find("spacings")) {
+    const std::vector<double> steps =
+        fields.numbers(*spacings, "spacing", fieldNamed("spacings"), dimension);
+    // NaN: no spacing known; one unit then.
+    for (int a = 0; a < 3; ++a) geometry.axes[a][a] = steps[a] == steps[a] ? steps[a] : 1.0;
   }
-  if (const auto origin = field("space origin")) {
+  if (const auto origin = fields.find("space origin")) {
     const auto point = vectors(*origin, file, "space origin");
     if (point.size() != 1 || !point[0]) {
-      failVolume(file, "the space origin " + shown(*origin) + " is not one (x,y,z)", FixHeader);
+      fields.fail("the space origin " + shown(*origin) + " is not one (x,y,z)");
     }
     for (int a = 0; a < 3; ++a) geometry.origin[a] = (*point[0])[a];
   }
   checkGeometry(file, geometry);
 
-  if (const auto lineSkip = field("line skip")) header.lineSkip = integer("line skip", *lineSkip);
-  if (const auto byteSkip = field("byte skip")) header.byteSkip = integer("byte skip", *byteSkip);
+  if (const auto lineSkip = fields.find("line skip")) {
+    header.lineSkip = fields.integer("line skip", *lineSkip);
+  }
+  if (const auto byteSkip = fields.find("byte skip")) {
+    header.byteSkip = fields.integer("byte skip", *byteSkip);
+  }
   if (header.lineSkip < 0 || header.byteSkip < -1 || (header.byteSkip == -1 && header.gzip)) {
     failVolume(file, "its line skip or byte skip is out of range",
                "skip 0 or more lines and bytes (byte skip -1 only with the raw encoding)");
   }
 
-  if (const auto dataFile = field("data file")) {
-    const std::vector<std::string_view> parts = words(*dataFile);
-    if (parts.empty()) failVolume(file, "its 'data file' field names no file", FixHeader);
-    std::int64_t subdim = dimension;
-    if (!parts.empty() && parts[0] == "LIST") {
-      subdim = parts.size() > 1 ? integer("data file subdimension", parts[1]) : dimension - 1;
-      for (const std::string_view name : fields.dataFileList) {
-        header.dataFiles.push_back(besideHeader(file, name));
-      }
-    } else if ((parts.size() == 4 || parts.size() == 5) &&
-               parts[0].find('%') != std::string_view::npos) {
-      subdim = parts.size() == 5 ? integer("data file subdimension", parts[4]) : dimension - 1;
-      header.dataFiles =
-          numberedFiles(file, parts[0], integer("first number", parts[1]),
-                        integer("last number", parts[2]), integer("number step", parts[3]));
-    } else {
-      header.dataFiles.push_back(besideHeader(file, *dataFile));
-    }
-    if (subdim < 1 || subdim > dimension) {
-      failVolume(file, "its data files' subdimension " + std::to_string(subdim) + " is no axis",
-                 FixHeader);
-    }
-    std::int64_t files = 1;
-    for (std::int64_t axis = subdim; axis < dimension; ++axis) files *= sizes[axis];
-    if (files != static_cast<std::int64_t>(header.dataFiles.size())) {
-      failVolume(file,
-                 "names " + std::to_string(header.dataFiles.size()) + " data files where its " +
-                     "sizes ask for " + std::to_string(files),
-                 FixHeader);
-    }
+  if (const auto dataFile = fields.find("data file")) {
+    header.dataFiles = fields.dataFiles(*dataFile, fieldNamed("data file"), sizes);
   }
   return header;
 }

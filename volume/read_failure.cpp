@@ -1,7 +1,16 @@
 #include "volume/read_failure.h"
 
+#include <stdexcept>
+
 void failVolume(const std::string& file, const std::string& problem, const std::string& remedy) {
   throw VolumeError(file + ": " + problem + "; " + remedy);
+}
+
+void checkSlicesLeft(std::int64_t count, std::int64_t next, std::int64_t slices) {
+  if (count < 0 || count > slices - next) {
+    throw std::out_of_range("asked for " + std::to_string(count) + " slices where the volume has " +
+                            std::to_string(slices - next) + " left");
+  }
 }
 
 std::string shown(std::string_view text) {

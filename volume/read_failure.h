@@ -2,6 +2,7 @@
 // and what to do about it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,11 @@
 // Throws VolumeError("FILE: PROBLEM; REMEDY").
 [[noreturn]] void failVolume(const std::string& file, const std::string& problem,
                              const std::string& remedy);
+
+// Throws std::out_of_range unless `count` slices from slice `next` on lie
+// within the `slices` a volume has: asking a reader for more is the caller's
+// fault, not the file's.
+void checkSlicesLeft(std::int64_t count, std::int64_t next, std::int64_t slices);
 
 // Text taken from a file, fit for an error message: in quotes, at most 40
 // characters, anything unprintable (line ends included) shown as '?'.

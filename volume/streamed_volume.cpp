@@ -1,8 +1,8 @@
 #include "volume/streamed_volume.h"
 
 #include <algorithm>
-#include <stdexcept>
 
+#include "volume/read_failure.h"
 #include "volume/voxel_decoding.h"
 
 namespace {
@@ -17,9 +17,7 @@ StreamedVolume::StreamedVolume(const VolumeHeader& header, bool bigEndian, DataL
 
 void StreamedVolume::readSlices(std::int64_t count, double* out) {
   const VolumeGeometry& g = header_.geometry;
-  if (count < 0 || count > g.dims[2] - nextSlice_) {
-    throw std::out_of_range("asked for slices past the end of the volume");
-  }
+  checkSlicesLeft(count, nextSlice_, g.dims[2]);
   nextSlice_ += count;
   const int bytes = voxelBytes(header_.type);
   const bool scaled = header_.slope != 1.0 || header_.offset != 0.0;

@@ -76,19 +76,3 @@ struct RawLayout {
 // VolumeError for what cannot be read, including formats this build lacks.
 std::unique_ptr<VolumeReader> openVolume(const std::string& path,
                                          const std::optional<RawLayout>& raw = std::nullopt);
-
-// The volume's voxels held in memory, the same values a reader gives: for
-// benchmarks (extraction alone) and tests.
-class InMemoryVolume : public VolumeReader {
- public:
-  InMemoryVolume(const VolumeHeader& header, std::unique_ptr<double[]> values);
-  const VolumeHeader& header() const override { return header_; }
-  void readSlices(std::int64_t count, double* out) override;
-  const double* values() const { return values_.get(); }
-  void rewind() { nextSlice_ = 0; }
-
- private:
-  VolumeHeader header_;
-  std::unique_ptr<double[]> values_;
-  std::int64_t nextSlice_ = 0;
-};

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "volume/read_failure.h"
+#include "volume/voxel_decoding.h"
 
 std::int64_t latticeBytes(const std::string& file, const std::vector<std::int64_t>& sizes,
                           int bytesPerVoxel) {
@@ -40,6 +41,13 @@ void checkGeometry(const std::string& file, const VolumeGeometry& geometry) {
   }
 }
 
-std::string firstVolumeNotice(const std::string& file, std::int64_t volumes) {
-  return file + " has " + std::to_string(volumes) + " volumes; meshing the first";
+LatticeSize firstVolume(const std::string& file, const std::vector<std::int64_t>& sizes,
+                        VolumeHeader& volume) {
+  LatticeSize size{latticeBytes(file, sizes, voxelBytes(volume.type)), 1};
+  for (std::size_t axis = 3; axis < sizes.size(); ++axis) size.volumes *= sizes[axis];
+  for (int axis = 0; axis < 3; ++axis) volume.geometry.dims[axis] = sizes[axis];
+  if (size.volumes > 1) {
+    volume.notice = file + " has " + std::to_string(size.volumes) + " volumes; meshing the first";
+  }
+  return size;
 }

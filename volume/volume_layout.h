@@ -17,5 +17,15 @@ std::int64_t latticeBytes(const std::string& file, const std::vector<std::int64_
 // Fails, naming `file`, unless origin and axes are finite.
 void checkGeometry(const std::string& file, const VolumeGeometry& geometry);
 
-// The notice for a file with more than one volume (`volumes` of them).
-std::string firstVolumeNotice(const std::string& file, std::int64_t volumes);
+// A lattice's stored bytes (of every volume) and how many volumes the axes
+// past the third hold.
+struct LatticeSize {
+  std::int64_t bytes;
+  std::int64_t volumes;
+};
+
+// The first volume of a lattice of `sizes` (every axis) of voxels of
+// `volume.type`: its dims are the first three sizes, and its notice says that
+// the first is meshed where there are more. Fails as latticeBytes does.
+LatticeSize firstVolume(const std::string& file, const std::vector<std::int64_t>& sizes,
+                        VolumeHeader& volume);

@@ -20,6 +20,7 @@
 #include "mesh/weld.h"
 #include "tests/mesh/literal_volume.h"
 #include "tests/mesh/mesh_checks.h"
+#include "volume/in_memory_volume.h"
 
 namespace {
 

@@ -1,14 +1,11 @@
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "tools/cli_support.h"
-#include "tools/png_write.h"
 #include "tools/snapshot_render.h"
 
 namespace {
@@ -123,26 +120,4 @@ TEST(Snapshot, SizeMustBeTwoPositiveSidesWithinTheLimit) {
     EXPECT_FALSE(parseSnapshotSize(bad, width, height, error)) << bad;
     EXPECT_FALSE(error.empty()) << bad;
   }
-}
-
-TEST(PngWrite, WritesEightBitRgbThatReadsBackTopRowFirst) {
-  const int width = 3;
-  const int height = 2;
-  const std::vector<unsigned char> pixels = {255, 0,  0,  0, 255, 0, 0,   0,   255,
-                                             64,  64, 64, 1, 2,   3, 250, 251, 252};
-  std::FILE* file = std::tmpfile();
-  ASSERT_NE(file, nullptr);
-  ASSERT_TRUE(writePngRgb(file, width, height, pixels.data()));
-  std::rewind(file);
-
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  ASSERT_NE(png_image_begin_read_from_stdio(&image, file), 0) << image.message;
-  EXPECT_EQ(image.width, 3u);
-  EXPECT_EQ(image.height, 2u);
-  EXPECT_EQ(image.format, static_cast<png_uint_32>(PNG_FORMAT_RGB));
-  std::vector<unsigned char> read(PNG_IMAGE_SIZE(image));
-  ASSERT_NE(png_image_finish_read(&image, nullptr, read.data(), 0, nullptr), 0) << image.message;
-  EXPECT_EQ(read, pixels);
-  std::fclose(file);
 }

@@ -1,11 +1,15 @@
-// The viewer's own PNG writer, read back by libpng.
+// The PNG writer, read back by libpng; built with each of the two zlib
+// streams (compressed and stored).
 #include "viewer/png_file.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
+
+#include "viewer/png_deflate.h"
 
 TEST(PngFile, ChecksumsGiveTheirPublishedCheckValues) {
   const std::string digits = "123456789";
@@ -14,9 +18,34 @@ TEST(PngFile, ChecksumsGiveTheirPublishedCheckValues) {
     return reinterpret_cast<const unsigned char*>(text.data());
   };
   EXPECT_EQ(crc32Of(bytes(digits), digits.size()), 0xCBF43926u);
-  EXPECT_EQ(adler32Of(bytes(word), word.size()), 0x11E60398u);
+  // The zlib stream ends with the Adler-32 of its data.
+  const std::vector<unsigned char> stream = zlibStream({word.begin(), word.end()});
+  EXPECT_EQ(std::vector<unsigned char>(stream.end() - 4, stream.end()),
+            (std::vector<unsigned char>{0x11, 0xE6, 0x03, 0x98}));
   // A CRC carried across pieces is the CRC of the whole.
   EXPECT_EQ(crc32Of(bytes(digits) + 4, 5, crc32Of(bytes(digits), 4)), 0xCBF43926u);
+}
+
+TEST(PngFile, WritesEightBitRgbThatReadsBackTopRowFirst) {
+  const int width = 3;
+  const int height = 2;
+  const std::vector<unsigned char> pixels = {255, 0,  0,  0, 255, 0, 0,   0,   255,
+                                             64,  64, 64, 1, 2,   3, 250, 251, 252};
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  ASSERT_TRUE(writePng(file, width, height, pixels));
+  std::rewind(file);
+
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  ASSERT_NE(png_image_begin_read_from_stdio(&image, file), 0) << image.message;
+  EXPECT_EQ(image.width, 3u);
+  EXPECT_EQ(image.height, 2u);
+  EXPECT_EQ(image.format, static_cast<png_uint_32>(PNG_FORMAT_RGB));
+  std::vector<unsigned char> read(PNG_IMAGE_SIZE(image));
+  ASSERT_NE(png_image_finish_read(&image, nullptr, read.data(), 0, nullptr), 0) << image.message;
+  EXPECT_EQ(read, pixels);
+  std::fclose(file);
 }
 
 // Sizes around the stored block's 65535 bytes: one block, exactly full, and

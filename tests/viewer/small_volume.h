@@ -6,7 +6,7 @@
 #include <cmath>
 #include <memory>
 
-#include "volume/volume.h"
+#include "volume/in_memory_volume.h"
 
 inline std::shared_ptr<const InMemoryVolume> smallVolume(bool mirrored) {
   VolumeHeader header{};

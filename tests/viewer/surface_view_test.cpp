@@ -143,13 +143,15 @@ TEST(VolumeSource, TheExtractorsClosedMeshInTheScenesFrameWithTheDatasSteps) {
     VolumeSource source(volume, 2);
     const double* values = volume->values();
     const auto [least, most] = std::minmax_element(values, values + 10 * 9 * 8);
-    EXPECT_DOUBLE_EQ(source.fineIsoStep(), (*most - *least) / 100.0);
+    const SurfaceDescription description = source.describe();
+    EXPECT_DOUBLE_EQ(description.fineIsoStep, (*most - *least) / 100.0);
     EXPECT_DOUBLE_EQ(source.middleLevel(), (*least + *most) / 2.0);
-    EXPECT_FALSE(source.animated());
-    EXPECT_FALSE(source.positiveIsoOnly());
-    EXPECT_EQ(source.fixedGrid(), "10x9x8 voxels");
+    EXPECT_FALSE(description.animated);
+    EXPECT_FALSE(description.positiveIsoOnly);
+    EXPECT_EQ(description.grid, SurfaceGrid::volumeVoxels);
+    EXPECT_EQ(description.gridLabel, "10x9x8 voxels");
     // Down to every 4th voxel (3x3x2): every 8th would leave one along k.
-    EXPECT_EQ(source.coarsestVoxelStride(), 4);
+    EXPECT_EQ(description.coarsestVoxelStride, 4);
     // The box spans 9, 10 and 10.5 units from its least corner; the longest
     // side becomes the scene's 16.
     const double low[3] = {mirrored ? 1.0 : 10.0, 20.0, 30.0};
@@ -260,8 +262,11 @@ TEST(SurfaceArrays, FacesCornersFlatNormalsAndEveryEdgeOnce) {
 class CountingSource : public SurfaceSource {
  public:
   explicit CountingSource(bool animated) : animated_(animated) {}
-  double fineIsoStep() const override { return 0.01; }
-  bool animated() const override { return animated_; }
+  SurfaceDescription describe() const override {
+    SurfaceDescription description;
+    description.animated = animated_;
+    return description;
+  }
   bool extract(const ViewState&, IndexedMesh& mesh) override {
     ++extractions;
     mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};

@@ -108,7 +108,8 @@ TEST(ViewState, IsoStepsComeBackExactlyAndFollowTheSourcesStep) {
   for (const auto& v : volumes) {
     ViewState volume;
     volume.iso = IsoLevel{v.start, v.fineStep, 0, false, isoDecimals(v.fineStep)};
-    volume.fixedGrid = "9x8x7 voxels";
+    volume.grid = SurfaceGrid::volumeVoxels;
+    volume.gridLabel = "9x8x7 voxels";
     volume.coarsestStride = v.coarsest;
     for (const char* key = v.keys; *key != '\0'; ++key) typeCharacter(volume, *key);
     EXPECT_EQ(volume.divisions, 64) << v.keys;

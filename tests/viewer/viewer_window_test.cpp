@@ -214,7 +214,8 @@ TEST_F(ViewerWindow, AVolumeShowsItsVoxelsAtTheLevelsAndDetailItsKeysSet) {
     EXPECT_EQ(viewerState().voxelStride, c.voxelStride) << c.name;
     ViewState expected = at;
     expected.paused = true;
-    expected.fixedGrid = "10x9x8 voxels";
+    expected.grid = SurfaceGrid::volumeVoxels;
+    expected.gridLabel = "10x9x8 voxels";
     ASSERT_FALSE(titles.empty()) << c.name;
     EXPECT_EQ(withoutFrameRate(titles.back()), viewTitle(expected, mesh.faces.size(), -1))
         << c.name;

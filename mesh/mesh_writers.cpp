@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 std::optional<MeshFormat> meshFormatNamed(const std::string& name) {
   if (name == "obj") return MeshFormat::Obj;
@@ -102,16 +103,26 @@ bool writeStl(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
   std::memcpy(header, comment.data(), comment.size() < 80 ? comment.size() : 80);
   putLittleEndian32(header + 80, static_cast<std::uint32_t>(mesh.faces.size()));
   bool ok = std::fwrite(header, sizeof header, 1, out) == 1;
+  // Facets go out in large writes: one call per facet costs more than
+  // forming it.
+  constexpr std::size_t Record = 50, Batch = 16384;
+  std::vector<unsigned char> records(Record * Batch, 0);
+  std::size_t held = 0;
+  const auto flush = [&] {
+    ok = (held == 0 || std::fwrite(records.data(), Record * held, 1, out) == 1) && ok;
+    held = 0;
+  };
   for (const auto& f : mesh.faces) {
     const Point3 &p = mesh.vertices[f[0]], &q = mesh.vertices[f[1]], &r = mesh.vertices[f[2]];
-    unsigned char record[50] = {};
+    unsigned char* record = records.data() + Record * held;
     const Point3 points[4] = {unitNormal(p, q, r), p, q, r};
     for (int i = 0; i < 4; ++i) {
       putFloat(record + 12 * i, points[i].x);
       putFloat(record + 12 * i + 4, points[i].y);
       putFloat(record + 12 * i + 8, points[i].z);
     }
-    ok = std::fwrite(record, sizeof record, 1, out) == 1 && ok;
+    if (++held == Batch) flush();
   }
+  flush();
   return ok;
 }

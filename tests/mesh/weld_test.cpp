@@ -1,4 +1,3 @@
-#include "mesh/extract.h"
 #include "mesh/weld.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +9,7 @@
 
 #include "mesh/cap.h"
 #include "mesh/degenerate_faces.h"
+#include "mesh/extract.h"
 #include "tests/mesh/mesh_checks.h"
 
 namespace {

@@ -37,9 +37,13 @@ void putLittleEndian32(unsigned char* bytes, std::uint32_t value) {
 }
 
 void putFloat(unsigned char* bytes, float value) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  std::memcpy(bytes, &value, sizeof value);
+#else
   std::uint32_t bits;
   std::memcpy(&bits, &value, sizeof bits);
   putLittleEndian32(bytes, bits);
+#endif
 }
 
 // The unit normal by the right-hand rule; zero for a degenerate triangle.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -146,26 +147,29 @@ void sweepStreamed(VolumeReader& reader, const VolumeExtractionSettings& setting
       settings.sliceMemory / static_cast<std::int64_t>(sizeof(double)) / sliceSize;
   const std::int64_t slab = std::clamp<std::int64_t>(budget - 1 - 2 * margin, 1, layers);
   std::vector<LayerSweep> sweeps = sweepsFor(l, std::min<std::int64_t>(settings.threads, slab));
-  std::vector<double> buffer(static_cast<std::size_t>((slab + 1 + 2 * margin) * sliceSize));
+  // Left unfilled: every value is read before it is used.
+  const std::unique_ptr<double[]> held(
+      new double[static_cast<std::size_t>((slab + 1 + 2 * margin) * sliceSize)]);
+  double* const buffer = held.get();
   std::int64_t firstHeld = 0, nextToRead = 0;
   for (std::int64_t first = 0; first < layers; first += slab) {
     const std::int64_t last = std::min(layers, first + slab);
     // Keep the slices still needed, then read up to the last one needed.
     const std::int64_t keepFrom = std::max<std::int64_t>(0, first - margin);
     if (keepFrom > firstHeld) {
-      std::memmove(buffer.data(), buffer.data() + (keepFrom - firstHeld) * sliceSize,
+      std::memmove(buffer, buffer + (keepFrom - firstHeld) * sliceSize,
                    static_cast<std::size_t>((nextToRead - keepFrom) * sliceSize) * sizeof(double));
       firstHeld = keepFrom;
     }
     const std::int64_t needed = std::min(l.dims[2], last + 1 + margin);
     if (needed > nextToRead) {
-      reader.readSlices(needed - nextToRead, buffer.data() + (nextToRead - firstHeld) * sliceSize);
+      reader.readSlices(needed - nextToRead, buffer + (nextToRead - firstHeld) * sliceSize);
       for (std::int64_t k = nextToRead; boundary && k < needed; ++k) {
-        boundary->record(k, buffer.data() + (k - firstHeld) * sliceSize);
+        boundary->record(k, buffer + (k - firstHeld) * sliceSize);
       }
       nextToRead = needed;
     }
-    sweepLayers(sweeps, {buffer.data(), firstHeld, sliceSize}, first, last, output, findings);
+    sweepLayers(sweeps, {buffer, firstHeld, sliceSize}, first, last, output, findings);
     if (progress) progress(last, layers);
   }
 }

@@ -229,6 +229,16 @@ class LayerSweep::Sweep {
                        EdgeColumn[e];
         rowStamps_[e] = k * (y_ + 1) + j + EdgeRow[e] + 1;
       }
+      if (part_) {
+        // Where each edge of the row's cells finds its vertex number, by i.
+        for (int e = 0; e < 12; ++e) {
+          const int axis = EdgeEnds.axis[e];
+          const int* low = EdgeEnds.low[e];
+          std::vector<std::uint32_t>& numbers =
+              axis == 2 ? kIndex_ : sliceIndex_[(k + low[2]) & 1][axis];
+          rowNumbers_[e] = numbers.data() + (j + low[1]) * x_ + low[0];
+        }
+      }
       // The four rows of voxels the row's cells span (corner row dj + 2 dk)
       // and, where coordinates depend on one index each, where each corner
       // row finds its coordinates: along i from the table, across it fixed
@@ -448,14 +458,13 @@ class LayerSweep::Sweep {
 
   std::uint32_t vertexOf(int e, std::int64_t i, std::int64_t j, std::int64_t k,
                          const EdgeVertex& vertex) {
+    std::uint32_t& index = rowNumbers_[e][i];
+    if (index != None) return index;
     const int axis = EdgeEnds.axis[e];
     const int* low = EdgeEnds.low[e];
     const std::int64_t at[3] = {i + low[0], j + low[1], k + low[2]};
     const std::int64_t place = at[1] * x_ + at[0];
     const int list = axis == 2 ? 2 : static_cast<int>(at[2] & 1);
-    std::uint32_t& index = axis == 2 ? kIndex_[static_cast<std::size_t>(place)]
-                                     : sliceIndex_[list][axis][static_cast<std::size_t>(place)];
-    if (index != None) return index;
     IndexedMesh& mesh = part_->mesh;
     index = static_cast<std::uint32_t>(mesh.vertices.size());
     touched_[list].push_back(axis == 2 ? place : 2 * place + axis);
@@ -535,6 +544,7 @@ class LayerSweep::Sweep {
   // j * X + i; the places set in each, to clear them.
   std::vector<std::uint32_t> sliceIndex_[2][2];
   std::vector<std::uint32_t> kIndex_;
+  std::uint32_t* rowNumbers_[12];  // per edge of a cell: its numbers for this row, by i
   std::vector<std::int64_t> touched_[3];
 };
 

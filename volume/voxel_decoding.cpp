@@ -21,6 +21,18 @@ Bits assemble(const unsigned char* bytes, bool bigEndian) {
 template <typename Stored, typename Bits>
 void decode(bool bigEndian, const unsigned char* bytes, std::size_t count, double* out) {
   static_assert(sizeof(Stored) == sizeof(Bits), "the bits hold exactly one voxel");
+#if defined(__BYTE_ORDER__)
+  // In the machine's own byte order the bytes are the value: copied and
+  // converted, which the compiler vectorises.
+  if (bigEndian == (__BYTE_ORDER__ == __ORDER_BIG_ENDIAN__)) {
+    for (std::size_t n = 0; n < count; ++n) {
+      Stored value;
+      std::memcpy(&value, bytes + n * sizeof(Stored), sizeof value);
+      out[n] = static_cast<double>(value);
+    }
+    return;
+  }
+#endif
   for (std::size_t n = 0; n < count; ++n) {
     const Bits bits = assemble<Bits>(bytes + n * sizeof(Bits), bigEndian);
     Stored value;

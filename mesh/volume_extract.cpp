@@ -27,6 +27,11 @@ struct SoupPart {
   VolumeFindings findings;
 };
 
+struct WeldPart {
+  WeldedPart part;
+  VolumeFindings findings;
+};
+
 // Where the sweep's output goes: a triangle soup, or a welded mesh.
 struct VolumeOutput {
   ExtractedSurface* soup;
@@ -42,14 +47,16 @@ void sweepLayers(std::vector<LayerSweep>& sweeps, const SliceWindow& window, std
   const std::int64_t parts = threads == 1 ? 1 : std::min<std::int64_t>(layers, 4 * threads);
   const auto from = [&](std::int64_t part) { return first + layers * part / parts; };
   if (output.weld) {
-    runInOrder<WeldedPart>(
+    runInOrder<WeldPart>(
         parts, threads,
-        [&](int worker, std::int64_t p, WeldedPart& part) {
-          sweeps[static_cast<std::size_t>(worker)].run(window, from(p), from(p + 1), part);
+        [&](int worker, std::int64_t p, WeldPart& made) {
+          made.findings = {};
+          sweeps[static_cast<std::size_t>(worker)].run(window, from(p), from(p + 1), made.part,
+                                                       made.findings);
         },
-        [&](std::int64_t, WeldedPart& part) {
-          merge(findings, part.findings);
-          output.weld->add(part);
+        [&](std::int64_t, WeldPart& made) {
+          merge(findings, made.findings);
+          output.weld->add(made.part);
         });
     return;
   }

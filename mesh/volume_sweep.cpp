@@ -470,8 +470,8 @@ class LayerSweep::Sweep {
     touched_[list].push_back(axis == 2 ? place : 2 * place + axis);
     mesh.vertices.push_back(vertex.position);
     if (l_.normals) mesh.normals.push_back(vertex.normal);
-    if (axis != 2 && at[2] == first_) part_->firstSlice.emplace_back(2 * place + axis, index);
-    if (axis != 2 && at[2] == last_) part_->lastSlice.emplace_back(2 * place + axis, index);
+    if (axis != 2 && at[2] == first_) part_->firstPlane.emplace_back(2 * place + axis, index);
+    if (axis != 2 && at[2] == last_) part_->lastPlane.emplace_back(2 * place + axis, index);
     const auto outer = [&](int d) { return at[d] == 0 || at[d] == l_.dims[d] - 1; };
     if (outer((axis + 1) % 3) || outer((axis + 2) % 3)) {
       part_->faceEdges.emplace_back(edgeKey(e, i, j, k), index);
@@ -548,17 +548,6 @@ class LayerSweep::Sweep {
   std::vector<std::int64_t> touched_[3];
 };
 
-void WeldedPart::clear() {
-  mesh.vertices.clear();
-  mesh.faces.clear();
-  mesh.normals.clear();
-  firstSlice.clear();
-  lastSlice.clear();
-  faceEdges.clear();
-  onPoints.clear();
-  findings = {};
-}
-
 LayerSweep::LayerSweep(const Lattice& lattice) : sweep_(std::make_unique<Sweep>(lattice)) {}
 LayerSweep::LayerSweep(LayerSweep&&) noexcept = default;
 LayerSweep::~LayerSweep() = default;
@@ -569,7 +558,7 @@ void LayerSweep::run(const SliceWindow& window, std::int64_t first, std::int64_t
 }
 
 void LayerSweep::run(const SliceWindow& window, std::int64_t first, std::int64_t last,
-                     WeldedPart& out) {
+                     WeldedPart& out, VolumeFindings& findings) {
   out.clear();
-  sweep_->run(window, first, last, nullptr, &out, out.findings);
+  sweep_->run(window, first, last, nullptr, &out, findings);
 }

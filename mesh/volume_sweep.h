@@ -6,33 +6,11 @@
 
 #include <cstdint>
 #include <memory>
-#include <utility>
-#include <vector>
 
 #include "mesh/surface.h"
 #include "mesh/volume_extract.h"
 #include "mesh/volume_lattice.h"
-
-// The welded surface of layers [first, last) of cells. Vertices are numbered
-// in the order faces first use them, faces run outward (the reverse of the
-// drawing order) in the drawing order of their triangles: the numbering
-// that welding the soup by edge gives.
-struct WeldedPart {
-  IndexedMesh mesh;
-  // A vertex on an i- or j-edge in the first or the last slice of the
-  // part, which it shares with the part before or after: (place, vertex),
-  // the place (j * X + i) * 2 + axis.
-  std::vector<std::pair<std::int64_t, std::uint32_t>> firstSlice, lastSlice;
-  // A vertex on an edge in one of the volume's faces, by the edge's key:
-  // the caps find it there.
-  std::vector<std::pair<EdgeKey, std::uint32_t>> faceEdges;
-  // A vertex exactly on a lattice point, by the point's index (k * Y + j) *
-  // X + i; kept only where the lattice's points are distinct.
-  std::vector<std::pair<std::int64_t, std::uint32_t>> onPoints;
-  VolumeFindings findings;
-
-  void clear();
-};
+#include "mesh/welded_parts.h"
 
 class LayerSweep {
  public:
@@ -43,11 +21,14 @@ class LayerSweep {
   // The layers [first, last). The window holds slices first to last (and
   // one more on each side, where the volume has them, for normals). Slices
   // first to last - 1, and the volume's last slice if it is `last`, are
-  // counted in the findings. The soup is appended to `out`; a welded part
-  // is cleared first.
+  // counted in `findings`. The soup is appended to `out`; a welded part
+  // (mesh/welded_parts.h) is cleared first, its planes the slices first and
+  // last, places in them (j * X + i) * 2 + axis for i- and j-edges, its
+  // lattice points' index (k * Y + j) * X + i.
   void run(const SliceWindow& window, std::int64_t first, std::int64_t last, ExtractedSurface& out,
            VolumeFindings& findings);
-  void run(const SliceWindow& window, std::int64_t first, std::int64_t last, WeldedPart& out);
+  void run(const SliceWindow& window, std::int64_t first, std::int64_t last, WeldedPart& out,
+           VolumeFindings& findings);
 
  private:
   class Sweep;

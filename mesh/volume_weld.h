@@ -6,22 +6,18 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <unordered_map>
-#include <utility>
-#include <vector>
 
 #include "mesh/surface.h"
 #include "mesh/volume_caps.h"
-#include "mesh/volume_sweep.h"
+#include "mesh/welded_parts.h"
 #include "volume/volume.h"
 
 class VolumeWeld {
  public:
   VolumeWeld(const VolumeGeometry& geometry, bool normals);
 
-  // Joins the next part of layers: the vertices it shares with the part
-  // before become that part's, the rest are numbered on after the mesh's.
-  void add(WeldedPart& part);
+  // Joins the next part of layers.
+  void add(WeldedPart& part) { joined_.add(part); }
 
   // Adds the triangles of the cells around the volume (mesh/volume_caps.h),
   // welded with the surface by edge: every edge then has two faces.
@@ -33,7 +29,7 @@ class VolumeWeld {
   // meet, and only those are looked at; elsewhere every vertex is.
   std::size_t mergeCoincidentVertices();
 
-  IndexedMesh& mesh() { return mesh_; }
+  IndexedMesh& mesh() { return joined_.mesh; }
 
  private:
   std::uint32_t addVertex(const Point3& position, const Point3& normal, std::int64_t point);
@@ -41,12 +37,5 @@ class VolumeWeld {
   VolumeGeometry geometry_;
   bool normals_;
   bool distinctPoints_;
-  bool first_ = true;
-  IndexedMesh mesh_;
-  // The last part's vertices on its last slice, in the mesh's numbering,
-  // by place.
-  std::vector<std::pair<std::int64_t, std::uint32_t>> lastSlice_;
-  std::unordered_map<EdgeKey, std::uint32_t> faceEdges_;
-  std::vector<std::pair<std::int64_t, std::uint32_t>> onPoints_;
-  std::vector<std::uint32_t> numbers_;  // a part's vertex numbers in the mesh
+  JoinedParts joined_;
 };

@@ -10,8 +10,11 @@
 #include "mesh/crossed_cells_kernel.h"
 #include "mesh/grid.h"
 #include "mesh/ordered_parallel.h"
+#include "mesh/welded_parts.h"
 
 namespace {
+
+constexpr std::uint32_t None = 0xffffffffu;
 
 using RowKernel = std::int32_t (*)(const RowInputs&, CrossedCell*);
 
@@ -99,29 +102,49 @@ AxisTables axisTables(const SceneGrid& grid, const BallCentres& balls) {
 class SlabExtractor {
  public:
   // `slabs`: how many slabs it is to hold the crossed cells of at a time.
+  // `weld`: whether it writes welded parts (else triangle soups).
   SlabExtractor(const SceneGrid& grid, double isoLevel, const AxisTable (&axes)[3],
-                RowKernel kernel, bool edgeKeys, std::int32_t slabs)
+                RowKernel kernel, bool edgeKeys, std::int32_t slabs, bool weld)
       : grid_(grid),
         isoLevel_(isoLevel),
         axes_(axes),
         kernel_(kernel),
         edgeKeys_(edgeKeys),
+        points_(grid.divisions + 2),
         room_(heldRoom(grid.divisions, slabs)),
         // Not initialised: only what a kernel wrote is read.
         crossed_(new CrossedCell[room_]),
         cases_(new std::uint8_t[room_]),
-        rows_(new HeldRow[room_]) {}
-
-  // Appends slab i's triangles (and edge keys) to `surface`, row by row in
-  // order of y.
-  void extract(std::int32_t i, ExtractedSurface& surface) {
-    find(i, surface);
-    flush(surface);
+        rows_(new HeldRow[room_]) {
+    if (!weld) return;
+    const auto plane = static_cast<std::size_t>(points_) * static_cast<std::size_t>(points_);
+    xNumbers_.assign(plane, None);
+    for (auto& parity : planeNumbers_) {
+      for (auto& axis : parity) axis.assign(plane, None);
+    }
   }
 
-  // Finds and holds slab i's crossed cells; the cells held before go to
-  // `surface` where there is no room for another row's.
-  void find(std::int32_t i, ExtractedSurface& surface) {
+  // Where the triangles go: appended to a soup, or welded into a part whose
+  // planes shared with other parts are firstPlane and lastPlane (-1: none).
+  void output(ExtractedSurface* soup, WeldedPart* part, std::int32_t firstPlane = -1,
+              std::int32_t lastPlane = -1) {
+    soup_ = soup;
+    part_ = part;
+    firstPlane_ = firstPlane;
+    lastPlane_ = lastPlane;
+    slab_ = -2;
+    for (int list = 0; list < 3; ++list) forgetVertices(list);
+  }
+
+  // Writes slab i's triangles, row by row in order of y.
+  void extract(std::int32_t i) {
+    find(i);
+    flush();
+  }
+
+  // Finds and holds slab i's crossed cells; the cells held before are
+  // written where there is no room for another row's.
+  void find(std::int32_t i) {
     const AxisTable &x = axes_[0], &y = axes_[1], &z = axes_[2];
     RowInputs row;
     row.cells = grid_.divisions + 1;
@@ -149,7 +172,7 @@ class SlabExtractor {
                       (row.balls[1].columnLeast + z.leastOfAll[1]) + 1.0)) {
         continue;
       }
-      if (found_ + static_cast<std::size_t>(row.cells) > room_) flush(surface);
+      if (found_ + static_cast<std::size_t>(row.cells) > room_) flush();
       const auto found = static_cast<std::size_t>(kernel_(row, crossed_.get() + found_));
       if (found > 0) {
         found_ += found;
@@ -158,9 +181,9 @@ class SlabExtractor {
     }
   }
 
-  // Appends the held cells' triangles (and edge keys) to `surface`, in the
-  // order they were found, and lets the cells go.
-  void flush(ExtractedSurface& surface) {
+  // Writes the held cells' triangles, in the order they were found, and
+  // lets the cells go.
+  void flush() {
     std::size_t triangles = 0;
     for (std::size_t c = 0; c < found_; ++c) {
       int caseIndex = 0;
@@ -170,12 +193,17 @@ class SlabExtractor {
       cases_[c] = static_cast<std::uint8_t>(caseIndex);
       for (const std::int32_t* row = CaseTriangles[caseIndex]; *row != -1; row += 3) ++triangles;
     }
-    makeRoom(surface.triangles, surface.triangles.size() + triangles);
-    if (edgeKeys_) makeRoom(surface.edges, surface.edges.size() + triangles);
+    if (part_) {
+      makeRoom(part_->mesh.faces, part_->mesh.faces.size() + triangles);
+    } else {
+      makeRoom(soup_->triangles, soup_->triangles.size() + triangles);
+      if (edgeKeys_) makeRoom(soup_->edges, soup_->edges.size() + triangles);
+    }
     std::size_t c = 0;
     for (std::size_t r = 0; r < heldRows_; ++r) {
       const HeldRow& row = rows_[r];
-      for (; c < row.end; ++c) polygonise(row.i, row.j, crossed_[c], cases_[c], surface);
+      if (part_) startSlab(row.i);
+      for (; c < row.end; ++c) polygonise(row.i, row.j, crossed_[c], cases_[c]);
     }
     heldRows_ = 0;
     found_ = 0;
@@ -196,8 +224,7 @@ class SlabExtractor {
 
   // What polygoniseCell makes of the cell, without building the cell: the
   // same interpolation of each crossed edge, the case's triangles in order.
-  void polygonise(std::int32_t i, std::int32_t j, const CrossedCell& crossed, int caseIndex,
-                  ExtractedSurface& surface) const {
+  void polygonise(std::int32_t i, std::int32_t j, const CrossedCell& crossed, int caseIndex) {
     const std::int32_t index[3] = {i, j, crossed.k};
     // Each coordinate of the two sides, then a corner is three lookups.
     float sides[3][2];
@@ -218,6 +245,16 @@ class SlabExtractor {
                                     crossed.values[b]);
     }
     const std::int32_t* row = CaseTriangles[caseIndex];
+    if (part_) {
+      for (int t = 0; row[t] != -1; t += 3) {
+        const int outward[3] = {row[t], row[t + 2], row[t + 1]};
+        std::array<std::uint32_t, 3> face;
+        for (int v = 0; v < 3; ++v) face[v] = vertexOf(outward[v], index, at[outward[v]]);
+        part_->mesh.faces.push_back(face);
+      }
+      return;
+    }
+    ExtractedSurface& surface = *soup_;
     int count = 0;
     for (; row[3 * count] != -1; ++count) {
       Triangle& made = surface.triangles.emplace_back();
@@ -252,17 +289,79 @@ class SlabExtractor {
     }
   }
 
+  // Welding: slab i's cells number the vertices of the x-edges between
+  // planes i and i + 1, and of the y- and z-edges in both planes.
+  void startSlab(std::int32_t i) {
+    if (i == slab_) return;
+    // Plane i + 1 takes the place of plane i - 1; where a slab was
+    // skipped, plane i's is stale too.
+    forgetVertices(2);
+    forgetVertices((i + 1) & 1);
+    if (i != slab_ + 1) forgetVertices(i & 1);
+    slab_ = i;
+  }
+
+  // The vertex number of edge e of cell `index`, numbered on first use
+  // with the position that cell computed.
+  std::uint32_t vertexOf(int e, const std::int32_t (&index)[3], const Point3& position) {
+    const int* first = CornerSide[EdgeCorners[e][0]];
+    const int* second = CornerSide[EdgeCorners[e][1]];
+    std::int32_t low[3];
+    int axis = 0;
+    for (int d = 0; d < 3; ++d) {
+      if (first[d] != second[d]) axis = d;
+      low[d] = index[d] + std::min(first[d], second[d]);
+    }
+    const std::int64_t place = static_cast<std::int64_t>(low[1]) * points_ + low[2];
+    const int list = axis == 0 ? 2 : low[0] & 1;
+    std::uint32_t& number = axis == 0
+                                ? xNumbers_[static_cast<std::size_t>(place)]
+                                : planeNumbers_[list][axis - 1][static_cast<std::size_t>(place)];
+    if (number != None) return number;
+    number = static_cast<std::uint32_t>(part_->mesh.vertices.size());
+    part_->mesh.vertices.push_back(position);
+    const std::int64_t entry = axis == 0 ? place : 2 * place + (axis - 1);
+    touched_[list].push_back(entry);
+    if (axis != 0 && low[0] == firstPlane_) part_->firstPlane.emplace_back(entry, number);
+    if (axis != 0 && low[0] == lastPlane_) part_->lastPlane.emplace_back(entry, number);
+    return number;
+  }
+
+  // Clears the numbers set in the plane of one parity (0, 1) or between
+  // the planes (2).
+  void forgetVertices(int list) {
+    for (const std::int64_t entry : touched_[list]) {
+      if (list == 2) {
+        xNumbers_[static_cast<std::size_t>(entry)] = None;
+      } else {
+        planeNumbers_[list][entry & 1][static_cast<std::size_t>(entry >> 1)] = None;
+      }
+    }
+    touched_[list].clear();
+  }
+
   SceneGrid grid_;
   double isoLevel_;
   const AxisTable (&axes_)[3];
   RowKernel kernel_;
   bool edgeKeys_;
-  std::size_t room_;  // cells that crossed_ holds, and rows that rows_ holds
+  std::int64_t points_;  // lattice points per axis
+  std::size_t room_;     // cells that crossed_ holds, and rows that rows_ holds
   std::unique_ptr<CrossedCell[]> crossed_;
   std::unique_ptr<std::uint8_t[]> cases_;  // per held cell, its case
   std::size_t found_ = 0;
   std::unique_ptr<HeldRow[]> rows_;  // the rows with held cells, in order
   std::size_t heldRows_ = 0;
+  ExtractedSurface* soup_ = nullptr;
+  WeldedPart* part_ = nullptr;
+  std::int32_t firstPlane_ = -1, lastPlane_ = -1;
+  // Welding: vertex numbers by place j * P + k (P lattice points per axis)
+  // of the x-edges between the slab's planes, and per plane parity of its
+  // y- and z-edges; the places set in each, to clear them.
+  std::int32_t slab_ = -2;
+  std::vector<std::uint32_t> xNumbers_;
+  std::vector<std::uint32_t> planeNumbers_[2][2];
+  std::vector<std::int64_t> touched_[3];
 };
 
 RowKernel rowKernel(VectorUnit unit) {
@@ -276,6 +375,34 @@ RowKernel rowKernel(VectorUnit unit) {
   return findCrossedCellsBaseline;
 }
 
+// Checks the settings and runs `run` with what every extraction needs.
+template <typename Run>
+void extractScene(const BallCentres& balls, const ExtractionSettings& settings, Run&& run) {
+  if (settings.divisions < MinDivisions || settings.divisions > MaxDivisions) {
+    throw std::invalid_argument("divisions must be " + std::to_string(MinDivisions) + " to " +
+                                std::to_string(MaxDivisions));
+  }
+  if (settings.threads < 1) throw std::invalid_argument("threads must be 1 or more");
+  if (!(settings.isoLevel > 0.0) || !std::isfinite(settings.isoLevel)) {
+    throw std::invalid_argument("the scene's iso level must be a positive number");
+  }
+  const SceneGrid grid = sceneGrid(settings.divisions);
+  const AxisTables tables = axisTables(grid, balls);
+  const std::int32_t slabs = grid.divisions + 1;
+  const int threads = std::min(settings.threads, static_cast<int>(slabs));
+  // One extractor per thread; alone, one holds the cells of many slabs.
+  const auto extractors = [&](bool weld) {
+    std::vector<std::unique_ptr<SlabExtractor>> made;
+    for (int t = 0; t < threads; ++t) {
+      made.push_back(std::make_unique<SlabExtractor>(
+          grid, settings.isoLevel, tables.axes, rowKernel(settings.vectorUnit), settings.edgeKeys,
+          threads == 1 ? slabs : 1, weld));
+    }
+    return made;
+  };
+  run(slabs, threads, extractors);
+}
+
 }  // namespace
 
 ExtractedSurface extractSurface(const BallCentres& balls, const ExtractionSettings& settings,
@@ -287,47 +414,64 @@ ExtractedSurface extractSurface(const BallCentres& balls, const ExtractionSettin
 
 void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& settings,
                         ExtractedSurface& surface, const SlabProgress& progress) {
-  if (settings.divisions < MinDivisions || settings.divisions > MaxDivisions) {
-    throw std::invalid_argument("divisions must be " + std::to_string(MinDivisions) + " to " +
-                                std::to_string(MaxDivisions));
-  }
-  if (settings.threads < 1) throw std::invalid_argument("threads must be 1 or more");
-  if (!(settings.isoLevel > 0.0) || !std::isfinite(settings.isoLevel)) {
-    throw std::invalid_argument("the scene's iso level must be a positive number");
-  }
-
-  const SceneGrid grid = sceneGrid(settings.divisions);
-  const AxisTables tables = axisTables(grid, balls);
-  const AxisTable(&axes)[3] = tables.axes;
-  const RowKernel kernel = rowKernel(settings.vectorUnit);
-  const std::int32_t slabs = grid.divisions + 1;
-  const int threads = std::min(settings.threads, static_cast<int>(slabs));
-
-  surface.triangles.clear();
-  surface.edges.clear();
-  if (threads == 1) {
-    SlabExtractor extractor(grid, settings.isoLevel, axes, kernel, settings.edgeKeys, slabs);
-    for (std::int32_t i = 0; i < slabs; ++i) {
-      extractor.find(i, surface);
-      if (progress) progress(i + 1, slabs);
+  surface.clear();
+  extractScene(balls, settings, [&](std::int32_t slabs, int threads, const auto& extractors) {
+    const auto made = extractors(false);
+    if (threads == 1) {
+      SlabExtractor& extractor = *made[0];
+      extractor.output(&surface, nullptr);
+      for (std::int32_t i = 0; i < slabs; ++i) {
+        extractor.find(i);
+        if (progress) progress(i + 1, slabs);
+      }
+      extractor.flush();
+      return;
     }
-    extractor.flush(surface);
-    return;
-  }
+    runInOrder<ExtractedSurface>(
+        slabs, threads,
+        [&](int worker, std::int64_t i, ExtractedSurface& slab) {
+          slab.clear();
+          made[static_cast<std::size_t>(worker)]->output(&slab, nullptr);
+          made[static_cast<std::size_t>(worker)]->extract(static_cast<std::int32_t>(i));
+        },
+        [&](std::int64_t i, const ExtractedSurface& slab) {
+          surface.triangles.insert(surface.triangles.end(), slab.triangles.begin(),
+                                   slab.triangles.end());
+          surface.edges.insert(surface.edges.end(), slab.edges.begin(), slab.edges.end());
+          if (progress) progress(static_cast<std::int32_t>(i + 1), slabs);
+        });
+  });
+}
 
-  runInOrder<ExtractedSurface>(
-      slabs, threads,
-      [&](int, std::int64_t i, ExtractedSurface& slab) {
-        slab.clear();
-        // One extractor (and row buffer) per slab: cheap beside a slab's
-        // work, and nothing is shared but the read-only tables.
-        SlabExtractor(grid, settings.isoLevel, axes, kernel, settings.edgeKeys, 1)
-            .extract(static_cast<std::int32_t>(i), slab);
-      },
-      [&](std::int64_t i, const ExtractedSurface& slab) {
-        surface.triangles.insert(surface.triangles.end(), slab.triangles.begin(),
-                                 slab.triangles.end());
-        surface.edges.insert(surface.edges.end(), slab.edges.begin(), slab.edges.end());
-        if (progress) progress(static_cast<std::int32_t>(i + 1), slabs);
-      });
+IndexedMesh weldSceneSurface(const BallCentres& balls, const ExtractionSettings& settings,
+                             const SlabProgress& progress) {
+  JoinedParts joined;
+  extractScene(balls, settings, [&](std::int32_t slabs, int threads, const auto& extractors) {
+    const auto made = extractors(true);
+    if (threads == 1) {
+      WeldedPart part;
+      SlabExtractor& extractor = *made[0];
+      extractor.output(nullptr, &part);
+      for (std::int32_t i = 0; i < slabs; ++i) {
+        extractor.find(i);
+        if (progress) progress(i + 1, slabs);
+      }
+      extractor.flush();
+      joined.add(part);
+      return;
+    }
+    runInOrder<WeldedPart>(
+        slabs, threads,
+        [&](int worker, std::int64_t i, WeldedPart& part) {
+          part.clear();
+          const auto slab = static_cast<std::int32_t>(i);
+          made[static_cast<std::size_t>(worker)]->output(nullptr, &part, slab, slab + 1);
+          made[static_cast<std::size_t>(worker)]->extract(slab);
+        },
+        [&](std::int64_t i, WeldedPart& part) {
+          joined.add(part);
+          if (progress) progress(static_cast<std::int32_t>(i + 1), slabs);
+        });
+  });
+  return std::move(joined.mesh);
 }

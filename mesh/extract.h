@@ -36,3 +36,10 @@ ExtractedSurface extractSurface(const BallCentres& balls, const ExtractionSettin
 // for callers that extract again and again, such as the benchmark.
 void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& settings,
                         ExtractedSurface& surface, const SlabProgress& progress = {});
+
+// The same triangles welded as the slabs are swept: each grid edge's vertex
+// numbered where a face first uses it, at the position that face's cell
+// computed, faces wound outward (mesh/welded_parts.h). The mesh is the one
+// weldSurface makes of the soup with its edge keys.
+IndexedMesh weldSceneSurface(const BallCentres& balls, const ExtractionSettings& settings,
+                             const SlabProgress& progress = {});

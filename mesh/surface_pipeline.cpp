@@ -52,19 +52,15 @@ IndexedMesh sceneSurface(const BallCentres& balls, std::int32_t divisions,
   settings.divisions = divisions;
   settings.isoLevel = options.isoLevel;
   settings.threads = options.threads;
-  settings.edgeKeys = options.welded;
   SlabProgress slabs;
   if (progress) {
     slabs = [&](std::int32_t done, std::int32_t total) { progress("slab", done, total); };
   }
-  ExtractedSurface surface = extractSurface(balls, settings, slabs);
   IndexedMesh mesh;
   if (!options.welded) {
-    mesh = unweldedMesh(surface);
+    mesh = unweldedMesh(extractSurface(balls, settings, slabs));
   } else {
-    mesh = weldSurface(surface);
-    // The mesh holds all that is needed; the triangles can go.
-    surface = {};
+    mesh = weldSceneSurface(balls, settings, slabs);
     if (options.closed) capGridBoundary(mesh, sceneGrid(divisions), &report.uncappedRims);
     if (options.mergeSnapped) mergeCoincidentVertices(mesh);
     finishSurface(mesh, options);

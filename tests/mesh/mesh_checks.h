@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "iso/isosurface.h"
+#include "mesh/surface.h"
 
 // Same bits, same order; on a mismatch, the first differing triangle.
 inline ::testing::AssertionResult sameTriangles(const std::vector<Triangle>& expected,
@@ -25,6 +26,22 @@ inline ::testing::AssertionResult sameTriangles(const std::vector<Triangle>& exp
     if (std::memcmp(&expected[t], &actual[t], sizeof(Triangle)) != 0) {
       return ::testing::AssertionFailure() << "triangle " << t << " differs";
     }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// The same vertices and normals, bit for bit, and the same faces.
+inline ::testing::AssertionResult sameMesh(const IndexedMesh& expected, const IndexedMesh& actual) {
+  const auto sameBits = [](const std::vector<Point3>& a, const std::vector<Point3>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Point3)) == 0;
+  };
+  if (!sameBits(expected.vertices, actual.vertices)) {
+    return ::testing::AssertionFailure() << "vertices differ (" << expected.vertices.size()
+                                         << " expected, " << actual.vertices.size() << ")";
+  }
+  if (expected.faces != actual.faces) return ::testing::AssertionFailure() << "faces differ";
+  if (!sameBits(expected.normals, actual.normals)) {
+    return ::testing::AssertionFailure() << "normals differ";
   }
   return ::testing::AssertionSuccess();
 }

@@ -324,21 +324,6 @@ TEST(ExtractVolume, WeldedWithTheBoundaryCellsAndMergedItIsClosed) {
   EXPECT_GE(closed, 5);
 }
 
-::testing::AssertionResult sameMesh(const IndexedMesh& expected, const IndexedMesh& actual) {
-  const auto sameBits = [](const std::vector<Point3>& a, const std::vector<Point3>& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Point3)) == 0;
-  };
-  if (!sameBits(expected.vertices, actual.vertices)) {
-    return ::testing::AssertionFailure() << "vertices differ (" << expected.vertices.size()
-                                         << " expected, " << actual.vertices.size() << ")";
-  }
-  if (expected.faces != actual.faces) return ::testing::AssertionFailure() << "faces differ";
-  if (!sameBits(expected.normals, actual.normals)) {
-    return ::testing::AssertionFailure() << "normals differ";
-  }
-  return ::testing::AssertionSuccess();
-}
-
 // Welded as the sweep goes, joined from parts of any size and thread count,
 // closed and merged, the mesh is the soup welded by edge key with the
 // boundary cells and merged by position: the same vertices in the same

@@ -25,6 +25,29 @@ IndexedMesh weldedFrame(std::int32_t ticks, std::int32_t divisions) {
 
 }  // namespace
 
+// Welded as the slabs are swept, on any number of threads, the scene is its
+// soup welded by edge key: the same vertices in the same order, bit for bit.
+TEST(WeldSurface, TheSceneWeldedAsItSweepsIsItsSoupWeldedByEdge) {
+  for (const std::int32_t divisions : {1, 16, 37, 64}) {
+    for (const std::int32_t ticks : {0, 100, 250}) {
+      for (const double iso : {0.25, 0.6, 2.0}) {
+        ExtractionSettings settings;
+        settings.divisions = divisions;
+        settings.isoLevel = iso;
+        settings.edgeKeys = true;
+        const IndexedMesh expected = weldSurface(extractSurface(ballCentres(ticks), settings));
+        settings.edgeKeys = false;
+        for (const int threads : {1, 2, 3}) {
+          settings.threads = threads;
+          EXPECT_TRUE(sameMesh(expected, weldSceneSurface(ballCentres(ticks), settings)))
+              << divisions << " divisions, tick " << ticks << ", iso " << iso << ", " << threads
+              << " threads";
+        }
+      }
+    }
+  }
+}
+
 TEST(WeldSurface, OneVertexPerEdgeAtItsFirstPositionWithFacesTurnedOutward) {
   const Point3 a = {0, 0, 0}, b = {1, 0, 0}, c = {0, 1, 0}, d = {1, 1, 0};
   const Point3 bOff = {1.0f, 0.001f, 0};  // edge 11 again, where another cell put it

@@ -11,6 +11,9 @@
 // The triangle with its winding reversed: outward instead of drawing order.
 Triangle outwardFace(const Triangle& triangle);
 
+// Welding a soup by edge key: the definition of the welded mesh. The
+// extractors weld as they sweep instead (weldSceneSurface, weldVolume),
+// without a hash over every edge, and give exactly this mesh.
 // Makes the vertices on one grid edge one vertex, at the position of the
 // first of them, and turns the faces outward in the triangles' order. Where
 // the cells agree on their shared corners' sides of the iso level, as they

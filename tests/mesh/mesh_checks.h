@@ -33,7 +33,8 @@ inline ::testing::AssertionResult sameTriangles(const std::vector<Triangle>& exp
 // The same vertices and normals, bit for bit, and the same faces.
 inline ::testing::AssertionResult sameMesh(const IndexedMesh& expected, const IndexedMesh& actual) {
   const auto sameBits = [](const std::vector<Point3>& a, const std::vector<Point3>& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Point3)) == 0;
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Point3)) == 0);
   };
   if (!sameBits(expected.vertices, actual.vertices)) {
     return ::testing::AssertionFailure() << "vertices differ (" << expected.vertices.size()

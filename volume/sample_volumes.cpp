@@ -145,7 +145,8 @@ const std::vector<SampleVolume>& sampleVolumes() {
        marschnerLobb},
       {"sphere", "signed distance to a sphere of radius 0.6 on [-1,1]^3, float32; 0", sphere},
       {"torus", "signed distance to a torus, radii 0.6 and 0.25, on [-1,1]^3, float32; 0", torus},
-      {"gyroid", "Schoen's gyroid, two periods across [-1,1]^3, float32, -1.5 to 1.5; 0", gyroid},
+      {"gyroid", "Schoen's gyroid, two periods across [-1,1]^3, float32, -1.5 to 1.5; 0.25",
+       gyroid},
       {"labels", "a ball of five touching cells labelled 1 to 5, 0 outside, uint8; 0.5", labels},
   };
   return all;

@@ -11,6 +11,7 @@
 
 #include "tools/cli_support.h"
 #include "tools/mesh_command.h"
+#include "tools/sample_command.h"
 #include "tools/view_command.h"
 
 #ifdef MC_RENDER_COMMANDS
@@ -44,6 +45,7 @@ void printError(const char* message) {
 int runMcubes(int argc, char** argv) {
   CLI::App app{"Companion tool of the Marching Cubes demo", "mcubes"};
   addMeshCommand(app);
+  addSampleCommand(app);
   addViewCommand(app);
 #ifdef MC_RENDER_COMMANDS
   addSnapshotCommand(app);

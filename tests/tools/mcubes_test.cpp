@@ -314,6 +314,7 @@ TEST_F(Mcubes, OutputGoesToStdoutFilesAndDevicesAlike) {
 
 TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
   const std::string target = (work() / "out.obj").string();
+  const std::string volume = (work() / "out.nrrd").string();
   const std::string input = (inputs() / "small.raw").string();
   std::ofstream(input, std::ios::binary) << std::string(64, '\x07');
   const std::vector<std::pair<std::string, std::string>> cases = {
@@ -351,6 +352,12 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
       // Found by fuzzing: a newline in an argument split the message.
       {"mesh --format 'x\ny' -o " + target, "'x\\x0ay'"},
       {"mesh 'a\rb' -o " + target, "a\\x0db"},
+      {"sample bogus -o " + volume, "'bogus'"},
+      {"sample sphere --size 1 -o " + volume, "--size"},
+      {"sample sphere --size 1025 -o " + volume, "--size"},
+      {"sample sphere --size x -o " + volume, "--size"},
+      {"sample sphere", "--output"},
+      {"sample sphere -o " + target, ".nrrd"},
   };
   for (const auto& [arguments, named] : cases) {
     const Outcome result = run(arguments);
@@ -379,10 +386,38 @@ TEST_F(Mcubes, HelpForTheToolAndTheSubcommand) {
   const Outcome tool = run("--help");
   EXPECT_EQ(tool.status, 0);
   EXPECT_NE(tool.out.find("mesh"), std::string::npos);
+  EXPECT_NE(tool.out.find("sample"), std::string::npos);
+  const Outcome sample = run("sample --help");
+  EXPECT_EQ(sample.status, 0);
+  for (const char* listed :
+       {"wavelet", "marschner-lobb", "sphere", "torus", "gyroid", "labels", "--size", "--gzip"}) {
+    EXPECT_NE(sample.out.find(listed), std::string::npos) << listed;
+  }
   const Outcome mesh = run("mesh --help");
   EXPECT_EQ(mesh.status, 0);
   for (const char* option :
        {"--tick", "--format", "--output", "--divisions", "--normals", "--threads"}) {
     EXPECT_NE(mesh.out.find(option), std::string::npos) << option;
+  }
+}
+
+// Each sample volume at its default size, meshed at the level its summary
+// suggests: a surface, and no warning (the level lies between voxel values).
+TEST_F(Mcubes, SampleVolumesMeshAtTheirLevelsWithoutWarnings) {
+  for (const auto& [name, level] : {std::pair{"wavelet", "160.5"},
+                                    {"marschner-lobb", "0.5"},
+                                    {"sphere", "0"},
+                                    {"torus", "0"},
+                                    {"gyroid", "0.25"},
+                                    {"labels", "0.5"}}) {
+    const std::string volume = (work() / (std::string(name) + ".nrrd")).string();
+    const std::string mesh = (work() / (std::string(name) + ".stl")).string();
+    const Outcome written = run(std::string("sample ") + name + " --gzip -o " + volume);
+    EXPECT_EQ(written.status, 0) << name << ": " << written.err;
+    const Outcome meshed = run("mesh --volume " + volume + " --iso " + level + " -o " + mesh);
+    EXPECT_EQ(meshed.status, 0) << name << ": " << meshed.err;
+    EXPECT_EQ(meshed.err, "") << name;
+    // An STL of more than its header and count: triangles.
+    EXPECT_GT(fs::file_size(mesh), 84u + 50u * 100u) << name;
   }
 }

@@ -8,13 +8,12 @@
 #include <string>
 
 #include "mesh/crossed_cells_kernel.h"
+#include "mesh/edge_numbers.h"
 #include "mesh/grid.h"
 #include "mesh/ordered_parallel.h"
 #include "mesh/welded_parts.h"
 
 namespace {
-
-constexpr std::uint32_t None = 0xffffffffu;
 
 using RowKernel = std::int32_t (*)(const RowInputs&, CrossedCell*);
 
@@ -116,11 +115,8 @@ class SlabExtractor {
         crossed_(new CrossedCell[room_]),
         cases_(new std::uint8_t[room_]),
         rows_(new HeldRow[room_]) {
-    if (!weld) return;
-    const auto plane = static_cast<std::size_t>(points_) * static_cast<std::size_t>(points_);
-    xNumbers_.assign(plane, None);
-    for (auto& parity : planeNumbers_) {
-      for (auto& axis : parity) axis.assign(plane, None);
+    if (weld) {
+      numbers_ = std::make_unique<EdgeNumbers>(static_cast<std::size_t>(points_ * points_));
     }
   }
 
@@ -133,7 +129,7 @@ class SlabExtractor {
     firstPlane_ = firstPlane;
     lastPlane_ = lastPlane;
     slab_ = -2;
-    for (int list = 0; list < 3; ++list) forgetVertices(list);
+    if (numbers_) numbers_->forgetAll();
   }
 
   // Writes slab i's triangles, row by row in order of y.
@@ -295,9 +291,9 @@ class SlabExtractor {
     if (i == slab_) return;
     // Plane i + 1 takes the place of plane i - 1; where a slab was
     // skipped, plane i's is stale too.
-    forgetVertices(2);
-    forgetVertices((i + 1) & 1);
-    if (i != slab_ + 1) forgetVertices(i & 1);
+    numbers_->forget(EdgeNumbers::Across);
+    numbers_->forget((i + 1) & 1);
+    if (i != slab_ + 1) numbers_->forget(i & 1);
     slab_ = i;
   }
 
@@ -313,31 +309,16 @@ class SlabExtractor {
       low[d] = index[d] + std::min(first[d], second[d]);
     }
     const std::int64_t place = static_cast<std::int64_t>(low[1]) * points_ + low[2];
-    const int list = axis == 0 ? 2 : low[0] & 1;
-    std::uint32_t& number = axis == 0
-                                ? xNumbers_[static_cast<std::size_t>(place)]
-                                : planeNumbers_[list][axis - 1][static_cast<std::size_t>(place)];
-    if (number != None) return number;
+    const int list = axis == 0 ? EdgeNumbers::Across : low[0] & 1;
+    std::uint32_t& number = numbers_->numbers(list, axis - 1)[place];
+    if (number != EdgeNumbers::None) return number;
     number = static_cast<std::uint32_t>(part_->mesh.vertices.size());
     part_->mesh.vertices.push_back(position);
-    const std::int64_t entry = axis == 0 ? place : 2 * place + (axis - 1);
-    touched_[list].push_back(entry);
+    numbers_->set(list, axis - 1, place);
+    const std::int64_t entry = 2 * place + (axis - 1);
     if (axis != 0 && low[0] == firstPlane_) part_->firstPlane.emplace_back(entry, number);
     if (axis != 0 && low[0] == lastPlane_) part_->lastPlane.emplace_back(entry, number);
     return number;
-  }
-
-  // Clears the numbers set in the plane of one parity (0, 1) or between
-  // the planes (2).
-  void forgetVertices(int list) {
-    for (const std::int64_t entry : touched_[list]) {
-      if (list == 2) {
-        xNumbers_[static_cast<std::size_t>(entry)] = None;
-      } else {
-        planeNumbers_[list][entry & 1][static_cast<std::size_t>(entry >> 1)] = None;
-      }
-    }
-    touched_[list].clear();
   }
 
   SceneGrid grid_;
@@ -356,12 +337,10 @@ class SlabExtractor {
   WeldedPart* part_ = nullptr;
   std::int32_t firstPlane_ = -1, lastPlane_ = -1;
   // Welding: vertex numbers by place j * P + k (P lattice points per axis)
-  // of the x-edges between the slab's planes, and per plane parity of its
-  // y- and z-edges; the places set in each, to clear them.
+  // of the x-edges across the slab's planes and of the y- and z-edges in
+  // them.
   std::int32_t slab_ = -2;
-  std::vector<std::uint32_t> xNumbers_;
-  std::vector<std::uint32_t> planeNumbers_[2][2];
-  std::vector<std::int64_t> touched_[3];
+  std::unique_ptr<EdgeNumbers> numbers_;
 };
 
 RowKernel rowKernel(VectorUnit unit) {

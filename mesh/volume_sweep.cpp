@@ -6,11 +6,10 @@
 #include <cstring>
 
 #include "iso/cell_geometry.h"
+#include "mesh/edge_numbers.h"
 #include "mesh/volume_normals.h"
 
 namespace {
-
-constexpr std::uint32_t None = 0xffffffffu;
 
 // Edge e of a cell, as the place its vertex is kept between cells: one of
 // six families of lattice edges (by axis, slice and the order the
@@ -86,12 +85,8 @@ class LayerSweep::Sweep {
       lastChange_[s].resize(static_cast<std::size_t>(y_));
       nonFinite_[s].resize(static_cast<std::size_t>(y_));
     }
-    if (lattice.weld) {
-      for (auto& slice : sliceIndex_) {
-        for (auto& axis : slice) axis.assign(static_cast<std::size_t>(sliceSize_), None);
-      }
-      kIndex_.assign(static_cast<std::size_t>(sliceSize_), None);
-    }
+    if (lattice.weld)
+      numbers_ = std::make_unique<EdgeNumbers>(static_cast<std::size_t>(sliceSize_));
   }
 
   void run(const SliceWindow& window, std::int64_t first, std::int64_t last, ExtractedSurface* soup,
@@ -103,15 +98,15 @@ class LayerSweep::Sweep {
     part_ = part;
     findings_ = &findings;
     if (part_) {
-      for (int s = 0; s < 3; ++s) forgetVertices(s);
+      numbers_->forgetAll();
     }
     classify(first, last, findings);
     for (std::int64_t k = first; k < last; ++k) {
       classify(k + 1, last, findings);
       if (part_) {
         // Slice k + 1's edges take the place of slice k - 1's.
-        forgetVertices(static_cast<int>((k + 1) & 1));
-        forgetVertices(2);
+        numbers_->forget(static_cast<int>((k + 1) & 1));
+        numbers_->forget(EdgeNumbers::Across);
       }
       layer(k);
     }
@@ -234,9 +229,8 @@ class LayerSweep::Sweep {
         for (int e = 0; e < 12; ++e) {
           const int axis = EdgeEnds.axis[e];
           const int* low = EdgeEnds.low[e];
-          std::vector<std::uint32_t>& numbers =
-              axis == 2 ? kIndex_ : sliceIndex_[(k + low[2]) & 1][axis];
-          rowNumbers_[e] = numbers.data() + (j + low[1]) * x_ + low[0];
+          const int list = axis == 2 ? EdgeNumbers::Across : static_cast<int>((k + low[2]) & 1);
+          rowNumbers_[e] = numbers_->numbers(list, axis) + (j + low[1]) * x_ + low[0];
         }
       }
       // The four rows of voxels the row's cells span (corner row dj + 2 dk)
@@ -459,15 +453,15 @@ class LayerSweep::Sweep {
   std::uint32_t vertexOf(int e, std::int64_t i, std::int64_t j, std::int64_t k,
                          const EdgeVertex& vertex) {
     std::uint32_t& index = rowNumbers_[e][i];
-    if (index != None) return index;
+    if (index != EdgeNumbers::None) return index;
     const int axis = EdgeEnds.axis[e];
     const int* low = EdgeEnds.low[e];
     const std::int64_t at[3] = {i + low[0], j + low[1], k + low[2]};
     const std::int64_t place = at[1] * x_ + at[0];
-    const int list = axis == 2 ? 2 : static_cast<int>(at[2] & 1);
+    const int list = axis == 2 ? EdgeNumbers::Across : static_cast<int>(at[2] & 1);
     IndexedMesh& mesh = part_->mesh;
     index = static_cast<std::uint32_t>(mesh.vertices.size());
-    touched_[list].push_back(axis == 2 ? place : 2 * place + axis);
+    numbers_->set(list, axis, place);
     mesh.vertices.push_back(vertex.position);
     if (l_.normals) mesh.normals.push_back(vertex.normal);
     if (axis != 2 && at[2] == first_) part_->firstPlane.emplace_back(2 * place + axis, index);
@@ -490,19 +484,6 @@ class LayerSweep::Sweep {
       }
     }
     return index;
-  }
-
-  // Clears the vertex numbers set in one slice's edges (0, 1: by parity)
-  // or the layer's k-edges (2).
-  void forgetVertices(int list) {
-    for (const std::int64_t entry : touched_[list]) {
-      if (list == 2) {
-        kIndex_[static_cast<std::size_t>(entry)] = None;
-      } else {
-        sliceIndex_[list][entry & 1][static_cast<std::size_t>(entry >> 1)] = None;
-      }
-    }
-    touched_[list].clear();
   }
 
   EdgeKey edgeKey(int e, std::int64_t i, std::int64_t j, std::int64_t k) const {
@@ -539,13 +520,10 @@ class LayerSweep::Sweep {
   ExtractedSurface* soup_ = nullptr;
   WeldedPart* part_ = nullptr;
   VolumeFindings* findings_ = nullptr;
-  // Welding: the vertex number of each edge of the two slices in reach
-  // (by parity, then i- or j-edges) and of the layer's k-edges, by place
-  // j * X + i; the places set in each, to clear them.
-  std::vector<std::uint32_t> sliceIndex_[2][2];
-  std::vector<std::uint32_t> kIndex_;
+  // Welding: the vertex numbers of the i- and j-edges of the two slices in
+  // reach and of the layer's k-edges, by place j * X + i.
+  std::unique_ptr<EdgeNumbers> numbers_;
   std::uint32_t* rowNumbers_[12];  // per edge of a cell: its numbers for this row, by i
-  std::vector<std::int64_t> touched_[3];
 };
 
 LayerSweep::LayerSweep(const Lattice& lattice) : sweep_(std::make_unique<Sweep>(lattice)) {}

@@ -11,26 +11,11 @@
 
 namespace {
 
+// NRRD's names are ours but for its floating types.
 const char* typeName(VoxelType type) {
-  switch (type) {
-    case VoxelType::Uint8:
-      return "uint8";
-    case VoxelType::Int8:
-      return "int8";
-    case VoxelType::Uint16:
-      return "uint16";
-    case VoxelType::Int16:
-      return "int16";
-    case VoxelType::Uint32:
-      return "uint32";
-    case VoxelType::Int32:
-      return "int32";
-    case VoxelType::Float32:
-      return "float";
-    case VoxelType::Float64:
-      return "double";
-  }
-  return "";
+  if (type == VoxelType::Float32) return "float";
+  if (type == VoxelType::Float64) return "double";
+  return voxelTypeName(type);
 }
 
 bool littleEndianMachine() {

@@ -55,8 +55,7 @@ class EdgeVertices {
 
 }  // namespace
 
-IndexedMesh weldSurface(const ExtractedSurface& surface,
-                        const std::function<void(std::size_t done)>& progress) {
+IndexedMesh weldSurface(const ExtractedSurface& surface) {
   if (surface.edges.size() != surface.triangles.size()) {
     throw std::invalid_argument("welding needs an edge key for every triangle vertex");
   }
@@ -68,7 +67,6 @@ IndexedMesh weldSurface(const ExtractedSurface& surface,
   EdgeVertices edgeVertices;
   mesh.faces.reserve(surface.triangles.size());
   for (std::size_t t = 0; t < surface.triangles.size(); ++t) {
-    if (progress && t % 65536 == 0) progress(t);
     const Triangle face = outwardFace(surface.triangles[t]);
     const std::array<EdgeKey, 3>& drawn = surface.edges[t];
     const int outward[3] = {0, 2, 1};

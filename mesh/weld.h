@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 
 #include "mesh/surface.h"
 
@@ -22,10 +21,8 @@ Triangle outwardFace(const Triangle& triangle);
 // apart from those of the corner's other edges, so a face can have no area
 // but never loses its place in the surface. Needs the surface's edge keys;
 // takes each vertex's normal, where the surface has normals, from its first
-// triangle, as the position; memory grows linearly with the vertices. `progress`, if given, hears
-// the number of triangles done every 65,536 triangles.
-IndexedMesh weldSurface(const ExtractedSurface& surface,
-                        const std::function<void(std::size_t done)>& progress = {});
+// triangle, as the position; memory grows linearly with the vertices.
+IndexedMesh weldSurface(const ExtractedSurface& surface);
 
 // The triangles as extracted, each with three vertices of its own, turned
 // outward; the surface's normals, if it has them, go with their vertices.

@@ -7,10 +7,22 @@
 #include <vector>
 
 std::optional<MeshFormat> meshFormatNamed(const std::string& name) {
-  if (name == "obj") return MeshFormat::Obj;
-  if (name == "ply") return MeshFormat::Ply;
-  if (name == "stl") return MeshFormat::Stl;
+  for (const MeshFormat format : {MeshFormat::Obj, MeshFormat::Ply, MeshFormat::Stl}) {
+    if (name == meshFormatName(format)) return format;
+  }
   return std::nullopt;
+}
+
+const char* meshFormatName(MeshFormat format) {
+  switch (format) {
+    case MeshFormat::Obj:
+      return "obj";
+    case MeshFormat::Ply:
+      return "ply";
+    case MeshFormat::Stl:
+      return "stl";
+  }
+  return "";
 }
 
 std::optional<MeshFormat> meshFormatOfPath(const std::string& path) {
@@ -59,13 +71,93 @@ Point3 unitNormal(const Point3& p, const Point3& q, const Point3& r) {
           static_cast<float>(nz / length)};
 }
 
+// Records gathered into large writes: one call per record costs more than
+// forming it.
+class RecordWriter {
+ public:
+  RecordWriter(std::FILE* out, std::size_t recordBytes)
+      : out_(out), bytes_(recordBytes), buffer_(recordBytes * Batch, 0) {}
+  ~RecordWriter() { finish(); }
+
+  // Room for the next record.
+  unsigned char* next() {
+    if (held_ == Batch) flush();
+    return buffer_.data() + bytes_ * held_++;
+  }
+  // False if a write failed.
+  bool finish() {
+    flush();
+    return ok_;
+  }
+
+ private:
+  static constexpr std::size_t Batch = 16384;
+
+  void flush() {
+    ok_ = (held_ == 0 || std::fwrite(buffer_.data(), bytes_ * held_, 1, out_) == 1) && ok_;
+    held_ = 0;
+  }
+
+  std::FILE* out_;
+  std::size_t bytes_;
+  std::vector<unsigned char> buffer_;
+  std::size_t held_ = 0;
+  bool ok_ = true;
+};
+
+unsigned char* putPoint(unsigned char* bytes, const Point3& p) {
+  putFloat(bytes, p.x);
+  putFloat(bytes + 4, p.y);
+  putFloat(bytes + 8, p.z);
+  return bytes + 12;
+}
+
+// The part of each vertex or face in turn: parts are consecutive.
+class PartCursor {
+ public:
+  PartCursor(const std::vector<MeshPart>& parts, std::size_t MeshPart::*count)
+      : parts_(parts), count_(count) {}
+
+  // The part of the next element.
+  const MeshPart& next() {
+    while (left_ == 0) left_ = parts_[part_++].*count_;
+    --left_;
+    return parts_[part_ - 1];
+  }
+
+ private:
+  const std::vector<MeshPart>& parts_;
+  std::size_t MeshPart::*count_;
+  std::size_t part_ = 0;
+  std::size_t left_ = 0;
+};
+
+std::string blanksAsUnderscores(std::string name) {
+  for (char& c : name) {
+    if (std::isspace(static_cast<unsigned char>(c))) c = '_';
+  }
+  return name;
+}
+
 }  // namespace
 
-bool writeObj(std::FILE* out, const IndexedMesh& mesh, const std::string& comment) {
+bool writeObj(std::FILE* out, const IndexedMesh& mesh, const std::string& comment,
+              const std::vector<MeshPart>& parts, const std::string& materials) {
   bool ok = std::fprintf(out, "# %s\n", comment.c_str()) > 0;
+  if (!parts.empty() && !materials.empty()) {
+    ok = std::fprintf(out, "mtllib %s\n", materials.c_str()) > 0 && ok;
+  }
   ok = printPoints(out, mesh.vertices, "v ") && ok;
   ok = printPoints(out, mesh.normals, "vn ") && ok;
-  for (const auto& f : mesh.faces) {
+  std::size_t part = 0, partEnd = 0;
+  for (std::size_t n = 0; n < mesh.faces.size(); ++n) {
+    while (part < parts.size() && n == partEnd) {
+      const std::string name = blanksAsUnderscores(parts[part].name);
+      ok = std::fprintf(out, "g %s\n", name.c_str()) > 0 && ok;
+      if (!materials.empty()) ok = std::fprintf(out, "usemtl %s\n", name.c_str()) > 0 && ok;
+      partEnd += parts[part++].faces;
+    }
+    const auto& f = mesh.faces[n];
     const unsigned long a = f[0] + 1ul, b = f[1] + 1ul, c = f[2] + 1ul;
     const int written = mesh.normals.empty()
                             ? std::fprintf(out, "f %lu %lu %lu\n", a, b, c)
@@ -75,29 +167,72 @@ bool writeObj(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
   return ok;
 }
 
-bool writePly(std::FILE* out, const IndexedMesh& mesh, const std::string& comment) {
-  const bool normals = !mesh.normals.empty();
-  bool ok = std::fprintf(out,
-                         "ply\nformat ascii 1.0\ncomment %s\nelement vertex %zu\n"
-                         "property float x\nproperty float y\nproperty float z\n%s"
-                         "element face %zu\nproperty list uchar uint vertex_indices\nend_header\n",
-                         comment.c_str(), mesh.vertices.size(),
-                         normals ? "property float nx\nproperty float ny\nproperty float nz\n" : "",
-                         mesh.faces.size()) > 0;
+bool writeMaterials(std::FILE* out, const std::vector<MeshPart>& parts) {
+  bool ok = true;
+  for (const MeshPart& part : parts) {
+    const double r = part.colour[0] / 255.0, g = part.colour[1] / 255.0, b = part.colour[2] / 255.0;
+    ok = std::fprintf(out, "newmtl %s\nKa %.4f %.4f %.4f\nKd %.4f %.4f %.4f\n\n",
+                      blanksAsUnderscores(part.name).c_str(), 0.2 * r, 0.2 * g, 0.2 * b, r, g,
+                      b) > 0 &&
+         ok;
+  }
+  return ok;
+}
+
+bool writePly(std::FILE* out, const IndexedMesh& mesh, const std::string& comment,
+              PlyEncoding encoding, const std::vector<MeshPart>& parts) {
+  const bool normals = !mesh.normals.empty(), labelled = !parts.empty();
+  const bool binary = encoding == PlyEncoding::Binary;
+  bool ok = std::fprintf(
+                out,
+                "ply\nformat %s 1.0\ncomment %s\nelement vertex %zu\n"
+                "property float x\nproperty float y\nproperty float z\n%s%s"
+                "element face %zu\nproperty list uchar uint vertex_indices\n%s"
+                "end_header\n",
+                binary ? "binary_little_endian" : "ascii", comment.c_str(), mesh.vertices.size(),
+                normals ? "property float nx\nproperty float ny\nproperty float nz\n" : "",
+                labelled ? "property uchar red\nproperty uchar green\nproperty uchar blue\n" : "",
+                mesh.faces.size(), labelled ? "property int label\n" : "") > 0;
+  PartCursor vertexParts(parts, &MeshPart::vertices), faceParts(parts, &MeshPart::faces);
+  if (binary) {
+    RecordWriter vertices(out, 12 + (normals ? 12 : 0) + (labelled ? 3 : 0));
+    for (std::size_t i = 0; i < mesh.vertices.size(); ++i) {
+      unsigned char* record = putPoint(vertices.next(), mesh.vertices[i]);
+      if (normals) record = putPoint(record, mesh.normals[i]);
+      if (labelled) std::memcpy(record, vertexParts.next().colour.data(), 3);
+    }
+    ok = vertices.finish() && ok;
+    RecordWriter faces(out, 13 + (labelled ? 4 : 0));
+    for (const auto& f : mesh.faces) {
+      unsigned char* record = faces.next();
+      record[0] = 3;
+      for (int v = 0; v < 3; ++v) putLittleEndian32(record + 1 + 4 * v, f[v]);
+      if (labelled) {
+        putLittleEndian32(record + 13, static_cast<std::uint32_t>(faceParts.next().label));
+      }
+    }
+    return faces.finish() && ok;
+  }
   for (std::size_t i = 0; i < mesh.vertices.size(); ++i) {
     const Point3& v = mesh.vertices[i];
+    ok = std::fprintf(out, "%.9g %.9g %.9g", v.x, v.y, v.z) > 0 && ok;
     if (normals) {
       const Point3& n = mesh.normals[i];
-      ok = std::fprintf(out, "%.9g %.9g %.9g %.9g %.9g %.9g\n", v.x, v.y, v.z, n.x, n.y, n.z) > 0 &&
-           ok;
-    } else {
-      ok = std::fprintf(out, "%.9g %.9g %.9g\n", v.x, v.y, v.z) > 0 && ok;
+      ok = std::fprintf(out, " %.9g %.9g %.9g", n.x, n.y, n.z) > 0 && ok;
     }
+    if (labelled) {
+      const auto& c = vertexParts.next().colour;
+      ok = std::fprintf(out, " %u %u %u", c[0], c[1], c[2]) > 0 && ok;
+    }
+    ok = std::fputc('\n', out) != EOF && ok;
   }
   for (const auto& f : mesh.faces) {
-    ok = std::fprintf(out, "3 %lu %lu %lu\n", static_cast<unsigned long>(f[0]),
+    ok = std::fprintf(out, "3 %lu %lu %lu", static_cast<unsigned long>(f[0]),
                       static_cast<unsigned long>(f[1]), static_cast<unsigned long>(f[2])) > 0 &&
          ok;
+    if (labelled)
+      ok = std::fprintf(out, " %lld", static_cast<long long>(faceParts.next().label)) > 0 && ok;
+    ok = std::fputc('\n', out) != EOF && ok;
   }
   return ok;
 }
@@ -106,27 +241,13 @@ bool writeStl(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
   unsigned char header[84] = {};
   std::memcpy(header, comment.data(), comment.size() < 80 ? comment.size() : 80);
   putLittleEndian32(header + 80, static_cast<std::uint32_t>(mesh.faces.size()));
-  bool ok = std::fwrite(header, sizeof header, 1, out) == 1;
-  // Facets go out in large writes: one call per facet costs more than
-  // forming it.
-  constexpr std::size_t Record = 50, Batch = 16384;
-  std::vector<unsigned char> records(Record * Batch, 0);
-  std::size_t held = 0;
-  const auto flush = [&] {
-    ok = (held == 0 || std::fwrite(records.data(), Record * held, 1, out) == 1) && ok;
-    held = 0;
-  };
+  const bool ok = std::fwrite(header, sizeof header, 1, out) == 1;
+  RecordWriter facets(out, 50);
   for (const auto& f : mesh.faces) {
     const Point3 &p = mesh.vertices[f[0]], &q = mesh.vertices[f[1]], &r = mesh.vertices[f[2]];
-    unsigned char* record = records.data() + Record * held;
-    const Point3 points[4] = {unitNormal(p, q, r), p, q, r};
-    for (int i = 0; i < 4; ++i) {
-      putFloat(record + 12 * i, points[i].x);
-      putFloat(record + 12 * i + 4, points[i].y);
-      putFloat(record + 12 * i + 8, points[i].z);
-    }
-    if (++held == Batch) flush();
+    unsigned char* record = facets.next();
+    for (const Point3& point : {unitNormal(p, q, r), p, q, r}) record = putPoint(record, point);
+    record[0] = record[1] = 0;  // attribute byte count
   }
-  flush();
-  return ok;
+  return facets.finish() && ok;
 }

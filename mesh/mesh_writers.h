@@ -1,30 +1,58 @@
-// A surface as a mesh file: OBJ and ASCII PLY indexed, with per-vertex
-// normals when the mesh has them, binary STL as a triangle list with facet
-// normals (from a welded mesh, facets that share a vertex share its bits).
+// A surface as a mesh file: OBJ and PLY (binary or text) indexed, with
+// per-vertex normals when the mesh has them, binary STL as a triangle list
+// with facet normals (from a welded mesh, facets that share a vertex share
+// its bits). OBJ and PLY also hold a mesh made of named parts (the labels
+// of a label map).
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "iso/isosurface.h"
-#include "mesh/weld.h"
+#include "mesh/surface.h"
 
 enum class MeshFormat { Obj, Ply, Stl };
 
 // "obj", "ply" or "stl"; nothing for any other name.
 std::optional<MeshFormat> meshFormatNamed(const std::string& name);
 
+// The name of a format, its files' extension.
+const char* meshFormatName(MeshFormat format);
+
 // The format a file name's extension names (.obj, .ply, .stl, any case);
 // nothing for another extension or none.
 std::optional<MeshFormat> meshFormatOfPath(const std::string& path);
 
-// Each writer returns false if a write failed. Coordinates are printed with
-// nine significant digits, enough to read back the same float. OBJ faces
-// name a vertex's normal with its position (f v//n ...); PLY adds nx ny nz
-// to each vertex.
-bool writeObj(std::FILE* out, const IndexedMesh& mesh, const std::string& comment);
-bool writePly(std::FILE* out, const IndexedMesh& mesh, const std::string& comment);
+// One of the parts a mesh is made of, one after another: its vertices and
+// faces follow those of the part before.
+struct MeshPart {
+  std::int64_t label;
+  std::string name;
+  std::array<std::uint8_t, 3> colour;  // sRGB
+  std::size_t vertices;
+  std::size_t faces;
+};
+
+enum class PlyEncoding { Binary, Ascii };
+
+// Each writer returns false if a write failed. Text coordinates are printed
+// with nine significant digits, enough to read back the same float.
+//
+// OBJ faces name a vertex's normal with its position (f v//n ...). Parts
+// are groups (g) with a material each (usemtl) of the library `materials`
+// names (mtllib) unless it is empty; their names' blanks become '_'.
+bool writeObj(std::FILE* out, const IndexedMesh& mesh, const std::string& comment,
+              const std::vector<MeshPart>& parts = {}, const std::string& materials = {});
+// The materials of the parts: each its colour, diffuse and ambient.
+bool writeMaterials(std::FILE* out, const std::vector<MeshPart>& parts);
+// PLY, little-endian where binary, adds nx ny nz to each vertex with
+// normals; with parts, red green blue (uchar) to each vertex and the
+// part's label (int) to each face.
+bool writePly(std::FILE* out, const IndexedMesh& mesh, const std::string& comment,
+              PlyEncoding encoding, const std::vector<MeshPart>& parts = {});
 // 80-byte header, face count, then per face the unit normal and the three
 // vertices in the face's order, little-endian.
 bool writeStl(std::FILE* out, const IndexedMesh& mesh, const std::string& comment);

@@ -4,8 +4,10 @@
 #include "mesh/degenerate_faces.h"
 #include "mesh/extract.h"
 #include "mesh/grid.h"
+#include "mesh/label_extract.h"
 #include "mesh/normals.h"
 #include "mesh/volume_caps.h"
+#include "mesh/volume_slabs.h"
 #include "mesh/volume_weld.h"
 #include "mesh/weld.h"
 
@@ -22,6 +24,7 @@ VolumeExtractionSettings extractionSettings(const SurfaceOptions& options, bool 
   settings.threads = options.threads;
   settings.edgeKeys = edgeKeys;
   settings.normals = options.normals;
+  settings.sliceMemory = options.sliceMemory;
   return settings;
 }
 
@@ -32,9 +35,9 @@ LayerProgress layerProgress(const SurfaceProgress& progress) {
 
 // A welded volume closed, merged and turned outward in world space.
 IndexedMesh finishVolume(VolumeWeld& weld, const VolumeGeometry& geometry,
-                         const VolumeBoundary& boundary, const SurfaceOptions& options,
-                         const SurfaceReport& report) {
-  if (options.closed && report.findings.cells > 0) weld.close(boundary, options.isoLevel);
+                         const VolumeBoundary& boundary, double isoLevel,
+                         const SurfaceOptions& options, const SurfaceReport& report) {
+  if (options.closed && report.findings.cells > 0) weld.close(boundary, isoLevel);
   if (options.mergeSnapped) weld.mergeCoincidentVertices();
   IndexedMesh mesh = std::move(weld.mesh());
   finishSurface(mesh, options);
@@ -80,7 +83,7 @@ IndexedMesh volumeSurface(VolumeReader& reader, const SurfaceOptions& options,
   VolumeBoundary boundary(geometry.dims);
   VolumeWeld weld(geometry, options.normals);
   weldVolume(reader, settings, weld, report.findings, layerProgress(progress), &boundary);
-  return finishVolume(weld, geometry, boundary, options, report);
+  return finishVolume(weld, geometry, boundary, options.isoLevel, options, report);
 }
 
 IndexedMesh volumeSurface(const VolumeGeometry& geometry, const double* values,
@@ -98,5 +101,28 @@ IndexedMesh volumeSurface(const VolumeGeometry& geometry, const double* values,
   }
   VolumeWeld weld(geometry, options.normals);
   weldVolumeInto(geometry, values, settings, weld, report.findings);
-  return finishVolume(weld, geometry, boundary, options, report);
+  return finishVolume(weld, geometry, boundary, options.isoLevel, options, report);
+}
+
+std::vector<LabelSurface> labelSurfaces(VolumeReader& reader,
+                                        const std::vector<std::int64_t>& labels,
+                                        const SurfaceOptions& options, SurfaceReport& report,
+                                        const SurfaceProgress& progress) {
+  const VolumeGeometry& geometry = reader.header().geometry;
+  LabelWelds welds =
+      weldLabels(reader, labels, extractionSettings(options, false), layerProgress(progress));
+  report.findings = {};
+  report.findings.cells = cellCount(geometry.dims);
+  std::vector<LabelSurface> surfaces;
+  for (LabelWeld& label : welds.labels) {
+    if (!label.found) {
+      report.absentLabels.push_back(label.label);
+      continue;
+    }
+    const VolumeBoundary faces = welds.boundary.indicator(static_cast<double>(label.label));
+    surfaces.push_back(
+        {label.label, finishVolume(*label.weld, geometry, faces, IndicatorLevel, options, report)});
+    label.weld.reset();
+  }
+  return surfaces;
 }

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "mesh/surface.h"
 #include "mesh/volume_extract.h"
@@ -31,12 +32,15 @@ struct SurfaceOptions {
   // Per-vertex unit normals: for the scene from its field, for a volume
   // from its gradient, pointing out of the blobs (toward lower values).
   bool normals = false;
+  // Volumes read from a file: bytes of slices held at a time.
+  std::int64_t sliceMemory = VolumeExtractionSettings{}.sliceMemory;
 };
 
 // What a run found that its user should know.
 struct SurfaceReport {
-  VolumeFindings findings;       // volumes: what the extraction saw
-  std::size_t uncappedRims = 0;  // the scene: rims across an edge of the grid
+  VolumeFindings findings;                 // volumes: what the extraction saw
+  std::size_t uncappedRims = 0;            // the scene: rims across an edge of the grid
+  std::vector<std::int64_t> absentLabels;  // label maps: labels asked for, found nowhere
 };
 
 // Progress of long runs: the stage's unit ("slab", "layer"), done, total.
@@ -56,3 +60,19 @@ IndexedMesh volumeSurface(VolumeReader& reader, const SurfaceOptions& options,
 // A volume held in memory (i fastest, then j, then k).
 IndexedMesh volumeSurface(const VolumeGeometry& geometry, const double* values,
                           const SurfaceOptions& options, SurfaceReport& report);
+
+// A label map's label and its surface: the boundary of its voxels.
+struct LabelSurface {
+  std::int64_t label;
+  IndexedMesh mesh;
+};
+
+// Every label's surface from one pass over a label map (mesh/label_extract.h),
+// each through the stages above as the volume's one level; the iso level
+// of the options is not used. `labels` empty: every label but 0. Labels
+// found nowhere are left out and named in the report. Throws VolumeError
+// where a voxel is not an integer or reading fails.
+std::vector<LabelSurface> labelSurfaces(VolumeReader& reader,
+                                        const std::vector<std::int64_t>& labels,
+                                        const SurfaceOptions& options, SurfaceReport& report,
+                                        const SurfaceProgress& progress = {});

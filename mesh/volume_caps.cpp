@@ -44,6 +44,15 @@ double VolumeBoundary::value(std::int64_t i, std::int64_t j, std::int64_t k) con
   return faces_[5][static_cast<std::size_t>(i + j * x)];
 }
 
+VolumeBoundary VolumeBoundary::indicator(double label) const {
+  VolumeBoundary faces(dims_);
+  for (int f = 0; f < 6; ++f) {
+    std::transform(faces_[f].begin(), faces_[f].end(), faces.faces_[f].begin(),
+                   [label](double value) { return value == label ? 1.0 : 0.0; });
+  }
+  return faces;
+}
+
 namespace {
 
 // The outer layer's value: below any finite level, and finite, so that the

@@ -25,6 +25,9 @@ class VolumeBoundary {
   void record(std::int64_t k, const double* slice);
   // The value at (i, j, k), which must lie on a face.
   double value(std::int64_t i, std::int64_t j, std::int64_t k) const;
+  // The faces of a label's indicator volume: 1 where a voxel holds
+  // `label`, else 0.
+  VolumeBoundary indicator(double label) const;
 
  private:
   std::int64_t dims_[3];

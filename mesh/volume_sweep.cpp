@@ -97,6 +97,9 @@ class LayerSweep::Sweep {
     soup_ = soup;
     part_ = part;
     findings_ = &findings;
+    // The vertices kept are another run's, perhaps of other values at the
+    // same rows (a label map's labels).
+    for (EdgeVertex& v : vertices_) v.stamp = 0;
     if (part_) {
       numbers_->forgetAll();
     }

@@ -3,8 +3,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "mesh/degenerate_faces.h"
 #include "mesh/grid.h"
@@ -13,6 +16,7 @@
 #include "tools/cli_support.h"
 #include "tools/progress_line.h"
 #include "tools/volume_options.h"
+#include "volume/label_styles.h"
 
 namespace {
 
@@ -24,6 +28,8 @@ struct MeshOptions {
   double iso = SceneIsoLevel;
   bool normals = false;
   bool unwelded = false;
+  bool ascii = false;
+  std::string labels;  // "all" or a list; empty: one iso level
   int threads = defaultThreads();
   VolumeOptions volume;
   const CLI::Option* isoOption = nullptr;
@@ -148,7 +154,140 @@ IndexedMesh volumeMesh(const MeshOptions& options, std::string& comment, Progres
   return mesh;
 }
 
+// Writes `mesh` (made of `parts`, if any) to `path` in `format`; OBJ parts
+// get their materials in a .mtl file beside it.
+void writeMesh(const std::string& path, MeshFormat format, const IndexedMesh& mesh,
+               const std::string& comment, bool ascii, const std::vector<MeshPart>& parts = {}) {
+  std::string materials;
+  if (format == MeshFormat::Obj && !parts.empty() && path != "-") {
+    const std::filesystem::path library = std::filesystem::path(path).replace_extension(".mtl");
+    materials = library.filename().string();
+    const std::string error =
+        writeOutput(library.string(), [&](std::FILE* out) { return writeMaterials(out, parts); });
+    if (!error.empty()) failCommand(error);
+  }
+  const std::string error = writeOutput(path, [&](std::FILE* out) {
+    switch (format) {
+      case MeshFormat::Obj:
+        return writeObj(out, mesh, comment, parts, materials);
+      case MeshFormat::Ply:
+        return writePly(out, mesh, comment, ascii ? PlyEncoding::Ascii : PlyEncoding::Binary,
+                        parts);
+      case MeshFormat::Stl:
+        return writeStl(out, mesh, comment);
+    }
+    return false;
+  });
+  if (!error.empty()) failCommand(error);
+}
+
+// "all": none named; else the labels listed, each once.
+std::vector<std::int64_t> labelsNamed(const std::string& text) {
+  if (text == "all") return {};
+  std::vector<std::int64_t> labels;
+  std::istringstream list(text);
+  for (std::string item; std::getline(list, item, ',');) {
+    std::size_t used = 0;
+    long long label = 0;
+    try {
+      label = std::stoll(item, &used);
+    } catch (const std::exception&) {
+      used = 0;
+    }
+    if (used == 0 || used != item.size()) {
+      failCommand("--labels " + text + ": '" + item +
+                  "' is no whole number; give all, or labels such as 1,2,5");
+    }
+    if (std::find(labels.begin(), labels.end(), label) == labels.end()) labels.push_back(label);
+  }
+  if (labels.empty()) failCommand("--labels needs all or a list of labels such as 1,2,5");
+  return labels;
+}
+
+// One file per label where the output says {label} or is a folder, else
+// one file holding every label as a part.
+void runLabels(const MeshOptions& options) {
+  if (!namesVolume(options.volume)) failCommand("--labels needs --volume, the label map to mesh");
+  if (options.unwelded) failCommand("--labels writes welded, closed meshes: leave out --unwelded");
+  if (options.isoOption->count() > 0) {
+    failCommand("--labels meshes the boundary of each label's voxels: leave out --iso");
+  }
+  const std::vector<std::int64_t> asked = labelsNamed(options.labels);
+  const std::string& output = options.output;
+  const bool folder =
+      output != "-" && (output.back() == '/' || std::filesystem::is_directory(output));
+  const bool perLabel = folder || output.find("{label}") != std::string::npos;
+  const MeshFormat format =
+      folder && options.format.empty() ? MeshFormat::Obj : chooseFormat(options);
+  if (!perLabel && format == MeshFormat::Stl) {
+    failCommand(
+        "stl holds one surface: write a file per label with {label} in the output's "
+        "name (-o label_{label}.stl) or a folder, or use obj or ply for one file");
+  }
+  if (options.normals && format == MeshFormat::Stl) {
+    failCommand("--normals needs obj or ply (stl has facet normals only)");
+  }
+
+  const std::unique_ptr<VolumeReader> reader = openVolumeOrFail(options.volume);
+  const VolumeHeader& header = reader->header();
+  if (!header.notice.empty()) warn(header.notice);
+  ProgressLine progress("mesh", "layer", header.geometry.dims[2]);
+  SurfaceOptions surface = surfaceOptions(options);
+  SurfaceReport report;
+  std::vector<LabelSurface> surfaces;
+  try {
+    surfaces = labelSurfaces(*reader, asked, surface, report, showProgress(progress));
+  } catch (const VolumeError& error) {
+    failCommand(error.what());
+  }
+  progress.stage("writing", 1);
+  if (!report.absentLabels.empty()) {
+    std::string absent;
+    for (const std::int64_t label : report.absentLabels) {
+      absent += (absent.empty() ? "" : ", ") + std::to_string(label);
+    }
+    warn("warning: no voxel holds label " + absent + ", so it has no mesh");
+  }
+  if (surfaces.empty()) warn("warning: the volume holds no label to mesh (0 is the background)");
+
+  const LabelStyles styles(header);
+  const std::string comment = "mcubes mesh, " + options.volume.path + ", label";
+  IndexedMesh all;
+  std::vector<MeshPart> parts;
+  for (LabelSurface& label : surfaces) {
+    const LabelStyle style = styles(label.label);
+    const IndexedMesh& mesh = label.mesh;
+    warn(style.name + " (label " + std::to_string(label.label) +
+         "): " + std::to_string(mesh.faces.size()) + " triangles");
+    const std::string value = std::to_string(label.label);
+    if (perLabel) {
+      std::string path = output;
+      if (folder) {
+        path = (std::filesystem::path(output) / ("label_" + value + "." + meshFormatName(format)))
+                   .string();
+      }
+      for (std::size_t at; (at = path.find("{label}")) != std::string::npos;) {
+        path.replace(at, 7, value);
+      }
+      writeMesh(path, format, mesh, comment + " " + value, options.ascii);
+      continue;
+    }
+    parts.push_back(
+        {label.label, style.name, style.colour, mesh.vertices.size(), mesh.faces.size()});
+    const auto base = static_cast<std::uint32_t>(all.vertices.size());
+    all.vertices.insert(all.vertices.end(), mesh.vertices.begin(), mesh.vertices.end());
+    all.normals.insert(all.normals.end(), mesh.normals.begin(), mesh.normals.end());
+    for (const auto& f : mesh.faces) all.faces.push_back({f[0] + base, f[1] + base, f[2] + base});
+    label.mesh = {};
+  }
+  if (!perLabel) writeMesh(output, format, all, comment + "s", options.ascii, parts);
+}
+
 void runMesh(const MeshOptions& options) {
+  if (!options.labels.empty()) {
+    runLabels(options);
+    return;
+  }
   const MeshFormat format = chooseFormat(options);
   if (options.normals && format == MeshFormat::Stl) {
     failCommand("--normals needs obj or ply (stl has facet normals only)");
@@ -177,18 +316,7 @@ void runMesh(const MeshOptions& options) {
     }
   }
 
-  const std::string error = writeOutput(options.output, [&](std::FILE* out) {
-    switch (format) {
-      case MeshFormat::Obj:
-        return writeObj(out, mesh, comment);
-      case MeshFormat::Ply:
-        return writePly(out, mesh, comment);
-      case MeshFormat::Stl:
-        return writeStl(out, mesh, comment);
-    }
-    return false;
-  });
-  if (!error.empty()) failCommand(error);
+  writeMesh(options.output, format, mesh, comment, options.ascii);
 }
 
 }  // namespace
@@ -219,6 +347,14 @@ void addMeshCommand(CLI::App& app) {
                    "the grid or the volume");
   mesh->add_flag("--unwelded", options->unwelded,
                  "Write the triangles exactly as extracted: unshared vertices, no caps");
+  mesh->add_flag("--ascii", options->ascii, "Write ply as text (by default it is binary)");
+  mesh->add_option("--labels", options->labels,
+                   "Mesh a label map (a volume of integers): all its labels but 0, or those "
+                   "listed (1,2,5); each label's surface bounds its voxels, closed. One file "
+                   "holds every label (obj: a group each, colours in a .mtl beside it; ply: "
+                   "vertex colours and a label per face), or one file per label where -o names "
+                   "a folder or holds {label} (-o liver_{label}.stl). Names and colours come "
+                   "from a 3D Slicer .seg.nrrd, else a fixed palette");
   addOutputOption(*mesh, options->output, "Output file")->capture_default_str();
   mesh->callback([options] { runMesh(*options); });
 }

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class HeaderFields {
@@ -24,6 +25,8 @@ class HeaderFields {
   // The field's value; fails where the header lacks it.
   std::string_view required(const std::string& name, const std::string& shownName) const;
 
+  // NRRD's key:=value pairs, in order.
+  std::vector<std::pair<std::string, std::string>> keyValues;
   // The lines after a data file field of LIST.
   std::vector<std::string_view> dataFileList;
 

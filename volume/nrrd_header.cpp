@@ -43,7 +43,10 @@ HeaderFields readFields(std::string_view text, const std::string& file) {
                  FixHeader);
     }
     // key:=value pairs hold what the format leaves to its users.
-    if (colon + 1 < line.size() && line[colon + 1] == '=') continue;
+    if (colon + 1 < line.size() && line[colon + 1] == '=') {
+      fields.keyValues.emplace_back(line.substr(0, colon), line.substr(colon + 2));
+      continue;
+    }
     const std::string name = canonicalField(std::string(trimmed(line.substr(0, colon))));
     const std::string_view value = trimmed(line.substr(colon + 1));
     fields.add(name, value, "field");
@@ -164,6 +167,7 @@ NrrdHeader parseNrrdHeader(std::string_view text, const std::string& file) {
   const auto required = [&](const char* name) { return fields.required(name, fieldNamed(name)); };
 
   NrrdHeader header;
+  header.volume.keyValues = fields.keyValues;
   const std::int64_t dimension = fields.dimension("dimension", required("dimension"));
   const std::string typeName(required("type"));
   const std::optional<VoxelType> type = voxelType(typeName);

@@ -12,6 +12,8 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 // Bad or unreadable input: the message names the file, what is wrong with it
 // and what to do about it, in one line.
@@ -50,6 +52,9 @@ struct VolumeHeader {
   // Lines the reader has to say about the file and the user should see
   // (e.g. which volume of a 4-D file is meshed), empty if none.
   std::string notice;
+  // The free key/value pairs of formats that have them (NRRD's key:=value),
+  // in the file's order.
+  std::vector<std::pair<std::string, std::string>> keyValues;
 };
 
 class VolumeReader {

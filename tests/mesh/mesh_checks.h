@@ -4,16 +4,25 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <utility>
 #include <vector>
 
 #include "iso/isosurface.h"
 #include "mesh/surface.h"
+
+// A volume's values as a reader in memory takes them.
+inline std::unique_ptr<double[]> copyOf(const std::vector<double>& values) {
+  auto copy = std::make_unique<double[]>(values.size());
+  std::copy(values.begin(), values.end(), copy.get());
+  return copy;
+}
 
 // Same bits, same order; on a mismatch, the first differing triangle.
 inline ::testing::AssertionResult sameTriangles(const std::vector<Triangle>& expected,

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "mesh/extract.h"
+#include "mesh/weld.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ TEST(MeshWriters, ObjAndPlyReadBackToTheSameFloatsAndFaces) {
   std::FILE* ply = std::tmpfile();
   ASSERT_TRUE(obj && ply);
   ASSERT_TRUE(writeObj(obj, mesh, "tick 25"));
-  ASSERT_TRUE(writePly(ply, mesh, "tick 25"));
+  ASSERT_TRUE(writePly(ply, mesh, "tick 25", PlyEncoding::Ascii));
 
   std::istringstream objText(contents(obj));
   std::string line;
@@ -121,24 +122,62 @@ TEST(MeshWriters, StlHoldsEveryFaceOfTheUnweldedTrianglesOutwardWithItsUnitNorma
   for (int i = 0; i < 3; ++i) EXPECT_EQ(f32(134 + 4 * i), 0.0f);  // degenerate: zero normal
 }
 
-TEST(MeshWriters, NormalsGoIntoObjAndPlyBesideTheirVertices) {
+TEST(MeshWriters, NormalsAndPartsGoBesideTheirVerticesAndFacesInEveryEncoding) {
   IndexedMesh mesh;
-  mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-  mesh.faces = {{0, 1, 2}};
-  mesh.normals = {{0, 0, 1}, {0.6f, 0, 0.8f}, {0, -1, 0}};
+  mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 2}, {1, 0, 2}, {0, 1, 2}};
+  mesh.faces = {{0, 1, 2}, {3, 4, 5}, {5, 4, 3}};
+  mesh.normals = {{0, 0, 1}, {0.6f, 0, 0.8f}, {0, -1, 0}, {0, 0, 1}, {0, 0, 1}, {0, 0, -1}};
+  const std::vector<MeshPart> parts = {{3, "left kidney", {255, 0, 16}, 3, 1},
+                                       {-1, "b", {1, 2, 3}, 3, 2}};
   std::FILE* obj = std::tmpfile();
+  std::FILE* mtl = std::tmpfile();
   std::FILE* ply = std::tmpfile();
-  ASSERT_TRUE(obj && ply);
-  ASSERT_TRUE(writeObj(obj, mesh, "n"));
-  ASSERT_TRUE(writePly(ply, mesh, "n"));
+  std::FILE* binary = std::tmpfile();
+  ASSERT_TRUE(obj && mtl && ply && binary);
+  ASSERT_TRUE(writeObj(obj, mesh, "n", parts, "n.mtl"));
+  ASSERT_TRUE(writeMaterials(mtl, parts));
+  ASSERT_TRUE(writePly(ply, mesh, "n", PlyEncoding::Ascii, parts));
+  ASSERT_TRUE(writePly(binary, mesh, "n", PlyEncoding::Binary, parts));
   EXPECT_EQ(contents(obj),
-            "# n\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nvn 0.600000024 0 0.800000012\n"
-            "vn 0 -1 0\nf 1//1 2//2 3//3\n");
-  EXPECT_EQ(contents(ply),
-            "ply\nformat ascii 1.0\ncomment n\nelement vertex 3\nproperty float x\n"
-            "property float y\nproperty float z\nproperty float nx\nproperty float ny\n"
-            "property float nz\nelement face 1\nproperty list uchar uint vertex_indices\n"
-            "end_header\n0 0 0 0 0 1\n1 0 0 0.600000024 0 0.800000012\n0 1 0 0 -1 0\n3 0 1 2\n");
-  std::fclose(obj);
-  std::fclose(ply);
+            "# n\nmtllib n.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 2\nv 1 0 2\nv 0 1 2\n"
+            "vn 0 0 1\nvn 0.600000024 0 0.800000012\nvn 0 -1 0\nvn 0 0 1\nvn 0 0 1\nvn 0 0 -1\n"
+            "g left_kidney\nusemtl left_kidney\nf 1//1 2//2 3//3\ng b\nusemtl b\n"
+            "f 4//4 5//5 6//6\nf 6//6 5//5 4//4\n");
+  EXPECT_EQ(contents(mtl),
+            "newmtl left_kidney\nKa 0.2000 0.0000 0.0125\nKd 1.0000 0.0000 0.0627\n\n"
+            "newmtl b\nKa 0.0008 0.0016 0.0024\nKd 0.0039 0.0078 0.0118\n\n");
+  const std::string header =
+      "comment n\nelement vertex 6\nproperty float x\nproperty float y\nproperty float z\n"
+      "property float nx\nproperty float ny\nproperty float nz\nproperty uchar red\n"
+      "property uchar green\nproperty uchar blue\nelement face 3\n"
+      "property list uchar uint vertex_indices\nproperty int label\nend_header\n";
+  EXPECT_EQ(contents(ply), "ply\nformat ascii 1.0\n" + header +
+                               "0 0 0 0 0 1 255 0 16\n1 0 0 0.600000024 0 0.800000012 255 0 16\n"
+                               "0 1 0 0 -1 0 255 0 16\n0 0 2 0 0 1 1 2 3\n1 0 2 0 0 1 1 2 3\n"
+                               "0 1 2 0 0 -1 1 2 3\n3 0 1 2 3\n3 3 4 5 -1\n3 5 4 3 -1\n");
+  // The same values little-endian: 27 bytes a vertex, 17 a face.
+  const std::string bytes = contents(binary);
+  const std::string start = "ply\nformat binary_little_endian 1.0\n" + header;
+  ASSERT_EQ(bytes.substr(0, start.size()), start);
+  ASSERT_EQ(bytes.size(), start.size() + 6 * 27 + 3 * 17);
+  const auto u32 = [&](std::size_t at) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return v;
+  };
+  for (std::size_t v = 0; v < 6; ++v) {
+    const std::size_t at = start.size() + 27 * v;
+    const Point3 points[2] = {mesh.vertices[v], mesh.normals[v]};
+    EXPECT_EQ(bytes.compare(at, 24, reinterpret_cast<const char*>(points), 24), 0) << v;
+    EXPECT_EQ(
+        bytes.compare(at + 24, 3, reinterpret_cast<const char*>(parts[v / 3].colour.data()), 3), 0)
+        << v;
+  }
+  for (std::size_t f = 0; f < 3; ++f) {
+    const std::size_t at = start.size() + 6 * 27 + 17 * f;
+    EXPECT_EQ(bytes[at], 3);
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(u32(at + 1 + 4 * c), mesh.faces[f][c]);
+    EXPECT_EQ(static_cast<std::int32_t>(u32(at + 13)), f == 0 ? 3 : -1);
+  }
+  for (std::FILE* file : {obj, mtl, ply, binary}) std::fclose(file);
 }

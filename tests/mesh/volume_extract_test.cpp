@@ -125,12 +125,6 @@ std::vector<TestVolume> volumes() {
   return all;
 }
 
-std::unique_ptr<double[]> copyOf(const std::vector<double>& values) {
-  auto copy = std::make_unique<double[]>(values.size());
-  std::copy(values.begin(), values.end(), copy.get());
-  return copy;
-}
-
 bool sameFindings(const VolumeFindings& a, const VolumeFindings& b) {
   return a.cells == b.cells && a.nonFiniteVoxels == b.nonFiniteVoxels && a.least == b.least &&
          a.most == b.most && a.snappedEdges == b.snappedEdges && a.levelOnVoxels == b.levelOnVoxels;

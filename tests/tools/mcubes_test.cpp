@@ -259,7 +259,7 @@ TEST_F(Mcubes, VolumeMeshIsTheLiteralPipelineUnweldedAndClosedWelded) {
   EXPECT_EQ(facets.faces.size(), welded.faces.size());
   EXPECT_TRUE(closedAndConsistent(facets.faces));
   // Normals point out of the bright ball, toward lower values.
-  const Outcome shaded = run(volume + " --normals --format ply");
+  const Outcome shaded = run(volume + " --normals --format ply --ascii");
   ASSERT_EQ(shaded.status, 0) << shaded.err;
   std::istringstream ply(shaded.out.substr(shaded.out.find("end_header\n") + 11));
   for (size_t v = 0; v < welded.vertices.size(); ++v) {
@@ -352,6 +352,16 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
       // Found by fuzzing: a newline in an argument split the message.
       {"mesh --format 'x\ny' -o " + target, "'x\\x0ay'"},
       {"mesh 'a\rb' -o " + target, "a\\x0db"},
+      {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --labels 1,x -o " + target, "'x'"},
+      {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --labels all --iso 1 -o " + target,
+       "--iso"},
+      {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --labels 7 --unwelded -o " + target,
+       "--unwelded"},
+      {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --labels 7 -o " +
+           (work() / "out.stl").string(),
+       "{label}"},
+      {"mesh --volume " + input + " --dims 4,4,1 --type float32 --labels all -o " + target,
+       "integer"},
       {"sample bogus -o " + volume, "'bogus'"},
       {"sample sphere --size 1 -o " + volume, "--size"},
       {"sample sphere --size 1025 -o " + volume, "--size"},
@@ -403,6 +413,49 @@ TEST_F(Mcubes, HelpForTheToolAndTheSubcommand) {
 
 // Each sample volume at its default size, meshed at the level its summary
 // suggests: a surface, and no warning (the level lies between voxel values).
+TEST_F(Mcubes, LabelMapsMeshEveryLabelIntoOneFileOrOneEachNamedAndColouredBySlicersKeys) {
+  const fs::path labels = inputs() / "cells.seg.nrrd";
+  ASSERT_EQ(run("sample labels --size 24 -o " + labels.string()).status, 0);
+  std::string header = readFile(labels);
+  header.insert(header.find('\n') + 1,
+                "Segment0_Name:=left kidney\nSegment0_LabelValue:=2\nSegment0_Color:=1 0 0.5\n");
+  std::ofstream(labels, std::ios::binary) << header;
+  const std::string mesh = "mesh --volume " + labels.string() + " --labels ";
+
+  const Outcome obj = run(mesh + "all -o " + (work() / "all.obj").string());
+  ASSERT_EQ(obj.status, 0) << obj.err;
+  EXPECT_NE(obj.err.find("mcubes: left kidney (label 2): "), std::string::npos) << obj.err;
+  EXPECT_EQ(std::count(obj.err.begin(), obj.err.end(), '\n'), 5) << obj.err;
+  const std::string materials = readFile(work() / "all.mtl");
+  EXPECT_NE(materials.find("newmtl left_kidney\nKa 0.2000 0.0000 0.1004\nKd 1.0000 0.0000 0.5020"),
+            std::string::npos)
+      << materials;
+  EXPECT_EQ(std::count(materials.begin(), materials.end(), 'K'), 10);
+  const ObjMesh all = parseObj(readFile(work() / "all.obj"));
+
+  // One file each, the same faces as the parts; a label no voxel holds is
+  // named.
+  std::size_t faces = 0;
+  const Outcome each = run(mesh + "1,2,3,4,5,9 -o " + (work() / "cell_{label}.stl").string());
+  ASSERT_EQ(each.status, 0) << each.err;
+  EXPECT_NE(each.err.find("no voxel holds label 9"), std::string::npos) << each.err;
+  for (int label = 1; label <= 5; ++label) {
+    const ObjMesh cell = parseStl(readFile(work() / ("cell_" + std::to_string(label) + ".stl")));
+    EXPECT_TRUE(closedAndConsistent(cell.faces)) << label;
+    EXPECT_GT(signedVolume6(cell.vertices, cell.faces), 0) << label;
+    faces += cell.faces.size();
+  }
+  EXPECT_FALSE(fs::exists(work() / "cell_9.stl"));
+  EXPECT_EQ(faces, all.faces.size());
+
+  const Outcome ply = run(mesh + "all -o " + (work() / "all.ply").string());
+  ASSERT_EQ(ply.status, 0) << ply.err;
+  const std::string binary = readFile(work() / "all.ply");
+  EXPECT_EQ(binary.rfind("ply\nformat binary_little_endian 1.0\n", 0), 0u);
+  EXPECT_NE(binary.find("element face " + std::to_string(faces) + "\n"), std::string::npos);
+  EXPECT_NE(binary.find("property int label\n"), std::string::npos);
+}
+
 TEST_F(Mcubes, SampleVolumesMeshAtTheirLevelsWithoutWarnings) {
   for (const auto& [name, level] : {std::pair{"wavelet", "160.5"},
                                     {"marschner-lobb", "0.5"},

@@ -1,0 +1,30 @@
+// The names and colours of a label map's labels: those a 3D Slicer
+// segmentation (.seg.nrrd) gives its segments, else "label N" in a fixed
+// palette.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "volume/volume.h"
+
+struct LabelStyle {
+  std::string name;
+  std::array<std::uint8_t, 3> colour;  // sRGB
+};
+
+class LabelStyles {
+ public:
+  // Reads a segmentation's SegmentN_LabelValue, SegmentN_Name,
+  // SegmentN_Color (three numbers from 0 to 1) and SegmentN_Layer keys; a
+  // segment on another layer than the first, or without a label value, is
+  // not the volume's. Keys that do not parse are passed over.
+  explicit LabelStyles(const VolumeHeader& header);
+
+  LabelStyle operator()(std::int64_t label) const;
+
+ private:
+  std::map<std::int64_t, LabelStyle> segments_;
+};

@@ -110,7 +110,9 @@ LabelWelds weldLabels(VolumeReader& reader, const std::vector<std::int64_t>& lab
   LabelWelds welds{{}, VolumeBoundary(geometry.dims)};
   if (cellCount(geometry.dims) > 0) {
     const Lattice lattice = latticeFor(geometry, indicator, true);
-    const SlabReading reading = slabReading(geometry, settings.sliceMemory, settings.normals);
+    // Every label sweeps the slab again: a quarter of the memory (with the
+    // indicator's as much again) keeps it in cache from label to label.
+    const SlabReading reading = slabReading(geometry, settings.sliceMemory / 4, settings.normals);
     std::vector<LayerSweep> sweeps =
         sweepsFor(lattice, std::min<std::int64_t>(settings.threads, reading.layers));
     const std::int64_t sliceSize = geometry.dims[0] * geometry.dims[1];

@@ -1,5 +1,7 @@
 #include "mesh/surface_pipeline.h"
 
+#include <optional>
+
 #include "mesh/cap.h"
 #include "mesh/degenerate_faces.h"
 #include "mesh/extract.h"
@@ -33,11 +35,12 @@ LayerProgress layerProgress(const SurfaceProgress& progress) {
   return [progress](std::int64_t done, std::int64_t total) { progress("layer", done, total); };
 }
 
-// A welded volume closed, merged and turned outward in world space.
+// A welded volume closed by the cells around it where `caps` holds the
+// faces' voxels, merged and turned outward in world space.
 IndexedMesh finishVolume(VolumeWeld& weld, const VolumeGeometry& geometry,
-                         const VolumeBoundary& boundary, double isoLevel,
-                         const SurfaceOptions& options, const SurfaceReport& report) {
-  if (options.closed && report.findings.cells > 0) weld.close(boundary, isoLevel);
+                         const VolumeBoundary* caps, double isoLevel,
+                         const SurfaceOptions& options) {
+  if (caps) weld.close(*caps, isoLevel);
   if (options.mergeSnapped) weld.mergeCoincidentVertices();
   IndexedMesh mesh = std::move(weld.mesh());
   finishSurface(mesh, options);
@@ -83,7 +86,8 @@ IndexedMesh volumeSurface(VolumeReader& reader, const SurfaceOptions& options,
   VolumeBoundary boundary(geometry.dims);
   VolumeWeld weld(geometry, options.normals);
   weldVolume(reader, settings, weld, report.findings, layerProgress(progress), &boundary);
-  return finishVolume(weld, geometry, boundary, options.isoLevel, options, report);
+  const bool capped = options.closed && report.findings.cells > 0;
+  return finishVolume(weld, geometry, capped ? &boundary : nullptr, options.isoLevel, options);
 }
 
 IndexedMesh volumeSurface(const VolumeGeometry& geometry, const double* values,
@@ -101,7 +105,8 @@ IndexedMesh volumeSurface(const VolumeGeometry& geometry, const double* values,
   }
   VolumeWeld weld(geometry, options.normals);
   weldVolumeInto(geometry, values, settings, weld, report.findings);
-  return finishVolume(weld, geometry, boundary, options.isoLevel, options, report);
+  const bool capped = options.closed && report.findings.cells > 0;
+  return finishVolume(weld, geometry, capped ? &boundary : nullptr, options.isoLevel, options);
 }
 
 std::vector<LabelSurface> labelSurfaces(VolumeReader& reader,
@@ -119,9 +124,12 @@ std::vector<LabelSurface> labelSurfaces(VolumeReader& reader,
       report.absentLabels.push_back(label.label);
       continue;
     }
-    const VolumeBoundary faces = welds.boundary.indicator(static_cast<double>(label.label));
-    surfaces.push_back(
-        {label.label, finishVolume(*label.weld, geometry, faces, IndicatorLevel, options, report)});
+    // A label away from the volume's faces needs no caps.
+    const double value = static_cast<double>(label.label);
+    std::optional<VolumeBoundary> caps;
+    if (options.closed && welds.boundary.holds(value)) caps = welds.boundary.indicator(value);
+    surfaces.push_back({label.label, finishVolume(*label.weld, geometry, caps ? &*caps : nullptr,
+                                                  IndicatorLevel, options)});
     label.weld.reset();
   }
   return surfaces;

@@ -44,6 +44,13 @@ double VolumeBoundary::value(std::int64_t i, std::int64_t j, std::int64_t k) con
   return faces_[5][static_cast<std::size_t>(i + j * x)];
 }
 
+bool VolumeBoundary::holds(double value) const {
+  for (const std::vector<double>& face : faces_) {
+    if (std::find(face.begin(), face.end(), value) != face.end()) return true;
+  }
+  return false;
+}
+
 VolumeBoundary VolumeBoundary::indicator(double label) const {
   VolumeBoundary faces(dims_);
   for (int f = 0; f < 6; ++f) {

@@ -25,6 +25,8 @@ class VolumeBoundary {
   void record(std::int64_t k, const double* slice);
   // The value at (i, j, k), which must lie on a face.
   double value(std::int64_t i, std::int64_t j, std::int64_t k) const;
+  // Whether a voxel on a face holds `value`.
+  bool holds(double value) const;
   // The faces of a label's indicator volume: 1 where a voxel holds
   // `label`, else 0.
   VolumeBoundary indicator(double label) const;

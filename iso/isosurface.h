@@ -54,6 +54,8 @@ inline CellTriangles polygoniseCell(GridCell cell, double isoLevel, Triangle* tr
 
 // The point of the edge p1 -> p2 where the linear interpolation of the corner
 // values reaches the iso level; snaps to an end when a difference is tiny.
+// Where one value is infinite (and no snap applies) the vertex is the other
+// end.
 inline Point3 interpolateEdgeVertex(double isoLevel, Point3 p1, Point3 p2, double value1,
                                     double value2);
 

@@ -32,7 +32,14 @@ inline Point3 interpolateEdgeVertex(double isoLevel, Point3 p1, Point3 p2, doubl
   // Values near the ends of the double range can lie a difference apart that
   // overflows. The quotient is then taken of the halved values instead, whose
   // differences fit; every other edge keeps the plain quotient, bit for bit.
+  // An infinite end (a volume's NaN and infinite voxels come as -infinity,
+  // below every level) puts the vertex exactly on the other end, where the
+  // interpolation tends to, instead of inf / inf.
   const double span = value2 - value1;
+  if (!std::isfinite(span)) {
+    if (std::isinf(value1)) return p2;
+    if (std::isinf(value2)) return p1;
+  }
   const double mu = std::isfinite(span) ? (isoLevel - value1) / span
                                         : (isoLevel / 2 - value1 / 2) / (value2 / 2 - value1 / 2);
   return {interpolateCoordinate(p1.x, p2.x, mu), interpolateCoordinate(p1.y, p2.y, mu),

@@ -35,6 +35,14 @@ LayerProgress layerProgress(const SurfaceProgress& progress) {
   return [progress](std::int64_t done, std::int64_t total) { progress("layer", done, total); };
 }
 
+// The extracted triangles as they are, turned outward in world space: a
+// mirrored lattice turns the extraction's outward order inward.
+IndexedMesh unweldedVolume(const ExtractedSurface& surface, const VolumeGeometry& geometry) {
+  IndexedMesh mesh = unweldedMesh(surface);
+  if (isMirrored(geometry)) reverseFaces(mesh);
+  return mesh;
+}
+
 // A welded volume closed by the cells around it where `caps` holds the
 // faces' voxels, merged and turned outward in world space.
 IndexedMesh finishVolume(VolumeWeld& weld, const VolumeGeometry& geometry,
@@ -80,7 +88,8 @@ IndexedMesh volumeSurface(VolumeReader& reader, const SurfaceOptions& options,
   const VolumeGeometry& geometry = reader.header().geometry;
   const VolumeExtractionSettings settings = extractionSettings(options, false);
   if (!options.welded) {
-    return unweldedMesh(extractVolume(reader, settings, report.findings, layerProgress(progress)));
+    return unweldedVolume(extractVolume(reader, settings, report.findings, layerProgress(progress)),
+                          geometry);
   }
   // The faces' voxels, to close the surface where it leaves the volume.
   VolumeBoundary boundary(geometry.dims);
@@ -96,7 +105,7 @@ IndexedMesh volumeSurface(const VolumeGeometry& geometry, const double* values,
   if (!options.welded) {
     ExtractedSurface surface;
     extractVolumeInto(geometry, values, settings, surface, report.findings);
-    return unweldedMesh(surface);
+    return unweldedVolume(surface, geometry);
   }
   VolumeBoundary boundary(geometry.dims);
   const std::int64_t sliceSize = geometry.dims[0] * geometry.dims[1];

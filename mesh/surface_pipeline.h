@@ -53,7 +53,8 @@ IndexedMesh sceneSurface(const BallCentres& balls, std::int32_t divisions,
                          const SurfaceProgress& progress = {});
 
 // A volume read slab by slab; faces wound outward in world space, also
-// where its axes are mirrored. Throws VolumeError where reading fails.
+// where its axes are mirrored, welded or not. Throws VolumeError where
+// reading fails.
 IndexedMesh volumeSurface(VolumeReader& reader, const SurfaceOptions& options,
                           SurfaceReport& report, const SurfaceProgress& progress = {});
 

@@ -23,15 +23,18 @@ VolumeBoundary::VolumeBoundary(const std::int64_t (&dims)[3]) {
 void VolumeBoundary::record(std::int64_t k, const double* slice) {
   const std::int64_t x = dims_[0], y = dims_[1];
   for (std::int64_t j = 0; j < y; ++j) {
-    faces_[0][static_cast<std::size_t>(j + k * y)] = slice[j * x];
-    faces_[1][static_cast<std::size_t>(j + k * y)] = slice[j * x + x - 1];
+    faces_[0][static_cast<std::size_t>(j + k * y)] = latticeValue(slice[j * x]);
+    faces_[1][static_cast<std::size_t>(j + k * y)] = latticeValue(slice[j * x + x - 1]);
   }
   for (std::int64_t i = 0; i < x; ++i) {
-    faces_[2][static_cast<std::size_t>(i + k * x)] = slice[i];
-    faces_[3][static_cast<std::size_t>(i + k * x)] = slice[(y - 1) * x + i];
+    faces_[2][static_cast<std::size_t>(i + k * x)] = latticeValue(slice[i]);
+    faces_[3][static_cast<std::size_t>(i + k * x)] = latticeValue(slice[(y - 1) * x + i]);
   }
-  if (k == 0) std::memcpy(faces_[4].data(), slice, faces_[4].size() * sizeof(double));
-  if (k == dims_[2] - 1) std::memcpy(faces_[5].data(), slice, faces_[5].size() * sizeof(double));
+  const auto whole = [&](std::vector<double>& face) {
+    for (std::size_t n = 0; n < face.size(); ++n) face[n] = latticeValue(slice[n]);
+  };
+  if (k == 0) whole(faces_[4]);
+  if (k == dims_[2] - 1) whole(faces_[5]);
 }
 
 double VolumeBoundary::value(std::int64_t i, std::int64_t j, std::int64_t k) const {
@@ -98,23 +101,21 @@ void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundar
     for (std::int64_t j = -1; j < y; ++j) {
       const bool wholeRow = k == -1 || k == z - 1 || j == -1 || j == y - 1;
       for (std::int64_t i = -1; i < x; i = wholeRow || i == x - 1 ? i + 1 : x - 1) {
-        // The outer corners are below the level: only a cell with a voxel
-        // at or above it can be crossed.
+        // The outer corners are below the level, and so are face voxels
+        // that are not finite (-infinity, as latticeValue gives them): only
+        // a cell with a voxel at or above it can be crossed.
         GridCell cell;
         std::int64_t corners[8][3];
-        bool finite = true, reached = false;
+        bool reached = false;
         for (int c = 0; c < 8; ++c) {
           for (int d = 0; d < 3; ++d)
             corners[c][d] = (d == 0 ? i : d == 1 ? j : k) + CornerSide[c][d];
           cell.values[c] = inside(corners[c])
                                ? boundary.value(corners[c][0], corners[c][1], corners[c][2])
                                : Outside;
-          finite = finite && std::isfinite(cell.values[c]);
           reached = reached || !(cell.values[c] < isoLevel);
         }
-        // As in the volume: a cell touching a value that is not finite
-        // yields nothing.
-        if (!finite || !reached) continue;
+        if (!reached) continue;
         for (int c = 0; c < 8; ++c) cell.points[c] = latticePoint(geometry, corners[c]);
         Triangle made[5];
         const CellTriangles result = polygoniseCell(cell, isoLevel, made);

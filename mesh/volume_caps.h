@@ -5,7 +5,8 @@
 // flat on the volume's faces (a vertex on an edge into the outer layer is
 // put on the face's voxel), follow the surface's rim across the faces, the
 // box's edges and corners alike, and, welded by edge with the surface, close
-// it: every edge then has two faces.
+// it: every edge then has two faces. Face voxels that are NaN or infinite
+// count as below the level, as they do in the extraction (latticeValue).
 #pragma once
 
 #include <array>
@@ -21,7 +22,8 @@
 class VolumeBoundary {
  public:
   explicit VolumeBoundary(const std::int64_t (&dims)[3]);
-  // Takes the face voxels of slice k (X * Y values).
+  // Takes the face voxels of slice k (X * Y values), as latticeValue gives
+  // them.
   void record(std::int64_t k, const double* slice);
   // The value at (i, j, k), which must lie on a face.
   double value(std::int64_t i, std::int64_t j, std::int64_t k) const;

@@ -3,8 +3,10 @@
 // each cell (i, j, k), i fastest, then j, then k, a GridCell whose corner c
 // is the voxel at (i, j, k) plus CornerSide[c], with the voxel's value and
 // its world position (origin + i * a + j * b + k * c summed in double in
-// that order, rounded to float once), polygonised at the iso level. Cells
-// with a corner that is NaN or infinite yield nothing.
+// that order, rounded to float once), polygonised at the iso level. Values
+// that are NaN or infinite enter as -infinity (latticeValue in
+// mesh/volume_lattice.h): below every level, like the layer outside the
+// volume, with the vertex of an edge to one on its finite end.
 //
 // Rows of cells whose four rows of voxels lie wholly on one side of the iso
 // level are ruled out by their least and largest values; in the rest only

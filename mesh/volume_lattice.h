@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "iso/isosurface.h"
@@ -18,6 +19,15 @@ struct SliceWindow {
 
   const double* slice(std::int64_t k) const { return base + (k - first) * sliceSize; }
 };
+
+// A voxel's value as the extraction takes it: NaN and infinities count as
+// below every level, like the layer outside the volume that the caps close
+// (mesh/volume_caps.h). As -infinity they are below any finite level, and
+// the polygoniser puts the vertex of an edge to one on its other, finite
+// end, where the caps put theirs.
+inline double latticeValue(double v) {
+  return v - v == 0.0 ? v : -std::numeric_limits<double>::infinity();
+}
 
 struct Lattice {
   std::int64_t dims[3];

@@ -6,19 +6,37 @@
 
 namespace {
 
-// The gradient at a voxel in index space: central differences, one-sided
-// at the volume's faces.
+// The gradient at a voxel of finite value in index space: central
+// differences, one-sided at the volume's faces and beside neighbours that
+// are not finite.
 void gradient(const Lattice& l, const SliceWindow& window, const std::int64_t (&p)[3],
               double (&g)[3]) {
   const auto value = [&](const std::int64_t(&at)[3]) {
     return window.slice(at[2])[at[1] * l.dims[0] + at[0]];
   };
+  const double here = value(p);
   for (int axis = 0; axis < 3; ++axis) {
-    std::int64_t lo[3] = {p[0], p[1], p[2]}, hi[3] = {p[0], p[1], p[2]};
-    if (p[axis] > 0) --lo[axis];
-    if (p[axis] + 1 < l.dims[axis]) ++hi[axis];
-    const double span = static_cast<double>(hi[axis] - lo[axis]);
-    g[axis] = span > 0 ? (value(hi) - value(lo)) / span : 0.0;
+    std::int64_t lo = p[axis], hi = p[axis];
+    double low = here, high = here;
+    std::int64_t at[3] = {p[0], p[1], p[2]};
+    if (p[axis] > 0) {
+      at[axis] = p[axis] - 1;
+      const double v = value(at);
+      if (std::isfinite(v)) {
+        lo = at[axis];
+        low = v;
+      }
+    }
+    if (p[axis] + 1 < l.dims[axis]) {
+      at[axis] = p[axis] + 1;
+      const double v = value(at);
+      if (std::isfinite(v)) {
+        hi = at[axis];
+        high = v;
+      }
+    }
+    const double span = static_cast<double>(hi - lo);
+    g[axis] = span > 0 ? (high - low) / span : 0.0;
   }
 }
 
@@ -27,21 +45,27 @@ void gradient(const Lattice& l, const SliceWindow& window, const std::int64_t (&
 Point3 gradientNormal(const Lattice& l, const SliceWindow& window, const std::int64_t (&pa)[3],
                       const std::int64_t (&pb)[3], double va, double vb, const Point3& wa,
                       const Point3& wb) {
-  // Where the vertex lies along the edge, as the interpolation puts it.
-  double t;
-  if (withinSnapTolerance(l.iso, va)) {
-    t = 0.0;
-  } else if (withinSnapTolerance(l.iso, vb)) {
-    t = 1.0;
-  } else if (withinSnapTolerance(va, vb)) {
-    t = 0.0;
+  // Where the vertex lies along the edge, as the interpolation puts it: on
+  // the finite end where the other is not (-infinity, as latticeValue gives).
+  double g[3], world[3] = {0, 0, 0};
+  if (!std::isfinite(va) || !std::isfinite(vb)) {
+    gradient(l, window, std::isfinite(va) ? pa : pb, g);
   } else {
-    t = (l.iso - va) / (vb - va);
+    double t;
+    if (withinSnapTolerance(l.iso, va)) {
+      t = 0.0;
+    } else if (withinSnapTolerance(l.iso, vb)) {
+      t = 1.0;
+    } else if (withinSnapTolerance(va, vb)) {
+      t = 0.0;
+    } else {
+      t = (l.iso - va) / (vb - va);
+    }
+    double ga[3], gb[3];
+    gradient(l, window, pa, ga);
+    gradient(l, window, pb, gb);
+    for (int axis = 0; axis < 3; ++axis) g[axis] = ga[axis] + (gb[axis] - ga[axis]) * t;
   }
-  double ga[3], gb[3], g[3], world[3] = {0, 0, 0};
-  gradient(l, window, pa, ga);
-  gradient(l, window, pb, gb);
-  for (int axis = 0; axis < 3; ++axis) g[axis] = ga[axis] + (gb[axis] - ga[axis]) * t;
   for (int d = 0; d < 3; ++d) {
     for (int axis = 0; axis < 3; ++axis) world[d] -= l.inverseTranspose[d][axis] * g[axis];
   }

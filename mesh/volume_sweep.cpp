@@ -118,9 +118,10 @@ class LayerSweep::Sweep {
  private:
   const double* slice(std::int64_t k) const { return window_.slice(k); }
 
-  // Which side of the iso level each voxel of slice k is on; per row, the
-  // first and last voxel where that changes along the row, and whether a
-  // value is not finite; the finite values' range into `findings`.
+  // Which side of the iso level each voxel of slice k is on (values that
+  // are not finite below, as latticeValue takes them); per row, the first
+  // and last voxel where that changes along the row, and whether a value is
+  // not finite; the finite values' range into `findings`.
   void classify(std::int64_t k, std::int64_t last, VolumeFindings& findings) {
     const bool counted = k < last || k == l_.dims[2] - 1;
     const int s = static_cast<int>(k & 1);
@@ -131,24 +132,28 @@ class LayerSweep::Sweep {
       const RowClasses classes = l_.classifyRow(row, x_, l_.iso, below);
       double rowLeast = classes.least, rowMost = classes.most;
       const bool nonFinite = classes.nonFinite;
-      const auto ju = static_cast<std::size_t>(j);
-      nonFinite_[s][ju] = nonFinite;
-      firstChange_[s][ju] = firstChange(below);
-      lastChange_[s][ju] = lastChange(below);
-      if (!counted) continue;
       if (nonFinite) {
-        // Rare: the range and the count from the finite values alone.
+        // Rare: NaN and +infinity turned below, the range and the count
+        // from the finite values alone.
         rowLeast = HUGE_VAL;
         rowMost = -HUGE_VAL;
+        std::int64_t count = 0;
         for (std::int64_t i = 0; i < x_; ++i) {
           if (std::isfinite(row[i])) {
             rowLeast = std::min(rowLeast, row[i]);
             rowMost = std::max(rowMost, row[i]);
           } else {
-            ++findings.nonFiniteVoxels;
+            below[i] = 1;
+            ++count;
           }
         }
+        if (counted) findings.nonFiniteVoxels += count;
       }
+      const auto ju = static_cast<std::size_t>(j);
+      nonFinite_[s][ju] = nonFinite;
+      firstChange_[s][ju] = firstChange(below);
+      lastChange_[s][ju] = lastChange(below);
+      if (!counted) continue;
       findings.least = std::min(findings.least, rowLeast);
       findings.most = std::max(findings.most, rowMost);
     }
@@ -250,6 +255,7 @@ class LayerSweep::Sweep {
           cornerCoordinates_[r][d] = l_.coordinates[d].data() + at;
         }
       }
+      // Rows with values that are not finite take them as latticeValue does.
       const bool checkFinite = nonFinite_[s0][ju] || nonFinite_[s0][ju + 1] || nonFinite_[s1][ju] ||
                                nonFinite_[s1][ju + 1];
       // Room for the most triangles the row's cells can make: the vector is
@@ -300,10 +306,6 @@ class LayerSweep::Sweep {
     }
   }
 
-  double value(std::int64_t i, std::int64_t j, std::int64_t k) const {
-    return slice(k)[j * x_ + i];
-  }
-
   // The world position of lattice point (i, j, k), which lies in corner row
   // r of the current row of cells.
   template <bool Aligned>
@@ -328,11 +330,6 @@ class LayerSweep::Sweep {
   __attribute__((always_inline)) void cell(std::int64_t i, std::int64_t j, std::int64_t k,
                                            int caseIndex, bool checkFinite, ExtractedSurface* soup,
                                            VolumeFindings& findings) {
-    if (checkFinite) {
-      for (const int* side : CornerSide) {
-        if (!std::isfinite(value(i + side[0], j + side[1], k + side[2]))) return;
-      }
-    }
     const EdgeVertex* at[12];
     for (auto mask = static_cast<std::uint32_t>(CaseEdgeMasks[caseIndex]); mask != 0;
          mask &= mask - 1) {
@@ -340,7 +337,7 @@ class LayerSweep::Sweep {
       EdgeVertex& v = rowSlots_[e][i];
       if (v.stamp != rowStamps_[e]) {
         v.stamp = rowStamps_[e];
-        computeVertex<Aligned>(e, i, j, k, v, findings);
+        computeVertex<Aligned>(e, i, j, k, checkFinite, v, findings);
       }
       at[e] = &v;
     }
@@ -371,9 +368,11 @@ class LayerSweep::Sweep {
     }
   }
 
+  // `checkFinite`: the ends' values may be not finite.
   template <bool Aligned>
-  void computeVertex(int e, std::int64_t i, std::int64_t j, std::int64_t k, EdgeVertex& v,
-                     VolumeFindings& findings) const {
+  __attribute__((always_inline)) void computeVertex(int e, std::int64_t i, std::int64_t j,
+                                                    std::int64_t k, bool checkFinite, EdgeVertex& v,
+                                                    VolumeFindings& findings) const {
     const int* a = CornerSide[EdgeCorners[e][0]];
     const int* b = CornerSide[EdgeCorners[e][1]];
     double va, vb;
@@ -383,6 +382,10 @@ class LayerSweep::Sweep {
       const EdgeEnd& eb = EdgeEnds[e][1];
       va = cornerValues_[ea.row][i + ea.column];
       vb = cornerValues_[eb.row][i + eb.column];
+      if (checkFinite) {
+        va = latticeValue(va);
+        vb = latticeValue(vb);
+      }
       wa = {alignedX_[i + ea.column], alignedRows_[ea.row][0], alignedRows_[ea.row][1]};
       wb = {alignedX_[i + eb.column], alignedRows_[eb.row][0], alignedRows_[eb.row][1]};
       v.position = alignedEdgeVertex(EdgeEnds.axis[e], wa, wb, va, vb, findings);
@@ -390,6 +393,10 @@ class LayerSweep::Sweep {
       const int ra = a[1] + 2 * a[2], rb = b[1] + 2 * b[2];
       va = cornerValues_[ra][i + a[0]];
       vb = cornerValues_[rb][i + b[0]];
+      if (checkFinite) {
+        va = latticeValue(va);
+        vb = latticeValue(vb);
+      }
       wa = cornerPosition<Aligned>(ra, i + a[0], j + a[1], k + a[2]);
       wb = cornerPosition<Aligned>(rb, i + b[0], j + b[1], k + b[2]);
       v.position = interpolateEdgeVertex(l_.iso, wa, wb, va, vb);
@@ -419,8 +426,9 @@ class LayerSweep::Sweep {
   // interpolates, the coordinates the ends share come out as they are (it
   // adds a zero difference times a factor in (0, 1], which changes nothing
   // but -0, and aligned lattices have none), so only the one along the edge
-  // is interpolated. Every findings count needs
-  // a snap, so they are looked at only where one happens.
+  // is interpolated; an infinite end gives the other end, as there. Every
+  // findings count needs a snap, so they are looked at only where one
+  // happens.
   Point3 alignedEdgeVertex(int axis, const Point3& wa, const Point3& wb, double va, double vb,
                            VolumeFindings& findings) const {
     const double iso = l_.iso;
@@ -430,6 +438,10 @@ class LayerSweep::Sweep {
       return interpolateEdgeVertex(iso, wa, wb, va, vb);
     }
     const double span = vb - va;
+    if (!std::isfinite(span)) {
+      if (std::isinf(va)) return wb;
+      if (std::isinf(vb)) return wa;
+    }
     const double mu =
         std::isfinite(span) ? (iso - va) / span : (iso / 2 - va / 2) / (vb / 2 - va / 2);
     Point3 p = wa;

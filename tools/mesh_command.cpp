@@ -17,6 +17,7 @@
 #include "tools/progress_line.h"
 #include "tools/volume_options.h"
 #include "volume/label_styles.h"
+#include "volume/otsu_level.h"
 
 namespace {
 
@@ -26,6 +27,8 @@ struct MeshOptions {
   std::string output = "-";
   std::int32_t divisions = GridDivisions;
   double iso = SceneIsoLevel;
+  std::string isoText;  // as given: a number, or otsu (volumes)
+  bool otsu = false;    // the volume's level is Otsu's
   bool normals = false;
   bool unwelded = false;
   bool ascii = false;
@@ -105,17 +108,62 @@ IndexedMesh sceneMesh(const MeshOptions& options, ProgressLine& progress) {
   return mesh;
 }
 
-// What the extraction found that the user should know.
-void warnAbout(const VolumeFindings& findings, double iso) {
+// --iso as given: a number, or otsu for a volume.
+void parseIso(MeshOptions& options) {
+  if (options.isoOption->count() == 0) return;
+  if (options.isoText == "otsu") {
+    options.otsu = true;
+    return;
+  }
+  std::size_t used = 0;
+  try {
+    options.iso = std::stod(options.isoText, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used == 0 || used != options.isoText.size()) {
+    failCommand("--iso '" + options.isoText + "' is neither a number nor otsu");
+  }
+}
+
+// What the extraction found that the user should know; `closed`: the mesh
+// is capped where it leaves the volume.
+void warnAbout(const VolumeFindings& findings, double iso, const VolumeGeometry& geometry,
+               bool closed) {
+  const std::int64_t* d = geometry.dims;
+  if (findings.cells == 0) {
+    std::string thin;
+    int axes = 0;
+    for (int a = 0; a < 3; ++a) {
+      if (d[a] < 2) thin += (axes++ == 0 ? "" : " and ") + std::to_string(a);
+    }
+    warn("warning: the volume is " + std::to_string(d[0]) + "x" + std::to_string(d[1]) + "x" +
+         std::to_string(d[2]) + " voxels: with one voxel along " + (axes > 1 ? "axes " : "axis ") +
+         thin +
+         " it has no cells (marching cubes needs two voxels or more along every axis), so the "
+         "mesh is empty");
+    return;
+  }
   if (findings.nonFiniteVoxels > 0) {
     warn("warning: " + std::to_string(findings.nonFiniteVoxels) +
-         " voxels are NaN or infinite; the cells touching them have no triangles");
+         " voxels are NaN or infinite; they count as below every level, like the outside of "
+         "the volume" +
+         (closed ? ", and the mesh is closed around them (where a voxel inside the surface "
+                   "has two of them beside it, or one and the volume's face, it can touch "
+                   "itself there)"
+                 : ""));
   }
   const bool anyFinite = findings.least <= findings.most;
-  if (findings.cells > 0 && anyFinite && (iso > findings.most || iso <= findings.least)) {
-    warn("warning: the iso level " + number(iso) + " lies outside the data's values (" +
-         number(findings.least) + " to " + number(findings.most) +
-         "), so the mesh is empty; choose a level between them");
+  const std::string range = " (" + number(findings.least) + " to " + number(findings.most) + ")";
+  if (anyFinite && iso <= findings.least) {
+    warn("warning: the iso level " + number(iso) + " is at or below every voxel's value" + range +
+         (closed ? ", so the whole volume lies inside the surface and the mesh is the closed box "
+                   "of the volume"
+                 : ", so no cell is crossed and the mesh is empty (--unwelded has no caps)") +
+         "; choose a level between them");
+  } else if (anyFinite && iso > findings.most) {
+    warn("warning: the iso level " + number(iso) + " lies above every voxel's value" + range +
+         ", so the mesh is empty; choose a level between them");
   }
   if (findings.levelOnVoxels > 0) {
     warn("warning: the iso level " + number(iso) + " equals the value of voxels at " +
@@ -133,15 +181,42 @@ void warnAbout(const VolumeFindings& findings, double iso) {
   }
 }
 
-IndexedMesh volumeMesh(const MeshOptions& options, std::string& comment, ProgressLine& progress) {
+// Otsu's level of the volume, said on stderr; the volume is read for it
+// (once or twice, see volume/otsu_level.h) before it is meshed.
+double otsuLevelOf(const VolumeOptions& volume) {
+  OtsuLevel otsu;
+  try {
+    otsu = otsuLevel([&] { return openVolumeOrFail(volume); });
+  } catch (const VolumeError& error) {
+    failCommand(error.what());
+  }
+  if (otsu.finiteVoxels == 0) {
+    failCommand("--iso otsu: " + volume.path + " has no finite voxels to choose a level from");
+  }
+  if (std::isnan(otsu.level)) {
+    failCommand("--iso otsu: every finite voxel of " + volume.path + " is " + number(otsu.least) +
+                ", so no level splits the data in two; give --iso V");
+  }
+  warn("Otsu's level " + number(otsu.level) + " (data " + number(otsu.least) + " to " +
+       number(otsu.most) + ": " + std::to_string(otsu.below) + " voxels below it, mean " +
+       number(otsu.meanBelow) + ", " + std::to_string(otsu.finiteVoxels - otsu.below) +
+       " above, mean " + number(otsu.meanAbove) + "; a histogram of " +
+       (otsu.exact ? "one bin per value" : std::to_string(otsu.bins) + " bins") + ")");
+  return otsu.level;
+}
+
+IndexedMesh volumeMesh(MeshOptions options, std::string& comment, ProgressLine& progress) {
   if (options.isoOption->count() == 0) {
-    failCommand("--volume needs --iso V, the level of the surface in the data's units");
+    failCommand(
+        "--volume needs --iso V, the level of the surface in the data's units, or --iso otsu");
   }
   if (!std::isfinite(options.iso)) failCommand("--iso must be a finite number");
   const std::unique_ptr<VolumeReader> reader = openVolumeOrFail(options.volume);
   const VolumeHeader& header = reader->header();
   if (!header.notice.empty()) warn(header.notice);
-  comment = "mcubes mesh, " + options.volume.path + ", iso " + number(options.iso);
+  if (options.otsu) options.iso = otsuLevelOf(options.volume);
+  comment = "mcubes mesh, " + options.volume.path + ", iso " + number(options.iso) +
+            (options.otsu ? " (Otsu's)" : "");
 
   SurfaceReport report;
   IndexedMesh mesh;
@@ -150,7 +225,7 @@ IndexedMesh volumeMesh(const MeshOptions& options, std::string& comment, Progres
   } catch (const VolumeError& error) {
     failCommand(error.what());
   }
-  warnAbout(report.findings, options.iso);
+  warnAbout(report.findings, options.iso, header.geometry, !options.unwelded);
   return mesh;
 }
 
@@ -283,11 +358,12 @@ void runLabels(const MeshOptions& options) {
   if (!perLabel) writeMesh(output, format, all, comment + "s", options.ascii, parts);
 }
 
-void runMesh(const MeshOptions& options) {
+void runMesh(MeshOptions options) {
   if (!options.labels.empty()) {
     runLabels(options);
     return;
   }
+  parseIso(options);
   const MeshFormat format = chooseFormat(options);
   if (options.normals && format == MeshFormat::Stl) {
     failCommand("--normals needs obj or ply (stl has facet normals only)");
@@ -299,6 +375,7 @@ void runMesh(const MeshOptions& options) {
   if (namesVolume(options.volume)) {
     mesh = volumeMesh(options, comment, progress);
   } else {
+    if (options.otsu) failCommand("--iso otsu needs --volume: the scene's level is a number");
     mesh = sceneMesh(options, progress);
     comment = "mcubes mesh, tick " + std::to_string(options.tick);
     if (options.divisions != GridDivisions) {
@@ -331,10 +408,13 @@ void addMeshCommand(CLI::App& app) {
                    "Grid divisions per axis, 1 to 2048 (16: the demo's own frame)")
       ->check(CLI::Range(MinDivisions, MaxDivisions))
       ->capture_default_str();
+  options->isoText = number(SceneIsoLevel);
   options->isoOption =
-      mesh->add_option("--iso", options->iso,
+      mesh->add_option("--iso", options->isoText,
                        "Iso level: for the scene any positive value (0.25: the demo's); for a "
-                       "volume, required, in the data's units")
+                       "volume, required, in the data's units, or otsu: Otsu's threshold of "
+                       "its finite voxels' histogram, printed on stderr (a .5 for integer data)")
+          ->type_name("V|otsu")
           ->capture_default_str();
   addVolumeOptions(*mesh, options->volume);
   mesh->add_flag("--normals", options->normals,
@@ -355,6 +435,9 @@ void addMeshCommand(CLI::App& app) {
                    "vertex colours and a label per face), or one file per label where -o names "
                    "a folder or holds {label} (-o liver_{label}.stl). Names and colours come "
                    "from a 3D Slicer .seg.nrrd, else a fixed palette");
+  mesh->footer(
+      "A volume's NaN and infinite voxels count as below every level, like the outside of the "
+      "volume: the mesh is closed around them (one warning gives their count).");
   addOutputOption(*mesh, options->output, "Output file")->capture_default_str();
   mesh->callback([options] { runMesh(*options); });
 }

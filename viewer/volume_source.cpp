@@ -130,8 +130,8 @@ bool VolumeSource::extract(const ViewState& state, IndexedMesh& mesh) {
                static_cast<float>((p.y - centre_[1]) * scale_),
                static_cast<float>((p.z - centre_[2]) * scale_)};
   }
-  // Capped, the surface is closed unless voxels the extraction skips (not
-  // finite) leave holes, or it passes through voxels, where it can touch
-  // itself.
-  return report.findings.nonFiniteVoxels == 0 && report.findings.levelOnVoxels == 0;
+  // Capped, the surface is closed (voxels that are not finite count as below
+  // the level, as outside the volume) unless it passes through voxels, where
+  // it can touch itself.
+  return report.findings.levelOnVoxels == 0;
 }

@@ -13,7 +13,7 @@ const char* const SizesOrTruncated =
 
 // The header that asks, in words: itself, or the header file of detached data.
 std::string asker(const DataLayout& layout, const std::string& file) {
-  return file == layout.headerFile ? "its header" : layout.headerFile;
+  return file == layout.headerFile ? "its header" : printableName(layout.headerFile);
 }
 
 // Reads and drops `count` bytes; false when the data ends first.

@@ -114,8 +114,13 @@ MetaImageHeader parseMetaImageHeader(std::string_view text, const std::string& f
   // direction[1], ...: the columns of ITK's direction matrix one after the
   // other, as ITK's MetaImageIO writes and reads them.
   std::vector<double> spacing = numbers("elementspacing", "ElementSpacing", dimension);
-  if (spacing.empty()) spacing = numbers("elementsize", "ElementSize", dimension);
-  if (spacing.empty()) spacing.assign(dimension, 1.0);
+  std::string spacingName = "ElementSpacing";
+  if (spacing.empty()) {
+    spacing = numbers("elementsize", "ElementSize", dimension);
+    spacingName = "ElementSize";
+  }
+  const bool spaced = !spacing.empty();
+  if (!spaced) spacing.assign(dimension, 1.0);
   std::vector<double> offset = numbers("offset", "Offset", dimension);
   if (offset.empty()) offset.assign(dimension, 0.0);
   std::vector<double> transform =
@@ -129,7 +134,11 @@ MetaImageHeader parseMetaImageHeader(std::string_view text, const std::string& f
       geometry.axes[a][b] = spacing[a] * direction;
     }
   }
-  checkGeometry(file, geometry);
+  // The fields that gave the axes, for the messages.
+  const std::string axesFields = transform.empty() ? spacingName
+                                 : spaced          ? "TransformMatrix and " + spacingName
+                                                   : "TransformMatrix";
+  checkGeometry(file, geometry, axesFields, "Offset");
 
   if (const auto size = fields.find("headersize")) {
     header.headerSize = fields.integer("HeaderSize", *size);

@@ -139,6 +139,15 @@ NiftiHeader parseNiftiHeader(const unsigned char* bytes, std::size_t size,
   if (image.image == nullptr) failVolume(file, "libniftiio cannot read its header", Damaged);
   const nifti_image& nim = *image.image;
   VolumeGeometry& geometry = header.volume.geometry;
+  const char* axesField = "pixdim";
+  const char* originField = "pixdim";  // the origin is 0 then
+  if (nim.sform_code > 0) {
+    axesField = "sform (srow_x, srow_y, srow_z)";
+    originField = "sform (srow_x, srow_y, srow_z)";
+  } else if (nim.qform_code > 0) {
+    axesField = "qform (quatern_b, quatern_c, quatern_d, pixdim)";
+    originField = "qform (qoffset_x, qoffset_y, qoffset_z)";
+  }
   if (nim.sform_code > 0 || nim.qform_code > 0) {
     const mat44& m = nim.sform_code > 0 ? nim.sto_xyz : nim.qto_xyz;
     for (int a = 0; a < 3; ++a) {
@@ -152,7 +161,7 @@ NiftiHeader parseNiftiHeader(const unsigned char* bytes, std::size_t size,
       for (int b = 0; b < 3; ++b) geometry.axes[a][b] = a == b ? spacing[a] : 0.0;
     }
   }
-  checkGeometry(file, geometry);
+  checkGeometry(file, geometry, axesField, originField);
   // A slope of 0 means no scaling; the library has made non-finite ones 0.
   if (nim.scl_slope != 0.0f) {
     header.volume.slope = nim.scl_slope;

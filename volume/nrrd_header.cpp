@@ -227,6 +227,7 @@ NrrdHeader parseNrrdHeader(std::string_view text, const std::string& file) {
     failVolume(file, "its space has " + std::to_string(space) + " coordinates",
                "this reader takes 3-D spaces only");
   }
+  std::string axesField = fieldNamed("space directions");
   if (const auto directions = fields.find("space directions")) {
     const auto steps = vectors(*directions, file, "space directions");
     fields.checkCount(fieldNamed("space directions"), steps.size(), "entries", dimension);
@@ -239,6 +240,7 @@ NrrdHeader parseNrrdHeader(std::string_view text, const std::string& file) {
         fields.numbers(*spacings, "spacing", fieldNamed("spacings"), dimension);
     // NaN: no spacing known; one unit then.
     for (int a = 0; a < 3; ++a) geometry.axes[a][a] = steps[a] == steps[a] ? steps[a] : 1.0;
+    axesField = fieldNamed("spacings");
   }
   if (const auto origin = fields.find("space origin")) {
     const auto point = vectors(*origin, file, "space origin");
@@ -247,7 +249,7 @@ NrrdHeader parseNrrdHeader(std::string_view text, const std::string& file) {
     }
     for (int a = 0; a < 3; ++a) geometry.origin[a] = (*point[0])[a];
   }
-  checkGeometry(file, geometry);
+  checkGeometry(file, geometry, axesField, fieldNamed("space origin"));
 
   if (const auto lineSkip = fields.find("line skip")) {
     header.lineSkip = fields.integer("line skip", *lineSkip);

@@ -3,7 +3,23 @@
 #include <stdexcept>
 
 void failVolume(const std::string& file, const std::string& problem, const std::string& remedy) {
-  throw VolumeError(file + ": " + problem + "; " + remedy);
+  throw VolumeError(printableName(file) + ": " + problem + "; " + remedy);
+}
+
+std::string printableName(std::string_view name) {
+  std::string result;
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7f) {
+      result += c;
+      continue;
+    }
+    const char* const digits = "0123456789abcdef";
+    result += "\\x";
+    result += digits[byte >> 4];
+    result += digits[byte & 0xf];
+  }
+  return result;
 }
 
 void checkSlicesLeft(std::int64_t count, std::int64_t next, std::int64_t slices) {
@@ -15,11 +31,5 @@ void checkSlicesLeft(std::int64_t count, std::int64_t next, std::int64_t slices)
 
 std::string shown(std::string_view text) {
   constexpr std::size_t Longest = 40;
-  std::string result = "'";
-  for (std::size_t i = 0; i < text.size() && i < Longest; ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    result += (c >= 0x20 && c < 0x7f) ? static_cast<char>(c) : '?';
-  }
-  if (text.size() > Longest) result += "...";
-  return result + "'";
+  return "'" + printableName(text.substr(0, Longest)) + (text.size() > Longest ? "...'" : "'");
 }

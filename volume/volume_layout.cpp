@@ -29,15 +29,61 @@ std::int64_t latticeBytes(const std::string& file, const std::vector<std::int64_
   return bytes;
 }
 
-void checkGeometry(const std::string& file, const VolumeGeometry& geometry) {
-  bool finite = true;
+namespace {
+
+// The length of axis a, without overflow or underflow on the way.
+double axisLength(const VolumeGeometry& geometry, int a) {
+  const double(&v)[3] = geometry.axes[a];
+  return std::hypot(v[0], v[1], v[2]);
+}
+
+}  // namespace
+
+double axesSpread(const VolumeGeometry& geometry) {
+  double unit[3][3];
   for (int a = 0; a < 3; ++a) {
-    finite = finite && std::isfinite(geometry.origin[a]);
-    for (int b = 0; b < 3; ++b) finite = finite && std::isfinite(geometry.axes[a][b]);
+    const double length = axisLength(geometry, a);
+    if (!std::isfinite(length)) return std::numeric_limits<double>::quiet_NaN();
+    if (!(length > 0.0)) return 0.0;
+    for (int b = 0; b < 3; ++b) unit[a][b] = geometry.axes[a][b] / length;
   }
-  if (!finite) {
-    failVolume(file, "its origin or voxel spacing is not a finite number",
-               "correct the index-to-world mapping in its header");
+  const double(&m)[3][3] = unit;
+  return std::fabs(m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+                   m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+                   m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]));
+}
+
+void checkGeometry(const std::string& file, const VolumeGeometry& geometry,
+                   const std::string& axesField, const std::string& originField) {
+  const char* const remedy = "correct the index-to-world mapping in its header";
+  for (int a = 0; a < 3; ++a) {
+    if (!std::isfinite(geometry.origin[a])) {
+      failVolume(file, "the origin its " + originField + " gives is not a finite number", remedy);
+    }
+  }
+  for (int a = 0; a < 3; ++a) {
+    for (int b = 0; b < 3; ++b) {
+      if (!std::isfinite(geometry.axes[a][b])) {
+        failVolume(file,
+                   "axis " + std::to_string(a) + " of its " + axesField + " is not a finite number",
+                   remedy);
+      }
+    }
+  }
+  for (int a = 0; a < 3; ++a) {
+    if (!(axisLength(geometry, a) > 0.0)) {
+      failVolume(file,
+                 "axis " + std::to_string(a) + " of its " + axesField +
+                     " has length 0: the volume is flat and its surfaces enclose nothing",
+                 remedy);
+    }
+  }
+  if (!(axesSpread(geometry) >= FlatSpread)) {
+    failVolume(file,
+               "the axes of its " + axesField +
+                   " are parallel or lie in one plane: the volume is flat and its surfaces "
+                   "enclose nothing",
+               remedy);
   }
 }
 
@@ -47,7 +93,8 @@ LatticeSize firstVolume(const std::string& file, const std::vector<std::int64_t>
   for (std::size_t axis = 3; axis < sizes.size(); ++axis) size.volumes *= sizes[axis];
   for (int axis = 0; axis < 3; ++axis) volume.geometry.dims[axis] = sizes[axis];
   if (size.volumes > 1) {
-    volume.notice = file + " has " + std::to_string(size.volumes) + " volumes; meshing the first";
+    volume.notice = printableName(file) + " has " + std::to_string(size.volumes) +
+                    " volumes; meshing the first";
   }
   return size;
 }

@@ -1,5 +1,5 @@
 // Checks shared by every format: sizes that make a volume, and an
-// index-to-world mapping of finite numbers.
+// index-to-world mapping of finite numbers whose axes span space.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +14,23 @@
 std::int64_t latticeBytes(const std::string& file, const std::vector<std::int64_t>& sizes,
                           int bytesPerVoxel);
 
-// Fails, naming `file`, unless origin and axes are finite.
-void checkGeometry(const std::string& file, const VolumeGeometry& geometry);
+// How far the axes are from lying in one plane: |det| of the unit vectors
+// along them, 1 where they are square to each other, 0 where one has length
+// 0 or they are parallel or coplanar; NaN where one is not finite.
+double axesSpread(const VolumeGeometry& geometry);
+
+// Below this spread the lattice is taken as flat: its surfaces would have
+// no volume (the axes lie within a millionth of a radian of one plane).
+constexpr double FlatSpread = 1e-6;
+
+// Fails, naming `file` and the header's field that gave the axes or the
+// origin as its format spells it (`axesField`: "'space directions' field",
+// "TransformMatrix", "sform (srow_x, srow_y, srow_z)"; `originField`),
+// unless origin and axes are finite and the axes span space (no axis of
+// length 0, no two parallel, not all three in one plane). Every reader of a
+// header checks its geometry here.
+void checkGeometry(const std::string& file, const VolumeGeometry& geometry,
+                   const std::string& axesField, const std::string& originField);
 
 // A lattice's stored bytes (of every volume) and how many volumes the axes
 // past the third hold.

@@ -1,8 +1,9 @@
 // libFuzzer harness for the cell polygoniser: any bytes make a cell (eight
 // points, eight values) and an iso level, which triangulateCell must turn
 // into 0 to 5 triangles whose vertices each lie on the crossed edge that the
-// case names, snapped to an end exactly as the snap rules say, and never NaN
-// or infinite when the input is finite. A failed check aborts, which
+// case names, snapped to an end exactly as the snap rules say, on the other
+// end where one value is infinite, and never NaN or infinite when the input
+// is finite. A failed check aborts, which
 // libFuzzer reports as a finding with the input that caused it.
 #include <cmath>
 #include <cstdint>
@@ -97,6 +98,16 @@ void checkEdgeVertex(const Point3& vertex, double level, const Point3& first, co
   const bool crossed = (p < level) != (q < level);
   if (const Point3* end = snappedEnd(level, first, second, p, q)) {
     check(same(vertex, *end), "an edge vertex is not the end that the snap rules choose");
+    return;
+  }
+  // An infinite end (a volume's NaN and infinite voxels come as -infinity)
+  // leaves the vertex on the other end.
+  if (std::isinf(p)) {
+    check(same(vertex, second), "an edge from an infinite value has its vertex off the other end");
+    return;
+  }
+  if (std::isinf(q)) {
+    check(same(vertex, first), "an edge to an infinite value has its vertex off the other end");
     return;
   }
   if (!finiteInput || !crossed) return;

@@ -1,6 +1,7 @@
 // What every volume header parser must do with any input, for the libFuzzer
 // harnesses: either a VolumeError of one line that names the file, or a
-// header whose sizes are at least 1 and whose geometry is finite. A failed
+// header whose sizes are at least 1 and whose geometry is finite and spans
+// space (no flat lattice). A failed
 // check aborts, which libFuzzer reports as a finding.
 #pragma once
 
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "volume/volume.h"
+#include "volume/volume_layout.h"
 
 constexpr const char* FuzzedFile = "fuzzed";
 
@@ -40,6 +42,7 @@ inline void checkHeader(const VolumeHeader& header, std::int64_t volumes, std::i
     for (int b = 0; b < 3; ++b) check(std::isfinite(g.axes[a][b]), harness, "an axis not finite");
     product *= g.dims[a];
   }
+  check(axesSpread(g) >= FlatSpread, harness, "axes that lie in one plane");
   check(volumes >= 1, harness, "fewer than one volume");
   check(product == static_cast<long double>(bytes), harness,
         "the bytes are not the sizes' product");

@@ -172,3 +172,27 @@ TEST(InterpolateEdgeVertex, ValuesFarApartNearTheDoubleRangeStillInterpolate) {
   EXPECT_NEAR(v.y, 2 * 0.78125, 1e-6);
   EXPECT_NEAR(v.z, 4 * 0.78125, 1e-6);
 }
+
+// A volume's NaN and infinite voxels reach the polygoniser as -infinity,
+// below every level: the vertex of an edge to one lies on its other end,
+// exactly, where the snap rules do not decide first.
+TEST(InterpolateEdgeVertex, AnInfiniteEndPutsTheVertexOnTheOtherEnd) {
+  const Point3 p = {0.0f, -0.0f, 3.0f}, q = {1.0f, 2.0f, -4.0f};
+  for (const double level : {0.25, -1e300, 1e300}) {
+    EXPECT_TRUE(same(interpolateEdgeVertex(level, p, q, -INFINITY, 2e300), q)) << level;
+    EXPECT_TRUE(same(interpolateEdgeVertex(level, p, q, 2e300, -INFINITY), p)) << level;
+    EXPECT_TRUE(same(interpolateEdgeVertex(level, p, q, INFINITY, -3e300), q)) << level;
+  }
+  EXPECT_TRUE(same(interpolateEdgeVertex(0.25, p, q, -INFINITY, 0.25), q));
+  EXPECT_TRUE(same(interpolateEdgeVertex(0.25, p, q, 0.25, -INFINITY), p));
+  // A cell with one corner at -infinity: its three edges' vertices lie on
+  // their other ends.
+  const GridCell cell = unitCell(1 << 6, -INFINITY, 1.0);
+  Triangle made[5];
+  ASSERT_EQ(triangulateCell(cell, 0.5, made), 1);
+  for (const Point3& v : made[0].vertices) {
+    const bool atANeighbour =
+        same(v, cell.points[2]) || same(v, cell.points[5]) || same(v, cell.points[7]);
+    EXPECT_TRUE(atANeighbour) << v.x << " " << v.y << " " << v.z;
+  }
+}

@@ -2,8 +2,9 @@
 // the voxel lattice. Every cell in memory order (i fastest, then j, then k)
 // becomes a GridCell of its eight voxels, each corner's world position
 // formed in double as origin + i * a + j * b + k * c in that order and
-// rounded to float once, and is polygonised; a cell with a corner that is
-// not finite yields nothing.
+// rounded to float once, and is polygonised; a value that is not finite
+// enters as -infinity, below every level (the polygoniser puts the vertex of
+// an edge to it on the edge's other end).
 #pragma once
 
 #include <cmath>
@@ -25,11 +26,10 @@ inline std::vector<Triangle> literalVolumeExtraction(const VolumeGeometry& g, co
     for (std::int64_t j = 0; j + 1 < ny; ++j) {
       for (std::int64_t i = 0; i + 1 < nx; ++i) {
         GridCell cell;
-        bool finite = true;
         for (int c = 0; c < 8; ++c) {
           const std::int64_t at[3] = {i + offsets[c][0], j + offsets[c][1], k + offsets[c][2]};
-          cell.values[c] = values[(at[2] * ny + at[1]) * nx + at[0]];
-          finite = finite && std::isfinite(cell.values[c]);
+          const double value = values[(at[2] * ny + at[1]) * nx + at[0]];
+          cell.values[c] = std::isfinite(value) ? value : -INFINITY;
           float p[3];
           for (int d = 0; d < 3; ++d) {
             p[d] = static_cast<float>(((g.origin[d] + static_cast<double>(at[0]) * g.axes[0][d]) +
@@ -38,7 +38,6 @@ inline std::vector<Triangle> literalVolumeExtraction(const VolumeGeometry& g, co
           }
           cell.points[c] = {p[0], p[1], p[2]};
         }
-        if (!finite) continue;
         const int count = triangulateCell(cell, isoLevel, made);
         triangles.insert(triangles.end(), made, made + count);
       }

@@ -192,18 +192,22 @@ TEST_F(Mcubes, FineMeshWithNormalsIsClosedOutwardAndTheSameOnAnyThreadCount) {
   EXPECT_FALSE(closedAndConsistent(parseStl(loose.out).faces));
 }
 
-// A bright ball as big-endian float32 voxels, reaching out of the volume's
-// face at i = 0, with `nans` voxels NaN; `values` gets the values as read.
-void writeBall(const fs::path& path, int nans, std::vector<double>& values) {
+// A bright ball as big-endian float32 voxels, 20 x 18 x `slices`, reaching
+// out of the volume's face at i = 0, with the voxels numbered in `spoilt` NaN
+// or infinite; `values` gets the values as read.
+void writeBall(const fs::path& path, const std::vector<int>& spoilt, std::vector<double>& values,
+               int slices = 16) {
   std::string bytes;
   values.clear();
-  for (int k = 0; k < 16; ++k) {
+  const float bad[] = {std::nanf(""), INFINITY, -INFINITY};
+  for (int k = 0; k < slices; ++k) {
     for (int j = 0; j < 18; ++j) {
       for (int i = 0; i < 20; ++i) {
         const double r =
             std::sqrt((i - 2.5) * (i - 2.5) + (j - 9.2) * (j - 9.2) + (k - 7.7) * (k - 7.7));
         float v = static_cast<float>(10.0 - r);
-        if (static_cast<int>(values.size()) % 331 == 5 && nans-- > 0) v = std::nanf("");
+        const auto at = std::find(spoilt.begin(), spoilt.end(), static_cast<int>(values.size()));
+        if (at != spoilt.end()) v = bad[(at - spoilt.begin()) % 3];
         values.push_back(v);
         std::uint32_t bits;
         std::memcpy(&bits, &v, sizeof bits);
@@ -217,7 +221,7 @@ void writeBall(const fs::path& path, int nans, std::vector<double>& values) {
 TEST_F(Mcubes, VolumeMeshIsTheLiteralPipelineUnweldedAndClosedWelded) {
   std::vector<double> values;
   const fs::path raw = inputs() / "ball.raw";
-  writeBall(raw, 0, values);
+  writeBall(raw, {}, values);
   const std::string volume = "mesh --volume " + raw.string() +
                              " --dims 20,18,16 --type float32 --endian big --spacing 0.5,1,2 "
                              "--origin 10,0,-5 --iso 3";
@@ -269,23 +273,113 @@ TEST_F(Mcubes, VolumeMeshIsTheLiteralPipelineUnweldedAndClosedWelded) {
     const double out[3] = {x - (10 + 2.5 * 0.5), y - 9.2, z - (-5 + 7.7 * 2)};
     EXPECT_GT(nx * out[0] + ny * out[1] + nz * out[2], 0) << v;
   }
+
+  // The same voxels with the i axis mirrored (a detached NRRD header):
+  // outward in world space, welded or not; unwelded, the literal triangles
+  // as drawn, which on a mirrored lattice is outward.
+  const fs::path mirrored = inputs() / "mirrored.nhdr";
+  std::ofstream(mirrored) << "NRRD0004\ntype: float\ndimension: 3\nsizes: 20 18 16\nendian: big\n"
+                             "encoding: raw\nspace dimension: 3\nspace directions: (-0.5,0,0) "
+                             "(0,1,0) (0,0,2)\nspace origin: (10,0,-5)\ndata file: ball.raw\n";
+  geometry.axes[0][0] = -0.5;
+  const std::vector<Triangle> flipped = literalVolumeExtraction(geometry, values.data(), 3.0);
+  const std::string mirroredVolume = "mesh --volume " + mirrored.string() + " --iso 3";
+  const Outcome mirroredLoose = run(mirroredVolume + " --unwelded");
+  ASSERT_EQ(mirroredLoose.status, 0) << mirroredLoose.err;
+  const ObjMesh turned = parseObj(mirroredLoose.out);
+  ASSERT_EQ(turned.faces.size(), flipped.size());
+  for (size_t f = 0; f < flipped.size(); ++f) {
+    for (int v = 0; v < 3; ++v) {
+      EXPECT_EQ(std::memcmp(&turned.vertices[turned.faces[f][v]], &flipped[f].vertices[v],
+                            sizeof(Point3)),
+                0)
+          << f;
+    }
+  }
+  const ObjMesh mirroredWelded = parseObj(run(mirroredVolume).out);
+  EXPECT_TRUE(closedAndConsistent(mirroredWelded.faces));
+  EXPECT_GT(signedVolume6(mirroredWelded.vertices, mirroredWelded.faces), 0);
 }
 
+// Volumes that need care, one case a row: each is meshed (exit 0) with the
+// lines on stderr that say what the user should know, and the mesh they
+// describe.
 TEST_F(Mcubes, VolumeDataThatNeedsCareIsMeshedWithOneWarningEach) {
   std::vector<double> values;
-  const fs::path raw = inputs() / "holes.raw";
-  writeBall(raw, 3, values);
-  const std::string volume =
-      "mesh --volume " + raw.string() + " --dims 20,18,16 --type float32 --endian big";
-  const Outcome holes = run(volume + " --iso 3");
-  ASSERT_EQ(holes.status, 0) << holes.err;
-  EXPECT_EQ(holes.err,
-            "mcubes: warning: 3 voxels are NaN or infinite; the cells touching them have no "
-            "triangles\n");
-  const Outcome outside = run(volume + " --iso 12");
-  ASSERT_EQ(outside.status, 0) << outside.err;
-  EXPECT_NE(outside.err.find("outside the data's values"), std::string::npos) << outside.err;
-  EXPECT_TRUE(parseObj(outside.out).faces.empty());
+  // Inside the ball: NaN, +inf and -inf, one of them on the face at i = 0.
+  writeBall(inputs() / "holes.raw", {2703, 3105, 3382, 2700}, values);
+  writeBall(inputs() / "ball.raw", {}, values);
+  writeBall(inputs() / "slice.raw", {}, values, 1);
+  // Bytes of two values: 40 at 10, 24 at 200.
+  std::string bytes(64, '\x0a');
+  for (int n = 0; n < 24; ++n) bytes[static_cast<std::size_t>(n * 2 + 7)] = '\xc8';
+  std::ofstream(inputs() / "two.raw", std::ios::binary) << bytes;
+  const auto ball = [&](const char* file) {
+    return "mesh --volume " + (inputs() / file).string() +
+           " --dims 20,18,16 --type float32 --endian big";
+  };
+  enum class Mesh { Closed, Box, Empty };
+  struct Case {
+    const char* name;
+    std::string arguments;
+    std::string err;  // all of stderr
+    Mesh mesh;
+  };
+  const std::vector<Case> cases = {
+      {"NaN and infinite voxels", ball("holes.raw") + " --iso 3",
+       "mcubes: warning: 4 voxels are NaN or infinite; they count as below every level, like the "
+       "outside of the volume, and the mesh is closed around them (where a voxel inside the "
+       "surface has two of them beside it, or one and the volume's face, it can touch itself "
+       "there)\n",
+       Mesh::Closed},
+      {"a level above every voxel", ball("ball.raw") + " --iso 12",
+       "mcubes: warning: the iso level 12 lies above every voxel's value (-10.4004898 to "
+       "9.38355827), so the mesh is empty; choose a level between them\n",
+       Mesh::Empty},
+      {"a level below every voxel", ball("ball.raw") + " --iso -20",
+       "mcubes: warning: the iso level -20 is at or below every voxel's value (-10.4004898 to "
+       "9.38355827), so the whole volume lies inside the surface and the mesh is the closed box "
+       "of the volume; choose a level between them\n",
+       Mesh::Box},
+      {"a level below every voxel, unwelded", ball("ball.raw") + " --iso -20 --unwelded",
+       "mcubes: warning: the iso level -20 is at or below every voxel's value (-10.4004898 to "
+       "9.38355827), so no cell is crossed and the mesh is empty (--unwelded has no caps); "
+       "choose a level between them\n",
+       Mesh::Empty},
+      {"one slice",
+       "mesh --volume " + (inputs() / "slice.raw").string() +
+           " --dims 20,18,1 --type float32 --endian big --iso 3",
+       "mcubes: warning: the volume is 20x18x1 voxels: with one voxel along axis 2 it has no "
+       "cells (marching cubes needs two voxels or more along every axis), so the mesh is empty\n",
+       Mesh::Empty},
+      {"Otsu's level of integers",
+       "mesh --volume " + (inputs() / "two.raw").string() + " --dims 4,4,4 --type uint8 --iso otsu",
+       "mcubes: Otsu's level 10.5 (data 10 to 200: 40 voxels below it, mean 10, 24 above, mean "
+       "200; a histogram of one bin per value)\n",
+       Mesh::Closed},
+      {"Otsu's level of floats", ball("ball.raw") + " --iso otsu",
+       "mcubes: Otsu's level -1.16601896 (data -10.4004898 to 9.38355827: 2475 voxels below it, "
+       "mean -4.66415701, 3285 above, mean 2.32901154; a histogram of 4096 bins)\n",
+       Mesh::Closed},
+  };
+  for (const Case& c : cases) {
+    const Outcome result = run(c.arguments);
+    ASSERT_EQ(result.status, 0) << c.name << ": " << result.err;
+    EXPECT_EQ(result.err, c.err) << c.name;
+    const ObjMesh mesh = parseObj(result.out);
+    if (c.mesh == Mesh::Empty) {
+      EXPECT_TRUE(mesh.faces.empty()) << c.name;
+      continue;
+    }
+    EXPECT_FALSE(mesh.faces.empty()) << c.name;
+    EXPECT_TRUE(closedAndConsistent(mesh.faces)) << c.name;
+    const double volume = signedVolume6(mesh.vertices, mesh.faces) / 6;
+    if (c.mesh == Mesh::Box) {
+      EXPECT_DOUBLE_EQ(volume, 19.0 * 17 * 15) << c.name;
+    } else {
+      EXPECT_GT(volume, 0) << c.name;
+    }
+  }
 }
 
 TEST_F(Mcubes, OutputGoesToStdoutFilesAndDevicesAlike) {
@@ -317,6 +411,11 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
   const std::string volume = (work() / "out.nrrd").string();
   const std::string input = (inputs() / "small.raw").string();
   std::ofstream(input, std::ios::binary) << std::string(64, '\x07');
+  const std::string flat = (inputs() / "flat.nrrd").string();
+  std::ofstream(flat, std::ios::binary)
+      << "NRRD0004\ntype: uchar\ndimension: 3\nsizes: 2 2 2\nencoding: raw\n"
+         "space dimension: 3\nspace directions: (1,0,0) (0,1,0) (2,2,0)\n\n"
+      << std::string(8, '\x07');
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"mesh --format xyz -o " + target, "xyz"},
       {"bogus -o " + target, "bogus"},
@@ -345,6 +444,13 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
       {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --endian middle --iso 1 -o " + target,
        "middle"},
       {"mesh --dims 4,4,4 --type uint8 --iso 1 -o " + target, "--volume"},
+      // Otsu's level needs a volume whose values differ (these are all 7).
+      {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --iso otsu -o " + target,
+       "every finite voxel"},
+      {"mesh --iso otsu -o " + target, "--iso otsu needs --volume"},
+      {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --iso 1x -o " + target, "'1x'"},
+      // A flat index-to-world mapping.
+      {"mesh --volume " + flat + " --iso 1 -o " + target, "'space directions' field"},
       // 64 bytes: too few for 4 x 4 x 5 voxels.
       {"mesh --volume " + input + " --dims 4,4,5 --type uint8 --iso 1 -o " + target, input},
       {"mesh --volume " + input + ".missing --dims 4,4,4 --type uint8 --iso 1 -o " + target,

@@ -3,6 +3,7 @@
 // when the file is opened or when its voxels are read.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -35,12 +36,18 @@ std::string meta(const std::string& fields, const std::string& data = "LOCAL") {
   return "ObjectType = Image\nNDims = 3\n" + fields + "ElementDataFile = " + data + "\n";
 }
 
-std::string nifti(int dim0, int nx, int datatype, int sizeofHeader = 348) {
+// A NIfTI-1 header; with `srow`, an sform (code 1) of those rows.
+std::string nifti(int dim0, int nx, int datatype, int sizeofHeader = 348,
+                  const float (*srow)[4] = nullptr) {
   std::string header(352, '\0');
   const auto put16 = [&](std::size_t at, int v) {
     header[at] = static_cast<char>(v & 0xff);
     header[at + 1] = static_cast<char>((v >> 8) & 0xff);
   };
+  if (srow) {
+    put16(254, 1);                                        // sform_code
+    std::memcpy(&header[280], srow, 3 * sizeof srow[0]);  // this machine is little-endian
+  }
   put16(0, sizeofHeader & 0xffff);
   put16(2, sizeofHeader >> 16);
   const int dims[8] = {dim0, nx, 3, 2, 1, 1, 1, 1};
@@ -52,6 +59,9 @@ std::string nifti(int dim0, int nx, int datatype, int sizeofHeader = 348) {
   std::memcpy(&header[344], "n+1", 4);
   return header;
 }
+
+// Rows of an sform whose third axis is the sum of the first two.
+const float SingularRows[3][4] = {{2, 0, 2, 0}, {0, 3, 3, 0}, {0, 0, 0, 0}};
 
 std::vector<BadInput> badInputs() {
   const std::string gzipData = compressed(Uchar24, true);
@@ -110,7 +120,31 @@ std::vector<BadInput> badInputs() {
       {"an origin of NaN",
        "a.nrrd",
        {{"a.nrrd", nrrd(Cube + "space dimension: 3\nspace origin: (nan,0,0)\n")}},
-       {"not a finite number"}},
+       {"not a finite number", "'space origin' field"}},
+      // A singular index-to-world mapping: a flat volume, whose surfaces
+      // enclose nothing.
+      {"an axis of length 0",
+       "a.nrrd",
+       {{"a.nrrd", nrrd(Cube + "space dimension: 3\nspace directions: (1,0,0) (0,0,0) (0,0,1)\n")}},
+       {"axis 1", "'space directions' field", "length 0"}},
+      {"parallel axes",
+       "a.nrrd",
+       {{"a.nrrd",
+         nrrd(Cube + "space dimension: 3\nspace directions: (1,0,0) (-2,0,0) (0,0,1)\n")}},
+       {"'space directions' field", "parallel"}},
+      {"axes in one plane",
+       "a.nrrd",
+       {{"a.nrrd", nrrd(Cube + "space dimension: 3\nspace directions: (1,0,0) (0,1,0) (1,1,0)\n")}},
+       {"'space directions' field", "one plane"}},
+      {"an infinite axis",
+       "a.nrrd",
+       {{"a.nrrd",
+         nrrd(Cube + "space dimension: 3\nspace directions: (1,0,0) (0,inf,0) (0,0,1)\n")}},
+       {"axis 1", "'space directions' field", "not a finite number"}},
+      {"a spacing of 0",
+       "a.nrrd",
+       {{"a.nrrd", nrrd(Cube + "spacings: 1 1 0\n")}},
+       {"axis 2", "'spacings' field", "length 0"}},
       {"truncated raw data",
        "a.nrrd",
        {{"a.nrrd", nrrd(Cube, "\n" + Uchar24.substr(0, 10))}},
@@ -143,6 +177,12 @@ std::vector<BadInput> badInputs() {
        "a.nhdr",
        {{"a.nhdr", nrrd(Cube + "data file: \n", "")}},
        {"names no file"}},
+      // A data file's name is the header's bytes: shown escaped, never raw.
+      {"a data file named with control and non-ASCII bytes",
+       "a.nhdr",
+       {{"a.nhdr", nrrd(Cube + "data file: z\x1b[31m\xe9\x7f.raw\n", "")}},
+       {"no such file"},
+       "z\\x1b[31m\\xe9\\x7f.raw"},
       {"detached header without data",
        "a.nhdr",
        {{"a.nhdr", nrrd(Cube, "")}},
@@ -181,6 +221,17 @@ std::vector<BadInput> badInputs() {
        "a.mha",
        {{"a.mha", meta("DimSize = 4 3\nElementType = MET_UCHAR\n") + Uchar24}},
        {"DimSize has 2 sizes"}},
+      {"MetaImage parallel axes",
+       "a.mha",
+       {{"a.mha", meta("DimSize = 4 3 2\nElementType = MET_UCHAR\n"
+                       "TransformMatrix = 1 0 0 0.5 0 0 0 0 1\n") +
+                      Uchar24}},
+       {"TransformMatrix", "parallel"}},
+      {"MetaImage a spacing of 0",
+       "a.mha",
+       {{"a.mha",
+         meta("DimSize = 4 3 2\nElementType = MET_UCHAR\nElementSpacing = 0 1 1\n") + Uchar24}},
+       {"axis 0", "ElementSpacing", "length 0"}},
       {"MetaImage truncated data",
        "a.mhd",
        {{"a.mhd", meta("DimSize = 4 3 2\nElementType = MET_UCHAR\n", "a.raw")},
@@ -231,6 +282,13 @@ std::vector<BadInput> badInputs() {
        "a.nii",
        {{"a.nii", nifti(2, 4, 2) + Uchar24}},
        {"2 dimensions"},
+       "",
+       std::nullopt,
+       true},
+      {"NIfTI flat sform",
+       "a.nii",
+       {{"a.nii", nifti(3, 4, 2, 348, SingularRows) + Uchar24}},
+       {"sform", "one plane"},
        "",
        std::nullopt,
        true},
@@ -287,6 +345,10 @@ TEST(VolumeErrors, SayWhichFileWhatIsWrongAndWhatToDo) {
         (dir.path() / (input.blamed.empty() ? input.open : input.blamed)).string();
     EXPECT_EQ(message.rfind(blamed + ": ", 0), 0u) << message;
     EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    // Printable ASCII throughout: names and text from files come escaped.
+    EXPECT_TRUE(std::all_of(message.begin(), message.end(), [](char c) {
+      return c >= 0x20 && c < 0x7f;
+    })) << message;
     // "what is wrong; what to do"
     EXPECT_NE(message.find("; "), std::string::npos) << message;
     if (input.nifti && !MC_VOLUME_READS_NIFTI) {

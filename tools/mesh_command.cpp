@@ -326,7 +326,7 @@ void runLabels(const MeshOptions& options) {
   if (surfaces.empty()) warn("warning: the volume holds no label to mesh (0 is the background)");
 
   const LabelStyles styles(header);
-  const std::string comment = "mcubes mesh, " + options.volume.path + ", label";
+  const std::string source = "mcubes mesh, " + options.volume.path;
   IndexedMesh all;
   std::vector<MeshPart> parts;
   for (LabelSurface& label : surfaces) {
@@ -344,7 +344,7 @@ void runLabels(const MeshOptions& options) {
       for (std::size_t at; (at = path.find("{label}")) != std::string::npos;) {
         path.replace(at, 7, value);
       }
-      writeMesh(path, format, mesh, comment + " " + value, options.ascii);
+      writeMesh(path, format, mesh, source + ", label " + value, options.ascii);
       continue;
     }
     parts.push_back(
@@ -355,7 +355,7 @@ void runLabels(const MeshOptions& options) {
     for (const auto& f : mesh.faces) all.faces.push_back({f[0] + base, f[1] + base, f[2] + base});
     label.mesh = {};
   }
-  if (!perLabel) writeMesh(output, format, all, comment + "s", options.ascii, parts);
+  if (!perLabel) writeMesh(output, format, all, source + ", labels", options.ascii, parts);
 }
 
 void runMesh(MeshOptions options) {

@@ -518,8 +518,8 @@ TEST_F(Mcubes, HelpForTheToolAndTheSubcommand) {
   }
   const Outcome mesh = run("mesh --help");
   EXPECT_EQ(mesh.status, 0);
-  for (const char* option :
-       {"--tick", "--format", "--output", "--divisions", "--normals", "--threads"}) {
+  for (const char* option : {"--tick", "--format", "--output", "--divisions", "--normals",
+                             "--threads", "glb", "vtp", "gii"}) {
     EXPECT_NE(mesh.out.find(option), std::string::npos) << option;
   }
 }

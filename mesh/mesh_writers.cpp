@@ -6,8 +6,11 @@
 #include <cstring>
 #include <vector>
 
+#include "mesh/binary_records.h"
+
 std::optional<MeshFormat> meshFormatNamed(const std::string& name) {
-  for (const MeshFormat format : {MeshFormat::Obj, MeshFormat::Ply, MeshFormat::Stl}) {
+  for (const MeshFormat format : {MeshFormat::Obj, MeshFormat::Ply, MeshFormat::Stl,
+                                  MeshFormat::Glb, MeshFormat::Vtp, MeshFormat::Gii}) {
     if (name == meshFormatName(format)) return format;
   }
   return std::nullopt;
@@ -21,6 +24,12 @@ const char* meshFormatName(MeshFormat format) {
       return "ply";
     case MeshFormat::Stl:
       return "stl";
+    case MeshFormat::Glb:
+      return "glb";
+    case MeshFormat::Vtp:
+      return "vtp";
+    case MeshFormat::Gii:
+      return "gii";
   }
   return "";
 }
@@ -44,20 +53,6 @@ bool printPoints(std::FILE* out, const std::vector<Point3>& points, const char* 
   return ok;
 }
 
-void putLittleEndian32(unsigned char* bytes, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
-}
-
-void putFloat(unsigned char* bytes, float value) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  std::memcpy(bytes, &value, sizeof value);
-#else
-  std::uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  putLittleEndian32(bytes, bits);
-#endif
-}
-
 // The unit normal by the right-hand rule; zero for a degenerate triangle.
 Point3 unitNormal(const Point3& p, const Point3& q, const Point3& r) {
   const double ux = static_cast<double>(q.x) - p.x, uy = static_cast<double>(q.y) - p.y,
@@ -69,47 +64,6 @@ Point3 unitNormal(const Point3& p, const Point3& q, const Point3& r) {
   if (length == 0.0) return {0.0f, 0.0f, 0.0f};
   return {static_cast<float>(nx / length), static_cast<float>(ny / length),
           static_cast<float>(nz / length)};
-}
-
-// Records gathered into large writes: one call per record costs more than
-// forming it.
-class RecordWriter {
- public:
-  RecordWriter(std::FILE* out, std::size_t recordBytes)
-      : out_(out), bytes_(recordBytes), buffer_(recordBytes * Batch, 0) {}
-  ~RecordWriter() { finish(); }
-
-  // Room for the next record.
-  unsigned char* next() {
-    if (held_ == Batch) flush();
-    return buffer_.data() + bytes_ * held_++;
-  }
-  // False if a write failed.
-  bool finish() {
-    flush();
-    return ok_;
-  }
-
- private:
-  static constexpr std::size_t Batch = 16384;
-
-  void flush() {
-    ok_ = (held_ == 0 || std::fwrite(buffer_.data(), bytes_ * held_, 1, out_) == 1) && ok_;
-    held_ = 0;
-  }
-
-  std::FILE* out_;
-  std::size_t bytes_;
-  std::vector<unsigned char> buffer_;
-  std::size_t held_ = 0;
-  bool ok_ = true;
-};
-
-unsigned char* putPoint(unsigned char* bytes, const Point3& p) {
-  putFloat(bytes, p.x);
-  putFloat(bytes + 4, p.y);
-  putFloat(bytes + 8, p.z);
-  return bytes + 12;
 }
 
 // The part of each vertex or face in turn: parts are consecutive.

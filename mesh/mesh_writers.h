@@ -1,8 +1,8 @@
-// A surface as a mesh file: OBJ and PLY (binary or text) indexed, with
-// per-vertex normals when the mesh has them, binary STL as a triangle list
-// with facet normals (from a welded mesh, facets that share a vertex share
-// its bits). OBJ and PLY also hold a mesh made of named parts (the labels
-// of a label map).
+// A surface as a mesh file: OBJ, PLY (binary or text), glTF 2.0 binary,
+// VTK XML PolyData and GIfTI indexed, with per-vertex normals when the mesh
+// has them, binary STL as a triangle list with facet normals (from a welded
+// mesh, facets that share a vertex share its bits). OBJ, PLY, glTF and VTK
+// also hold a mesh made of named parts (the labels of a label map).
 #pragma once
 
 #include <array>
@@ -14,15 +14,16 @@
 
 #include "mesh/surface.h"
 
-enum class MeshFormat { Obj, Ply, Stl };
+enum class MeshFormat { Obj, Ply, Stl, Glb, Vtp, Gii };
 
-// "obj", "ply" or "stl"; nothing for any other name.
+// "obj", "ply", "stl", "glb", "vtp" or "gii"; nothing for any other name.
 std::optional<MeshFormat> meshFormatNamed(const std::string& name);
 
 // The name of a format, its files' extension.
 const char* meshFormatName(MeshFormat format);
 
-// The format a file name's extension names (.obj, .ply, .stl, any case);
+// The format a file name's extension names (.obj, .ply, .stl, .glb, .vtp,
+// .gii, any case);
 // nothing for another extension or none.
 std::optional<MeshFormat> meshFormatOfPath(const std::string& path);
 
@@ -56,3 +57,21 @@ bool writePly(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
 // 80-byte header, face count, then per face the unit normal and the three
 // vertices in the face's order, little-endian.
 bool writeStl(std::FILE* out, const IndexedMesh& mesh, const std::string& comment);
+
+// glTF 2.0 binary (.glb): a mesh and a node per part, named, with a
+// material of its colour (or one unnamed mesh without parts), each
+// indexing its own run of the shared positions, normals and indices.
+// Coordinates are written as they are: glTF reads them as metres, +Y up.
+bool writeGlb(std::FILE* out, const IndexedMesh& mesh, const std::string& comment,
+              const std::vector<MeshPart>& parts = {});
+// VTK XML PolyData (.vtp), the arrays appended raw after the XML: points,
+// triangles, normals as point data, and with parts each face's label as
+// cell data. The comment is an XML comment.
+bool writeVtp(std::FILE* out, const IndexedMesh& mesh, const std::string& comment,
+              const std::vector<MeshPart>& parts = {});
+// GIfTI (.gii): a point set, its triangles and normals as vectors, gzipped
+// and base64-encoded, the comment as the file's metadata. One surface: no
+// parts.
+bool writeGii(std::FILE* out, const IndexedMesh& mesh, const std::string& comment);
+// Whether this build writes GIfTI (it needs the giftiio library).
+bool writesGii();

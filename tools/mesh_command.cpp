@@ -38,6 +38,9 @@ struct MeshOptions {
   const CLI::Option* isoOption = nullptr;
 };
 
+constexpr const char* Formats = "obj, ply, stl, glb, vtp or gii";
+constexpr const char* Extensions = ".obj, .ply, .stl, .glb, .vtp or .gii";
+
 void warn(const std::string& message) { std::fprintf(stderr, "mcubes: %s\n", message.c_str()); }
 
 std::string number(double value) {
@@ -46,26 +49,38 @@ std::string number(double value) {
   return text;
 }
 
+// The format --format names, else the output's extension, else obj; one
+// this build cannot write is refused.
 MeshFormat chooseFormat(const MeshOptions& options) {
+  std::optional<MeshFormat> format;
   if (!options.format.empty()) {
-    const std::optional<MeshFormat> named = meshFormatNamed(options.format);
-    if (!named) failCommand("unknown mesh format '" + options.format + "' (use obj, ply or stl)");
-    return *named;
-  }
-  if (options.output != "-" && options.output.find('.') != std::string::npos) {
+    format = meshFormatNamed(options.format);
+    if (!format) failCommand("unknown mesh format '" + options.format + "' (use " + Formats + ")");
+  } else if (options.output != "-" && options.output.find('.') != std::string::npos) {
     const std::size_t slash = options.output.find_last_of('/');
     const std::string name =
         slash == std::string::npos ? options.output : options.output.substr(slash + 1);
     if (name.find('.') != std::string::npos) {
-      const std::optional<MeshFormat> byName = meshFormatOfPath(name);
-      if (!byName) {
-        failCommand("cannot tell the mesh format from '" + options.output +
-                    "': end it in .obj, .ply or .stl, or give --format");
+      format = meshFormatOfPath(name);
+      if (!format) {
+        failCommand("cannot tell the mesh format from '" + options.output + "': end it in " +
+                    Extensions + ", or give --format");
       }
-      return *byName;
     }
   }
-  return MeshFormat::Obj;
+  if (format == MeshFormat::Gii && !writesGii()) {
+    failCommand(
+        "this build of mcubes writes no gii (it was built without giftiio): use obj, ply, "
+        "stl, glb or vtp");
+  }
+  return format.value_or(MeshFormat::Obj);
+}
+
+// --normals needs a format with per-vertex normals.
+void refuseFacetNormalsOnly(const MeshOptions& options, MeshFormat format) {
+  if (options.normals && format == MeshFormat::Stl) {
+    failCommand("--normals needs obj, ply, glb, vtp or gii (stl has facet normals only)");
+  }
 }
 
 void warnAboutOpenRims(std::size_t uncapped) {
@@ -250,6 +265,12 @@ void writeMesh(const std::string& path, MeshFormat format, const IndexedMesh& me
                         parts);
       case MeshFormat::Stl:
         return writeStl(out, mesh, comment);
+      case MeshFormat::Glb:
+        return writeGlb(out, mesh, comment, parts);
+      case MeshFormat::Vtp:
+        return writeVtp(out, mesh, comment, parts);
+      case MeshFormat::Gii:
+        return writeGii(out, mesh, comment);
     }
     return false;
   });
@@ -294,14 +315,14 @@ void runLabels(const MeshOptions& options) {
   const bool perLabel = folder || output.find("{label}") != std::string::npos;
   const MeshFormat format =
       folder && options.format.empty() ? MeshFormat::Obj : chooseFormat(options);
-  if (!perLabel && format == MeshFormat::Stl) {
-    failCommand(
-        "stl holds one surface: write a file per label with {label} in the output's "
-        "name (-o label_{label}.stl) or a folder, or use obj or ply for one file");
+  if (!perLabel && (format == MeshFormat::Stl || format == MeshFormat::Gii)) {
+    const std::string name = meshFormatName(format);
+    failCommand(name +
+                " holds one surface: write a file per label with {label} in the output's "
+                "name (-o label_{label}." +
+                name + ") or a folder, or use obj, ply, glb or vtp for one file");
   }
-  if (options.normals && format == MeshFormat::Stl) {
-    failCommand("--normals needs obj or ply (stl has facet normals only)");
-  }
+  refuseFacetNormalsOnly(options, format);
 
   const std::unique_ptr<VolumeReader> reader = openVolumeOrFail(options.volume);
   const VolumeHeader& header = reader->header();
@@ -365,9 +386,7 @@ void runMesh(MeshOptions options) {
   }
   parseIso(options);
   const MeshFormat format = chooseFormat(options);
-  if (options.normals && format == MeshFormat::Stl) {
-    failCommand("--normals needs obj or ply (stl has facet normals only)");
-  }
+  refuseFacetNormalsOnly(options, format);
 
   ProgressLine progress("mesh", "slab", options.divisions + 1);
   std::string comment;
@@ -419,22 +438,25 @@ void addMeshCommand(CLI::App& app) {
   addVolumeOptions(*mesh, options->volume);
   mesh->add_flag("--normals", options->normals,
                  "Per-vertex unit normals from the field's gradient, pointing toward lower "
-                 "values (obj, ply)");
+                 "values (every format but stl)");
   addThreadsOption(*mesh, options->threads);
   mesh->add_option("--format", options->format,
-                   "obj, ply or stl; by default the output's extension says, else obj. Every "
-                   "format holds the welded mesh, closed by flat caps where the surface leaves "
-                   "the grid or the volume");
+                   "obj, ply, stl, glb (glTF 2.0 binary), vtp (VTK XML PolyData) or gii "
+                   "(GIfTI); by default the output's extension says, else obj. Every format "
+                   "holds the welded mesh, closed by flat caps where the surface leaves the "
+                   "grid or the volume");
   mesh->add_flag("--unwelded", options->unwelded,
                  "Write the triangles exactly as extracted: unshared vertices, no caps");
   mesh->add_flag("--ascii", options->ascii, "Write ply as text (by default it is binary)");
-  mesh->add_option("--labels", options->labels,
-                   "Mesh a label map (a volume of integers): all its labels but 0, or those "
-                   "listed (1,2,5); each label's surface bounds its voxels, closed. One file "
-                   "holds every label (obj: a group each, colours in a .mtl beside it; ply: "
-                   "vertex colours and a label per face), or one file per label where -o names "
-                   "a folder or holds {label} (-o liver_{label}.stl). Names and colours come "
-                   "from a 3D Slicer .seg.nrrd, else a fixed palette");
+  mesh->add_option(
+      "--labels", options->labels,
+      "Mesh a label map (a volume of integers): all its labels but 0, or those "
+      "listed (1,2,5); each label's surface bounds its voxels, closed. One file "
+      "holds every label (obj: a group each, colours in a .mtl beside it; ply: "
+      "vertex colours and a label per face; glb: a named, coloured mesh each; vtp: "
+      "a label per face), or one file per label where -o names a folder or holds "
+      "{label} (-o liver_{label}.stl; stl and gii hold one surface). Names and colours come "
+      "from a 3D Slicer .seg.nrrd, else a fixed palette");
   mesh->footer(
       "A volume's NaN and infinite voxels count as below every level, like the outside of the "
       "volume: the mesh is closed around them (one warning gives their count).");

@@ -22,6 +22,25 @@ std::string contents(std::FILE* file) {
 
 bool same(const Point3& a, const Point3& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
+std::uint32_t u32At(const std::string& bytes, std::size_t at) {
+  std::uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
+  return v;
+}
+
+// The little-endian 32-bit words of `values`, as a file holds them.
+std::string words(std::initializer_list<std::uint32_t> values) {
+  std::string bytes;
+  for (const std::uint32_t v : values) {
+    for (int i = 0; i < 4; ++i) bytes += static_cast<char>(v >> (8 * i));
+  }
+  return bytes;
+}
+
+std::string points(const std::vector<Point3>& values) {
+  return std::string(reinterpret_cast<const char*>(values.data()), 12 * values.size());
+}
+
 IndexedMesh frameMesh(std::int32_t ticks) {
   ExtractionSettings settings;
   settings.edgeKeys = true;
@@ -103,11 +122,7 @@ TEST(MeshWriters, StlHoldsEveryFaceOfTheUnweldedTrianglesOutwardWithItsUnitNorma
   std::fclose(file);
   ASSERT_EQ(bytes.size(), 84u + 50u * 2);
   EXPECT_EQ(bytes.substr(0, 4), std::string("two\0", 4));
-  const auto u32 = [&](size_t at) {
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
-    return v;
-  };
+  const auto u32 = [&](size_t at) { return u32At(bytes, at); };
   const auto f32 = [&](size_t at) {
     const std::uint32_t bits = u32(at);
     float v;
@@ -128,7 +143,7 @@ TEST(MeshWriters, NormalsAndPartsGoBesideTheirVerticesAndFacesInEveryEncoding) {
   mesh.faces = {{0, 1, 2}, {3, 4, 5}, {5, 4, 3}};
   mesh.normals = {{0, 0, 1}, {0.6f, 0, 0.8f}, {0, -1, 0}, {0, 0, 1}, {0, 0, 1}, {0, 0, -1}};
   const std::vector<MeshPart> parts = {{3, "left kidney", {255, 0, 16}, 3, 1},
-                                       {-1, "b", {1, 2, 3}, 3, 2}};
+                                       {-1, "b\"\\", {1, 2, 3}, 3, 2}};
   std::FILE* obj = std::tmpfile();
   std::FILE* mtl = std::tmpfile();
   std::FILE* ply = std::tmpfile();
@@ -141,11 +156,11 @@ TEST(MeshWriters, NormalsAndPartsGoBesideTheirVerticesAndFacesInEveryEncoding) {
   EXPECT_EQ(contents(obj),
             "# n\nmtllib n.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 2\nv 1 0 2\nv 0 1 2\n"
             "vn 0 0 1\nvn 0.600000024 0 0.800000012\nvn 0 -1 0\nvn 0 0 1\nvn 0 0 1\nvn 0 0 -1\n"
-            "g left_kidney\nusemtl left_kidney\nf 1//1 2//2 3//3\ng b\nusemtl b\n"
+            "g left_kidney\nusemtl left_kidney\nf 1//1 2//2 3//3\ng b\"\\\nusemtl b\"\\\n"
             "f 4//4 5//5 6//6\nf 6//6 5//5 4//4\n");
   EXPECT_EQ(contents(mtl),
             "newmtl left_kidney\nKa 0.2000 0.0000 0.0125\nKd 1.0000 0.0000 0.0627\n\n"
-            "newmtl b\nKa 0.0008 0.0016 0.0024\nKd 0.0039 0.0078 0.0118\n\n");
+            "newmtl b\"\\\nKa 0.0008 0.0016 0.0024\nKd 0.0039 0.0078 0.0118\n\n");
   const std::string header =
       "comment n\nelement vertex 6\nproperty float x\nproperty float y\nproperty float z\n"
       "property float nx\nproperty float ny\nproperty float nz\nproperty uchar red\n"
@@ -160,11 +175,7 @@ TEST(MeshWriters, NormalsAndPartsGoBesideTheirVerticesAndFacesInEveryEncoding) {
   const std::string start = "ply\nformat binary_little_endian 1.0\n" + header;
   ASSERT_EQ(bytes.substr(0, start.size()), start);
   ASSERT_EQ(bytes.size(), start.size() + 6 * 27 + 3 * 17);
-  const auto u32 = [&](std::size_t at) {
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
-    return v;
-  };
+  const auto u32 = [&](std::size_t at) { return u32At(bytes, at); };
   for (std::size_t v = 0; v < 6; ++v) {
     const std::size_t at = start.size() + 27 * v;
     const Point3 points[2] = {mesh.vertices[v], mesh.normals[v]};
@@ -180,4 +191,63 @@ TEST(MeshWriters, NormalsAndPartsGoBesideTheirVerticesAndFacesInEveryEncoding) {
     EXPECT_EQ(static_cast<std::int32_t>(u32(at + 13)), f == 0 ? 3 : -1);
   }
   for (std::FILE* file : {obj, mtl, ply, binary}) std::fclose(file);
+
+  // glTF: a mesh per part, each over its own vertices (indices rebased) with
+  // its bounds, its name escaped and its colour made linear.
+  std::FILE* glb = std::tmpfile();
+  ASSERT_TRUE(glb);
+  ASSERT_TRUE(writeGlb(glb, mesh, "n", parts));
+  const std::string gltf = contents(glb);
+  std::fclose(glb);
+  ASSERT_GE(gltf.size(), 20u);
+  EXPECT_EQ(gltf.substr(0, 8), "glTF" + words({2}));
+  EXPECT_EQ(u32At(gltf, 8), gltf.size());
+  const std::uint32_t jsonBytes = u32At(gltf, 12);
+  EXPECT_EQ(jsonBytes % 4, 0u);
+  EXPECT_EQ(gltf.substr(16, 4), "JSON");
+  const std::string json = gltf.substr(20, jsonBytes);
+  const std::string binaryChunk = words({6 * 24 + 3 * 12}) + "BIN" + std::string(1, '\0') +
+                                  points(mesh.vertices) + points(mesh.normals) +
+                                  words({0, 1, 2, 0, 1, 2, 2, 1, 0});
+  EXPECT_EQ(gltf.substr(20 + jsonBytes), binaryChunk);
+  for (const char* expected : {
+           R"("nodes":[{"mesh":0,"name":"left kidney"},{"mesh":1,"name":"b\"\\"}])",
+           R"({"attributes":{"POSITION":3,"NORMAL":4},"indices":5,"material":1})",
+           R"({"bufferView":0,"byteOffset":0,"componentType":5126,"count":3,"type":"VEC3",)"
+           R"("min":[0,0,0],"max":[1,1,0]})",
+           R"({"bufferView":0,"byteOffset":36,"componentType":5126,"count":3,"type":"VEC3",)"
+           R"("min":[0,0,2],"max":[1,1,2]})",
+           R"({"bufferView":1,"byteOffset":36,"componentType":5126,"count":3,"type":"VEC3"})",
+           R"({"bufferView":2,"byteOffset":12,"componentType":5125,"count":6,"type":"SCALAR"})",
+           R"({"buffer":0,"byteOffset":72,"byteLength":72,"byteStride":12,"target":34962})",
+           R"({"buffer":0,"byteOffset":144,"byteLength":36,"target":34963})",
+           R"("buffers":[{"byteLength":180}])",
+           R"("baseColorFactor":[1,0,0.0051815)",
+       }) {
+    EXPECT_NE(json.find(expected), std::string::npos) << expected << " in " << json;
+  }
+
+  // VTK: the arrays appended raw in the order of their offsets, each after
+  // its byte count; a label per face; the comment kept a valid XML comment.
+  std::FILE* vtp = std::tmpfile();
+  ASSERT_TRUE(vtp);
+  ASSERT_TRUE(writeVtp(vtp, mesh, "a--b-", parts));
+  const std::string polyData = contents(vtp);
+  std::fclose(vtp);
+  const std::size_t appended = polyData.find("<AppendedData encoding=\"raw\">\n_");
+  ASSERT_NE(appended, std::string::npos) << polyData;
+  const std::string xml = polyData.substr(0, appended);
+  EXPECT_EQ(xml.rfind("<?xml version=\"1.0\"?>\n<!-- a- -b-  -->\n", 0), 0u) << xml;
+  for (const char* expected :
+       {R"(header_type="UInt32")", R"(NumberOfPoints="6")", R"(NumberOfPolys="3")",
+        R"(<DataArray type="Int32" Name="connectivity" format="appended" offset="76"/>)",
+        R"(<DataArray type="Int32" Name="offsets" format="appended" offset="116"/>)",
+        R"(Name="Normals" NumberOfComponents="3" format="appended" offset="132"/>)",
+        R"(<DataArray type="Int32" Name="label" format="appended" offset="208"/>)"}) {
+    EXPECT_NE(xml.find(expected), std::string::npos) << expected << " in " << xml;
+  }
+  EXPECT_EQ(polyData.substr(appended + 31),
+            words({72}) + points(mesh.vertices) + words({36, 0, 1, 2, 3, 4, 5, 5, 4, 3}) +
+                words({12, 3, 6, 9}) + words({72}) + points(mesh.normals) +
+                words({12, 3, 0xffffffffu, 0xffffffffu}) + "\n</AppendedData>\n</VTKFile>\n");
 }

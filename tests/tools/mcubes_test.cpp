@@ -38,10 +38,14 @@ class Mcubes : public ::testing::Test {
   // `arguments` are passed through the shell as written; stdout and stderr
   // are captured unless `stdoutTo` redirects stdout elsewhere.
   Outcome run(const std::string& arguments, const std::string& stdoutTo = "") {
+    return shell(std::string("'") + MCUBES_PATH + "' " + arguments, stdoutTo);
+  }
+  // Any command line.
+  Outcome shell(const std::string& command, const std::string& stdoutTo = "") {
     const fs::path out = dir_ / "stdout", err = dir_ / "stderr";
-    const std::string command = std::string("'") + MCUBES_PATH + "' " + arguments + " >" +
-                                (stdoutTo.empty() ? out.string() : stdoutTo) + " 2>" + err.string();
-    const int status = std::system(command.c_str());
+    const std::string redirected =
+        command + " >" + (stdoutTo.empty() ? out.string() : stdoutTo) + " 2>" + err.string();
+    const int status = std::system(redirected.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
   }
 
@@ -466,6 +470,9 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
       {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --labels 7 -o " +
            (work() / "out.stl").string(),
        "{label}"},
+      {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --labels all -o " +
+           (work() / "out.gii").string(),
+       "gii holds one surface"},
       {"mesh --volume " + input + " --dims 4,4,1 --type float32 --labels all -o " + target,
        "integer"},
       {"sample bogus -o " + volume, "'bogus'"},
@@ -511,8 +518,8 @@ TEST_F(Mcubes, HelpForTheToolAndTheSubcommand) {
   }
   const Outcome mesh = run("mesh --help");
   EXPECT_EQ(mesh.status, 0);
-  for (const char* option :
-       {"--tick", "--format", "--output", "--divisions", "--normals", "--threads"}) {
+  for (const char* option : {"--tick", "--format", "--output", "--divisions", "--normals",
+                             "--threads", "glb", "vtp", "gii"}) {
     EXPECT_NE(mesh.out.find(option), std::string::npos) << option;
   }
 }
@@ -560,6 +567,52 @@ TEST_F(Mcubes, LabelMapsMeshEveryLabelIntoOneFileOrOneEachNamedAndColouredBySlic
   EXPECT_EQ(binary.rfind("ply\nformat binary_little_endian 1.0\n", 0), 0u);
   EXPECT_NE(binary.find("element face " + std::to_string(faces) + "\n"), std::string::npos);
   EXPECT_NE(binary.find("property int label\n"), std::string::npos);
+}
+
+// The formats other programs read, read by those programs' own readers
+// (tests/tools/read_mesh.py): the same points, faces and normals as the PLY
+// of the same mesh, and the parts. A case whose reader is not installed is
+// skipped (scripts/install-deps --test installs them).
+TEST_F(Mcubes, GltfVtkAndGiftiFilesReadBackWithOtherProjectsReaders) {
+  const fs::path labels = inputs() / "cells.nrrd";
+  ASSERT_EQ(run("sample labels --size 24 -o " + labels.string()).status, 0);
+  const std::string labelMap = "--volume " + labels.string() + " --labels all --normals";
+  const struct {
+    std::string format, arguments, parts;
+  } cases[] = {
+      {"glb", labelMap, "parts 5\n"},
+      {"glb", "--tick 7 --divisions 24", ""},
+      {"vtp", labelMap, "labels 1 2 3 4 5\n"},
+      {"vtp", "--tick 7 --normals", ""},
+      {"gii", "--tick 7 --divisions 24 --normals", ""},
+      {"gii", "--volume " + labels.string() + " --iso 2.5", ""},
+  };
+  std::string skipped;
+  for (const auto& c : cases) {
+    const std::string file = (work() / ("mesh." + c.format)).string();
+    const Outcome written = run("mesh " + c.arguments + " -o " + file);
+    ASSERT_EQ(written.status, 0) << c.arguments << ": " << written.err;
+    const Outcome ply = run("mesh " + c.arguments + " --format ply");
+    ASSERT_EQ(ply.status, 0) << ply.err;
+    const auto count = [&](const std::string& element) {
+      std::istringstream line(ply.out.substr(ply.out.find("element " + element + " ")));
+      std::string word, number;
+      line >> word >> word >> number;
+      return number;
+    };
+    const bool normals = c.arguments.find("--normals") != std::string::npos;
+    const Outcome read =
+        shell(std::string("/usr/bin/python3 ") + READ_MESH_PATH + " " + c.format + " " + file);
+    if (read.status == 77) {
+      skipped += c.format + ": " + read.out;
+      continue;
+    }
+    EXPECT_EQ(read.status, 0) << c.format << " " << c.arguments << ": " << read.err;
+    EXPECT_EQ(read.out, "points " + count("vertex") + "\nfaces " + count("face") + "\nnormals " +
+                            (normals ? count("vertex") : "0") + "\n" + c.parts)
+        << c.format << " " << c.arguments;
+  }
+  if (!skipped.empty()) GTEST_SKIP() << "no reader for " << skipped;
 }
 
 TEST_F(Mcubes, SampleVolumesMeshAtTheirLevelsWithoutWarnings) {

@@ -1,0 +1,72 @@
+// Little-endian binary records for the mesh writers, whatever the host's
+// byte order, gathered into large writes.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "iso/isosurface.h"
+
+inline void putLittleEndian32(unsigned char* bytes, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+inline void putLittleEndian64(unsigned char* bytes, std::uint64_t value) {
+  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+inline void putFloat(unsigned char* bytes, float value) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  std::memcpy(bytes, &value, sizeof value);
+#else
+  std::uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  putLittleEndian32(bytes, bits);
+#endif
+}
+
+// Three floats; returns the byte after them.
+inline unsigned char* putPoint(unsigned char* bytes, const Point3& p) {
+  putFloat(bytes, p.x);
+  putFloat(bytes + 4, p.y);
+  putFloat(bytes + 8, p.z);
+  return bytes + 12;
+}
+
+// Records gathered into large writes: one call per record costs more than
+// forming it.
+class RecordWriter {
+ public:
+  RecordWriter(std::FILE* out, std::size_t recordBytes)
+      : out_(out), bytes_(recordBytes), buffer_(recordBytes * Batch, 0) {}
+  ~RecordWriter() { finish(); }
+  RecordWriter(const RecordWriter&) = delete;
+  RecordWriter& operator=(const RecordWriter&) = delete;
+
+  // Room for the next record.
+  unsigned char* next() {
+    if (held_ == Batch) flush();
+    return buffer_.data() + bytes_ * held_++;
+  }
+  // False if a write failed.
+  bool finish() {
+    flush();
+    return ok_;
+  }
+
+ private:
+  static constexpr std::size_t Batch = 16384;
+
+  void flush() {
+    ok_ = (held_ == 0 || std::fwrite(buffer_.data(), bytes_ * held_, 1, out_) == 1) && ok_;
+    held_ = 0;
+  }
+
+  std::FILE* out_;
+  std::size_t bytes_;
+  std::vector<unsigned char> buffer_;
+  std::size_t held_ = 0;
+  bool ok_ = true;
+};

@@ -346,6 +346,11 @@ void runLabels(const MeshOptions& options) {
   }
   if (surfaces.empty()) warn("warning: the volume holds no label to mesh (0 is the background)");
 
+  std::error_code made;
+  if (folder && !std::filesystem::is_directory(output) &&
+      !std::filesystem::create_directory(output, made)) {
+    failCommand("cannot make the folder '" + output + "': " + made.message());
+  }
   const LabelStyles styles(header);
   const std::string source = "mcubes mesh, " + options.volume.path;
   IndexedMesh all;
@@ -353,9 +358,10 @@ void runLabels(const MeshOptions& options) {
   for (LabelSurface& label : surfaces) {
     const LabelStyle style = styles(label.label);
     const IndexedMesh& mesh = label.mesh;
-    warn(style.name + " (label " + std::to_string(label.label) +
-         "): " + std::to_string(mesh.faces.size()) + " triangles");
     const std::string value = std::to_string(label.label);
+    const std::string named = "label " + value;
+    warn((style.name == named ? named : style.name + " (" + named + ")") + ": " +
+         std::to_string(mesh.faces.size()) + " triangles");
     if (perLabel) {
       std::string path = output;
       if (folder) {

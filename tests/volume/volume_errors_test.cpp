@@ -21,7 +21,7 @@ struct BadInput {
   std::vector<std::string> said;                           // in the message
   std::string blamed = "";  // the file the message names, when not `open`
   std::optional<RawLayout> raw = std::nullopt;
-  bool nifti = false;  // refused for another reason by builds without libniftiio
+  bool nifti = false;  // refused for another reason by builds without the NIfTI library
 };
 
 const std::string Uchar24 = std::string(24, '\x07');
@@ -323,7 +323,7 @@ std::vector<BadInput> badInputs() {
        {{"a.raw", Uchar24}},
        {"--spacing"},
        "",
-       RawLayout{{4, 3, 2}, VoxelType::Uint8, false, {1.0, 0.0, 1.0}}},
+       RawLayout{{4, 3, 2}, VoxelType::Uint8, false, {{1.0, 0.0, 1.0}}}},
   };
 }
 
@@ -352,7 +352,7 @@ TEST(VolumeErrors, SayWhichFileWhatIsWrongAndWhatToDo) {
     // "what is wrong; what to do"
     EXPECT_NE(message.find("; "), std::string::npos) << message;
     if (input.nifti && !MC_VOLUME_READS_NIFTI) {
-      EXPECT_NE(message.find("built without libniftiio"), std::string::npos) << message;
+      EXPECT_NE(message.find("built without the NIfTI library"), std::string::npos) << message;
       continue;
     }
     for (const std::string& part : input.said) {

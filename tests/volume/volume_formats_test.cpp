@@ -247,7 +247,8 @@ TEST_P(VolumeFormats, ReadsValuesAndGeometry) {
       writeAndOpen(dir.path(), format, type, bigEndian);
       FAIL() << "a build without the NIfTI library opened a NIfTI file";
     } catch (const VolumeError& error) {
-      EXPECT_NE(std::string(error.what()).find("built without the NIfTI library"), std::string::npos);
+      EXPECT_NE(std::string(error.what()).find("built without the NIfTI library"),
+                std::string::npos);
     }
     return;
   }

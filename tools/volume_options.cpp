@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/cli_support.h"
+#include "volume/hdf5_name.h"
 
 namespace {
 
@@ -48,6 +49,20 @@ std::optional<VoxelType> voxelTypeNamed(const std::string& name) {
   return std::nullopt;
 }
 
+// --spacing and --origin: where raw voxels and HDF5 datasets lie.
+VoxelPlacement placement(const VolumeOptions& options) {
+  VoxelPlacement placement;
+  if (!options.spacing.empty() &&
+      (!parseTriple(options.spacing, placement.spacing) || !(placement.spacing[0] > 0) ||
+       !(placement.spacing[1] > 0) || !(placement.spacing[2] > 0))) {
+    failCommand("--spacing '" + options.spacing + "' is not three positive numbers (SX,SY,SZ)");
+  }
+  if (!options.origin.empty() && !parseTriple(options.origin, placement.origin)) {
+    failCommand("--origin '" + options.origin + "' is not three numbers (OX,OY,OZ)");
+  }
+  return placement;
+}
+
 std::optional<RawLayout> rawLayout(const VolumeOptions& options) {
   const bool any = !options.dims.empty() || !options.type.empty() || !options.endian.empty() ||
                    !options.spacing.empty() || !options.origin.empty();
@@ -72,14 +87,7 @@ std::optional<RawLayout> rawLayout(const VolumeOptions& options) {
     failCommand("--endian '" + options.endian + "' is neither little nor big");
   }
   layout.bigEndian = options.endian == "big";
-  if (!options.spacing.empty() &&
-      (!parseTriple(options.spacing, layout.spacing) || !(layout.spacing[0] > 0) ||
-       !(layout.spacing[1] > 0) || !(layout.spacing[2] > 0))) {
-    failCommand("--spacing '" + options.spacing + "' is not three positive numbers (SX,SY,SZ)");
-  }
-  if (!options.origin.empty() && !parseTriple(options.origin, layout.origin)) {
-    failCommand("--origin '" + options.origin + "' is not three numbers (OX,OY,OZ)");
-  }
+  layout.placement = placement(options);
   return layout;
 }
 
@@ -93,21 +101,29 @@ bool namesVolume(const VolumeOptions& options) {
 void addVolumeOptions(CLI::App& command, VolumeOptions& options) {
   command.add_option("--volume", options.path,
                      "A scalar volume to mesh instead of the scene: .nrrd, .nhdr, .nii, .nii.gz, "
-                     ".mha, .mhd, or raw bytes with --dims and --type");
+                     ".hdr (Analyze, NIfTI pair), .mha, .mhd, .mgh, .mgz, FILE.h5:/dataset, or "
+                     "raw bytes with --dims and --type");
   command.add_option("--dims", options.dims, "Raw volume: voxels along i, j, k (X,Y,Z)");
   command.add_option("--type", options.type,
                      "Raw volume: uint8, int8, uint16, int16, uint32, int32, float32 or float64");
   command.add_option("--endian", options.endian, "Raw volume: little (default) or big");
-  command.add_option("--spacing", options.spacing, "Raw volume: voxel size SX,SY,SZ (1,1,1)");
+  command.add_option("--spacing", options.spacing,
+                     "Raw volume or HDF5 dataset: voxel size SX,SY,SZ (1,1,1)");
   command.add_option("--origin", options.origin,
-                     "Raw volume: world position of voxel (0,0,0), OX,OY,OZ (0,0,0)");
+                     "Raw volume or HDF5 dataset: world position of voxel (0,0,0), OX,OY,OZ "
+                     "(0,0,0)");
 }
 
 std::unique_ptr<VolumeReader> openVolumeOrFail(const VolumeOptions& options) {
-  const std::optional<RawLayout> raw = rawLayout(options);
+  // An HDF5 dataset states its sizes and type, but not where it lies.
+  const bool hdf5 = hdf5Name(options.path).has_value();
+  if (hdf5 && (!options.dims.empty() || !options.type.empty() || !options.endian.empty())) {
+    failCommand("an HDF5 dataset states its sizes and type: give it only --spacing and --origin");
+  }
+  const std::optional<RawLayout> raw = hdf5 ? std::nullopt : rawLayout(options);
   if (options.path.empty()) failCommand("the raw layout options need --volume FILE");
   try {
-    return openVolume(options.path, raw);
+    return openVolume(options.path, raw, placement(options));
   } catch (const VolumeError& error) {
     failCommand(error.what());
   }

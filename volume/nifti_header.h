@@ -1,7 +1,8 @@
-// NIfTI-1 headers (.nii, .nii.gz): the 348 bytes in, meaning out. The
-// reference library (libniftiio) interprets the header: byte order, the
-// qform's quaternion, the sform, the scaling. Builds without it refuse
-// NIfTI (nifti_header_absent.cpp).
+// NIfTI-1, NIfTI-2 and Analyze 7.5 headers (.nii, .nii.gz; .hdr beside its
+// .img): the 348 or 540 bytes in, meaning out. The reference library
+// (nifti2_io, which reads all three) interprets the header: byte order, the
+// qform's quaternion, the sform, the scaling. Builds without it refuse these
+// files (nifti_header_absent.cpp).
 #pragma once
 
 #include <cstddef>
@@ -10,7 +11,8 @@
 
 #include "volume/volume.h"
 
-constexpr std::size_t NiftiHeaderBytes = 348;
+// The longest header: NIfTI-2's (NIfTI-1's and Analyze's are 348 bytes).
+constexpr std::size_t NiftiHeaderBytes = 540;
 
 struct NiftiHeader {
   VolumeHeader volume;          // the first three axes; the notice for more
@@ -21,5 +23,8 @@ struct NiftiHeader {
 };
 
 // Reads the header at `bytes` (`size` of them, the whole header when at
-// least NiftiHeaderBytes); every failure names `file`.
-NiftiHeader parseNiftiHeader(const unsigned char* bytes, std::size_t size, const std::string& file);
+// least the length its sizeof_hdr gives); `pair`: the header of a .hdr/.img
+// pair (NIfTI's magic ni1 or ni2, or Analyze's, which has none), else of a
+// single .nii file (n+1 or n+2). Every failure names `file`.
+NiftiHeader parseNiftiHeader(const unsigned char* bytes, std::size_t size, bool pair,
+                             const std::string& file);

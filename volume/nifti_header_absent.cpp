@@ -1,8 +1,8 @@
-// The build without libniftiio (the Windows and browser builds).
+// The build without the NIfTI library (the Windows and browser builds).
 #include "volume/nifti_header.h"
 #include "volume/read_failure.h"
 
-NiftiHeader parseNiftiHeader(const unsigned char*, std::size_t, const std::string& file) {
-  failVolume(file, "this build cannot read NIfTI (built without libniftiio)",
-             "convert it to NRRD or MetaImage, or use a build with libniftiio");
+NiftiHeader parseNiftiHeader(const unsigned char*, std::size_t, bool, const std::string& file) {
+  failVolume(file, "this build cannot read NIfTI or Analyze (built without the NIfTI library)",
+             "convert it to NRRD or MetaImage, or use a build with the NIfTI library (nifti2_io)");
 }

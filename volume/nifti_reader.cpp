@@ -1,25 +1,43 @@
-#include "volume/file_source.h"
-#include "volume/gzip_source.h"
+#include <filesystem>
+
+#include "volume/binary_header.h"
 #include "volume/nifti_header.h"
 #include "volume/streamed_volume.h"
 #include "volume/volume_readers.h"
 
-std::unique_ptr<VolumeReader> openNifti(const std::string& path, bool gzip) {
-  std::unique_ptr<ByteSource> source = std::make_unique<FileSource>(path);
-  if (gzip) source = inflatingSource(std::move(source), path);
-  unsigned char bytes[NiftiHeaderBytes];
-  std::size_t got = 0;
-  while (got < sizeof bytes) {
-    const std::size_t more = source->read(bytes + got, sizeof bytes - got);
-    if (more == 0) break;
-    got += more;
-  }
-  const NiftiHeader header = parseNiftiHeader(bytes, got, path);
+namespace {
+
+NiftiHeader readHeader(const std::string& path, bool gzip, bool pair) {
+  const std::vector<unsigned char> bytes = binaryHeader(path, gzip, NiftiHeaderBytes);
+  return parseNiftiHeader(bytes.data(), bytes.size(), pair, path);
+}
+
+std::unique_ptr<VolumeReader> streamed(const NiftiHeader& header, const std::string& headerFile,
+                                       const std::string& dataFile, bool gzip) {
   DataLayout layout;
-  layout.headerFile = path;
-  layout.files = {path};
+  layout.headerFile = headerFile;
+  layout.files = {dataFile};
   layout.byteSkip = header.dataOffset;
   layout.compressed = gzip;
   layout.bytesPerFile = header.bytes;
   return std::make_unique<StreamedVolume>(header.volume, header.bigEndian, std::move(layout));
+}
+
+}  // namespace
+
+std::unique_ptr<VolumeReader> openNifti(const std::string& path, bool gzip) {
+  return streamed(readHeader(path, gzip, false), path, path, gzip);
+}
+
+std::unique_ptr<VolumeReader> openNiftiPair(const std::string& path) {
+  const NiftiHeader header = readHeader(path, false, true);
+  // The voxels lie beside the header in .img or, compressed, .img.gz, the
+  // extension in the header's case.
+  const bool upper = path.back() == 'R';
+  const std::string image = path.substr(0, path.size() - 4) + (upper ? ".IMG" : ".img");
+  const std::string compressed = image + (upper ? ".GZ" : ".gz");
+  if (!std::filesystem::exists(image) && std::filesystem::exists(compressed)) {
+    return streamed(header, path, compressed, true);
+  }
+  return streamed(header, path, image, false);
 }

@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "volume/file_source.h"
+#include "volume/hdf5_name.h"
 #include "volume/read_failure.h"
 #include "volume/volume_readers.h"
 
@@ -16,15 +17,23 @@ bool endsWith(const std::string& text, const std::string& ending) {
 }  // namespace
 
 std::unique_ptr<VolumeReader> openVolume(const std::string& path,
-                                         const std::optional<RawLayout>& raw) {
+                                         const std::optional<RawLayout>& raw,
+                                         const VoxelPlacement& placement) {
   if (raw) return openRaw(path, *raw);
+  if (const std::optional<Hdf5Name> hdf5 = hdf5Name(path)) {
+    return openHdf5(hdf5->file, hdf5->dataset, placement);
+  }
   if (endsWith(path, ".nrrd") || endsWith(path, ".nhdr")) return openNrrd(path);
   if (endsWith(path, ".mha") || endsWith(path, ".mhd")) return openMetaImage(path);
   if (endsWith(path, ".nii")) return openNifti(path, false);
   if (endsWith(path, ".nii.gz")) return openNifti(path, true);
+  if (endsWith(path, ".hdr")) return openNiftiPair(path);
+  if (endsWith(path, ".mgh")) return openMgh(path, false);
+  if (endsWith(path, ".mgz")) return openMgh(path, true);
   fileSize(path);  // a missing file is named as such first
   failVolume(path, "its extension names no volume format known here",
-             "name a .nrrd, .nhdr, .nii, .nii.gz, .mha or .mhd file, or read it as raw voxels "
+             "name a .nrrd, .nhdr, .nii, .nii.gz, .hdr, .mha, .mhd, .mgh, .mgz, .h5, .hdf5 or .he5 "
+             "file, or read it as raw voxels "
              "with --dims X,Y,Z --type T [--endian little|big] [--spacing SX,SY,SZ] "
              "[--origin OX,OY,OZ]");
 }

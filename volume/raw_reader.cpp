@@ -1,5 +1,3 @@
-#include <cmath>
-
 #include "volume/file_source.h"
 #include "volume/read_failure.h"
 #include "volume/streamed_volume.h"
@@ -26,24 +24,14 @@ std::unique_ptr<VolumeReader> openRaw(const std::string& path, const RawLayout& 
     }
   }
   const std::int64_t bytes = latticeBytes(path, sizes, voxelBytes(raw.type));
-  for (int a = 0; a < 3; ++a) {
-    if (!std::isfinite(raw.spacing[a]) || raw.spacing[a] == 0.0 || !std::isfinite(raw.origin[a])) {
-      failVolume(path, "--spacing must be finite and not 0, --origin finite",
-                 "give --spacing SX,SY,SZ and --origin OX,OY,OZ as plain numbers");
-    }
-  }
+  VolumeHeader header;
+  header.type = raw.type;
+  header.geometry = placedGeometry(path, raw.dims, raw.placement);
   if (fileBytes != bytes) {
     failVolume(path,
                "holds " + std::to_string(fileBytes) + " bytes where --dims " + triple(raw.dims) +
                    " of " + voxelTypeName(raw.type) + " make " + std::to_string(bytes),
                "check --dims and --type (the file must hold the voxels and nothing else)");
-  }
-  VolumeHeader header;
-  header.type = raw.type;
-  for (int a = 0; a < 3; ++a) {
-    header.geometry.dims[a] = raw.dims[a];
-    header.geometry.origin[a] = raw.origin[a];
-    for (int b = 0; b < 3; ++b) header.geometry.axes[a][b] = a == b ? raw.spacing[a] : 0.0;
   }
   DataLayout layout;
   layout.headerFile = path;

@@ -67,17 +67,28 @@ class VolumeReader {
   virtual void readSlices(std::int64_t count, double* out) = 0;
 };
 
+// Where a file states no index-to-world mapping (raw voxels, HDF5): the
+// voxel size along i, j, k and the world position of voxel (0,0,0) that the
+// user gives (`--spacing`, `--origin`).
+struct VoxelPlacement {
+  double spacing[3] = {1.0, 1.0, 1.0};
+  double origin[3] = {0.0, 0.0, 0.0};
+};
+
 // The layout of a headerless file of voxels (`--dims`, `--type`, ...).
 struct RawLayout {
   std::int64_t dims[3];
   VoxelType type;
   bool bigEndian = false;
-  double spacing[3] = {1.0, 1.0, 1.0};
-  double origin[3] = {0.0, 0.0, 0.0};
+  VoxelPlacement placement = {};
 };
 
 // Opens the volume at `path`, chosen by its extension: .nrrd, .nhdr, .nii,
-// .nii.gz, .mha, .mhd; with `raw`, any file read as that layout. Throws
-// VolumeError for what cannot be read, including formats this build lacks.
+// .nii.gz, .hdr (beside its .img), .mha, .mhd, .mgh, .mgz, or an HDF5 file
+// (.h5, .hdf5, .he5) with its dataset after a colon ("sim.h5:/group/data";
+// without one, its only 3-D dataset), placed by `placement`; with `raw`, any
+// file read as that layout. Throws VolumeError for what cannot be read,
+// including formats this build lacks.
 std::unique_ptr<VolumeReader> openVolume(const std::string& path,
-                                         const std::optional<RawLayout>& raw = std::nullopt);
+                                         const std::optional<RawLayout>& raw = std::nullopt,
+                                         const VoxelPlacement& placement = {});

@@ -98,3 +98,19 @@ LatticeSize firstVolume(const std::string& file, const std::vector<std::int64_t>
   }
   return size;
 }
+
+VolumeGeometry placedGeometry(const std::string& file, const std::int64_t (&dims)[3],
+                              const VoxelPlacement& placement) {
+  VolumeGeometry geometry;
+  for (int a = 0; a < 3; ++a) {
+    const double spacing = placement.spacing[a];
+    if (!std::isfinite(spacing) || spacing == 0.0 || !std::isfinite(placement.origin[a])) {
+      failVolume(file, "--spacing must be finite and not 0, --origin finite",
+                 "give --spacing SX,SY,SZ and --origin OX,OY,OZ as plain numbers");
+    }
+    geometry.dims[a] = dims[a];
+    geometry.origin[a] = placement.origin[a];
+    for (int b = 0; b < 3; ++b) geometry.axes[a][b] = a == b ? spacing : 0.0;
+  }
+  return geometry;
+}

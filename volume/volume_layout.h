@@ -44,3 +44,9 @@ struct LatticeSize {
 // the first is meshed where there are more. Fails as latticeBytes does.
 LatticeSize firstVolume(const std::string& file, const std::vector<std::int64_t>& sizes,
                         VolumeHeader& volume);
+
+// The geometry of a lattice of `dims` placed by `placement`, for a file that
+// states none. Fails, naming `file`, unless every number is finite and no
+// spacing is 0.
+VolumeGeometry placedGeometry(const std::string& file, const std::int64_t (&dims)[3],
+                              const VoxelPlacement& placement);

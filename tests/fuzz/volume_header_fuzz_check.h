@@ -32,8 +32,10 @@ inline void checkError(const VolumeError& error, const char* harness) {
         "the message says nothing to do: " + message);
 }
 
+// `stated`: the header has its own notice to give (Analyze's missing
+// orientation), whatever its volumes.
 inline void checkHeader(const VolumeHeader& header, std::int64_t volumes, std::int64_t bytes,
-                        int voxelBytes, const char* harness) {
+                        int voxelBytes, const char* harness, bool stated = false) {
   const VolumeGeometry& g = header.geometry;
   long double product = voxelBytes * static_cast<long double>(volumes);
   for (int a = 0; a < 3; ++a) {
@@ -46,6 +48,7 @@ inline void checkHeader(const VolumeHeader& header, std::int64_t volumes, std::i
   check(volumes >= 1, harness, "fewer than one volume");
   check(product == static_cast<long double>(bytes), harness,
         "the bytes are not the sizes' product");
-  check((volumes > 1) == !header.notice.empty(), harness, "a notice without volumes, or none");
+  check((volumes > 1 || stated) == !header.notice.empty(), harness,
+        "a notice without volumes, or none");
   check(std::isfinite(header.slope) && std::isfinite(header.offset), harness, "bad scaling");
 }

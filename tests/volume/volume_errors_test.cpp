@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 
 #include "tests/support/temporary_directory.h"
@@ -21,8 +23,19 @@ struct BadInput {
   std::vector<std::string> said;                           // in the message
   std::string blamed = "";  // the file the message names, when not `open`
   std::optional<RawLayout> raw = std::nullopt;
-  bool nifti = false;  // refused for another reason by builds without libniftiio
+  // Refused for another reason by builds without the format's library
+  // (that message's words).
+  const char* library = nullptr;
 };
+
+const char* const Nifti = "built without the NIfTI library";
+const char* const Hdf5 = "built without the HDF5 library";
+
+// A fixture's bytes (data/).
+std::string fixture(const std::string& name) {
+  std::ifstream in(std::string(MC_VOLUME_DATA) + "/" + name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 const std::string Uchar24 = std::string(24, '\x07');
 
@@ -60,6 +73,24 @@ std::string nifti(int dim0, int nx, int datatype, int sizeofHeader = 348,
   return header;
 }
 
+// An MGH header of 4 x 3 x 2 voxels of FreeSurfer's `type`, oriented by
+// the identity.
+std::string mgh(int version, int type) {
+  std::string header(284, '\0');
+  const auto put32 = [&](std::size_t at, std::uint32_t v) {
+    for (int b = 0; b < 4; ++b) header[at + b] = static_cast<char>((v >> (24 - 8 * b)) & 0xff);
+  };
+  put32(0, static_cast<std::uint32_t>(version));
+  const std::uint32_t sizes[4] = {4, 3, 2, 1};
+  for (int a = 0; a < 4; ++a) put32(4 + 4 * a, sizes[a]);
+  put32(20, static_cast<std::uint32_t>(type));
+  header[29] = 1;  // goodRASflag
+  const std::uint32_t one = 0x3f800000;
+  for (int a = 0; a < 3; ++a) put32(30 + 4 * a, one);
+  for (int a = 0; a < 3; ++a) put32(42 + 16 * a, one);
+  return header;
+}
+
 // Rows of an sform whose third axis is the sum of the first two.
 const float SingularRows[3][4] = {{2, 0, 2, 0}, {0, 3, 3, 0}, {0, 0, 0, 0}};
 
@@ -69,6 +100,12 @@ std::vector<BadInput> badInputs() {
   corrupt[12] = static_cast<char>(corrupt[12] ^ 0x5a);
   corrupt[13] = static_cast<char>(corrupt[13] ^ 0xa5);
   const std::string niftiHeader = nifti(3, 4, 2);
+  // NIfTI-1's header without its magic is Analyze 7.5's, whose voxels
+  // start the .img (vox_offset 0).
+  std::string analyze = niftiHeader.substr(0, 348);
+  analyze.replace(344, 4, 4, '\0');
+  analyze.replace(108, 4, 4, '\0');
+  const std::string hdf5 = fixture("h5py_fields.h5");
   return {
       {"missing file", "absent.nrrd", {}, {"no such file"}},
       {"a folder", "folder.nrrd", {}, {"is a folder"}},
@@ -249,63 +286,138 @@ std::vector<BadInput> badInputs() {
        {"too short", "100 of 348"},
        "",
        std::nullopt,
-       true},
-      {"NIfTI-2",
+       Nifti},
+      {"NIfTI-2 without its magic",
        "a.nii",
-       {{"a.nii", nifti(3, 4, 2, 540) + Uchar24}},
-       {"NIfTI-2"},
+       {{"a.nii", nifti(3, 4, 2, 540) + std::string(188, '\0') + Uchar24}},
+       {"no NIfTI-2 magic"},
        "",
        std::nullopt,
-       true},
+       Nifti},
       {"NIfTI no header",
        "a.nii",
        {{"a.nii", std::string(400, 'x')}},
        {"sizeof_hdr"},
        "",
        std::nullopt,
-       true},
+       Nifti},
       {"NIfTI RGB",
        "a.nii",
        {{"a.nii", nifti(3, 4, 128) + Uchar24}},
        {"datatype 128"},
        "",
        std::nullopt,
-       true},
+       Nifti},
       {"NIfTI a size of 0",
        "a.nii",
        {{"a.nii", nifti(3, 0, 2) + Uchar24}},
        {"axis 0 has size 0"},
        "",
        std::nullopt,
-       true},
+       Nifti},
       {"NIfTI two dimensions",
        "a.nii",
        {{"a.nii", nifti(2, 4, 2) + Uchar24}},
        {"2 dimensions"},
        "",
        std::nullopt,
-       true},
+       Nifti},
       {"NIfTI flat sform",
        "a.nii",
        {{"a.nii", nifti(3, 4, 2, 348, SingularRows) + Uchar24}},
        {"sform", "one plane"},
        "",
        std::nullopt,
-       true},
+       Nifti},
       {"NIfTI truncated data",
        "a.nii",
        {{"a.nii", niftiHeader + Uchar24.substr(0, 20)}},
        {"holds 20 bytes"},
        "",
        std::nullopt,
-       true},
+       Nifti},
       {"NIfTI corrupt gzip",
        "a.nii.gz",
        {{"a.nii.gz", compressed(niftiHeader + Uchar24, true).substr(0, 30) + std::string(20, 'z')}},
        {"compressed data"},
        "",
        std::nullopt,
-       true},
+       Nifti},
+      {"Analyze header named .nii",
+       "a.nii",
+       {{"a.nii", analyze + Uchar24}},
+       {"no NIfTI-1 magic", ".hdr"},
+       "",
+       std::nullopt,
+       Nifti},
+      {"Analyze without its .img",
+       "a.hdr",
+       {{"a.hdr", analyze}},
+       {"no such file"},
+       "a.img",
+       std::nullopt,
+       Nifti},
+      {"Analyze .img cut short",
+       "a.hdr",
+       {{"a.hdr", analyze}, {"a.img", Uchar24.substr(0, 20)}},
+       {"holds 20 bytes", "a.hdr asks for 24"},
+       "a.img",
+       std::nullopt,
+       Nifti},
+      {"single-file NIfTI named .hdr",
+       "a.hdr",
+       {{"a.hdr", niftiHeader + Uchar24}},
+       {"single .nii file", "name it .nii"},
+       "",
+       std::nullopt,
+       Nifti},
+      {"MGH cut short",
+       "a.mgh",
+       {{"a.mgh", mgh(1, 0).substr(0, 100)}},
+       {"too short", "100 of 284"}},
+      {"MGH version 2", "a.mgh", {{"a.mgh", mgh(2, 0) + Uchar24}}, {"MGH version is 2"}},
+      {"MGH 64-bit voxels", "a.mgh", {{"a.mgh", mgh(1, 2) + Uchar24}}, {"voxel type 2"}},
+      {"MGH truncated data", "a.mgh", {{"a.mgh", mgh(1, 0) + Uchar24.substr(0, 5)}}, {"holds"}},
+      {"MGZ truncated",
+       "a.mgz",
+       {{"a.mgz", compressed(mgh(1, 0) + Uchar24, true).substr(0, 40)}},
+       {"ends early"}},
+      {"HDF5 dataset missing",
+       "a.h5:/fields/pressure",
+       {{"a.h5", hdf5}},
+       {"holds no dataset '/fields/pressure'", "a.h5:/path",
+        "/fields/count (2x3x4 int64), /fields/density (2x3x4 float32)"},
+       "a.h5",
+       std::nullopt,
+       Hdf5},
+      {"HDF5 2-D dataset",
+       "a.h5:/plane",
+       {{"a.h5", hdf5}},
+       {"'/plane' has 2 dimensions", "/fields/density (2x3x4 float32)"},
+       "a.h5",
+       std::nullopt,
+       Hdf5},
+      {"HDF5 several 3-D datasets, none named",
+       "a.hdf5",
+       {{"a.hdf5", hdf5}},
+       {"several 3-D datasets", "/fields/count", "/fields/density"},
+       "",
+       std::nullopt,
+       Hdf5},
+      {"HDF5 64-bit integers",
+       "a.he5:fields/count",
+       {{"a.he5", hdf5}},
+       {"int64", "not supported"},
+       "a.he5",
+       std::nullopt,
+       Hdf5},
+      {"not HDF5",
+       "a.h5:/x",
+       {{"a.h5", Uchar24}},
+       {"not an HDF5 file"},
+       "a.h5",
+       std::nullopt,
+       Hdf5},
       {"raw size mismatch",
        "a.raw",
        {{"a.raw", Uchar24}},
@@ -323,7 +435,7 @@ std::vector<BadInput> badInputs() {
        {{"a.raw", Uchar24}},
        {"--spacing"},
        "",
-       RawLayout{{4, 3, 2}, VoxelType::Uint8, false, {1.0, 0.0, 1.0}}},
+       RawLayout{{4, 3, 2}, VoxelType::Uint8, false, {{1.0, 0.0, 1.0}}}},
   };
 }
 
@@ -351,8 +463,9 @@ TEST(VolumeErrors, SayWhichFileWhatIsWrongAndWhatToDo) {
     })) << message;
     // "what is wrong; what to do"
     EXPECT_NE(message.find("; "), std::string::npos) << message;
-    if (input.nifti && !MC_VOLUME_READS_NIFTI) {
-      EXPECT_NE(message.find("built without libniftiio"), std::string::npos) << message;
+    if (input.library && ((input.library == Nifti && !MC_VOLUME_READS_NIFTI) ||
+                          (input.library == Hdf5 && !MC_VOLUME_READS_HDF5))) {
+      EXPECT_NE(message.find(input.library), std::string::npos) << message;
       continue;
     }
     for (const std::string& part : input.said) {

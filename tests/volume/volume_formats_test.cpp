@@ -228,7 +228,7 @@ std::unique_ptr<VolumeReader> writeAndOpen(const std::filesystem::path& dir, For
       return openVolume(path("v.nii.gz"));
     case Format::Raw: {
       writeBytes(path("v.bin"), data);
-      RawLayout layout{{X, Y, Z}, type, bigEndian, {0.5, 2.0, 1.25}, {1.5, -2.25, 3.0}};
+      RawLayout layout{{X, Y, Z}, type, bigEndian, {{0.5, 2.0, 1.25}, {1.5, -2.25, 3.0}}};
       return openVolume(path("v.bin"), layout);
     }
   }
@@ -245,9 +245,10 @@ TEST_P(VolumeFormats, ReadsValuesAndGeometry) {
   if (!MC_VOLUME_READS_NIFTI && (format == Format::Nii || format == Format::NiiGz)) {
     try {
       writeAndOpen(dir.path(), format, type, bigEndian);
-      FAIL() << "a build without libniftiio opened a NIfTI file";
+      FAIL() << "a build without the NIfTI library opened a NIfTI file";
     } catch (const VolumeError& error) {
-      EXPECT_NE(std::string(error.what()).find("built without libniftiio"), std::string::npos);
+      EXPECT_NE(std::string(error.what()).find("built without the NIfTI library"),
+                std::string::npos);
     }
     return;
   }

@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """Writes the volume fixtures of this folder with tools written elsewhere:
-nibabel (NIfTI-1), VTK (MetaImage, NIfTI-1) and teem's unu (NRRD), and prints
-what nibabel and VTK read back from them, which volume_files_test.cpp holds
-as its expected values. Needs python3-nibabel, python3-vtk9 and teem-apps;
-the tests themselves need none of them. itk_rotated.mha comes from
+nibabel (NIfTI-1, NIfTI-2, Analyze 7.5, MGH), h5py (HDF5), VTK (MetaImage,
+NIfTI-1) and teem's unu (NRRD), and prints what nibabel and VTK read back
+from them, which volume_files_test.cpp holds as its expected values. Needs
+python3-nibabel, python3-h5py, python3-vtk9 and teem-apps; the tests
+themselves need none of them. itk_rotated.mha comes from
 make_itk_fixture.cpp, built against ITK.
 
 Usage: tests/volume/data/make_fixtures.py   (run in this folder)
@@ -12,6 +13,7 @@ import os
 import shutil
 import subprocess
 
+import h5py
 import nibabel as nib
 import numpy as np
 import vtk
@@ -54,6 +56,55 @@ def nifti_fixtures():
             first = first[..., 0]
         print(name, "affine", image.affine[:3].tolist())
         print("  values", first.flatten(order="F").tolist())
+
+
+NIBABEL_DATA = "/usr/lib/python3/dist-packages/nibabel/tests/data/"
+
+
+def show(name, image):
+    first = np.asanyarray(image.dataobj, dtype=np.float64)
+    if first.ndim > 3:
+        first = first[..., 0]
+    values = first.flatten(order="F")
+    print(name, "shape", image.shape, "affine", image.affine[:3].tolist())
+    print("  zooms", image.header.get_zooms()[:3], "sum", values.sum())
+    print("  values", values.tolist() if values.size <= 60 else values[[0, 1, 1000, 7679]].tolist())
+
+
+def nibabel_fixtures():
+    # From nibabel's own test data: NIfTI-2 (int16, an sform, two volumes,
+    # extensions before the voxels) and MGZ (float, two frames).
+    for name in ["example_nifti2.nii.gz", "test.mgz"]:
+        shutil.copy(NIBABEL_DATA + name, ".")
+        show(name, nib.load(name))
+    # MGH int16, oblique: its direction cosines are no symmetric matrix, so
+    # rows and columns cannot be mixed up unseen.
+    rotation = np.array([[0.0, -1.0, 0.0], [0.6, 0.0, 0.8], [-0.8, 0.0, 0.6]])
+    affine = np.eye(4)
+    affine[:3, :3] = rotation @ np.diag([1.5, 2.0, 0.5])
+    affine[:3, 3] = [10.0, -20.5, 7.25]
+    nib.save(nib.MGHImage(INT16, affine), "nibabel_oblique.mgh")
+    # MGZ uchar, one frame.
+    nib.save(nib.MGHImage((INT16 % 200 + 20).astype(np.uint8), np.diag([1.0, 1.5, 2.0, 1.0])),
+             "nibabel_uchar.mgz")
+    # Analyze 7.5, big-endian int16: a .hdr and its .img.
+    header = nib.AnalyzeHeader(endianness=">")
+    nib.save(nib.AnalyzeImage(INT16, np.diag([1.5, 2.0, 0.5, 1.0]), header), "nibabel_analyze_big.hdr")
+    for name in ["nibabel_oblique.mgh", "nibabel_uchar.mgz", "nibabel_analyze_big.hdr"]:
+        show(name, nib.load(name))
+
+
+def hdf5_fixture():
+    # Written as simulation codes write them: C order (z, y, x), chunked,
+    # gzip, in groups; beside them a 64-bit one and a 2-D one.
+    with h5py.File("h5py_fields.h5", "w") as f:
+        density = np.linspace(-1.0, 1.0, 24, dtype=np.float32).reshape((2, 3, 4))
+        density[1, 0, 3] = np.nan
+        f.create_dataset("fields/density", data=density, chunks=(1, 2, 2), compression="gzip")
+        f.create_dataset("fields/count", data=np.arange(24, dtype=np.int64).reshape((2, 3, 4)))
+        f.create_dataset("plane", data=np.zeros((3, 4), dtype=np.int16))
+    with h5py.File("h5py_fields.h5", "r") as f:
+        print("h5py_fields.h5 /fields/density", f["fields/density"][...].flatten().tolist())
 
 
 def vtk_image():
@@ -110,5 +161,7 @@ def nrrd_fixtures():
 
 if __name__ == "__main__":
     nifti_fixtures()
+    nibabel_fixtures()
+    hdf5_fixture()
     vtk_fixtures()
     nrrd_fixtures()

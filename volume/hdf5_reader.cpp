@@ -1,0 +1,231 @@
+// HDF5 datasets read by hyperslabs of whole slices, converted to double by
+// the library: the last, fastest-varying dimension is i, the first k.
+#include <hdf5.h>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "volume/file_source.h"
+#include "volume/read_failure.h"
+#include "volume/volume_layout.h"
+#include "volume/volume_readers.h"
+#include "volume/voxel_decoding.h"
+
+namespace {
+
+// An identifier of the library's, closed by the function for its kind.
+class Handle {
+ public:
+  Handle(hid_t id, herr_t (*close)(hid_t)) : id_(id), close_(close) {}
+  Handle(Handle&& other) noexcept : id_(std::exchange(other.id_, -1)), close_(other.close_) {}
+  Handle& operator=(Handle&&) = delete;
+  ~Handle() {
+    if (id_ >= 0) close_(id_);
+  }
+  hid_t get() const { return id_; }
+  bool valid() const { return id_ >= 0; }
+
+ private:
+  hid_t id_;
+  herr_t (*close_)(hid_t);
+};
+
+// The voxel type that a stored type is read as: the eight that the other
+// formats have; none for 64-bit integers, strings, compounds and the like.
+bool voxelType(hid_t type, VoxelType& out) {
+  const std::size_t size = H5Tget_size(type);
+  const H5T_class_t kind = H5Tget_class(type);
+  if (kind == H5T_INTEGER && (size == 1 || size == 2 || size == 4)) {
+    const bool isSigned = H5Tget_sign(type) == H5T_SGN_2;
+    const VoxelType types[2][3] = {{VoxelType::Uint8, VoxelType::Uint16, VoxelType::Uint32},
+                                   {VoxelType::Int8, VoxelType::Int16, VoxelType::Int32}};
+    out = types[isSigned][size == 1 ? 0 : size == 2 ? 1 : 2];
+    return true;
+  }
+  if (kind == H5T_FLOAT && (size == 4 || size == 8)) {
+    out = size == 4 ? VoxelType::Float32 : VoxelType::Float64;
+    return true;
+  }
+  return false;
+}
+
+std::string typeName(hid_t type) {
+  VoxelType voxels;
+  if (voxelType(type, voxels)) return voxelTypeName(voxels);
+  const std::string bits = std::to_string(8 * H5Tget_size(type));
+  switch (H5Tget_class(type)) {
+    case H5T_INTEGER:
+      return (H5Tget_sign(type) == H5T_SGN_2 ? "int" : "uint") + bits;
+    case H5T_FLOAT:
+      return "float" + bits;
+    default:
+      return "non-numeric";
+  }
+}
+
+// What the library says of a dataset: its shape in the file's order
+// (slowest first) and its stored type.
+struct DatasetShape {
+  std::vector<hsize_t> shape;
+  std::string type;
+};
+
+DatasetShape shapeOf(hid_t dataset) {
+  const Handle space(H5Dget_space(dataset), H5Sclose);
+  const Handle type(H5Dget_type(dataset), H5Tclose);
+  const int rank = H5Sget_simple_extent_ndims(space.get());
+  DatasetShape shape{std::vector<hsize_t>(static_cast<std::size_t>(std::max(rank, 0))),
+                     typeName(type.get())};
+  H5Sget_simple_extent_dims(space.get(), shape.shape.data(), nullptr);
+  return shape;
+}
+
+// A 3-D dataset: its path, and as a listing shows it ("/a (64x48x32
+// float32)", the sizes in the file's order).
+struct Volume {
+  std::string name, shown;
+};
+
+// Every 3-D dataset the file links to, in name order.
+herr_t addIfVolume(hid_t group, const char* name, const H5L_info_t* link, void* listing) {
+  if (link->type != H5L_TYPE_HARD) return 0;
+  const Handle object(H5Oopen(group, name, H5P_DEFAULT), H5Oclose);
+  if (!object.valid() || H5Iget_type(object.get()) != H5I_DATASET) return 0;
+  const DatasetShape shape = shapeOf(object.get());
+  if (shape.shape.size() != 3) return 0;
+  const std::string path = std::string("/") + name;
+  static_cast<std::vector<Volume>*>(listing)->push_back(
+      {path, printableName(path) + " (" + std::to_string(shape.shape[0]) + "x" +
+                 std::to_string(shape.shape[1]) + "x" + std::to_string(shape.shape[2]) + " " +
+                 shape.type + ")"});
+  return 0;
+}
+
+std::vector<Volume> volumesIn(hid_t file) {
+  std::vector<Volume> found;
+  H5Lvisit(file, H5_INDEX_NAME, H5_ITER_INC, addIfVolume, &found);
+  return found;
+}
+
+// What to do when the dataset is not one to mesh: name one that is.
+std::string nameOneOf(const std::string& path, const std::vector<Volume>& volumes) {
+  if (volumes.empty()) return "it holds no 3-D dataset: mesh a file that does";
+  std::string list;
+  for (const Volume& volume : volumes) list += (list.empty() ? "" : ", ") + volume.shown;
+  return "name one of its 3-D datasets after a colon (" + printableName(path) + ":/path): " + list;
+}
+
+// The dataset opened with a chunk cache that holds the chunks of a whole
+// slice, so that reading slice by slice inflates each chunk once.
+Handle openCached(hid_t file, const std::string& name, std::size_t voxelBytes,
+                  const std::vector<hsize_t>& shape) {
+  Handle dataset(H5Dopen2(file, name.c_str(), H5P_DEFAULT), H5Dclose);
+  const Handle creation(H5Dget_create_plist(dataset.get()), H5Pclose);
+  hsize_t chunk[3];
+  if (H5Pget_layout(creation.get()) != H5D_CHUNKED || H5Pget_chunk(creation.get(), 3, chunk) != 3) {
+    return dataset;
+  }
+  const hsize_t across =
+      (shape[1] + chunk[1] - 1) / chunk[1] * ((shape[2] + chunk[2] - 1) / chunk[2]);
+  const hsize_t bytes =
+      std::min<hsize_t>(across * chunk[0] * chunk[1] * chunk[2] * voxelBytes, hsize_t{1} << 30);
+  const Handle access(H5Pcreate(H5P_DATASET_ACCESS), H5Pclose);
+  H5Pset_chunk_cache(access.get(), static_cast<std::size_t>(std::max<hsize_t>(across * 4, 521)),
+                     static_cast<std::size_t>(bytes), 1.0);
+  Handle cached(H5Dopen2(file, name.c_str(), access.get()), H5Dclose);
+  return cached.valid() ? std::move(cached) : std::move(dataset);
+}
+
+class Hdf5Volume : public VolumeReader {
+ public:
+  Hdf5Volume(std::string path, std::string dataset, Handle file, Handle data, VolumeHeader header)
+      : path_(std::move(path)),
+        dataset_(std::move(dataset)),
+        file_(std::move(file)),
+        data_(std::move(data)),
+        header_(std::move(header)) {}
+  const VolumeHeader& header() const override { return header_; }
+
+  void readSlices(std::int64_t count, double* out) override {
+    const VolumeGeometry& g = header_.geometry;
+    checkSlicesLeft(count, nextSlice_, g.dims[2]);
+    const Handle stored(H5Dget_space(data_.get()), H5Sclose);
+    const hsize_t start[3] = {static_cast<hsize_t>(nextSlice_), 0, 0};
+    const hsize_t counts[3] = {static_cast<hsize_t>(count), static_cast<hsize_t>(g.dims[1]),
+                               static_cast<hsize_t>(g.dims[0])};
+    const hsize_t voxels = counts[0] * counts[1] * counts[2];
+    const Handle wanted(H5Screate_simple(1, &voxels, nullptr), H5Sclose);
+    if (H5Sselect_hyperslab(stored.get(), H5S_SELECT_SET, start, nullptr, counts, nullptr) < 0 ||
+        H5Dread(data_.get(), H5T_NATIVE_DOUBLE, wanted.get(), stored.get(), H5P_DEFAULT, out) < 0) {
+      failVolume(path_,
+                 "its dataset " + shown(dataset_) +
+                     " cannot be read (damaged, or compressed by a filter this HDF5 library "
+                     "lacks)",
+                 "copy the file again, or write the dataset uncompressed or with gzip");
+    }
+    nextSlice_ += count;
+  }
+
+ private:
+  std::string path_, dataset_;
+  Handle file_, data_;
+  VolumeHeader header_;
+  std::int64_t nextSlice_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<VolumeReader> openHdf5(const std::string& path, const std::string& dataset,
+                                       const VoxelPlacement& placement) {
+  fileSize(path);  // a missing file is named as such
+  // Failures are reported here, in one line, not as the library's stack.
+  H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
+  if (H5Fis_hdf5(path.c_str()) <= 0) {
+    failVolume(path, "is not an HDF5 file (or is damaged)",
+               "name an HDF5 file and a 3-D dataset in it");
+  }
+  Handle file(H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
+  if (!file.valid()) failVolume(path, "the HDF5 library cannot open it", "check the file");
+  const std::vector<Volume> volumes = volumesIn(file.get());
+  std::string name = dataset;
+  std::string notice;
+  if (name.empty()) {
+    if (volumes.size() != 1) {
+      failVolume(path, volumes.empty() ? "holds no 3-D dataset" : "holds several 3-D datasets",
+                 nameOneOf(path, volumes));
+    }
+    name = volumes[0].name;
+    notice = printableName(path) + ": meshing " + printableName(name) + ", its only 3-D dataset";
+  }
+  {
+    const Handle object(H5Oopen(file.get(), name.c_str(), H5P_DEFAULT), H5Oclose);
+    if (!object.valid() || H5Iget_type(object.get()) != H5I_DATASET) {
+      failVolume(path, "holds no dataset " + shown(name), nameOneOf(path, volumes));
+    }
+  }
+  const Handle probe(H5Dopen2(file.get(), name.c_str(), H5P_DEFAULT), H5Dclose);
+  const DatasetShape shape = shapeOf(probe.get());
+  if (shape.shape.size() != 3) {
+    failVolume(path,
+               "its dataset " + shown(name) + " has " + std::to_string(shape.shape.size()) +
+                   " dimensions, not 3",
+               nameOneOf(path, volumes));
+  }
+  VolumeHeader header;
+  const Handle type(H5Dget_type(probe.get()), H5Tclose);
+  if (!voxelType(type.get(), header.type)) {
+    failVolume(path,
+               "its dataset " + shown(name) + " holds " + shape.type + ", which is not supported",
+               "store it as uint8, int8, uint16, int16, uint32, int32, float32 or float64");
+  }
+  const std::int64_t dims[3] = {static_cast<std::int64_t>(shape.shape[2]),
+                                static_cast<std::int64_t>(shape.shape[1]),
+                                static_cast<std::int64_t>(shape.shape[0])};
+  latticeBytes(path, {dims[0], dims[1], dims[2]}, voxelBytes(header.type));
+  header.geometry = placedGeometry(path, dims, placement);
+  header.notice = notice;
+  Handle data = openCached(file.get(), name, H5Tget_size(type.get()), shape.shape);
+  return std::make_unique<Hdf5Volume>(path, name, std::move(file), std::move(data),
+                                      std::move(header));
+}

@@ -3,10 +3,14 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "mesh/cap.h"
+#include "mesh/decimation.h"
 #include "mesh/degenerate_faces.h"
+#include "mesh/finishing.h"
 #include "mesh/grid.h"
 #include "mesh/mesh_writers.h"
 #include "mesh/surface_pipeline.h"
@@ -27,6 +31,7 @@ struct MeshOptions {
   int threads = defaultThreads();
   VolumeOptions volume;
   const CLI::Option* isoOption = nullptr;
+  FinishingOptions finishing;  // components, smoothing, decimation
 };
 
 void warn(const std::string& message) { std::fprintf(stderr, "mcubes: %s\n", message.c_str()); }
@@ -35,6 +40,74 @@ std::string number(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.9g", value);
   return text;
+}
+
+// The finishing steps need the welded mesh, and decimation a build with
+// meshoptimizer: refused before any work.
+void checkFinishing(const MeshOptions& options) {
+  if (!finishes(options.finishing)) return;
+  if (options.unwelded) {
+    failCommand(
+        "--keep-largest, --min-component, --smooth and --decimate need the welded mesh; "
+        "leave out --unwelded");
+  }
+  if (options.finishing.decimate < 1.0 && !decimationAvailable()) {
+    failCommand("--decimate: this build has no decimation (built without meshoptimizer)");
+  }
+}
+
+std::string volumeChange(const FinishingReport& report, double before, double after) {
+  if (!report.closed) return "the mesh is not closed, so it encloses no volume";
+  char text[96];
+  std::snprintf(text, sizeof text, "enclosed volume %.4g -> %.4g (%+.2f %%)", before, after,
+                before != 0 ? 100.0 * (after - before) / before : 0.0);
+  return text;
+}
+
+// Applies the finishing steps asked for and says what they did. `box`: the
+// volume's or grid's box, whose faces the caps stay on.
+void finish(const MeshOptions& options, IndexedMesh& mesh, const VolumeGeometry& box,
+            const std::string& units, ProgressLine& progress) {
+  FinishingOptions asked = options.finishing;
+  if (!finishes(asked) || mesh.faces.empty()) return;
+  asked.normals = options.normals;
+  progress.stage("finishing", 1);
+  FinishingReport report;
+  finishMesh(mesh, asked, &box, report);
+  if (asked.keepLargest || asked.minComponent > 0) {
+    std::string line = std::to_string(report.components) +
+                       (report.components == 1 ? " component; " : " components; ");
+    if (report.trianglesAfter == 0 && report.trianglesBefore > 0) {
+      line += "dropped all: none has " + std::to_string(asked.minComponent) + " triangles";
+    } else if (asked.keepLargest) {
+      line += "kept the largest (" + std::to_string(report.largestComponent) + " triangles)";
+    } else {
+      line += "dropped " + std::to_string(report.componentsDropped) + " with fewer than " +
+              std::to_string(asked.minComponent) + " triangles, " +
+              std::to_string(report.trianglesDropped) + " triangles in all";
+    }
+    warn(line);
+  }
+  if (asked.smoothIterations > 0) {
+    warn("smoothed " + std::to_string(asked.smoothIterations) + " iterations (pass band " +
+         number(asked.smoothPassband) +
+         "): " + volumeChange(report, report.volumeBeforeSmoothing, report.volumeBeforeDecimation));
+  }
+  if (asked.decimate < 1.0) {
+    char error[96];
+    std::snprintf(error, sizeof error, "error %.2g (%.3g in %s)", report.decimationError,
+                  report.decimationWorldError, units.c_str());
+    std::string line = "decimated " + std::to_string(report.trianglesDecimatedFrom) + " -> " +
+                       std::to_string(report.trianglesAfter) + " triangles, " + error + "; " +
+                       volumeChange(report, report.volumeBeforeDecimation, report.volumeAfter);
+    if (report.decimationRelaxed > 0) {
+      line += "; the surface's handles allow no fewer without pinching it";
+    } else if (report.repairedFaces > 0) {
+      line += "; " + std::to_string(report.repairedFaces) +
+              " faces kept as they were where collapses would pinch the surface";
+    }
+    warn(line);
+  }
 }
 
 MeshFormat chooseFormat(const MeshOptions& options) {
@@ -96,6 +169,7 @@ IndexedMesh sceneMesh(const MeshOptions& options, ProgressLine& progress) {
   IndexedMesh mesh = sceneSurface(ballCentres(options.tick), options.divisions,
                                   surfaceOptions(options), report, showProgress(progress));
   warnAboutOpenRims(report.uncappedRims);
+  finish(options, mesh, gridBox(sceneGrid(options.divisions)), "the scene's units", progress);
   return mesh;
 }
 
@@ -145,11 +219,13 @@ IndexedMesh volumeMesh(const MeshOptions& options, std::string& comment, Progres
     failCommand(error.what());
   }
   warnAbout(report.findings, options.iso);
+  finish(options, mesh, header.geometry, "the volume's units", progress);
   return mesh;
 }
 
 void runMesh(const MeshOptions& options) {
   const MeshFormat format = chooseFormat(options);
+  checkFinishing(options);
   if (options.normals && format == MeshFormat::Stl) {
     failCommand("--normals needs obj or ply (stl has facet normals only)");
   }
@@ -191,6 +267,49 @@ void runMesh(const MeshOptions& options) {
   if (!error.empty()) failCommand(error);
 }
 
+// Accepts a number in (low, high], or (low, high) where `openHigh`.
+CLI::Validator between(double low, double high, bool openHigh, const std::string& name) {
+  return CLI::Validator(
+      [=](std::string& text) {
+        char* end = nullptr;
+        const double value = std::strtod(text.c_str(), &end);
+        const bool inside = !text.empty() && *end == '\0' && value > low &&
+                            (openHigh ? value < high : value <= high);
+        return inside ? std::string() : "'" + text + "' is not in " + name;
+      },
+      name);
+}
+
+// The finishing steps, applied in the order listed.
+void addFinishingOptions(CLI::App& mesh, FinishingOptions& finishing) {
+  mesh.add_flag("--keep-largest", finishing.keepLargest,
+                "Keep only the connected part with the most triangles (a scan's table, specks "
+                "and neighbours go). The finishing steps run in the order listed here");
+  mesh.add_option("--min-component", finishing.minComponent,
+                  "Drop the connected parts of fewer than N triangles")
+      ->type_name("N")
+      ->check(CLI::PositiveNumber);
+  CLI::Option* smooth =
+      mesh.add_option("--smooth", finishing.smoothIterations,
+                      "Smooth with N iterations of the windowed-sinc filter, which does not "
+                      "shrink (10 to 50 is usual); caps stay flat on the volume's or grid's "
+                      "faces, and --normals come from the faces")
+          ->type_name("N")
+          ->check(CLI::Range(1, 10000));
+  mesh.add_option("--smooth-passband", finishing.smoothPassband,
+                  "The smoothing's pass band, above 0 and below 2: lower smooths more")
+      ->type_name("P")
+      ->check(between(0.0, 2.0, true, "(0,2)"))
+      ->needs(smooth)
+      ->capture_default_str();
+  mesh.add_option("--decimate", finishing.decimate,
+                  "Keep about this fraction of the triangles, above 0 and at most 1, collapsing "
+                  "edges where that changes the shape least (meshoptimizer); the mesh stays "
+                  "closed")
+      ->type_name("R")
+      ->check(between(0.0, 1.0, false, "(0,1]"));
+}
+
 }  // namespace
 
 void addMeshCommand(CLI::App& app) {
@@ -219,6 +338,7 @@ void addMeshCommand(CLI::App& app) {
                    "the grid or the volume");
   mesh->add_flag("--unwelded", options->unwelded,
                  "Write the triangles exactly as extracted: unshared vertices, no caps");
+  addFinishingOptions(*mesh, options->finishing);
   addOutputOption(*mesh, options->output, "Output file")->capture_default_str();
   mesh->callback([options] { runMesh(*options); });
 }

@@ -161,3 +161,16 @@ std::size_t capGridBoundary(IndexedMesh& mesh, const SceneGrid& grid, std::size_
       },
       uncapped);
 }
+
+VolumeGeometry gridBox(const SceneGrid& grid) {
+  const std::array<float, 2> outer = outerCorners(grid);
+  VolumeGeometry box{};
+  const std::int64_t corners = static_cast<std::int64_t>(grid.divisions) + 2;
+  const double step = (static_cast<double>(outer[1]) - outer[0]) / static_cast<double>(corners - 1);
+  for (int a = 0; a < 3; ++a) {
+    box.dims[a] = corners;
+    box.origin[a] = outer[0];
+    box.axes[a][a] = step;
+  }
+  return box;
+}

@@ -11,6 +11,7 @@
 
 #include "mesh/grid.h"
 #include "mesh/weld.h"
+#include "volume/volume.h"
 
 // Closes every open rim that lies on one face of the lattice's box, wound
 // like the rest of the mesh, and returns how many faces it added.
@@ -30,3 +31,7 @@ std::size_t capOpenRims(IndexedMesh& mesh, const std::function<unsigned(std::uin
 // equals the outermost corners' coordinate.
 std::size_t capGridBoundary(IndexedMesh& mesh, const SceneGrid& grid,
                             std::size_t* uncapped = nullptr);
+
+// The grid's box as a lattice of its cell corners (divisions + 2 a side),
+// for the stages that keep the caps on its faces (mesh/finishing.h).
+VolumeGeometry gridBox(const SceneGrid& grid);

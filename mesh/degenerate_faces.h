@@ -25,6 +25,18 @@ std::size_t mergeVertices(IndexedMesh& mesh, const std::vector<std::uint32_t>& s
 // Removes the faces whose vertex index repeats; returns how many went.
 std::size_t dropRepeatedVertexFaces(IndexedMesh& mesh);
 
-// The faces whose three corners span no area (their cross product is zero
-// in double precision).
+// Whether three corners span no area (their cross product is zero in
+// double precision).
+bool spansNoArea(const Point3& p, const Point3& q, const Point3& r);
+
+// The faces whose three corners span no area.
 std::size_t zeroAreaFaces(const IndexedMesh& mesh);
+
+// Mends faces whose three distinct corners lie on one line (a fold), as
+// decimation leaves on flat caps: such a face (a, b, c), c between a and
+// b, and its neighbour (b, a, d) across the long edge become (a, d, c) and
+// (d, b, c), which cover the neighbour's triangle exactly, so the surface
+// keeps its shape, stays closed and wound as it was. Skipped where d lies
+// on the line too, or c and d already share an edge. Returns the number
+// of faces mended.
+std::size_t flipCollinearFaces(IndexedMesh& mesh);

@@ -3,13 +3,17 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "mesh/cap.h"
+#include "mesh/decimation.h"
 #include "mesh/degenerate_faces.h"
+#include "mesh/finishing.h"
 #include "mesh/grid.h"
 #include "mesh/mesh_writers.h"
 #include "mesh/surface_pipeline.h"
@@ -36,6 +40,7 @@ struct MeshOptions {
   int threads = defaultThreads();
   VolumeOptions volume;
   const CLI::Option* isoOption = nullptr;
+  FinishingOptions finishing;  // components, smoothing, decimation
 };
 
 constexpr const char* Formats = "obj, ply, stl, glb, vtp or gii";
@@ -47,6 +52,78 @@ std::string number(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.9g", value);
   return text;
+}
+
+// The finishing steps need the welded mesh, and decimation a build with
+// meshoptimizer: refused before any work.
+void checkFinishing(const MeshOptions& options) {
+  if (!finishes(options.finishing)) return;
+  if (options.unwelded) {
+    failCommand(
+        "--keep-largest, --min-component, --smooth and --decimate need the welded mesh; "
+        "leave out --unwelded");
+  }
+  if (options.finishing.decimate < 1.0 && !decimationAvailable()) {
+    failCommand("--decimate: this build has no decimation (built without meshoptimizer)");
+  }
+}
+
+std::string volumeChange(const FinishingReport& report, double before, double after) {
+  if (!report.closed) return "the mesh is not closed, so it encloses no volume";
+  char text[96];
+  std::snprintf(text, sizeof text, "enclosed volume %.4g -> %.4g (%+.2f %%)", before, after,
+                before != 0 ? 100.0 * (after - before) / before : 0.0);
+  return text;
+}
+
+// Applies the finishing steps asked for and says what they did, of
+// `subject` if given (a label). `box`: the volume's or grid's box, whose
+// faces the caps stay on.
+void finish(const MeshOptions& options, IndexedMesh& mesh, const VolumeGeometry& box,
+            const std::string& units, ProgressLine& progress, const std::string& subject = {}) {
+  const auto say = [&](const std::string& line) {
+    warn(subject.empty() ? line : subject + ": " + line);
+  };
+  FinishingOptions asked = options.finishing;
+  if (!finishes(asked) || mesh.faces.empty()) return;
+  asked.normals = options.normals;
+  progress.stage("finishing", 1);
+  FinishingReport report;
+  finishMesh(mesh, asked, &box, report);
+  if (asked.keepLargest || asked.minComponent > 0) {
+    std::string line = std::to_string(report.components) +
+                       (report.components == 1 ? " component; " : " components; ");
+    if (report.trianglesAfter == 0 && report.trianglesBefore > 0) {
+      line += "dropped all: none has " + std::to_string(asked.minComponent) + " triangles";
+    } else if (asked.keepLargest) {
+      line += "kept the largest (" + std::to_string(report.largestComponent) + " triangles)";
+    } else {
+      line += "dropped " + std::to_string(report.componentsDropped) + " with fewer than " +
+              std::to_string(asked.minComponent) + " triangles, " +
+              std::to_string(report.trianglesDropped) + " triangles in all";
+    }
+    say(line);
+  }
+  if (asked.smoothIterations > 0) {
+    say("smoothed " + std::to_string(asked.smoothIterations) + " iterations (pass band " +
+        number(asked.smoothPassband) +
+        "): " + volumeChange(report, report.volumeBeforeSmoothing, report.volumeBeforeDecimation));
+  }
+  if (asked.decimate < 1.0) {
+    char error[96];
+    std::snprintf(error, sizeof error, "error %.2g (%.3g in %s)", report.decimationError,
+                  report.decimationWorldError, units.c_str());
+    std::string line = "decimated " + std::to_string(report.trianglesDecimatedFrom) + " -> " +
+                       std::to_string(report.trianglesAfter) + " triangles, " + error + "; " +
+                       volumeChange(report, report.volumeBeforeDecimation, report.volumeAfter);
+    if (report.decimationRelaxed > 0) {
+      line += "; the surface's handles allow no fewer without pinching it";
+    } else if (report.repairedFaces > 0) {
+      line += "; " + std::to_string(report.repairedFaces) +
+              " faces kept as they were where collapses would pinch the surface";
+    }
+    say(line);
+  }
 }
 
 // The format --format names, else the output's extension, else obj; one
@@ -120,6 +197,7 @@ IndexedMesh sceneMesh(const MeshOptions& options, ProgressLine& progress) {
   IndexedMesh mesh = sceneSurface(ballCentres(options.tick), options.divisions,
                                   surfaceOptions(options), report, showProgress(progress));
   warnAboutOpenRims(report.uncappedRims);
+  finish(options, mesh, gridBox(sceneGrid(options.divisions)), "the scene's units", progress);
   return mesh;
 }
 
@@ -241,6 +319,7 @@ IndexedMesh volumeMesh(MeshOptions options, std::string& comment, ProgressLine& 
     failCommand(error.what());
   }
   warnAbout(report.findings, options.iso, header.geometry, !options.unwelded);
+  finish(options, mesh, header.geometry, "the volume's units", progress);
   return mesh;
 }
 
@@ -323,6 +402,7 @@ void runLabels(const MeshOptions& options) {
                 name + ") or a folder, or use obj, ply, glb or vtp for one file");
   }
   refuseFacetNormalsOnly(options, format);
+  checkFinishing(options);
 
   const std::unique_ptr<VolumeReader> reader = openVolumeOrFail(options.volume);
   const VolumeHeader& header = reader->header();
@@ -357,11 +437,12 @@ void runLabels(const MeshOptions& options) {
   std::vector<MeshPart> parts;
   for (LabelSurface& label : surfaces) {
     const LabelStyle style = styles(label.label);
-    const IndexedMesh& mesh = label.mesh;
     const std::string value = std::to_string(label.label);
     const std::string named = "label " + value;
-    warn((style.name == named ? named : style.name + " (" + named + ")") + ": " +
-         std::to_string(mesh.faces.size()) + " triangles");
+    const std::string subject = style.name == named ? named : style.name + " (" + named + ")";
+    finish(options, label.mesh, header.geometry, "the volume's units", progress, subject);
+    const IndexedMesh& mesh = label.mesh;
+    warn(subject + ": " + std::to_string(mesh.faces.size()) + " triangles");
     if (perLabel) {
       std::string path = output;
       if (folder) {
@@ -393,6 +474,7 @@ void runMesh(MeshOptions options) {
   parseIso(options);
   const MeshFormat format = chooseFormat(options);
   refuseFacetNormalsOnly(options, format);
+  checkFinishing(options);
 
   ProgressLine progress("mesh", "slab", options.divisions + 1);
   std::string comment;
@@ -419,6 +501,49 @@ void runMesh(MeshOptions options) {
   }
 
   writeMesh(options.output, format, mesh, comment, options.ascii);
+}
+
+// Accepts a number in (low, high], or (low, high) where `openHigh`.
+CLI::Validator between(double low, double high, bool openHigh, const std::string& name) {
+  return CLI::Validator(
+      [=](std::string& text) {
+        char* end = nullptr;
+        const double value = std::strtod(text.c_str(), &end);
+        const bool inside = !text.empty() && *end == '\0' && value > low &&
+                            (openHigh ? value < high : value <= high);
+        return inside ? std::string() : "'" + text + "' is not in " + name;
+      },
+      name);
+}
+
+// The finishing steps, applied in the order listed.
+void addFinishingOptions(CLI::App& mesh, FinishingOptions& finishing) {
+  mesh.add_flag("--keep-largest", finishing.keepLargest,
+                "Keep only the connected part with the most triangles (a scan's table, specks "
+                "and neighbours go). The finishing steps run in the order listed here");
+  mesh.add_option("--min-component", finishing.minComponent,
+                  "Drop the connected parts of fewer than N triangles")
+      ->type_name("N")
+      ->check(CLI::PositiveNumber);
+  CLI::Option* smooth =
+      mesh.add_option("--smooth", finishing.smoothIterations,
+                      "Smooth with N iterations of the windowed-sinc filter, which does not "
+                      "shrink (10 to 50 is usual); caps stay flat on the volume's or grid's "
+                      "faces, and --normals come from the faces")
+          ->type_name("N")
+          ->check(CLI::Range(1, 10000));
+  mesh.add_option("--smooth-passband", finishing.smoothPassband,
+                  "The smoothing's pass band, above 0 and below 2: lower smooths more")
+      ->type_name("P")
+      ->check(between(0.0, 2.0, true, "(0,2)"))
+      ->needs(smooth)
+      ->capture_default_str();
+  mesh.add_option("--decimate", finishing.decimate,
+                  "Keep about this fraction of the triangles, above 0 and at most 1, collapsing "
+                  "edges where that changes the shape least (meshoptimizer); the mesh stays "
+                  "closed")
+      ->type_name("R")
+      ->check(between(0.0, 1.0, false, "(0,1]"));
 }
 
 }  // namespace
@@ -466,6 +591,7 @@ void addMeshCommand(CLI::App& app) {
   mesh->footer(
       "A volume's NaN and infinite voxels count as below every level, like the outside of the "
       "volume: the mesh is closed around them (one warning gives their count).");
+  addFinishingOptions(*mesh, options->finishing);
   addOutputOption(*mesh, options->output, "Output file")->capture_default_str();
   mesh->callback([options] { runMesh(*options); });
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "iso/isosurface.h"
+#include "mesh/enclosed_volume.h"  // signedVolume6, shared with the library
 #include "mesh/surface.h"
 
 // A volume's values as a reader in memory takes them.
@@ -69,21 +70,4 @@ inline bool closedAndConsistent(const std::vector<std::array<std::uint32_t, 3>>&
     if (reverse == directed.end() || reverse->second != 1) return false;
   }
   return true;
-}
-
-// Six times the enclosed volume; positive when the faces wind outward.
-template <typename Vertex>
-double signedVolume6(const std::vector<Vertex>& vertices,
-                     const std::vector<std::array<std::uint32_t, 3>>& faces) {
-  double sum = 0;
-  for (const auto& f : faces) {
-    const Vertex &a = vertices[f[0]], &b = vertices[f[1]], &c = vertices[f[2]];
-    sum += static_cast<double>(a.x) *
-               (static_cast<double>(b.y) * c.z - static_cast<double>(b.z) * c.y) +
-           static_cast<double>(a.y) *
-               (static_cast<double>(b.z) * c.x - static_cast<double>(b.x) * c.z) +
-           static_cast<double>(a.z) *
-               (static_cast<double>(b.x) * c.y - static_cast<double>(b.y) * c.x);
-  }
-  return sum;
 }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "mesh/decimation.h"
 #include "mesh/extract.h"
 #include "tests/mesh/literal_volume.h"
 #include "tests/mesh/mesh_checks.h"
@@ -631,5 +632,63 @@ TEST_F(Mcubes, SampleVolumesMeshAtTheirLevelsWithoutWarnings) {
     EXPECT_EQ(meshed.err, "") << name;
     // An STL of more than its header and count: triangles.
     EXPECT_GT(fs::file_size(mesh), 84u + 50u * 100u) << name;
+  }
+}
+
+// The finishing steps: what they did on stderr, an STL that is still closed
+// where its facets meet by position (as printers read it) and outward; and
+// refused, before any work, where they cannot apply.
+TEST_F(Mcubes, FinishingStepsSayWhatTheyDidAndKeepTheStlClosed) {
+  const std::string torus = (inputs() / "torus.nrrd").string();
+  const std::string sphere = (inputs() / "sphere.nrrd").string();
+  ASSERT_EQ(run("sample torus --size 48 -o " + torus).status, 0);
+  ASSERT_EQ(run("sample sphere --size 32 -o " + sphere).status, 0);
+  const fs::path plain = work() / "plain.stl", finished = work() / "finished.stl";
+  ASSERT_EQ(run("mesh --volume " + torus + " --iso 0 -o " + plain.string()).status, 0);
+  // A build without meshoptimizer refuses --decimate in one line.
+  const bool decimates = decimationAvailable();
+  const std::string finishing = decimates ? " --smooth 20 --decimate 0.1" : " --smooth 20";
+  const Outcome result =
+      run("mesh --volume " + torus + " --iso 0" + finishing + " -o " + finished.string());
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.err.find("mcubes: smoothed 20 iterations"), std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find("no area"), std::string::npos) << result.err;
+  const ObjMesh before = parseStl(readFile(plain)), after = parseStl(readFile(finished));
+  EXPECT_TRUE(closedAndConsistent(after.faces));
+  const double volume = signedVolume6(before.vertices, before.faces);
+  EXPECT_NEAR(signedVolume6(after.vertices, after.faces), volume, 0.01 * volume);
+  if (decimates) {
+    EXPECT_NE(result.err.find("mcubes: decimated "), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("in the volume's units"), std::string::npos) << result.err;
+    EXPECT_NEAR(static_cast<double>(after.faces.size()),
+                0.1 * static_cast<double>(before.faces.size()),
+                0.02 * static_cast<double>(before.faces.size()));
+  }
+
+  // The sphere sample is a box with a spherical hollow: two parts.
+  const Outcome largest =
+      run("mesh --volume " + sphere + " --iso 0 --keep-largest -o " + finished.string());
+  EXPECT_EQ(largest.status, 0) << largest.err;
+  EXPECT_EQ(largest.err.rfind("mcubes: 2 components; kept the largest (", 0), 0u) << largest.err;
+
+  fs::remove(plain);
+  fs::remove(finished);
+  const std::string target = " -o " + (work() / "out.stl").string();
+  for (const auto& [arguments, named] : std::vector<std::pair<std::string, std::string>>{
+           {"mesh --unwelded --smooth 5", "welded"},
+           {"mesh --unwelded --keep-largest", "welded"},
+           {"mesh --smooth-passband 0.2", "--smooth"},
+           {"mesh --smooth 5 --smooth-passband 2", "--smooth-passband"},
+           {"mesh --smooth 0", "--smooth"},
+           {"mesh --decimate 0", "--decimate"},
+           {"mesh --decimate 1.5", "--decimate"},
+           {"mesh --min-component 0", "--min-component"},
+           {decimates ? "mesh --decimate 1.1" : "mesh --decimate 0.5",
+            decimates ? "--decimate" : "no decimation"}}) {
+    const Outcome refused = run(arguments + target);
+    EXPECT_EQ(refused.status, 2) << arguments;
+    EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
+    EXPECT_NE(refused.err.find(named), std::string::npos) << arguments << ": " << refused.err;
+    EXPECT_TRUE(fs::is_empty(work())) << arguments;
   }
 }

@@ -1,0 +1,79 @@
+#include "mesh/finishing.h"
+
+#include <vector>
+
+#include "mesh/decimation.h"
+#include "mesh/edge_tally.h"
+#include "mesh/enclosed_volume.h"
+#include "mesh/face_normals.h"
+#include "mesh/mesh_components.h"
+#include "mesh/smoothing.h"
+
+namespace {
+
+void dropComponents(IndexedMesh& mesh, const FinishingOptions& options, FinishingReport& report) {
+  const MeshComponents parts = meshComponents(mesh);
+  report.components = parts.faces.size();
+  std::vector<bool> keepPart(parts.faces.size(), true);
+  std::size_t largest = 0;
+  for (std::size_t p = 0; p < parts.faces.size(); ++p) {
+    if (parts.faces[p] > parts.faces[largest]) largest = p;
+    if (static_cast<std::int64_t>(parts.faces[p]) < options.minComponent) keepPart[p] = false;
+  }
+  if (!parts.faces.empty()) report.largestComponent = parts.faces[largest];
+  if (options.keepLargest) {
+    for (std::size_t p = 0; p < parts.faces.size(); ++p) keepPart[p] = keepPart[p] && p == largest;
+  }
+  std::vector<bool> keep(mesh.faces.size());
+  for (std::size_t f = 0; f < keep.size(); ++f) keep[f] = keepPart[parts.ofFace[f]];
+  for (const bool kept : keepPart) report.componentsDropped += !kept;
+  report.trianglesDropped = keepFaces(mesh, keep);
+}
+
+}  // namespace
+
+bool finishes(const FinishingOptions& options) {
+  return options.keepLargest || options.minComponent > 0 || options.smoothIterations > 0 ||
+         options.decimate < 1.0;
+}
+
+void finishMesh(IndexedMesh& mesh, const FinishingOptions& options, const VolumeGeometry* box,
+                FinishingReport& report) {
+  report.trianglesBefore = mesh.faces.size();
+  // Each volume once, where a step changed it.
+  double volume = enclosedVolume(mesh);
+  report.volumeBefore = volume;
+  if (options.keepLargest || options.minComponent > 0) {
+    dropComponents(mesh, options, report);
+    volume = enclosedVolume(mesh);
+  }
+  report.volumeBeforeSmoothing = volume;
+  // Closedness comes with smoothing's or decimation's own look at the
+  // edges; checked here only where neither runs.
+  bool moved = false, checked = false;
+  if (options.smoothIterations > 0) {
+    EdgeTally tally;
+    smoothMesh(mesh, options.smoothIterations, options.smoothPassband, box, &tally);
+    report.closed = tally.closed();
+    checked = moved = true;
+    volume = enclosedVolume(mesh);
+  }
+  report.volumeBeforeDecimation = volume;
+  if (options.decimate < 1.0) {
+    report.trianglesDecimatedFrom = mesh.faces.size();
+    const DecimationResult decimated = decimateMesh(mesh, options.decimate);
+    if (!checked) report.closed = decimated.closed;
+    report.decimationError = decimated.error;
+    report.decimationWorldError = decimated.worldError;
+    report.repairedFaces = decimated.repairedFaces;
+    report.decimationRelaxed = decimated.relaxed;
+    checked = moved = true;
+    volume = enclosedVolume(mesh);
+  }
+  if (!checked) report.closed = tallyEdges(mesh).closed();
+  report.volumeAfter = volume;
+  if ((moved && !mesh.normals.empty()) || (options.normals && mesh.normals.empty())) {
+    mesh.normals = faceAreaNormals(mesh);
+  }
+  report.trianglesAfter = mesh.faces.size();
+}

@@ -3,6 +3,7 @@
 // longer describes it.
 #pragma once
 
+#include <array>
 #include <vector>
 
 #include "mesh/surface.h"
@@ -12,3 +13,10 @@
 // little; outward where the faces wind outward. A vertex whose faces'
 // normals cancel, or that has none, gets +x.
 std::vector<Point3> faceAreaNormals(const IndexedMesh& mesh);
+
+// The cross product of a face's edges b - a and c - a, in double: its
+// normal by the right-hand rule, as long as twice its area.
+std::array<double, 3> faceCross(const Point3& a, const Point3& b, const Point3& c);
+
+// The face's unit normal; zero for a face of no area.
+Point3 unitFaceNormal(const Point3& a, const Point3& b, const Point3& c);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mesh/binary_records.h"
+#include "mesh/face_normals.h"
 
 std::optional<MeshFormat> meshFormatNamed(const std::string& name) {
   for (const MeshFormat format : {MeshFormat::Obj, MeshFormat::Ply, MeshFormat::Stl,
@@ -51,19 +52,6 @@ bool printPoints(std::FILE* out, const std::vector<Point3>& points, const char* 
     ok = std::fprintf(out, "%s%.9g %.9g %.9g\n", prefix, v.x, v.y, v.z) > 0 && ok;
   }
   return ok;
-}
-
-// The unit normal by the right-hand rule; zero for a degenerate triangle.
-Point3 unitNormal(const Point3& p, const Point3& q, const Point3& r) {
-  const double ux = static_cast<double>(q.x) - p.x, uy = static_cast<double>(q.y) - p.y,
-               uz = static_cast<double>(q.z) - p.z;
-  const double vx = static_cast<double>(r.x) - p.x, vy = static_cast<double>(r.y) - p.y,
-               vz = static_cast<double>(r.z) - p.z;
-  const double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
-  const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
-  if (length == 0.0) return {0.0f, 0.0f, 0.0f};
-  return {static_cast<float>(nx / length), static_cast<float>(ny / length),
-          static_cast<float>(nz / length)};
 }
 
 // The part of each vertex or face in turn: parts are consecutive.
@@ -200,7 +188,7 @@ bool writeStl(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
   for (const auto& f : mesh.faces) {
     const Point3 &p = mesh.vertices[f[0]], &q = mesh.vertices[f[1]], &r = mesh.vertices[f[2]];
     unsigned char* record = facets.next();
-    for (const Point3& point : {unitNormal(p, q, r), p, q, r}) record = putPoint(record, point);
+    for (const Point3& point : {unitFaceNormal(p, q, r), p, q, r}) record = putPoint(record, point);
     record[0] = record[1] = 0;  // attribute byte count
   }
   return facets.finish() && ok;

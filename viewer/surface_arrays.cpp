@@ -3,22 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
+#include "mesh/face_normals.h"
 
-Point3 faceNormal(const Point3& a, const Point3& b, const Point3& c) {
-  const double u[3] = {static_cast<double>(b.x) - a.x, static_cast<double>(b.y) - a.y,
-                       static_cast<double>(b.z) - a.z};
-  const double v[3] = {static_cast<double>(c.x) - a.x, static_cast<double>(c.y) - a.y,
-                       static_cast<double>(c.z) - a.z};
-  const double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
-                       u[0] * v[1] - u[1] * v[0]};
-  const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-  if (length == 0.0) {
-    return {0.0f, 0.0f, 0.0f};
-  }
-  return {static_cast<float>(n[0] / length), static_cast<float>(n[1] / length),
-          static_cast<float>(n[2] / length)};
-}
+namespace {
 
 // `count` indices into `vertices` vertices, stored as narrow as they fit.
 void storeIndices(const std::uint32_t* first, std::size_t count, std::size_t vertices,
@@ -48,7 +35,7 @@ void buildFlatArray(const IndexedMesh& mesh, std::vector<ShadedVertex>& vertices
     const Point3& a = mesh.vertices[face[0]];
     const Point3& b = mesh.vertices[face[1]];
     const Point3& c = mesh.vertices[face[2]];
-    const Point3 normal = faceNormal(a, b, c);
+    const Point3 normal = unitFaceNormal(a, b, c);
     vertices.insert(vertices.end(), {{a, normal}, {b, normal}, {c, normal}});
   }
 }

@@ -16,6 +16,7 @@
 #include "mesh/finishing.h"
 #include "mesh/grid.h"
 #include "mesh/mesh_writers.h"
+#include "mesh/patient_space.h"
 #include "mesh/surface_pipeline.h"
 #include "tools/cli_support.h"
 #include "tools/progress_line.h"
@@ -36,7 +37,8 @@ struct MeshOptions {
   bool normals = false;
   bool unwelded = false;
   bool ascii = false;
-  std::string labels;  // "all" or a list; empty: one iso level
+  std::string labels;          // "all" or a list; empty: one iso level
+  std::string space = "file";  // file, ras or lps
   int threads = defaultThreads();
   VolumeOptions volume;
   const CLI::Option* isoOption = nullptr;
@@ -298,6 +300,17 @@ double otsuLevelOf(const VolumeOptions& volume) {
   return otsu.level;
 }
 
+// The patient space --space asks for: the file's own, or RAS or LPS from
+// the space the file states.
+WorldSpace targetSpace(const MeshOptions& options, const VolumeHeader& header) {
+  if (options.space == "file") return header.space;
+  if (header.space == WorldSpace::Unstated) {
+    failCommand("--space " + options.space + ": " + options.volume.path +
+                " states no patient space (RAS or LPS) to convert from; leave out --space");
+  }
+  return options.space == "ras" ? WorldSpace::Ras : WorldSpace::Lps;
+}
+
 IndexedMesh volumeMesh(MeshOptions options, std::string& comment, ProgressLine& progress) {
   if (options.isoOption->count() == 0) {
     failCommand(
@@ -307,9 +320,10 @@ IndexedMesh volumeMesh(MeshOptions options, std::string& comment, ProgressLine& 
   const std::unique_ptr<VolumeReader> reader = openVolumeOrFail(options.volume);
   const VolumeHeader& header = reader->header();
   if (!header.notice.empty()) warn(header.notice);
+  const WorldSpace space = targetSpace(options, header);
   if (options.otsu) options.iso = otsuLevelOf(options.volume);
   comment = "mcubes mesh, " + options.volume.path + ", iso " + number(options.iso) +
-            (options.otsu ? " (Otsu's)" : "");
+            (options.otsu ? " (Otsu's)" : "") + ", in " + worldSpaceName(space);
 
   SurfaceReport report;
   IndexedMesh mesh;
@@ -320,6 +334,7 @@ IndexedMesh volumeMesh(MeshOptions options, std::string& comment, ProgressLine& 
   }
   warnAbout(report.findings, options.iso, header.geometry, !options.unwelded);
   finish(options, mesh, header.geometry, "the volume's units", progress);
+  moveToSpace(mesh, header.space, space);
   return mesh;
 }
 
@@ -407,6 +422,7 @@ void runLabels(const MeshOptions& options) {
   const std::unique_ptr<VolumeReader> reader = openVolumeOrFail(options.volume);
   const VolumeHeader& header = reader->header();
   if (!header.notice.empty()) warn(header.notice);
+  const WorldSpace space = targetSpace(options, header);
   ProgressLine progress("mesh", "layer", header.geometry.dims[2]);
   SurfaceOptions surface = surfaceOptions(options);
   SurfaceReport report;
@@ -432,7 +448,8 @@ void runLabels(const MeshOptions& options) {
     failCommand("cannot make the folder '" + output + "': " + made.message());
   }
   const LabelStyles styles(header);
-  const std::string source = "mcubes mesh, " + options.volume.path;
+  const std::string source =
+      "mcubes mesh, " + options.volume.path + ", in " + worldSpaceName(space);
   IndexedMesh all;
   std::vector<MeshPart> parts;
   for (LabelSurface& label : surfaces) {
@@ -441,6 +458,7 @@ void runLabels(const MeshOptions& options) {
     const std::string named = "label " + value;
     const std::string subject = style.name == named ? named : style.name + " (" + named + ")";
     finish(options, label.mesh, header.geometry, "the volume's units", progress, subject);
+    moveToSpace(label.mesh, header.space, space);
     const IndexedMesh& mesh = label.mesh;
     warn(subject + ": " + std::to_string(mesh.faces.size()) + " triangles");
     if (perLabel) {
@@ -483,6 +501,8 @@ void runMesh(MeshOptions options) {
     mesh = volumeMesh(options, comment, progress);
   } else {
     if (options.otsu) failCommand("--iso otsu needs --volume: the scene's level is a number");
+    if (options.space != "file")
+      failCommand("--space needs --volume: the scene is in no patient space");
     mesh = sceneMesh(options, progress);
     comment = "mcubes mesh, tick " + std::to_string(options.tick);
     if (options.divisions != GridDivisions) {
@@ -592,6 +612,12 @@ void addMeshCommand(CLI::App& app) {
       "A volume's NaN and infinite voxels count as below every level, like the outside of the "
       "volume: the mesh is closed around them (one warning gives their count).");
   addFinishingOptions(*mesh, options->finishing);
+  mesh->add_option("--space", options->space,
+                   "A volume's mesh in the file's own world space (file), or in RAS or LPS, "
+                   "converted from the space the file states (NIfTI, MGH: RAS; MetaImage: LPS; "
+                   "NRRD: its space field); the comment says which")
+      ->check(CLI::IsMember({"file", "ras", "lps"}))
+      ->capture_default_str();
   addOutputOption(*mesh, options->output, "Output file")->capture_default_str();
   mesh->callback([options] { runMesh(*options); });
 }

@@ -105,6 +105,8 @@ MetaImageHeader parseMetaImageHeader(std::string_view text, const std::string& f
 
   const std::vector<std::int64_t> sizes =
       fields.sizes(fields.required("dimsize", "DimSize"), "DimSize", "DimSize", dimension);
+  // ITK, which writes MetaImage, places images in LPS.
+  header.volume.space = WorldSpace::Lps;
   const LatticeSize lattice = firstVolume(file, sizes, header.volume);
   header.bytes = lattice.bytes;
   header.volumes = lattice.volumes;

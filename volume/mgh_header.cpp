@@ -54,6 +54,8 @@ MghHeader parseMghHeader(const unsigned char* bytes, std::size_t size, const std
                "convert it to uchar, short, int or float (mri_convert -odt)");
   }
   const std::vector<std::int64_t> sizes(dims.begin(), dims.end());  // width, height, depth, frames
+  // vox2ras: FreeSurfer's scanner RAS, also by its default orientation.
+  header.volume.space = WorldSpace::Ras;
   const LatticeSize lattice = firstVolume(file, sizes, header.volume);
   header.bytes = lattice.bytes;
   header.volumes = lattice.volumes;

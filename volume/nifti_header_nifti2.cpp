@@ -202,6 +202,8 @@ NiftiHeader parseNiftiHeader(const unsigned char* bytes, std::size_t size, bool 
     originField = "qform (qoffset_x, qoffset_y, qoffset_z)";
   }
   if (sform || qform) {
+    // NIfTI's sform and qform map voxels to RAS.
+    header.volume.space = WorldSpace::Ras;
     const nifti_dmat44& m = sform ? nim.sto_xyz : nim.qto_xyz;
     for (int a = 0; a < 3; ++a) {
       geometry.origin[a] = m.m[a][3];

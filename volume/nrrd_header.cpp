@@ -219,6 +219,10 @@ NrrdHeader parseNrrdHeader(std::string_view text, const std::string& file) {
   if (const auto name = fields.find("space")) {
     space = spaceDimension(std::string(*name));
     if (space == 0) fields.fail("the space " + shown(*name) + " is not one NRRD defines");
+    const std::string named = lowered(std::string(*name));
+    if (named == "ras" || named == "right-anterior-superior") header.volume.space = WorldSpace::Ras;
+    if (named == "las" || named == "left-anterior-superior") header.volume.space = WorldSpace::Las;
+    if (named == "lps" || named == "left-posterior-superior") header.volume.space = WorldSpace::Lps;
   }
   if (const auto count = fields.find("space dimension")) {
     space = fields.integer("space dimension", *count);

@@ -22,6 +22,11 @@ class VolumeError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The patient space a file's world coordinates are in, where the file says:
+// x toward the right or left, y anterior or posterior, z superior (NIfTI's
+// and MGH's RAS; DICOM's, ITK's and MetaImage's LPS; NRRD's space field).
+enum class WorldSpace { Unstated, Ras, Las, Lps };
+
 enum class VoxelType { Uint8, Int8, Uint16, Int16, Uint32, Int32, Float32, Float64 };
 
 // Index to world: the voxel (i, j, k) lies at origin + i * axes[0] + j *
@@ -52,6 +57,7 @@ struct VolumeHeader {
   // Lines the reader has to say about the file and the user should see
   // (e.g. which volume of a 4-D file is meshed), empty if none.
   std::string notice;
+  WorldSpace space = WorldSpace::Unstated;
   // The free key/value pairs of formats that have them (NRRD's key:=value),
   // in the file's order.
   std::vector<std::pair<std::string, std::string>> keyValues;

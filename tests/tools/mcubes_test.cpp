@@ -616,6 +616,48 @@ TEST_F(Mcubes, GltfVtkAndGiftiFilesReadBackWithOtherProjectsReaders) {
   if (!skipped.empty()) GTEST_SKIP() << "no reader for " << skipped;
 }
 
+TEST_F(Mcubes, SpaceMovesAVolumesMeshFromTheSpaceItsFileStatesToRasOrLps) {
+  const fs::path sphere = inputs() / "sphere.nrrd";
+  ASSERT_EQ(run("sample sphere --size 12 -o " + sphere.string()).status, 0);
+  const std::string written = readFile(sphere);
+  const std::size_t field = written.find("space dimension: 3\n");
+  ASSERT_NE(field, std::string::npos);
+  struct Case {
+    const char* stated;  // the NRRD's space field, or none
+    const char* asked;
+    float x, y;  // the signs the coordinates take; 0: refused
+  };
+  for (const Case& c : {Case{"left-posterior-superior", "ras", -1, -1}, Case{"lps", "lps", 1, 1},
+                        Case{"right-anterior-superior", "lps", -1, -1},
+                        Case{"left-anterior-superior", "ras", -1, 1}, Case{nullptr, "file", 1, 1},
+                        Case{nullptr, "ras", 0, 0}}) {
+    const std::string where = std::string(c.stated ? c.stated : "none") + " to " + c.asked;
+    std::string text = written;
+    if (c.stated) text.replace(field, 19, std::string("space: ") + c.stated + "\n");
+    std::ofstream(sphere, std::ios::binary) << text;
+    const std::string mesh = "mesh --volume " + sphere.string() + " --iso 0";
+    const Outcome moved = run(mesh + " --space " + c.asked);
+    if (c.x == 0) {
+      EXPECT_EQ(moved.status, 2) << where;
+      EXPECT_NE(moved.err.find("states no patient space"), std::string::npos) << moved.err;
+      continue;
+    }
+    ASSERT_EQ(moved.status, 0) << where << ": " << moved.err;
+    const ObjMesh asStated = parseObj(run(mesh).out), asAsked = parseObj(moved.out);
+    ASSERT_EQ(asAsked.vertices.size(), asStated.vertices.size()) << where;
+    for (std::size_t v = 0; v < asStated.vertices.size(); ++v) {
+      EXPECT_EQ(asAsked.vertices[v].x, c.x * asStated.vertices[v].x) << where;
+      EXPECT_EQ(asAsked.vertices[v].y, c.y * asStated.vertices[v].y) << where;
+      EXPECT_EQ(asAsked.vertices[v].z, asStated.vertices[v].z) << where;
+    }
+    EXPECT_GT(signedVolume6(asAsked.vertices, asAsked.faces), 0) << where;
+    const std::string space = std::string(c.asked) == "file" ? "the file's own space"
+                              : c.asked[0] == 'r'            ? "RAS"
+                                                             : "LPS";
+    EXPECT_NE(moved.out.find(", in " + space + "\n"), std::string::npos) << where;
+  }
+}
+
 TEST_F(Mcubes, SampleVolumesMeshAtTheirLevelsWithoutWarnings) {
   for (const auto& [name, level] : {std::pair{"wavelet", "160.5"},
                                     {"marschner-lobb", "0.5"},

@@ -184,6 +184,9 @@ NiftiHeader parseNiftiHeader(const unsigned char* bytes, std::size_t size, bool 
   } else {
     nifti_1_header raw;
     std::memcpy(&raw, bytes, sizeof raw);
+    // Analyze: whatever its last bytes hold, no NIfTI magic (the library
+    // would read "n+4" as a NIfTI version it cannot swap, and overflow).
+    if (analyze) std::memset(raw.magic, 0, sizeof raw.magic);
     converted = nifti_convert_n1hdr2nim(raw, file.c_str());
   }
   const Image image{converted};

@@ -57,6 +57,7 @@ VoxelPlacement placement(const VolumeOptions& options) {
        !(placement.spacing[1] > 0) || !(placement.spacing[2] > 0))) {
     failCommand("--spacing '" + options.spacing + "' is not three positive numbers (SX,SY,SZ)");
   }
+  placement.spacingGiven = !options.spacing.empty();
   if (!options.origin.empty() && !parseTriple(options.origin, placement.origin)) {
     failCommand("--origin '" + options.origin + "' is not three numbers (OX,OY,OZ)");
   }
@@ -108,7 +109,9 @@ void addVolumeOptions(CLI::App& command, VolumeOptions& options) {
                      "Raw volume: uint8, int8, uint16, int16, uint32, int32, float32 or float64");
   command.add_option("--endian", options.endian, "Raw volume: little (default) or big");
   command.add_option("--spacing", options.spacing,
-                     "Raw volume or HDF5 dataset: voxel size SX,SY,SZ (1,1,1)");
+                     "Raw volume or HDF5 dataset: voxel size SX,SY,SZ (1,1,1; an HDF5 dataset's "
+                     "element_size_um attribute, z,y,x as Fiji and ilastik write it, where it has "
+                     "one)");
   command.add_option("--origin", options.origin,
                      "Raw volume or HDF5 dataset: world position of voxel (0,0,0), OX,OY,OZ "
                      "(0,0,0)");

@@ -3,6 +3,10 @@
 #include <hdf5.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <iterator>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -137,6 +141,28 @@ Handle openCached(hid_t file, const std::string& name, std::size_t voxelBytes,
   return cached.valid() ? std::move(cached) : std::move(dataset);
 }
 
+// The voxel size that the dataset's element_size_um attribute states (z, y,
+// x, as Fiji's and ilastik's HDF5 files store it), as x, y, z; none without
+// the attribute. One that is not three positive numbers is refused.
+std::optional<std::array<double, 3>> statedSpacing(const std::string& path, hid_t dataset,
+                                                   const std::string& name) {
+  const char* const key = "element_size_um";
+  if (H5Aexists(dataset, key) <= 0) return std::nullopt;
+  const Handle attribute(H5Aopen(dataset, key, H5P_DEFAULT), H5Aclose);
+  const Handle space(H5Aget_space(attribute.get()), H5Sclose);
+  double zyx[3] = {0.0, 0.0, 0.0};
+  if (H5Sget_simple_extent_npoints(space.get()) != 3 ||
+      H5Aread(attribute.get(), H5T_NATIVE_DOUBLE, zyx) < 0 ||
+      !std::all_of(std::begin(zyx), std::end(zyx),
+                   [](double d) { return d > 0 && d < HUGE_VAL; })) {
+    failVolume(path,
+               "the " + std::string(key) + " attribute of its dataset " + shown(name) +
+                   " is not three positive numbers",
+               "give the voxel size with --spacing SX,SY,SZ");
+  }
+  return std::array<double, 3>{zyx[2], zyx[1], zyx[0]};
+}
+
 class Hdf5Volume : public VolumeReader {
  public:
   Hdf5Volume(std::string path, std::string dataset, Handle file, Handle data, VolumeHeader header)
@@ -223,7 +249,15 @@ std::unique_ptr<VolumeReader> openHdf5(const std::string& path, const std::strin
                                 static_cast<std::int64_t>(shape.shape[1]),
                                 static_cast<std::int64_t>(shape.shape[0])};
   latticeBytes(path, {dims[0], dims[1], dims[2]}, voxelBytes(header.type));
-  header.geometry = placedGeometry(path, dims, placement);
+  VoxelPlacement placed = placement;
+  if (!placement.spacingGiven) {
+    if (const auto spacing = statedSpacing(path, probe.get(), name)) {
+      std::copy(spacing->begin(), spacing->end(), placed.spacing);
+      notice += (notice.empty() ? "" : "; ") + printableName(path + ":" + name) +
+                ": its element_size_um attribute spaces the voxels";
+    }
+  }
+  header.geometry = placedGeometry(path, dims, placed);
   header.notice = notice;
   Handle data = openCached(file.get(), name, H5Tget_size(type.get()), shape.shape);
   return std::make_unique<Hdf5Volume>(path, name, std::move(file), std::move(data),

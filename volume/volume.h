@@ -79,6 +79,9 @@ class VolumeReader {
 struct VoxelPlacement {
   double spacing[3] = {1.0, 1.0, 1.0};
   double origin[3] = {0.0, 0.0, 0.0};
+  // Whether `spacing` was given, rather than left at 1: an HDF5 dataset's
+  // own element_size_um attribute spaces its voxels otherwise.
+  bool spacingGiven = false;
 };
 
 // The layout of a headerless file of voxels (`--dims`, `--type`, ...).

@@ -130,11 +130,12 @@ const std::vector<Fixture>& fixtures() {
       {"h5py_fields.h5:/fields/density",
        {4, 3, 2},
        {0.0, 0.0, 0.0},
-       {{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}},
+       {{1.5, 0.0, 0.0}, {0.0, 2.0, 0.0}, {0.0, 0.0, 0.5}},
        false,
        [](int n) { return n == 9    ? -0.21739129722118378
                           : n == 15 ? NAN
-                                    : sformValues[n]; }},
+                                    : sformValues[n]; },
+       ": its element_size_um attribute spaces the voxels"},
       {"nibabel_qform_4d_big.nii",
        {4, 3, 2},
        {10.0, -20.5, 7.25},

@@ -96,11 +96,15 @@ def nibabel_fixtures():
 
 def hdf5_fixture():
     # Written as simulation codes write them: C order (z, y, x), chunked,
-    # gzip, in groups; beside them a 64-bit one and a 2-D one.
+    # gzip, in groups, the voxel size as Fiji writes it (z, y, x); beside
+    # them a 64-bit one, a 2-D one and one whose voxel size is 0 along y.
     with h5py.File("h5py_fields.h5", "w") as f:
         density = np.linspace(-1.0, 1.0, 24, dtype=np.float32).reshape((2, 3, 4))
         density[1, 0, 3] = np.nan
         f.create_dataset("fields/density", data=density, chunks=(1, 2, 2), compression="gzip")
+        f["fields/density"].attrs["element_size_um"] = [0.5, 2.0, 1.5]
+        f.create_dataset("odd/spacing", data=np.zeros((2, 3, 4), dtype=np.uint8))
+        f["odd/spacing"].attrs["element_size_um"] = [1.0, 0.0, 1.0]
         f.create_dataset("fields/count", data=np.arange(24, dtype=np.int64).reshape((2, 3, 4)))
         f.create_dataset("plane", data=np.zeros((3, 4), dtype=np.int16))
     with h5py.File("h5py_fields.h5", "r") as f:

@@ -9,6 +9,7 @@
 
 #include "volume/read_failure.h"
 #include "volume/volume_layout.h"
+#include "volume/voxel_decoding.h"
 
 namespace {
 

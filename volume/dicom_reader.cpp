@@ -2,12 +2,18 @@
 // front (no pixel data), the series assembled from them (dicom_series.h),
 // then each slice's file read and its pixels decoded, whatever transfer
 // syntax GDCM decodes, when the sweep reaches it.
+#include <fcntl.h>
 #include <gdcmImageReader.h>
 #include <gdcmReader.h>
 #include <gdcmScanner.h>
 #include <gdcmTrace.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -77,21 +83,103 @@ std::vector<std::string> filesNamedBy(const std::string& dicomdir) {
   return files;
 }
 
-std::vector<DicomFileFields> scanned(const std::vector<std::string>& files) {
+// The fields of one file, or none where it is no DICOM file.
+std::optional<DicomFileFields> scannedFile(const std::string& file) {
   gdcm::Scanner scanner;
   for (const gdcm::Tag& tag : FieldTags) scanner.AddTag(tag);
-  scanner.Scan(files);
-  std::vector<DicomFileFields> fields;
+  scanner.Scan({file});
+  if (!scanner.IsKey(file.c_str())) return std::nullopt;
+  DicomFileFields record;
+  record.file = file;
+  for (int f = 0; f < DicomFieldCount; ++f) {
+    if (const char* value = scanner.GetValue(file.c_str(), FieldTags[f])) record.values[f] = value;
+  }
+  return record;
+}
+
+// Reading and writing a pipe whole, through interruptions.
+bool writeAll(int to, const void* bytes, std::size_t size) {
+  const char* at = static_cast<const char*>(bytes);
+  while (size > 0) {
+    const ssize_t done = ::write(to, at, size);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return false;
+    at += done;
+    size -= std::size_t(done);
+  }
+  return true;
+}
+
+bool readAll(int from, void* bytes, std::size_t size) {
+  char* at = static_cast<char*>(bytes);
+  while (size > 0) {
+    const ssize_t done = ::read(from, at, size);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return false;
+    at += done;
+    size -= std::size_t(done);
+  }
+  return true;
+}
+
+// Each file as a flag (DICOM or not) and its fields, each a length and its
+// bytes.
+void sendFields(int to, const std::vector<std::string>& files) {
   for (const std::string& file : files) {
-    if (!scanner.IsKey(file.c_str())) continue;  // not DICOM
-    DicomFileFields record;
-    record.file = file;
-    for (int f = 0; f < DicomFieldCount; ++f) {
-      if (const char* value = scanner.GetValue(file.c_str(), FieldTags[f])) {
-        record.values[f] = value;
+    const std::optional<DicomFileFields> record = scannedFile(file);
+    const char dicom = record ? 1 : 0;
+    if (!writeAll(to, &dicom, 1)) return;
+    for (int f = 0; record && f < DicomFieldCount; ++f) {
+      const std::uint32_t size = std::uint32_t(record->values[f].size());
+      if (!writeAll(to, &size, sizeof size) || !writeAll(to, record->values[f].data(), size)) {
+        return;
       }
     }
-    fields.push_back(std::move(record));
+  }
+}
+
+// The fields of every DICOM file among `files`. GDCM, as Debian builds it,
+// asserts on some damaged files (the process aborts) instead of failing, so
+// the files are scanned by a child process that hands the fields over a
+// pipe: a file it dies on is named in one line instead.
+std::vector<DicomFileFields> scanned(const std::string& source,
+                                     const std::vector<std::string>& files) {
+  int ends[2];
+  if (::pipe(ends) != 0) failVolume(source, "cannot be scanned (no pipe)", "try again");
+  const pid_t child = ::fork();
+  if (child < 0) failVolume(source, "cannot be scanned (no process)", "try again");
+  if (child == 0) {
+    ::close(ends[0]);
+    // GDCM's warnings and its failed assertion go nowhere.
+    const int nowhere = ::open("/dev/null", O_WRONLY);
+    if (nowhere >= 0) ::dup2(nowhere, 2);
+    sendFields(ends[1], files);
+    ::_exit(0);
+  }
+  ::close(ends[1]);
+  std::vector<DicomFileFields> fields;
+  std::size_t read = 0;
+  for (char dicom = 0; read < files.size() && readAll(ends[0], &dicom, 1); ++read) {
+    DicomFileFields record;
+    record.file = files[read];
+    bool whole = true;
+    for (int f = 0; dicom && whole && f < DicomFieldCount; ++f) {
+      std::uint32_t size = 0;
+      whole = readAll(ends[0], &size, sizeof size);
+      record.values[f].resize(whole ? size : 0);
+      whole = whole && readAll(ends[0], record.values[f].data(), size);
+    }
+    if (!whole) break;
+    if (dicom) fields.push_back(std::move(record));
+  }
+  ::close(ends[0]);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (read < files.size()) {
+    failVolume(files[read],
+               "GDCM fails on it (it stops the reading process: damaged, or not DICOM)",
+               "move it out of the folder");
   }
   return fields;
 }
@@ -158,6 +246,9 @@ std::unique_ptr<VolumeReader> openDicom(const std::string& path, const std::stri
   // GDCM's own warnings would break the one-line messages.
   gdcm::Trace::SetWarning(false);
   gdcm::Trace::SetError(false);
-  std::vector<DicomFileFields> fields = scanned(folder ? filesUnder(path) : filesNamedBy(path));
+  // A DICOMDIR is scanned first too, so that one GDCM dies on is named.
+  if (!folder) scanned(path, {path});
+  std::vector<DicomFileFields> fields =
+      scanned(path, folder ? filesUnder(path) : filesNamedBy(path));
   return std::make_unique<DicomVolume>(assembleDicomSeries(path, std::move(fields), series));
 }

@@ -95,15 +95,20 @@ std::optional<RawLayout> rawLayout(const VolumeOptions& options) {
 }  // namespace
 
 bool namesVolume(const VolumeOptions& options) {
-  return !options.path.empty() || !options.dims.empty() || !options.type.empty() ||
-         !options.endian.empty() || !options.spacing.empty() || !options.origin.empty();
+  return !options.path.empty() || !options.series.empty() || !options.dims.empty() ||
+         !options.type.empty() || !options.endian.empty() || !options.spacing.empty() ||
+         !options.origin.empty();
 }
 
 void addVolumeOptions(CLI::App& command, VolumeOptions& options) {
   command.add_option("--volume", options.path,
                      "A scalar volume to mesh instead of the scene: .nrrd, .nhdr, .nii, .nii.gz, "
-                     ".hdr (Analyze, NIfTI pair), .mha, .mhd, .mgh, .mgz, FILE.h5:/dataset, or "
-                     "raw bytes with --dims and --type");
+                     ".hdr (Analyze, NIfTI pair), .mha, .mhd, .mgh, .mgz, FILE.h5:/dataset, a "
+                     "folder of DICOM files (at any depth) or a DICOMDIR, or raw bytes with "
+                     "--dims and --type");
+  command.add_option("--series", options.series,
+                     "DICOM folder of several series: the one to read, by its number in the "
+                     "listing (from 1) or its SeriesInstanceUID");
   command.add_option("--dims", options.dims, "Raw volume: voxels along i, j, k (X,Y,Z)");
   command.add_option("--type", options.type,
                      "Raw volume: uint8, int8, uint16, int16, uint32, int32, float32 or float64");
@@ -124,9 +129,12 @@ std::unique_ptr<VolumeReader> openVolumeOrFail(const VolumeOptions& options) {
     failCommand("an HDF5 dataset states its sizes and type: give it only --spacing and --origin");
   }
   const std::optional<RawLayout> raw = hdf5 ? std::nullopt : rawLayout(options);
-  if (options.path.empty()) failCommand("the raw layout options need --volume FILE");
+  if (options.path.empty()) {
+    failCommand(options.series.empty() ? "the raw layout options need --volume FILE"
+                                       : "--series needs --volume DIR, a folder of DICOM files");
+  }
   try {
-    return openVolume(options.path, raw, placement(options));
+    return openVolume(options.path, raw, placement(options), options.series);
   } catch (const VolumeError& error) {
     failCommand(error.what());
   }

@@ -1,6 +1,7 @@
 // The options that name a user's volume, shared by the subcommands that read
-// one: --volume FILE and, for headerless raw files, the layout (--dims,
-// --type, --endian, --spacing, --origin).
+// one: --volume FILE (or DICOM folder) and --series for a folder of several
+// series; for headerless raw files, the layout (--dims, --type, --endian,
+// --spacing, --origin).
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -10,7 +11,8 @@
 #include "volume/volume.h"
 
 struct VolumeOptions {
-  std::string path;  // empty: no volume
+  std::string path;    // empty: no volume
+  std::string series;  // a DICOM series' number or UID; empty: the only one
   std::string dims, type, endian, spacing, origin;
 };
 

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <filesystem>
 
 #include "volume/file_source.h"
 #include "volume/hdf5_name.h"
@@ -18,8 +19,18 @@ bool endsWith(const std::string& text, const std::string& ending) {
 
 std::unique_ptr<VolumeReader> openVolume(const std::string& path,
                                          const std::optional<RawLayout>& raw,
-                                         const VoxelPlacement& placement) {
+                                         const VoxelPlacement& placement,
+                                         const std::string& series) {
+  std::error_code error;
+  const std::string name = std::filesystem::path(path).filename().string();
+  const bool dicom = std::filesystem::is_directory(path, error) ||
+                     (name.size() == 8 && endsWith(name, "dicomdir"));
+  if (!series.empty() && (raw || !dicom)) {
+    failVolume(path, "is no DICOM folder or DICOMDIR, so it has no series to choose",
+               "leave out --series, or name a folder of DICOM files");
+  }
   if (raw) return openRaw(path, *raw);
+  if (dicom) return openDicom(path, series);
   if (const std::optional<Hdf5Name> hdf5 = hdf5Name(path)) {
     return openHdf5(hdf5->file, hdf5->dataset, placement);
   }
@@ -33,7 +44,7 @@ std::unique_ptr<VolumeReader> openVolume(const std::string& path,
   fileSize(path);  // a missing file is named as such first
   failVolume(path, "its extension names no volume format known here",
              "name a .nrrd, .nhdr, .nii, .nii.gz, .hdr, .mha, .mhd, .mgh, .mgz, .h5, .hdf5 or .he5 "
-             "file, or read it as raw voxels "
+             "file, a folder of DICOM files or a DICOMDIR, or read it as raw voxels "
              "with --dims X,Y,Z --type T [--endian little|big] [--spacing SX,SY,SZ] "
              "[--origin OX,OY,OZ]");
 }

@@ -95,9 +95,12 @@ struct RawLayout {
 // Opens the volume at `path`, chosen by its extension: .nrrd, .nhdr, .nii,
 // .nii.gz, .hdr (beside its .img), .mha, .mhd, .mgh, .mgz, or an HDF5 file
 // (.h5, .hdf5, .he5) with its dataset after a colon ("sim.h5:/group/data";
-// without one, its only 3-D dataset), placed by `placement`; with `raw`, any
-// file read as that layout. Throws VolumeError for what cannot be read,
-// including formats this build lacks.
+// without one, its only 3-D dataset), placed by `placement`; a folder of
+// DICOM files or a DICOMDIR, its series chosen by `series` (its number in
+// the listing or its UID; empty: the only one); with `raw`, any file read
+// as that layout. Throws VolumeError for what cannot be read, including
+// formats this build lacks.
 std::unique_ptr<VolumeReader> openVolume(const std::string& path,
                                          const std::optional<RawLayout>& raw = std::nullopt,
-                                         const VoxelPlacement& placement = {});
+                                         const VoxelPlacement& placement = {},
+                                         const std::string& series = {});

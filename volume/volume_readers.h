@@ -18,4 +18,7 @@ std::unique_ptr<VolumeReader> openMgh(const std::string& path, bool gzip);
 // one.
 std::unique_ptr<VolumeReader> openHdf5(const std::string& path, const std::string& dataset,
                                        const VoxelPlacement& placement);
+// A folder of DICOM files (at any depth) or a DICOMDIR; `series`: the
+// number or UID of the series to read, or empty for the only one.
+std::unique_ptr<VolumeReader> openDicom(const std::string& path, const std::string& series);
 std::unique_ptr<VolumeReader> openRaw(const std::string& path, const RawLayout& layout);

@@ -449,6 +449,9 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
       {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --endian middle --iso 1 -o " + target,
        "middle"},
       {"mesh --dims 4,4,4 --type uint8 --iso 1 -o " + target, "--volume"},
+      {"mesh --series 2 --iso 1 -o " + target, "--series needs --volume DIR"},
+      {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --series 2 --iso 1 -o " + target,
+       "--series"},
       // Otsu's level needs a volume whose values differ (these are all 7).
       {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --iso otsu -o " + target,
        "every finite voxel"},
@@ -520,9 +523,45 @@ TEST_F(Mcubes, HelpForTheToolAndTheSubcommand) {
   const Outcome mesh = run("mesh --help");
   EXPECT_EQ(mesh.status, 0);
   for (const char* option : {"--tick", "--format", "--output", "--divisions", "--normals",
-                             "--threads", "glb", "vtp", "gii"}) {
+                             "--threads", "glb", "vtp", "gii", "DICOM", "--series"}) {
     EXPECT_NE(mesh.out.find(option), std::string::npos) << option;
   }
+}
+
+// pydicom's DICOMDIR of several real series: listed when none is chosen, and
+// the one of even slices meshed when named by its UID.
+TEST_F(Mcubes, DicomFolderOfSeveralSeriesIsListedAndTheChosenOneMeshed) {
+  const std::string folder =
+      "/usr/lib/python3/dist-packages/pydicom/data/test_files/dicomdirtests/DICOMDIR";
+  if (!fs::exists(folder)) GTEST_SKIP() << "pydicom's test files are missing";
+  const std::string target = (work() / "ct.obj").string();
+  const Outcome listed = run("mesh --volume " + folder + " --iso 0 -o " + target);
+  EXPECT_EQ(listed.status, 2);
+  EXPECT_EQ(std::count(listed.err.begin(), listed.err.end(), '\n'), 1) << listed.err;
+  if (!MC_VOLUME_READS_DICOM) {
+    EXPECT_NE(listed.err.find("built without GDCM"), std::string::npos) << listed.err;
+    return;
+  }
+  const std::string even = "1.3.6.1.4.1.5962.1.1.0.0.0.1194734704.16302.0.6";
+  for (const std::string& part :
+       {std::string("--series N"), even + " 'SmartScore - Gated 0.5 sec' CT 16x16x5"}) {
+    EXPECT_NE(listed.err.find(part), std::string::npos) << part << " not in " << listed.err;
+  }
+  // A damaged DICOMDIR beside the series stops GDCM's reading: named, in
+  // one line.
+  const Outcome damaged =
+      run("mesh --volume " + fs::path(folder).parent_path().string() + " --iso 0 -o " + target);
+  EXPECT_EQ(damaged.status, 2);
+  EXPECT_EQ(std::count(damaged.err.begin(), damaged.err.end(), '\n'), 1) << damaged.err;
+  EXPECT_NE(damaged.err.find("DICOMDIR-nooffset: GDCM fails on it"), std::string::npos)
+      << damaged.err;
+  EXPECT_TRUE(fs::is_empty(work()));
+  const Outcome meshed =
+      run("mesh --volume " + folder + " --series " + even + " --iso otsu --space ras -o " + target);
+  EXPECT_EQ(meshed.status, 0) << meshed.err;
+  const ObjMesh mesh = parseObj(readFile(target));
+  EXPECT_GT(mesh.faces.size(), 0u);
+  EXPECT_NE(readFile(target).find("RAS"), std::string::npos);
 }
 
 // Each sample volume at its default size, meshed at the level its summary

@@ -30,6 +30,7 @@ struct BadInput {
 
 const char* const Nifti = "built without the NIfTI library";
 const char* const Hdf5 = "built without the HDF5 library";
+const char* const Dicom = "built without GDCM";
 
 // A fixture's bytes (data/).
 std::string fixture(const std::string& name) {
@@ -108,7 +109,14 @@ std::vector<BadInput> badInputs() {
   const std::string hdf5 = fixture("h5py_fields.h5");
   return {
       {"missing file", "absent.nrrd", {}, {"no such file"}},
-      {"a folder", "folder.nrrd", {}, {"is a folder"}},
+      // A folder is read as DICOM files, whatever its name.
+      {"a folder without DICOM files",
+       "folder.nrrd",
+       {},
+       {"holds no DICOM image series"},
+       "",
+       {},
+       Dicom},
       {"unknown extension",
        "volume.vtk",
        {{"volume.vtk", "x"}},
@@ -472,7 +480,8 @@ TEST(VolumeErrors, SayWhichFileWhatIsWrongAndWhatToDo) {
     // "what is wrong; what to do"
     EXPECT_NE(message.find("; "), std::string::npos) << message;
     if (input.library && ((input.library == Nifti && !MC_VOLUME_READS_NIFTI) ||
-                          (input.library == Hdf5 && !MC_VOLUME_READS_HDF5))) {
+                          (input.library == Hdf5 && !MC_VOLUME_READS_HDF5) ||
+                          (input.library == Dicom && !MC_VOLUME_READS_DICOM))) {
       EXPECT_NE(message.find(input.library), std::string::npos) << message;
       continue;
     }

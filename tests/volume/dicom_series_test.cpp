@@ -1,0 +1,362 @@
+// DICOM series: folders of slices written here with GDCM, read back through
+// openVolume; refusals of slices that make no lattice; compressed transfer
+// syntaxes and a DICOMDIR from pydicom's test files where they are
+// installed.
+#include <gdcmAttribute.h>
+#include <gdcmReader.h>
+#include <gdcmUIDGenerator.h>
+#include <gdcmWriter.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tests/support/temporary_directory.h"
+#include "tests/volume/volume_test_support.h"
+#include "volume/volume.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path PydicomFiles = "/usr/lib/python3/dist-packages/pydicom/data/test_files";
+
+// One slice file as the tests write it: int16 pixels, i fastest.
+struct Slice {
+  std::string name;
+  std::string uid = "1.2.826.0.1.3680043.2.1125.1";
+  double position[3] = {0, 0, 0};
+  double orientation[6] = {1, 0, 0, 0, 1, 0};
+  double spacing[2] = {0.5, 0.25};  // between rows, between columns
+  int columns = 3, rows = 2;
+  double slope = 1, intercept = 0;
+  std::vector<std::int16_t> pixels;
+};
+
+template <std::uint16_t Group, std::uint16_t Element, typename Value>
+void put(gdcm::DataSet& data, const Value& value) {
+  gdcm::Attribute<Group, Element> attribute;
+  attribute.SetValue(value);
+  data.Replace(attribute.GetAsDataElement());
+}
+
+template <std::uint16_t Group, std::uint16_t Element>
+void putNumbers(gdcm::DataSet& data, const double* values, unsigned count) {
+  gdcm::Attribute<Group, Element> attribute;
+  attribute.SetValues(values, count);
+  data.Replace(attribute.GetAsDataElement());
+}
+
+void write(gdcm::Writer& writer, const fs::path& path) {
+  writer.SetFileName(path.string().c_str());
+  if (!writer.Write()) throw std::runtime_error("GDCM cannot write " + path.string());
+}
+
+void writeSlice(const fs::path& folder, const Slice& slice) {
+  gdcm::Writer writer;
+  gdcm::DataSet& data = writer.GetFile().GetDataSet();
+  gdcm::UIDGenerator uids;
+  put<0x0008, 0x0016>(data, "1.2.840.10008.5.1.4.1.1.2");  // CT Image Storage
+  put<0x0008, 0x0018>(data, uids.Generate());
+  put<0x0008, 0x0060>(data, "CT");
+  put<0x0008, 0x103e>(data, "series " + slice.uid.substr(slice.uid.size() - 1));
+  put<0x0020, 0x000e>(data, slice.uid);
+  putNumbers<0x0020, 0x0032>(data, slice.position, 3);
+  putNumbers<0x0020, 0x0037>(data, slice.orientation, 6);
+  putNumbers<0x0028, 0x0030>(data, slice.spacing, 2);
+  put<0x0028, 0x0002>(data, std::uint16_t{1});
+  put<0x0028, 0x0004>(data, "MONOCHROME2");
+  put<0x0028, 0x0010>(data, std::uint16_t(slice.rows));
+  put<0x0028, 0x0011>(data, std::uint16_t(slice.columns));
+  put<0x0028, 0x0100>(data, std::uint16_t{16});
+  put<0x0028, 0x0101>(data, std::uint16_t{16});
+  put<0x0028, 0x0102>(data, std::uint16_t{15});
+  put<0x0028, 0x0103>(data, std::uint16_t{1});
+  put<0x0028, 0x1052>(data, slice.intercept);
+  put<0x0028, 0x1053>(data, slice.slope);
+  std::vector<std::int16_t> pixels = slice.pixels;
+  pixels.resize(std::size_t(slice.columns * slice.rows));
+  gdcm::DataElement pixelData(gdcm::Tag(0x7fe0, 0x0010));
+  pixelData.SetVR(gdcm::VR::OW);
+  pixelData.SetByteValue(reinterpret_cast<const char*>(pixels.data()),
+                         std::uint32_t(pixels.size() * sizeof(std::int16_t)));
+  data.Replace(pixelData);
+  writer.GetFile().GetHeader().SetDataSetTransferSyntax(
+      gdcm::TransferSyntax::ExplicitVRLittleEndian);
+  write(writer, folder / slice.name);
+}
+
+// A series of `count` slices of 3x2 pixels, 2 mm apart along z, file names
+// in reverse order of position; pixel (i, j) of slice k is 100k + 10j + i.
+std::vector<Slice> series(int count, const std::string& uid = "1.2.826.0.1.3680043.2.1125.1") {
+  std::vector<Slice> slices;
+  for (int k = 0; k < count; ++k) {
+    Slice slice;
+    slice.name = "IM" + std::to_string(count - k);
+    slice.uid = uid;
+    slice.position[0] = -10;
+    slice.position[1] = 20;
+    slice.position[2] = 5 + 2.0 * k;
+    for (int j = 0; j < slice.rows; ++j) {
+      for (int i = 0; i < slice.columns; ++i)
+        slice.pixels.push_back(std::int16_t(100 * k + 10 * j + i));
+    }
+    slices.push_back(slice);
+  }
+  return slices;
+}
+
+fs::path written(const fs::path& folder, const std::vector<Slice>& slices) {
+  fs::create_directories(folder);
+  for (const Slice& slice : slices) writeSlice(folder, slice);
+  return folder;
+}
+
+std::string refusal(const std::string& path, const std::string& series = {}) {
+  try {
+    readAll(*openVolume(path, std::nullopt, {}, series));
+  } catch (const VolumeError& error) {
+    return error.what();
+  }
+  return "";
+}
+
+TEST(DicomSeries, SlicesMakeOneLatticeInPatientSpaceWithTheirRescale) {
+  struct Case {
+    const char* name;
+    std::function<void(std::vector<Slice>&)> change;
+    VoxelType type;
+    double slope, offset;
+    double axes[3][3];
+    double origin[3];
+    // The value of stored number s in slice k.
+    std::function<double(double s, int k)> value;
+  };
+  const double c = std::sqrt(0.5);
+  const Case cases[] = {
+      {"axial, stored as is",
+       [](std::vector<Slice>&) {},
+       VoxelType::Int16,
+       1,
+       0,
+       {{0.25, 0, 0}, {0, 0.5, 0}, {0, 0, 2}},
+       {-10, 20, 5},
+       [](double s, int) { return s; }},
+      {"rescaled",
+       [](std::vector<Slice>& s) {
+         for (Slice& slice : s) slice.slope = 2, slice.intercept = -1024;
+       },
+       VoxelType::Int16,
+       2,
+       -1024,
+       {{0.25, 0, 0}, {0, 0.5, 0}, {0, 0, 2}},
+       {-10, 20, 5},
+       [](double s, int) { return 2 * s - 1024; }},
+      {"each slice its own rescale",
+       [](std::vector<Slice>& s) {
+         for (std::size_t k = 0; k < s.size(); ++k) s[k].slope = 0.5 * double(k + 1);
+       },
+       VoxelType::Float64,
+       1,
+       0,
+       {{0.25, 0, 0}, {0, 0.5, 0}, {0, 0, 2}},
+       {-10, 20, 5},
+       [](double s, int k) { return s * 0.5 * (k + 1); }},
+      {"coronal",
+       [&](std::vector<Slice>& s) {
+         for (std::size_t k = 0; k < s.size(); ++k) {
+           const double o[6] = {1, 0, 0, 0, 0, -1};
+           std::copy(o, o + 6, s[k].orientation);
+           s[k].position[1] = 20 + 2.0 * double(k);
+           s[k].position[2] = 5;
+         }
+       },
+       VoxelType::Int16,
+       1,
+       0,
+       {{0.25, 0, 0}, {0, 0, -0.5}, {0, 2, 0}},
+       {-10, 20, 5},
+       [](double s, int) { return s; }},
+      {"oblique, sorted along the normal whatever the file names",
+       [&](std::vector<Slice>& s) {
+         for (std::size_t k = 0; k < s.size(); ++k) {
+           const double o[6] = {c, c, 0, -c, c, 0};
+           std::copy(o, o + 6, s[k].orientation);
+           s[(k * 3) % s.size()].name = "slice" + std::to_string(k);
+         }
+       },
+       VoxelType::Int16,
+       1,
+       0,
+       {{0.25 * c, 0.25 * c, 0}, {-0.5 * c, 0.5 * c, 0}, {0, 0, 2}},
+       {-10, 20, 5},
+       [](double s, int) { return s; }},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    TemporaryDirectory dir;
+    std::vector<Slice> slices = series(4);
+    test.change(slices);
+    const std::string folder = written(dir.path() / "scan", slices).string();
+    const std::unique_ptr<VolumeReader> reader = openVolume(folder);
+    const VolumeHeader& header = reader->header();
+    const VolumeGeometry& g = header.geometry;
+    EXPECT_EQ(g.dims[0], 3);
+    EXPECT_EQ(g.dims[1], 2);
+    EXPECT_EQ(g.dims[2], 4);
+    EXPECT_EQ(header.space, WorldSpace::Lps);
+    EXPECT_EQ(header.type, test.type);
+    EXPECT_EQ(header.slope, test.slope);
+    EXPECT_EQ(header.offset, test.offset);
+    for (int a = 0; a < 3; ++a) {
+      EXPECT_NEAR(g.origin[a], test.origin[a], 1e-9) << a;
+      for (int b = 0; b < 3; ++b) EXPECT_NEAR(g.axes[a][b], test.axes[a][b], 1e-9) << a << b;
+    }
+    const std::vector<double> values = readAll(*reader);
+    for (int k = 0; k < 4; ++k) {
+      for (int n = 0; n < 6; ++n) {
+        EXPECT_EQ(values[std::size_t(6 * k + n)], test.value(100 * k + 10 * (n / 3) + n % 3, k))
+            << k << " " << n;
+      }
+    }
+  }
+}
+
+TEST(DicomSeries, SeveralSeriesAreListedAndOneIsChosenByNumberOrUid) {
+  TemporaryDirectory dir;
+  const std::string first = "1.2.826.0.1.3680043.2.1125.1", second = "1.2.826.0.1.3680043.2.1125.2";
+  written(dir.path() / "scan" / "a", series(3, first));
+  written(dir.path() / "scan" / "b", series(5, second));
+  const std::string folder = (dir.path() / "scan").string();
+  for (const std::string& choice : {std::string(), std::string("3"), std::string("1.2.3")}) {
+    SCOPED_TRACE(choice);
+    const std::string message = refusal(folder, choice);
+    EXPECT_EQ(message.rfind(folder + ": ", 0), 0u) << message;
+    EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    for (const std::string& part : {std::string("--series"), "1: " + first + " 'series 1' CT 3x2x3",
+                                    "2: " + second + " 'series 2' CT 3x2x5"}) {
+      EXPECT_NE(message.find(part), std::string::npos) << "no \"" << part << "\" in: " << message;
+    }
+  }
+  EXPECT_EQ(openVolume(folder, std::nullopt, {}, "2")->header().geometry.dims[2], 5);
+  EXPECT_EQ(openVolume(folder, std::nullopt, {}, first)->header().geometry.dims[2], 3);
+}
+
+TEST(DicomSeries, SlicesThatMakeNoLatticeAreRefusedSayingWhere) {
+  struct Case {
+    const char* name;
+    std::function<void(std::vector<Slice>&)> change;
+    std::vector<std::string> said;
+  };
+  const Case cases[] = {
+      {"uneven spacing",
+       [](std::vector<Slice>& s) { s[3].position[2] += 0.5; },
+       {"uneven slice spacing", "2.5 mm between", "IM3", "IM2", "others are 2 mm apart"}},
+      {"a missing slice",
+       [](std::vector<Slice>& s) { s.erase(s.begin() + 2); },
+       {"1 slice(s) missing between", "IM4", "IM2", "(at 7 mm", "(at 11 mm"}},
+      {"a slice of another size",
+       [](std::vector<Slice>& s) { s[1].columns = 4; },
+       {"IM4: is 4x2 pixels where", "IM1 of its series is 3x2"}},
+      {"a slice in another orientation",
+       [](std::vector<Slice>& s) {
+         const double o[6] = {0, 1, 0, 0, 0, -1};
+         std::copy(o, o + 6, s[2].orientation);
+       },
+       {"IM3: its ImageOrientationPatient", "differs from", "IM1's"}},
+      {"two slices at one position",
+       [](std::vector<Slice>& s) { s[1].position[2] = 5; },
+       {"two slices of the series lie at one position", "IM5", "IM4"}},
+      {"a slice off the line",
+       [](std::vector<Slice>& s) { s[2].position[0] += 1; },
+       {"IM3", "lies off the line"}},
+      {"one slice", [](std::vector<Slice>& s) { s.resize(1); }, {"IM5: is the only slice"}},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    TemporaryDirectory dir;
+    std::vector<Slice> slices = series(5);
+    test.change(slices);
+    const std::string message = refusal(written(dir.path() / "scan", slices).string());
+    EXPECT_EQ(message.rfind(dir.path().string(), 0), 0u) << message;
+    EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    EXPECT_NE(message.find("; "), std::string::npos) << message;
+    for (const std::string& part : test.said) {
+      EXPECT_NE(message.find(part), std::string::npos) << "no \"" << part << "\" in: " << message;
+    }
+  }
+}
+
+// pydicom's one slice in each transfer syntax, made a series of two by
+// moving a copy, reads as the uncompressed slice does.
+TEST(DicomSeries, CompressedSlicesReadAsTheUncompressedOnes) {
+  if (!fs::exists(PydicomFiles / "MR_small.dcm"))
+    GTEST_SKIP() << "pydicom's test files are missing";
+  const auto twoSlices = [](const fs::path& folder, const std::string& name) {
+    fs::create_directories(folder);
+    for (int k = 0; k < 2; ++k) {
+      gdcm::Reader reader;
+      reader.SetFileName((PydicomFiles / name).string().c_str());
+      if (!reader.Read()) throw std::runtime_error("GDCM cannot read " + name);
+      gdcm::Writer writer;
+      writer.SetFile(reader.GetFile());
+      gdcm::DataSet& data = writer.GetFile().GetDataSet();
+      const double position[3] = {0, 0, 3.0 * k}, orientation[6] = {1, 0, 0, 0, 1, 0},
+                   spacing[2] = {1, 1};
+      putNumbers<0x0020, 0x0032>(data, position, 3);
+      putNumbers<0x0020, 0x0037>(data, orientation, 6);
+      putNumbers<0x0028, 0x0030>(data, spacing, 2);
+      write(writer, folder / std::to_string(k));
+    }
+    return folder.string();
+  };
+  TemporaryDirectory dir;
+  const std::vector<double> plain =
+      readAll(*openVolume(twoSlices(dir.path() / "plain", "MR_small.dcm")));
+  ASSERT_EQ(plain.size(), 64u * 64u * 2u);
+  for (const char* name :
+       {"MR_small_RLE.dcm", "MR_small_jpeg_ls_lossless.dcm", "MR_small_jp2klossless.dcm",
+        "MR_small_bigendian.dcm", "MR_small_implicit.dcm"}) {
+    SCOPED_TRACE(name);
+    const std::vector<double> values = readAll(*openVolume(twoSlices(dir.path() / name, name)));
+    EXPECT_EQ(values, plain);
+  }
+  // Lossy JPEG (12 bits): decoded to the stored size, not all black.
+  const std::vector<double> lossy =
+      readAll(*openVolume(twoSlices(dir.path() / "lossy", "JPGExtended.dcm")));
+  EXPECT_EQ(lossy.size(), 256u * 1024u * 2u);
+  EXPECT_GT(*std::max_element(lossy.begin(), lossy.end()), 0.0);
+}
+
+// pydicom's DICOMDIR names slices of several series: one of five even
+// slices reads, one with a gap is refused.
+TEST(DicomSeries, DicomdirNamesTheSeriesItsFolderHolds) {
+  const fs::path dicomdir = PydicomFiles / "dicomdirtests" / "DICOMDIR";
+  if (!fs::exists(dicomdir)) GTEST_SKIP() << "pydicom's test files are missing";
+  const std::string even = "1.3.6.1.4.1.5962.1.1.0.0.0.1194734704.16302.0.6";
+  const std::string uneven = "1.3.6.1.4.1.5962.1.1.0.0.0.1196530851.28319.0.2";
+  const std::unique_ptr<VolumeReader> reader =
+      openVolume(dicomdir.string(), std::nullopt, {}, even);
+  const VolumeGeometry& g = reader->header().geometry;
+  EXPECT_EQ(g.dims[0], 16);
+  EXPECT_EQ(g.dims[1], 16);
+  EXPECT_EQ(g.dims[2], 5);
+  EXPECT_NEAR(g.axes[2][2], 2.5, 1e-6);
+  EXPECT_NEAR(g.origin[2], -1.2375, 1e-6);
+  EXPECT_EQ(reader->header().offset, -1024.0);
+  const std::vector<double> values = readAll(*reader);
+  EXPECT_NE(*std::min_element(values.begin(), values.end()),
+            *std::max_element(values.begin(), values.end()));
+  EXPECT_NE(refusal(dicomdir.string()).find(uneven), std::string::npos);
+  // Steps of 202.5, 1.25 and 1.25 mm.
+  EXPECT_NE(refusal(dicomdir.string(), uneven).find("161 slice(s) missing between"),
+            std::string::npos);
+}
+
+}  // namespace

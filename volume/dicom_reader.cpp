@@ -1,0 +1,254 @@
+// DICOM series read with GDCM: the header fields of every file scanned up
+// front (no pixel data), the series assembled from them (dicom_series.h),
+// then each slice's file read and its pixels decoded, whatever transfer
+// syntax GDCM decodes, when the sweep reaches it.
+#include <fcntl.h>
+#include <gdcmImageReader.h>
+#include <gdcmReader.h>
+#include <gdcmScanner.h>
+#include <gdcmTrace.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+#include <utility>
+
+#include "volume/dicom_series.h"
+#include "volume/read_failure.h"
+#include "volume/volume_readers.h"
+#include "volume/voxel_decoding.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The tags of the fields, in DicomField's order.
+const gdcm::Tag FieldTags[DicomFieldCount] = {
+    {0x0020, 0x000e}, {0x0008, 0x103e}, {0x0008, 0x0060}, {0x0020, 0x0032}, {0x0020, 0x0037},
+    {0x0028, 0x0030}, {0x0028, 0x0010}, {0x0028, 0x0011}, {0x0028, 0x0002}, {0x0028, 0x0100},
+    {0x0028, 0x0103}, {0x0028, 0x0008}, {0x0028, 0x1052}, {0x0028, 0x1053}};
+
+// Every regular file under `folder`, at any depth.
+std::vector<std::string> filesUnder(const std::string& folder) {
+  std::vector<std::string> files;
+  std::error_code error;
+  for (fs::recursive_directory_iterator entry(folder, error), end; !error && entry != end;
+       entry.increment(error)) {
+    if (entry->is_regular_file(error)) files.push_back(entry->path().string());
+  }
+  if (error) {
+    failVolume(folder, "cannot be listed (" + error.message() + ")",
+               "check that the folder is readable by you");
+  }
+  return files;
+}
+
+// The files a DICOMDIR names (ReferencedFileID, its parts separated by
+// backslashes, relative to the DICOMDIR's folder).
+std::vector<std::string> filesNamedBy(const std::string& dicomdir) {
+  gdcm::Reader reader;
+  reader.SetFileName(dicomdir.c_str());
+  if (!reader.Read()) {
+    failVolume(dicomdir, "GDCM cannot read it as a DICOMDIR (damaged, or not DICOM)",
+               "name the folder of the series instead");
+  }
+  const gdcm::DataSet& root = reader.GetFile().GetDataSet();
+  const gdcm::Tag recordsTag(0x0004, 0x1220), fileTag(0x0004, 0x1500);
+  std::vector<std::string> files;
+  if (!root.FindDataElement(recordsTag)) return files;
+  const gdcm::SmartPointer<gdcm::SequenceOfItems> records =
+      root.GetDataElement(recordsTag).GetValueAsSQ();
+  const fs::path folder = fs::path(dicomdir).parent_path();
+  for (gdcm::SequenceOfItems::SizeType n = 1; records && n <= records->GetNumberOfItems(); ++n) {
+    const gdcm::DataSet& record = records->GetItem(n).GetNestedDataSet();
+    if (!record.FindDataElement(fileTag)) continue;
+    const gdcm::ByteValue* value = record.GetDataElement(fileTag).GetByteValue();
+    if (!value) continue;
+    fs::path file = folder;
+    std::string part;
+    for (const char c : std::string(value->GetPointer(), value->GetLength()) + '\\') {
+      if (c != '\\') {
+        if (c != ' ' && c != '\0') part += c;
+      } else if (!part.empty()) {
+        file /= part;
+        part.clear();
+      }
+    }
+    files.push_back(file.string());
+  }
+  return files;
+}
+
+// The fields of one file, or none where it is no DICOM file.
+std::optional<DicomFileFields> scannedFile(const std::string& file) {
+  gdcm::Scanner scanner;
+  for (const gdcm::Tag& tag : FieldTags) scanner.AddTag(tag);
+  scanner.Scan({file});
+  if (!scanner.IsKey(file.c_str())) return std::nullopt;
+  DicomFileFields record;
+  record.file = file;
+  for (int f = 0; f < DicomFieldCount; ++f) {
+    if (const char* value = scanner.GetValue(file.c_str(), FieldTags[f])) record.values[f] = value;
+  }
+  return record;
+}
+
+// Reading and writing a pipe whole, through interruptions.
+bool writeAll(int to, const void* bytes, std::size_t size) {
+  const char* at = static_cast<const char*>(bytes);
+  while (size > 0) {
+    const ssize_t done = ::write(to, at, size);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return false;
+    at += done;
+    size -= std::size_t(done);
+  }
+  return true;
+}
+
+bool readAll(int from, void* bytes, std::size_t size) {
+  char* at = static_cast<char*>(bytes);
+  while (size > 0) {
+    const ssize_t done = ::read(from, at, size);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return false;
+    at += done;
+    size -= std::size_t(done);
+  }
+  return true;
+}
+
+// Each file as a flag (DICOM or not) and its fields, each a length and its
+// bytes.
+void sendFields(int to, const std::vector<std::string>& files) {
+  for (const std::string& file : files) {
+    const std::optional<DicomFileFields> record = scannedFile(file);
+    const char dicom = record ? 1 : 0;
+    if (!writeAll(to, &dicom, 1)) return;
+    for (int f = 0; record && f < DicomFieldCount; ++f) {
+      const std::uint32_t size = std::uint32_t(record->values[f].size());
+      if (!writeAll(to, &size, sizeof size) || !writeAll(to, record->values[f].data(), size)) {
+        return;
+      }
+    }
+  }
+}
+
+// The fields of every DICOM file among `files`. GDCM, as Debian builds it,
+// asserts on some damaged files (the process aborts) instead of failing, so
+// the files are scanned by a child process that hands the fields over a
+// pipe: a file it dies on is named in one line instead.
+std::vector<DicomFileFields> scanned(const std::string& source,
+                                     const std::vector<std::string>& files) {
+  int ends[2];
+  if (::pipe(ends) != 0) failVolume(source, "cannot be scanned (no pipe)", "try again");
+  const pid_t child = ::fork();
+  if (child < 0) failVolume(source, "cannot be scanned (no process)", "try again");
+  if (child == 0) {
+    ::close(ends[0]);
+    // GDCM's warnings and its failed assertion go nowhere.
+    const int nowhere = ::open("/dev/null", O_WRONLY);
+    if (nowhere >= 0) ::dup2(nowhere, 2);
+    sendFields(ends[1], files);
+    ::_exit(0);
+  }
+  ::close(ends[1]);
+  std::vector<DicomFileFields> fields;
+  std::size_t read = 0;
+  for (char dicom = 0; read < files.size() && readAll(ends[0], &dicom, 1); ++read) {
+    DicomFileFields record;
+    record.file = files[read];
+    bool whole = true;
+    for (int f = 0; dicom && whole && f < DicomFieldCount; ++f) {
+      std::uint32_t size = 0;
+      whole = readAll(ends[0], &size, sizeof size);
+      record.values[f].resize(whole ? size : 0);
+      whole = whole && readAll(ends[0], record.values[f].data(), size);
+    }
+    if (!whole) break;
+    if (dicom) fields.push_back(std::move(record));
+  }
+  ::close(ends[0]);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (read < files.size()) {
+    failVolume(files[read],
+               "GDCM fails on it (it stops the reading process: damaged, or not DICOM)",
+               "move it out of the folder");
+  }
+  return fields;
+}
+
+class DicomVolume : public VolumeReader {
+ public:
+  explicit DicomVolume(DicomSeries series) : series_(std::move(series)) {}
+  const VolumeHeader& header() const override { return series_.header; }
+
+  void readSlices(std::int64_t count, double* out) override {
+    const VolumeGeometry& g = series_.header.geometry;
+    checkSlicesLeft(count, nextSlice_, g.dims[2]);
+    const std::int64_t voxels = g.dims[0] * g.dims[1];
+    for (std::int64_t k = 0; k < count; ++k, ++nextSlice_, out += voxels) {
+      readSlice(series_.slices[std::size_t(nextSlice_)], voxels, out);
+    }
+  }
+
+ private:
+  void readSlice(const DicomSlice& slice, std::int64_t voxels, double* out) {
+    gdcm::ImageReader reader;
+    reader.SetFileName(slice.file.c_str());
+    if (!reader.Read()) {
+      failVolume(slice.file, "GDCM cannot read its image (damaged, or its pixel data is missing)",
+                 "copy the series again");
+    }
+    const gdcm::Image& image = reader.GetImage();
+    const std::size_t bytes = std::size_t(voxels) * std::size_t(voxelBytes(series_.stored));
+    if (image.GetBufferLength() != bytes) {
+      failVolume(slice.file,
+                 "its pixel data holds " + std::to_string(image.GetBufferLength()) +
+                     " bytes where its header promises " + std::to_string(bytes),
+                 "copy the series again");
+    }
+    buffer_.resize(bytes);
+    if (!image.GetBuffer(reinterpret_cast<char*>(buffer_.data()))) {
+      failVolume(slice.file,
+                 "its pixel data cannot be decoded (transfer syntax " +
+                     std::string(gdcm::TransferSyntax::GetTSString(image.GetTransferSyntax())) +
+                     ", which this GDCM cannot decode, or damaged)",
+                 "convert the series to an uncompressed transfer syntax (e.g. gdcmconv --raw)");
+    }
+    // GDCM hands pixels in the machine's byte order, little-endian wherever
+    // this is built.
+    decodeVoxels(series_.stored, false, buffer_.data(), std::size_t(voxels), out);
+    if (slice.slope != 1.0 || slice.intercept != 0.0) {
+      for (std::int64_t n = 0; n < voxels; ++n) out[n] = out[n] * slice.slope + slice.intercept;
+    }
+  }
+
+  DicomSeries series_;
+  std::int64_t nextSlice_ = 0;
+  std::vector<unsigned char> buffer_;
+};
+
+}  // namespace
+
+std::unique_ptr<VolumeReader> openDicom(const std::string& path, const std::string& series) {
+  std::error_code error;
+  const bool folder = fs::is_directory(path, error);
+  if (!folder && !fs::is_regular_file(path, error)) {
+    failVolume(path, "no such folder or DICOMDIR", "check the path");
+  }
+  // GDCM's own warnings would break the one-line messages.
+  gdcm::Trace::SetWarning(false);
+  gdcm::Trace::SetError(false);
+  // A DICOMDIR is scanned first too, so that one GDCM dies on is named.
+  if (!folder) scanned(path, {path});
+  std::vector<DicomFileFields> fields =
+      scanned(path, folder ? filesUnder(path) : filesNamedBy(path));
+  return std::make_unique<DicomVolume>(assembleDicomSeries(path, std::move(fields), series));
+}

@@ -40,24 +40,20 @@ def volume(args):
     return numpy.where(inside, 1000, -1000).astype(numpy.int16), numpy.eye(4)
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("folder", help="where the slices go (created)")
-    parser.add_argument("--from", dest="source", help="a volume file nibabel reads")
-    parser.add_argument("--size", type=int, default=256, help="the sphere's lattice (256)")
-    args = parser.parse_args()
-    data, matrix = volume(args)
+def write_series(folder, data, matrix):
+    """Writes `data` (int16, indexed [i, j, k]) as one CT slice per k into
+    `folder`, placed by the 4x4 index-to-LPS `matrix`."""
     axes = [matrix[:3, a] for a in range(3)]
     spacing = [float(numpy.linalg.norm(axis)) for axis in axes]
     orientation = [float(v) for v in list(axes[0] / spacing[0]) + list(axes[1] / spacing[1])]
     series, study = generate_uid(), generate_uid()
-    os.makedirs(args.folder, exist_ok=True)
+    os.makedirs(folder, exist_ok=True)
     for k in range(data.shape[2]):
         meta = FileMetaDataset()
         meta.MediaStorageSOPClassUID = CTImageStorage
         meta.MediaStorageSOPInstanceUID = generate_uid()
         meta.TransferSyntaxUID = ExplicitVRLittleEndian
-        path = os.path.join(args.folder, f"IM{k:05d}.dcm")
+        path = os.path.join(folder, f"IM{k:05d}.dcm")
         slice_ = FileDataset(path, {}, file_meta=meta, preamble=b"\0" * 128)
         slice_.is_little_endian, slice_.is_implicit_VR = True, False
         slice_.SOPClassUID, slice_.SOPInstanceUID = CTImageStorage, meta.MediaStorageSOPInstanceUID
@@ -75,6 +71,16 @@ def main():
         # Rows are j, i fastest within a row.
         slice_.PixelData = numpy.ascontiguousarray(data[:, :, k].T).astype("<i2").tobytes()
         slice_.save_as(path, write_like_original=False)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("folder", help="where the slices go (created)")
+    parser.add_argument("--from", dest="source", help="a volume file nibabel reads")
+    parser.add_argument("--size", type=int, default=256, help="the sphere's lattice (256)")
+    args = parser.parse_args()
+    data, matrix = volume(args)
+    write_series(args.folder, data, matrix)
     print(f"make_dicom_series.py: {data.shape[2]} slices of {data.shape[0]}x{data.shape[1]} "
           f"in {args.folder}")
 

@@ -49,15 +49,19 @@ def write_wavelet(path):
         f.write(values.astype("<f4").tobytes())
 
 
-def write_torus(path):
+def torus_values():
+    """The torus volume's int16 values, indexed [z, y, x]."""
     axis = numpy.arange(256) - 127.5
     z, y, x = numpy.meshgrid(axis, axis, axis, indexing="ij")
     distance = numpy.sqrt((numpy.sqrt(x * x + y * y) - 70) ** 2 + z * z)
-    values = (1000 - 8 * distance + 40 * numpy.sin(x / 9) * numpy.cos(y / 7)).astype(numpy.int16)
+    return (1000 - 8 * distance + 40 * numpy.sin(x / 9) * numpy.cos(y / 7)).astype(numpy.int16)
+
+
+def write_torus(path):
     image = vtk.vtkImageData()
     image.SetDimensions(256, 256, 256)
     image.SetSpacing(0.8, 0.8, 0.8)
-    image.GetPointData().SetScalars(numpy_support.numpy_to_vtk(values.ravel(), deep=True))
+    image.GetPointData().SetScalars(numpy_support.numpy_to_vtk(torus_values().ravel(), deep=True))
     writer = vtk.vtkNIFTIImageWriter()
     writer.SetInputData(image)
     writer.SetFileName(path)

@@ -180,8 +180,9 @@ class Hdf5Volume : public VolumeReader {
     const hsize_t start[3] = {static_cast<hsize_t>(nextSlice_), 0, 0};
     const hsize_t counts[3] = {static_cast<hsize_t>(count), static_cast<hsize_t>(g.dims[1]),
                                static_cast<hsize_t>(g.dims[0])};
-    const hsize_t voxels = counts[0] * counts[1] * counts[2];
-    const Handle wanted(H5Screate_simple(1, &voxels, nullptr), H5Sclose);
+    // Memory shaped as the selection: HDF5 then copies whole rows where a
+    // flat memory space would have it walk the selection voxel by voxel.
+    const Handle wanted(H5Screate_simple(3, counts, nullptr), H5Sclose);
     if (H5Sselect_hyperslab(stored.get(), H5S_SELECT_SET, start, nullptr, counts, nullptr) < 0 ||
         H5Dread(data_.get(), H5T_NATIVE_DOUBLE, wanted.get(), stored.get(), H5P_DEFAULT, out) < 0) {
       failVolume(path_,

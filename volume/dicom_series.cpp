@@ -145,9 +145,10 @@ Vector cross(Vector a, Vector b) {
 // Stored integers as the slices hold them.
 VoxelType storedType(const DicomFileFields& file) {
   if (whole(file, DicomField::SamplesPerPixel, 1.0, 1, 4) != 1) {
-    failVolume(file.file,
-               "is a colour image (SamplesPerPixel " + file[DicomField::SamplesPerPixel] + ")",
-               "mesh a series of grey-level images");
+    failVolume(
+        file.file,
+        "is a colour image (SamplesPerPixel " + shown(file[DicomField::SamplesPerPixel]) + ")",
+        "mesh a series of grey-level images");
   }
   if (whole(file, DicomField::Frames, 1.0, 1, 1 << 30) != 1) {
     failVolume(file.file, "holds several frames (a multi-frame image)",

@@ -42,7 +42,8 @@ mcubes::VoxelType voxelType(const py::dtype& dtype, const char* what, bool* bigE
   if (kind == 'i' && size == 4) return mcubes::VoxelType::Int32;
   if (kind == 'f' && size == 4) return mcubes::VoxelType::Float32;
   if (kind == 'f' && size == 8) return mcubes::VoxelType::Float64;
-  throw mcubes::ArgumentError(std::string(what) + ": dtype " + py::str(py::handle(dtype)).cast<std::string>() +
+  throw mcubes::ArgumentError(std::string(what) + ": dtype " +
+                              py::str(py::handle(dtype)).cast<std::string>() +
                               " is none of uint8, int8, uint16, int16, uint32, int32, float32 "
                               "and float64; convert it with .astype()");
 }

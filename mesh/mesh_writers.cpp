@@ -193,3 +193,23 @@ bool writeStl(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
   }
   return facets.finish() && ok;
 }
+
+bool writeMeshAs(MeshFormat format, std::FILE* out, const IndexedMesh& mesh,
+                 const std::string& comment, bool ascii, const std::vector<MeshPart>& parts,
+                 const std::string& materials) {
+  switch (format) {
+    case MeshFormat::Obj:
+      return writeObj(out, mesh, comment, parts, materials);
+    case MeshFormat::Ply:
+      return writePly(out, mesh, comment, ascii ? PlyEncoding::Ascii : PlyEncoding::Binary, parts);
+    case MeshFormat::Stl:
+      return writeStl(out, mesh, comment);
+    case MeshFormat::Glb:
+      return writeGlb(out, mesh, comment, parts);
+    case MeshFormat::Vtp:
+      return writeVtp(out, mesh, comment, parts);
+    case MeshFormat::Gii:
+      return writeGii(out, mesh, comment);
+  }
+  return false;
+}

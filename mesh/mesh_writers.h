@@ -73,5 +73,10 @@ bool writeVtp(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
 // and base64-encoded, the comment as the file's metadata. One surface: no
 // parts.
 bool writeGii(std::FILE* out, const IndexedMesh& mesh, const std::string& comment);
+// Writes in `format` with the writer above; `ascii`: text PLY. Parts where
+// the format holds them (not STL or GIfTI).
+bool writeMeshAs(MeshFormat format, std::FILE* out, const IndexedMesh& mesh,
+                 const std::string& comment, bool ascii, const std::vector<MeshPart>& parts = {},
+                 const std::string& materials = {});
 // Whether this build writes GIfTI (it needs the giftiio library).
 bool writesGii();

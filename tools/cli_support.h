@@ -5,8 +5,6 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdint>
-#include <cstdio>
-#include <functional>
 #include <string>
 
 // Every kind of bad input (arguments, formats, unwritable paths) ends the
@@ -41,17 +39,9 @@ CLI::Option* addSizeOption(CLI::App& command, std::string& size);
 void sizeOrFail(const std::string& size, int& width, int& height);
 
 // Adds `-o,--output FILE`, described as `what` ("Output PNG file"); "-" is
-// standard output (writeOutput).
+// standard output (writeOutput, volume/output_file.h).
 CLI::Option* addOutputOption(CLI::App& command, std::string& path, const std::string& what);
 
 // Ends a subcommand's callback with `message` as the tool's one error line
 // and BadInputExitCode; main catches it and prints it.
 [[noreturn]] void failCommand(const std::string& message);
-
-// Writes through `write` to `path`. "-" (or an empty path) is standard
-// output, switched to binary on Windows so that bytes pass unchanged. A
-// regular file is written to a temporary file beside it and renamed over it
-// only once complete; an existing device or pipe is written to directly.
-// `write` returns false when a write failed. Returns an empty string on
-// success, otherwise a message naming the path and the reason.
-std::string writeOutput(const std::string& path, const std::function<bool(std::FILE*)>& write);

@@ -23,6 +23,7 @@
 #include "tools/volume_options.h"
 #include "volume/label_styles.h"
 #include "volume/otsu_level.h"
+#include "volume/output_file.h"
 
 namespace {
 
@@ -351,22 +352,7 @@ void writeMesh(const std::string& path, MeshFormat format, const IndexedMesh& me
     if (!error.empty()) failCommand(error);
   }
   const std::string error = writeOutput(path, [&](std::FILE* out) {
-    switch (format) {
-      case MeshFormat::Obj:
-        return writeObj(out, mesh, comment, parts, materials);
-      case MeshFormat::Ply:
-        return writePly(out, mesh, comment, ascii ? PlyEncoding::Ascii : PlyEncoding::Binary,
-                        parts);
-      case MeshFormat::Stl:
-        return writeStl(out, mesh, comment);
-      case MeshFormat::Glb:
-        return writeGlb(out, mesh, comment, parts);
-      case MeshFormat::Vtp:
-        return writeVtp(out, mesh, comment, parts);
-      case MeshFormat::Gii:
-        return writeGii(out, mesh, comment);
-    }
-    return false;
+    return writeMeshAs(format, out, mesh, comment, ascii, parts, materials);
   });
   if (!error.empty()) failCommand(error);
 }

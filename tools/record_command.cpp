@@ -9,6 +9,7 @@
 #include "tools/gif_write.h"
 #include "tools/progress_line.h"
 #include "tools/snapshot_render.h"
+#include "volume/output_file.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "tools/progress_line.h"
 #include "volume/gzip_sink.h"
 #include "volume/nrrd_writer.h"
+#include "volume/output_file.h"
 #include "volume/sample_volumes.h"
 
 namespace {

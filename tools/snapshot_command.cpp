@@ -8,6 +8,7 @@
 #include "tools/cli_support.h"
 #include "tools/snapshot_render.h"
 #include "viewer/png_file.h"
+#include "volume/output_file.h"
 
 namespace {
 

@@ -1,0 +1,145 @@
+#!/usr/bin/python3
+"""Times mcubes.marching_cubes against scikit-image's marching_cubes on the
+256^3 sample volumes, the same arrays in one run of this script, and checks
+that a 1 GiB uint8 volume passes through without a copy. A measuring aid:
+nothing in the product or its tests depends on its numbers.
+
+Volumes (made by `mcubes sample NAME --size 256`, read with
+mcubes.read_volume; making them is not timed; float32, indexed [z, y, x]):
+  torus            signed distance to a torus, level 0
+  wavelet          VTK's Wavelet, level 160.5
+  marschner-lobb   Marschner and Lobb's test signal, level 0.5
+
+Wall time, best of --repeat runs: mcubes on every core (threads=0) and on
+one (threads=1), open (closed=False, as scikit-image's) with normals, and on
+every core without normals; scikit-image's lorensen and lewiner methods (one
+core, always with normals). Then, in a fresh process, a 1024^3 uint8 sphere:
+the peak resident memory, less the interpreter's before the array was made,
+against the array plus the mesh it returns.
+
+Needs the mcubes module (PYTHONPATH=build/release/python or installed) and
+python3-skimage:
+
+    PYTHONPATH=build/release/python benchmarks/python_reference.py \\
+        --mcubes build/release/tools/mcubes
+"""
+import argparse
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+import numpy
+
+import mcubes
+
+VOLUMES = {"torus": 0.0, "wavelet": 160.5, "marschner-lobb": 0.5}
+
+
+def best(repeat, run):
+    times = []
+    for _ in range(repeat):
+        start = time.perf_counter()
+        run()
+        times.append(time.perf_counter() - start)
+    return min(times)
+
+
+def compare(tool, size, repeat):
+    from skimage import measure
+
+    rows = []
+    with tempfile.TemporaryDirectory() as folder:
+        for name, level in VOLUMES.items():
+            path = os.path.join(folder, name + ".nrrd")
+            subprocess.run([tool, "sample", name, "--size", str(size), "-o", path], check=True,
+                           capture_output=True)
+            volume, _ = mcubes.read_volume(path)
+            vertices, faces, _ = mcubes.marching_cubes(volume, level, closed=False)
+            row = {"volume": f"{name}{size}", "triangles": len(faces)}
+            for key, threads, normals in (("mcubes_s", 0, True), ("mcubes_1_thread_s", 1, True),
+                                          ("mcubes_no_normals_s", 0, False)):
+                row[key] = best(repeat, lambda: mcubes.marching_cubes(
+                    volume, level, closed=False, normals=normals, threads=threads))
+            for method in ("lorensen", "lewiner"):
+                row[f"skimage_{method}_s"] = best(repeat, lambda: measure.marching_cubes(
+                    volume, level, method=method))
+            row["ratio_lorensen"] = row["skimage_lorensen_s"] / row["mcubes_s"]
+            row["ratio_lewiner"] = row["skimage_lewiner_s"] / row["mcubes_s"]
+            row["ratio_lorensen_1_thread"] = row["skimage_lorensen_s"] / row["mcubes_1_thread_s"]
+            row["ratio_lorensen_no_normals"] = (row["skimage_lorensen_s"] /
+                                                row["mcubes_no_normals_s"])
+            rows.append(row)
+    return rows
+
+
+def peak_bytes():
+    """This process's peak resident memory: Linux's VmHWM, as ru_maxrss
+    would be but that it keeps the parent's peak across exec."""
+    with open("/proc/self/status") as status:
+        for line in status:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1]) * 1024
+    raise RuntimeError("no VmHWM in /proc/self/status")
+
+
+def large(size):
+    """In this process: a size^3 uint8 sphere built slice by slice, then
+    meshed; what the extraction added to the peak."""
+    interpreter = peak_bytes()
+    volume = numpy.empty((size, size, size), numpy.uint8)
+    axis = numpy.arange(size, dtype=numpy.float32) - (size - 1) / 2
+    y, x = numpy.meshgrid(axis, axis, indexing="ij")
+    for k in range(size):
+        radius = numpy.sqrt(x * x + y * y + axis[k] ** 2)
+        volume[k] = numpy.clip(255 - radius * (255 / (0.45 * size)), 0, 255).astype(numpy.uint8)
+    del y, x, radius
+    before = peak_bytes()
+    start = time.perf_counter()
+    vertices, faces, normals = mcubes.marching_cubes(volume, 127.5)
+    seconds = time.perf_counter() - start
+    mesh = vertices.nbytes + faces.nbytes + normals.nbytes
+    added = peak_bytes() - before
+    return {"voxels": volume.nbytes, "triangles": len(faces), "mesh_bytes": mesh,
+            "seconds": seconds, "interpreter_bytes": interpreter, "peak_before_bytes": before,
+            "peak_added_bytes": added,
+            "peak_over_array_and_mesh": (before + added - interpreter) / (volume.nbytes + mesh)}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--mcubes", default="mcubes", help="the mcubes tool (for the samples)")
+    parser.add_argument("--size", type=int, default=256)
+    parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--large", type=int, default=1024,
+                        help="voxels along each axis of the uint8 volume (0: skip)")
+    parser.add_argument("--large-only", action="store_true", help=argparse.SUPPRESS)
+    arguments = parser.parse_args()
+    if arguments.large_only:
+        print(json.dumps(large(arguments.large)))
+        return
+    print(f"{'volume':<18}{'triangles':>11}{'mcubes':>9}{'1 thread':>10}{'no normals':>12}"
+          f"{'lorensen':>10}{'lewiner':>9}{'ratio':>7}{'1 thread':>9}{'no normals':>12}")
+    for row in compare(arguments.mcubes, arguments.size, arguments.repeat):
+        print(f"{row['volume']:<18}{row['triangles']:>11}{row['mcubes_s'] * 1e3:>7.0f}ms"
+              f"{row['mcubes_1_thread_s'] * 1e3:>8.0f}ms{row['mcubes_no_normals_s'] * 1e3:>10.0f}ms"
+              f"{row['skimage_lorensen_s'] * 1e3:>8.0f}ms{row['skimage_lewiner_s'] * 1e3:>7.0f}ms"
+              f"{row['ratio_lorensen']:>6.1f}x{row['ratio_lorensen_1_thread']:>8.1f}x"
+              f"{row['ratio_lorensen_no_normals']:>11.1f}x", flush=True)
+    if arguments.large:
+        run = subprocess.run([sys.executable, __file__, "--large-only", "--large",
+                              str(arguments.large)], check=True, capture_output=True, text=True)
+        result = json.loads(run.stdout)
+        print(f"uint8 {arguments.large}^3 ({result['voxels'] / 2**30:.2f} GiB): "
+              f"{result['triangles']} triangles in {result['seconds']:.2f} s; peak resident "
+              f"{(result['peak_before_bytes'] + result['peak_added_bytes']) / 2**20:.0f} MiB, "
+              f"{result['interpreter_bytes'] / 2**20:.0f} MiB of them the interpreter's before; "
+              f"the rest {result['peak_over_array_and_mesh']:.3f} x (array + mesh "
+              f"{(result['voxels'] + result['mesh_bytes']) / 2**20:.0f} MiB); the extraction "
+              f"added {result['peak_added_bytes'] / 2**20:.0f} MiB to the peak")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,8 @@
+// mcubes as a library: volumes read, their surfaces extracted and finished,
+// meshes written.
+#pragma once
+
+#include "mcubes/error.h"
+#include "mcubes/mesh.h"
+#include "mcubes/surface.h"
+#include "mcubes/volume.h"

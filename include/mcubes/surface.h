@@ -1,0 +1,62 @@
+// Surfaces of volumes: the exact marching-cubes isosurface at a level, the
+// boundaries of a label map's labels, and the finishing steps after them.
+// The triangles are those `mcubes mesh` writes for the same volume and
+// options, bit for bit.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "mcubes/mesh.h"
+#include "mcubes/volume.h"
+
+namespace mcubes {
+
+struct SurfaceOptions {
+  double level = 0.0;  // the iso level; not used for labels
+  // Flat caps where the surface leaves the volume, so that it bounds a
+  // solid.
+  bool closed = true;
+  // Vertices shared by neighbouring triangles; without it each triangle has
+  // three of its own, as extracted (and no caps).
+  bool welded = true;
+  bool normals = true;  // per-vertex normals from the volume's gradient
+  int threads = 0;      // 0: one per hardware thread; the mesh does not depend on it
+};
+
+// Throws ArgumentError for options out of range (a level that is not finite,
+// threads outside 0 to 1024), FileError where reading the file fails.
+Mesh extract(Volume& volume, const SurfaceOptions& options);
+Mesh extract(const ArrayView& array, const Placement& placement, const SurfaceOptions& options);
+
+struct LabelMesh {
+  std::int64_t label;
+  Mesh mesh;
+};
+
+// The surface of each of `labels` (empty: every label but 0) of a label map
+// (a volume of integer values), in the order asked, or of increasing
+// labels; labels found nowhere are left out.
+std::vector<LabelMesh> extractLabels(Volume& volume, const std::vector<std::int64_t>& labels,
+                                     const SurfaceOptions& options);
+std::vector<LabelMesh> extractLabels(const ArrayView& array, const Placement& placement,
+                                     const std::vector<std::int64_t>& labels,
+                                     const SurfaceOptions& options);
+
+// The steps users of scans apply to a surface, in this order.
+struct FinishOptions {
+  bool keepLargest = false;       // only the part with the most triangles
+  std::int64_t minComponent = 0;  // drop parts of fewer triangles
+  int smoothIterations = 0;       // windowed-sinc smoothing, which does not shrink
+  double smoothPassband = 0.1;    // above 0 and below 2: lower smooths more
+  double decimate = 1.0;          // the fraction of triangles to keep, above 0, at most 1
+};
+
+// Applies the steps to `mesh`; normals, where it has them, are recomputed
+// from the faces where vertices moved. `box`: the volume the mesh came
+// from, whose faces the caps stay on when smoothing (nullptr: none).
+// Throws ArgumentError for options out of range or decimation asked of a
+// build without meshoptimizer.
+void finish(Mesh& mesh, const FinishOptions& options, const Geometry* box = nullptr);
+
+}  // namespace mcubes

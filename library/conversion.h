@@ -1,0 +1,39 @@
+// Between the library's public types and the pipeline's own, and the
+// checks of the public arguments.
+#pragma once
+
+#include <string>
+
+#include "mcubes/mesh.h"
+#include "mcubes/surface.h"
+#include "mcubes/volume.h"
+#include "mesh/surface.h"
+#include "mesh/surface_pipeline.h"
+#include "volume/volume.h"
+
+namespace mcubes {
+
+VoxelType publicType(::VoxelType type);
+::VoxelType internalType(VoxelType type);
+Geometry publicGeometry(const VolumeGeometry& geometry);
+VolumeGeometry internalGeometry(const Geometry& geometry);
+VolumeGeometry placedGeometry(const std::int64_t (&dims)[3], const Placement& placement);
+
+// Moves the mesh's arrays over one at a time, so that at most one of them is
+// held twice.
+Mesh publicMesh(IndexedMesh&& mesh);
+// Throws ArgumentError where the arrays do not make a mesh.
+IndexedMesh internalMesh(const Mesh& mesh);
+
+// The reader of a volume none of whose slices were read, which the caller
+// then reads whole: the pipeline reads a volume once, from its first slice.
+// Throws ArgumentError for a volume already read from.
+class VolumeAccess {
+ public:
+  static VolumeReader& unreadReader(Volume& volume);
+};
+
+// Throws ArgumentError for options out of range.
+::SurfaceOptions internalOptions(const SurfaceOptions& options);
+
+}  // namespace mcubes

@@ -1,0 +1,58 @@
+"""The mcubes Python module, built by CMake from the repository around this
+folder, offline with the platform's packages:
+
+    python3 -m pip install --no-build-isolation ./python
+"""
+
+import os
+import pathlib
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+from setuptools import Extension, setup
+from setuptools.command.build_ext import build_ext
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+
+
+class CMakeBuild(build_ext):
+    """Configures the repository outside the source tree and builds only the
+    module's target."""
+
+    def build_extension(self, ext):
+        target = pathlib.Path(self.get_ext_fullpath(ext.name)).resolve()
+        with tempfile.TemporaryDirectory(prefix="mcubes-build-") as build:
+            subprocess.run(
+                ["cmake", "-S", str(ROOT), "-B", build, "-DCMAKE_BUILD_TYPE=Release",
+                 "-DBUILD_TESTING=OFF", f"-DPython3_EXECUTABLE={sys.executable}",
+                 f"-DPYTHON_EXECUTABLE={sys.executable}"],
+                check=True)
+            subprocess.run(
+                ["cmake", "--build", build, "--target", "mcubes_python",
+                 "--parallel", str(os.cpu_count() or 1)],
+                check=True)
+            built = next(pathlib.Path(build, "python", "mcubes").glob("_mcubes*"))
+            target.parent.mkdir(parents=True, exist_ok=True)
+            shutil.copyfile(built, target)
+
+
+def version():
+    text = (ROOT / "CMakeLists.txt").read_text()
+    return re.search(r"project\(\S+ VERSION (\S+)", text).group(1)
+
+
+setup(
+    name="mcubes",
+    version=version(),
+    description="Exact marching-cubes surfaces of volumes, from numpy arrays or volume files",
+    packages=["mcubes"],
+    package_data={"mcubes": ["__init__.pyi", "py.typed"]},
+    ext_modules=[Extension("mcubes._mcubes", sources=[])],
+    cmdclass={"build_ext": CMakeBuild},
+    install_requires=["numpy"],
+    python_requires=">=3.9",
+    zip_safe=False,
+)

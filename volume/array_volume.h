@@ -1,0 +1,31 @@
+// A volume in its owner's memory (a numpy array, a C++ user's buffer), read
+// in place: each slice is converted to values as the extraction asks for
+// it, so the voxels are never copied whole.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "volume/volume.h"
+
+// Where voxel (i, j, k) lies: data + i * strides[0] + j * strides[1] + k *
+// strides[2] bytes, strides of either sign (a C-ordered array, a Fortran-
+// ordered one, a reversed or sliced view), in the machine's byte order.
+struct VoxelArray {
+  const void* data;
+  VoxelType type;
+  std::int64_t strides[3];
+};
+
+class ArrayVolume : public VolumeReader {
+ public:
+  ArrayVolume(const VolumeGeometry& geometry, const VoxelArray& array);
+  const VolumeHeader& header() const override { return header_; }
+  void readSlices(std::int64_t count, double* out) override;
+
+ private:
+  VolumeHeader header_;
+  VoxelArray array_;
+  std::int64_t nextSlice_ = 0;
+  std::vector<unsigned char> row_;  // a row gathered where its voxels are apart
+};

@@ -84,11 +84,12 @@ def nrrd_reader(path):
     return reader
 
 
-def vtk_pipeline(path, iso, out):
-    reader = nrrd_reader(path) if path.endswith(".nrrd") else vtk.vtkNIFTIImageReader()
-    reader.SetFileName(path)
+def flying_edges_to_stl(connect, iso, out):
+    """VTK's flying edges at `iso` over the input that `connect(surface)`
+    gives it, then its binary STL writer to `out`: the writer and the
+    surface, ready to run."""
     surface = vtk.vtkFlyingEdges3D()
-    surface.SetInputConnection(reader.GetOutputPort())
+    connect(surface)
     surface.SetValue(0, iso)
     surface.ComputeNormalsOff()
     surface.ComputeGradientsOff()
@@ -97,6 +98,14 @@ def vtk_pipeline(path, iso, out):
     writer.SetInputConnection(surface.GetOutputPort())
     writer.SetFileTypeToBinary()
     writer.SetFileName(out)
+    return writer, surface
+
+
+def vtk_pipeline(path, iso, out):
+    reader = nrrd_reader(path) if path.endswith(".nrrd") else vtk.vtkNIFTIImageReader()
+    reader.SetFileName(path)
+    writer, surface = flying_edges_to_stl(
+        lambda surface: surface.SetInputConnection(reader.GetOutputPort()), iso, out)
     start = time.perf_counter()
     writer.Write()
     return time.perf_counter() - start, surface.GetOutput().GetNumberOfCells()

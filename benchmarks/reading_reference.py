@@ -37,7 +37,7 @@ try:
     from vtk.util import numpy_support
 
     from make_dicom_series import write_series
-    from pipeline_reference import torus_values, write_torus
+    from pipeline_reference import flying_edges_to_stl, torus_values, write_torus
 except ImportError as error:
     sys.exit("reading_reference.py: needs python3-vtk9, python3-numpy, python3-h5py and "
              f"python3-pydicom ({error})")
@@ -72,25 +72,17 @@ def hdf5_image(path):
 
 def vtk_pipeline(kind, path, out):
     start = time.perf_counter()
-    surface = vtk.vtkFlyingEdges3D()
     if kind == "hdf5":
         image, values = hdf5_image(path)  # values keeps the image's memory alive
-        surface.SetInputData(image)
+        connect = lambda surface: surface.SetInputData(image)
     else:
         reader = vtk.vtkNIFTIImageReader() if kind == "nifti" else vtk.vtkDICOMImageReader()
         if kind == "nifti":
             reader.SetFileName(path)
         else:
             reader.SetDirectoryName(path)
-        surface.SetInputConnection(reader.GetOutputPort())
-    surface.SetValue(0, ISO)
-    surface.ComputeNormalsOff()
-    surface.ComputeGradientsOff()
-    surface.ComputeScalarsOff()
-    writer = vtk.vtkSTLWriter()
-    writer.SetInputConnection(surface.GetOutputPort())
-    writer.SetFileTypeToBinary()
-    writer.SetFileName(out)
+        connect = lambda surface: surface.SetInputConnection(reader.GetOutputPort())
+    writer, _ = flying_edges_to_stl(connect, ISO, out)
     writer.Write()
     return time.perf_counter() - start
 

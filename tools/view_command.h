@@ -8,6 +8,7 @@
 
 #include "tools/volume_options.h"
 #include "viewer/surface_source.h"
+#include "viewer/viewer_window.h"
 
 void addViewCommand(CLI::App& app);
 
@@ -15,6 +16,12 @@ void addViewCommand(CLI::App& app);
 // `threads` extraction threads, or the command ended with the reader's one
 // line (failCommand).
 std::shared_ptr<VolumeSource> volumeSourceOrFail(const VolumeOptions& options, int threads);
+
+// What the viewer's `e` runs: the mcubes mesh command that writes what the
+// state shows, at full detail and with normals, of the volume the options
+// name (else the scene), in-process, so that the file is the command's to
+// the byte.
+MeshExporter meshExporter(const VolumeOptions& volume);
 
 struct ViewBenchOptions {
   int frames;

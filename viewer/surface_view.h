@@ -1,7 +1,7 @@
 // The surface as the current state shows it, kept between frames: a new
 // extraction only when the clock (of an animated source), the divisions, the
-// level of detail or the iso level changed, the flat and wireframe arrays only while those
-// modes are on.
+// level of detail, the iso level, the caps or the labels shown changed, the
+// flat and wireframe arrays only while those modes are on.
 #pragma once
 
 #include <cstddef>
@@ -28,6 +28,10 @@ class SurfaceView {
   const std::vector<ShadedVertex>& flatVertices() const { return flat_; }
   // Valid while the wireframe is on: into the smooth vertices.
   const ElementIndices& edgeIndices() const { return edges_; }
+  // One colour per smooth vertex, and per flat one while flat normals are
+  // on; empty where the surface has one colour.
+  const std::vector<Rgb>& smoothColours() const { return colours_; }
+  const std::vector<Rgb>& flatColours() const { return flatColours_; }
   std::size_t triangles() const { return mesh_.faces.size(); }
   // Certainly closed: back faces never show.
   bool closed() const { return closed_; }
@@ -40,6 +44,8 @@ class SurfaceView {
   ElementIndices faces_;
   std::vector<ShadedVertex> flat_;
   ElementIndices edges_;
+  std::vector<Rgb> colours_;
+  std::vector<Rgb> flatColours_;
 
   // What the arrays were made for.
   bool extracted_ = false;
@@ -48,6 +54,8 @@ class SurfaceView {
   std::int32_t divisions_ = 0;
   std::int32_t voxelStride_ = 0;
   double iso_ = 0.0;
+  bool caps_ = true;
+  std::vector<bool> labelsVisible_;
   bool flatCurrent_ = false;
   bool edgesCurrent_ = false;
 };

@@ -29,25 +29,29 @@ void setUpViewDrawing() {
   const GLfloat red[4] = {0.9f, 0.15f, 0.1f, 1.0f};
   const GLfloat specular[4] = {0.5f, 0.5f, 0.5f, 1.0f};
   const GLfloat shininess[1] = {40.0f};
-  glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, red);
-  glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, red);
+  glMaterialfv(GL_FRONT, GL_AMBIENT, red);
+  glMaterialfv(GL_FRONT, GL_DIFFUSE, red);
+  // The inside, where the clipping plane opens the surface.
+  const GLfloat darkRed[4] = {0.35f, 0.06f, 0.04f, 1.0f};
+  glMaterialfv(GL_BACK, GL_AMBIENT, darkRed);
+  glMaterialfv(GL_BACK, GL_DIFFUSE, darkRed);
   glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
   glMaterialfv(GL_FRONT_AND_BACK, GL_SHININESS, shininess);
+  // Where the surface has colours of its own (labels), they replace the
+  // red in front.
+  glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
 }
 
-void drawView(const ViewState& state, const SurfaceView& surface) {
+void drawView(const ViewState& state, const SurfaceView& surface, const SliceView& slices,
+              const SurfaceDescription& box) {
   glClear(GL_COLOR_BUFFER_BIT | GL_STENCIL_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   if (state.lighting) {
-    glEnable(GL_LIGHTING);
     // Given while the model-view matrix is the identity, the direction is in
     // eye space: the light stays above left of the eye however it turns.
     const GLfloat towardsLight[4] = {-0.3f, 0.4f, 1.0f, 0.0f};
     glLightfv(GL_LIGHT0, GL_POSITION, towardsLight);
-  } else {
-    glDisable(GL_LIGHTING);
-    glColor3f(1.0f, 0.0f, 0.0f);
   }
   const Camera& camera = state.camera;
   glTranslatef(static_cast<GLfloat>(camera.panX), static_cast<GLfloat>(camera.panY),
@@ -55,23 +59,53 @@ void drawView(const ViewState& state, const SurfaceView& surface) {
   glRotatef(static_cast<GLfloat>(camera.pitchDegrees), 1.0f, 0.0f, 0.0f);
   glRotatef(static_cast<GLfloat>(camera.yawDegrees), 0.0f, 1.0f, 0.0f);
 
+  // The slices first, unclipped: the one in the clipping plane lies where
+  // the surface is cut.
+  slices.draw(state);
+  if (state.lighting) {
+    glEnable(GL_LIGHTING);
+  } else {
+    glDisable(GL_LIGHTING);
+    glColor3f(1.0f, 0.0f, 0.0f);
+  }
+
+  // Given under the camera's transformation, the plane stays with the
+  // surface as it turns; it keeps the side below its position.
+  const ClipPlane& clip = state.clip;
+  if (clip.on) {
+    const int a = clip.axis;
+    GLdouble plane[4] = {0.0, 0.0, 0.0, 0.0};
+    plane[a] = -1.0;
+    plane[3] = box.boxLow[a] + clip.fraction(a) * (box.boxHigh[a] - box.boxLow[a]);
+    glClipPlane(GL_CLIP_PLANE0, plane);
+    glEnable(GL_CLIP_PLANE0);
+  }
+
   // Faces seen from behind are left out where none can show, which saves
-  // the rasteriser about half its work; where the grid cuts the surface
-  // open they are drawn, lit from their own side.
-  if (surface.closed()) {
+  // the rasteriser about half its work; where the grid or the clipping
+  // plane cuts the surface open they are drawn, lit from their own side.
+  if (surface.closed() && !clip.on) {
     glEnable(GL_CULL_FACE);
   } else {
     glDisable(GL_CULL_FACE);
   }
   if (surface.triangles() == 0) {
+    glDisable(GL_CLIP_PLANE0);
     return;
   }
+  const bool smooth = state.smoothNormals || state.wireframe;
   const std::vector<ShadedVertex>& vertices =
-      state.smoothNormals || state.wireframe ? surface.smoothVertices() : surface.flatVertices();
+      smooth ? surface.smoothVertices() : surface.flatVertices();
+  const std::vector<Rgb>& colours = smooth ? surface.smoothColours() : surface.flatColours();
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
   glVertexPointer(3, GL_FLOAT, sizeof(ShadedVertex), &vertices.data()->position);
   glNormalPointer(GL_FLOAT, sizeof(ShadedVertex), &vertices.data()->normal);
+  if (!colours.empty()) {
+    glEnable(GL_COLOR_MATERIAL);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glColorPointer(3, GL_UNSIGNED_BYTE, sizeof(Rgb), colours.data());
+  }
   if (state.wireframe) {
     drawElements(GL_LINES, surface.edgeIndices());
   } else if (state.smoothNormals) {
@@ -79,6 +113,9 @@ void drawView(const ViewState& state, const SurfaceView& surface) {
   } else {
     glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices.size()));
   }
+  glDisableClientState(GL_COLOR_ARRAY);
+  glDisable(GL_COLOR_MATERIAL);
   glDisableClientState(GL_NORMAL_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);
+  glDisable(GL_CLIP_PLANE0);
 }

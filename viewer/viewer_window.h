@@ -23,6 +23,12 @@ constexpr UINT ViewerAnimationIntervalMs = 16;
 using PictureWriter = std::function<std::string(const std::string& path, int width, int height,
                                                 const std::vector<unsigned char>& rgb)>;
 
+// Writes what the state shows, at full detail, to `path` as the mcubes mesh
+// command that it is equivalent to would; returns an empty string, or why
+// it failed. Said on the console: `said`, the equivalent command.
+using MeshExporter =
+    std::function<std::string(const std::string& path, const ViewState& state, std::string& said)>;
+
 struct ViewerOptions {
   ViewState start;  // divisions, iso level, clock and pause at the start
   // Of the extraction. One by default: with a software rasteriser, which
@@ -32,6 +38,8 @@ struct ViewerOptions {
   // What to show; none: the animated scene on `threads` threads.
   std::shared_ptr<SurfaceSource> source;
   PictureWriter writePicture = writePngFile;
+  // None: `e` says that this viewer cannot export.
+  MeshExporter exportMesh;
 };
 
 // Registers the class and creates the viewer's window, hidden, with a client

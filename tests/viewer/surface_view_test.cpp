@@ -19,6 +19,7 @@
 #include "tests/viewer/small_volume.h"
 #include "viewer/surface_arrays.h"
 #include "viewer/surface_source.h"
+#include "volume/otsu_level.h"
 
 namespace {
 
@@ -35,7 +36,9 @@ IndexedMesh sceneMesh(std::int32_t tick, std::int32_t divisions, bool* closed = 
   state.tick = tick;
   state.divisions = divisions;
   IndexedMesh mesh;
-  const bool saidClosed = source.extract(state, mesh);
+  std::vector<Rgb> colours;
+  const bool saidClosed = source.extract(state, mesh, colours);
+  EXPECT_TRUE(colours.empty());
   if (closed != nullptr) *closed = saidClosed;
   return mesh;
 }
@@ -145,7 +148,14 @@ TEST(VolumeSource, TheExtractorsClosedMeshInTheScenesFrameWithTheDatasSteps) {
     const auto [least, most] = std::minmax_element(values, values + 10 * 9 * 8);
     const SurfaceDescription description = source.describe();
     EXPECT_DOUBLE_EQ(description.fineIsoStep, (*most - *least) / 100.0);
-    EXPECT_DOUBLE_EQ(source.middleLevel(), (*least + *most) / 2.0);
+    EXPECT_EQ(source.least(), *least);
+    EXPECT_EQ(source.most(), *most);
+    // Otsu's threshold, as mcubes mesh --iso otsu takes it.
+    const VolumeSource::StartLevel start = source.startLevel();
+    EXPECT_EQ(start.level, otsuLevel(volume->header(), values).level);
+    EXPECT_GT(start.level, *least);
+    EXPECT_LT(start.level, *most);
+    EXPECT_NE(start.reason.find("Otsu's threshold"), std::string::npos) << start.reason;
     EXPECT_FALSE(description.animated);
     EXPECT_FALSE(description.positiveIsoOnly);
     EXPECT_EQ(description.grid, SurfaceGrid::volumeVoxels);
@@ -172,7 +182,9 @@ TEST(VolumeSource, TheExtractorsClosedMeshInTheScenesFrameWithTheDatasSteps) {
         state.iso.start = iso;
         state.voxelStride = stride;
         IndexedMesh mesh;
-        const bool closed = source.extract(state, mesh);
+        std::vector<Rgb> colours;
+        const bool closed = source.extract(state, mesh, colours);
+        EXPECT_TRUE(colours.empty());
         const IndexedMesh expected =
             meshedVolume(stride == 1 ? *volume : *subsampled(*volume, stride), iso, mirrored);
         EXPECT_GT(expected.faces.size(), stride == 1 ? 100u : 8u) << context;
@@ -267,7 +279,7 @@ class CountingSource : public SurfaceSource {
     description.animated = animated_;
     return description;
   }
-  bool extract(const ViewState&, IndexedMesh& mesh) override {
+  bool extract(const ViewState&, IndexedMesh& mesh, std::vector<Rgb>&) override {
     ++extractions;
     mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
     mesh.faces = {{0, 1, 2}};
@@ -298,6 +310,20 @@ TEST(SurfaceView, ExtractsOnlyWhenTheSurfaceChanges) {
       {"iso", [](ViewState& s) { ++s.iso.steps; }, 3, 2},
       {"divisions", [](ViewState& s) { s.divisions = 32; }, 4, 3},
       {"level of detail", [](ViewState& s) { s.voxelStride = 2; }, 5, 4},
+      {"clipping plane",
+       [](ViewState& s) {
+         s.clip = {true, 2, {1, 2, 3}, {4, 5, 6}};
+       },
+       5, 4},
+      {"slices", [](ViewState& s) { s.slices = true; }, 5, 4},
+      {"caps", [](ViewState& s) { s.caps = false; }, 6, 5},
+      {"labels",
+       [](ViewState& s) {
+         s.labels = {{1, "a", true}, {2, "b", true}};
+       },
+       7, 6},
+      {"same labels", [](ViewState& s) { s.labels[1].name = "c"; }, 7, 6},
+      {"a label hidden", [](ViewState& s) { s.labels[1].visible = false; }, 8, 7},
   };
   for (const bool animated : {true, false}) {
     CountingSource source(animated);

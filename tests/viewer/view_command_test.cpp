@@ -2,9 +2,11 @@
 // a window, and its help with the controls.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "port/port.h"
 #include "tests/support/captured_stdout.h"
 #include "tests/support/temporary_directory.h"
 #include "tools/mcubes.h"
@@ -85,12 +87,55 @@ TEST(ViewCommand, RefusesBadVolumesAsMeshDoes) {
   }
 }
 
+// Without a display the viewer says so and ends, instead of drawing where
+// nobody sees it; MCUBES_DISPLAY keeps the offscreen window for those who
+// ask for it.
+TEST(ViewCommand, EndsWithOneLineWithoutADisplay) {
+  port::resetWindowSystem();
+  const char* display = std::getenv("DISPLAY");
+  const std::string saved = display != nullptr ? display : "";
+  unsetenv("MCUBES_DISPLAY");
+  for (const char* value : {"", ":59999"}) {
+    if (value[0] == '\0') {
+      unsetenv("DISPLAY");
+    } else {
+      setenv("DISPLAY", value, 1);
+    }
+    std::string output, errors;
+    EXPECT_EQ(run({"view", "--paused"}, output, errors), 2) << value;
+    EXPECT_EQ(output, "");
+    EXPECT_NE(errors.find("no display to show the viewer on"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("mcubes snapshot"), std::string::npos) << errors;
+    EXPECT_EQ(errors.find('\n'), errors.size() - 1) << errors;  // one line
+    port::resetWindowSystem();
+  }
+  if (display != nullptr) setenv("DISPLAY", saved.c_str(), 1);
+}
+
 TEST(ViewCommand, HelpListsTheOptionsAndTheControls) {
   std::string output, errors;
   EXPECT_EQ(run({"view", "--help"}, output, errors), 0);
-  for (const char* listed :
-       {"--divisions", "--iso", "--volume", "--dims", "--tick", "--paused", "--threads",
-        "left-drag", "wireframe", "Esc", "a volume: 1 %", "[ shows every 2nd, 4th"}) {
+  for (const char* listed : {"--divisions",
+                             "--iso",
+                             "--volume",
+                             "--dims",
+                             "--tick",
+                             "--paused",
+                             "--threads",
+                             "--labels",
+                             "left-drag",
+                             "wireframe",
+                             "Esc",
+                             "a volume: 1 %",
+                             "[ shows every 2nd, 4th",
+                             "clipping plane",
+                             "caps",
+                             "slices",
+                             "export",
+                             "1 to 9",
+                             "Otsu",
+                             "MCUBES_DISPLAY=headless",
+                             "mcubes snapshot"}) {
     EXPECT_NE(output.find(listed), std::string::npos) << listed;
   }
 }

@@ -1,0 +1,28 @@
+// Which level of detail of a volume to show at once when its surface
+// changes: the finest whose extraction its recent timings say takes no
+// longer than a budget, so that a new surface is on screen quickly while
+// the full detail follows. A level's time is its latest measurement, or,
+// where it has none, the nearest measured level's scaled by their number of
+// voxels (eight times as many per halving of the stride).
+#pragma once
+
+#include <cstdint>
+#include <map>
+
+class DetailChooser {
+ public:
+  // Strides 1, 2, 4 ... up to `coarsest`.
+  DetailChooser(std::int32_t coarsest, double budgetMs);
+
+  void record(std::int32_t stride, double milliseconds);
+  // The finest stride, no finer than `finest`, that fits the budget; the
+  // coarsest where none does; `finest` itself while nothing was measured.
+  std::int32_t choose(std::int32_t finest) const;
+
+ private:
+  double predicted(std::int32_t stride) const;
+
+  std::int32_t coarsest_;
+  double budgetMs_;
+  std::map<std::int32_t, double> latestMs_;  // by stride
+};

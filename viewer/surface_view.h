@@ -2,21 +2,30 @@
 // extraction only when the clock (of an animated source), the divisions, the
 // level of detail, the iso level, the caps or the labels shown changed, the
 // flat and wireframe arrays only while those modes are on.
+//
+// Progressive (a volume's surface): a change shows at once the finest level
+// of detail that recent timings say takes at most ProgressiveBudgetMs to
+// extract (viewer/detail_chooser.h), and, where that is coarser than the
+// state's, the state's own level follows from a worker thread.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "mesh/weld.h"
+#include "viewer/background_extraction.h"
+#include "viewer/detail_chooser.h"
 #include "viewer/surface_arrays.h"
 #include "viewer/surface_source.h"
 #include "viewer/view_state.h"
 
+constexpr double ProgressiveBudgetMs = 50.0;
+
 class SurfaceView {
  public:
-  explicit SurfaceView(SurfaceSource& source)
-      : source_(source), animated_(source.describe().animated) {}
+  SurfaceView(SurfaceSource& source, bool progressive);
 
   // Brings everything the state draws up to date.
   void update(const ViewState& state);
@@ -35,10 +44,25 @@ class SurfaceView {
   std::size_t triangles() const { return mesh_.faces.size(); }
   // Certainly closed: back faces never show.
   bool closed() const { return closed_; }
+  // The level of detail shown, and whether the state's own surface is
+  // (not a coarser one while it is being made).
+  std::int32_t shownStride() const { return shown_.voxelStride; }
+  bool current(const ViewState& state) const;
 
  private:
+  bool sameSurface(const ViewState& a, const ViewState& b) const;
+  void show(Extraction& extraction);
+  // Shows `wanted` if it is shown or kept; false where it must be made.
+  bool showMade(const ViewState& wanted);
+
   SurfaceSource& source_;
   bool animated_;
+  bool progressive_;
+  DetailChooser chooser_;
+  BackgroundExtraction background_;
+  ViewState requested_;  // of the background, while awaited
+  bool awaiting_ = false;
+  std::optional<Extraction> kept_;  // the surface shown before this one
   IndexedMesh mesh_;
   std::vector<ShadedVertex> smooth_;
   ElementIndices faces_;
@@ -50,12 +74,7 @@ class SurfaceView {
   // What the arrays were made for.
   bool extracted_ = false;
   bool closed_ = false;
-  std::int32_t tick_ = 0;
-  std::int32_t divisions_ = 0;
-  std::int32_t voxelStride_ = 0;
-  double iso_ = 0.0;
-  bool caps_ = true;
-  std::vector<bool> labelsVisible_;
+  ViewState shown_;
   bool flatCurrent_ = false;
   bool edgesCurrent_ = false;
 };

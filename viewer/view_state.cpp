@@ -198,6 +198,7 @@ void movePointer(ViewState& state, int x, int y, HeldButtons held) {
   const int dy = y - state.pointerY;
   state.pointerX = x;
   state.pointerY = y;
+  state.dragging = held.left || held.middle || held.right;
   if (held.left) {
     orbitCamera(state.camera, dx, dy);
   } else if (held.middle) {
@@ -206,6 +207,8 @@ void movePointer(ViewState& state, int x, int y, HeldButtons held) {
     zoomCamera(state.camera, -dy / pixelsPerNotch);
   }
 }
+
+void releasePointer(ViewState& state) { state.dragging = false; }
 
 void turnWheel(ViewState& state, int delta) { zoomCamera(state.camera, delta / 120.0); }
 

@@ -94,6 +94,8 @@ struct ViewState {
   // The pointer's last position in client coordinates, the origin of a drag.
   int pointerX = 0;
   int pointerY = 0;
+  // A button is held and the pointer has moved since it went down.
+  bool dragging = false;
   // The client area, for panning.
   int width = 0;
   int height = 0;
@@ -123,6 +125,9 @@ struct HeldButtons {
   bool right = false;
 };
 void movePointer(ViewState& state, int x, int y, HeldButtons held);
+
+// A button went up: the drag ends.
+void releasePointer(ViewState& state);
 
 // A wheel turn of `delta` (120 a notch, positive away from the user: closer).
 void turnWheel(ViewState& state, int delta);

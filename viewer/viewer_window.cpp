@@ -26,7 +26,7 @@ struct Viewer {
   MeshExporter exportMesh;
   std::shared_ptr<SurfaceSource> source;
   SurfaceDescription description;
-  SurfaceView surface{*source};
+  SurfaceView surface;
   SliceView slices{*source};
   RenderingContext rendering;
   // The demo's fixed GL state and projection.
@@ -42,7 +42,8 @@ struct Viewer {
         writePicture(options.writePicture),
         exportMesh(options.exportMesh),
         source(options.source ? options.source : std::make_shared<SceneSource>(options.threads)),
-        description(source->describe()) {
+        description(source->describe()),
+        surface(*source, options.progressive) {
     state.iso.fineStep = description.fineIsoStep;
     state.iso.positiveOnly = description.positiveIsoOnly;
     state.iso.decimals = isoDecimals(state.iso.fineStep);
@@ -201,6 +202,12 @@ LRESULT CALLBACK viewerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       pressPointer(state, pointerX(lParam), pointerY(lParam));
       return 0;
 
+    case WM_LBUTTONUP:
+    case WM_MBUTTONUP:
+    case WM_RBUTTONUP:
+      releasePointer(state);
+      return 0;
+
     case WM_MOUSEMOVE:
       movePointer(state, pointerX(lParam), pointerY(lParam),
                   HeldButtons{(wParam & MK_LBUTTON) != 0, (wParam & MK_MBUTTON) != 0,
@@ -289,3 +296,4 @@ void closeViewer(HWND window) {
 
 const ViewState& viewerState() { return viewer->state; }
 std::size_t viewerTriangles() { return viewer->surface.triangles(); }
+bool viewerShowsCurrentSurface() { return viewer->surface.current(viewer->state); }

@@ -37,6 +37,10 @@ struct ViewerOptions {
   int threads = 1;
   // What to show; none: the animated scene on `threads` threads.
   std::shared_ptr<SurfaceSource> source;
+  // A volume's new surface at once at a coarser level of detail where its
+  // own takes long, that one following from a worker thread
+  // (viewer/surface_view.h); off: every frame waits for the state's own.
+  bool progressive = true;
   PictureWriter writePicture = writePngFile;
   // None: `e` says that this viewer cannot export.
   MeshExporter exportMesh;
@@ -56,6 +60,9 @@ int runViewer(HWND window);
 // viewer that runs no loop (the benchmark, tests).
 void closeViewer(HWND window);
 
-// The open viewer's state, and the number of triangles it drew last.
+// The open viewer's state, the number of triangles it drew last, and
+// whether that was the state's own surface (not a coarser one while it is
+// being made).
 const ViewState& viewerState();
 std::size_t viewerTriangles();
+bool viewerShowsCurrentSurface();

@@ -245,6 +245,10 @@ TEST(ViewState, DragsOrbitPanAndZoomByTheFirstHeldButton) {
     EXPECT_NEAR(state.camera.panX, c.expected.panX, 1e-9) << c.name;
     EXPECT_NEAR(state.camera.panY, c.expected.panY, 1e-9) << c.name;
     EXPECT_EQ(state.pointerX, 400 + c.dx) << c.name;
+    // A drag lasts while a button is held, until one goes up.
+    EXPECT_EQ(state.dragging, c.held.left || c.held.middle || c.held.right) << c.name;
+    releasePointer(state);
+    EXPECT_FALSE(state.dragging) << c.name;
   }
 }
 

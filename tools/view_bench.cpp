@@ -15,12 +15,15 @@ void runViewBench(const ViewBenchOptions& options) {
   if (namesVolume(options.volume)) {
     viewer.source = volumeSourceOrFail(options.volume, options.threads);
     viewer.start.iso.start = options.iso;
+    viewer.start.voxelStride = options.detail;
   }
   std::string error;
   if (!port::selectDisplayBackend("headless", error)) failCommand(error);
   ViewBenchResult result{};
   {
-    ProgressLine progress("bench", "frame", options.frames);
+    // A volume's level keys, orbit frames and still frames.
+    const int steps = viewer.source ? 3 * options.frames : options.frames;
+    ProgressLine progress("bench", viewer.source ? "step" : "frame", steps);
     if (!benchViewerFrames(
             options.frames, viewer, [&progress](int done) { progress.update(done); }, result,
             error)) {

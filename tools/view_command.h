@@ -29,6 +29,7 @@ struct ViewBenchOptions {
   int threads;
   VolumeOptions volume;  // a volume instead of the scene, if it names one
   double iso;            // a volume's start level
+  std::int32_t detail;   // a volume's level of detail: every detail-th voxel
   bool json;
 };
 

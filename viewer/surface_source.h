@@ -64,8 +64,9 @@ class SurfaceSource {
   // wound outward, with one outward unit normal per vertex, and one colour
   // per vertex where its parts have colours of their own (else none).
   // Returns true only when the surface is certainly closed (every edge
-  // between two faces), so that no face can be seen from behind. Safe to
-  // call from another thread than the window's, one call at a time.
+  // between two faces), so that no face can be seen from behind. A volume's
+  // (at more than one level of detail) is called from the window's thread
+  // and a worker's at once.
   virtual bool extract(const ViewState& state, IndexedMesh& mesh, std::vector<Rgb>& colours) = 0;
   // The slice across the frame's axis `axis` through `fraction` of the box
   // along it; false where the source has no data to slice (the scene).

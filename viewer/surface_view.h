@@ -44,9 +44,10 @@ class SurfaceView {
   std::size_t triangles() const { return mesh_.faces.size(); }
   // Certainly closed: back faces never show.
   bool closed() const { return closed_; }
-  // The level of detail shown, and whether the state's own surface is
-  // (not a coarser one while it is being made).
-  std::int32_t shownStride() const { return shown_.voxelStride; }
+  // The state the surface shown was made for (at a coarser level of detail
+  // than the state's while its own is being made), and whether that is the
+  // state's own surface.
+  const ViewState& shown() const { return shown_; }
   bool current(const ViewState& state) const;
 
  private:

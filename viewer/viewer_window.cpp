@@ -128,8 +128,10 @@ void renderFrame(HWND window) {
   }
   SwapBuffers(viewer->rendering.deviceContext);
   viewer->frameRate.frameShown(FrameRate::Clock::now());
-  std::string title =
-      viewTitle(viewer->state, viewer->surface.triangles(), viewer->frameRate.perSecond());
+  // The title names the level of detail drawn, coarser while refining.
+  ViewState shown = viewer->state;
+  shown.voxelStride = viewer->surface.shown().voxelStride;
+  std::string title = viewTitle(shown, viewer->surface.triangles(), viewer->frameRate.perSecond());
   if (title != viewer->title) {
     viewer->title = std::move(title);
     SetWindowTextA(window, viewer->title.c_str());
@@ -296,4 +298,4 @@ void closeViewer(HWND window) {
 
 const ViewState& viewerState() { return viewer->state; }
 std::size_t viewerTriangles() { return viewer->surface.triangles(); }
-bool viewerShowsCurrentSurface() { return viewer->surface.current(viewer->state); }
+const ViewState& viewerShownState() { return viewer->surface.shown(); }

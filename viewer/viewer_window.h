@@ -60,9 +60,9 @@ int runViewer(HWND window);
 // viewer that runs no loop (the benchmark, tests).
 void closeViewer(HWND window);
 
-// The open viewer's state, the number of triangles it drew last, and
-// whether that was the state's own surface (not a coarser one while it is
-// being made).
+// The open viewer's state, the number of triangles it drew last, and the
+// state that surface was made for (a coarser level of detail than the
+// state's while its own is being made).
 const ViewState& viewerState();
 std::size_t viewerTriangles();
-bool viewerShowsCurrentSurface();
+const ViewState& viewerShownState();

@@ -423,7 +423,7 @@ TEST(SurfaceView, ShowsACoarserLevelAtOnceAndTheFullDetailFromAWorker) {
     ++state.iso.steps;
     view.update(state);
     EXPECT_FALSE(view.current(state)) << key;
-    EXPECT_EQ(view.shownStride(), 2) << key;
+    EXPECT_EQ(view.shown().voxelStride, 2) << key;
     EXPECT_EQ(view.triangles(), 4u) << key;
     if (key == 1) source.waitUntilHeld();
   }

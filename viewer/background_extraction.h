@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "viewer/surface_arrays.h"
 #include "viewer/surface_source.h"
 #include "viewer/view_state.h"
 
@@ -17,10 +18,13 @@ struct Extraction {
   IndexedMesh mesh;
   std::vector<Rgb> colours;
   bool closed = false;
-  double milliseconds = 0.0;  // the extraction's own time
+  // The arrays that draw it with smooth normals.
+  std::vector<ShadedVertex> smooth;
+  ElementIndices faces;
+  double milliseconds = 0.0;  // the extraction's own time, arrays included
 };
 
-// Extracts `state`'s surface from `source` and times it.
+// Extracts `state`'s surface from `source`, builds its arrays and times it.
 void extractTimed(SurfaceSource& source, const ViewState& state, Extraction& extraction);
 
 class BackgroundExtraction {

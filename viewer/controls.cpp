@@ -25,4 +25,7 @@ const char viewerControls[] =
     "  o                    a volume's three slices through the clipping plane's\n"
     "                       positions, in grey from its least value to its most\n"
     "  1 to 9, 0            labels: toggle the first nine, show all\n"
-    "  Esc, closing         quit\n";
+    "  Esc, closing         quit\n"
+    "A volume's new surface shows at once at a coarser level of detail where its own\n"
+    "takes long to make (the title says which); the full detail follows by itself.\n"
+    "A drag draws that coarser level, and the full detail again when it ends.\n";

@@ -64,6 +64,8 @@ void benchScene(HWND window, int frames, const std::function<void(int done)>& pr
 void benchVolume(HWND window, int frames, const std::function<void(int done)>& progress,
                  ViewBenchResult& result) {
   int done = 0;
+  // The first picture: nothing measured yet, it waits for the full detail.
+  drawFrame(window);
   drawUntilFullDetail(window);
   std::vector<double> firstUs, fullUs;
   for (int key = 0; key < frames; ++key) {

@@ -26,14 +26,20 @@ void SurfaceView::show(Extraction& extraction) {
   if (extracted_) {
     // The surface shown so far is kept: a drag's coarser level and the full
     // detail after it take turns without being extracted again.
-    kept_ = Extraction{std::move(shown_), std::move(mesh_), std::move(colours_), closed_, 0.0};
+    kept_ = Extraction{std::move(shown_),
+                       std::move(mesh_),
+                       std::move(colours_),
+                       closed_,
+                       std::move(smooth_),
+                       std::move(faces_),
+                       0.0};
   }
   mesh_ = std::move(extraction.mesh);
   colours_ = std::move(extraction.colours);
   closed_ = extraction.closed;
   shown_ = std::move(extraction.state);
-  buildSmoothArray(mesh_, smooth_);
-  buildFaceIndices(mesh_, faces_);
+  smooth_ = std::move(extraction.smooth);
+  faces_ = std::move(extraction.faces);
   extracted_ = true;
   flatCurrent_ = false;
   edgesCurrent_ = false;

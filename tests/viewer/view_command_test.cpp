@@ -179,6 +179,7 @@ TEST(ViewCommand, HelpListsTheOptionsAndTheControls) {
                              "export",
                              "1 to 9",
                              "Otsu",
+                             "the full detail follows",
                              "MCUBES_DISPLAY=headless",
                              "mcubes snapshot"}) {
     EXPECT_NE(output.find(listed), std::string::npos) << listed;

@@ -27,7 +27,8 @@ struct ViewBenchResult {
   long triangles;     // per frame, mean, rounded
   // A volume's level keys: from the key to the first frame on screen with a
   // surface at the new level, and to the first at its full detail; the
-  // longest frame in between, for which a key typed then would wait.
+  // longest frame after the first picture (the full detail's first frame
+  // included), which a key typed then would wait for.
   double firstPictureUsMedian;
   double firstPictureUsP95;
   double fullDetailUsMedian;

@@ -13,6 +13,20 @@ void drawElements(GLenum mode, const ElementIndices& indices) {
   }
 }
 
+// The lit faces' colour. The browser's GL emulation takes materials for
+// both sides alike only, so the inside's darker red is drawn in a pass of
+// its own; and it has no glColorMaterial, so a surface's own colours rely on
+// its default (ambient and diffuse of both sides).
+void setMaterial(const GLfloat (&colour)[4]) {
+  glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, colour);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, colour);
+}
+
+// The demo's red, shaded, and the inside's, where the clipping plane or the
+// grid opens the surface.
+constexpr GLfloat outsideRed[4] = {0.9f, 0.15f, 0.1f, 1.0f};
+constexpr GLfloat insideRed[4] = {0.35f, 0.06f, 0.04f, 1.0f};
+
 }  // namespace
 
 void setUpViewDrawing() {
@@ -25,21 +39,10 @@ void setUpViewDrawing() {
   glLightfv(GL_LIGHT0, GL_SPECULAR, white);
   glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
   glEnable(GL_LIGHT0);
-  // The demo's red, shaded.
-  const GLfloat red[4] = {0.9f, 0.15f, 0.1f, 1.0f};
   const GLfloat specular[4] = {0.5f, 0.5f, 0.5f, 1.0f};
   const GLfloat shininess[1] = {40.0f};
-  glMaterialfv(GL_FRONT, GL_AMBIENT, red);
-  glMaterialfv(GL_FRONT, GL_DIFFUSE, red);
-  // The inside, where the clipping plane opens the surface.
-  const GLfloat darkRed[4] = {0.35f, 0.06f, 0.04f, 1.0f};
-  glMaterialfv(GL_BACK, GL_AMBIENT, darkRed);
-  glMaterialfv(GL_BACK, GL_DIFFUSE, darkRed);
   glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
   glMaterialfv(GL_FRONT_AND_BACK, GL_SHININESS, shininess);
-  // Where the surface has colours of its own (labels), they replace the
-  // red in front.
-  glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
 }
 
 void drawView(const ViewState& state, const SurfaceView& surface, const SliceView& slices,
@@ -59,8 +62,9 @@ void drawView(const ViewState& state, const SurfaceView& surface, const SliceVie
   glRotatef(static_cast<GLfloat>(camera.pitchDegrees), 1.0f, 0.0f, 0.0f);
   glRotatef(static_cast<GLfloat>(camera.yawDegrees), 0.0f, 1.0f, 0.0f);
 
-  // The slices first, unclipped: the one in the clipping plane lies where
-  // the surface is cut.
+  // The slices first, unclipped, seen from both sides: the one in the
+  // clipping plane lies where the surface is cut.
+  glDisable(GL_CULL_FACE);
   slices.draw(state);
   if (state.lighting) {
     glEnable(GL_LIGHTING);
@@ -81,14 +85,6 @@ void drawView(const ViewState& state, const SurfaceView& surface, const SliceVie
     glEnable(GL_CLIP_PLANE0);
   }
 
-  // Faces seen from behind are left out where none can show, which saves
-  // the rasteriser about half its work; where the grid or the clipping
-  // plane cuts the surface open they are drawn, lit from their own side.
-  if (surface.closed() && !clip.on) {
-    glEnable(GL_CULL_FACE);
-  } else {
-    glDisable(GL_CULL_FACE);
-  }
   if (surface.triangles() == 0) {
     glDisable(GL_CLIP_PLANE0);
     return;
@@ -101,18 +97,39 @@ void drawView(const ViewState& state, const SurfaceView& surface, const SliceVie
   glEnableClientState(GL_NORMAL_ARRAY);
   glVertexPointer(3, GL_FLOAT, sizeof(ShadedVertex), &vertices.data()->position);
   glNormalPointer(GL_FLOAT, sizeof(ShadedVertex), &vertices.data()->normal);
+  const auto drawFaces = [&] {
+    if (state.wireframe) {
+      drawElements(GL_LINES, surface.edgeIndices());
+    } else if (state.smoothNormals) {
+      drawElements(GL_TRIANGLES, surface.faceIndices());
+    } else {
+      glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices.size()));
+    }
+  };
+
+  // Faces seen from behind are left out where none can show, which saves
+  // the rasteriser about half its work; where the grid or the clipping
+  // plane cuts the surface open they are drawn, lit from their own side,
+  // darker (lines are never culled: the wireframe draws once).
+  const bool backsShow = !surface.closed() || clip.on;
+  if (backsShow && state.lighting && !state.wireframe) {
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_FRONT);
+    setMaterial(insideRed);
+    drawFaces();
+    glCullFace(GL_BACK);
+  } else if (backsShow) {
+    glDisable(GL_CULL_FACE);
+  } else {
+    glEnable(GL_CULL_FACE);
+  }
+  setMaterial(outsideRed);
   if (!colours.empty()) {
     glEnable(GL_COLOR_MATERIAL);
     glEnableClientState(GL_COLOR_ARRAY);
     glColorPointer(3, GL_UNSIGNED_BYTE, sizeof(Rgb), colours.data());
   }
-  if (state.wireframe) {
-    drawElements(GL_LINES, surface.edgeIndices());
-  } else if (state.smoothNormals) {
-    drawElements(GL_TRIANGLES, surface.faceIndices());
-  } else {
-    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices.size()));
-  }
+  drawFaces();
   glDisableClientState(GL_COLOR_ARRAY);
   glDisable(GL_COLOR_MATERIAL);
   glDisableClientState(GL_NORMAL_ARRAY);

@@ -6,7 +6,10 @@
 // Progressive (a volume's surface): a change shows at once the finest level
 // of detail that recent timings say takes at most ProgressiveBudgetMs to
 // extract (viewer/detail_chooser.h), and, where that is coarser than the
-// state's, the state's own level follows from a worker thread.
+// state's, the state's own level follows from a worker thread (its arrays
+// built there too). While a drag turns the camera that coarser level is
+// drawn, not a full detail too slow to draw; the surface shown before the
+// current one is kept, so the two take turns without being made again.
 #pragma once
 
 #include <cstddef>

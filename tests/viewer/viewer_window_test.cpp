@@ -439,6 +439,16 @@ long greyPixels(const std::vector<unsigned char>& rgb) {
   return grey;
 }
 
+// Pixels of a red no brighter than the inside's lit at its brightest
+// (without a highlight).
+long darkRedPixels(const std::vector<unsigned char>& rgb) {
+  long dark = 0;
+  for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) {
+    dark += rgb[i] > 0 && rgb[i] < 110 && rgb[i] > 3 * rgb[i + 1];
+  }
+  return dark;
+}
+
 // The clipping plane opens the volume's surface, showing its inside darker;
 // its moves along an axis come back to exactly the same picture; `o` lays
 // grey slices of the data over it, `b` takes the caps off.
@@ -446,7 +456,7 @@ TEST_F(ViewerWindow, ClippingPlaneSlicesAndCapsChangeThePictureReversibly) {
   ViewerOptions options;
   options.start.iso.start = 4.0;
   options.start.paused = true;
-  options.start.camera.yawDegrees = 30.0;
+  options.start.camera.yawDegrees = 300.0;
   options.start.camera.pitchDegrees = 20.0;
   options.source = std::make_shared<VolumeSource>(smallVolume(false), 1);
   open(capturing(options));
@@ -455,6 +465,8 @@ TEST_F(ViewerWindow, ClippingPlaneSlicesAndCapsChangeThePictureReversibly) {
   PostMessageA(window, WM_CHAR, 'c', 0);
   const std::vector<unsigned char> clipped = frame();
   EXPECT_GT(comparePictures(whole, clipped).differing, 1000);
+  // Turned to look into the opening: the inside, darker.
+  EXPECT_GT(darkRedPixels(clipped), darkRedPixels(whole) + 5000);
   EXPECT_NE(withoutFrameRate(titles.back()).find(" - clipped at x 44 %"), std::string::npos)
       << titles.back();
   const struct {

@@ -24,7 +24,7 @@ double DetailChooser::predicted(std::int32_t stride) const {
     }
   }
   const double ratio = static_cast<double>(nearest) / stride;
-  return latestMs_.at(nearest) * ratio * ratio * ratio;
+  return latestMs_.at(nearest) * ratio * ratio;
 }
 
 std::int32_t DetailChooser::choose(std::int32_t finest) const {

@@ -2,8 +2,10 @@
 // changes: the finest whose extraction its recent timings say takes no
 // longer than a budget, so that a new surface is on screen quickly while
 // the full detail follows. A level's time is its latest measurement, or,
-// where it has none, the nearest measured level's scaled by their number of
-// voxels (eight times as many per halving of the stride).
+// where it has none, the nearest measured level's scaled by the surface's
+// size: four times as many triangles per halving of the stride, which
+// welding, normals and the arrays follow (the voxels, eight times as many,
+// take the lesser part), so that the guess errs towards the coarser level.
 #pragma once
 
 #include <cstdint>

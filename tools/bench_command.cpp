@@ -92,7 +92,8 @@ void addBenchCommand(CLI::App& app) {
   addThreadsOption(*bench, options->settings.threads);
   bench->add_flag("--json", options->json, "Print one JSON object instead of text");
   bench->add_flag("--view", options->view,
-                  "Time the viewer's whole frame instead (mcubes view; 4 to 1024 divisions); with "
+                  "Time the viewer's whole frame instead (mcubes view, offscreen unless "
+                  "MCUBES_DISPLAY names a display; 4 to 1024 divisions); with "
                   "--volume: N level keys (11 by default), each until a new surface is on screen "
                   "and until its full detail is, then N frames orbiting and N still");
   options->detailOption =

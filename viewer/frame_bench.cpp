@@ -189,7 +189,7 @@ std::string viewBenchText(const ViewBenchResult& result) {
   char text[1536];
   if (result.volume) {
     std::snprintf(text, sizeof text,
-                  "viewer:          a volume of %s at 800x600, headless, voxel stride %d, "
+                  "viewer:          a volume of %s at 800x600, voxel stride %d, "
                   "%d extraction thread(s)\n"
                   "level keys:      %d; new surface on screen %.1f us median (%.1f p95), full "
                   "detail %.1f us median; longest frame meanwhile %.1f us\n"
@@ -202,7 +202,7 @@ std::string viewBenchText(const ViewBenchResult& result) {
                   result.fps, result.triangles);
   } else {
     std::snprintf(text, sizeof text,
-                  "frames:          %d of the viewer at 800x600, headless\n"
+                  "frames:          %d of the viewer at 800x600\n"
                   "frame:           %.1f us median, %.1f us p95 (extraction of %d divisions on "
                   "%d thread(s), welding, normals, drawing, swap, glFinish)\n"
                   "frames/s:        %.1f\n"

@@ -1,6 +1,7 @@
 #include "tools/bench_command.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -20,6 +21,8 @@ struct BenchOptions {
   const CLI::Option* frames = nullptr;
   const CLI::Option* iso = nullptr;
   bool view = false;
+  std::int32_t detail = 1;
+  const CLI::Option* detailOption = nullptr;
 };
 
 void runVolumeBenchCommand(const BenchOptions& options) {
@@ -39,10 +42,16 @@ void runBenchCommand(const BenchOptions& options) {
     if (namesVolume(options.volume) && options.iso->count() == 0) {
       failCommand("--volume needs --iso V");
     }
-    return runViewBench({options.settings.frames, options.settings.divisions,
-                         options.settings.threads, options.volume, options.settings.isoLevel,
-                         options.json});
+    if (!namesVolume(options.volume) && options.detailOption->count() > 0) {
+      failCommand("--detail: only a volume has levels of detail; add --volume FILE");
+    }
+    // A volume's level key waits for its full detail, far longer than a frame.
+    const int frames =
+        namesVolume(options.volume) && options.frames->count() == 0 ? 11 : options.settings.frames;
+    return runViewBench({frames, options.settings.divisions, options.settings.threads,
+                         options.volume, options.settings.isoLevel, options.detail, options.json});
   }
+  if (options.detailOption->count() > 0) failCommand("--detail needs --view");
   if (!options.volume.path.empty() || !options.volume.dims.empty()) {
     runVolumeBenchCommand(options);
     return;
@@ -83,7 +92,20 @@ void addBenchCommand(CLI::App& app) {
   addThreadsOption(*bench, options->settings.threads);
   bench->add_flag("--json", options->json, "Print one JSON object instead of text");
   bench->add_flag("--view", options->view,
-                  "Time the viewer's whole frame instead (mcubes view; 4 to 1024 divisions; with "
-                  "--volume, one fine iso step each frame)");
+                  "Time the viewer's whole frame instead (mcubes view, offscreen unless "
+                  "MCUBES_DISPLAY names a display; 4 to 1024 divisions); with "
+                  "--volume: N level keys (11 by default), each until a new surface is on screen "
+                  "and until its full detail is, then N frames orbiting and N still");
+  options->detailOption =
+      bench
+          ->add_option("--detail", options->detail,
+                       "With --view --volume: the level of detail, every K-th voxel (1, 2, 4 ...)")
+          ->check([](const std::string& text) {
+            const long k = std::strtol(text.c_str(), nullptr, 10);
+            return k >= 1 && k <= (1 << 20) && (k & (k - 1)) == 0
+                       ? std::string()
+                       : "a power of two, 1 or more: " + text;
+          })
+          ->capture_default_str();
   bench->callback([options] { runBenchCommand(*options); });
 }

@@ -357,7 +357,8 @@ void writeMesh(const std::string& path, MeshFormat format, const IndexedMesh& me
   if (!error.empty()) failCommand(error);
 }
 
-// "all": none named; else the labels listed, each once.
+}  // namespace
+
 std::vector<std::int64_t> labelsNamed(const std::string& text) {
   if (text == "all") return {};
   std::vector<std::int64_t> labels;
@@ -379,6 +380,8 @@ std::vector<std::int64_t> labelsNamed(const std::string& text) {
   if (labels.empty()) failCommand("--labels needs all or a list of labels such as 1,2,5");
   return labels;
 }
+
+namespace {
 
 // One file per label where the output says {label} or is a folder, else
 // one file holding every label as a part.
@@ -606,4 +609,18 @@ void addMeshCommand(CLI::App& app) {
       ->capture_default_str();
   addOutputOption(*mesh, options->output, "Output file")->capture_default_str();
   mesh->callback([options] { runMesh(*options); });
+}
+
+int runMeshCommand(const std::vector<std::string>& arguments) {
+  CLI::App app{"mcubes"};
+  addMeshCommand(app);
+  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+  reversed.push_back("mesh");
+  try {
+    app.parse(reversed);
+  } catch (const std::exception& error) {
+    warn(error.what());
+    return BadInputExitCode;
+  }
+  return 0;
 }

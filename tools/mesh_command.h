@@ -2,5 +2,16 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 void addMeshCommand(CLI::App& app);
+
+// --labels as given: "all" (empty: every label but 0), else the labels
+// listed, each once; or the command ended with why not (failCommand).
+std::vector<std::int64_t> labelsNamed(const std::string& text);
+
+// `mcubes mesh ARGUMENTS...` in-process, as the viewer's export runs it:
+// the exit status, after its one line on stderr where it failed.
+int runMeshCommand(const std::vector<std::string>& arguments);

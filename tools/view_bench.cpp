@@ -1,5 +1,8 @@
-// mcubes bench --view: the viewer's frames on port/'s headless display.
+// mcubes bench --view: the viewer's frames on port/'s headless display, or
+// on the one MCUBES_DISPLAY names (x11: a window on the X server, as a
+// person sees it).
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "port/port.h"
@@ -15,12 +18,19 @@ void runViewBench(const ViewBenchOptions& options) {
   if (namesVolume(options.volume)) {
     viewer.source = volumeSourceOrFail(options.volume, options.threads);
     viewer.start.iso.start = options.iso;
+    viewer.start.voxelStride = options.detail;
   }
   std::string error;
-  if (!port::selectDisplayBackend("headless", error)) failCommand(error);
+  const char* named = std::getenv("MCUBES_DISPLAY");
+  const std::string display = named != nullptr && named[0] != '\0' ? named : "headless";
+  if (!port::selectDisplayBackend(display.c_str(), error)) {
+    failCommand("MCUBES_DISPLAY=" + display + ": " + error);
+  }
   ViewBenchResult result{};
   {
-    ProgressLine progress("bench", "frame", options.frames);
+    // A volume's level keys, orbit frames and still frames.
+    const int steps = viewer.source ? 3 * options.frames : options.frames;
+    ProgressLine progress("bench", viewer.source ? "step" : "frame", steps);
     if (!benchViewerFrames(
             options.frames, viewer, [&progress](int done) { progress.update(done); }, result,
             error)) {

@@ -6,8 +6,10 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "tools/cli_support.h"
+#include "tools/mesh_command.h"
 #include "viewer/controls.h"
 #include "viewer/viewer_window.h"
 #include "volume/in_memory_volume.h"
@@ -21,6 +23,7 @@ struct ViewOptions {
   ViewerOptions viewer;
   double iso = 0.25;
   VolumeOptions volume;
+  std::string labels;  // "all" or a list; empty: one iso level
   const CLI::Option* isoOption = nullptr;
   const CLI::Option* divisionsOption = nullptr;
 };
@@ -31,24 +34,57 @@ std::string number(double value) {
   return text;
 }
 
-void runView(ViewOptions options) {
-  if (namesVolume(options.volume)) {
-    if (options.divisionsOption->count() > 0) {
-      failCommand("--divisions is for the scene: a volume is shown at its own voxels");
-    }
-    const std::shared_ptr<VolumeSource> source =
-        volumeSourceOrFail(options.volume, options.viewer.threads);
-    options.viewer.source = source;
-    options.viewer.start.iso.start =
-        options.isoOption->count() > 0 ? options.iso : source->middleLevel();
-  } else {
-    if (!(options.iso > 0.0)) {
-      failCommand("--iso '" + number(options.iso) +
-                  "': the scene's iso level must be a positive number");
-    }
-    options.viewer.start.iso.start = options.iso;
+// The shortest decimal that reads back as exactly `value`.
+std::string exactNumber(double value) {
+  char text[32];
+  for (int digits = 1; digits <= 17; ++digits) {
+    std::snprintf(text, sizeof text, "%.*g", digits, value);
+    if (std::strtod(text, nullptr) == value) break;
   }
+  return text;
+}
+
 #ifndef _WIN32
+// A window nobody can see helps no one: without a display the viewer ends at
+// once, unless MCUBES_DISPLAY names one (headless: offscreen, for benchmarks
+// and tests).
+void requireDisplay() {
+  const char* named = std::getenv("MCUBES_DISPLAY");
+  if (named != nullptr && named[0] != '\0') return;
+  std::string error;
+  if (!port::selectDisplayBackend("x11", error)) {
+    failCommand("no display to show the viewer on (" + error +
+                "): mcubes snapshot draws pictures without one");
+  }
+}
+#endif
+
+// Extracts the labels' surfaces, saying which were found and which not.
+void showLabelsOrFail(VolumeSource& source, const std::vector<std::int64_t>& asked) {
+  std::vector<std::int64_t> absent;
+  try {
+    source.showLabels(asked, absent);
+  } catch (const VolumeError& error) {
+    failCommand(error.what());
+  }
+  for (const std::int64_t label : absent) {
+    std::fprintf(stderr, "mcubes: warning: no voxel holds label %lld\n",
+                 static_cast<long long>(label));
+  }
+  const std::vector<ShownLabel> labels = source.describe().labels;
+  if (labels.empty()) failCommand("the volume holds no label to show (0 is the background)");
+  std::printf("%zu labels:", labels.size());
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    std::printf("%s %s%s", i == 0 ? "" : ",", labels[i].name.c_str(),
+                i < DigitLabels ? (" [" + std::to_string(i + 1) + "]").c_str() : "");
+  }
+  std::printf("\n");
+}
+
+void openAndRun(ViewOptions& options) {
+  options.viewer.exportMesh = meshExporter(options.volume);
+#ifndef _WIN32
+  requireDisplay();
   // Ctrl+C and SIGTERM close the window as its close button does.
   port::installCloseSignals();
 #endif
@@ -59,7 +95,64 @@ void runView(ViewOptions options) {
   if (exitCode != 0) std::exit(exitCode);
 }
 
+void runView(ViewOptions options) {
+  if (namesVolume(options.volume)) {
+    if (options.divisionsOption->count() > 0) {
+      failCommand("--divisions is for the scene: a volume is shown at its own voxels");
+    }
+    const std::shared_ptr<VolumeSource> source =
+        volumeSourceOrFail(options.volume, options.viewer.threads);
+    options.viewer.source = source;
+    if (!options.labels.empty()) {
+      if (options.isoOption->count() > 0) {
+        failCommand("--labels shows the boundary of each label's voxels: leave out --iso");
+      }
+      showLabelsOrFail(*source, labelsNamed(options.labels));
+      return openAndRun(options);
+    }
+    VolumeSource::StartLevel start{options.iso, "as --iso asks"};
+    if (options.isoOption->count() == 0) start = source->startLevel();
+    options.viewer.start.iso.start = start.level;
+    std::printf("Data %s to %s; level %s, %s\n", number(source->least()).c_str(),
+                number(source->most()).c_str(), number(start.level).c_str(), start.reason.c_str());
+  } else {
+    if (!options.labels.empty()) failCommand("--labels needs --volume, the label map to show");
+    if (!(options.iso > 0.0)) {
+      failCommand("--iso '" + number(options.iso) +
+                  "': the scene's iso level must be a positive number");
+    }
+    options.viewer.start.iso.start = options.iso;
+  }
+  openAndRun(options);
+}
+
 }  // namespace
+
+MeshExporter meshExporter(const VolumeOptions& volume) {
+  return [volume](const std::string& path, const ViewState& state, std::string& said) {
+    std::vector<std::string> arguments;
+    if (namesVolume(volume)) {
+      arguments = volumeArguments(volume);
+    } else {
+      arguments = {"--tick", std::to_string(state.tick), "--divisions",
+                   std::to_string(state.divisions)};
+    }
+    if (state.labels.empty()) {
+      arguments.insert(arguments.end(), {"--iso", exactNumber(state.iso.value())});
+    } else {
+      std::string visible;
+      for (const ShownLabel& label : state.labels) {
+        if (label.visible) visible += (visible.empty() ? "" : ",") + std::to_string(label.value);
+      }
+      if (visible.empty()) return std::string("no label is shown, so there is nothing to export");
+      arguments.insert(arguments.end(), {"--labels", visible});
+    }
+    arguments.insert(arguments.end(), {"--normals", "-o", path});
+    said = "mcubes mesh";
+    for (const std::string& argument : arguments) said += " " + argument;
+    return runMeshCommand(arguments) == 0 ? std::string() : "cannot export: " + said;
+  };
+}
 
 std::shared_ptr<VolumeSource> volumeSourceOrFail(const VolumeOptions& options, int threads) {
   const std::unique_ptr<VolumeReader> reader = openVolumeOrFail(options);
@@ -93,7 +186,7 @@ void addViewCommand(CLI::App& app) {
   options->isoOption =
       view->add_option("--iso", options->iso,
                        "Iso level at the start: for the scene above 0 (0.25); for a volume in "
-                       "the data's units (the middle of its values)")
+                       "the data's units (Otsu's threshold of its values)")
           ->check(CLI::Validator(
               [](std::string& text) {
                 char* end = nullptr;
@@ -105,6 +198,11 @@ void addViewCommand(CLI::App& app) {
               "NUMBER"))
           ->capture_default_str();
   addVolumeOptions(*view, options->volume);
+  view->add_option("--labels", options->labels,
+                   "Show a label map's labels (a volume of integers), each in its colour: all "
+                   "but 0, or those listed (1,2,5); names and colours as mcubes mesh --labels "
+                   "gives them")
+      ->type_name("all|L1,L2");
   addTickOption(*view, options->viewer.start.tick);
   view->add_flag("--paused", options->viewer.start.paused, "Start with the animation paused");
   addThreadsOption(*view, options->viewer.threads);
@@ -112,6 +210,10 @@ void addViewCommand(CLI::App& app) {
                "A volume is held in memory and shown at its own voxels, where the scene's "
                "divisions would be, and it does not move; [ shows every 2nd, 4th ... voxel along "
                "each axis instead (a coarser volume of its own, extracted exactly, built once and "
-               "kept), ] goes back toward every voxel.\n");
+               "kept), ] goes back toward every voxel. It starts at Otsu's threshold unless "
+               "--iso names a level; the console says the data's range and the level chosen.\n"
+               "Without a display (no $DISPLAY, or one that cannot be opened) the viewer ends "
+               "with exit code 2: mcubes snapshot draws pictures without one, and "
+               "MCUBES_DISPLAY=headless runs the viewer offscreen (benchmarks, tests).\n");
   view->callback([options] { runView(*options); });
 }

@@ -8,6 +8,7 @@
 
 #include "tools/volume_options.h"
 #include "viewer/surface_source.h"
+#include "viewer/viewer_window.h"
 
 void addViewCommand(CLI::App& app);
 
@@ -16,12 +17,19 @@ void addViewCommand(CLI::App& app);
 // line (failCommand).
 std::shared_ptr<VolumeSource> volumeSourceOrFail(const VolumeOptions& options, int threads);
 
+// What the viewer's `e` runs: the mcubes mesh command that writes what the
+// state shows, at full detail and with normals, of the volume the options
+// name (else the scene), in-process, so that the file is the command's to
+// the byte.
+MeshExporter meshExporter(const VolumeOptions& volume);
+
 struct ViewBenchOptions {
   int frames;
   std::int32_t divisions;  // of the scene
   int threads;
   VolumeOptions volume;  // a volume instead of the scene, if it names one
   double iso;            // a volume's start level
+  std::int32_t detail;   // a volume's level of detail: every detail-th voxel
   bool json;
 };
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "tools/cli_support.h"
@@ -93,6 +94,18 @@ std::optional<RawLayout> rawLayout(const VolumeOptions& options) {
 }
 
 }  // namespace
+
+std::vector<std::string> volumeArguments(const VolumeOptions& options) {
+  std::vector<std::string> arguments;
+  const std::pair<const char*, const std::string*> named[] = {
+      {"--volume", &options.path},     {"--dims", &options.dims},
+      {"--type", &options.type},       {"--endian", &options.endian},
+      {"--spacing", &options.spacing}, {"--origin", &options.origin}};
+  for (const auto& [name, value] : named) {
+    if (!value->empty()) arguments.insert(arguments.end(), {name, *value});
+  }
+  return arguments;
+}
 
 bool namesVolume(const VolumeOptions& options) {
   return !options.path.empty() || !options.series.empty() || !options.dims.empty() ||

@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "volume/volume.h"
 
@@ -18,6 +19,9 @@ struct VolumeOptions {
 
 // Whether any of the options was given: the command is about a volume.
 bool namesVolume(const VolumeOptions& options);
+
+// The options as arguments that name the same volume again.
+std::vector<std::string> volumeArguments(const VolumeOptions& options);
 
 // Adds the options to `command`.
 void addVolumeOptions(CLI::App& command, VolumeOptions& options);

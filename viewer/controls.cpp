@@ -15,4 +15,17 @@ const char viewerControls[] =
     "  space                pause and resume the animation\n"
     "  r                    reset the camera\n"
     "  s                    save the picture as a numbered PNG in the current folder\n"
-    "  Esc, closing         quit\n";
+    "  e                    export what is shown at full detail as a numbered PLY\n"
+    "                       (the printed mcubes mesh command writes the same bytes)\n"
+    "  c                    clipping plane on and off (the inside shows darker)\n"
+    "  x, y, z              the clipping plane's axis\n"
+    "  , and .              clipping plane back and forth by a voxel (the scene: 1 %)\n"
+    "  < and >              clipping plane back and forth by 10 %\n"
+    "  b                    a volume's caps on its faces off and on\n"
+    "  o                    a volume's three slices through the clipping plane's\n"
+    "                       positions, in grey from its least value to its most\n"
+    "  1 to 9, 0            labels: toggle the first nine, show all\n"
+    "  Esc, closing         quit\n"
+    "A volume's new surface shows at once at a coarser level of detail where its own\n"
+    "takes long to make (the title says which); the full detail follows by itself.\n"
+    "A drag draws that coarser level, and the full detail again when it ends.\n";

@@ -37,7 +37,8 @@ SurfaceDescription SceneSource::describe() const {
   return description;
 }
 
-bool SceneSource::extract(const ViewState& state, IndexedMesh& mesh) {
+bool SceneSource::extract(const ViewState& state, IndexedMesh& mesh, std::vector<Rgb>& colours) {
+  colours.clear();
   options_.isoLevel = state.iso.value();
   SurfaceReport report;
   mesh = sceneSurface(ballCentres(state.tick), state.divisions, options_, report);

@@ -52,6 +52,44 @@ std::string ordinal(std::int32_t n) {
   return std::to_string(n) + suffix;
 }
 
+// Moves the clipping plane by `steps` of its fine steps, within the box.
+void moveClip(ClipPlane& clip, std::int32_t steps) {
+  std::int32_t& at = clip.at[clip.axis];
+  at = std::clamp(at + steps, 0, clip.steps[clip.axis]);
+}
+
+// A tenth of the box along the plane's axis, in fine steps, at least one.
+std::int32_t coarseClipSteps(const ClipPlane& clip) {
+  return std::max(1, static_cast<std::int32_t>(std::lround(clip.steps[clip.axis] / 10.0)));
+}
+
+// 1 to 9 toggle the first nine labels, 0 shows them all.
+KeyEffect typeDigit(std::vector<ShownLabel>& labels, int digit) {
+  if (digit == 0) {
+    for (ShownLabel& label : labels) label.visible = true;
+    return labels.empty() ? KeyEffect::ignored : KeyEffect::changed;
+  }
+  if (static_cast<std::size_t>(digit) > labels.size()) return KeyEffect::ignored;
+  ShownLabel& label = labels[static_cast<std::size_t>(digit - 1)];
+  label.visible = !label.visible;
+  return KeyEffect::changed;
+}
+
+// "liver, spleen", or "5 of 12 labels".
+std::string labelsShown(const std::vector<ShownLabel>& labels) {
+  std::string names;
+  std::size_t visible = 0;
+  for (const ShownLabel& label : labels) {
+    if (!label.visible) continue;
+    ++visible;
+    names += (names.empty() ? "" : ", ") + label.name;
+  }
+  if (visible == 0 || visible > 3) {
+    return std::to_string(visible) + " of " + std::to_string(labels.size()) + " labels";
+  }
+  return names;
+}
+
 }  // namespace
 
 int isoDecimals(double fineStep) {
@@ -103,7 +141,43 @@ KeyEffect typeCharacter(ViewState& state, char character) {
     case 's':
     case 'S':
       return KeyEffect::savePicture;
+    case 'e':
+    case 'E':
+      return KeyEffect::exportMesh;
+    case 'c':
+    case 'C':
+      state.clip.on = !state.clip.on;
+      return KeyEffect::changed;
+    case 'x':
+    case 'X':
+    case 'y':
+    case 'Y':
+    case 'z':
+    case 'Z':
+      state.clip.axis = (character | 0x20) - 'x';
+      return KeyEffect::changed;
+    case '.':
+      moveClip(state.clip, 1);
+      return KeyEffect::changed;
+    case ',':
+      moveClip(state.clip, -1);
+      return KeyEffect::changed;
+    case '>':
+      moveClip(state.clip, coarseClipSteps(state.clip));
+      return KeyEffect::changed;
+    case '<':
+      moveClip(state.clip, -coarseClipSteps(state.clip));
+      return KeyEffect::changed;
+    case 'b':
+    case 'B':
+      state.caps = !state.caps;
+      return KeyEffect::changed;
+    case 'o':
+    case 'O':
+      state.slices = !state.slices;
+      return KeyEffect::changed;
     default:
+      if (character >= '0' && character <= '9') return typeDigit(state.labels, character - '0');
       return KeyEffect::ignored;
   }
 }
@@ -124,6 +198,7 @@ void movePointer(ViewState& state, int x, int y, HeldButtons held) {
   const int dy = y - state.pointerY;
   state.pointerX = x;
   state.pointerY = y;
+  state.dragging = held.left || held.middle || held.right;
   if (held.left) {
     orbitCamera(state.camera, dx, dy);
   } else if (held.middle) {
@@ -132,6 +207,8 @@ void movePointer(ViewState& state, int x, int y, HeldButtons held) {
     zoomCamera(state.camera, -dy / pixelsPerNotch);
   }
 }
+
+void releasePointer(ViewState& state) { state.dragging = false; }
 
 void turnWheel(ViewState& state, int delta) { zoomCamera(state.camera, delta / 120.0); }
 
@@ -143,7 +220,9 @@ std::string viewTitle(const ViewState& state, std::size_t triangles, int framesP
     grid = state.gridLabel;
     if (state.voxelStride > 1) grid += ", every " + ordinal(state.voxelStride);
   }
-  std::string title = "Marching Cubes - iso " + std::string(iso) + " - " + grid + " - " +
+  const std::string what =
+      state.labels.empty() ? "iso " + std::string(iso) : labelsShown(state.labels);
+  std::string title = "Marching Cubes - " + what + " - " + grid + " - " +
                       groupedThousands(triangles) + " triangles";
   if (framesPerSecond >= 0) {
     title += " - " + std::to_string(framesPerSecond) + " fps";
@@ -152,5 +231,12 @@ std::string viewTitle(const ViewState& state, std::size_t triangles, int framesP
   if (state.wireframe) title += " - wireframe";
   if (!state.lighting) title += " - unlit";
   if (!state.smoothNormals) title += " - flat normals";
+  if (state.clip.on) {
+    const ClipPlane& clip = state.clip;
+    title += " - clipped at " + std::string(1, static_cast<char>('x' + clip.axis)) + " " +
+             std::to_string(std::lround(100.0 * clip.fraction(clip.axis))) + " %";
+  }
+  if (state.grid == SurfaceGrid::volumeVoxels && !state.caps) title += " - no caps";
+  if (state.slices) title += " - slices";
   return title;
 }

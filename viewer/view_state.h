@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "viewer/camera.h"
 
@@ -39,6 +40,33 @@ int isoDecimals(double fineStep);
 // of detail, which ] and [ choose.
 enum class SurfaceGrid { sceneDivisions, volumeVoxels };
 
+// A label of a label map as the viewer shows it.
+struct ShownLabel {
+  std::int64_t value = 0;
+  std::string name;  // "label 3", or a segmentation's name for it
+  bool visible = true;
+};
+
+// The number of labels that the digits 1 to 9 toggle.
+constexpr int DigitLabels = 9;
+
+// The clipping plane: across one axis of the viewer's frame (0 x, 1 y, 2 z),
+// at a position along each axis given as a whole number of fine steps from
+// the box's least side to its greatest (`steps`: one voxel of a volume, 1 %
+// of the scene), so that moves back and forth return to exactly where they
+// began. Only the side below the plane is drawn. The slices go through the
+// positions along all three axes.
+struct ClipPlane {
+  bool on = false;
+  int axis = 0;
+  std::int32_t at[3] = {50, 50, 50};
+  std::int32_t steps[3] = {100, 100, 100};
+
+  double fraction(int a) const {
+    return steps[a] > 0 ? static_cast<double>(at[a]) / steps[a] : 0.5;
+  }
+};
+
 struct ViewState {
   Camera camera;
   IsoLevel iso;
@@ -56,19 +84,30 @@ struct ViewState {
   bool wireframe = false;
   bool lighting = true;
   bool smoothNormals = true;
+  ClipPlane clip;
+  // A volume's caps, where its surface leaves the box.
+  bool caps = true;
+  // The three slices of a volume's data through the clip positions.
+  bool slices = false;
+  // A label map's labels, in ascending order; empty for a single surface.
+  std::vector<ShownLabel> labels;
   // The pointer's last position in client coordinates, the origin of a drag.
   int pointerX = 0;
   int pointerY = 0;
+  // A button is held and the pointer has moved since it went down.
+  bool dragging = false;
   // The client area, for panning.
   int width = 0;
   int height = 0;
 };
 
 // What a typed character asks for beyond changing the state.
-enum class KeyEffect { ignored, changed, savePicture };
+enum class KeyEffect { ignored, changed, savePicture, exportMesh };
 
-// The keys typed as characters (WM_CHAR): = - + _ ] [ w l n space r s.
-// Letters count in either case.
+// The keys typed as characters (WM_CHAR): = - + _ ] [ w l n space r s, the
+// clipping plane's c x y z , . < >, b (caps), o (slices), e (export), and
+// the digits (labels: 1 to 9 toggle the first nine, 0 shows all). Letters
+// count in either case.
 KeyEffect typeCharacter(ViewState& state, char character);
 
 // One 16 ms timer tick: the clock advances unless paused. The clock counts
@@ -87,6 +126,9 @@ struct HeldButtons {
 };
 void movePointer(ViewState& state, int x, int y, HeldButtons held);
 
+// A button went up: the drag ends.
+void releasePointer(ViewState& state);
+
 // A wheel turn of `delta` (120 a notch, positive away from the user: closer).
 void turnWheel(ViewState& state, int delta);
 
@@ -94,5 +136,8 @@ void turnWheel(ViewState& state, int delta);
 // (the level with iso.decimals digits, a volume's gridLabel for the divisions,
 // followed by ", every 2nd" ... at a coarser level of detail),
 // then what differs from the usual view: paused, wireframe, unlit, flat
-// normals. The frame rate is left out while it is not known (negative).
+// normals, the clipping plane, no caps, slices. A label map's title names
+// its visible labels instead of the iso level ("liver, label 2"), or counts
+// them where none or more than three show ("5 of 12 labels"). The frame rate is left out while it
+// is not known (negative).
 std::string viewTitle(const ViewState& state, std::size_t triangles, int framesPerSecond);

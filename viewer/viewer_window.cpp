@@ -11,6 +11,7 @@
 #include "viewer/controls.h"
 #include "viewer/frame_pixels.h"
 #include "viewer/frame_rate.h"
+#include "viewer/slice_view.h"
 #include "viewer/surface_source.h"
 #include "viewer/surface_view.h"
 #include "viewer/view_drawing.h"
@@ -22,8 +23,11 @@ const char viewerClassName[] = "mcubes view";
 struct Viewer {
   ViewState state;
   PictureWriter writePicture;
+  MeshExporter exportMesh;
   std::shared_ptr<SurfaceSource> source;
-  SurfaceView surface{*source};
+  SurfaceDescription description;
+  SurfaceView surface;
+  SliceView slices{*source};
   RenderingContext rendering;
   // The demo's fixed GL state and projection.
   Engine engine{};
@@ -36,8 +40,10 @@ struct Viewer {
   explicit Viewer(const ViewerOptions& options)
       : state(options.start),
         writePicture(options.writePicture),
-        source(options.source ? options.source : std::make_shared<SceneSource>(options.threads)) {
-    const SurfaceDescription description = source->describe();
+        exportMesh(options.exportMesh),
+        source(options.source ? options.source : std::make_shared<SceneSource>(options.threads)),
+        description(source->describe()),
+        surface(*source, options.progressive) {
     state.iso.fineStep = description.fineIsoStep;
     state.iso.positiveOnly = description.positiveIsoOnly;
     state.iso.decimals = isoDecimals(state.iso.fineStep);
@@ -45,18 +51,23 @@ struct Viewer {
     state.gridLabel = description.gridLabel;
     state.coarsestStride = description.coarsestVoxelStride;
     state.voxelStride = std::clamp(state.voxelStride, 1, state.coarsestStride);
+    state.labels = description.labels;
+    for (int a = 0; a < 3; ++a) {
+      state.clip.steps[a] = description.clipSteps[a];
+      state.clip.at[a] = description.clipSteps[a] / 2;
+    }
   }
 };
 
 // The one viewer; the window procedure has no other way to reach it.
 std::unique_ptr<Viewer> viewer;
 
-// The first "mcubes-view-NNNN.png" that does not exist yet in the current
-// folder.
-std::string nextPictureName() {
+// The first "mcubes-view-NNNN.png" (or another extension) that does not
+// exist yet in the current folder.
+std::string nextNumberedName(const char* extension) {
   for (int number = 1;; ++number) {
-    char name[32];
-    std::snprintf(name, sizeof name, "mcubes-view-%04d.png", number);
+    char name[48];
+    std::snprintf(name, sizeof name, "mcubes-view-%04d.%s", number, extension);
     std::error_code ignored;
     if (!std::filesystem::exists(name, ignored)) {
       return name;
@@ -79,7 +90,7 @@ void savePicture() {
     std::fprintf(stderr, "%s\n", error.c_str());
     return;
   }
-  const std::string name = nextPictureName();
+  const std::string name = nextNumberedName("png");
   error = viewer->writePicture(name, width, height, rgb);
   if (error.empty()) {
     std::printf("Saved %s\n", name.c_str());
@@ -89,17 +100,38 @@ void savePicture() {
   }
 }
 
+// What is shown, at full detail, as the equivalent mcubes mesh command
+// writes it.
+void exportShown() {
+  if (!viewer->exportMesh) {
+    std::fprintf(stderr, "this viewer cannot export meshes: use mcubes view\n");
+    return;
+  }
+  const std::string name = nextNumberedName("ply");
+  std::string said;
+  const std::string error = viewer->exportMesh(name, viewer->state, said);
+  if (error.empty()) {
+    std::printf("Exported %s (%s)\n", name.c_str(), said.c_str());
+    std::fflush(stdout);
+  } else {
+    std::fprintf(stderr, "%s\n", error.c_str());
+  }
+}
+
 void renderFrame(HWND window) {
   viewer->surface.update(viewer->state);
-  drawView(viewer->state, viewer->surface);
+  viewer->slices.update(viewer->state);
+  drawView(viewer->state, viewer->surface, viewer->slices, viewer->description);
   if (viewer->savePending) {
     viewer->savePending = false;
     savePicture();
   }
   SwapBuffers(viewer->rendering.deviceContext);
   viewer->frameRate.frameShown(FrameRate::Clock::now());
-  std::string title =
-      viewTitle(viewer->state, viewer->surface.triangles(), viewer->frameRate.perSecond());
+  // The title names the level of detail drawn, coarser while refining.
+  ViewState shown = viewer->state;
+  shown.voxelStride = viewer->surface.shown().voxelStride;
+  std::string title = viewTitle(shown, viewer->surface.triangles(), viewer->frameRate.perSecond());
   if (title != viewer->title) {
     viewer->title = std::move(title);
     SetWindowTextA(window, viewer->title.c_str());
@@ -128,6 +160,7 @@ LRESULT CALLBACK viewerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       // Also reached when WM_CREATE fails; there is no loop to end then.
       if (viewer->windowOpen) {
         viewer->windowOpen = false;
+        viewer->slices.release();
         releaseRenderingContext(window, viewer->rendering);
         PostQuitMessage(0);
       }
@@ -153,8 +186,15 @@ LRESULT CALLBACK viewerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       return 0;
 
     case WM_CHAR:
-      if (typeCharacter(state, static_cast<char>(wParam)) == KeyEffect::savePicture) {
-        viewer->savePending = true;
+      switch (typeCharacter(state, static_cast<char>(wParam))) {
+        case KeyEffect::savePicture:
+          viewer->savePending = true;
+          break;
+        case KeyEffect::exportMesh:
+          exportShown();
+          break;
+        default:
+          break;
       }
       return 0;
 
@@ -162,6 +202,12 @@ LRESULT CALLBACK viewerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_MBUTTONDOWN:
     case WM_RBUTTONDOWN:
       pressPointer(state, pointerX(lParam), pointerY(lParam));
+      return 0;
+
+    case WM_LBUTTONUP:
+    case WM_MBUTTONUP:
+    case WM_RBUTTONUP:
+      releasePointer(state);
       return 0;
 
     case WM_MOUSEMOVE:
@@ -252,3 +298,4 @@ void closeViewer(HWND window) {
 
 const ViewState& viewerState() { return viewer->state; }
 std::size_t viewerTriangles() { return viewer->surface.triangles(); }
+const ViewState& viewerShownState() { return viewer->surface.shown(); }

@@ -23,6 +23,12 @@ constexpr UINT ViewerAnimationIntervalMs = 16;
 using PictureWriter = std::function<std::string(const std::string& path, int width, int height,
                                                 const std::vector<unsigned char>& rgb)>;
 
+// Writes what the state shows, at full detail, to `path` as the mcubes mesh
+// command that it is equivalent to would; returns an empty string, or why
+// it failed. Said on the console: `said`, the equivalent command.
+using MeshExporter =
+    std::function<std::string(const std::string& path, const ViewState& state, std::string& said)>;
+
 struct ViewerOptions {
   ViewState start;  // divisions, iso level, clock and pause at the start
   // Of the extraction. One by default: with a software rasteriser, which
@@ -31,7 +37,13 @@ struct ViewerOptions {
   int threads = 1;
   // What to show; none: the animated scene on `threads` threads.
   std::shared_ptr<SurfaceSource> source;
+  // A volume's new surface at once at a coarser level of detail where its
+  // own takes long, that one following from a worker thread
+  // (viewer/surface_view.h); off: every frame waits for the state's own.
+  bool progressive = true;
   PictureWriter writePicture = writePngFile;
+  // None: `e` says that this viewer cannot export.
+  MeshExporter exportMesh;
 };
 
 // Registers the class and creates the viewer's window, hidden, with a client
@@ -48,6 +60,9 @@ int runViewer(HWND window);
 // viewer that runs no loop (the benchmark, tests).
 void closeViewer(HWND window);
 
-// The open viewer's state, and the number of triangles it drew last.
+// The open viewer's state, the number of triangles it drew last, and the
+// state that surface was made for (a coarser level of detail than the
+// state's while its own is being made).
 const ViewState& viewerState();
 std::size_t viewerTriangles();
+const ViewState& viewerShownState();

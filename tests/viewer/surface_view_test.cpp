@@ -6,10 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -19,6 +23,7 @@
 #include "tests/viewer/small_volume.h"
 #include "viewer/surface_arrays.h"
 #include "viewer/surface_source.h"
+#include "volume/otsu_level.h"
 
 namespace {
 
@@ -35,7 +40,9 @@ IndexedMesh sceneMesh(std::int32_t tick, std::int32_t divisions, bool* closed = 
   state.tick = tick;
   state.divisions = divisions;
   IndexedMesh mesh;
-  const bool saidClosed = source.extract(state, mesh);
+  std::vector<Rgb> colours;
+  const bool saidClosed = source.extract(state, mesh, colours);
+  EXPECT_TRUE(colours.empty());
   if (closed != nullptr) *closed = saidClosed;
   return mesh;
 }
@@ -145,7 +152,14 @@ TEST(VolumeSource, TheExtractorsClosedMeshInTheScenesFrameWithTheDatasSteps) {
     const auto [least, most] = std::minmax_element(values, values + 10 * 9 * 8);
     const SurfaceDescription description = source.describe();
     EXPECT_DOUBLE_EQ(description.fineIsoStep, (*most - *least) / 100.0);
-    EXPECT_DOUBLE_EQ(source.middleLevel(), (*least + *most) / 2.0);
+    EXPECT_EQ(source.least(), *least);
+    EXPECT_EQ(source.most(), *most);
+    // Otsu's threshold, as mcubes mesh --iso otsu takes it.
+    const VolumeSource::StartLevel start = source.startLevel();
+    EXPECT_EQ(start.level, otsuLevel(volume->header(), values).level);
+    EXPECT_GT(start.level, *least);
+    EXPECT_LT(start.level, *most);
+    EXPECT_NE(start.reason.find("Otsu's threshold"), std::string::npos) << start.reason;
     EXPECT_FALSE(description.animated);
     EXPECT_FALSE(description.positiveIsoOnly);
     EXPECT_EQ(description.grid, SurfaceGrid::volumeVoxels);
@@ -172,7 +186,9 @@ TEST(VolumeSource, TheExtractorsClosedMeshInTheScenesFrameWithTheDatasSteps) {
         state.iso.start = iso;
         state.voxelStride = stride;
         IndexedMesh mesh;
-        const bool closed = source.extract(state, mesh);
+        std::vector<Rgb> colours;
+        const bool closed = source.extract(state, mesh, colours);
+        EXPECT_TRUE(colours.empty());
         const IndexedMesh expected =
             meshedVolume(stride == 1 ? *volume : *subsampled(*volume, stride), iso, mirrored);
         EXPECT_GT(expected.faces.size(), stride == 1 ? 100u : 8u) << context;
@@ -267,7 +283,7 @@ class CountingSource : public SurfaceSource {
     description.animated = animated_;
     return description;
   }
-  bool extract(const ViewState&, IndexedMesh& mesh) override {
+  bool extract(const ViewState&, IndexedMesh& mesh, std::vector<Rgb>&) override {
     ++extractions;
     mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
     mesh.faces = {{0, 1, 2}};
@@ -298,10 +314,24 @@ TEST(SurfaceView, ExtractsOnlyWhenTheSurfaceChanges) {
       {"iso", [](ViewState& s) { ++s.iso.steps; }, 3, 2},
       {"divisions", [](ViewState& s) { s.divisions = 32; }, 4, 3},
       {"level of detail", [](ViewState& s) { s.voxelStride = 2; }, 5, 4},
+      {"clipping plane",
+       [](ViewState& s) {
+         s.clip = {true, 2, {1, 2, 3}, {4, 5, 6}};
+       },
+       5, 4},
+      {"slices", [](ViewState& s) { s.slices = true; }, 5, 4},
+      {"caps", [](ViewState& s) { s.caps = false; }, 6, 5},
+      {"labels",
+       [](ViewState& s) {
+         s.labels = {{1, "a", true}, {2, "b", true}};
+       },
+       7, 6},
+      {"same labels", [](ViewState& s) { s.labels[1].name = "c"; }, 7, 6},
+      {"a label hidden", [](ViewState& s) { s.labels[1].visible = false; }, 8, 7},
   };
   for (const bool animated : {true, false}) {
     CountingSource source(animated);
-    SurfaceView view(source);
+    SurfaceView view(source, true);
     ViewState state;
     for (const Step& step : steps) {
       step.apply(state);
@@ -317,6 +347,112 @@ TEST(SurfaceView, ExtractsOnlyWhenTheSurfaceChanges) {
       EXPECT_EQ(view.flatVertices().size(), state.smoothNormals ? 0u : 3u) << step.change;
     }
   }
+}
+
+// A volume whose full detail takes at least 60 ms, longer than the viewer
+// waits, and can be held at a gate; every coarser level is quick. A level
+// of every s-th voxel has 8 / s triangles; the full extractions are logged
+// by their iso steps.
+class GatedSource : public SurfaceSource {
+ public:
+  SurfaceDescription describe() const override {
+    SurfaceDescription description;
+    description.grid = SurfaceGrid::volumeVoxels;
+    description.coarsestVoxelStride = 8;
+    return description;
+  }
+  bool extract(const ViewState& state, IndexedMesh& mesh, std::vector<Rgb>&) override {
+    if (state.voxelStride == 1) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(60));
+      std::unique_lock<std::mutex> lock(mutex_);
+      held_ = !open_;
+      changed_.notify_all();
+      changed_.wait(lock, [this] { return open_; });
+      held_ = false;
+      fullDetail_.push_back(state.iso.steps);
+    }
+    mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    mesh.normals = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}};
+    mesh.faces.assign(static_cast<std::size_t>(8 / state.voxelStride), {0, 1, 2});
+    return false;
+  }
+  void setOpen(bool open) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    open_ = open;
+    changed_.notify_all();
+  }
+  void waitUntilHeld() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return held_; });
+  }
+  std::vector<std::int32_t> fullDetail() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return fullDetail_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool open_ = true;
+  bool held_ = false;
+  std::vector<std::int32_t> fullDetail_;
+};
+
+// Updates until the state's own surface is shown, for at most ten seconds.
+bool refines(SurfaceView& view, const ViewState& state) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!view.current(state) && std::chrono::steady_clock::now() < end) {
+    view.update(state);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return view.current(state);
+}
+
+TEST(SurfaceView, ShowsACoarserLevelAtOnceAndTheFullDetailFromAWorker) {
+  GatedSource source;
+  SurfaceView view(source, true);
+  ViewState state;
+  view.update(state);  // nothing measured yet: the full detail, waited for
+  EXPECT_TRUE(view.current(state));
+  EXPECT_EQ(view.triangles(), 8u);
+
+  // Level keys while the worker is held: each shows every 2nd voxel (the
+  // full detail took over 50 ms, an eighth of that fits) at once.
+  source.setOpen(false);
+  for (int key = 1; key <= 3; ++key) {
+    ++state.iso.steps;
+    view.update(state);
+    EXPECT_FALSE(view.current(state)) << key;
+    EXPECT_EQ(view.shown().voxelStride, 2) << key;
+    EXPECT_EQ(view.triangles(), 4u) << key;
+    if (key == 1) source.waitUntilHeld();
+  }
+  // A drag meanwhile draws the coarser level too, and the full detail that
+  // comes during it waits until it ends.
+  state.dragging = true;
+  ViewState dragged = state;
+  dragged.voxelStride = 2;
+  source.setOpen(true);
+  EXPECT_TRUE(refines(view, dragged));
+  while (source.fullDetail().size() < 3) {
+    view.update(state);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  view.update(state);
+  EXPECT_EQ(view.triangles(), 4u);
+  state.dragging = false;
+  EXPECT_TRUE(refines(view, state));
+  EXPECT_EQ(view.triangles(), 8u);
+  // The keys did not queue: the level of the second key was never made.
+  EXPECT_EQ(source.fullDetail(), (std::vector<std::int32_t>{0, 1, 3}));
+
+  // Later drags take turns with the full detail without extracting again.
+  for (const bool dragging : {true, false, true, false}) {
+    state.dragging = dragging;
+    view.update(state);
+    EXPECT_EQ(view.triangles(), dragging ? 4u : 8u) << dragging;
+  }
+  EXPECT_EQ(source.fullDetail().size(), 3u);
 }
 
 }  // namespace

@@ -62,7 +62,40 @@ const KeyCase keyCases[] = {
      KeyEffect::changed},
     {"s", "Marching Cubes - iso 0.250 - 64 divisions - 1,234 triangles - 60 fps",
      KeyEffect::savePicture},
-    {"x", "Marching Cubes - iso 0.250 - 64 divisions - 1,234 triangles - 60 fps",
+    {"q", "Marching Cubes - iso 0.250 - 64 divisions - 1,234 triangles - 60 fps",
+     KeyEffect::ignored},
+    {"e", "Marching Cubes - iso 0.250 - 64 divisions - 1,234 triangles - 60 fps",
+     KeyEffect::exportMesh},
+    // The clipping plane: 1 % a fine step of the scene, 10 % a coarse one,
+    // within the box; its axis and position kept while it is off.
+    {"c",
+     "Marching Cubes - iso 0.250 - 64 divisions - 1,234 triangles - 60 fps - clipped at x 50 %",
+     KeyEffect::changed},
+    {"c..>",
+     "Marching Cubes - iso 0.250 - 64 divisions - 1,234 triangles - 60 fps - clipped at x "
+     "62 %",
+     KeyEffect::changed},
+    {"cY<<,",
+     "Marching Cubes - iso 0.250 - 64 divisions - 1,234 triangles - 60 fps - clipped at "
+     "y 29 %",
+     KeyEffect::changed},
+    {"z>>>>>>c",
+     "Marching Cubes - iso 0.250 - 64 divisions - 1,234 triangles - 60 fps - clipped "
+     "at z 100 %",
+     KeyEffect::changed},
+    {"cz<<<<<<.",
+     "Marching Cubes - iso 0.250 - 64 divisions - 1,234 triangles - 60 fps - clipped "
+     "at z 1 %",
+     KeyEffect::changed},
+    {"cc", "Marching Cubes - iso 0.250 - 64 divisions - 1,234 triangles - 60 fps",
+     KeyEffect::changed},
+    {"o", "Marching Cubes - iso 0.250 - 64 divisions - 1,234 triangles - 60 fps - slices",
+     KeyEffect::changed},
+    // The scene has no caps to turn off; the title says nothing of them.
+    {"b", "Marching Cubes - iso 0.250 - 64 divisions - 1,234 triangles - 60 fps",
+     KeyEffect::changed},
+    // Digits without labels do nothing.
+    {"10", "Marching Cubes - iso 0.250 - 64 divisions - 1,234 triangles - 60 fps",
      KeyEffect::ignored},
 };
 
@@ -74,6 +107,43 @@ TEST(ViewState, KeysChangeTheStateAndTheTitle) {
       effect = typeCharacter(state, *key);
     }
     EXPECT_EQ(viewTitle(state, 1234, 60), c.title) << "keys '" << c.keys << "'";
+    EXPECT_EQ(effect, c.lastEffect) << "keys '" << c.keys << "'";
+  }
+}
+
+// A label map's ten labels, all shown at first: the digits toggle the
+// first nine, 0 shows them all again, and the title names up to three.
+TEST(ViewState, DigitsToggleLabelsAndTheTitleNamesThem) {
+  const struct {
+    const char* keys;
+    const char* shown;  // in the title
+    KeyEffect lastEffect;
+  } cases[] = {
+      {"", "10 of 10 labels", KeyEffect::ignored},
+      {"1", "9 of 10 labels", KeyEffect::changed},
+      {"11", "10 of 10 labels", KeyEffect::changed},
+      {"123456789", "label 10", KeyEffect::changed},
+      {"23456789", "liver, label 10", KeyEffect::changed},
+      {"2345678", "liver, bone, label 10", KeyEffect::changed},
+      {"234567", "4 of 10 labels", KeyEffect::changed},
+      {"1234567890", "10 of 10 labels", KeyEffect::changed},
+  };
+  for (const auto& c : cases) {
+    ViewState state;
+    state.grid = SurfaceGrid::volumeVoxels;
+    state.gridLabel = "4x4x4 voxels";
+    for (int value = 1; value <= 10; ++value) {
+      state.labels.push_back({value,
+                              value == 1   ? "liver"
+                              : value == 9 ? "bone"
+                                           : "label " + std::to_string(value),
+                              true});
+    }
+    KeyEffect effect = KeyEffect::ignored;
+    for (const char* key = c.keys; *key != '\0'; ++key) effect = typeCharacter(state, *key);
+    EXPECT_EQ(viewTitle(state, 10, -1),
+              "Marching Cubes - " + std::string(c.shown) + " - 4x4x4 voxels - 10 triangles")
+        << "keys '" << c.keys << "'";
     EXPECT_EQ(effect, c.lastEffect) << "keys '" << c.keys << "'";
   }
 }
@@ -175,6 +245,10 @@ TEST(ViewState, DragsOrbitPanAndZoomByTheFirstHeldButton) {
     EXPECT_NEAR(state.camera.panX, c.expected.panX, 1e-9) << c.name;
     EXPECT_NEAR(state.camera.panY, c.expected.panY, 1e-9) << c.name;
     EXPECT_EQ(state.pointerX, 400 + c.dx) << c.name;
+    // A drag lasts while a button is held, until one goes up.
+    EXPECT_EQ(state.dragging, c.held.left || c.held.middle || c.held.right) << c.name;
+    releasePointer(state);
+    EXPECT_FALSE(state.dragging) << c.name;
   }
 }
 

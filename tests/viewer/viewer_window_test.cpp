@@ -22,8 +22,11 @@
 #include "tests/support/headless_suite.h"
 #include "tests/support/temporary_directory.h"
 #include "tests/viewer/small_volume.h"
+#include "tools/mcubes.h"
 #include "tools/snapshot_render.h"
+#include "tools/view_command.h"
 #include "viewer/surface_source.h"
+#include "volume/nrrd_writer.h"
 
 namespace {
 
@@ -36,6 +39,10 @@ class ViewerWindow : public HeadlessSuite {
     ViewerOptions options;
     options.start = start;
     options.threads = 2;
+    open(capturing(options));
+  }
+  // The options with `s` taking the picture for frame().
+  ViewerOptions capturing(ViewerOptions options) {
     options.writePicture = [this](const std::string&, int w, int h,
                                   const std::vector<unsigned char>& rgb) {
       EXPECT_EQ(w, width);
@@ -43,9 +50,12 @@ class ViewerWindow : public HeadlessSuite {
       picture = rgb;
       return std::string();
     };
-    open(options);
+    return options;
   }
-  void open(const ViewerOptions& options) {
+  // Every frame shows the state's own surface however long it takes on a
+  // busy machine (the coarser one first is SurfaceView's test).
+  void open(ViewerOptions options) {
+    options.progressive = false;
     port::observeCalls([this](std::string_view call) {
       const std::string prefix = "SetWindowTextA(";
       if (call.substr(0, prefix.size()) == prefix) {
@@ -210,7 +220,8 @@ TEST_F(ViewerWindow, AVolumeShowsItsVoxelsAtTheLevelsAndDetailItsKeysSet) {
     at.iso.start = level;
     at.voxelStride = c.voxelStride;
     IndexedMesh mesh;
-    VolumeSource(volume, 1).extract(at, mesh);
+    std::vector<Rgb> colours;
+    VolumeSource(volume, 1).extract(at, mesh, colours);
     EXPECT_EQ(viewerState().voxelStride, c.voxelStride) << c.name;
     ViewState expected = at;
     expected.paused = true;
@@ -300,7 +311,8 @@ struct Drawn {
 int facesTowardsEye(const ViewState& state) {
   SceneSource source(1);
   IndexedMesh mesh;
-  source.extract(state, mesh);
+  std::vector<Rgb> colours;
+  source.extract(state, mesh, colours);
   GLdouble modelView[16], projection[16];
   GLint viewport[4];
   glGetDoublev(GL_MODELVIEW_MATRIX, modelView);
@@ -414,6 +426,205 @@ TEST_F(ViewerWindow, SWritesNumberedPngFilesInTheCurrentFolder) {
   }
   EXPECT_EQ(pictures[0], pictures[1]);
   EXPECT_GT(std::set<unsigned char>(pictures[0].begin(), pictures[0].end()).size(), 2u);
+}
+
+// Pixels of a grey (red, green and blue alike) other than the background's
+// (the first pixel's), black and white.
+long greyPixels(const std::vector<unsigned char>& rgb) {
+  long grey = 0;
+  for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) {
+    grey += rgb[i] == rgb[i + 1] && rgb[i] == rgb[i + 2] && rgb[i] > 0 && rgb[i] < 255 &&
+            rgb[i] != rgb[0];
+  }
+  return grey;
+}
+
+// Pixels of a red no brighter than the inside's lit at its brightest
+// (without a highlight).
+long darkRedPixels(const std::vector<unsigned char>& rgb) {
+  long dark = 0;
+  for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) {
+    dark += rgb[i] > 0 && rgb[i] < 110 && rgb[i] > 3 * rgb[i + 1];
+  }
+  return dark;
+}
+
+// The clipping plane opens the volume's surface, showing its inside darker;
+// its moves along an axis come back to exactly the same picture; `o` lays
+// grey slices of the data over it, `b` takes the caps off.
+TEST_F(ViewerWindow, ClippingPlaneSlicesAndCapsChangeThePictureReversibly) {
+  ViewerOptions options;
+  options.start.iso.start = 4.0;
+  options.start.paused = true;
+  options.start.camera.yawDegrees = 300.0;
+  options.start.camera.pitchDegrees = 20.0;
+  options.source = std::make_shared<VolumeSource>(smallVolume(false), 1);
+  open(capturing(options));
+  const std::vector<unsigned char> whole = frame();
+  EXPECT_EQ(greyPixels(whole), 0);
+  PostMessageA(window, WM_CHAR, 'c', 0);
+  const std::vector<unsigned char> clipped = frame();
+  EXPECT_GT(comparePictures(whole, clipped).differing, 1000);
+  // Turned to look into the opening: the inside, darker.
+  EXPECT_GT(darkRedPixels(clipped), darkRedPixels(whole) + 5000);
+  EXPECT_NE(withoutFrameRate(titles.back()).find(" - clipped at x 44 %"), std::string::npos)
+      << titles.back();
+  const struct {
+    const char* name;
+    const char* there;  // keys, then their opposites in the same order
+    const char* back;
+  } moves[] = {
+      {"a voxel", ".", ","},
+      {"a tenth", "<", ">"},
+      {"two axes", "y..z<", "y,,z>"},
+  };
+  for (const auto& move : moves) {
+    for (const char* key = move.there; *key != '\0'; ++key) {
+      PostMessageA(window, WM_CHAR, static_cast<WPARAM>(*key), 0);
+    }
+    const std::vector<unsigned char> moved = frame();
+    EXPECT_GT(comparePictures(clipped, moved).differing, 100) << move.name;
+    for (const char* key = move.back; *key != '\0'; ++key) {
+      PostMessageA(window, WM_CHAR, static_cast<WPARAM>(*key), 0);
+    }
+    PostMessageA(window, WM_CHAR, 'x', 0);
+    EXPECT_EQ(comparePictures(clipped, frame()).differing, 0) << move.name;
+  }
+  PostMessageA(window, WM_CHAR, 'o', 0);
+  const std::vector<unsigned char> sliced = frame();
+  EXPECT_GT(greyPixels(sliced), 5000);
+  PostMessageA(window, WM_CHAR, 'o', 0);
+  PostMessageA(window, WM_CHAR, 'c', 0);
+  EXPECT_EQ(comparePictures(whole, frame()).differing, 0);
+  PostMessageA(window, WM_CHAR, 'b', 0);
+  EXPECT_GT(comparePictures(whole, frame()).differing, 1000);
+  EXPECT_NE(titles.back().find(" - no caps"), std::string::npos) << titles.back();
+}
+
+// Writes the volume as a NRRD file at `path`.
+void writeVolume(const InMemoryVolume& volume, const std::string& path) {
+  const std::int64_t count = volume.header().geometry.dims[0] * volume.header().geometry.dims[1] *
+                             volume.header().geometry.dims[2];
+  auto values = std::make_unique<double[]>(static_cast<std::size_t>(count));
+  std::copy(volume.values(), volume.values() + count, values.get());
+  InMemoryVolume copy(volume.header(), std::move(values));
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr) << path;
+  ASSERT_TRUE(writeNrrd(file, copy, NrrdEncoding::Raw));
+  std::fclose(file);
+}
+
+// The small volume's voxels as a label map: 1 near its middle, 2 beyond
+// i = 6, 3 in one corner, 0 elsewhere.
+std::shared_ptr<const InMemoryVolume> smallLabelMap() {
+  const auto distances = smallVolume(false);
+  VolumeHeader header = distances->header();
+  header.type = VoxelType::Uint8;
+  auto values = std::make_unique<double[]>(10 * 9 * 8);
+  for (int v = 0; v < 10 * 9 * 8; ++v) {
+    const int i = v % 10;
+    values[v] = distances->values()[v] < 2.5 ? 1 : i > 6 ? 2 : v < 20 ? 3 : 0;
+  }
+  return std::make_shared<const InMemoryVolume>(header, std::move(values));
+}
+
+// `e` writes what is shown as the mcubes mesh command it prints writes it:
+// byte for byte the file that command gives on its own.
+TEST_F(ViewerWindow, EExportsTheFileOfTheEquivalentMeshCommand) {
+  TemporaryDirectory folder;
+  const std::string scalars = (folder.path() / "distances.nrrd").string();
+  const std::string labels = (folder.path() / "labels.nrrd").string();
+  writeVolume(*smallVolume(false), scalars);
+  writeVolume(*smallLabelMap(), labels);
+  char previous[4096];
+  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+  ASSERT_EQ(chdir(folder.path().c_str()), 0);
+  const struct {
+    const std::string* path;
+    bool labelMap;
+    const char* keys;
+    std::vector<std::string> command;  // the mesh command, less -o
+  } cases[] = {
+      {&scalars, false, "=", {"--iso", "X", "--normals"}},
+      {&labels, true, "2", {"--labels", "1,3", "--normals"}},
+  };
+  int exported = 0;
+  for (const auto& c : cases) {
+    VolumeOptions volume;
+    volume.path = *c.path;
+    auto source = volumeSourceOrFail(volume, 1);
+    std::vector<std::int64_t> absent;
+    if (c.labelMap) source->showLabels({}, absent);
+    ViewerOptions options;
+    options.start.iso.start = 4.0;
+    options.start.paused = true;
+    options.source = source;
+    options.exportMesh = meshExporter(volume);
+    open(options);
+    for (const char* key = c.keys; *key != '\0'; ++key) {
+      PostMessageA(window, WM_CHAR, static_cast<WPARAM>(*key), 0);
+    }
+    std::string output;
+    {
+      CapturedStdout captured;
+      PostMessageA(window, WM_CHAR, 'e', 0);
+      turn();
+      output = captured.text();
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "mcubes-view-%04d.ply", ++exported);
+    EXPECT_EQ(output.rfind("Exported " + std::string(name) + " (mcubes mesh --volume ", 0), 0u)
+        << output;
+    std::vector<std::string> arguments = {"mcubes", "mesh", "--volume", *c.path};
+    for (const std::string& argument : c.command) {
+      char level[32];
+      std::snprintf(level, sizeof level, "%.17g", viewerState().iso.value());
+      arguments.push_back(argument == "X" ? level : argument);
+    }
+    arguments.insert(arguments.end(), {"-o", "expected.ply"});
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(runMcubes(static_cast<int>(argv.size()), argv.data()), 0);
+    ::testing::internal::GetCapturedStderr();
+    const std::string written = readFile(name);
+    EXPECT_GT(written.size(), 1000u) << name;
+    EXPECT_TRUE(written == readFile("expected.ply")) << name;
+    closeViewer(window);
+  }
+  ASSERT_EQ(chdir(previous), 0);
+}
+
+// A label map shows each label in its colour; the digits hide and show
+// them, and the title names those shown.
+TEST_F(ViewerWindow, LabelDigitsChangeTheTitleAndThePicture) {
+  auto source = std::make_shared<VolumeSource>(smallLabelMap(), 1);
+  std::vector<std::int64_t> absent;
+  source->showLabels({}, absent);
+  EXPECT_TRUE(absent.empty());
+  ViewerOptions options;
+  options.start.paused = true;
+  options.source = source;
+  open(capturing(options));
+  const std::vector<unsigned char> all = frame();
+  EXPECT_NE(titles.back().find("Marching Cubes - label 1, label 2, label 3 - 10x9x8 voxels"),
+            std::string::npos)
+      << titles.back();
+  PostMessageA(window, WM_CHAR, '1', 0);
+  const std::vector<unsigned char> without = frame();
+  EXPECT_NE(titles.back().find("Marching Cubes - label 2, label 3 - "), std::string::npos)
+      << titles.back();
+  EXPECT_GT(comparePictures(all, without).differing, 1000);
+  PostMessageA(window, WM_CHAR, '0', 0);
+  EXPECT_EQ(comparePictures(all, frame()).differing, 0);
+  // Three colours of their own, none of them the single surface's red.
+  std::set<std::tuple<int, int, int>> hues;
+  for (std::size_t i = 0; i < all.size(); i += 3) {
+    const int top = std::max({all[i], all[i + 1], all[i + 2]});
+    if (top < 64) continue;
+    hues.insert({all[i] * 4 / (top + 1), all[i + 1] * 4 / (top + 1), all[i + 2] * 4 / (top + 1)});
+  }
+  EXPECT_GE(hues.size(), 3u);
 }
 
 TEST_F(ViewerWindow, EscapeEndsTheLoopWithExitCodeZero) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "tools/cli_support.h"
+#include "tools/cluster.h"
 #include "tools/mesh_command.h"
 #include "tools/sample_command.h"
 #include "tools/view_command.h"
@@ -22,10 +23,11 @@
 
 namespace {
 
-// The one error line. Messages quote the arguments, which may hold any
-// byte: control characters are written as escapes so that the message stays
-// on one line.
+// The one error line (under mpirun, process 0's). Messages quote the
+// arguments, which may hold any byte: control characters are written as
+// escapes so that the message stays on one line.
 void printError(const char* message) {
+  if (clusterPlace().rank != 0) return;
   std::string line = "mcubes: ";
   for (const char* c = message; *c != '\0'; ++c) {
     const auto byte = static_cast<unsigned char>(*c);

@@ -47,6 +47,7 @@ class Reader {
  private:
   void take(void* to, std::size_t size) {
     if (size > bytes_.size() - at_) throw std::runtime_error("a share ends early");
+    if (size == 0) return;  // an empty vector's data() may be null
     std::memcpy(to, bytes_.data() + at_, size);
     at_ += size;
   }

@@ -58,7 +58,8 @@ int runMcubes(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::Error& e) {
-    if (e.get_exit_code() == 0) return app.exit(e);  // --help
+    // --help, which under mpirun process 0 alone prints.
+    if (e.get_exit_code() == 0) return clusterPlace().rank == 0 ? app.exit(e) : 0;
     printError(e.what());
     return BadInputExitCode;
   } catch (const std::exception& e) {
@@ -66,7 +67,7 @@ int runMcubes(int argc, char** argv) {
     return BadInputExitCode;
   }
   if (app.get_subcommands().empty()) {
-    std::fprintf(stderr, "mcubes: no subcommand given (see mcubes --help)\n");
+    printError("no subcommand given (see mcubes --help)");
     return BadInputExitCode;
   }
   return 0;

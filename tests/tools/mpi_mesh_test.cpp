@@ -18,7 +18,7 @@ namespace {
 
 struct Outcome {
   std::vector<int> statuses;  // every process's exit status, in rank order
-  std::string err;
+  std::string out, err;
 };
 
 class MpiMesh : public ::testing::Test {
@@ -28,11 +28,11 @@ class MpiMesh : public ::testing::Test {
   // tells only of the first to fail).
   Outcome run(int processes, const std::string& arguments) {
     const std::string mcubes = std::string("'") + MCUBES_PATH + "' " + arguments;
-    const fs::path err = dir() / "stderr";
-    const std::string quiet = " >/dev/null 2>" + err.string();
+    const fs::path out = dir() / "stdout", err = dir() / "stderr";
+    const std::string quiet = " >" + out.string() + " 2>" + err.string();
     if (processes == 0) {
       const int status = std::system((mcubes + quiet).c_str());
-      return {{WIFEXITED(status) ? WEXITSTATUS(status) : -1}, readFile(err)};
+      return {{WIFEXITED(status) ? WEXITSTATUS(status) : -1}, readFile(out), readFile(err)};
     }
     // Root runs only when allowed; more processes than cores only when
     // asked for; -q leaves out mpirun's own notes. Open MPI keeps what its
@@ -43,8 +43,9 @@ class MpiMesh : public ::testing::Test {
                                 (geteuid() == 0 ? "--allow-run-as-root " : "") + "-n " +
                                 std::to_string(processes) + " sh -c '\"$0\" \"$@\"; echo $? >" +
                                 dir().string() + "/status.$OMPI_COMM_WORLD_RANK' " + mcubes + quiet;
-    Outcome outcome{{}, {}};
+    Outcome outcome{{}, {}, {}};
     const int launcher = std::system(command.c_str());
+    outcome.out = readFile(out);
     outcome.err = readFile(err);
     EXPECT_EQ(launcher, 0) << command << ": " << outcome.err;
     for (int rank = 0; rank < processes; ++rank) {
@@ -107,52 +108,65 @@ TEST_F(MpiMesh, AnyNumberOfProcessesWritesTheBytesOneProcessWrites) {
       {"wavelet3", "--iso 150", "ply"},
       {"torus20", "--iso 0 --normals", "ply"},
       {"labels23", "--labels all", "ply"},
+      // Standard output: a mesh, and the help.
+      {"wavelet37", "--iso 160.5 --format stl -o -", ""},
+      {"wavelet37", "--help", ""},
   };
   for (const Case& c : cases) {
-    const std::string arguments =
-        "mesh --volume " + path(c.volume + ".nrrd") + " " + c.options + " -o ";
-    const std::string alone = path("out/alone." + c.extension);
-    const Outcome lone = run(0, arguments + alone);
+    const std::string arguments = "mesh --volume " + path(c.volume + ".nrrd") + " " + c.options;
+    // The mesh goes to a file of the extension given, else to standard output.
+    const auto file = [&](const std::string& name) {
+      return path("out/" + name + "." + c.extension);
+    };
+    const auto to = [&](const std::string& name) {
+      return c.extension.empty() ? std::string() : " -o " + file(name);
+    };
+    const auto made = [&](const std::string& name, const Outcome& outcome) {
+      return c.extension.empty() ? outcome.out : readFile(file(name));
+    };
+    const Outcome lone = run(0, arguments + to("alone"));
     ASSERT_EQ(lone.statuses, std::vector<int>{0}) << c.volume << " " << c.options;
-    const std::string expected = readFile(alone);
+    const std::string expected = made("alone", lone);
     EXPECT_GT(expected.size(), 84u) << c.volume << " " << c.options;
     for (const int processes : {1, 2, 3}) {
       const std::string context =
           c.volume + " " + c.options + " on " + std::to_string(processes) + " processes";
-      const std::string made = path("out/made." + c.extension);
-      const Outcome outcome = run(processes, arguments + made);
+      const Outcome outcome = run(processes, arguments + to("made"));
       EXPECT_EQ(outcome.statuses, std::vector<int>(processes, 0)) << context << ": " << outcome.err;
-      EXPECT_TRUE(readFile(made) == expected) << context;
-      // Warnings and reports said once.
+      EXPECT_TRUE(made("made", outcome) == expected) << context;
+      // Warnings, reports and standard output said once.
       EXPECT_EQ(outcome.err, lone.err) << context;
-      fs::remove(made);
+      EXPECT_TRUE(outcome.out == lone.out) << context;
+      fs::remove(file("made"));
     }
-    fs::remove(alone);
+    fs::remove(file("alone"));
   }
 }
 
 TEST_F(MpiMesh, AFailureOnOneProcessFailsThemAllSaidOnceWithNoFileLeft) {
-  // Compressed voxels cut short: the process whose slices lie past the cut
-  // alone finds it. A volume none can open. Then outputs that only process 0
+  // No subcommand, which every process sees. Compressed voxels cut short: the process whose slices
+  // lie past the cut alone finds it. A volume none can open. Then outputs that only process 0
   // writes: a full disk, a missing folder, a label map's file.
   const std::string whole = readFile(path("torus20.nrrd"));
   const std::string cut = path("cut.nrrd");
   std::ofstream(cut, std::ios::binary) << whole.substr(0, whole.size() - whole.size() / 8);
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"--volume " + cut + " --iso 0 -o " + path("out/cut.ply"), "cut.nrrd"},
-      {"--volume " + path("absent.nrrd") + " --iso 1 -o " + path("out/x.ply"), "absent.nrrd"},
-      {"--volume " + path("wavelet37.nrrd") + " --iso 160.5 -o /dev/full", "/dev/full"},
-      {"--volume " + path("wavelet37.nrrd") + " --iso 160.5 -o " + path("out/none/x.stl"), "none"},
-      {"--volume " + path("labels23.nrrd") + " --labels all -o /dev/full", "/dev/full"},
+      {"", "no subcommand"},
+      {"mesh --volume " + cut + " --iso 0 -o " + path("out/cut.ply"), "cut.nrrd"},
+      {"mesh --volume " + path("absent.nrrd") + " --iso 1 -o " + path("out/x.ply"), "absent.nrrd"},
+      {"mesh --volume " + path("wavelet37.nrrd") + " --iso 160.5 -o /dev/full", "/dev/full"},
+      {"mesh --volume " + path("wavelet37.nrrd") + " --iso 160.5 -o " + path("out/none/x.stl"),
+       "none"},
+      {"mesh --volume " + path("labels23.nrrd") + " --labels all -o /dev/full", "/dev/full"},
   };
   for (const auto& [arguments, named] : cases) {
     // One process says it once, in the same words.
-    const Outcome alone = run(0, "mesh " + arguments);
+    const Outcome alone = run(0, arguments);
     ASSERT_EQ(alone.statuses, std::vector<int>{2}) << arguments;
     EXPECT_NE(alone.err.find(named), std::string::npos) << arguments << ": " << alone.err;
     for (const int processes : {2, 3}) {
       const std::string context = arguments + " on " + std::to_string(processes) + " processes";
-      const Outcome outcome = run(processes, "mesh " + arguments);
+      const Outcome outcome = run(processes, arguments);
       EXPECT_EQ(outcome.statuses, std::vector<int>(processes, 2)) << context;
       EXPECT_EQ(outcome.err, alone.err) << context;
       EXPECT_TRUE(files().empty()) << context;

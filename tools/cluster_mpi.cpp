@@ -1,9 +1,11 @@
 #include <mpi.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <exception>
+#include <thread>
 
 #include "tools/cli_support.h"
 #include "tools/cluster.h"
@@ -44,6 +46,18 @@ std::vector<char> receiveBytes(int from) {
   return bytes;
 }
 
+// Waits for `request` without spinning: a process that waits for another
+// (the others while process 0 joins and writes the mesh) leaves the core
+// to those still working.
+void waitIdle(MPI_Request& request) {
+  int done = 0;
+  MPI_Test(&request, &done, MPI_STATUS_IGNORE);
+  while (!done) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    MPI_Test(&request, &done, MPI_STATUS_IGNORE);
+  }
+}
+
 }  // namespace
 
 void joinCluster(int& argc, char**& argv) {
@@ -80,7 +94,9 @@ void togetherOrFail(const std::function<void()>& step) {
   }
   // The lowest failing rank tells the rest why.
   int mine = failure.empty() ? INT_MAX : place.rank, first = INT_MAX;
-  MPI_Allreduce(&mine, &first, 1, MPI_INT, MPI_MIN, MPI_COMM_WORLD);
+  MPI_Request request;
+  MPI_Iallreduce(&mine, &first, 1, MPI_INT, MPI_MIN, MPI_COMM_WORLD, &request);
+  waitIdle(request);
   if (first == INT_MAX) return;
   std::uint64_t length = failure.size();
   MPI_Bcast(&length, 1, MPI_UINT64_T, first, MPI_COMM_WORLD);

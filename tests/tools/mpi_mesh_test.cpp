@@ -1,12 +1,14 @@
 // mcubes mesh run by mpirun on 1, 2 and 3 processes: the same bytes as one
 // process writes, and a failure on one process fails them all, said once,
-// with no file left.
+// with no file left; mcubes bench timing each process's share.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -173,5 +175,31 @@ TEST_F(MpiMesh, AFailureOnOneProcessFailsThemAllSaidOnceWithNoFileLeft) {
       EXPECT_EQ(outcome.err, alone.err) << context;
       EXPECT_TRUE(files().empty()) << context;
     }
+  }
+}
+
+TEST_F(MpiMesh, BenchTimesEveryProcessOnItsShareAndCountsThemAll) {
+  const std::string arguments =
+      "bench --volume " + path("wavelet37.nrrd") + " --iso 160.5 --frames 2 --json";
+  const std::regex fields(
+      R"(.*"triangles": ([0-9]+), "cells": ([0-9]+), "processes": ([0-9]+), )"
+      R"("slowest_extract_us_median": ([0-9.]+), "peak_rss_kb": \[([0-9, ]+)\]\}\n)");
+  std::smatch lone;
+  const Outcome alone = run(0, arguments);
+  ASSERT_TRUE(std::regex_match(alone.out, lone, fields)) << alone.out;
+  EXPECT_EQ(lone[3].str(), "1");
+  for (const int processes : {2, 3}) {
+    const Outcome outcome = run(processes, arguments);
+    EXPECT_EQ(outcome.statuses, std::vector<int>(processes, 0)) << outcome.err;
+    std::smatch shared;
+    ASSERT_TRUE(std::regex_match(outcome.out, shared, fields)) << outcome.out;
+    // The shares' triangles and cells add up to the whole volume's.
+    EXPECT_EQ(shared[1].str(), lone[1].str()) << processes;
+    EXPECT_EQ(shared[2].str(), lone[2].str()) << processes;
+    EXPECT_EQ(shared[3].str(), std::to_string(processes));
+    EXPECT_GT(std::stod(shared[4].str()), 0.0);
+    // One peak for each process.
+    const std::string peaks = shared[5].str();
+    EXPECT_EQ(std::count(peaks.begin(), peaks.end(), ',') + 1, processes) << peaks;
   }
 }

@@ -327,14 +327,12 @@ IndexedMesh volumeMeshAcross(VolumeReader& reader, const SurfaceOptions& options
   const std::int64_t layers = std::max<std::int64_t>(geometry.dims[2] - 1, 0);
   const std::int64_t first = layers * place.rank / place.size;
   const std::int64_t last = layers * (place.rank + 1) / place.size;
-  // Process 0's share stands for the whole job's progress.
-  SurfaceProgress shown;
-  if (place.rank == 0) {
-    shown = [show = showProgress(progress), size = place.size](const char* unit, std::int64_t done,
-                                                               std::int64_t total) {
-      show(unit, done * size, total * size);
-    };
-  }
+  // Process 0's share stands for the whole job's progress (the line is
+  // process 0's alone).
+  const SurfaceProgress shown = [show = showProgress(progress), size = place.size](
+                                    const char* unit, std::int64_t done, std::int64_t total) {
+    show(unit, done * size, total * size);
+  };
   VolumeBoundary boundary(geometry.dims);
   VolumeShare share;
   togetherOrFail([&] {

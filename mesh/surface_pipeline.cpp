@@ -99,6 +99,52 @@ IndexedMesh volumeSurface(VolumeReader& reader, const SurfaceOptions& options,
   return finishVolume(weld, geometry, capped ? &boundary : nullptr, options.isoLevel, options);
 }
 
+VolumeShare volumeShare(VolumeReader& reader, std::int64_t first, std::int64_t last,
+                        const SurfaceOptions& options, VolumeBoundary& boundary,
+                        const SurfaceProgress& progress) {
+  const VolumeGeometry& geometry = reader.header().geometry;
+  const VolumeExtractionSettings settings = extractionSettings(options, false);
+  VolumeShare share{first, last, {}, {}, {}};
+  if (!options.welded) {
+    share.soup =
+        extractVolumeShare(reader, settings, first, last, share.findings, layerProgress(progress));
+    return share;
+  }
+  VolumeWeld weld(geometry, options.normals);
+  weldVolumeShare(reader, settings, first, last, weld, share.findings, layerProgress(progress),
+                  &boundary);
+  share.part = weld.take();
+  return share;
+}
+
+IndexedMesh joinVolumeShares(const VolumeGeometry& geometry, std::vector<VolumeShare>& shares,
+                             const VolumeBoundary& boundary, const SurfaceOptions& options,
+                             SurfaceReport& report) {
+  report.findings = {};
+  report.findings.cells = cellCount(geometry.dims);
+  for (const VolumeShare& share : shares) mergeFindings(report.findings, share.findings);
+  if (!options.welded) {
+    ExtractedSurface soup;
+    for (VolumeShare& share : shares) {
+      const auto append = [](auto& to, auto& from) {
+        to.insert(to.end(), from.begin(), from.end());
+        from = {};
+      };
+      append(soup.triangles, share.soup.triangles);
+      append(soup.normals, share.soup.normals);
+    }
+    return unweldedVolume(soup, geometry);
+  }
+  VolumeWeld weld(geometry, options.normals);
+  for (VolumeShare& share : shares) {
+    if (share.first == share.last) continue;
+    weld.add(share.part);
+    share.part = {};
+  }
+  const bool capped = options.closed && report.findings.cells > 0;
+  return finishVolume(weld, geometry, capped ? &boundary : nullptr, options.isoLevel, options);
+}
+
 IndexedMesh volumeSurface(const VolumeGeometry& geometry, const double* values,
                           const SurfaceOptions& options, SurfaceReport& report) {
   const VolumeExtractionSettings settings = extractionSettings(options, false);

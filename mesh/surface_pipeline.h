@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "mesh/surface.h"
+#include "mesh/volume_caps.h"
 #include "mesh/volume_extract.h"
+#include "mesh/welded_parts.h"
 #include "scene/scene.h"
 #include "volume/volume.h"
 
@@ -57,6 +59,29 @@ IndexedMesh sceneSurface(const BallCentres& balls, std::int32_t divisions,
 // reading fails.
 IndexedMesh volumeSurface(VolumeReader& reader, const SurfaceOptions& options,
                           SurfaceReport& report, const SurfaceProgress& progress = {});
+
+// A volume meshed by several processes: each makes the share of its
+// layers [first, last), reading only the slices they need, and the shares
+// joined in order make the mesh volumeSurface makes, bit for bit.
+struct VolumeShare {
+  std::int64_t first = 0, last = 0;
+  WeldedPart part;        // welded
+  ExtractedSurface soup;  // unwelded
+  VolumeFindings findings;
+};
+
+// The share of layers [first, last) of the volume `reader` is at the start
+// of; the faces' voxels of the slices read go to `boundary`. Throws
+// VolumeError where reading fails.
+VolumeShare volumeShare(VolumeReader& reader, std::int64_t first, std::int64_t last,
+                        const SurfaceOptions& options, VolumeBoundary& boundary,
+                        const SurfaceProgress& progress = {});
+
+// The shares of all layers, in order, made one mesh; `boundary` holds the
+// faces' voxels of every slice.
+IndexedMesh joinVolumeShares(const VolumeGeometry& geometry, std::vector<VolumeShare>& shares,
+                             const VolumeBoundary& boundary, const SurfaceOptions& options,
+                             SurfaceReport& report);
 
 // A volume held in memory (i fastest, then j, then k).
 IndexedMesh volumeSurface(const VolumeGeometry& geometry, const double* values,

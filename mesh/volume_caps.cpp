@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "iso/cell_geometry.h"
 #include "mesh/volume_lattice.h"
@@ -45,6 +46,48 @@ double VolumeBoundary::value(std::int64_t i, std::int64_t j, std::int64_t k) con
   if (j == y - 1) return faces_[3][static_cast<std::size_t>(i + k * x)];
   if (k == 0) return faces_[4][static_cast<std::size_t>(i + j * x)];
   return faces_[5][static_cast<std::size_t>(i + j * x)];
+}
+
+namespace {
+
+// Where slices [first, last] lie in each face: from, count.
+std::array<std::pair<std::size_t, std::size_t>, 6> sliceSpans(const std::int64_t (&dims)[3],
+                                                              std::int64_t first,
+                                                              std::int64_t last) {
+  std::array<std::pair<std::size_t, std::size_t>, 6> spans;
+  const auto span = [&](std::int64_t across) {
+    return std::make_pair(static_cast<std::size_t>(first * across),
+                          static_cast<std::size_t>((last + 1 - first) * across));
+  };
+  spans[0] = spans[1] = span(dims[1]);
+  spans[2] = spans[3] = span(dims[0]);
+  const auto whole = static_cast<std::size_t>(dims[0] * dims[1]);
+  spans[4] = {0, first == 0 ? whole : 0};
+  spans[5] = {0, last == dims[2] - 1 ? whole : 0};
+  return spans;
+}
+
+}  // namespace
+
+std::vector<double> VolumeBoundary::slices(std::int64_t first, std::int64_t last) const {
+  std::vector<double> values;
+  const auto spans = sliceSpans(dims_, first, last);
+  for (int f = 0; f < 6; ++f) {
+    const auto from = faces_[f].begin() + static_cast<std::ptrdiff_t>(spans[f].first);
+    values.insert(values.end(), from, from + static_cast<std::ptrdiff_t>(spans[f].second));
+  }
+  return values;
+}
+
+void VolumeBoundary::recordSlices(std::int64_t first, std::int64_t last,
+                                  const std::vector<double>& values) {
+  const auto spans = sliceSpans(dims_, first, last);
+  auto from = values.begin();
+  for (int f = 0; f < 6; ++f) {
+    const auto count = static_cast<std::ptrdiff_t>(spans[f].second);
+    std::copy(from, from + count, faces_[f].begin() + static_cast<std::ptrdiff_t>(spans[f].first));
+    from += count;
+  }
 }
 
 bool VolumeBoundary::holds(double value) const {

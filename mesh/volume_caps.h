@@ -27,6 +27,10 @@ class VolumeBoundary {
   void record(std::int64_t k, const double* slice);
   // The value at (i, j, k), which must lie on a face.
   double value(std::int64_t i, std::int64_t j, std::int64_t k) const;
+  // The face voxels of slices [first, last] as recorded, and the same
+  // recorded from them (by another process's boundary).
+  std::vector<double> slices(std::int64_t first, std::int64_t last) const;
+  void recordSlices(std::int64_t first, std::int64_t last, const std::vector<double>& values);
   // Whether a voxel on a face holds `value`.
   bool holds(double value) const;
   // The faces of a label's indicator volume: 1 where a voxel holds

@@ -29,17 +29,22 @@ void sweepInMemory(const VolumeGeometry& geometry, const double* values,
   }
 }
 
-// The volume read slab by slab, as many slices as the slice memory holds.
+// The volume's layers [first, last) (last -1: to the end) read slab by
+// slab, as many slices as the slice memory holds.
 void sweepStreamed(VolumeReader& reader, const VolumeExtractionSettings& settings,
-                   const VolumeOutput& output, VolumeFindings& findings,
-                   const LayerProgress& progress, VolumeBoundary* boundary) {
+                   std::int64_t first, std::int64_t last, const VolumeOutput& output,
+                   VolumeFindings& findings, const LayerProgress& progress,
+                   VolumeBoundary* boundary) {
   const VolumeGeometry& geometry = reader.header().geometry;
   checkSettings(geometry, settings);
   findings = {};
   findings.cells = cellCount(geometry.dims);
   if (findings.cells == 0) return;
   const Lattice l = latticeFor(geometry, settings, output.weld != nullptr);
-  const SlabReading reading = slabReading(geometry, settings.sliceMemory, settings.normals);
+  SlabReading reading = slabReading(geometry, settings.sliceMemory, settings.normals);
+  reading.begin = first;
+  reading.end = last;
+  if (first == last) return;
   std::vector<LayerSweep> sweeps =
       sweepsFor(l, std::min<std::int64_t>(settings.threads, reading.layers));
   readSlabs(
@@ -47,8 +52,8 @@ void sweepStreamed(VolumeReader& reader, const VolumeExtractionSettings& setting
       [boundary](std::int64_t k, const double* slice) {
         if (boundary) boundary->record(k, slice);
       },
-      [&](const SliceWindow& window, std::int64_t first, std::int64_t last) {
-        sweepLayers(sweeps, window, first, last, output, findings);
+      [&](const SliceWindow& window, std::int64_t from, std::int64_t to) {
+        sweepLayers(sweeps, window, from, to, output, findings);
       },
       progress);
 }
@@ -66,7 +71,15 @@ ExtractedSurface extractVolume(VolumeReader& reader, const VolumeExtractionSetti
                                VolumeFindings& findings, const LayerProgress& progress,
                                VolumeBoundary* boundary) {
   ExtractedSurface surface;
-  sweepStreamed(reader, settings, {&surface, nullptr}, findings, progress, boundary);
+  sweepStreamed(reader, settings, 0, -1, {&surface, nullptr}, findings, progress, boundary);
+  return surface;
+}
+
+ExtractedSurface extractVolumeShare(VolumeReader& reader, const VolumeExtractionSettings& settings,
+                                    std::int64_t first, std::int64_t last, VolumeFindings& findings,
+                                    const LayerProgress& progress, VolumeBoundary* boundary) {
+  ExtractedSurface surface;
+  sweepStreamed(reader, settings, first, last, {&surface, nullptr}, findings, progress, boundary);
   return surface;
 }
 
@@ -78,5 +91,12 @@ void weldVolumeInto(const VolumeGeometry& geometry, const double* values,
 
 void weldVolume(VolumeReader& reader, const VolumeExtractionSettings& settings, VolumeWeld& weld,
                 VolumeFindings& findings, const LayerProgress& progress, VolumeBoundary* boundary) {
-  sweepStreamed(reader, settings, {nullptr, &weld}, findings, progress, boundary);
+  sweepStreamed(reader, settings, 0, -1, {nullptr, &weld}, findings, progress, boundary);
+}
+
+void weldVolumeShare(VolumeReader& reader, const VolumeExtractionSettings& settings,
+                     std::int64_t first, std::int64_t last, VolumeWeld& weld,
+                     VolumeFindings& findings, const LayerProgress& progress,
+                     VolumeBoundary* boundary) {
+  sweepStreamed(reader, settings, first, last, {nullptr, &weld}, findings, progress, boundary);
 }

@@ -79,3 +79,15 @@ void weldVolumeInto(const VolumeGeometry& geometry, const double* values,
 void weldVolume(VolumeReader& reader, const VolumeExtractionSettings& settings, VolumeWeld& weld,
                 VolumeFindings& findings, const LayerProgress& progress = {},
                 VolumeBoundary* boundary = nullptr);
+
+// A share of the volume for one of several processes: the layers [first,
+// last) alone, the slices before them passed over, the rest as above. The
+// shares' parts joined in order make the whole volume's.
+ExtractedSurface extractVolumeShare(VolumeReader& reader, const VolumeExtractionSettings& settings,
+                                    std::int64_t first, std::int64_t last, VolumeFindings& findings,
+                                    const LayerProgress& progress = {},
+                                    VolumeBoundary* boundary = nullptr);
+void weldVolumeShare(VolumeReader& reader, const VolumeExtractionSettings& settings,
+                     std::int64_t first, std::int64_t last, VolumeWeld& weld,
+                     VolumeFindings& findings, const LayerProgress& progress = {},
+                     VolumeBoundary* boundary = nullptr);

@@ -9,15 +9,15 @@
 #include "mesh/ordered_parallel.h"
 #include "mesh/volume_weld.h"
 
-namespace {
-
-void merge(VolumeFindings& into, const VolumeFindings& part) {
+void mergeFindings(VolumeFindings& into, const VolumeFindings& part) {
   into.nonFiniteVoxels += part.nonFiniteVoxels;
   into.least = std::min(into.least, part.least);
   into.most = std::max(into.most, part.most);
   into.snappedEdges += part.snappedEdges;
   into.levelOnVoxels += part.levelOnVoxels;
 }
+
+namespace {
 
 struct SoupPart {
   ExtractedSurface surface;
@@ -47,7 +47,7 @@ void sweepLayers(std::vector<LayerSweep>& sweeps, const SliceWindow& window, std
                                                        made.findings);
         },
         [&](std::int64_t, WeldPart& made) {
-          merge(findings, made.findings);
+          mergeFindings(findings, made.findings);
           output.weld->add(made.part);
         });
     return;
@@ -72,7 +72,7 @@ void sweepLayers(std::vector<LayerSweep>& sweeps, const SliceWindow& window, std
         soup.edges.insert(soup.edges.end(), part.surface.edges.begin(), part.surface.edges.end());
         soup.normals.insert(soup.normals.end(), part.surface.normals.begin(),
                             part.surface.normals.end());
-        merge(findings, part.findings);
+        mergeFindings(findings, part.findings);
       });
 }
 
@@ -122,16 +122,18 @@ void readSlabs(VolumeReader& reader, const SlabReading& reading,
                                         std::int64_t last)>& sweep,
                const LayerProgress& progress) {
   const std::int64_t(&dims)[3] = reader.header().geometry.dims;
-  const std::int64_t layers = dims[2] - 1;
+  const std::int64_t begin = reading.begin;
+  const std::int64_t end = reading.end < 0 ? dims[2] - 1 : reading.end;
   const std::int64_t sliceSize = dims[0] * dims[1];
   const std::int64_t slab = reading.layers, margin = reading.margin;
   // Left unfilled: every value is read before it is used.
   const std::unique_ptr<double[]> held(
       new double[static_cast<std::size_t>((slab + 1 + 2 * margin) * sliceSize)]);
   double* const buffer = held.get();
-  std::int64_t firstHeld = 0, nextToRead = 0;
-  for (std::int64_t first = 0; first < layers; first += slab) {
-    const std::int64_t last = std::min(layers, first + slab);
+  std::int64_t firstHeld = std::max<std::int64_t>(0, begin - margin), nextToRead = firstHeld;
+  reader.skipSlices(firstHeld);
+  for (std::int64_t first = begin; first < end; first += slab) {
+    const std::int64_t last = std::min(end, first + slab);
     // Keep the slices still needed, then read up to the last one needed.
     const std::int64_t keepFrom = std::max<std::int64_t>(0, first - margin);
     if (keepFrom > firstHeld) {
@@ -148,6 +150,6 @@ void readSlabs(VolumeReader& reader, const SlabReading& reading,
       nextToRead = needed;
     }
     sweep({buffer, firstHeld, sliceSize}, first, last);
-    if (progress) progress(last, layers);
+    if (progress) progress(last - begin, end - begin);
   }
 }

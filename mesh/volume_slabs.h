@@ -35,18 +35,26 @@ void sweepLayers(std::vector<LayerSweep>& sweeps, const SliceWindow& window, std
                  std::int64_t last, const VolumeOutput& output, VolumeFindings& findings);
 
 // The reading of a volume in slabs of `layers` layers of cells, `margin`
-// slices (0 or 1, for normals) more on each side where the volume has them.
+// slices (0 or 1, for normals) more on each side where the volume has them;
+// of the layers [begin, end) only (end -1: to the last), the slices before
+// them skipped.
 struct SlabReading {
   std::int64_t layers;
   std::int64_t margin;
+  std::int64_t begin = 0;
+  std::int64_t end = -1;
 };
+
+// Adds what a part of the layers found to what the others did.
+void mergeFindings(VolumeFindings& into, const VolumeFindings& part);
 
 // As many layers as `sliceMemory` bytes of slices hold, at least one.
 SlabReading slabReading(const VolumeGeometry& geometry, std::int64_t sliceMemory, bool normals);
 
 // Reads the volume slab by slab: `read` sees each slice once as it comes,
 // (its index and its values), before any slab whose layers need it; `sweep`
-// then each slab's layers [first, last) with the window that holds them.
+// then each slab's layers [first, last) with the window that holds them;
+// `progress` the layers done of the reading's.
 void readSlabs(VolumeReader& reader, const SlabReading& reading,
                const std::function<void(std::int64_t k, const double* slice)>& read,
                const std::function<void(const SliceWindow& window, std::int64_t first,

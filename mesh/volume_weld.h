@@ -19,6 +19,9 @@ class VolumeWeld {
   // Joins the next part of layers.
   void add(WeldedPart& part) { joined_.add(part); }
 
+  // The parts joined so far as one, for a weld of the whole volume to add.
+  WeldedPart take() { return joined_.take(); }
+
   // Adds the triangles of the cells around the volume (mesh/volume_caps.h),
   // welded with the surface by edge: every edge then has two faces.
   void close(const VolumeBoundary& boundary, double isoLevel);

@@ -27,6 +27,7 @@ void JoinedParts::add(WeldedPart& part) {
     std::swap(mesh, from);
     for (const auto& [key, v] : part.faceEdges) faceEdges.emplace(key, v);
     onPoints = part.onPoints;
+    firstPlane_ = part.firstPlane;
     lastPlane_ = part.lastPlane;
     std::sort(lastPlane_.begin(), lastPlane_.end());
     return;
@@ -58,4 +59,16 @@ void JoinedParts::add(WeldedPart& part) {
   lastPlane_.clear();
   for (const auto& [place, v] : part.lastPlane) lastPlane_.emplace_back(place, numbers_[v]);
   std::sort(lastPlane_.begin(), lastPlane_.end());
+}
+
+WeldedPart JoinedParts::take() {
+  WeldedPart part;
+  std::swap(part.mesh, mesh);
+  part.firstPlane.swap(firstPlane_);
+  part.lastPlane.swap(lastPlane_);
+  part.faceEdges.assign(faceEdges.begin(), faceEdges.end());
+  faceEdges.clear();
+  part.onPoints.swap(onPoints);
+  first_ = true;
+  return part;
 }

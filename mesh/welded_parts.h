@@ -37,12 +37,17 @@ class JoinedParts {
  public:
   void add(WeldedPart& part);
 
+  // What was joined as one part, to be joined in turn with others (the
+  // shares of several processes); empties this.
+  WeldedPart take();
+
   IndexedMesh mesh;
   std::unordered_map<EdgeKey, std::uint32_t> faceEdges;
   NumberedVertices onPoints;
 
  private:
   bool first_ = true;
+  NumberedVertices firstPlane_;         // the first part's
   NumberedVertices lastPlane_;          // in the mesh's numbering, by place
   std::vector<std::uint32_t> numbers_;  // a part's vertex numbers in the mesh
 };

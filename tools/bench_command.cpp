@@ -8,6 +8,7 @@
 #include "mesh/grid.h"
 #include "tools/bench_run.h"
 #include "tools/cli_support.h"
+#include "tools/cluster.h"
 #include "tools/view_command.h"
 #include "tools/volume_bench.h"
 #include "tools/volume_options.h"
@@ -32,6 +33,7 @@ void runVolumeBenchCommand(const BenchOptions& options) {
   const VolumeBenchSettings settings = {options.volume, options.settings.isoLevel,
                                         options.settings.threads, repeats};
   const VolumeBenchResult result = runVolumeBench(settings);
+  if (clusterPlace().rank != 0) return;  // process 0 reports for all
   const std::string report =
       options.json ? volumeBenchJson(settings, result) : volumeBenchText(settings, result);
   std::fputs(report.c_str(), stdout);
@@ -71,7 +73,9 @@ void addBenchCommand(CLI::App& app) {
   CLI::App* bench = app.add_subcommand(
       "bench",
       "Time the extractor, the frame's sweep, whole frames and their drawing offscreen at "
-      "800x600; or, with --volume, the extraction of a volume held in memory");
+      "800x600; or, with --volume, the extraction of a volume held in memory (under mpirun, "
+      "each process's share of its layers, with the slowest share and every process's peak "
+      "memory)");
   options->frames =
       bench
           ->add_option("--frames", options->settings.frames,

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "tools/cli_support.h"
+#include "tools/cluster.h"
 #include "tools/mesh_command.h"
 #include "tools/sample_command.h"
 #include "tools/view_command.h"
@@ -22,10 +23,11 @@
 
 namespace {
 
-// The one error line. Messages quote the arguments, which may hold any
-// byte: control characters are written as escapes so that the message stays
-// on one line.
+// The one error line (under mpirun, process 0's). Messages quote the
+// arguments, which may hold any byte: control characters are written as
+// escapes so that the message stays on one line.
 void printError(const char* message) {
+  if (clusterPlace().rank != 0) return;
   std::string line = "mcubes: ";
   for (const char* c = message; *c != '\0'; ++c) {
     const auto byte = static_cast<unsigned char>(*c);
@@ -56,7 +58,8 @@ int runMcubes(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::Error& e) {
-    if (e.get_exit_code() == 0) return app.exit(e);  // --help
+    // --help, which under mpirun process 0 alone prints.
+    if (e.get_exit_code() == 0) return clusterPlace().rank == 0 ? app.exit(e) : 0;
     printError(e.what());
     return BadInputExitCode;
   } catch (const std::exception& e) {
@@ -64,7 +67,7 @@ int runMcubes(int argc, char** argv) {
     return BadInputExitCode;
   }
   if (app.get_subcommands().empty()) {
-    std::fprintf(stderr, "mcubes: no subcommand given (see mcubes --help)\n");
+    printError("no subcommand given (see mcubes --help)");
     return BadInputExitCode;
   }
   return 0;

@@ -19,7 +19,9 @@
 #include "mesh/patient_space.h"
 #include "mesh/surface_pipeline.h"
 #include "tools/cli_support.h"
+#include "tools/cluster.h"
 #include "tools/progress_line.h"
+#include "tools/share_bytes.h"
 #include "tools/volume_options.h"
 #include "volume/label_styles.h"
 #include "volume/otsu_level.h"
@@ -49,7 +51,10 @@ struct MeshOptions {
 constexpr const char* Formats = "obj, ply, stl, glb, vtp or gii";
 constexpr const char* Extensions = ".obj, .ply, .stl, .glb, .vtp or .gii";
 
-void warn(const std::string& message) { std::fprintf(stderr, "mcubes: %s\n", message.c_str()); }
+// Under mpirun only process 0 speaks.
+void warn(const std::string& message) {
+  if (clusterPlace().rank == 0) std::fprintf(stderr, "mcubes: %s\n", message.c_str());
+}
 
 std::string number(double value) {
   char text[32];
@@ -312,26 +317,73 @@ WorldSpace targetSpace(const MeshOptions& options, const VolumeHeader& header) {
   return options.space == "ras" ? WorldSpace::Ras : WorldSpace::Lps;
 }
 
+// The volume meshed by the processes mpirun started: each its share of the
+// layers, reading only the slices it needs; process 0 joins the shares in
+// order (the mesh of one process, bit for bit) and alone goes on with it.
+// The others return nothing.
+IndexedMesh volumeMeshAcross(VolumeReader& reader, const SurfaceOptions& options,
+                             SurfaceReport& report, ProgressLine& progress) {
+  const ClusterPlace place = clusterPlace();
+  const VolumeGeometry& geometry = reader.header().geometry;
+  const std::int64_t layers = std::max<std::int64_t>(geometry.dims[2] - 1, 0);
+  const std::int64_t first = layers * place.rank / place.size;
+  const std::int64_t last = layers * (place.rank + 1) / place.size;
+  // Process 0's share stands for the whole job's progress (the line is
+  // process 0's alone).
+  const SurfaceProgress shown = [show = showProgress(progress), size = place.size](
+                                    const char* unit, std::int64_t done, std::int64_t total) {
+    show(unit, done * size, total * size);
+  };
+  VolumeBoundary boundary(geometry.dims);
+  VolumeShare share;
+  togetherOrFail([&] {
+    try {
+      share = volumeShare(reader, first, last, options, boundary, shown);
+    } catch (const VolumeError& error) {
+      failCommand(error.what());
+    }
+  });
+  std::vector<std::vector<char>> bytes = gatherToFirst(shareBytes(share, boundary));
+  if (place.rank != 0) return {};
+  std::vector<VolumeShare> shares;
+  shares.push_back(std::move(share));
+  for (std::size_t from = 1; from < bytes.size(); ++from) {
+    shares.push_back(shareFromBytes(bytes[from], boundary));
+    bytes[from] = {};
+  }
+  return joinVolumeShares(geometry, shares, boundary, options, report);
+}
+
 IndexedMesh volumeMesh(MeshOptions options, std::string& comment, ProgressLine& progress) {
   if (options.isoOption->count() == 0) {
     failCommand(
         "--volume needs --iso V, the level of the surface in the data's units, or --iso otsu");
   }
   if (!std::isfinite(options.iso)) failCommand("--iso must be a finite number");
-  const std::unique_ptr<VolumeReader> reader = openVolumeOrFail(options.volume);
+  // Every process opens the volume; one that cannot fails them all.
+  std::unique_ptr<VolumeReader> reader;
+  WorldSpace space = WorldSpace::Unstated;
+  togetherOrFail([&] {
+    reader = openVolumeOrFail(options.volume);
+    space = targetSpace(options, reader->header());
+    if (options.otsu) options.iso = otsuLevelOf(options.volume);
+  });
   const VolumeHeader& header = reader->header();
   if (!header.notice.empty()) warn(header.notice);
-  const WorldSpace space = targetSpace(options, header);
-  if (options.otsu) options.iso = otsuLevelOf(options.volume);
   comment = "mcubes mesh, " + options.volume.path + ", iso " + number(options.iso) +
             (options.otsu ? " (Otsu's)" : "") + ", in " + worldSpaceName(space);
 
   SurfaceReport report;
   IndexedMesh mesh;
-  try {
-    mesh = volumeSurface(*reader, surfaceOptions(options), report, showProgress(progress));
-  } catch (const VolumeError& error) {
-    failCommand(error.what());
+  if (clusterPlace().size > 1) {
+    mesh = volumeMeshAcross(*reader, surfaceOptions(options), report, progress);
+    if (clusterPlace().rank != 0) return mesh;
+  } else {
+    try {
+      mesh = volumeSurface(*reader, surfaceOptions(options), report, showProgress(progress));
+    } catch (const VolumeError& error) {
+      failCommand(error.what());
+    }
   }
   warnAbout(report.findings, options.iso, header.geometry, !options.unwelded);
   finish(options, mesh, header.geometry, "the volume's units", progress);
@@ -473,11 +525,8 @@ void runLabels(const MeshOptions& options) {
   if (!perLabel) writeMesh(output, format, all, source + ", labels", options.ascii, parts);
 }
 
-void runMesh(MeshOptions options) {
-  if (!options.labels.empty()) {
-    runLabels(options);
-    return;
-  }
+// One level's surface: the scene's, or a volume's.
+void runLevel(MeshOptions options) {
   parseIso(options);
   const MeshFormat format = chooseFormat(options);
   refuseFacetNormalsOnly(options, format);
@@ -499,17 +548,37 @@ void runMesh(MeshOptions options) {
     }
     if (options.iso != SceneIsoLevel) comment += ", iso " + number(options.iso);
   }
-  progress.stage("writing", 1);
-  if (!options.unwelded) {
-    const std::size_t flat = zeroAreaFaces(mesh);
-    if (flat > 0) {
-      warn(std::to_string(flat) + " of " + std::to_string(mesh.faces.size()) +
-           " faces have no area (vertices snapped onto one point); they are kept, as the mesh "
-           "stays closed with them");
+  // Process 0 writes; a write that fails fails every process.
+  togetherOrFail([&] {
+    if (clusterPlace().rank != 0) return;
+    progress.stage("writing", 1);
+    if (!options.unwelded) {
+      const std::size_t flat = zeroAreaFaces(mesh);
+      if (flat > 0) {
+        warn(std::to_string(flat) + " of " + std::to_string(mesh.faces.size()) +
+             " faces have no area (vertices snapped onto one point); they are kept, as the mesh "
+             "stays closed with them");
+      }
     }
-  }
+    writeMesh(options.output, format, mesh, comment, options.ascii);
+  });
+}
 
-  writeMesh(options.output, format, mesh, comment, options.ascii);
+void runMesh(MeshOptions options) {
+  const ClusterPlace place = clusterPlace();
+  if (!options.labels.empty() || (place.size > 1 && !namesVolume(options.volume))) {
+    // Under mpirun, process 0 alone: the scene, and label maps.
+    togetherOrFail([&] {
+      if (place.rank != 0) return;
+      if (!options.labels.empty()) {
+        runLabels(options);
+      } else {
+        runLevel(options);
+      }
+    });
+    return;
+  }
+  runLevel(options);
 }
 
 // Accepts a number in (low, high], or (low, high) where `openHigh`.

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "tools/cluster.h"
+
 ProgressLine::ProgressLine(std::string tool, std::string what, long total)
     : tool_(std::move(tool)),
       what_(std::move(what)),
@@ -13,6 +15,7 @@ ProgressLine::ProgressLine(std::string tool, std::string what, long total)
 ProgressLine::~ProgressLine() { finish(); }
 
 void ProgressLine::update(long done) {
+  if (clusterPlace().rank != 0) return;  // under mpirun process 0 speaks for all
   const Clock::time_point now = Clock::now();
   if (now - start_ < std::chrono::seconds(1) || now - last_ < std::chrono::milliseconds(100)) {
     return;

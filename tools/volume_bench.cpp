@@ -1,14 +1,18 @@
 #include "tools/volume_bench.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <vector>
 
 #include "mesh/volume_extract.h"
 #include "tools/cli_support.h"
+#include "tools/cluster.h"
 #include "tools/progress_line.h"
 
 namespace {
@@ -18,6 +22,13 @@ using Clock = std::chrono::steady_clock;
 double microseconds(Clock::duration duration) {
   return std::chrono::duration<double, std::micro>(duration).count();
 }
+
+struct ShareNumbers {
+  double extractUsMedian;
+  long peakKb;
+  long long triangles;
+  std::int64_t cells;
+};
 
 // Names can hold any byte; JSON strings hold them escaped.
 std::string jsonString(const std::string& text) {
@@ -37,24 +48,57 @@ std::string jsonString(const std::string& text) {
   return out + "\"";
 }
 
+// Every process's share counted together on process 0.
+void addShares(VolumeBenchResult& result) {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const ShareNumbers mine{result.extractUsMedian, usage.ru_maxrss, result.triangles, result.cells};
+  std::vector<char> bytes(sizeof mine);
+  std::memcpy(bytes.data(), &mine, sizeof mine);
+  const std::vector<std::vector<char>> all = gatherToFirst(bytes);
+  result.processes = static_cast<int>(all.size());
+  result.slowestExtractUsMedian = 0;
+  result.triangles = 0;
+  result.cells = 0;
+  for (const std::vector<char>& theirs : all) {
+    ShareNumbers share{};
+    std::memcpy(&share, theirs.data(), sizeof share);
+    result.slowestExtractUsMedian = std::max(result.slowestExtractUsMedian, share.extractUsMedian);
+    result.peakKb.push_back(share.peakKb);
+    result.triangles += share.triangles;
+    result.cells += share.cells;
+  }
+}
+
 }  // namespace
 
 VolumeBenchResult runVolumeBench(const VolumeBenchSettings& settings) {
   VolumeBenchResult result{};
-  const std::unique_ptr<VolumeReader> reader = openVolumeOrFail(settings.volume);
-  const VolumeGeometry geometry = reader->header().geometry;
+  const ClusterPlace place = clusterPlace();
+  std::unique_ptr<VolumeReader> reader;
+  togetherOrFail([&] { reader = openVolumeOrFail(settings.volume); });
+  // This process's share of the layers and the slices they span (all of
+  // them for one process); placed at k = 0, which the timing cannot tell.
+  VolumeGeometry geometry = reader->header().geometry;
+  const std::int64_t layers = std::max<std::int64_t>(geometry.dims[2] - 1, 0);
+  const std::int64_t first = layers * place.rank / place.size;
+  const std::int64_t last = layers * (place.rank + 1) / place.size;
+  geometry.dims[2] = std::min(geometry.dims[2] - first, last - first + 1);
   const std::int64_t voxels = geometry.dims[0] * geometry.dims[1] * geometry.dims[2];
   std::vector<double> values;
   Clock::time_point start = Clock::now();
-  try {
-    values.resize(static_cast<std::size_t>(voxels));
-    reader->readSlices(geometry.dims[2], values.data());
-  } catch (const VolumeError& error) {
-    failCommand(error.what());
-  } catch (const std::bad_alloc&) {
-    failCommand("the volume does not fit in memory for timing (" + std::to_string(voxels) +
-                " voxels as doubles)");
-  }
+  togetherOrFail([&] {
+    try {
+      values.resize(static_cast<std::size_t>(voxels));
+      reader->skipSlices(first);
+      reader->readSlices(geometry.dims[2], values.data());
+    } catch (const VolumeError& error) {
+      failCommand(error.what());
+    } catch (const std::bad_alloc&) {
+      failCommand("the volume does not fit in memory for timing (" + std::to_string(voxels) +
+                  " voxels as doubles)");
+    }
+  });
   result.readUs = microseconds(Clock::now() - start);
 
   VolumeExtractionSettings extraction;
@@ -79,6 +123,7 @@ VolumeBenchResult runVolumeBench(const VolumeBenchSettings& settings) {
   result.extractUsMin = samples.front();
   result.triangles = static_cast<long long>(surface.triangles.size());
   result.cells = findings.cells;
+  addShares(result);
   return result;
 }
 
@@ -88,11 +133,15 @@ std::string volumeBenchJson(const VolumeBenchSettings& settings, const VolumeBen
                 ", \"iso\": %.9g, \"threads\": %d, \"repeats\": %d, \"extract_us_median\": %.1f, "
                 "\"extract_us_min\": %.1f, \"extract_cpu_us_median\": %.1f, \"read_us\": %.1f, "
                 "\"triangles\": %lld, "
-                "\"cells\": %lld}\n",
+                "\"cells\": %lld, \"processes\": %d, \"slowest_extract_us_median\": %.1f, "
+                "\"peak_rss_kb\": [",
                 settings.isoLevel, settings.threads, settings.repeats, result.extractUsMedian,
                 result.extractUsMin, result.extractCpuUsMedian, result.readUs, result.triangles,
-                static_cast<long long>(result.cells));
-  return "{\"volume\": " + jsonString(settings.volume.path) + numbers;
+                static_cast<long long>(result.cells), result.processes,
+                result.slowestExtractUsMedian);
+  std::string peaks;
+  for (const long peak : result.peakKb) peaks += (peaks.empty() ? "" : ", ") + std::to_string(peak);
+  return "{\"volume\": " + jsonString(settings.volume.path) + numbers + peaks + "]}\n";
 }
 
 std::string volumeBenchText(const VolumeBenchSettings& settings, const VolumeBenchResult& result) {
@@ -104,5 +153,11 @@ std::string volumeBenchText(const VolumeBenchSettings& settings, const VolumeBen
                 settings.volume.path.c_str(), settings.isoLevel,
                 static_cast<long long>(result.cells), result.extractUsMedian, result.extractUsMin,
                 settings.repeats, settings.threads, result.triangles, result.readUs);
-  return text;
+  if (result.processes == 1) return text;
+  std::string shares = "processes:   " + std::to_string(result.processes) +
+                       ", each its share of the layers; slowest median " +
+                       std::to_string(static_cast<long long>(result.slowestExtractUsMedian)) +
+                       " us; peak memory (KB)";
+  for (const long peak : result.peakKb) shares += " " + std::to_string(peak);
+  return text + shares + "\n";
 }

@@ -1,9 +1,11 @@
 // `mcubes bench --volume`: the volume extractor's time on a user's volume,
-// read into memory first so that only the extraction is timed.
+// read into memory first so that only the extraction is timed; under
+// mpirun, each process's on its share of the layers.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tools/volume_options.h"
 
@@ -22,6 +24,12 @@ struct VolumeBenchResult {
                               // busy machine disturbs less than wall time
   long long triangles;
   std::int64_t cells;
+  // Under mpirun each process times its own share of the layers (the
+  // fields above are process 0's, but triangles and cells count all):
+  // the slowest share's median and every process's peak memory.
+  int processes;
+  double slowestExtractUsMedian;
+  std::vector<long> peakKb;
 };
 
 // Ends the command with one line (failCommand) where the volume cannot be read.

@@ -16,18 +16,6 @@ std::string asker(const DataLayout& layout, const std::string& file) {
   return file == layout.headerFile ? "its header" : printableName(layout.headerFile);
 }
 
-// Reads and drops `count` bytes; false when the data ends first.
-bool skip(ByteSource& source, std::int64_t count) {
-  unsigned char scrap[1 << 14];
-  while (count > 0) {
-    const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(count, sizeof scrap));
-    const std::size_t got = source.read(scrap, want);
-    if (got < want) return false;
-    count -= static_cast<std::int64_t>(got);
-  }
-  return true;
-}
-
 bool skipLines(ByteSource& source, std::int64_t count) {
   unsigned char c;
   while (count > 0) {
@@ -38,6 +26,17 @@ bool skipLines(ByteSource& source, std::int64_t count) {
 }
 
 }  // namespace
+
+bool ByteSource::skip(std::int64_t count) {
+  unsigned char scrap[1 << 14];
+  while (count > 0) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(count, sizeof scrap));
+    const std::size_t got = read(scrap, want);
+    if (got < want) return false;
+    count -= static_cast<std::int64_t>(got);
+  }
+  return true;
+}
 
 DataStream::DataStream(DataLayout layout) : layout_(std::move(layout)) {
   for (const std::string& file : layout_.files) {
@@ -71,7 +70,7 @@ void DataStream::openNext() {
   }
   if (layout_.compressed) {
     piece_ = inflatingSource(std::move(source), file);
-    if (!skip(*piece_, layout_.byteSkip)) {
+    if (!piece_->skip(layout_.byteSkip)) {
       failVolume(file, "ends within the " + std::to_string(layout_.byteSkip) + " bytes to skip",
                  SizesOrTruncated);
     }
@@ -79,7 +78,7 @@ void DataStream::openNext() {
     if (layout_.byteSkip < 0) {
       source->seek(fileBytes - layout_.bytesPerFile);
     } else if (layout_.lineSkip > 0) {
-      if (!skip(*source, layout_.byteSkip)) {
+      if (!source->skip(layout_.byteSkip)) {
         failVolume(file, "ends within the " + std::to_string(layout_.byteSkip) + " bytes to skip",
                    SizesOrTruncated);
       }
@@ -101,6 +100,16 @@ void DataStream::read(unsigned char* out, std::size_t size) {
     if (got < want) endsEarly(layout_.bytesPerFile - pieceLeft_);
     out += got;
     size -= got;
+  }
+}
+
+void DataStream::skip(std::int64_t size) {
+  while (size > 0) {
+    if (pieceLeft_ == 0) openNext();
+    const std::int64_t want = std::min(pieceLeft_, size);
+    if (!piece_->skip(want)) endsEarly(layout_.bytesPerFile - pieceLeft_);
+    pieceLeft_ -= want;
+    size -= want;
   }
 }
 

@@ -29,6 +29,8 @@ class DataStream {
   // Reads exactly `size` bytes; fails naming the file where its data ends
   // early.
   void read(unsigned char* out, std::size_t size);
+  // Passes over `size` bytes, failing as read does.
+  void skip(std::int64_t size);
 
  private:
   void openNext();

@@ -198,6 +198,12 @@ class DicomVolume : public VolumeReader {
     }
   }
 
+  // Each slice is a file of its own: the ones skipped are never opened.
+  void skipSlices(std::int64_t count) override {
+    checkSlicesLeft(count, nextSlice_, series_.header.geometry.dims[2]);
+    nextSlice_ += count;
+  }
+
  private:
   void readSlice(const DicomSlice& slice, std::int64_t voxels, double* out) {
     gdcm::ImageReader reader;

@@ -43,6 +43,13 @@ std::size_t FileSource::read(unsigned char* out, std::size_t size) {
   return got;
 }
 
+bool FileSource::skip(std::int64_t count) {
+  const std::int64_t at = static_cast<std::int64_t>(in_.tellg());
+  if (at < 0 || at + count > size_) return false;
+  seek(at + count);
+  return true;
+}
+
 void FileSource::seek(std::int64_t offset) {
   in_.clear();
   in_.seekg(static_cast<std::streamoff>(offset));

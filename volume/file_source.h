@@ -20,6 +20,7 @@ class FileSource : public ByteSource {
   // opened for reading.
   explicit FileSource(const std::string& path);
   std::size_t read(unsigned char* out, std::size_t size) override;
+  bool skip(std::int64_t count) override;
   void seek(std::int64_t offset);
   std::int64_t size() const { return size_; }
 

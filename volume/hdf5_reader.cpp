@@ -194,6 +194,11 @@ class Hdf5Volume : public VolumeReader {
     nextSlice_ += count;
   }
 
+  void skipSlices(std::int64_t count) override {
+    checkSlicesLeft(count, nextSlice_, header_.geometry.dims[2]);
+    nextSlice_ += count;
+  }
+
  private:
   std::string path_, dataset_;
   Handle file_, data_;

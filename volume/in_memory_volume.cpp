@@ -16,3 +16,8 @@ void InMemoryVolume::readSlices(std::int64_t count, double* out) {
   std::copy(from, from + count * slice, out);
   nextSlice_ += count;
 }
+
+void InMemoryVolume::skipSlices(std::int64_t count) {
+  checkSlicesLeft(count, nextSlice_, header_.geometry.dims[2]);
+  nextSlice_ += count;
+}

@@ -13,6 +13,7 @@ class InMemoryVolume : public VolumeReader {
   InMemoryVolume(const VolumeHeader& header, std::unique_ptr<double[]> values);
   const VolumeHeader& header() const override { return header_; }
   void readSlices(std::int64_t count, double* out) override;
+  void skipSlices(std::int64_t count) override;
   const double* values() const { return values_.get(); }
   void rewind() { nextSlice_ = 0; }
 

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <filesystem>
+#include <vector>
 
 #include "volume/file_source.h"
 #include "volume/hdf5_name.h"
@@ -16,6 +17,12 @@ bool endsWith(const std::string& text, const std::string& ending) {
 }
 
 }  // namespace
+
+void VolumeReader::skipSlices(std::int64_t count) {
+  const std::int64_t* dims = header().geometry.dims;
+  std::vector<double> slice(static_cast<std::size_t>(dims[0] * dims[1]));
+  for (std::int64_t k = 0; k < count; ++k) readSlices(1, slice.data());
+}
 
 std::unique_ptr<VolumeReader> openVolume(const std::string& path,
                                          const std::optional<RawLayout>& raw,

@@ -35,6 +35,7 @@ class ComputedVolume : public VolumeReader {
     }
     nextSlice_ += count;
   }
+  void skipSlices(std::int64_t count) override { nextSlice_ += count; }
 
  private:
   VolumeHeader header_;

@@ -34,3 +34,10 @@ void StreamedVolume::readSlices(std::int64_t count, double* out) {
     left -= voxels;
   }
 }
+
+void StreamedVolume::skipSlices(std::int64_t count) {
+  const VolumeGeometry& g = header_.geometry;
+  checkSlicesLeft(count, nextSlice_, g.dims[2]);
+  nextSlice_ += count;
+  data_.skip(g.dims[0] * g.dims[1] * count * voxelBytes(header_.type));
+}

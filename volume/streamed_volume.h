@@ -13,6 +13,7 @@ class StreamedVolume : public VolumeReader {
   StreamedVolume(const VolumeHeader& header, bool bigEndian, DataLayout layout);
   const VolumeHeader& header() const override { return header_; }
   void readSlices(std::int64_t count, double* out) override;
+  void skipSlices(std::int64_t count) override;
 
  private:
   VolumeHeader header_;

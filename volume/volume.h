@@ -71,6 +71,10 @@ class VolumeReader {
   // dims[0] * dims[1] * count doubles). Throws VolumeError when the data
   // ends early or cannot be read or decompressed.
   virtual void readSlices(std::int64_t count, double* out) = 0;
+  // Passes over the next `count` slices (a process meshing a share of the
+  // volume starts at its own): as reading them, where nothing faster can
+  // find the slice after them.
+  virtual void skipSlices(std::int64_t count);
 };
 
 // Where a file states no index-to-world mapping (raw voxels, HDF5): the

@@ -415,6 +415,46 @@ TEST(ExtractVolume, WeldedAsItSweepsItIsTheSoupWeldedByEdge) {
   }
 }
 
+// Several processes each read and mesh a share of the layers (some none,
+// where there are more shares than layers), pass on the faces' voxels of
+// their slices, and the shares joined in order are the volume's mesh, bit
+// for bit, welded or not, with the same findings.
+TEST(ExtractVolume, SharesOfTheLayersJoinedInOrderAreTheWholeVolumesMesh) {
+  for (const TestVolume& volume : volumes()) {
+    const VolumeGeometry& g = volume.geometry;
+    VolumeHeader header{};
+    header.geometry = g;
+    const std::int64_t layers = g.dims[2] - 1;
+    for (const bool welded : {true, false}) {
+      SurfaceOptions options;
+      options.isoLevel = volume.iso;
+      options.welded = welded;
+      options.normals = welded;
+      options.sliceMemory = 8 * g.dims[0] * g.dims[1] * 4;
+      InMemoryVolume whole(header, copyOf(volume.values));
+      SurfaceReport expected;
+      const IndexedMesh mesh = volumeSurface(whole, options, expected);
+      for (const std::int64_t count : {1, 2, 3, 5, 12}) {
+        const std::string context = volume.name + (welded ? ", welded, " : ", unwelded, ") +
+                                    std::to_string(count) + " shares";
+        VolumeBoundary boundary(g.dims);
+        std::vector<VolumeShare> shares;
+        for (std::int64_t n = 0; n < count; ++n) {
+          const std::int64_t first = layers * n / count, last = layers * (n + 1) / count;
+          InMemoryVolume reader(header, copyOf(volume.values));
+          VolumeBoundary own(g.dims);
+          shares.push_back(volumeShare(reader, first, last, options, own));
+          if (first < last) boundary.recordSlices(first, last, own.slices(first, last));
+        }
+        SurfaceReport report;
+        const IndexedMesh joined = joinVolumeShares(g, shares, boundary, options, report);
+        EXPECT_TRUE(sameMesh(mesh, joined)) << context;
+        EXPECT_TRUE(sameFindings(expected.findings, report.findings)) << context;
+      }
+    }
+  }
+}
+
 TEST(ExtractVolume, RefusesSettingsItCannotMeet) {
   const TestVolume volume = volumes().front();
   ExtractedSurface surface;

@@ -181,7 +181,9 @@ TEST_F(RenderCommands, BenchPrintsOneJsonObjectWithTheTimingsAndRefusesBadFrameC
                  R"("extract_us_median": )" +
                  number + R"(, "extract_us_min": )" + number + R"(, "extract_cpu_us_median": )" +
                  number + R"(, "read_us": )" + number +
-                 R"(, "triangles": ([0-9]+), "cells": 792\}\n)")))
+                 R"(, "triangles": ([0-9]+), "cells": 792, "processes": 1, )"
+                 R"("slowest_extract_us_median": )" +
+                 number + R"(, "peak_rss_kb": \[[1-9][0-9]*\]\}\n)")))
       << volume.out;
   EXPECT_GE(std::stod(volumeFields[1].str()), std::stod(volumeFields[2].str()));
   EXPECT_GT(std::stol(volumeFields[5].str()), 100);

@@ -6,8 +6,10 @@ watching the page would: the page title, the picture of ?paused (the clock
 held at 0) against the native `mcubes snapshot --tick 0` and that it holds
 still, that without ?paused the picture moves, and that the page's close
 button ends the program through its normal path ("Shutting down." on the
-console, exit code 0); and that the viewer's page takes keys, its state
-following them in the page's title. Every wait is for a condition, with a
+console, exit code 0); that the viewer's page takes keys, its state
+following them in the page's title; and that it opens the user's volume
+files (NRRD, gzip-compressed, raw) with their size in the title and the
+surface on the canvas, and refuses a NIfTI file in one line. Every wait is for a condition, with a
 time limit.
 Only the standard library is used.
 """
@@ -15,6 +17,7 @@ Only the standard library is used.
 import argparse
 import base64
 import functools
+import gzip
 import http.server
 import json
 import os
@@ -408,6 +411,79 @@ def check_viewer_keys(browser, origin):
     print("ok: the viewer's page takes w and =: %s" % browser.script(title))
 
 
+def volume_files(mcubes, work):
+    """The files the viewer's page is given, each with the raw layout to
+    fill in (or None) and what the page must then say: the volume's size in
+    the title, or a line in the page's message."""
+    def sample(size, name, *extra):
+        path = os.path.join(work, name)
+        subprocess.run([mcubes, "sample", "sphere", "--size", str(size), "-o", path] +
+                       list(extra), check=True, stdout=subprocess.DEVNULL)
+        return path
+    plain = sample(16, "sphere.nrrd")
+    gzipped = sample(20, "sphere20.nrrd") + ".gz"
+    with open(gzipped[:-3], "rb") as f, open(gzipped, "wb") as out:
+        out.write(gzip.compress(f.read()))
+    raw = os.path.join(work, "ball.raw")
+    with open(raw, "wb") as f:
+        f.write(bytes(200 if (x - 5) ** 2 + (y - 5) ** 2 + (z - 6) ** 2 < 16 else 0
+                      for z in range(12) for y in range(11) for x in range(10)))
+    nifti = os.path.join(work, "head.nii.gz")
+    with open(nifti, "wb") as f:
+        f.write(gzip.compress(bytes(352)))
+    return [(plain, None, "16x16x16 voxels"),
+            # NRRD's gzip encoding and a whole .gz file, inflated in the page.
+            (sample(12, "gzip-encoded.nrrd", "--gzip"), None, "12x12x12 voxels"),
+            (gzipped, None, "20x20x20 voxels"),
+            (raw, {"raw-x": 10, "raw-y": 11, "raw-z": 12}, "10x11x12 voxels"),
+            (nifti, None, "head.nii: this build cannot read NIfTI")]
+
+
+def check_viewer_files(browser, origin, mcubes, work):
+    browser.open(origin + "/viewer.html")
+    ready = "return !document.getElementById('volume-file').disabled"
+    wait_for("the viewer's page to take files", lambda: browser.script(ready), 30)
+    keys = browser.script("return document.getElementById('keys').textContent")
+    if "clipping plane on and off" not in keys:
+        raise Failure("the page lists no viewer keys: %r" % keys[:200])
+    title = "return document.title"
+    said = "return document.getElementById('volume-message').textContent"
+    shown = None
+    for path, raw, wanted in volume_files(mcubes, work):
+        browser.script("""
+            const raw = arguments[0];
+            document.getElementById('raw').checked = raw !== null;
+            for (const id in raw || {}) document.getElementById(id).value = raw[id];""", raw)
+        field = browser.element("#volume-file")
+        browser.call("POST", "/element/%s/value" % field, {"text": path})
+        name = os.path.basename(path)
+        if wanted.endswith(" voxels"):
+            wait_for('"%s" in the title after %s' % (wanted, name),
+                     lambda: wanted in browser.script(title) and
+                     browser.script("return document.getElementById('canvas').style."
+                                    "visibility") == "visible", 30)
+            _, _, rows = read_png(browser.element_png("#canvas"))
+            surface = sum(1 for row in rows[::4] for p in row[::4] if classify(p) != "g")
+            if surface < 100:
+                raise Failure("%s: the canvas shows only %d non-background pixels of %d" % (
+                    name, surface, len(rows[::4]) * len(rows[0][::4])))
+            shown = wanted
+            print("ok: %s opens in the viewer's page: %s (%d of the sampled pixels show "
+                  "the surface)" % (name, browser.script(title), surface))
+        else:
+            wait_for('"%s" on the page' % wanted,
+                     lambda: wanted in browser.script(said), 30)
+            if shown not in browser.script(title):
+                raise Failure("after %s the viewer no longer shows %s: %s" % (
+                    name, shown, browser.script(title)))
+            print("ok: %s is refused in one line, the viewer goes on: %s" % (
+                name, browser.script(said)))
+    errors = [text for text in unexpected_errors(program_messages(browser.console()))
+              if "cannot read NIfTI" not in text]
+    if errors:
+        raise Failure("console errors on the viewer's page: %s" % errors)
+
+
 def check_message_box(browser, origin):
     browser.open(origin + "/")
     box_shown = "return !document.getElementById('message-box').hidden"
@@ -480,6 +556,7 @@ def main():
         check_paused_picture(browser, origin, native)
         check_running_and_close(browser, origin)
         check_viewer_keys(browser, origin)
+        check_viewer_files(browser, origin, args.mcubes, work)
         check_message_box(browser, "http://127.0.0.1:%d" % probe_server.server_address[1])
     except (Failure, subprocess.CalledProcessError) as failure:
         print("FAIL: %s" % failure)

@@ -8,8 +8,9 @@ still, that without ?paused the picture moves, and that the page's close
 button ends the program through its normal path ("Shutting down." on the
 console, exit code 0); that the viewer's page takes keys, its state
 following them in the page's title; and that it opens the user's volume
-files (NRRD, gzip-compressed, raw) with their size in the title and the
-surface on the canvas, and refuses a NIfTI file in one line. Every wait is for a condition, with a
+files (NRRD, gzip-compressed, raw, a segmentation's labels) with their size
+in the title and the surface on the canvas, and refuses a NIfTI file and
+one too large for the page in one line each. Every wait is for a condition, with a
 time limit.
 Only the standard library is used.
 """
@@ -415,9 +416,9 @@ def volume_files(mcubes, work):
     """The files the viewer's page is given, each with the raw layout to
     fill in (or None) and what the page must then say: the volume's size in
     the title, or a line in the page's message."""
-    def sample(size, name, *extra):
+    def sample(size, name, *extra, volume="sphere"):
         path = os.path.join(work, name)
-        subprocess.run([mcubes, "sample", "sphere", "--size", str(size), "-o", path] +
+        subprocess.run([mcubes, "sample", volume, "--size", str(size), "-o", path] +
                        list(extra), check=True, stdout=subprocess.DEVNULL)
         return path
     plain = sample(16, "sphere.nrrd")
@@ -431,12 +432,21 @@ def volume_files(mcubes, work):
     nifti = os.path.join(work, "head.nii.gz")
     with open(nifti, "wb") as f:
         f.write(gzip.compress(bytes(352)))
+    # Larger than a page's memory can grow to (sparse: it takes no disk).
+    huge = os.path.join(work, "huge.raw")
+    with open(huge, "wb") as f:
+        f.truncate(3 << 30)
     return [(plain, None, "16x16x16 voxels"),
             # NRRD's gzip encoding and a whole .gz file, inflated in the page.
             (sample(12, "gzip-encoded.nrrd", "--gzip"), None, "12x12x12 voxels"),
             (gzipped, None, "20x20x20 voxels"),
             (raw, {"raw-x": 10, "raw-y": 11, "raw-z": 12}, "10x11x12 voxels"),
-            (nifti, None, "head.nii: this build cannot read NIfTI")]
+            # A segmentation shows its labels.
+            (sample(14, "cells.seg.nrrd", volume="labels"), None,
+             "5 of 5 labels - 14x14x14 voxels"),
+            (nifti, None, "head.nii: this build cannot read NIfTI"),
+            (huge, {"raw-x": 2048, "raw-y": 1024, "raw-z": 1536},
+             "huge.raw (3222 MB) is larger than this page can hold")]
 
 
 def check_viewer_files(browser, origin, mcubes, work):

@@ -10,9 +10,10 @@
   const input = document.getElementById('volume-file');
   const message = document.getElementById('volume-message');
   const view = document.getElementById('view');
-  // The most bytes a volume may take in the program, as it says; a file
-  // holds at least an eighth of its bytes as voxels, which the program
-  // holds as 8-byte doubles, so a larger file cannot fit.
+  // The most bytes a volume may take in the program, as it says. A file of
+  // n bytes holds at least n / 8 voxels, which the program holds as 8-byte
+  // doubles: a file (inflated) larger than this cannot fit, and is refused
+  // before its bytes are copied.
   let largestBytes = 0;
   let busy = false;
 
@@ -21,9 +22,10 @@
     message.className = failed ? 'failed' : '';
   };
   const megabytes = (bytes) => Math.ceil(bytes / 1e6) + ' MB';
-  const tooLarge = (name, bytes) => new Error(
-      name + ' (' + megabytes(bytes) + ' or more) is larger than this page can hold (' +
-      megabytes(largestBytes) + '): open it with mcubes view on the desktop');
+  // `size`: the file's size as the message says it.
+  const tooLarge = (name, size) => new Error(
+      name + ' (' + size + ') is larger than this page can hold (' + megabytes(largestBytes) +
+      '): open it with mcubes view on the desktop');
 
   const concatenate = (parts, total) => {
     const bytes = new Uint8Array(total);
@@ -52,7 +54,7 @@
         total += value.length;
         if (total > largestBytes) {
           reader.cancel();
-          throw tooLarge(name, total);
+          throw tooLarge(name, 'more than ' + megabytes(largestBytes) + ' inflated');
         }
         parts.push(value);
       }
@@ -100,7 +102,7 @@
   // The file's bytes as the program's readers take them, and its name there.
   async function readable(file) {
     const name = file.name.replace(/[\/\\]/g, '_');
-    if (file.size > largestBytes) throw tooLarge(name, file.size);
+    if (file.size > largestBytes) throw tooLarge(name, megabytes(file.size));
     if (/\.gz$/i.test(name)) return [name.slice(0, -3), await inflate(name, file)];
     if (/\.mgz$/i.test(name)) return [name.slice(0, -4) + '.mgh', await inflate(name, file)];
     if (/\.nrrd$/i.test(name)) return [name, await withRawNrrdData(name, file)];

@@ -425,10 +425,17 @@ def volume_files(mcubes, work):
     gzipped = sample(20, "sphere20.nrrd") + ".gz"
     with open(gzipped[:-3], "rb") as f, open(gzipped, "wb") as out:
         out.write(gzip.compress(f.read()))
+    def ball(nx, ny, nz):
+        """uint8 voxels, x fastest: 200 in a ball of radius 4 in the middle, 0 around."""
+        return bytes(200 if (x - nx // 2) ** 2 + (y - ny // 2) ** 2 + (z - nz // 2) ** 2 < 16
+                     else 0 for z in range(nz) for y in range(ny) for x in range(nx))
     raw = os.path.join(work, "ball.raw")
     with open(raw, "wb") as f:
-        f.write(bytes(200 if (x - 5) ** 2 + (y - 5) ** 2 + (z - 6) ** 2 < 16 else 0
-                      for z in range(12) for y in range(11) for x in range(10)))
+        f.write(ball(10, 11, 12))
+    metaimage = os.path.join(work, "ball.mha")
+    with open(metaimage, "wb") as f:
+        f.write(b"ObjectType = Image\nNDims = 3\nDimSize = 12 11 10\nElementType = MET_UCHAR\n"
+                b"ElementDataFile = LOCAL\n" + ball(12, 11, 10))
     nifti = os.path.join(work, "head.nii.gz")
     with open(nifti, "wb") as f:
         f.write(gzip.compress(bytes(352)))
@@ -441,6 +448,7 @@ def volume_files(mcubes, work):
             (sample(12, "gzip-encoded.nrrd", "--gzip"), None, "12x12x12 voxels"),
             (gzipped, None, "20x20x20 voxels"),
             (raw, {"raw-x": 10, "raw-y": 11, "raw-z": 12}, "10x11x12 voxels"),
+            (metaimage, None, "12x11x10 voxels"),
             # A segmentation shows its labels.
             (sample(14, "cells.seg.nrrd", volume="labels"), None,
              "5 of 5 labels - 14x14x14 voxels"),
@@ -464,9 +472,20 @@ def check_viewer_files(browser, origin, mcubes, work):
             const raw = arguments[0];
             document.getElementById('raw').checked = raw !== null;
             for (const id in raw || {}) document.getElementById(id).value = raw[id];""", raw)
-        field = browser.element("#volume-file")
-        browser.call("POST", "/element/%s/value" % field, {"text": path})
         name = os.path.basename(path)
+        if name.endswith(".gz"):
+            # Dropped on the picture rather than picked with the button.
+            with open(path, "rb") as f:
+                browser.script("""
+                    const bytes = Uint8Array.from(atob(arguments[0]), (c) => c.charCodeAt(0));
+                    const files = new DataTransfer();
+                    files.items.add(new File([bytes], arguments[1]));
+                    document.getElementById('canvas').dispatchEvent(new DragEvent(
+                        'drop', {dataTransfer: files, bubbles: true, cancelable: true}));""",
+                               base64.b64encode(f.read()).decode(), name)
+        else:
+            field = browser.element("#volume-file")
+            browser.call("POST", "/element/%s/value" % field, {"text": path})
         if wanted.endswith(" voxels"):
             wait_for('"%s" in the title after %s' % (wanted, name),
                      lambda: wanted in browser.script(title) and

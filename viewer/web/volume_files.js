@@ -148,6 +148,13 @@
     say(shown ? name + ': ' + text : text, !shown);
   };
 
+  // A program that has ended (Esc) takes no more files.
+  const ended = Module.onExit;
+  Module.onExit = (code) => {
+    input.disabled = true;
+    ended(code);
+  };
+
   input.addEventListener('change', () => {
     open(input.files[0]);
     input.value = '';

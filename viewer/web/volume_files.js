@@ -158,6 +158,8 @@
   input.addEventListener('change', () => {
     open(input.files[0]);
     input.value = '';
+    // The viewer's keys again, which the page's fields keep to themselves.
+    input.blur();
   });
   view.addEventListener('dragover', (e) => {
     e.preventDefault();

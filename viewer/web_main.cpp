@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -161,6 +162,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     } catch (const VolumeError& failure) {
       std::fprintf(stderr, "%s\n", failure.what());
       reportVolume(name.c_str(), 0, failure.what());
+    } catch (const std::bad_alloc&) {
+      const std::string text =
+          name + ": does not fit in this page's memory; open it with mcubes view on the desktop";
+      std::fprintf(stderr, "%s\n", text.c_str());
+      reportVolume(name.c_str(), 0, text.c_str());
     }
   }
 }

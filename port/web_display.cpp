@@ -60,7 +60,7 @@ EM_JS(void, showPageMessageBox, (const char* caption, const char* text), {
 });
 
 // The page's input, queued as it comes until the program takes it: keys
-// from the whole page, the mouse and the wheel over the canvas (which keeps
+// from the whole page but its form fields, the mouse and the wheel over the canvas (which keeps
 // the page from scrolling and the context menu from opening).
 EM_JS(void, listenForInput, (), {
   const canvas = Module['canvas'];
@@ -73,6 +73,10 @@ EM_JS(void, listenForInput, (), {
             deltaMode: e.deltaMode || 0};
   };
   document.addEventListener('keydown', function(e) {
+    // Typing into the page's own fields is not for the program.
+    if (e.target.closest && e.target.closest('input, select, textarea')) {
+      return;
+    }
     queue.push({type: 1, code: e.code, key: e.key, repeat: e.repeat});
     if (e.key === ' ' || e.key.startsWith('Arrow')) {
       e.preventDefault();

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -12,7 +11,6 @@
 #include "tools/mesh_command.h"
 #include "viewer/controls.h"
 #include "viewer/viewer_window.h"
-#include "volume/in_memory_volume.h"
 #ifndef _WIN32
 #include "port/port.h"
 #endif
@@ -158,20 +156,11 @@ std::shared_ptr<VolumeSource> volumeSourceOrFail(const VolumeOptions& options, i
   const std::unique_ptr<VolumeReader> reader = openVolumeOrFail(options);
   const VolumeHeader& header = reader->header();
   if (!header.notice.empty()) std::fprintf(stderr, "mcubes: %s\n", header.notice.c_str());
-  const VolumeGeometry& geometry = header.geometry;
-  const std::int64_t voxels = geometry.dims[0] * geometry.dims[1] * geometry.dims[2];
-  std::unique_ptr<double[]> values;
   try {
-    values.reset(new double[static_cast<std::size_t>(voxels)]);
-    reader->readSlices(geometry.dims[2], values.get());
+    return loadVolumeSource(*reader, threads);
   } catch (const VolumeError& error) {
     failCommand(error.what());
-  } catch (const std::bad_alloc&) {
-    failCommand("the volume does not fit in memory (" + std::to_string(voxels) +
-                " voxels as doubles): the viewer holds it whole");
   }
-  return std::make_shared<VolumeSource>(
-      std::make_shared<const InMemoryVolume>(header, std::move(values)), threads);
 }
 
 void addViewCommand(CLI::App& app) {

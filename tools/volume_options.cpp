@@ -9,6 +9,7 @@
 
 #include "tools/cli_support.h"
 #include "volume/hdf5_name.h"
+#include "volume/voxel_decoding.h"
 
 namespace {
 
@@ -36,18 +37,6 @@ bool parseTriple(const std::string& text, T (&out)[3]) {
     start = comma + 1;
   }
   return true;
-}
-
-std::optional<VoxelType> voxelTypeNamed(const std::string& name) {
-  const std::pair<const char*, VoxelType> types[] = {
-      {"uint8", VoxelType::Uint8},     {"int8", VoxelType::Int8},
-      {"uint16", VoxelType::Uint16},   {"int16", VoxelType::Int16},
-      {"uint32", VoxelType::Uint32},   {"int32", VoxelType::Int32},
-      {"float32", VoxelType::Float32}, {"float64", VoxelType::Float64}};
-  for (const auto& [typeName, type] : types) {
-    if (name == typeName) return type;
-  }
-  return std::nullopt;
 }
 
 // --spacing and --origin: where raw voxels and HDF5 datasets lie.

@@ -174,3 +174,8 @@ class VolumeSource : public SurfaceSource {
   double frameLow_[3] = {0.0, 0.0, 0.0};
   double frameHigh_[3] = {0.0, 0.0, 0.0};
 };
+
+// The volume `reader` gives, read whole into memory (as doubles, the way the
+// viewer holds it), to be shown on `threads` extraction threads. Throws
+// VolumeError where it cannot be read or does not fit in memory.
+std::shared_ptr<VolumeSource> loadVolumeSource(VolumeReader& reader, int threads);

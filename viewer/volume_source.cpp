@@ -2,6 +2,8 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <new>
+#include <string>
 
 #include "scene/scene.h"
 #include "viewer/surface_source.h"
@@ -287,4 +289,19 @@ bool VolumeSource::extract(const ViewState& state, IndexedMesh& mesh, std::vecto
   // the level, as outside the volume) unless it passes through voxels, where
   // it can touch itself.
   return state.caps && report.findings.levelOnVoxels == 0;
+}
+
+std::shared_ptr<VolumeSource> loadVolumeSource(VolumeReader& reader, int threads) {
+  const VolumeHeader& header = reader.header();
+  const std::int64_t voxels = voxelCount(header.geometry);
+  std::unique_ptr<double[]> values;
+  try {
+    values.reset(new double[static_cast<std::size_t>(voxels)]);
+  } catch (const std::bad_alloc&) {
+    throw VolumeError("the volume does not fit in memory (" + std::to_string(voxels) +
+                      " voxels as doubles): the viewer holds it whole");
+  }
+  reader.readSlices(header.geometry.dims[2], values.get());
+  return std::make_shared<VolumeSource>(
+      std::make_shared<const InMemoryVolume>(header, std::move(values)), threads);
 }

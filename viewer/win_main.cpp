@@ -1,6 +1,7 @@
 // The viewer as a program of its own, entered at WinMain like the demo: on
-// Windows a GUI program beside marching-cubes.exe, in the browser the
-// viewer's page. It starts at the viewer's defaults.
+// Windows a GUI program beside marching-cubes.exe (the browser's viewer page
+// has its own, web_main.cpp, which also opens files). It starts at the
+// viewer's defaults.
 
 #include <string>
 

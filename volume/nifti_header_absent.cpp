@@ -3,6 +3,8 @@
 #include "volume/read_failure.h"
 
 NiftiHeader parseNiftiHeader(const unsigned char*, std::size_t, bool, const std::string& file) {
-  failVolume(file, "this build cannot read NIfTI or Analyze (built without the NIfTI library)",
-             "convert it to NRRD or MetaImage, or use a build with the NIfTI library (nifti2_io)");
+  failVolume(
+      file, "this build cannot read NIfTI or Analyze (built without the NIfTI library)",
+      "convert it to NRRD or MetaImage, or open it with mcubes on Linux, whose build has the "
+      "NIfTI library (nifti2_io)");
 }

@@ -83,6 +83,15 @@ const char* voxelTypeName(VoxelType type) {
   return "?";
 }
 
+std::optional<VoxelType> voxelTypeNamed(const std::string& name) {
+  for (const VoxelType type :
+       {VoxelType::Uint8, VoxelType::Int8, VoxelType::Uint16, VoxelType::Int16, VoxelType::Uint32,
+        VoxelType::Int32, VoxelType::Float32, VoxelType::Float64}) {
+    if (name == voxelTypeName(type)) return type;
+  }
+  return std::nullopt;
+}
+
 void decodeVoxels(VoxelType type, bool bigEndian, const unsigned char* bytes, std::size_t count,
                   double* out) {
   switch (type) {

@@ -3,12 +3,16 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
+#include <string>
 
 #include "volume/volume.h"
 
 int voxelBytes(VoxelType type);
 // "uint8", "int16", "float32", ... as the raw options spell them.
 const char* voxelTypeName(VoxelType type);
+// The type that voxelTypeName spells `name`; none for another name.
+std::optional<VoxelType> voxelTypeNamed(const std::string& name);
 
 // Decodes `count` voxels of `type` stored at `bytes` into `out`.
 void decodeVoxels(VoxelType type, bool bigEndian, const unsigned char* bytes, std::size_t count,

@@ -6,8 +6,11 @@ watching the page would: the page title, the picture of ?paused (the clock
 held at 0) against the native `mcubes snapshot --tick 0` and that it holds
 still, that without ?paused the picture moves, and that the page's close
 button ends the program through its normal path ("Shutting down." on the
-console, exit code 0); and that the viewer's page takes keys, its state
-following them in the page's title. Every wait is for a condition, with a
+console, exit code 0); that the viewer's page takes keys, its state
+following them in the page's title; and that it opens the user's volume
+files (NRRD, gzip-compressed, raw, a segmentation's labels) with their size
+in the title and the surface on the canvas, and refuses a NIfTI file and
+one too large for the page in one line each. Every wait is for a condition, with a
 time limit.
 Only the standard library is used.
 """
@@ -15,6 +18,7 @@ Only the standard library is used.
 import argparse
 import base64
 import functools
+import gzip
 import http.server
 import json
 import os
@@ -408,6 +412,107 @@ def check_viewer_keys(browser, origin):
     print("ok: the viewer's page takes w and =: %s" % browser.script(title))
 
 
+def volume_files(mcubes, work):
+    """The files the viewer's page is given, each with the raw layout to
+    fill in (or None) and what the page must then say: the volume's size in
+    the title, or a line in the page's message."""
+    def sample(size, name, *extra, volume="sphere"):
+        path = os.path.join(work, name)
+        subprocess.run([mcubes, "sample", volume, "--size", str(size), "-o", path] +
+                       list(extra), check=True, stdout=subprocess.DEVNULL)
+        return path
+    plain = sample(16, "sphere.nrrd")
+    gzipped = sample(20, "sphere20.nrrd") + ".gz"
+    with open(gzipped[:-3], "rb") as f, open(gzipped, "wb") as out:
+        out.write(gzip.compress(f.read()))
+    def ball(nx, ny, nz):
+        """uint8 voxels, x fastest: 200 in a ball of radius 4 in the middle, 0 around."""
+        return bytes(200 if (x - nx // 2) ** 2 + (y - ny // 2) ** 2 + (z - nz // 2) ** 2 < 16
+                     else 0 for z in range(nz) for y in range(ny) for x in range(nx))
+    raw = os.path.join(work, "ball.raw")
+    with open(raw, "wb") as f:
+        f.write(ball(10, 11, 12))
+    metaimage = os.path.join(work, "ball.mha")
+    with open(metaimage, "wb") as f:
+        f.write(b"ObjectType = Image\nNDims = 3\nDimSize = 12 11 10\nElementType = MET_UCHAR\n"
+                b"ElementDataFile = LOCAL\n" + ball(12, 11, 10))
+    nifti = os.path.join(work, "head.nii.gz")
+    with open(nifti, "wb") as f:
+        f.write(gzip.compress(bytes(352)))
+    # Larger than a page's memory can grow to (sparse: it takes no disk).
+    huge = os.path.join(work, "huge.raw")
+    with open(huge, "wb") as f:
+        f.truncate(3 << 30)
+    return [(plain, None, "16x16x16 voxels"),
+            # NRRD's gzip encoding and a whole .gz file, inflated in the page.
+            (sample(12, "gzip-encoded.nrrd", "--gzip"), None, "12x12x12 voxels"),
+            (gzipped, None, "20x20x20 voxels"),
+            (raw, {"raw-x": 10, "raw-y": 11, "raw-z": 12}, "10x11x12 voxels"),
+            (metaimage, None, "12x11x10 voxels"),
+            # A segmentation shows its labels.
+            (sample(14, "cells.seg.nrrd", volume="labels"), None,
+             "5 of 5 labels - 14x14x14 voxels"),
+            (nifti, None, "head.nii: this build cannot read NIfTI"),
+            (huge, {"raw-x": 2048, "raw-y": 1024, "raw-z": 1536},
+             "huge.raw (3222 MB) is larger than this page can hold")]
+
+
+def check_viewer_files(browser, origin, mcubes, work):
+    browser.open(origin + "/viewer.html")
+    ready = "return !document.getElementById('volume-file').disabled"
+    wait_for("the viewer's page to take files", lambda: browser.script(ready), 30)
+    keys = browser.script("return document.getElementById('keys').textContent")
+    if "clipping plane on and off" not in keys:
+        raise Failure("the page lists no viewer keys: %r" % keys[:200])
+    title = "return document.title"
+    said = "return document.getElementById('volume-message').textContent"
+    shown = None
+    for path, raw, wanted in volume_files(mcubes, work):
+        browser.script("""
+            const raw = arguments[0];
+            document.getElementById('raw').checked = raw !== null;
+            for (const id in raw || {}) document.getElementById(id).value = raw[id];""", raw)
+        name = os.path.basename(path)
+        if name.endswith(".gz"):
+            # Dropped on the picture rather than picked with the button.
+            with open(path, "rb") as f:
+                browser.script("""
+                    const bytes = Uint8Array.from(atob(arguments[0]), (c) => c.charCodeAt(0));
+                    const files = new DataTransfer();
+                    files.items.add(new File([bytes], arguments[1]));
+                    document.getElementById('canvas').dispatchEvent(new DragEvent(
+                        'drop', {dataTransfer: files, bubbles: true, cancelable: true}));""",
+                               base64.b64encode(f.read()).decode(), name)
+        else:
+            field = browser.element("#volume-file")
+            browser.call("POST", "/element/%s/value" % field, {"text": path})
+        if wanted.endswith(" voxels"):
+            wait_for('"%s" in the title after %s' % (wanted, name),
+                     lambda: wanted in browser.script(title) and
+                     browser.script("return document.getElementById('canvas').style."
+                                    "visibility") == "visible", 30)
+            _, _, rows = read_png(browser.element_png("#canvas"))
+            surface = sum(1 for row in rows[::4] for p in row[::4] if classify(p) != "g")
+            if surface < 100:
+                raise Failure("%s: the canvas shows only %d non-background pixels of %d" % (
+                    name, surface, len(rows[::4]) * len(rows[0][::4])))
+            shown = wanted
+            print("ok: %s opens in the viewer's page: %s (%d of the sampled pixels show "
+                  "the surface)" % (name, browser.script(title), surface))
+        else:
+            wait_for('"%s" on the page' % wanted,
+                     lambda: wanted in browser.script(said), 30)
+            if shown not in browser.script(title):
+                raise Failure("after %s the viewer no longer shows %s: %s" % (
+                    name, shown, browser.script(title)))
+            print("ok: %s is refused in one line, the viewer goes on: %s" % (
+                name, browser.script(said)))
+    errors = [text for text in unexpected_errors(program_messages(browser.console()))
+              if "cannot read NIfTI" not in text]
+    if errors:
+        raise Failure("console errors on the viewer's page: %s" % errors)
+
+
 def check_message_box(browser, origin):
     browser.open(origin + "/")
     box_shown = "return !document.getElementById('message-box').hidden"
@@ -480,6 +585,7 @@ def main():
         check_paused_picture(browser, origin, native)
         check_running_and_close(browser, origin)
         check_viewer_keys(browser, origin)
+        check_viewer_files(browser, origin, args.mcubes, work)
         check_message_box(browser, "http://127.0.0.1:%d" % probe_server.server_address[1])
     except (Failure, subprocess.CalledProcessError) as failure:
         print("FAIL: %s" % failure)

@@ -121,12 +121,17 @@ def timed(command):
     return time.perf_counter() - start
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+def reference_options(doc):
+    """The options of the scripts that time mcubes against VTK."""
+    parser = argparse.ArgumentParser(description=doc.split("\n\n")[0])
     parser.add_argument("--mcubes", required=True, help="the mcubes program to time")
     parser.add_argument("--dir", default=tempfile.gettempdir(), help="where the volumes are")
     parser.add_argument("--repeat", type=int, default=3, help="runs of each, the best taken")
-    options = parser.parse_args()
+    return parser.parse_args()
+
+
+def main():
+    options = reference_options(__doc__)
     out = os.path.join(options.dir, "pipeline_reference_out.stl")
     for name, iso in VOLUMES.items():
         path = os.path.join(options.dir, name)

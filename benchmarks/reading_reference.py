@@ -20,12 +20,10 @@ level 4) and torus256_dicom/ (CT slices, 256 files).
 
     benchmarks/reading_reference.py --mcubes build/release/tools/mcubes
 """
-import argparse
 import json
 import os
 import subprocess
 import sys
-import tempfile
 import time
 
 os.environ.setdefault("VTK_SMP_BACKEND_IN_USE", "Sequential")
@@ -37,7 +35,8 @@ try:
     from vtk.util import numpy_support
 
     from make_dicom_series import write_series
-    from pipeline_reference import flying_edges_to_stl, torus_values, write_torus
+    from pipeline_reference import (flying_edges_to_stl, reference_options, timed,
+                                    torus_values, write_torus)
 except ImportError as error:
     sys.exit("reading_reference.py: needs python3-vtk9, python3-numpy, python3-h5py and "
              f"python3-pydicom ({error})")
@@ -87,12 +86,6 @@ def vtk_pipeline(kind, path, out):
     return time.perf_counter() - start
 
 
-def timed(command):
-    start = time.perf_counter()
-    subprocess.run(command, check=True, stderr=subprocess.DEVNULL)
-    return time.perf_counter() - start
-
-
 def read_us(mcubes, volume):
     shown = subprocess.run([mcubes, "bench", "--volume", volume, "--iso", str(ISO), "--json"],
                            check=True, capture_output=True, text=True).stdout
@@ -100,11 +93,7 @@ def read_us(mcubes, volume):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--mcubes", required=True, help="the mcubes program to time")
-    parser.add_argument("--dir", default=tempfile.gettempdir(), help="where the volumes are")
-    parser.add_argument("--repeat", type=int, default=3, help="runs of each, the best taken")
-    options = parser.parse_args()
+    options = reference_options(__doc__)
     out = os.path.join(options.dir, "reading_reference_out.stl")
     files = [("nifti", "torus256.nii.gz", write_torus),
              ("dicom", "torus256_dicom", write_dicom),

@@ -5,7 +5,8 @@
 # pauses it, `s` saves the picture (twice the same picture while nothing
 # moves), a drag across the window turns the camera (the next picture
 # differs), `w`, `=` and `]` show in the title as wireframe, an iso level
-# 0.01 higher and twice the divisions, and Esc ends it with exit code 0.
+# 0.01 higher and twice the divisions, `c` clips the picture and `.` then
+# `,` bring the plane and the picture back, and Esc ends it with exit code 0.
 # PROGRAM runs in a scratch folder, where the pictures land: `mcubes view`
 # natively, the Windows viewer through Wine's emulator.
 set -euo pipefail
@@ -57,7 +58,27 @@ waitUntil "\"$wanted\" and wireframe in the title" \
   eval 'titleHas "$wanted" && titleHas " - wireframe"'
 echo "title after w = ]: $(currentTitle)"
 
+# The clipping plane changes the picture, and a step back undoes a step.
+plane() { currentTitle | grep -o 'clipped at [a-z] [0-9]* %'; }
+press s
+waitUntil "the picture before clipping" saved mcubes-view-0004.png
+press c
+waitUntil "the clipping plane in the title" titleHas " - clipped at "
+press s
+waitUntil "the clipped picture" saved mcubes-view-0005.png
+cmp -s "$work/mcubes-view-0004.png" "$work/mcubes-view-0005.png" &&
+  fail "clipping did not change the picture"
+at=$(plane)
+press period
+waitUntil "the plane to move from \"$at\"" eval '[ "$(plane)" != "$at" ]'
+press comma
+waitUntil "the plane back at \"$at\"" eval '[ "$(plane)" = "$at" ]'
+press s
+waitUntil "the picture after a step and a step back" saved mcubes-view-0006.png
+cmp -s "$work/mcubes-view-0005.png" "$work/mcubes-view-0006.png" ||
+  fail "the picture after a step of the plane and a step back differs"
+
 press Escape
 waitForExit "Esc"
 [ "$status" -eq 0 ] || fail "exit code $status after Esc"
-echo "three pictures saved, the title followed the keys, Esc ended it with exit code 0"
+echo "six pictures saved, the title followed the keys, the plane clipped and came back, Esc ended it with exit code 0"

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <utility>
 
 #include "mesh/box_faces.h"
@@ -145,6 +146,21 @@ Neighbours neighbours(const IndexedMesh& mesh, const std::vector<std::uint8_t>& 
 using Lanes = float __attribute__((vector_size(16)));
 
 inline float dot(const Lanes& a, const Lanes& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+
+// An array of `count` Lanes at their alignment, not value-initialised.
+// `new Lanes[count]` would take the alignment for granted, and 32-bit
+// Windows' heap gives 8 bytes only, where the aligned vector loads fault.
+struct FreeLanes {
+  void operator()(Lanes* lanes) const {
+    ::operator delete[](lanes, std::align_val_t{alignof(Lanes)});
+  }
+};
+using LanesArray = std::unique_ptr<Lanes[], FreeLanes>;
+
+LanesArray lanesArray(std::size_t count) {
+  return LanesArray(static_cast<Lanes*>(
+      ::operator new[](count * sizeof(Lanes), std::align_val_t{alignof(Lanes)})));
+}
 
 // Coordinates centred on the mesh's bounding box and scaled into [-1, 1],
 // as VTK's NormalizeCoordinates: float keeps its precision wherever the mesh
@@ -317,8 +333,8 @@ void smoothMesh(IndexedMesh& mesh, int iterations, double passband, const Volume
   const std::vector<double> c = windowedSincCoefficients(iterations, passband);
   const Normalised normalised(mesh.vertices);
 
-  // Not value-initialised: every element is written before it is read.
-  const std::unique_ptr<Lanes[]> previousStore(new Lanes[count]);
+  // Every element is written before it is read.
+  const LanesArray previousStore = lanesArray(count);
   Lanes* previous = previousStore.get();
   for (std::size_t v = 0; v < count; ++v) previous[v] = normalised.to(mesh.vertices[v]);
   Held held;
@@ -346,7 +362,7 @@ void smoothMesh(IndexedMesh& mesh, int iterations, double passband, const Volume
   // as it goes. Each iterate is an affine combination of positions (A's
   // rows sum to 1), so holding the held vertices' iterates to their plane,
   // line or point, as each is made, holds the result there too.
-  const std::unique_ptr<Lanes[]> currentStore(new Lanes[count]);
+  const LanesArray currentStore = lanesArray(count);
   Lanes* current = currentStore.get();
   Point3* sum = mesh.vertices.data();
   const auto load = [](const Point3& p) { return Lanes{p.x, p.y, p.z, 0.0f}; };

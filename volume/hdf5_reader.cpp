@@ -144,25 +144,32 @@ std::string nameOneOf(const std::string& path, const std::vector<Volume>& volume
   return "name one of its 3-D datasets after a colon (" + printableName(path) + ":/path): " + list;
 }
 
-// The dataset opened with a chunk cache that holds the chunks of a whole
-// slice, so that reading slice by slice inflates each chunk once.
+// The dataset `opened` opened again with a chunk cache that holds two
+// layers of its chunks, so that reading slabs of slices, whatever their
+// depth, inflates each chunk once. HDF5 shares one dataset object, and the
+// cache set when it was first opened, among all identifiers open on it: the
+// one given is closed before the dataset is opened again.
 Handle openCached(hid_t file, const std::string& name, std::size_t voxelBytes,
-                  const std::vector<hsize_t>& shape) {
-  Handle dataset(H5Dopen2(file, name.c_str(), H5P_DEFAULT), H5Dclose);
-  const Handle creation(H5Dget_create_plist(dataset.get()), H5Pclose);
+                  const std::vector<hsize_t>& shape, Handle opened) {
   hsize_t chunk[3];
-  if (H5Pget_layout(creation.get()) != H5D_CHUNKED || H5Pget_chunk(creation.get(), 3, chunk) != 3) {
-    return dataset;
+  {
+    const Handle creation(H5Dget_create_plist(opened.get()), H5Pclose);
+    if (H5Pget_layout(creation.get()) != H5D_CHUNKED ||
+        H5Pget_chunk(creation.get(), 3, chunk) != 3) {
+      return opened;
+    }
   }
+  { const Handle closed = std::move(opened); }
   const hsize_t across =
       (shape[1] + chunk[1] - 1) / chunk[1] * ((shape[2] + chunk[2] - 1) / chunk[2]);
   const hsize_t bytes =
-      std::min<hsize_t>(across * chunk[0] * chunk[1] * chunk[2] * voxelBytes, hsize_t{1} << 30);
+      std::min<hsize_t>(2 * across * chunk[0] * chunk[1] * chunk[2] * voxelBytes, hsize_t{1} << 30);
   const Handle access(H5Pcreate(H5P_DATASET_ACCESS), H5Pclose);
-  H5Pset_chunk_cache(access.get(), static_cast<std::size_t>(std::max<hsize_t>(across * 4, 521)),
+  H5Pset_chunk_cache(access.get(), static_cast<std::size_t>(std::max<hsize_t>(across * 8, 521)),
                      static_cast<std::size_t>(bytes), 1.0);
   Handle cached(H5Dopen2(file, name.c_str(), access.get()), H5Dclose);
-  return cached.valid() ? std::move(cached) : std::move(dataset);
+  return cached.valid() ? std::move(cached)
+                        : Handle(H5Dopen2(file, name.c_str(), H5P_DEFAULT), H5Dclose);
 }
 
 // The voxel size that the dataset's element_size_um attribute states (z, y,
@@ -270,7 +277,7 @@ std::unique_ptr<VolumeReader> openHdf5(const std::string& path, const std::strin
       failVolume(path, "holds no dataset " + shown(name), nameOneOf(path, volumes));
     }
   }
-  const Handle probe(H5Dopen2(file.get(), name.c_str(), H5P_DEFAULT), H5Dclose);
+  Handle probe(H5Dopen2(file.get(), name.c_str(), H5P_DEFAULT), H5Dclose);
   const DatasetShape shape = shapeOf(probe.get());
   if (shape.shape.size() != 3) {
     failVolume(path,
@@ -299,7 +306,8 @@ std::unique_ptr<VolumeReader> openHdf5(const std::string& path, const std::strin
   }
   header.geometry = placedGeometry(path, dims, placed);
   header.notice = notice;
-  Handle data = openCached(file.get(), name, H5Tget_size(type.get()), shape.shape);
+  Handle data =
+      openCached(file.get(), name, H5Tget_size(type.get()), shape.shape, std::move(probe));
   return std::make_unique<Hdf5Volume>(path, name, std::move(file), std::move(data),
                                       std::move(header));
 }

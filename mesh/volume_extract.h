@@ -32,7 +32,7 @@ struct VolumeExtractionSettings {
   // Streaming: bytes of slices held at a time (at least two slices are).
   // One buffer of them is reused slab after slab: kept small, its pages
   // stay mapped and in cache instead of being faulted in for every slice.
-  std::int64_t sliceMemory = std::int64_t{32} << 20;
+  std::int64_t sliceMemory = std::int64_t{8} << 20;
 };
 
 // What the extraction saw in the data, for the warnings a user should read.

@@ -1,4 +1,5 @@
-// The build without the NIfTI library (the Windows and browser builds).
+// The build without the NIfTI library (the Windows build; a browser build
+// made without its sources).
 #include "volume/nifti_header.h"
 #include "volume/read_failure.h"
 

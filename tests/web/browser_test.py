@@ -8,9 +8,10 @@ still, that without ?paused the picture moves, and that the page's close
 button ends the program through its normal path ("Shutting down." on the
 console, exit code 0); that the viewer's page takes keys, its state
 following them in the page's title; and that it opens the user's volume
-files (NRRD, gzip-compressed, raw, a segmentation's labels) with their size
-in the title and the surface on the canvas, and refuses a NIfTI file and
-one too large for the page in one line each. Every wait is for a condition, with a
+files (NRRD, gzip-compressed, raw, MetaImage, NIfTI, a segmentation's
+labels) with their size in the title and the surface on the canvas, and
+refuses one too large for the page (and NIfTI where the build was made
+without the NIfTI library) in one line each. Every wait is for a condition, with a
 time limit.
 Only the standard library is used.
 """
@@ -412,7 +413,7 @@ def check_viewer_keys(browser, origin):
     print("ok: the viewer's page takes w and =: %s" % browser.script(title))
 
 
-def volume_files(mcubes, work):
+def volume_files(mcubes, work, reads_nifti):
     """The files the viewer's page is given, each with the raw layout to
     fill in (or None) and what the page must then say: the volume's size in
     the title, or a line in the page's message."""
@@ -436,9 +437,17 @@ def volume_files(mcubes, work):
     with open(metaimage, "wb") as f:
         f.write(b"ObjectType = Image\nNDims = 3\nDimSize = 12 11 10\nElementType = MET_UCHAR\n"
                 b"ElementDataFile = LOCAL\n" + ball(12, 11, 10))
+    # NIfTI-1: a 348-byte header (voxel sizes from pixdim), no extensions.
+    header = bytearray(352)
+    struct.pack_into("<i", header, 0, 348)
+    struct.pack_into("<8h", header, 40, 3, 9, 10, 11, 1, 1, 1, 1)  # dim
+    struct.pack_into("<2h", header, 70, 2, 8)  # datatype uint8, bitpix
+    struct.pack_into("<8f", header, 76, *[1.0] * 8)  # pixdim
+    struct.pack_into("<f", header, 108, 352.0)  # vox_offset
+    header[344:348] = b"n+1\0"
     nifti = os.path.join(work, "head.nii.gz")
     with open(nifti, "wb") as f:
-        f.write(gzip.compress(bytes(352)))
+        f.write(gzip.compress(bytes(header) + ball(9, 10, 11)))
     # Larger than a page's memory can grow to (sparse: it takes no disk).
     huge = os.path.join(work, "huge.raw")
     with open(huge, "wb") as f:
@@ -452,12 +461,13 @@ def volume_files(mcubes, work):
             # A segmentation shows its labels.
             (sample(14, "cells.seg.nrrd", volume="labels"), None,
              "5 of 5 labels - 14x14x14 voxels"),
-            (nifti, None, "head.nii: this build cannot read NIfTI"),
+            (nifti, None,
+             "9x10x11 voxels" if reads_nifti else "head.nii: this build cannot read NIfTI"),
             (huge, {"raw-x": 2048, "raw-y": 1024, "raw-z": 1536},
              "huge.raw (3222 MB) is larger than this page can hold")]
 
 
-def check_viewer_files(browser, origin, mcubes, work):
+def check_viewer_files(browser, origin, mcubes, work, reads_nifti):
     browser.open(origin + "/viewer.html")
     ready = "return !document.getElementById('volume-file').disabled"
     wait_for("the viewer's page to take files", lambda: browser.script(ready), 30)
@@ -467,7 +477,7 @@ def check_viewer_files(browser, origin, mcubes, work):
     title = "return document.title"
     said = "return document.getElementById('volume-message').textContent"
     shown = None
-    for path, raw, wanted in volume_files(mcubes, work):
+    for path, raw, wanted in volume_files(mcubes, work, reads_nifti):
         browser.script("""
             const raw = arguments[0];
             document.getElementById('raw').checked = raw !== null;
@@ -550,6 +560,8 @@ def main():
     parser.add_argument("--message-box-site", required=True,
                         help="the page with a program that shows one message box")
     parser.add_argument("--mcubes", required=True, help="the native mcubes")
+    parser.add_argument("--reads-nifti", action="store_true",
+                        help="the browser build has the NIfTI library")
     parser.add_argument("--chromium", help="the browser (default: chromium on the PATH)")
     parser.add_argument("--chromedriver", help="its driver (default: chromedriver on the PATH)")
     args = parser.parse_args()
@@ -585,7 +597,7 @@ def main():
         check_paused_picture(browser, origin, native)
         check_running_and_close(browser, origin)
         check_viewer_keys(browser, origin)
-        check_viewer_files(browser, origin, args.mcubes, work)
+        check_viewer_files(browser, origin, args.mcubes, work, args.reads_nifti)
         check_message_box(browser, "http://127.0.0.1:%d" % probe_server.server_address[1])
     except (Failure, subprocess.CalledProcessError) as failure:
         print("FAIL: %s" % failure)

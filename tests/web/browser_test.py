@@ -437,7 +437,8 @@ def volume_files(mcubes, work, reads_nifti):
     with open(metaimage, "wb") as f:
         f.write(b"ObjectType = Image\nNDims = 3\nDimSize = 12 11 10\nElementType = MET_UCHAR\n"
                 b"ElementDataFile = LOCAL\n" + ball(12, 11, 10))
-    # NIfTI-1: a 348-byte header (voxel sizes from pixdim), no extensions.
+    # NIfTI-1, given to the file input: a 348-byte header (voxel sizes from
+    # pixdim), no extensions.
     header = bytearray(352)
     struct.pack_into("<i", header, 0, 348)
     struct.pack_into("<8h", header, 40, 3, 9, 10, 11, 1, 1, 1, 1)  # dim
@@ -445,9 +446,9 @@ def volume_files(mcubes, work, reads_nifti):
     struct.pack_into("<8f", header, 76, *[1.0] * 8)  # pixdim
     struct.pack_into("<f", header, 108, 352.0)  # vox_offset
     header[344:348] = b"n+1\0"
-    nifti = os.path.join(work, "head.nii.gz")
+    nifti = os.path.join(work, "head.nii")
     with open(nifti, "wb") as f:
-        f.write(gzip.compress(bytes(header) + ball(9, 10, 11)))
+        f.write(bytes(header) + ball(9, 10, 11))
     # Larger than a page's memory can grow to (sparse: it takes no disk).
     huge = os.path.join(work, "huge.raw")
     with open(huge, "wb") as f:

@@ -121,36 +121,64 @@ bool writeMaterials(std::FILE* out, const std::vector<MeshPart>& parts) {
   return ok;
 }
 
+std::string plyHeader(const std::string& comment, std::size_t vertices, std::size_t faces,
+                      bool normals, PlyEncoding encoding, bool labelled) {
+  return "ply\nformat " +
+         std::string(encoding == PlyEncoding::Binary ? "binary_little_endian" : "ascii") +
+         " 1.0\ncomment " + comment + "\nelement vertex " + std::to_string(vertices) +
+         "\nproperty float x\nproperty float y\nproperty float z\n" +
+         (normals ? "property float nx\nproperty float ny\nproperty float nz\n" : "") +
+         (labelled ? "property uchar red\nproperty uchar green\nproperty uchar blue\n" : "") +
+         "element face " + std::to_string(faces) +
+         "\nproperty list uchar uint vertex_indices\n" +
+         (labelled ? "property int label\n" : "") + "end_header\n";
+}
+
+unsigned char* putPlyVertex(unsigned char* bytes, const Point3& vertex, const Point3* normal) {
+  bytes = putPoint(bytes, vertex);
+  return normal ? putPoint(bytes, *normal) : bytes;
+}
+
+unsigned char* putPlyFace(unsigned char* bytes, const std::array<std::uint32_t, 3>& face) {
+  bytes[0] = 3;
+  for (int v = 0; v < 3; ++v) putLittleEndian32(bytes + 1 + 4 * v, face[v]);
+  return bytes + PlyFaceBytes;
+}
+
+void putStlHeader(unsigned char* bytes, const std::string& comment, std::size_t faces) {
+  std::memset(bytes, 0, StlHeaderBytes);
+  std::memcpy(bytes, comment.data(), comment.size() < 80 ? comment.size() : 80);
+  putLittleEndian32(bytes + 80, static_cast<std::uint32_t>(faces));
+}
+
+unsigned char* putStlFacet(unsigned char* bytes, const Point3& p, const Point3& q,
+                           const Point3& r) {
+  for (const Point3& point : {unitFaceNormal(p, q, r), p, q, r}) bytes = putPoint(bytes, point);
+  bytes[0] = bytes[1] = 0;  // attribute byte count
+  return bytes + 2;
+}
+
 bool writePly(std::FILE* out, const IndexedMesh& mesh, const std::string& comment,
               PlyEncoding encoding, const std::vector<MeshPart>& parts) {
   const bool normals = !mesh.normals.empty(), labelled = !parts.empty();
   const bool binary = encoding == PlyEncoding::Binary;
-  bool ok = std::fprintf(
-                out,
-                "ply\nformat %s 1.0\ncomment %s\nelement vertex %zu\n"
-                "property float x\nproperty float y\nproperty float z\n%s%s"
-                "element face %zu\nproperty list uchar uint vertex_indices\n%s"
-                "end_header\n",
-                binary ? "binary_little_endian" : "ascii", comment.c_str(), mesh.vertices.size(),
-                normals ? "property float nx\nproperty float ny\nproperty float nz\n" : "",
-                labelled ? "property uchar red\nproperty uchar green\nproperty uchar blue\n" : "",
-                mesh.faces.size(), labelled ? "property int label\n" : "") > 0;
+  const std::string header =
+      plyHeader(comment, mesh.vertices.size(), mesh.faces.size(), normals, encoding, labelled);
+  bool ok = std::fwrite(header.data(), header.size(), 1, out) == 1;
   PartCursor vertexParts(parts, &MeshPart::vertices), faceParts(parts, &MeshPart::faces);
   if (binary) {
-    RecordWriter vertices(out, 12 + (normals ? 12 : 0) + (labelled ? 3 : 0));
+    RecordWriter vertices(out, plyVertexBytes(normals) + (labelled ? 3 : 0));
     for (std::size_t i = 0; i < mesh.vertices.size(); ++i) {
-      unsigned char* record = putPoint(vertices.next(), mesh.vertices[i]);
-      if (normals) record = putPoint(record, mesh.normals[i]);
+      unsigned char* record =
+          putPlyVertex(vertices.next(), mesh.vertices[i], normals ? &mesh.normals[i] : nullptr);
       if (labelled) std::memcpy(record, vertexParts.next().colour.data(), 3);
     }
     ok = vertices.finish() && ok;
-    RecordWriter faces(out, 13 + (labelled ? 4 : 0));
+    RecordWriter faces(out, PlyFaceBytes + (labelled ? 4 : 0));
     for (const auto& f : mesh.faces) {
-      unsigned char* record = faces.next();
-      record[0] = 3;
-      for (int v = 0; v < 3; ++v) putLittleEndian32(record + 1 + 4 * v, f[v]);
+      unsigned char* record = putPlyFace(faces.next(), f);
       if (labelled) {
-        putLittleEndian32(record + 13, static_cast<std::uint32_t>(faceParts.next().label));
+        putLittleEndian32(record, static_cast<std::uint32_t>(faceParts.next().label));
       }
     }
     return faces.finish() && ok;
@@ -180,16 +208,12 @@ bool writePly(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
 }
 
 bool writeStl(std::FILE* out, const IndexedMesh& mesh, const std::string& comment) {
-  unsigned char header[84] = {};
-  std::memcpy(header, comment.data(), comment.size() < 80 ? comment.size() : 80);
-  putLittleEndian32(header + 80, static_cast<std::uint32_t>(mesh.faces.size()));
+  unsigned char header[StlHeaderBytes];
+  putStlHeader(header, comment, mesh.faces.size());
   const bool ok = std::fwrite(header, sizeof header, 1, out) == 1;
-  RecordWriter facets(out, 50);
+  RecordWriter facets(out, StlFacetBytes);
   for (const auto& f : mesh.faces) {
-    const Point3 &p = mesh.vertices[f[0]], &q = mesh.vertices[f[1]], &r = mesh.vertices[f[2]];
-    unsigned char* record = facets.next();
-    for (const Point3& point : {unitFaceNormal(p, q, r), p, q, r}) record = putPoint(record, point);
-    record[0] = record[1] = 0;  // attribute byte count
+    putStlFacet(facets.next(), mesh.vertices[f[0]], mesh.vertices[f[1]], mesh.vertices[f[2]]);
   }
   return facets.finish() && ok;
 }

@@ -73,6 +73,19 @@ bool writeVtp(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
 // and base64-encoded, the comment as the file's metadata. One surface: no
 // parts.
 bool writeGii(std::FILE* out, const IndexedMesh& mesh, const std::string& comment);
+// The pieces of binary PLY and STL files, for writers of one file in parts
+// (the processes of mpirun, each at its offset).
+std::string plyHeader(const std::string& comment, std::size_t vertices, std::size_t faces,
+                      bool normals, PlyEncoding encoding, bool labelled = false);
+constexpr std::size_t PlyFaceBytes = 13;  // without a label
+inline std::size_t plyVertexBytes(bool normals) { return normals ? 24 : 12; }
+// Each returns the byte after what it put.
+unsigned char* putPlyVertex(unsigned char* bytes, const Point3& vertex, const Point3* normal);
+unsigned char* putPlyFace(unsigned char* bytes, const std::array<std::uint32_t, 3>& face);
+constexpr std::size_t StlHeaderBytes = 84, StlFacetBytes = 50;
+void putStlHeader(unsigned char* bytes, const std::string& comment, std::size_t faces);
+unsigned char* putStlFacet(unsigned char* bytes, const Point3& p, const Point3& q, const Point3& r);
+
 // Writes in `format` with the writer above; `ascii`: text PLY. Parts where
 // the format holds them (not STL or GIfTI).
 bool writeMeshAs(MeshFormat format, std::FILE* out, const IndexedMesh& mesh,

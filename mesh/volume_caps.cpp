@@ -10,26 +10,34 @@
 #include "iso/cell_geometry.h"
 #include "mesh/volume_lattice.h"
 
-VolumeBoundary::VolumeBoundary(const std::int64_t (&dims)[3]) {
+VolumeBoundary::VolumeBoundary(const std::int64_t (&dims)[3])
+    : VolumeBoundary(dims, 0, dims[2] - 1) {}
+
+VolumeBoundary::VolumeBoundary(const std::int64_t (&dims)[3], std::int64_t first,
+                               std::int64_t last)
+    : first_(first), last_(last) {
   std::memcpy(dims_, dims, sizeof dims_);
-  const auto size = [&](int a, int b) { return static_cast<std::size_t>(dims[a] * dims[b]); };
-  faces_[0].resize(size(1, 2));
-  faces_[1].resize(size(1, 2));
-  faces_[2].resize(size(0, 2));
-  faces_[3].resize(size(0, 2));
-  faces_[4].resize(size(0, 1));
-  faces_[5].resize(size(0, 1));
+  const std::int64_t slices = std::max<std::int64_t>(last - first + 1, 0);
+  const auto size = [&](int across) { return static_cast<std::size_t>(dims[across] * slices); };
+  faces_[0].resize(size(1));
+  faces_[1].resize(size(1));
+  faces_[2].resize(size(0));
+  faces_[3].resize(size(0));
+  const auto whole = static_cast<std::size_t>(dims[0] * dims[1]);
+  if (first <= 0 && 0 <= last) faces_[4].resize(whole);
+  if (first <= dims[2] - 1 && dims[2] - 1 <= last) faces_[5].resize(whole);
 }
 
 void VolumeBoundary::record(std::int64_t k, const double* slice) {
-  const std::int64_t x = dims_[0], y = dims_[1];
+  if (k < first_ || k > last_) return;
+  const std::int64_t x = dims_[0], y = dims_[1], held = k - first_;
   for (std::int64_t j = 0; j < y; ++j) {
-    faces_[0][static_cast<std::size_t>(j + k * y)] = latticeValue(slice[j * x]);
-    faces_[1][static_cast<std::size_t>(j + k * y)] = latticeValue(slice[j * x + x - 1]);
+    faces_[0][static_cast<std::size_t>(j + held * y)] = latticeValue(slice[j * x]);
+    faces_[1][static_cast<std::size_t>(j + held * y)] = latticeValue(slice[j * x + x - 1]);
   }
   for (std::int64_t i = 0; i < x; ++i) {
-    faces_[2][static_cast<std::size_t>(i + k * x)] = latticeValue(slice[i]);
-    faces_[3][static_cast<std::size_t>(i + k * x)] = latticeValue(slice[(y - 1) * x + i]);
+    faces_[2][static_cast<std::size_t>(i + held * x)] = latticeValue(slice[i]);
+    faces_[3][static_cast<std::size_t>(i + held * x)] = latticeValue(slice[(y - 1) * x + i]);
   }
   const auto whole = [&](std::vector<double>& face) {
     for (std::size_t n = 0; n < face.size(); ++n) face[n] = latticeValue(slice[n]);
@@ -39,24 +47,26 @@ void VolumeBoundary::record(std::int64_t k, const double* slice) {
 }
 
 double VolumeBoundary::value(std::int64_t i, std::int64_t j, std::int64_t k) const {
-  const std::int64_t x = dims_[0], y = dims_[1];
-  if (i == 0) return faces_[0][static_cast<std::size_t>(j + k * y)];
-  if (i == x - 1) return faces_[1][static_cast<std::size_t>(j + k * y)];
-  if (j == 0) return faces_[2][static_cast<std::size_t>(i + k * x)];
-  if (j == y - 1) return faces_[3][static_cast<std::size_t>(i + k * x)];
+  const std::int64_t x = dims_[0], y = dims_[1], held = k - first_;
+  if (i == 0) return faces_[0][static_cast<std::size_t>(j + held * y)];
+  if (i == x - 1) return faces_[1][static_cast<std::size_t>(j + held * y)];
+  if (j == 0) return faces_[2][static_cast<std::size_t>(i + held * x)];
+  if (j == y - 1) return faces_[3][static_cast<std::size_t>(i + held * x)];
   if (k == 0) return faces_[4][static_cast<std::size_t>(i + j * x)];
   return faces_[5][static_cast<std::size_t>(i + j * x)];
 }
 
 namespace {
 
-// Where slices [first, last] lie in each face: from, count.
+// Where slices [first, last] lie in each face of a boundary holding slices
+// from `held` on: from, count.
 std::array<std::pair<std::size_t, std::size_t>, 6> sliceSpans(const std::int64_t (&dims)[3],
+                                                              std::int64_t held,
                                                               std::int64_t first,
                                                               std::int64_t last) {
   std::array<std::pair<std::size_t, std::size_t>, 6> spans;
   const auto span = [&](std::int64_t across) {
-    return std::make_pair(static_cast<std::size_t>(first * across),
+    return std::make_pair(static_cast<std::size_t>((first - held) * across),
                           static_cast<std::size_t>((last + 1 - first) * across));
   };
   spans[0] = spans[1] = span(dims[1]);
@@ -71,7 +81,7 @@ std::array<std::pair<std::size_t, std::size_t>, 6> sliceSpans(const std::int64_t
 
 std::vector<double> VolumeBoundary::slices(std::int64_t first, std::int64_t last) const {
   std::vector<double> values;
-  const auto spans = sliceSpans(dims_, first, last);
+  const auto spans = sliceSpans(dims_, first_, first, last);
   for (int f = 0; f < 6; ++f) {
     const auto from = faces_[f].begin() + static_cast<std::ptrdiff_t>(spans[f].first);
     values.insert(values.end(), from, from + static_cast<std::ptrdiff_t>(spans[f].second));
@@ -81,7 +91,7 @@ std::vector<double> VolumeBoundary::slices(std::int64_t first, std::int64_t last
 
 void VolumeBoundary::recordSlices(std::int64_t first, std::int64_t last,
                                   const std::vector<double>& values) {
-  const auto spans = sliceSpans(dims_, first, last);
+  const auto spans = sliceSpans(dims_, first_, first, last);
   auto from = values.begin();
   for (int f = 0; f < 6; ++f) {
     const auto count = static_cast<std::ptrdiff_t>(spans[f].second);
@@ -119,8 +129,27 @@ EdgeKey outerEdgeKeys(const VolumeGeometry& geometry) {
   return static_cast<EdgeKey>(d[0] * d[1] * d[2]) * 3;
 }
 
+bool edgeInSlice(const VolumeGeometry& geometry, EdgeKey key, std::int64_t k) {
+  const std::int64_t* d = geometry.dims;
+  const EdgeKey outer = outerEdgeKeys(geometry);
+  const bool inVolume = key < outer;
+  const EdgeKey edge = inVolume ? key : key - outer;
+  if (edge % 3 == 2) return false;
+  // The low end's k, on the lattice grown by one voxel each way for edges
+  // that reach out.
+  const EdgeKey point = edge / 3;
+  if (inVolume) return static_cast<std::int64_t>(point / static_cast<EdgeKey>(d[0] * d[1])) == k;
+  return static_cast<std::int64_t>(point / static_cast<EdgeKey>((d[0] + 2) * (d[1] + 2))) - 1 == k;
+}
+
 void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
                              double isoLevel, const std::function<void(const CapTriangle&)>& take) {
+  forEachBoundaryTriangle(geometry, boundary, isoLevel, -1, geometry.dims[2], take);
+}
+
+void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
+                             double isoLevel, std::int64_t firstK, std::int64_t lastK,
+                             const std::function<void(const CapTriangle&)>& take) {
   const std::int64_t* dims = geometry.dims;
   const std::int64_t x = dims[0], y = dims[1], z = dims[2];
   const auto inside = [&](const std::int64_t(&p)[3]) {
@@ -140,7 +169,7 @@ void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundar
                3 +
            axis;
   };
-  for (std::int64_t k = -1; k < z; ++k) {
+  for (std::int64_t k = std::max<std::int64_t>(firstK, -1); k < std::min(lastK, z); ++k) {
     for (std::int64_t j = -1; j < y; ++j) {
       const bool wholeRow = k == -1 || k == z - 1 || j == -1 || j == y - 1;
       for (std::int64_t i = -1; i < x; i = wholeRow || i == x - 1 ? i + 1 : x - 1) {

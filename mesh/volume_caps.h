@@ -17,13 +17,16 @@
 #include "mesh/surface.h"
 #include "volume/volume.h"
 
-// The values on the six faces of a volume: i = 0, i = X - 1 (indexed j + k
-// Y), j = 0, j = Y - 1 (i + k X), k = 0, k = Z - 1 (i + j X).
+// The values on the six faces of a volume, or on the part of them in
+// slices [first, last] (a process's share): i = 0, i = X - 1 (indexed j +
+// (k - first) Y), j = 0, j = Y - 1 (i + (k - first) X), k = 0, k = Z - 1
+// (i + j X; held where the slices include them).
 class VolumeBoundary {
  public:
   explicit VolumeBoundary(const std::int64_t (&dims)[3]);
+  VolumeBoundary(const std::int64_t (&dims)[3], std::int64_t first, std::int64_t last);
   // Takes the face voxels of slice k (X * Y values), as latticeValue gives
-  // them.
+  // them; slices outside those held are passed over.
   void record(std::int64_t k, const double* slice);
   // The value at (i, j, k), which must lie on a face.
   double value(std::int64_t i, std::int64_t j, std::int64_t k) const;
@@ -39,6 +42,7 @@ class VolumeBoundary {
 
  private:
   std::int64_t dims_[3];
+  std::int64_t first_, last_;
   std::vector<double> faces_[6];
 };
 
@@ -58,10 +62,19 @@ struct CapTriangle {
 // The edge keys from here on reach out of the volume.
 EdgeKey outerEdgeKeys(const VolumeGeometry& geometry);
 
+// Whether the edge of `key` (in the volume or reaching out of it) lies in
+// slice k: along i or j, both ends at k.
+bool edgeInSlice(const VolumeGeometry& geometry, EdgeKey key, std::int64_t k);
+
 // Each triangle of the cells around the volume, in the order of the cells
-// (i fastest, then j, then k, from -1) and of the polygoniser.
+// (i fastest, then j, then k, from -1) and of the polygoniser; or of those
+// whose k lies in [firstK, lastK) (cell k spans slices k and k + 1), for
+// which `boundary` needs slices max(firstK, 0) to min(lastK, Z - 1).
 void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
                              double isoLevel, const std::function<void(const CapTriangle&)>& take);
+void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
+                             double isoLevel, std::int64_t firstK, std::int64_t lastK,
+                             const std::function<void(const CapTriangle&)>& take);
 
 // Appends the triangles of the cells around the volume to `surface`, with
 // edge keys, and with normals where the surface has them.

@@ -16,6 +16,8 @@
 #include "mesh/degenerate_faces.h"
 #include "mesh/surface_pipeline.h"
 #include "mesh/volume_caps.h"
+#include "mesh/volume_lattice.h"
+#include "mesh/volume_piece.h"
 #include "mesh/volume_weld.h"
 #include "mesh/weld.h"
 #include "tests/mesh/literal_volume.h"
@@ -415,10 +417,89 @@ TEST(ExtractVolume, WeldedAsItSweepsItIsTheSoupWeldedByEdge) {
   }
 }
 
+// The pieces of the shares made as the processes of mpirun make them, the
+// messages between them carried here, and put one after another as their
+// writers put them in the file.
+IndexedMesh piecesInOrder(const VolumeGeometry& g, std::vector<VolumeShare>& shares,
+                          const std::vector<VolumeBoundary>& boundaries,
+                          const SurfaceOptions& options) {
+  std::vector<VolumePiece> pieces;
+  std::vector<std::size_t> held;
+  for (std::size_t n = 0; n < shares.size(); ++n) {
+    if (shares[n].first < shares[n].last) held.push_back(n);
+  }
+  for (std::size_t n = 0; n < held.size(); ++n) {
+    pieces.emplace_back(g, shares[held[n]], boundaries[held[n]], options, n == 0,
+                        n + 1 == held.size());
+  }
+  // Sums over the pieces before each, and over all.
+  const auto sums = [&](const std::vector<PieceCounts>& counts) {
+    std::vector<PieceCounts> before(counts.size() + 1);
+    for (std::size_t n = 0; n < counts.size(); ++n) {
+      before[n + 1] = {before[n].surface + counts[n].surface, before[n].caps + counts[n].caps};
+    }
+    return before;
+  };
+  std::vector<PieceCounts> counts;
+  for (const VolumePiece& piece : pieces) counts.push_back(piece.ownVertices());
+  std::vector<PieceCounts> before = sums(counts);
+  for (std::size_t n = 0; n < pieces.size(); ++n) {
+    pieces[n].numberVertices(before[n], before.back().surface);
+  }
+  std::vector<PlaneVertices> after, ahead;
+  for (VolumePiece& piece : pieces) {
+    after.push_back(piece.plane(PieceSide::After));
+    ahead.push_back(piece.plane(PieceSide::Before));
+  }
+  for (std::size_t n = 0; n + 1 < pieces.size(); ++n) {
+    pieces[n + 1].takePlane(PieceSide::Before, after[n]);
+    pieces[n].takePlane(PieceSide::After, ahead[n + 1]);
+  }
+  counts.clear();
+  for (VolumePiece& piece : pieces) counts.push_back(piece.removedVertices());
+  before = sums(counts);
+  for (std::size_t n = 0; n < pieces.size(); ++n) {
+    pieces[n].renumber(before[n], before.back().surface);
+  }
+  std::vector<PlaneNumbers> finalAfter, finalAhead;
+  for (VolumePiece& piece : pieces) {
+    finalAfter.push_back(piece.finalNumbers(PieceSide::After));
+    finalAhead.push_back(piece.finalNumbers(PieceSide::Before));
+  }
+  for (std::size_t n = 0; n + 1 < pieces.size(); ++n) {
+    pieces[n + 1].takeFinalNumbers(PieceSide::Before, finalAfter[n]);
+    pieces[n].takeFinalNumbers(PieceSide::After, finalAhead[n + 1]);
+  }
+  IndexedMesh mesh;
+  std::vector<std::array<std::uint32_t, 3>> caps;
+  for (VolumePiece& piece : pieces) {
+    const MeshPiece made = piece.take();
+    const std::size_t own = made.surfaceVertices + made.capVertices;
+    for (std::size_t v = 0; v < own; ++v) {
+      const std::size_t at = made.numbers[v];
+      if (at >= mesh.vertices.size()) mesh.vertices.resize(at + 1);
+      mesh.vertices[at] = made.mesh.vertices[v];
+      if (!made.mesh.normals.empty()) {
+        if (at >= mesh.normals.size()) mesh.normals.resize(at + 1);
+        mesh.normals[at] = made.mesh.normals[v];
+      }
+    }
+    for (std::size_t f = 0; f < made.mesh.faces.size(); ++f) {
+      std::array<std::uint32_t, 3> face;
+      for (int v = 0; v < 3; ++v) face[v] = made.numbers[made.mesh.faces[f][v]];
+      (f < made.surfaceFaces ? mesh.faces : caps).push_back(face);
+    }
+  }
+  mesh.faces.insert(mesh.faces.end(), caps.begin(), caps.end());
+  return mesh;
+}
+
 // Several processes each read and mesh a share of the layers (some none,
 // where there are more shares than layers), pass on the faces' voxels of
 // their slices, and the shares joined in order are the volume's mesh, bit
-// for bit, welded or not, with the same findings.
+// for bit, welded or not, with the same findings; and so are the pieces
+// each process makes of its share where the lattice's points are distinct
+// (the mesh of mpirun's processes, none holding the whole).
 TEST(ExtractVolume, SharesOfTheLayersJoinedInOrderAreTheWholeVolumesMesh) {
   for (const TestVolume& volume : volumes()) {
     const VolumeGeometry& g = volume.geometry;
@@ -439,12 +520,17 @@ TEST(ExtractVolume, SharesOfTheLayersJoinedInOrderAreTheWholeVolumesMesh) {
                                     std::to_string(count) + " shares";
         VolumeBoundary boundary(g.dims);
         std::vector<VolumeShare> shares;
+        std::vector<VolumeBoundary> owns;
         for (std::int64_t n = 0; n < count; ++n) {
           const std::int64_t first = layers * n / count, last = layers * (n + 1) / count;
           InMemoryVolume reader(header, copyOf(volume.values));
-          VolumeBoundary own(g.dims);
-          shares.push_back(volumeShare(reader, first, last, options, own));
-          if (first < last) boundary.recordSlices(first, last, own.slices(first, last));
+          owns.emplace_back(g.dims, first, last);
+          shares.push_back(volumeShare(reader, first, last, options, owns.back()));
+          if (first < last) boundary.recordSlices(first, last, owns.back().slices(first, last));
+        }
+        if (welded && makeLattice(g, {}).distinctPoints) {
+          std::vector<VolumeShare> copies = shares;
+          EXPECT_TRUE(sameMesh(mesh, piecesInOrder(g, copies, owns, options))) << context;
         }
         SurfaceReport report;
         const IndexedMesh joined = joinVolumeShares(g, shares, boundary, options, report);

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "iso/isosurface.h"
@@ -39,8 +41,17 @@ inline unsigned char* putPoint(unsigned char* bytes, const Point3& p) {
 // forming it.
 class RecordWriter {
  public:
+  // Takes a batch of records; false where the write failed.
+  using Sink = std::function<bool(const unsigned char* bytes, std::size_t size)>;
+
+  RecordWriter(Sink write, std::size_t recordBytes)
+      : write_(std::move(write)), bytes_(recordBytes), buffer_(recordBytes * Batch, 0) {}
   RecordWriter(std::FILE* out, std::size_t recordBytes)
-      : out_(out), bytes_(recordBytes), buffer_(recordBytes * Batch, 0) {}
+      : RecordWriter(
+            [out](const unsigned char* bytes, std::size_t size) {
+              return std::fwrite(bytes, size, 1, out) == 1;
+            },
+            recordBytes) {}
   ~RecordWriter() { finish(); }
   RecordWriter(const RecordWriter&) = delete;
   RecordWriter& operator=(const RecordWriter&) = delete;
@@ -60,11 +71,12 @@ class RecordWriter {
   static constexpr std::size_t Batch = 16384;
 
   void flush() {
-    ok_ = (held_ == 0 || std::fwrite(buffer_.data(), bytes_ * held_, 1, out_) == 1) && ok_;
-    held_ = 0;
+    const std::size_t held = held_;
+    held_ = 0;  // a sink that throws leaves nothing to flush again
+    ok_ = (held == 0 || write_(buffer_.data(), bytes_ * held)) && ok_;
   }
 
-  std::FILE* out_;
+  Sink write_;
   std::size_t bytes_;
   std::vector<unsigned char> buffer_;
   std::size_t held_ = 0;

@@ -35,14 +35,6 @@ LayerProgress layerProgress(const SurfaceProgress& progress) {
   return [progress](std::int64_t done, std::int64_t total) { progress("layer", done, total); };
 }
 
-// The extracted triangles as they are, turned outward in world space: a
-// mirrored lattice turns the extraction's outward order inward.
-IndexedMesh unweldedVolume(const ExtractedSurface& surface, const VolumeGeometry& geometry) {
-  IndexedMesh mesh = unweldedMesh(surface);
-  if (isMirrored(geometry)) reverseFaces(mesh);
-  return mesh;
-}
-
 // A welded volume closed by the cells around it where `caps` holds the
 // faces' voxels, merged and turned outward in world space.
 IndexedMesh finishVolume(VolumeWeld& weld, const VolumeGeometry& geometry,
@@ -58,6 +50,13 @@ IndexedMesh finishVolume(VolumeWeld& weld, const VolumeGeometry& geometry,
 }
 
 }  // namespace
+
+IndexedMesh unweldedVolume(const ExtractedSurface& surface, const VolumeGeometry& geometry) {
+  IndexedMesh mesh = unweldedMesh(surface);
+  // A mirrored lattice turns the extraction's outward order inward.
+  if (isMirrored(geometry)) reverseFaces(mesh);
+  return mesh;
+}
 
 IndexedMesh sceneSurface(const BallCentres& balls, std::int32_t divisions,
                          const SurfaceOptions& options, SurfaceReport& report,

@@ -60,6 +60,10 @@ IndexedMesh sceneSurface(const BallCentres& balls, std::int32_t divisions,
 IndexedMesh volumeSurface(VolumeReader& reader, const SurfaceOptions& options,
                           SurfaceReport& report, const SurfaceProgress& progress = {});
 
+// A volume's extracted triangles as they are, each with vertices of its
+// own, turned outward in world space.
+IndexedMesh unweldedVolume(const ExtractedSurface& surface, const VolumeGeometry& geometry);
+
 // A volume meshed by several processes: each makes the share of its
 // layers [first, last), reading only the slices they need, and the shares
 // joined in order make the mesh volumeSurface makes, bit for bit.

@@ -17,6 +17,24 @@ constexpr std::uint64_t Unset = ~std::uint64_t{0};
 
 }  // namespace
 
+MeshPiece unweldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
+                        std::uint64_t trianglesBefore) {
+  MeshPiece piece;
+  piece.mesh = unweldedVolume(share.soup, geometry);
+  share.soup = {};
+  const std::uint64_t first = 3 * trianglesBefore;
+  if (first + piece.mesh.vertices.size() > PlaneNumbers::Unnumbered) {
+    throw std::runtime_error("the mesh has more vertices than 32-bit indices can number");
+  }
+  piece.numbers.resize(piece.mesh.vertices.size());
+  for (std::size_t v = 0; v < piece.numbers.size(); ++v) {
+    piece.numbers[v] = static_cast<std::uint32_t>(first + v);
+  }
+  piece.surfaceVertices = piece.mesh.vertices.size();
+  piece.surfaceFaces = piece.mesh.faces.size();
+  return piece;
+}
+
 VolumePiece::VolumePiece(const VolumeGeometry& geometry, VolumeShare& share,
                          const VolumeBoundary& boundary, const SurfaceOptions& options, bool first,
                          bool last)

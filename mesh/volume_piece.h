@@ -69,6 +69,11 @@ struct MeshPiece {
   std::size_t surfaceFaces = 0;
 };
 
+// The piece of an unwelded share (its triangles as extracted, each with
+// vertices of its own), numbered after the shares' triangles before it.
+MeshPiece unweldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
+                        std::uint64_t trianglesBefore);
+
 class VolumePiece {
  public:
   // `share` welded; `boundary` holds its slices' faces' voxels; `first` and

@@ -1,14 +1,20 @@
 #include <mpi.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
+#include <filesystem>
+#include <stdexcept>
 #include <thread>
 
 #include "tools/cli_support.h"
 #include "tools/cluster.h"
+#include "volume/output_file.h"
 
 namespace {
 
@@ -46,17 +52,49 @@ std::vector<char> receiveBytes(int from) {
   return bytes;
 }
 
-// Waits for `request` without spinning: a process that waits for another
+// Waits for `requests` without spinning: a process that waits for another
 // (the others while process 0 joins and writes the mesh) leaves the core
 // to those still working.
-void waitIdle(MPI_Request& request) {
+void waitIdle(std::vector<MPI_Request>& requests) {
+  const auto count = static_cast<int>(requests.size());
   int done = 0;
-  MPI_Test(&request, &done, MPI_STATUS_IGNORE);
+  MPI_Testall(count, requests.data(), &done, MPI_STATUSES_IGNORE);
   while (!done) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    MPI_Test(&request, &done, MPI_STATUS_IGNORE);
+    MPI_Testall(count, requests.data(), &done, MPI_STATUSES_IGNORE);
   }
 }
+
+// An MPI error as the C library would name it where there is such a name.
+std::string reasonOf(int error) {
+  int type = 0;
+  MPI_Error_class(error, &type);
+  if (type == MPI_ERR_NO_SPACE) return std::strerror(ENOSPC);
+  if (type == MPI_ERR_QUOTA) return std::strerror(EDQUOT);
+  if (type == MPI_ERR_ACCESS) return std::strerror(EACCES);
+  char text[MPI_MAX_ERROR_STRING];
+  int length = 0;
+  MPI_Error_string(error, text, &length);
+  return std::string(text, static_cast<std::size_t>(length));
+}
+
+class MpiFile final : public SharedFile {
+ public:
+  explicit MpiFile(MPI_File file) : file_(file) {}
+  void writeAt(std::uint64_t offset, const void* bytes, std::size_t size) override {
+    const char* from = static_cast<const char*>(bytes);
+    for (std::size_t at = 0; at < size; at += Piece) {
+      const int count = static_cast<int>(std::min(Piece, size - at));
+      MPI_Status status;
+      const int error = MPI_File_write_at(file_, static_cast<MPI_Offset>(offset + at), from + at,
+                                          count, MPI_BYTE, &status);
+      if (error != MPI_SUCCESS) throw std::runtime_error(reasonOf(error));
+    }
+  }
+
+ private:
+  MPI_File file_;
+};
 
 }  // namespace
 
@@ -94,8 +132,8 @@ void togetherOrFail(const std::function<void()>& step) {
   }
   // The lowest failing rank tells the rest why.
   int mine = failure.empty() ? INT_MAX : place.rank, first = INT_MAX;
-  MPI_Request request;
-  MPI_Iallreduce(&mine, &first, 1, MPI_INT, MPI_MIN, MPI_COMM_WORLD, &request);
+  std::vector<MPI_Request> request(1);
+  MPI_Iallreduce(&mine, &first, 1, MPI_INT, MPI_MIN, MPI_COMM_WORLD, request.data());
   waitIdle(request);
   if (first == INT_MAX) return;
   std::uint64_t length = failure.size();
@@ -114,6 +152,114 @@ std::vector<std::vector<char>> gatherToFirst(const std::vector<char>& mine) {
   std::vector<std::vector<char>> all{mine};
   for (int from = 1; from < place.size; ++from) all.push_back(receiveBytes(from));
   return all;
+}
+
+ClusterSums sumsAcross(const std::vector<std::uint64_t>& values) {
+  ClusterSums sums{std::vector<std::uint64_t>(values.size(), 0), values};
+  if (!joined) return sums;
+  std::vector<std::uint64_t> mine = values;
+  const auto count = static_cast<int>(values.size());
+  MPI_Exscan(mine.data(), sums.before.data(), count, MPI_UINT64_T, MPI_SUM, MPI_COMM_WORLD);
+  // Process 0 has nothing before it (MPI leaves its result undefined).
+  if (clusterPlace().rank == 0) std::fill(sums.before.begin(), sums.before.end(), 0);
+  MPI_Allreduce(mine.data(), sums.all.data(), count, MPI_UINT64_T, MPI_SUM, MPI_COMM_WORLD);
+  return sums;
+}
+
+std::pair<std::vector<char>, std::vector<char>> swapWithNeighbours(
+    int before, int after, const std::vector<char>& toBefore, const std::vector<char>& toAfter) {
+  const int peers[2] = {before, after};
+  const std::vector<char>* sent[2] = {&toBefore, &toAfter};
+  std::vector<char> received[2];
+  std::uint64_t sizes[2] = {toBefore.size(), toAfter.size()}, incoming[2] = {0, 0};
+  std::vector<MPI_Request> requests;
+  const auto start = [&](auto&& post) {
+    requests.emplace_back();
+    post(&requests.back());
+  };
+  for (int n = 0; n < 2; ++n) {
+    if (peers[n] < 0) continue;
+    start([&](MPI_Request* r) {
+      MPI_Irecv(&incoming[n], 1, MPI_UINT64_T, peers[n], 1, MPI_COMM_WORLD, r);
+    });
+    start([&](MPI_Request* r) {
+      MPI_Isend(&sizes[n], 1, MPI_UINT64_T, peers[n], 1, MPI_COMM_WORLD, r);
+    });
+  }
+  waitIdle(requests);
+  requests.clear();
+  for (int n = 0; n < 2; ++n) {
+    if (peers[n] < 0) continue;
+    received[n].resize(static_cast<std::size_t>(incoming[n]));
+    for (std::size_t at = 0; at < received[n].size(); at += Piece) {
+      const int count = static_cast<int>(std::min(Piece, received[n].size() - at));
+      start([&](MPI_Request* r) {
+        MPI_Irecv(received[n].data() + at, count, MPI_BYTE, peers[n], 2, MPI_COMM_WORLD, r);
+      });
+    }
+    for (std::size_t at = 0; at < sent[n]->size(); at += Piece) {
+      const int count = static_cast<int>(std::min(Piece, sent[n]->size() - at));
+      start([&](MPI_Request* r) {
+        MPI_Isend(sent[n]->data() + at, count, MPI_BYTE, peers[n], 2, MPI_COMM_WORLD, r);
+      });
+    }
+  }
+  waitIdle(requests);
+  return {std::move(received[0]), std::move(received[1])};
+}
+
+void writeTogether(const std::string& path, const std::function<void(SharedFile&)>& write) {
+  const bool first = clusterPlace().rank == 0;
+  const auto cannot = [&](const std::string& reason) {
+    failCommand("cannot write '" + path + "': " + reason);
+  };
+  // Process 0 makes the temporary file, which fails as one process's would
+  // where it cannot be made, and names it to the others.
+  std::string temporary;
+  togetherOrFail([&] {
+    if (!first) return;
+    temporary = temporaryBeside(path).string();
+    std::FILE* made = std::fopen(temporary.c_str(), "wb");
+    if (!made) cannot(std::strerror(errno));
+    std::fclose(made);
+  });
+  std::uint64_t length = temporary.size();
+  MPI_Bcast(&length, 1, MPI_UINT64_T, 0, MPI_COMM_WORLD);
+  temporary.resize(static_cast<std::size_t>(length));
+  MPI_Bcast(temporary.data(), static_cast<int>(length), MPI_CHAR, 0, MPI_COMM_WORLD);
+
+  std::string failure;
+  MPI_File file;
+  const int opened =
+      MPI_File_open(MPI_COMM_WORLD, temporary.c_str(), MPI_MODE_WRONLY, MPI_INFO_NULL, &file);
+  if (opened != MPI_SUCCESS) {
+    failure = reasonOf(opened);
+  } else {
+    try {
+      MpiFile shared(file);
+      write(shared);
+    } catch (const std::exception& error) {
+      failure = error.what();
+    }
+    const int closed = MPI_File_close(&file);
+    if (closed != MPI_SUCCESS && failure.empty()) failure = reasonOf(closed);
+  }
+  // Renamed only once every process has written its part.
+  std::error_code ignored;
+  try {
+    togetherOrFail([&] {
+      if (!failure.empty()) cannot(failure);
+    });
+    togetherOrFail([&] {
+      if (!first) return;
+      std::error_code error;
+      std::filesystem::rename(temporary, path, error);
+      if (error) cannot(error.message());
+    });
+  } catch (...) {
+    if (first) std::filesystem::remove(temporary, ignored);
+    throw;
+  }
 }
 
 double largestOfAll(double value) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,8 +21,8 @@
 #include "mesh/surface_pipeline.h"
 #include "tools/cli_support.h"
 #include "tools/cluster.h"
+#include "tools/mesh_across.h"
 #include "tools/progress_line.h"
-#include "tools/share_bytes.h"
 #include "tools/volume_options.h"
 #include "volume/label_styles.h"
 #include "volume/otsu_level.h"
@@ -317,44 +318,17 @@ WorldSpace targetSpace(const MeshOptions& options, const VolumeHeader& header) {
   return options.space == "ras" ? WorldSpace::Ras : WorldSpace::Lps;
 }
 
-// The volume meshed by the processes mpirun started: each its share of the
-// layers, reading only the slices it needs; process 0 joins the shares in
-// order (the mesh of one process, bit for bit) and alone goes on with it.
-// The others return nothing.
-IndexedMesh volumeMeshAcross(VolumeReader& reader, const SurfaceOptions& options,
-                             SurfaceReport& report, ProgressLine& progress) {
-  const ClusterPlace place = clusterPlace();
-  const VolumeGeometry& geometry = reader.header().geometry;
-  const std::int64_t layers = std::max<std::int64_t>(geometry.dims[2] - 1, 0);
-  const std::int64_t first = layers * place.rank / place.size;
-  const std::int64_t last = layers * (place.rank + 1) / place.size;
-  // Process 0's share stands for the whole job's progress (the line is
-  // process 0's alone).
-  const SurfaceProgress shown = [show = showProgress(progress), size = place.size](
-                                    const char* unit, std::int64_t done, std::int64_t total) {
-    show(unit, done * size, total * size);
-  };
-  VolumeBoundary boundary(geometry.dims);
-  VolumeShare share;
-  togetherOrFail([&] {
-    try {
-      share = volumeShare(reader, first, last, options, boundary, shown);
-    } catch (const VolumeError& error) {
-      failCommand(error.what());
-    }
-  });
-  std::vector<std::vector<char>> bytes = gatherToFirst(shareBytes(share, boundary));
-  if (place.rank != 0) return {};
-  std::vector<VolumeShare> shares;
-  shares.push_back(std::move(share));
-  for (std::size_t from = 1; from < bytes.size(); ++from) {
-    shares.push_back(shareFromBytes(bytes[from], boundary));
-    bytes[from] = {};
-  }
-  return joinVolumeShares(geometry, shares, boundary, options, report);
+void warnAboutFlatFaces(std::size_t flat, std::size_t faces) {
+  if (flat == 0) return;
+  warn(std::to_string(flat) + " of " + std::to_string(faces) +
+       " faces have no area (vertices snapped onto one point); they are kept, as the mesh "
+       "stays closed with them");
 }
 
-IndexedMesh volumeMesh(MeshOptions options, std::string& comment, ProgressLine& progress) {
+// The volume's mesh, or nothing where the processes of mpirun wrote it in
+// pieces already.
+std::optional<IndexedMesh> volumeMesh(MeshOptions options, MeshFormat format,
+                                      std::string& comment, ProgressLine& progress) {
   if (options.isoOption->count() == 0) {
     failCommand(
         "--volume needs --iso V, the level of the surface in the data's units, or --iso otsu");
@@ -373,14 +347,29 @@ IndexedMesh volumeMesh(MeshOptions options, std::string& comment, ProgressLine& 
   comment = "mcubes mesh, " + options.volume.path + ", iso " + number(options.iso) +
             (options.otsu ? " (Otsu's)" : "") + ", in " + worldSpaceName(space);
 
+  const SurfaceOptions surface = surfaceOptions(options);
   SurfaceReport report;
+  const bool across = clusterPlace().size > 1;
+  if (across && !finishes(options.finishing) &&
+      writtenInPieces(options.output, format, options.ascii, header.geometry, surface)) {
+    MeshPiece piece = volumeMeshPiece(*reader, surface, report, showProgress(progress));
+    warnAbout(report.findings, options.iso, header.geometry, !options.unwelded);
+    moveToSpace(piece.mesh, header.space, space);
+    progress.stage("writing", 1);
+    if (!options.unwelded) {
+      const ClusterSums flat = sumsAcross({zeroAreaFaces(piece.mesh), piece.mesh.faces.size()});
+      warnAboutFlatFaces(flat.all[0], flat.all[1]);
+    }
+    writePieces(options.output, format, comment, piece, options.normals);
+    return std::nullopt;
+  }
   IndexedMesh mesh;
-  if (clusterPlace().size > 1) {
-    mesh = volumeMeshAcross(*reader, surfaceOptions(options), report, progress);
+  if (across) {
+    mesh = volumeMeshGathered(*reader, surface, report, showProgress(progress));
     if (clusterPlace().rank != 0) return mesh;
   } else {
     try {
-      mesh = volumeSurface(*reader, surfaceOptions(options), report, showProgress(progress));
+      mesh = volumeSurface(*reader, surface, report, showProgress(progress));
     } catch (const VolumeError& error) {
       failCommand(error.what());
     }
@@ -536,7 +525,9 @@ void runLevel(MeshOptions options) {
   std::string comment;
   IndexedMesh mesh;
   if (namesVolume(options.volume)) {
-    mesh = volumeMesh(options, comment, progress);
+    std::optional<IndexedMesh> made = volumeMesh(options, format, comment, progress);
+    if (!made) return;
+    mesh = std::move(*made);
   } else {
     if (options.otsu) failCommand("--iso otsu needs --volume: the scene's level is a number");
     if (options.space != "file")
@@ -552,14 +543,7 @@ void runLevel(MeshOptions options) {
   togetherOrFail([&] {
     if (clusterPlace().rank != 0) return;
     progress.stage("writing", 1);
-    if (!options.unwelded) {
-      const std::size_t flat = zeroAreaFaces(mesh);
-      if (flat > 0) {
-        warn(std::to_string(flat) + " of " + std::to_string(mesh.faces.size()) +
-             " faces have no area (vertices snapped onto one point); they are kept, as the mesh "
-             "stays closed with them");
-      }
-    }
+    if (!options.unwelded) warnAboutFlatFaces(zeroAreaFaces(mesh), mesh.faces.size());
     writeMesh(options.output, format, mesh, comment, options.ascii);
   });
 }

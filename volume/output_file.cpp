@@ -42,16 +42,14 @@ std::string writeFile(const std::string& path, const std::function<bool(std::FIL
   return std::strerror(written ? errno : writeErrno);
 }
 
-// A name beside the target, on the same file system so that the rename is
-// atomic, and unlikely to meet another run's temporary file.
+}  // namespace
+
 fs::path temporaryBeside(const fs::path& target) {
   std::random_device random;
   fs::path temporary = target;
   temporary += ".tmp" + std::to_string(random() & 0xffffffu);
   return temporary;
 }
-
-}  // namespace
 
 std::string writeOutput(const std::string& path, const std::function<bool(std::FILE*)>& write) {
   if (path.empty() || path == "-") return writeStandardOutput(write);

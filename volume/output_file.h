@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -13,3 +14,7 @@
 // `write` returns false when a write failed. Returns an empty string on
 // success, otherwise a message naming the path and the reason.
 std::string writeOutput(const std::string& path, const std::function<bool(std::FILE*)>& write);
+
+// A name beside `target`, on the same file system so that a rename over it
+// is atomic, and unlikely to meet another run's temporary file.
+std::filesystem::path temporaryBeside(const std::filesystem::path& target);

@@ -1,5 +1,6 @@
 // mcubes mesh run by mpirun on 1, 2 and 3 processes: the same bytes as one
-// process writes, and a failure on one process fails them all, said once,
+// process writes, whether the processes write the file together or process
+// 0 writes it, and a failure on one process fails them all, said once,
 // with no file left; mcubes bench timing each process's share.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -99,11 +100,16 @@ TEST_F(MpiMesh, AnyNumberOfProcessesWritesTheBytesOneProcessWrites) {
     std::string extension;
   };
   const std::vector<Case> cases = {
-      // An odd number of slices, in binary PLY and STL, and with normals.
+      // Written in pieces by the processes together: an odd number of slices, in binary PLY
+      // and STL, with normals; vertices snapped onto voxels and merged across the planes
+      // between the processes; the triangles as extracted.
       {"wavelet37", "--iso 160.5", "ply"},
       {"wavelet37", "--iso 160.5", "stl"},
       {"wavelet37", "--iso 130 --normals", "ply"},
-      // Text formats, the triangles as extracted, the finishing steps.
+      {"labels23", "--iso 1 --normals", "ply"},
+      {"labels23", "--iso 2", "stl"},
+      {"wavelet37", "--iso 160.5 --unwelded --normals", "ply"},
+      // Gathered by process 0: text formats, the finishing steps.
       {"wavelet37", "--iso 160.5 --unwelded", "obj"},
       {"wavelet37", "--iso 200 --ascii --keep-largest --smooth 5", "ply"},
       {"wavelet37", "--iso 160.5 --normals --threads 2", "obj"},

@@ -1,0 +1,256 @@
+#include "tools/mesh_across.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "mesh/binary_records.h"
+#include "mesh/volume_lattice.h"
+#include "mesh/volume_slabs.h"
+#include "tools/byte_stream.h"
+#include "tools/cli_support.h"
+#include "tools/cluster.h"
+#include "tools/share_bytes.h"
+
+namespace {
+
+// This process's share of the volume's layers: [first, last).
+struct LayerShare {
+  std::int64_t first, last;
+};
+
+LayerShare shareOf(const VolumeGeometry& geometry, int rank, int size) {
+  const std::int64_t layers = std::max<std::int64_t>(geometry.dims[2] - 1, 0);
+  return {layers * rank / size, layers * (rank + 1) / size};
+}
+
+// The share of this process, meshed, its faces' voxels in `boundary`;
+// progress shown for the whole job (process 0's share stands for all, and
+// its line is the only one).
+VolumeShare meshShare(VolumeReader& reader, const SurfaceOptions& options,
+                      VolumeBoundary& boundary, const SurfaceProgress& progress) {
+  const ClusterPlace place = clusterPlace();
+  const LayerShare layers = shareOf(reader.header().geometry, place.rank, place.size);
+  SurfaceProgress shown;
+  if (progress) {
+    shown = [&progress, size = place.size](const char* unit, std::int64_t done,
+                                           std::int64_t total) {
+      progress(unit, done * size, total * size);
+    };
+  }
+  VolumeShare share;
+  togetherOrFail([&] {
+    try {
+      share = volumeShare(reader, layers.first, layers.last, options, boundary, shown);
+    } catch (const VolumeError& error) {
+      failCommand(error.what());
+    }
+  });
+  return share;
+}
+
+// Every process's findings, on every process.
+VolumeFindings findingsOfAll(const VolumeGeometry& geometry, const VolumeFindings& mine) {
+  const ClusterSums sums = sumsAcross({static_cast<std::uint64_t>(mine.nonFiniteVoxels),
+                                       static_cast<std::uint64_t>(mine.snappedEdges),
+                                       static_cast<std::uint64_t>(mine.levelOnVoxels)});
+  VolumeFindings all;
+  all.cells = cellCount(geometry.dims);
+  all.nonFiniteVoxels = static_cast<std::int64_t>(sums.all[0]);
+  all.snappedEdges = static_cast<std::int64_t>(sums.all[1]);
+  all.levelOnVoxels = static_cast<std::int64_t>(sums.all[2]);
+  all.least = -largestOfAll(-mine.least);
+  all.most = largestOfAll(mine.most);
+  return all;
+}
+
+std::vector<char> bytesOf(const PlaneVertices& plane) {
+  ByteWriter out;
+  out.put(plane.edges);
+  out.put(plane.capEdges);
+  out.put(plane.onPoints);
+  return out.bytes;
+}
+
+PlaneVertices planeFrom(const std::vector<char>& bytes) {
+  ByteReader in(bytes);
+  PlaneVertices plane;
+  in.get(plane.edges);
+  in.get(plane.capEdges);
+  in.get(plane.onPoints);
+  return plane;
+}
+
+std::vector<char> bytesOf(const PlaneNumbers& numbers) {
+  ByteWriter out;
+  out.put(numbers.numbers);
+  out.put(numbers.positions);
+  return out.bytes;
+}
+
+PlaneNumbers numbersFrom(const std::vector<char>& bytes) {
+  ByteReader in(bytes);
+  PlaneNumbers numbers;
+  in.get(numbers.numbers);
+  in.get(numbers.positions);
+  return numbers;
+}
+
+std::vector<std::uint64_t> listed(const PieceCounts& counts) {
+  return {counts.surface, counts.caps};
+}
+
+// The pieces of the shares that have layers, made together: the messages
+// of mesh/volume_piece.h between neighbours, the sums over all.
+MeshPiece weldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
+                      const VolumeBoundary& boundary, const SurfaceOptions& options) {
+  const ClusterPlace place = clusterPlace();
+  const auto holdsLayers = [&](int rank) {
+    const LayerShare layers = shareOf(geometry, rank, place.size);
+    return layers.first < layers.last;
+  };
+  const bool held = holdsLayers(place.rank);
+  int before = -1, after = -1;
+  for (int rank = place.rank - 1; held && before < 0 && rank >= 0; --rank) {
+    if (holdsLayers(rank)) before = rank;
+  }
+  for (int rank = place.rank + 1; held && after < 0 && rank < place.size; ++rank) {
+    if (holdsLayers(rank)) after = rank;
+  }
+  std::optional<VolumePiece> piece;
+  if (held) piece.emplace(geometry, share, boundary, options, before < 0, after < 0);
+  const auto swap = [&](auto made, auto read, auto take) {
+    const auto sent = [&](PieceSide side) {
+      return held ? bytesOf(made(side)) : std::vector<char>();
+    };
+    const auto [fromBefore, fromAfter] =
+        swapWithNeighbours(before, after, sent(PieceSide::Before), sent(PieceSide::After));
+    if (before >= 0) take(PieceSide::Before, read(fromBefore));
+    if (after >= 0) take(PieceSide::After, read(fromAfter));
+  };
+
+  const ClusterSums own = sumsAcross(held ? listed(piece->ownVertices()) : listed({}));
+  if (held) piece->numberVertices({own.before[0], own.before[1]}, own.all[0]);
+  swap([&](PieceSide side) { return piece->plane(side); }, planeFrom,
+       [&](PieceSide side, const PlaneVertices& plane) { piece->takePlane(side, plane); });
+  const ClusterSums removed = sumsAcross(held ? listed(piece->removedVertices()) : listed({}));
+  if (held) piece->renumber({removed.before[0], removed.before[1]}, removed.all[0]);
+  swap([&](PieceSide side) { return piece->finalNumbers(side); }, numbersFrom,
+       [&](PieceSide side, const PlaneNumbers& numbers) { piece->takeFinalNumbers(side, numbers); });
+  return held ? piece->take() : MeshPiece{};
+}
+
+}  // namespace
+
+IndexedMesh volumeMeshGathered(VolumeReader& reader, const SurfaceOptions& options,
+                               SurfaceReport& report, const SurfaceProgress& progress) {
+  const VolumeGeometry& geometry = reader.header().geometry;
+  VolumeBoundary boundary(geometry.dims);
+  VolumeShare share = meshShare(reader, options, boundary, progress);
+  std::vector<std::vector<char>> bytes = gatherToFirst(shareBytes(share, boundary));
+  if (clusterPlace().rank != 0) return {};
+  std::vector<VolumeShare> shares;
+  shares.push_back(std::move(share));
+  for (std::size_t from = 1; from < bytes.size(); ++from) {
+    shares.push_back(shareFromBytes(bytes[from], boundary));
+    bytes[from] = {};
+  }
+  return joinVolumeShares(geometry, shares, boundary, options, report);
+}
+
+bool writtenInPieces(const std::string& path, MeshFormat format, bool ascii,
+                     const VolumeGeometry& geometry, const SurfaceOptions& options) {
+  if (!(format == MeshFormat::Stl || (format == MeshFormat::Ply && !ascii))) return false;
+  if (path.empty() || path == "-") return false;
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) return false;
+  return !options.welded || makeLattice(geometry, {}).distinctPoints;
+}
+
+MeshPiece volumeMeshPiece(VolumeReader& reader, const SurfaceOptions& options,
+                          SurfaceReport& report, const SurfaceProgress& progress) {
+  const VolumeGeometry& geometry = reader.header().geometry;
+  const ClusterPlace place = clusterPlace();
+  const LayerShare layers = shareOf(geometry, place.rank, place.size);
+  VolumeBoundary boundary(geometry.dims, layers.first, layers.last);
+  VolumeShare share = meshShare(reader, options, boundary, progress);
+  report.findings = findingsOfAll(geometry, share.findings);
+  if (!options.welded) {
+    const ClusterSums triangles = sumsAcross({share.soup.triangles.size()});
+    return unweldedPiece(geometry, share, triangles.before[0]);
+  }
+  return weldedPiece(geometry, share, boundary, options);
+}
+
+void writePieces(const std::string& path, MeshFormat format, const std::string& comment,
+                 const MeshPiece& piece, bool normals) {
+  const IndexedMesh& mesh = piece.mesh;
+  const std::size_t capFaces = mesh.faces.size() - piece.surfaceFaces;
+  const ClusterSums faces = sumsAcross({piece.surfaceFaces, capFaces});
+  const ClusterSums vertices = sumsAcross({piece.surfaceVertices + piece.capVertices});
+  const std::uint64_t allFaces = faces.all[0] + faces.all[1];
+  const bool first = clusterPlace().rank == 0;
+  writeTogether(path, [&](SharedFile& file) {
+    // Records from `at` on, written in batches.
+    const auto records = [&](std::uint64_t at, std::size_t bytes) {
+      return std::make_unique<RecordWriter>(
+          [&file, at](const unsigned char* batch, std::size_t size) mutable {
+            file.writeAt(at, batch, size);
+            at += size;
+            return true;
+          },
+          bytes);
+    };
+    // The surface's faces after those of the pieces before, then the caps'
+    // after every surface face and the caps of the pieces before.
+    const std::uint64_t faceAt[2] = {faces.before[0], faces.all[0] + faces.before[1]};
+    const std::size_t faceEnd[2] = {piece.surfaceFaces, mesh.faces.size()};
+    if (format == MeshFormat::Stl) {
+      if (first) {
+        unsigned char header[StlHeaderBytes];
+        putStlHeader(header, comment, allFaces);
+        file.writeAt(0, header, sizeof header);
+      }
+      for (std::size_t part = 0, f = 0; part < 2; ++part) {
+        const auto facets = records(StlHeaderBytes + faceAt[part] * StlFacetBytes, StlFacetBytes);
+        for (; f < faceEnd[part]; ++f) {
+          const auto& face = mesh.faces[f];
+          putStlFacet(facets->next(), mesh.vertices[face[0]], mesh.vertices[face[1]],
+                      mesh.vertices[face[2]]);
+        }
+        facets->finish();
+      }
+      return;
+    }
+    const std::string header =
+        plyHeader(comment, vertices.all[0], allFaces, normals, PlyEncoding::Binary);
+    if (first) file.writeAt(0, header.data(), header.size());
+    // Own vertices are numbered in two runs: the surface's, the caps'.
+    const std::size_t vertexBytes = plyVertexBytes(normals);
+    const std::size_t vertexEnd[2] = {piece.surfaceVertices,
+                                      piece.surfaceVertices + piece.capVertices};
+    for (std::size_t part = 0, v = 0; part < 2; ++part) {
+      if (v == vertexEnd[part]) continue;
+      const auto run = records(header.size() + std::uint64_t{piece.numbers[v]} * vertexBytes,
+                               vertexBytes);
+      for (; v < vertexEnd[part]; ++v) {
+        putPlyVertex(run->next(), mesh.vertices[v], normals ? &mesh.normals[v] : nullptr);
+      }
+      run->finish();
+    }
+    const std::uint64_t facesAt = header.size() + vertices.all[0] * vertexBytes;
+    for (std::size_t part = 0, f = 0; part < 2; ++part) {
+      const auto run = records(facesAt + faceAt[part] * PlyFaceBytes, PlyFaceBytes);
+      for (; f < faceEnd[part]; ++f) {
+        const auto& face = mesh.faces[f];
+        putPlyFace(run->next(), {piece.numbers[face[0]], piece.numbers[face[1]],
+                                 piece.numbers[face[2]]});
+      }
+      run->finish();
+    }
+  });
+}

@@ -47,11 +47,9 @@ class RecordWriter {
   RecordWriter(Sink write, std::size_t recordBytes)
       : write_(std::move(write)), bytes_(recordBytes), buffer_(recordBytes * Batch, 0) {}
   RecordWriter(std::FILE* out, std::size_t recordBytes)
-      : RecordWriter(
-            [out](const unsigned char* bytes, std::size_t size) {
-              return std::fwrite(bytes, size, 1, out) == 1;
-            },
-            recordBytes) {}
+      : RecordWriter([out](const unsigned char* bytes,
+                           std::size_t size) { return std::fwrite(bytes, size, 1, out) == 1; },
+                     recordBytes) {}
   ~RecordWriter() { finish(); }
   RecordWriter(const RecordWriter&) = delete;
   RecordWriter& operator=(const RecordWriter&) = delete;

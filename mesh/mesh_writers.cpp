@@ -129,8 +129,7 @@ std::string plyHeader(const std::string& comment, std::size_t vertices, std::siz
          "\nproperty float x\nproperty float y\nproperty float z\n" +
          (normals ? "property float nx\nproperty float ny\nproperty float nz\n" : "") +
          (labelled ? "property uchar red\nproperty uchar green\nproperty uchar blue\n" : "") +
-         "element face " + std::to_string(faces) +
-         "\nproperty list uchar uint vertex_indices\n" +
+         "element face " + std::to_string(faces) + "\nproperty list uchar uint vertex_indices\n" +
          (labelled ? "property int label\n" : "") + "end_header\n";
 }
 

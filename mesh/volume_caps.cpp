@@ -13,8 +13,7 @@
 VolumeBoundary::VolumeBoundary(const std::int64_t (&dims)[3])
     : VolumeBoundary(dims, 0, dims[2] - 1) {}
 
-VolumeBoundary::VolumeBoundary(const std::int64_t (&dims)[3], std::int64_t first,
-                               std::int64_t last)
+VolumeBoundary::VolumeBoundary(const std::int64_t (&dims)[3], std::int64_t first, std::int64_t last)
     : first_(first), last_(last) {
   std::memcpy(dims_, dims, sizeof dims_);
   const std::int64_t slices = std::max<std::int64_t>(last - first + 1, 0);
@@ -61,8 +60,7 @@ namespace {
 // Where slices [first, last] lie in each face of a boundary holding slices
 // from `held` on: from, count.
 std::array<std::pair<std::size_t, std::size_t>, 6> sliceSpans(const std::int64_t (&dims)[3],
-                                                              std::int64_t held,
-                                                              std::int64_t first,
+                                                              std::int64_t held, std::int64_t first,
                                                               std::int64_t last) {
   std::array<std::pair<std::size_t, std::size_t>, 6> spans;
   const auto span = [&](std::int64_t across) {

@@ -83,30 +83,32 @@ void VolumePiece::makeCaps(const VolumeBoundary& boundary, double isoLevel,
   std::unordered_map<EdgeKey, std::uint32_t> edges(faceEdges.begin(), faceEdges.end());
   const std::int64_t firstK = first_ ? -1 : firstSlice_;
   const std::int64_t lastK = last_ ? geometry_.dims[2] : lastSlice_;
-  forEachBoundaryTriangle(geometry_, boundary, isoLevel, firstK, lastK, [&](const CapTriangle& cap) {
-    std::array<std::uint32_t, 3> face;
-    const int outward[3] = {0, 2, 1};
-    for (int v = 0; v < 3; ++v) {
-      const int drawn = outward[v];
-      const EdgeKey key = cap.keys[drawn];
-      const auto found = edges.find(key);
-      if (found != edges.end()) {
-        face[v] = found->second;
-        continue;
-      }
-      const bool shared = !first_ && edgeInSlice(geometry_, key, firstSlice_);
-      face[v] = addVertex(shared ? Kind::SharedCap : Kind::Cap, cap.triangle.vertices[drawn],
-                          cap.normals[drawn]);
-      edges.emplace(key, face[v]);
-      if (shared) {
-        sharedCaps_.emplace_back(key, face[v]);
-        continue;
-      }
-      if (cap.points[drawn] >= 0) onPoints_.emplace_back(cap.points[drawn], face[v]);
-      if (!last_ && edgeInSlice(geometry_, key, lastSlice_)) planeCaps_.emplace_back(key, face[v]);
-    }
-    mesh_.faces.push_back(face);
-  });
+  forEachBoundaryTriangle(
+      geometry_, boundary, isoLevel, firstK, lastK, [&](const CapTriangle& cap) {
+        std::array<std::uint32_t, 3> face;
+        const int outward[3] = {0, 2, 1};
+        for (int v = 0; v < 3; ++v) {
+          const int drawn = outward[v];
+          const EdgeKey key = cap.keys[drawn];
+          const auto found = edges.find(key);
+          if (found != edges.end()) {
+            face[v] = found->second;
+            continue;
+          }
+          const bool shared = !first_ && edgeInSlice(geometry_, key, firstSlice_);
+          face[v] = addVertex(shared ? Kind::SharedCap : Kind::Cap, cap.triangle.vertices[drawn],
+                              cap.normals[drawn]);
+          edges.emplace(key, face[v]);
+          if (shared) {
+            sharedCaps_.emplace_back(key, face[v]);
+            continue;
+          }
+          if (cap.points[drawn] >= 0) onPoints_.emplace_back(cap.points[drawn], face[v]);
+          if (!last_ && edgeInSlice(geometry_, key, lastSlice_))
+            planeCaps_.emplace_back(key, face[v]);
+        }
+        mesh_.faces.push_back(face);
+      });
 }
 
 PieceCounts VolumePiece::ownVertices() const {
@@ -171,8 +173,9 @@ void VolumePiece::takePlane(PieceSide side, const PlaneVertices& plane) {
   const auto numberShared = [&](auto theirs, const auto& mine) {
     std::sort(theirs.begin(), theirs.end());
     for (const auto& [where, v] : mine) {
-      const auto found = std::lower_bound(theirs.begin(), theirs.end(), std::make_pair(where, 0ull),
-                                          [](const auto& a, const auto& b) { return a.first < b.first; });
+      const auto found =
+          std::lower_bound(theirs.begin(), theirs.end(), std::make_pair(where, 0ull),
+                           [](const auto& a, const auto& b) { return a.first < b.first; });
       if (found == theirs.end() || found->first != where) disagree();
       numbers_[v] = found->second;
     }
@@ -274,8 +277,8 @@ MeshPiece VolumePiece::take() {
     } else {
       const auto found = neighbourFinals_.find(g);
       if (found == neighbourFinals_.end()) disagree();
-      const auto [at, made] = neighbours.emplace(
-          found->second.first, static_cast<std::uint32_t>(mesh.vertices.size()));
+      const auto [at, made] =
+          neighbours.emplace(found->second.first, static_cast<std::uint32_t>(mesh.vertices.size()));
       if (made) {
         mesh.vertices.push_back(found->second.second);
         if (normals) mesh.normals.push_back({0, 0, 0});

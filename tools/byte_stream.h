@@ -40,14 +40,16 @@ class ByteReader {
     static_assert(std::is_trivially_copy_constructible_v<T>);
     std::uint64_t size = 0;
     get(size);
-    if (size > (bytes_.size() - at_) / sizeof(T)) throw std::runtime_error("a message from another process ends early");
+    if (size > (bytes_.size() - at_) / sizeof(T))
+      throw std::runtime_error("a message from another process ends early");
     values.resize(static_cast<std::size_t>(size));
     take(values.data(), values.size() * sizeof(T));
   }
 
  private:
   void take(void* to, std::size_t size) {
-    if (size > bytes_.size() - at_) throw std::runtime_error("a message from another process ends early");
+    if (size > bytes_.size() - at_)
+      throw std::runtime_error("a message from another process ends early");
     if (size == 0) return;  // an empty vector's data() may be null
     std::memcpy(to, bytes_.data() + at_, size);
     at_ += size;

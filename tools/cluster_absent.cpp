@@ -1,6 +1,6 @@
-#include "tools/cluster.h"
-
 #include <stdexcept>
+
+#include "tools/cluster.h"
 
 void joinCluster(int&, char**&) {}
 void leaveCluster() {}

@@ -30,8 +30,8 @@ LayerShare shareOf(const VolumeGeometry& geometry, int rank, int size) {
 // The share of this process, meshed, its faces' voxels in `boundary`;
 // progress shown for the whole job (process 0's share stands for all, and
 // its line is the only one).
-VolumeShare meshShare(VolumeReader& reader, const SurfaceOptions& options,
-                      VolumeBoundary& boundary, const SurfaceProgress& progress) {
+VolumeShare meshShare(VolumeReader& reader, const SurfaceOptions& options, VolumeBoundary& boundary,
+                      const SurfaceProgress& progress) {
   const ClusterPlace place = clusterPlace();
   const LayerShare layers = shareOf(reader.header().geometry, place.rank, place.size);
   SurfaceProgress shown;
@@ -138,8 +138,9 @@ MeshPiece weldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
        [&](PieceSide side, const PlaneVertices& plane) { piece->takePlane(side, plane); });
   const ClusterSums removed = sumsAcross(held ? listed(piece->removedVertices()) : listed({}));
   if (held) piece->renumber({removed.before[0], removed.before[1]}, removed.all[0]);
-  swap([&](PieceSide side) { return piece->finalNumbers(side); }, numbersFrom,
-       [&](PieceSide side, const PlaneNumbers& numbers) { piece->takeFinalNumbers(side, numbers); });
+  swap(
+      [&](PieceSide side) { return piece->finalNumbers(side); }, numbersFrom,
+      [&](PieceSide side, const PlaneNumbers& numbers) { piece->takeFinalNumbers(side, numbers); });
   return held ? piece->take() : MeshPiece{};
 }
 
@@ -235,8 +236,8 @@ void writePieces(const std::string& path, MeshFormat format, const std::string& 
                                       piece.surfaceVertices + piece.capVertices};
     for (std::size_t part = 0, v = 0; part < 2; ++part) {
       if (v == vertexEnd[part]) continue;
-      const auto run = records(header.size() + std::uint64_t{piece.numbers[v]} * vertexBytes,
-                               vertexBytes);
+      const auto run =
+          records(header.size() + std::uint64_t{piece.numbers[v]} * vertexBytes, vertexBytes);
       for (; v < vertexEnd[part]; ++v) {
         putPlyVertex(run->next(), mesh.vertices[v], normals ? &mesh.normals[v] : nullptr);
       }
@@ -247,8 +248,8 @@ void writePieces(const std::string& path, MeshFormat format, const std::string& 
       const auto run = records(facesAt + faceAt[part] * PlyFaceBytes, PlyFaceBytes);
       for (; f < faceEnd[part]; ++f) {
         const auto& face = mesh.faces[f];
-        putPlyFace(run->next(), {piece.numbers[face[0]], piece.numbers[face[1]],
-                                 piece.numbers[face[2]]});
+        putPlyFace(run->next(),
+                   {piece.numbers[face[0]], piece.numbers[face[1]], piece.numbers[face[2]]});
       }
       run->finish();
     }

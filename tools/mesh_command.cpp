@@ -327,8 +327,8 @@ void warnAboutFlatFaces(std::size_t flat, std::size_t faces) {
 
 // The volume's mesh, or nothing where the processes of mpirun wrote it in
 // pieces already.
-std::optional<IndexedMesh> volumeMesh(MeshOptions options, MeshFormat format,
-                                      std::string& comment, ProgressLine& progress) {
+std::optional<IndexedMesh> volumeMesh(MeshOptions options, MeshFormat format, std::string& comment,
+                                      ProgressLine& progress) {
   if (options.isoOption->count() == 0) {
     failCommand(
         "--volume needs --iso V, the level of the surface in the data's units, or --iso otsu");

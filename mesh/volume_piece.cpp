@@ -121,9 +121,6 @@ PieceCounts VolumePiece::ownVertices() const {
 }
 
 void VolumePiece::numberVertices(const PieceCounts& before, std::uint64_t surfaceTotal) {
-  own_ = ownVertices();
-  ownBefore_ = before;
-  surfaceTotal_ = surfaceTotal;
   numbers_.assign(kinds_.size(), Unset);
   std::uint64_t surface = before.surface, caps = surfaceTotal + before.caps;
   for (std::size_t v = 0; v < kinds_.size(); ++v) {
@@ -186,14 +183,27 @@ void VolumePiece::takePlane(PieceSide side, const PlaneVertices& plane) {
 
 PieceCounts VolumePiece::removedVertices() {
   if (!merge_) return {};
-  // Vertices on one lattice point are one: the lowest numbered.
-  std::vector<std::pair<std::int64_t, std::uint64_t>> points = std::move(neighbourPoints_);
-  for (const auto& [point, v] : onPoints_) points.emplace_back(point, numbers_[v]);
+  // Vertices on one lattice point are one: the lowest numbered. By point,
+  // number, and the vertex here (None: a neighbour's).
+  struct OnPoint {
+    std::int64_t point;
+    std::uint64_t number;
+    std::uint32_t vertex;
+    bool operator<(const OnPoint& other) const {
+      return point != other.point ? point < other.point : number < other.number;
+    }
+  };
+  std::vector<OnPoint> points;
+  for (const auto& [point, g] : neighbourPoints_) points.push_back({point, g, None});
+  for (const auto& [point, v] : onPoints_) points.push_back({point, numbers_[v], v});
+  neighbourPoints_ = {};
   std::sort(points.begin(), points.end());
-  for (std::size_t n = 1; n < points.size(); ++n) {
-    if (points[n].first != points[n - 1].first) continue;
-    const auto into = mergedInto_.find(points[n - 1].second);
-    mergedInto_[points[n].second] = into == mergedInto_.end() ? points[n - 1].second : into->second;
+  for (std::size_t n = 1, first = 0; n < points.size(); ++n) {
+    if (points[n].point != points[n - 1].point) {
+      first = n;
+      continue;
+    }
+    mergedInto_[points[n].number] = {points[first].number, points[first].vertex};
   }
   PieceCounts removed;
   for (std::size_t v = 0; v < kinds_.size(); ++v) {
@@ -245,61 +255,62 @@ void VolumePiece::takeFinalNumbers(PieceSide side, const PlaneNumbers& numbers) 
 }
 
 MeshPiece VolumePiece::take() {
+  // The kept own vertices moved to the front, in place: the surface's come
+  // before any of the caps' here too.
+  const std::size_t count = kinds_.size();
+  std::vector<std::uint32_t> to(count, None);
   MeshPiece piece;
-  IndexedMesh& mesh = piece.mesh;
-  const bool normals = normals_;
-  // Where each vertex went in the piece: its own kept ones first.
-  std::vector<std::uint32_t> to(kinds_.size(), None);
-  std::vector<std::uint32_t> ownSurface, ownCaps;  // by number before merging
-  for (const Kind kind : {Kind::Surface, Kind::Cap}) {
-    for (std::size_t v = 0; v < kinds_.size(); ++v) {
-      if (kinds_[v] != kind) continue;
-      (kind == Kind::Surface ? ownSurface : ownCaps).push_back(static_cast<std::uint32_t>(v));
-      if (finals_[v] == None) continue;
-      to[v] = static_cast<std::uint32_t>(mesh.vertices.size());
-      mesh.vertices.push_back(mesh_.vertices[v]);
-      if (normals) mesh.normals.push_back(mesh_.normals[v]);
-      piece.numbers.push_back(finals_[v]);
-      (kind == Kind::Surface ? piece.surfaceVertices : piece.capVertices) += 1;
-    }
+  std::size_t kept = 0;
+  for (std::size_t v = 0; v < count; ++v) {
+    if ((kinds_[v] != Kind::Surface && kinds_[v] != Kind::Cap) || finals_[v] == None) continue;
+    to[v] = static_cast<std::uint32_t>(kept);
+    mesh_.vertices[kept] = mesh_.vertices[v];
+    if (normals_) mesh_.normals[kept] = mesh_.normals[v];
+    finals_[kept++] = finals_[v];
+    (kinds_[v] == Kind::Surface ? piece.surfaceVertices : piece.capVertices) += 1;
   }
-  // The rest: merged into a vertex, this piece's or a neighbour's.
+  // Then the neighbours' vertices the faces use, after those: no more than
+  // the vertices that went, whose places they take.
   std::unordered_map<std::uint32_t, std::uint32_t> neighbours;  // final number -> vertex
   const auto vertexOf = [&](std::uint32_t v) {
     if (to[v] != None) return to[v];
     const auto merged = mergedInto_.find(numbers_[v]);
-    const std::uint64_t g = merged == mergedInto_.end() ? numbers_[v] : merged->second;
-    const std::uint64_t caps = surfaceTotal_ + ownBefore_.caps;
-    if (g >= ownBefore_.surface && g < ownBefore_.surface + own_.surface) {
-      to[v] = to[ownSurface[g - ownBefore_.surface]];
-    } else if (g >= caps && g < caps + own_.caps) {
-      to[v] = to[ownCaps[g - caps]];
+    if (merged != mergedInto_.end() && merged->second.second != None) {
+      to[v] = to[merged->second.second];
     } else {
+      const std::uint64_t g = merged == mergedInto_.end() ? numbers_[v] : merged->second.first;
       const auto found = neighbourFinals_.find(g);
       if (found == neighbourFinals_.end()) disagree();
       const auto [at, made] =
-          neighbours.emplace(found->second.first, static_cast<std::uint32_t>(mesh.vertices.size()));
+          neighbours.emplace(found->second.first, static_cast<std::uint32_t>(kept));
       if (made) {
-        mesh.vertices.push_back(found->second.second);
-        if (normals) mesh.normals.push_back({0, 0, 0});
-        piece.numbers.push_back(found->second.first);
+        if (kept == count) disagree();
+        mesh_.vertices[kept] = found->second.second;
+        if (normals_) mesh_.normals[kept] = {0, 0, 0};
+        finals_[kept++] = found->second.first;
       }
       to[v] = at->second;
     }
     if (to[v] == None) disagree();
     return to[v];
   };
-  // The faces, less those that merging made lines or points.
+  // The faces, less those that merging made lines or points, in place.
+  std::size_t faces = 0;
   for (std::size_t f = 0; f < mesh_.faces.size(); ++f) {
     const auto& face = mesh_.faces[f];
     const std::array<std::uint32_t, 3> made = {vertexOf(face[0]), vertexOf(face[1]),
                                                vertexOf(face[2])};
     if (made[0] == made[1] || made[1] == made[2] || made[2] == made[0]) continue;
-    mesh.faces.push_back(made);
+    mesh_.faces[faces++] = made;
     piece.surfaceFaces += f < surfaceFaces_;
   }
+  mesh_.faces.resize(faces);
+  mesh_.vertices.resize(kept);
+  if (normals_) mesh_.normals.resize(kept);
+  finals_.resize(kept);
+  piece.mesh = std::move(mesh_);
+  piece.numbers = std::move(finals_);
   // A mirrored lattice turns the extraction's outward order inward.
-  if (mirrored_) reverseFaces(mesh);
-  mesh_ = {};
+  if (mirrored_) reverseFaces(piece.mesh);
   return piece;
 }

@@ -116,13 +116,12 @@ class VolumePiece {
   std::vector<std::pair<std::int64_t, std::uint32_t>> firstPlane_, lastPlane_;
   std::vector<std::pair<EdgeKey, std::uint32_t>> sharedCaps_, planeCaps_;
   std::vector<std::pair<std::int64_t, std::uint32_t>> onPoints_;  // own vertices only
-  PieceCounts own_, ownBefore_;
-  std::uint64_t surfaceTotal_ = 0;
   // Both planes' vertices on lattice points, and what the neighbours sent.
   std::vector<std::pair<std::int64_t, std::uint64_t>> neighbourPoints_;
   std::vector<std::uint64_t> received_[2];
-  // Merged vertices: number before merging -> the number it became.
-  std::unordered_map<std::uint64_t, std::uint64_t> mergedInto_;
+  // Merged vertices: number before merging -> the number it became, and
+  // that vertex here (None: a neighbour's).
+  std::unordered_map<std::uint64_t, std::pair<std::uint64_t, std::uint32_t>> mergedInto_;
   std::vector<std::uint32_t> finals_;  // own kept vertices' final numbers
   std::unordered_map<std::uint64_t, std::pair<std::uint32_t, Point3>> neighbourFinals_;
 };

@@ -89,6 +89,15 @@ class MpiFile final : public SharedFile {
       const int error = MPI_File_write_at(file_, static_cast<MPI_Offset>(offset + at), from + at,
                                           count, MPI_BYTE, &status);
       if (error != MPI_SUCCESS) throw std::runtime_error(reasonOf(error));
+      // MPI-IO can return success for a write the file system cut short.
+      int written = 0;
+      MPI_Get_count(&status, MPI_BYTE, &written);
+      if (written != count) {
+        throw std::runtime_error("only " + std::to_string(written) + " of " +
+                                 std::to_string(count) + " bytes were written at byte " +
+                                 std::to_string(offset + at) +
+                                 " (is the disk full, or the file larger than allowed?)");
+      }
     }
   }
 

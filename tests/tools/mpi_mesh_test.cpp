@@ -28,13 +28,13 @@ class MpiMesh : public ::testing::Test {
  protected:
   // mcubes with `arguments`, alone (processes 0) or under mpirun, each
   // process's exit status written down by a shell around it (mpirun itself
-  // tells only of the first to fail).
-  Outcome run(int processes, const std::string& arguments) {
+  // tells only of the first to fail), under the shell's `limits` if given.
+  Outcome run(int processes, const std::string& arguments, const std::string& limits = "") {
     const std::string mcubes = std::string("'") + MCUBES_PATH + "' " + arguments;
     const fs::path out = dir() / "stdout", err = dir() / "stderr";
     const std::string quiet = " >" + out.string() + " 2>" + err.string();
     if (processes == 0) {
-      const int status = std::system((mcubes + quiet).c_str());
+      const int status = std::system(("(" + limits + mcubes + quiet + ")").c_str());
       return {{WIFEXITED(status) ? WEXITSTATUS(status) : -1}, readFile(out), readFile(err)};
     }
     // Root runs only when allowed; more processes than cores only when
@@ -46,8 +46,9 @@ class MpiMesh : public ::testing::Test {
     const std::string command = std::string("ASAN_OPTIONS=detect_leaks=0 '") + MPIEXEC_PATH +
                                 "' --oversubscribe -q --mca btl_vader_single_copy_mechanism none " +
                                 (geteuid() == 0 ? "--allow-run-as-root " : "") + "-n " +
-                                std::to_string(processes) + " sh -c '\"$0\" \"$@\"; echo $? >" +
-                                dir().string() + "/status.$OMPI_COMM_WORLD_RANK' " + mcubes + quiet;
+                                std::to_string(processes) + " sh -c '" + limits +
+                                "\"$0\" \"$@\"; echo $? >" + dir().string() +
+                                "/status.$OMPI_COMM_WORLD_RANK' " + mcubes + quiet;
     Outcome outcome{{}, {}, {}};
     const int launcher = std::system(command.c_str());
     outcome.out = readFile(out);
@@ -181,6 +182,25 @@ TEST_F(MpiMesh, AFailureOnOneProcessFailsThemAllSaidOnceWithNoFileLeft) {
       EXPECT_EQ(outcome.err, alone.err) << context;
       EXPECT_TRUE(files().empty()) << context;
     }
+  }
+}
+
+TEST_F(MpiMesh, AWriteCutShortOnAnyProcessFailsThemAllWithNoFileLeft) {
+  // A limit on file size, which the processes writing their pieces meet.
+  const std::string limits = "ulimit -f 20; trap \"\" XFSZ; ";
+  const std::string output = path("out/big.ply");
+  const std::string arguments =
+      "mesh --volume " + path("wavelet37.nrrd") + " --iso 160.5 -o " + output;
+  const Outcome alone = run(0, arguments, limits);
+  ASSERT_EQ(alone.statuses, std::vector<int>{2});
+  EXPECT_NE(alone.err.find("cannot write '" + output + "'"), std::string::npos) << alone.err;
+  for (const int processes : {2, 3}) {
+    const Outcome outcome = run(processes, arguments, limits);
+    EXPECT_EQ(outcome.statuses, std::vector<int>(processes, 2)) << processes;
+    const std::size_t said = outcome.err.find("mcubes: cannot write '" + output + "'");
+    EXPECT_NE(said, std::string::npos) << outcome.err;
+    EXPECT_EQ(outcome.err.find("mcubes: ", said + 1), std::string::npos) << outcome.err;
+    EXPECT_TRUE(files().empty()) << processes;
   }
 }
 

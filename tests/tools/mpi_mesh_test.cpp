@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -86,6 +87,12 @@ class MpiMesh : public ::testing::Test {
                     .statuses,
                 std::vector<int>{0});
     }
+    // The Wavelet's voxels on a mirrored lattice of uneven spacing, in LPS.
+    std::ofstream(path("mirrored.nhdr"))
+        << "NRRD0004\ntype: float\ndimension: 3\nspace: left-posterior-superior\n"
+           "sizes: 37 37 37\nspace directions: (-1,0,0) (0,1.5,0) (0,0,0.75)\n"
+           "endian: little\nencoding: raw\nspace origin: (18,-18,-18)\nbyte skip: -1\n"
+           "data file: wavelet37.nrrd\n";
   }
 
  private:
@@ -103,13 +110,15 @@ TEST_F(MpiMesh, AnyNumberOfProcessesWritesTheBytesOneProcessWrites) {
   const std::vector<Case> cases = {
       // Written in pieces by the processes together: an odd number of slices, in binary PLY
       // and STL, with normals; vertices snapped onto voxels and merged across the planes
-      // between the processes; the triangles as extracted.
+      // between the processes; the triangles as extracted; a mirrored lattice.
       {"wavelet37", "--iso 160.5", "ply"},
       {"wavelet37", "--iso 160.5", "stl"},
       {"wavelet37", "--iso 130 --normals", "ply"},
       {"labels23", "--iso 1 --normals", "ply"},
       {"labels23", "--iso 2", "stl"},
       {"wavelet37", "--iso 160.5 --unwelded --normals", "ply"},
+      {"mirrored.nhdr", "--iso 160.5 --normals --space ras", "ply"},
+      {"mirrored.nhdr", "--iso 160.5", "stl"},
       // Gathered by process 0: text formats, the finishing steps.
       {"wavelet37", "--iso 160.5 --unwelded", "obj"},
       {"wavelet37", "--iso 200 --ascii --keep-largest --smooth 5", "ply"},
@@ -124,7 +133,9 @@ TEST_F(MpiMesh, AnyNumberOfProcessesWritesTheBytesOneProcessWrites) {
       {"wavelet37", "--help", ""},
   };
   for (const Case& c : cases) {
-    const std::string arguments = "mesh --volume " + path(c.volume + ".nrrd") + " " + c.options;
+    const std::string volume =
+        c.volume.find('.') == std::string::npos ? c.volume + ".nrrd" : c.volume;
+    const std::string arguments = "mesh --volume " + path(volume) + " " + c.options;
     // The mesh goes to a file of the extension given, else to standard output.
     const auto file = [&](const std::string& name) {
       return path("out/" + name + "." + c.extension);

@@ -15,6 +15,14 @@ constexpr std::uint64_t Unset = ~std::uint64_t{0};
   throw std::logic_error("the shares disagree on the vertices of the plane between them");
 }
 
+// A vertex's number in the whole mesh, which its files index in 32 bits.
+std::uint32_t indexable(std::uint64_t number) {
+  if (number >= PlaneNumbers::Unnumbered) {
+    throw std::runtime_error("the mesh has more vertices than 32-bit indices can number");
+  }
+  return static_cast<std::uint32_t>(number);
+}
+
 }  // namespace
 
 MeshPiece unweldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
@@ -23,13 +31,8 @@ MeshPiece unweldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
   piece.mesh = unweldedVolume(share.soup, geometry);
   share.soup = {};
   const std::uint64_t first = 3 * trianglesBefore;
-  if (first + piece.mesh.vertices.size() > PlaneNumbers::Unnumbered) {
-    throw std::runtime_error("the mesh has more vertices than 32-bit indices can number");
-  }
   piece.numbers.resize(piece.mesh.vertices.size());
-  for (std::size_t v = 0; v < piece.numbers.size(); ++v) {
-    piece.numbers[v] = static_cast<std::uint32_t>(first + v);
-  }
+  for (std::size_t v = 0; v < piece.numbers.size(); ++v) piece.numbers[v] = indexable(first + v);
   piece.surfaceVertices = piece.mesh.vertices.size();
   piece.surfaceFaces = piece.mesh.faces.size();
   return piece;
@@ -226,11 +229,7 @@ void VolumePiece::renumber(const PieceCounts& removedBefore, std::uint64_t surfa
       ++gone;
       continue;
     }
-    const std::uint64_t final = numbers_[v] - gone;
-    if (final >= None) {
-      throw std::runtime_error("the mesh has more vertices than 32-bit indices can number");
-    }
-    finals_[v] = static_cast<std::uint32_t>(final);
+    finals_[v] = indexable(numbers_[v] - gone);
   }
 }
 

@@ -120,28 +120,41 @@ MeshPiece weldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
   for (int rank = place.rank + 1; held && after < 0 && rank < place.size; ++rank) {
     if (holdsLayers(rank)) after = rank;
   }
+  // Every step that can fail here (a mesh too large to number) is taken
+  // together, so that no process waits for one that has given up.
   std::optional<VolumePiece> piece;
-  if (held) piece.emplace(geometry, share, boundary, options, before < 0, after < 0);
+  const auto step = [&](auto&& work) {
+    togetherOrFail([&] {
+      if (held) work();
+    });
+  };
   const auto swap = [&](auto made, auto read, auto take) {
     const auto sent = [&](PieceSide side) {
       return held ? bytesOf(made(side)) : std::vector<char>();
     };
     const auto [fromBefore, fromAfter] =
         swapWithNeighbours(before, after, sent(PieceSide::Before), sent(PieceSide::After));
-    if (before >= 0) take(PieceSide::Before, read(fromBefore));
-    if (after >= 0) take(PieceSide::After, read(fromAfter));
+    step([&] {
+      if (before >= 0) take(PieceSide::Before, read(fromBefore));
+      if (after >= 0) take(PieceSide::After, read(fromAfter));
+    });
   };
 
+  step([&] { piece.emplace(geometry, share, boundary, options, before < 0, after < 0); });
   const ClusterSums own = sumsAcross(held ? listed(piece->ownVertices()) : listed({}));
-  if (held) piece->numberVertices({own.before[0], own.before[1]}, own.all[0]);
+  step([&] { piece->numberVertices({own.before[0], own.before[1]}, own.all[0]); });
   swap([&](PieceSide side) { return piece->plane(side); }, planeFrom,
        [&](PieceSide side, const PlaneVertices& plane) { piece->takePlane(side, plane); });
-  const ClusterSums removed = sumsAcross(held ? listed(piece->removedVertices()) : listed({}));
-  if (held) piece->renumber({removed.before[0], removed.before[1]}, removed.all[0]);
+  PieceCounts merged;
+  step([&] { merged = piece->removedVertices(); });
+  const ClusterSums removed = sumsAcross(listed(merged));
+  step([&] { piece->renumber({removed.before[0], removed.before[1]}, removed.all[0]); });
   swap(
       [&](PieceSide side) { return piece->finalNumbers(side); }, numbersFrom,
       [&](PieceSide side, const PlaneNumbers& numbers) { piece->takeFinalNumbers(side, numbers); });
-  return held ? piece->take() : MeshPiece{};
+  MeshPiece made;
+  step([&] { made = piece->take(); });
+  return made;
 }
 
 }  // namespace
@@ -182,7 +195,9 @@ MeshPiece volumeMeshPiece(VolumeReader& reader, const SurfaceOptions& options,
   report.findings = findingsOfAll(geometry, share.findings);
   if (!options.welded) {
     const ClusterSums triangles = sumsAcross({share.soup.triangles.size()});
-    return unweldedPiece(geometry, share, triangles.before[0]);
+    MeshPiece piece;
+    togetherOrFail([&] { piece = unweldedPiece(geometry, share, triangles.before[0]); });
+    return piece;
   }
   return weldedPiece(geometry, share, boundary, options);
 }

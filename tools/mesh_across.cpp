@@ -132,11 +132,11 @@ MeshPiece weldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
     const auto sent = [&](PieceSide side) {
       return held ? bytesOf(made(side)) : std::vector<char>();
     };
-    const auto [fromBefore, fromAfter] =
+    const auto received =
         swapWithNeighbours(before, after, sent(PieceSide::Before), sent(PieceSide::After));
     step([&] {
-      if (before >= 0) take(PieceSide::Before, read(fromBefore));
-      if (after >= 0) take(PieceSide::After, read(fromAfter));
+      if (before >= 0) take(PieceSide::Before, read(received.first));
+      if (after >= 0) take(PieceSide::After, read(received.second));
     });
   };
 

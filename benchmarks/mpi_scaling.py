@@ -66,8 +66,8 @@ def main():
     }
     print("load average before: %.2f %.2f %.2f" % os.getloadavg())
     with tempfile.TemporaryDirectory() as folder:
-        for spec in args.volume:
-            volume, iso = spec.rsplit(":", 1)
+        for given in args.volume:
+            volume, iso = given.rsplit(":", 1)
             times = {way: [] for way in ways}
             peaks = {way: 0.0 for way in ways}
             outputs = {way: os.path.join(folder, "%d.%s" % (i, args.format))

@@ -57,3 +57,18 @@ class ByteReader {
   const std::vector<char>& bytes_;
   std::size_t at_ = 0;
 };
+
+// Fields as one message, and the message's fields read back in the same
+// order.
+template <typename... Fields>
+std::vector<char> bytesOfFields(const Fields&... fields) {
+  ByteWriter out;
+  (out.put(fields), ...);
+  return out.bytes;
+}
+
+template <typename... Fields>
+void readFields(const std::vector<char>& bytes, Fields&... fields) {
+  ByteReader in(bytes);
+  (in.get(fields), ...);
+}

@@ -68,34 +68,22 @@ VolumeFindings findingsOfAll(const VolumeGeometry& geometry, const VolumeFinding
 }
 
 std::vector<char> bytesOf(const PlaneVertices& plane) {
-  ByteWriter out;
-  out.put(plane.edges);
-  out.put(plane.capEdges);
-  out.put(plane.onPoints);
-  return out.bytes;
+  return bytesOfFields(plane.edges, plane.capEdges, plane.onPoints);
 }
 
 PlaneVertices planeFrom(const std::vector<char>& bytes) {
-  ByteReader in(bytes);
   PlaneVertices plane;
-  in.get(plane.edges);
-  in.get(plane.capEdges);
-  in.get(plane.onPoints);
+  readFields(bytes, plane.edges, plane.capEdges, plane.onPoints);
   return plane;
 }
 
 std::vector<char> bytesOf(const PlaneNumbers& numbers) {
-  ByteWriter out;
-  out.put(numbers.numbers);
-  out.put(numbers.positions);
-  return out.bytes;
+  return bytesOfFields(numbers.numbers, numbers.positions);
 }
 
 PlaneNumbers numbersFrom(const std::vector<char>& bytes) {
-  ByteReader in(bytes);
   PlaneNumbers numbers;
-  in.get(numbers.numbers);
-  in.get(numbers.positions);
+  readFields(bytes, numbers.numbers, numbers.positions);
   return numbers;
 }
 

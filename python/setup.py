@@ -1,16 +1,19 @@
 """The mcubes Python module, built by CMake from the repository around this
 folder, offline with the platform's packages:
 
-    python3 -m pip install --no-build-isolation ./python
+    /usr/bin/python3 -m pip install --no-build-isolation --no-index ./python
+
+The build tree is kept in build/python/ of the repository, one per
+interpreter, so that installing an unchanged tree again builds nothing.
 """
 
+import hashlib
 import os
 import pathlib
 import re
 import shutil
 import subprocess
 import sys
-import tempfile
 
 from setuptools import Extension, setup
 from setuptools.command.build_ext import build_ext
@@ -24,19 +27,22 @@ class CMakeBuild(build_ext):
 
     def build_extension(self, ext):
         target = pathlib.Path(self.get_ext_fullpath(ext.name)).resolve()
-        with tempfile.TemporaryDirectory(prefix="mcubes-build-") as build:
-            subprocess.run(
-                ["cmake", "-S", str(ROOT), "-B", build, "-DCMAKE_BUILD_TYPE=Release",
-                 "-DBUILD_TESTING=OFF", f"-DPython3_EXECUTABLE={sys.executable}",
-                 f"-DPYTHON_EXECUTABLE={sys.executable}"],
-                check=True)
-            subprocess.run(
-                ["cmake", "--build", build, "--target", "mcubes_python",
-                 "--parallel", str(os.cpu_count() or 1)],
-                check=True)
-            built = next(pathlib.Path(build, "python", "mcubes").glob("_mcubes*"))
-            target.parent.mkdir(parents=True, exist_ok=True)
-            shutil.copyfile(built, target)
+        # A venv's interpreter and the one it was made from build alike, but
+        # CMake's cache holds the interpreter's path: one tree for each.
+        interpreter = hashlib.sha1(sys.executable.encode()).hexdigest()[:8]
+        build = ROOT / "build" / "python" / f"{sys.implementation.cache_tag}-{interpreter}"
+        subprocess.run(
+            ["cmake", "-S", str(ROOT), "-B", str(build), "-DCMAKE_BUILD_TYPE=Release",
+             "-DBUILD_TESTING=OFF", f"-DPython3_EXECUTABLE={sys.executable}",
+             f"-DPYTHON_EXECUTABLE={sys.executable}"],
+            check=True)
+        subprocess.run(
+            ["cmake", "--build", str(build), "--target", "mcubes_python",
+             "--parallel", str(os.cpu_count() or 1)],
+            check=True)
+        built = next(pathlib.Path(build, "python", "mcubes").glob("_mcubes*"))
+        target.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copyfile(built, target)
 
 
 def version():

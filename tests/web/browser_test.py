@@ -71,66 +71,10 @@ def wait_for(what, condition, timeout, interval=0.2):
         time.sleep(interval)
 
 
-# --- PNG -------------------------------------------------------------------
+# --- pictures: tests/support/picture.py ---------------------------------
 
-def read_png(data):
-    """8-bit RGB or RGBA PNG (not interlaced) -> (width, height, rows of RGB tuples)."""
-    if data[:8] != b"\x89PNG\r\n\x1a\n":
-        raise Failure("not a PNG")
-    pos, idat, header = 8, b"", None
-    while pos < len(data):
-        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        pos += 12 + length
-        if kind == b"IHDR":
-            header = struct.unpack(">IIBBBBB", body)
-        elif kind == b"IDAT":
-            idat += body
-        elif kind == b"IEND":
-            break
-    width, height, depth, colour, _, _, interlace = header
-    channels = {2: 3, 6: 4}.get(colour)
-    if depth != 8 or channels is None or interlace != 0:
-        raise Failure("unsupported PNG (depth %d, colour type %d)" % (depth, colour))
-    raw = zlib.decompress(idat)
-    stride = width * channels
-    previous = bytearray(stride)
-    rows = []
-    for y in range(height):
-        start = y * (stride + 1)
-        kind, line = raw[start], bytearray(raw[start + 1:start + 1 + stride])
-        for i in range(stride):
-            left = line[i - channels] if i >= channels else 0
-            up = previous[i]
-            corner = previous[i - channels] if i >= channels else 0
-            if kind == 1:
-                line[i] = (line[i] + left) & 255
-            elif kind == 2:
-                line[i] = (line[i] + up) & 255
-            elif kind == 3:
-                line[i] = (line[i] + (left + up) // 2) & 255
-            elif kind == 4:
-                p = left + up - corner
-                pa, pb, pc = abs(p - left), abs(p - up), abs(p - corner)
-                predictor = left if pa <= pb and pa <= pc else (up if pb <= pc else corner)
-                line[i] = (line[i] + predictor) & 255
-        rows.append([tuple(line[x * channels:x * channels + 3]) for x in range(width)])
-        previous = line
-    return width, height, rows
-
-
-def classify(rgb):
-    """'g' for the mid-grey background, 'r' for the red surface, '?' otherwise."""
-    r, g, b = rgb
-    if abs(r - 64) <= 3 and abs(g - 64) <= 3 and abs(b - 64) <= 3:
-        return "g"
-    if r >= 240 and g <= 15 and b <= 15:
-        return "r"
-    return "?"
-
-
-def classes(rows):
-    return [[classify(p) for p in row] for row in rows]
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from picture import PictureError, classes, classify, read_png  # noqa: E402
 
 
 def compare_to_native(browser, native):
@@ -600,7 +544,7 @@ def main():
         check_viewer_keys(browser, origin)
         check_viewer_files(browser, origin, args.mcubes, work, args.reads_nifti)
         check_message_box(browser, "http://127.0.0.1:%d" % probe_server.server_address[1])
-    except (Failure, subprocess.CalledProcessError) as failure:
+    except (Failure, PictureError, subprocess.CalledProcessError) as failure:
         print("FAIL: %s" % failure)
         return 1
     finally:

@@ -1,13 +1,60 @@
 #include "volume/data_files.h"
 
 #include <filesystem>
+#include <iterator>
 
 #include "volume/read_failure.h"
 
+namespace fs = std::filesystem;
+
+namespace {
+
+bool outsideAllowed = false;
+
+}  // namespace
+
+const char* const OutsideReferenceRemedy =
+    "move it into that folder, or give --allow-outside-references to read files anywhere";
+
+void allowOutsideReferences(bool allowed) { outsideAllowed = allowed; }
+bool outsideReferencesAllowed() { return outsideAllowed; }
+
+bool liesWithin(const std::string& path, const std::string& folder) {
+  std::error_code error;
+  const fs::path inner = fs::weakly_canonical(fs::absolute(path, error), error);
+  if (error) return false;
+  const fs::path outer = fs::weakly_canonical(fs::absolute(folder, error), error);
+  if (error) return false;
+  auto at = inner.begin();
+  for (auto part = outer.begin(); part != outer.end(); ++part, ++at) {
+    // A trailing separator is an empty last part.
+    if (part->empty() && std::next(part) == outer.end()) break;
+    if (at == inner.end() || *at != *part) return false;
+  }
+  return true;
+}
+
+void checkReferencedFile(const std::string& referrer, const std::string& path,
+                         std::string_view name) {
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status)) {
+    failVolume(referrer, "the file it names, " + shown(name) + ", is a device or pipe, not a file",
+               "name a regular file");
+  }
+  const fs::path folder = fs::path(referrer).parent_path();
+  if (!outsideAllowed && !liesWithin(path, folder.empty() ? "." : folder.string())) {
+    failVolume(referrer, "the file it names, " + shown(name) + ", lies outside its folder",
+               OutsideReferenceRemedy);
+  }
+}
+
 std::string besideHeader(const std::string& headerFile, std::string_view name) {
-  const std::filesystem::path path{std::string(name)};
-  if (path.is_absolute()) return path.string();
-  return (std::filesystem::path(headerFile).parent_path() / path).string();
+  const fs::path given{std::string(name)};
+  const std::string path =
+      given.is_absolute() ? given.string() : (fs::path(headerFile).parent_path() / given).string();
+  checkReferencedFile(headerFile, path, name);
+  return path;
 }
 
 std::vector<std::string> numberedFiles(const std::string& headerFile, std::string_view pattern,

@@ -3,8 +3,12 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <random>
+#include <set>
 #include <system_error>
+
+#include "volume/temporary_files.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -42,7 +46,142 @@ std::string writeFile(const std::string& path, const std::function<bool(std::FIL
   return std::strerror(written ? errno : writeErrno);
 }
 
+// The files open volumes are read from, as canonical paths.
+std::mutex inputsLock;
+std::multiset<std::string> inputs;
+
+bool isInput(const fs::path& path) {
+  std::error_code error;
+  const std::string canonical = fs::weakly_canonical(path, error).string();
+  const std::lock_guard<std::mutex> lock(inputsLock);
+  return !error && inputs.count(canonical) > 0;
+}
+
+// Where `path` leads once its symbolic links are followed, even to a file
+// not there yet.
+fs::path followed(fs::path path, std::error_code& error) {
+  for (int hops = 0; hops < 40; ++hops) {
+    if (!fs::is_symlink(fs::symlink_status(path, error))) {
+      error.clear();
+      return path;
+    }
+    const fs::path to = fs::read_symlink(path, error);
+    if (error) return path;
+    path = to.is_absolute() ? to : path.parent_path() / to;
+  }
+  error = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+  return path;
+}
+
+constexpr fs::perms AnyWrite =
+    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+
+// Why a regular file (or none) at `target` is not to be replaced.
+std::string refusedRegular(const fs::path& target, const fs::file_status& status) {
+  if (!fs::exists(status)) return {};
+  if (isInput(target)) return "it is a file that the volume is read from; name another output file";
+  // A rename would replace it regardless of its permissions.
+  if ((status.permissions() & AnyWrite) == fs::perms::none) {
+    return "it is read-only; make it writable (chmod u+w) or name another output file";
+  }
+  return {};
+}
+
 }  // namespace
+
+struct OutputFiles::Written {
+  std::string path;  // as given
+  fs::path target, temporary;
+  std::unique_ptr<NotedTemporary> noted;
+};
+
+OutputFiles::OutputFiles() = default;
+
+OutputFiles::~OutputFiles() { drop(); }
+
+void OutputFiles::drop() {
+  std::error_code error;
+  for (const Written& file : written_) fs::remove(file.temporary, error);
+  written_.clear();
+}
+
+std::string OutputFiles::add(const std::string& path,
+                             const std::function<bool(std::FILE*)>& write) {
+  const auto fail = [&](const std::string& reason) {
+    drop();
+    return failure(path, reason);
+  };
+  if (path.empty() || path == "-") {
+    const std::string error = writeStandardOutput(write);
+    if (!error.empty()) drop();
+    return error;
+  }
+  std::error_code error;
+  const fs::path target = followed(fs::path(path), error);
+  if (error) return fail("its symbolic links lead nowhere (" + error.message() + ")");
+  const fs::file_status status = fs::status(target, error);
+  if (fs::is_directory(status)) return fail("is a directory");
+  // Devices and pipes cannot be replaced by a rename (and must not be: as
+  // root that would swap /dev/null for a regular file), and hold no partial
+  // file.
+  if (fs::exists(status) && !fs::is_regular_file(status)) {
+    const std::string reason = writeFile(target.string(), write);
+    return reason.empty() ? reason : fail(reason);
+  }
+  if (const std::string reason = refusedRegular(target, status); !reason.empty()) {
+    return fail(reason);
+  }
+  Written file{path, target, temporaryBeside(target), nullptr};
+  file.noted = std::make_unique<NotedTemporary>(file.temporary.string());
+  const std::string reason = writeFile(file.temporary.string(), write);
+  if (fs::exists(status)) fs::permissions(file.temporary, status.permissions(), error);
+  written_.push_back(std::move(file));
+  return reason.empty() ? reason : fail(reason);
+}
+
+std::string OutputFiles::commit() {
+  for (std::size_t n = 0; n < written_.size(); ++n) {
+    std::error_code error;
+    fs::rename(written_[n].temporary, written_[n].target, error);
+    if (error) {
+      const std::string message = failure(written_[n].path, error.message());
+      written_.erase(written_.begin(), written_.begin() + static_cast<std::ptrdiff_t>(n));
+      drop();
+      return message;
+    }
+  }
+  written_.clear();
+  return {};
+}
+
+void noteInputFile(const std::string& path) {
+  std::error_code error;
+  std::string canonical = fs::weakly_canonical(path, error).string();
+  if (error) return;
+  const std::lock_guard<std::mutex> lock(inputsLock);
+  inputs.insert(std::move(canonical));
+}
+
+void forgetInputFile(const std::string& path) {
+  std::error_code error;
+  const std::string canonical = fs::weakly_canonical(path, error).string();
+  if (error) return;
+  const std::lock_guard<std::mutex> lock(inputsLock);
+  const auto at = inputs.find(canonical);
+  if (at != inputs.end()) inputs.erase(at);
+}
+
+std::string refusedOutput(const std::string& path) {
+  if (path.empty() || path == "-") return {};
+  std::error_code error;
+  const fs::path target = followed(fs::path(path), error);
+  if (error) return failure(path, "its symbolic links lead nowhere (" + error.message() + ")");
+  const fs::file_status status = fs::status(target, error);
+  if (fs::is_directory(status)) return failure(path, "is a directory");
+  if (fs::exists(status) && !fs::is_regular_file(status)) return {};
+  const std::string reason = refusedRegular(target, status);
+  return reason.empty() ? reason : failure(path, reason);
+}
 
 fs::path temporaryBeside(const fs::path& target) {
   std::random_device random;
@@ -52,27 +191,7 @@ fs::path temporaryBeside(const fs::path& target) {
 }
 
 std::string writeOutput(const std::string& path, const std::function<bool(std::FILE*)>& write) {
-  if (path.empty() || path == "-") return writeStandardOutput(write);
-
-  const fs::path target(path);
-  std::error_code error;
-  const fs::file_status status = fs::status(target, error);
-  if (fs::is_directory(status)) return failure(path, "is a directory");
-  // Devices and pipes cannot be replaced by a rename (and must not be: as
-  // root that would swap /dev/null for a regular file), and hold no partial
-  // file.
-  if (fs::exists(status) && !fs::is_regular_file(status)) {
-    const std::string reason = writeFile(path, write);
-    return reason.empty() ? reason : failure(path, reason);
-  }
-
-  const fs::path temporary = temporaryBeside(target);
-  std::string reason = writeFile(temporary.string(), write);
-  if (reason.empty()) {
-    fs::rename(temporary, target, error);
-    if (error) reason = error.message();
-  }
-  if (reason.empty()) return {};
-  fs::remove(temporary, error);
-  return failure(path, reason);
+  OutputFiles file;
+  const std::string error = file.add(path, write);
+  return error.empty() ? file.commit() : error;
 }

@@ -57,8 +57,20 @@ bool addCoordinateSystem(giiDataArray& points) {
 
 // Whether the file at `path` holds `image`'s arrays, value for value:
 // giftiio checks none of its writes, so a full disk (its temporary folder
-// on a small tmpfs) leaves a cut file behind a reported success.
+// on a small tmpfs) leaves a cut file behind a reported success. A cut file
+// lacks its closing tag, which is looked for first: reading it back would
+// have expat print its own complaint.
 bool holds(const std::string& path, const gifti_image& image) {
+  constexpr char Closing[] = "</GIFTI>\n";
+  constexpr std::size_t ClosingSize = sizeof Closing - 1;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  char tail[ClosingSize] = {};
+  const bool closed = std::fseek(file, -static_cast<long>(ClosingSize), SEEK_END) == 0 &&
+                      std::fread(tail, 1, ClosingSize, file) == ClosingSize &&
+                      std::memcmp(tail, Closing, ClosingSize) == 0;
+  std::fclose(file);
+  if (!closed) return false;
   const Image back(gifti_read_image(path.c_str(), 1));
   if (!back || back->numDA != image.numDA) return false;
   for (int n = 0; n < image.numDA; ++n) {

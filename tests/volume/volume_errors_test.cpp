@@ -107,6 +107,7 @@ std::vector<BadInput> badInputs() {
   analyze.replace(344, 4, 4, '\0');
   analyze.replace(108, 4, 4, '\0');
   const std::string hdf5 = fixture("h5py_fields.h5");
+  const std::string references = fixture("h5py_references.h5");
   // Bytes after the voxels that deflate cannot shrink much, so that reading
   // the voxels stops far before the stream's end; then the stream with its
   // check value wrong, and with a byte corrupt past the voxels.
@@ -496,6 +497,43 @@ std::vector<BadInput> badInputs() {
        {"element_size_um attribute of its dataset '/odd/spacing' is not three positive numbers",
         "--spacing SX,SY,SZ"},
        "a.h5",
+       std::nullopt,
+       Hdf5},
+      // Voxels in other files (make_fixtures.py): above the file's folder, on
+      // a device, or missing.
+      {"HDF5 external link outside the file's folder",
+       "sub/a.h5:/far",
+       {{"sub/a.h5", references}, {"b.h5", hdf5}},
+       {"'../b.h5', lies outside its folder", "--allow-outside-references"},
+       "sub/a.h5",
+       std::nullopt,
+       Hdf5},
+      {"HDF5 external link to a missing file",
+       "sub/a.h5:/near",
+       {{"sub/a.h5", references}},
+       {"'h5py_fields.h5', is not there"},
+       "sub/a.h5",
+       std::nullopt,
+       Hdf5},
+      {"HDF5 external storage outside the file's folder",
+       "sub/a.h5:/stored",
+       {{"sub/a.h5", references}, {"raw.bin", Uchar24}},
+       {"'../raw.bin', lies outside its folder"},
+       "sub/a.h5",
+       std::nullopt,
+       Hdf5},
+      {"HDF5 external storage on a device",
+       "sub/a.h5:/device",
+       {{"sub/a.h5", references}},
+       {"'/dev/zero', is a device or pipe"},
+       "sub/a.h5",
+       std::nullopt,
+       Hdf5},
+      {"HDF5 virtual dataset from outside the file's folder",
+       "sub/a.h5:/virtual",
+       {{"sub/a.h5", references}, {"b.h5", hdf5}},
+       {"'../b.h5', lies outside its folder"},
+       "sub/a.h5",
        std::nullopt,
        Hdf5},
       {"not HDF5",

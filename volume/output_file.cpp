@@ -76,15 +76,31 @@ fs::path followed(fs::path path, std::error_code& error) {
 constexpr fs::perms AnyWrite =
     fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
 
-// Why a regular file (or none) at `target` is not to be replaced.
-std::string refusedRegular(const fs::path& target, const fs::file_status& status) {
-  if (!fs::exists(status)) return {};
-  if (isInput(target)) return "it is a file that the volume is read from; name another output file";
-  // A rename would replace it regardless of its permissions.
-  if ((status.permissions() & AnyWrite) == fs::perms::none) {
-    return "it is read-only; make it writable (chmod u+w) or name another output file";
+// Where an output goes, and why it may not, if so.
+struct Destination {
+  fs::path target;  // the path given, its symbolic links followed
+  fs::file_status status;
+  std::string refused;
+};
+
+Destination destination(const std::string& path) {
+  std::error_code error;
+  Destination to{followed(fs::path(path), error), {}, {}};
+  if (error) {
+    to.refused = "its symbolic links lead nowhere (" + error.message() + ")";
+    return to;
   }
-  return {};
+  to.status = fs::status(to.target, error);
+  if (fs::is_directory(to.status)) {
+    to.refused = "is a directory";
+  } else if (fs::is_regular_file(to.status) && isInput(to.target)) {
+    to.refused = "it is a file that the volume is read from; name another output file";
+  } else if (fs::is_regular_file(to.status) &&
+             (to.status.permissions() & AnyWrite) == fs::perms::none) {
+    // A rename would replace it regardless of its permissions.
+    to.refused = "it is read-only; make it writable (chmod u+w) or name another output file";
+  }
+  return to;
 }
 
 }  // namespace
@@ -116,25 +132,21 @@ std::string OutputFiles::add(const std::string& path,
     if (!error.empty()) drop();
     return error;
   }
-  std::error_code error;
-  const fs::path target = followed(fs::path(path), error);
-  if (error) return fail("its symbolic links lead nowhere (" + error.message() + ")");
-  const fs::file_status status = fs::status(target, error);
-  if (fs::is_directory(status)) return fail("is a directory");
+  const Destination to = destination(path);
+  if (!to.refused.empty()) return fail(to.refused);
   // Devices and pipes cannot be replaced by a rename (and must not be: as
   // root that would swap /dev/null for a regular file), and hold no partial
   // file.
-  if (fs::exists(status) && !fs::is_regular_file(status)) {
-    const std::string reason = writeFile(target.string(), write);
+  if (fs::exists(to.status) && !fs::is_regular_file(to.status)) {
+    const std::string reason = writeFile(to.target.string(), write);
     return reason.empty() ? reason : fail(reason);
   }
-  if (const std::string reason = refusedRegular(target, status); !reason.empty()) {
-    return fail(reason);
-  }
-  Written file{path, target, temporaryBeside(target), nullptr};
+  Written file{path, to.target, temporaryBeside(to.target), nullptr};
   file.noted = std::make_unique<NotedTemporary>(file.temporary.string());
   const std::string reason = writeFile(file.temporary.string(), write);
-  if (fs::exists(status)) fs::permissions(file.temporary, status.permissions(), error);
+  // The file replaced keeps its permissions.
+  std::error_code ignored;
+  if (fs::exists(to.status)) fs::permissions(file.temporary, to.status.permissions(), ignored);
   written_.push_back(std::move(file));
   return reason.empty() ? reason : fail(reason);
 }
@@ -173,14 +185,8 @@ void forgetInputFile(const std::string& path) {
 
 std::string refusedOutput(const std::string& path) {
   if (path.empty() || path == "-") return {};
-  std::error_code error;
-  const fs::path target = followed(fs::path(path), error);
-  if (error) return failure(path, "its symbolic links lead nowhere (" + error.message() + ")");
-  const fs::file_status status = fs::status(target, error);
-  if (fs::is_directory(status)) return failure(path, "is a directory");
-  if (fs::exists(status) && !fs::is_regular_file(status)) return {};
-  const std::string reason = refusedRegular(target, status);
-  return reason.empty() ? reason : failure(path, reason);
+  const Destination to = destination(path);
+  return to.refused.empty() ? to.refused : failure(path, to.refused);
 }
 
 fs::path temporaryBeside(const fs::path& target) {

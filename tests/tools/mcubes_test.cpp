@@ -439,6 +439,10 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
   fs::create_directory(inputs() / "sub");
   const std::string outside = (inputs() / "sub" / "outside.nhdr").string();
   std::ofstream(outside) << "NRRD0004\n" << cube << "data file: ../small.raw\n";
+  // A data file that is a pipe, which would block the read for ever.
+  ASSERT_EQ(mkfifo((inputs() / "pipe.raw").c_str(), 0600), 0);
+  const std::string piped = (inputs() / "piped.nhdr").string();
+  std::ofstream(piped) << "NRRD0004\n" << cube << "data file: pipe.raw\n";
   const std::string readOnly = (inputs() / "read-only.obj").string();
   std::ofstream(readOnly) << "kept";
   fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read);
@@ -511,6 +515,8 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
        "'../small.raw', lies outside its folder; move it into that folder, or give "
        "--allow-outside-references"},
       {"mesh --volume " + outside + " --labels all -o " + target, "outside its folder"},
+      {"mesh --volume " + piped + " --iso 1 --allow-outside-references -o " + target,
+       "'pipe.raw', is a device or pipe"},
       {"sample bogus -o " + volume, "'bogus'"},
       {"sample sphere --size 1 -o " + volume, "--size"},
       {"sample sphere --size 1025 -o " + volume, "--size"},
@@ -714,6 +720,25 @@ TEST_F(Mcubes, LabelMapsMeshEveryLabelIntoOneFileOrOneEachNamedAndColouredBySlic
   }
   EXPECT_FALSE(fs::exists(work() / "cell_9.stl"));
   EXPECT_EQ(faces, all.faces.size());
+
+  // A map of as many labels as voxels is likely no label map: said, with
+  // how to choose.
+  const fs::path many = inputs() / "many.raw";
+  std::ofstream manyLabels(many, std::ios::binary);
+  for (std::uint16_t label = 1; label <= 300; ++label) {
+    manyLabels.write(reinterpret_cast<const char*>(&label), sizeof label);
+  }
+  manyLabels.close();
+  const Outcome scattered =
+      run("mesh --volume " + many.string() + " --dims 10,10,3 --type uint16 --labels all -o " +
+          (work() / "many.ply").string());
+  ASSERT_EQ(scattered.status, 0) << scattered.err;
+  EXPECT_NE(scattered.err.find("mcubes: warning: the volume holds 300 labels, each meshed as a "
+                               "part; is it a label map? Give --labels with a list such as 1,2,5"),
+            std::string::npos)
+      << scattered.err;
+  EXPECT_EQ(run(mesh + "all -o " + (work() / "all.ply").string()).err.find("is it a label map"),
+            std::string::npos);
 
   const Outcome ply = run(mesh + "all -o " + (work() / "all.ply").string());
   ASSERT_EQ(ply.status, 0) << ply.err;

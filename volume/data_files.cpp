@@ -11,6 +11,10 @@ namespace {
 
 bool outsideAllowed = false;
 
+// The last folder of a referenced file found to lie in or below its
+// referrer's, after the referrer's folder and a NUL.
+thread_local std::string approvedFolder;
+
 }  // namespace
 
 const char* const OutsideReferenceRemedy =
@@ -37,16 +41,29 @@ bool liesWithin(const std::string& path, const std::string& folder) {
 void checkReferencedFile(const std::string& referrer, const std::string& path,
                          std::string_view name) {
   std::error_code error;
-  const fs::file_status status = fs::status(path, error);
+  const fs::file_status own = fs::symlink_status(path, error);
+  const bool link = fs::is_symlink(own);
+  const fs::file_status status = link ? fs::status(path, error) : own;
   if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status)) {
     failVolume(referrer, "the file it names, " + shown(name) + ", is a device or pipe, not a file",
                "name a regular file");
   }
+  if (outsideAllowed) return;
   const fs::path folder = fs::path(referrer).parent_path();
-  if (!outsideAllowed && !liesWithin(path, folder.empty() ? "." : folder.string())) {
-    failVolume(referrer, "the file it names, " + shown(name) + ", lies outside its folder",
-               OutsideReferenceRemedy);
+  const std::string outer = folder.empty() ? "." : folder.string();
+  // A file that is no link lies where its folder does, which is checked
+  // once for all the files of a series (a header may name a million).
+  const fs::path file(path);
+  const bool plain = !link && file.filename() != ".." && file.filename() != ".";
+  const std::string key = outer + '\0' + file.parent_path().string();
+  if (plain && key == approvedFolder) return;
+  if (plain ? liesWithin(file.parent_path().empty() ? "." : file.parent_path().string(), outer)
+            : liesWithin(path, outer)) {
+    if (plain) approvedFolder = key;
+    return;
   }
+  failVolume(referrer, "the file it names, " + shown(name) + ", lies outside its folder",
+             OutsideReferenceRemedy);
 }
 
 std::string besideHeader(const std::string& headerFile, std::string_view name) {

@@ -50,11 +50,27 @@ std::string writeFile(const std::string& path, const std::function<bool(std::FIL
 std::mutex inputsLock;
 std::multiset<std::string> inputs;
 
-bool isInput(const fs::path& path) {
+// `path` made canonical, its folder's resolution reused while the files
+// of a series (a header may name a million) share it.
+std::string canonicalFile(const fs::path& path) {
+  thread_local fs::path lastFolder, lastResolved;
   std::error_code error;
-  const std::string canonical = fs::weakly_canonical(path, error).string();
+  if (fs::is_symlink(fs::symlink_status(path, error)) || !path.has_filename() ||
+      path.filename() == "..") {
+    return fs::weakly_canonical(path, error).string();
+  }
+  const fs::path folder = path.parent_path();
+  if (folder != lastFolder || lastResolved.empty()) {
+    lastResolved = fs::weakly_canonical(fs::absolute(folder.empty() ? "." : folder, error), error);
+    lastFolder = folder;
+  }
+  return (lastResolved / path.filename()).string();
+}
+
+bool isInput(const fs::path& path) {
+  const std::string canonical = canonicalFile(path);
   const std::lock_guard<std::mutex> lock(inputsLock);
-  return !error && inputs.count(canonical) > 0;
+  return inputs.count(canonical) > 0;
 }
 
 // Where `path` leads once its symbolic links are followed, even to a file
@@ -167,17 +183,13 @@ std::string OutputFiles::commit() {
 }
 
 void noteInputFile(const std::string& path) {
-  std::error_code error;
-  std::string canonical = fs::weakly_canonical(path, error).string();
-  if (error) return;
+  std::string canonical = canonicalFile(path);
   const std::lock_guard<std::mutex> lock(inputsLock);
   inputs.insert(std::move(canonical));
 }
 
 void forgetInputFile(const std::string& path) {
-  std::error_code error;
-  const std::string canonical = fs::weakly_canonical(path, error).string();
-  if (error) return;
+  const std::string canonical = canonicalFile(path);
   const std::lock_guard<std::mutex> lock(inputsLock);
   const auto at = inputs.find(canonical);
   if (at != inputs.end()) inputs.erase(at);

@@ -224,6 +224,40 @@ void checkDataFiles(const std::string& path, hid_t dataset) {
   }
 }
 
+// Fails where the dataset stores far fewer bytes than its voxels take:
+// chunks never written, which HDF5 reads as its fill value, so that a small
+// file claiming terabytes would be read for hours. A stored byte holds at
+// most 1032 (deflate's most); datasets compressed otherwise, whose bound is
+// not known here, and those stored elsewhere (checkDataFiles) are let be.
+void checkStored(const std::string& path, hid_t dataset, const std::string& name,
+                 std::int64_t bytes) {
+  const Handle creation(H5Dget_create_plist(dataset), H5Pclose);
+  if (H5Pget_layout(creation.get()) == H5D_VIRTUAL || H5Pget_external_count(creation.get()) != 0) {
+    return;
+  }
+  const int filters = H5Pget_nfilters(creation.get());
+  for (int n = 0; n < filters; ++n) {
+    unsigned flags = 0;
+    std::size_t values = 0;
+    const H5Z_filter_t filter = H5Pget_filter2(creation.get(), static_cast<unsigned>(n), &flags,
+                                               &values, nullptr, 0, nullptr, nullptr);
+    if (filter != H5Z_FILTER_DEFLATE && filter != H5Z_FILTER_SHUFFLE &&
+        filter != H5Z_FILTER_FLETCHER32) {
+      return;
+    }
+  }
+  constexpr long double MostPerStoredByte = 1032;
+  const hsize_t stored = H5Dget_storage_size(dataset);
+  if (static_cast<long double>(stored) * MostPerStoredByte < static_cast<long double>(bytes)) {
+    failVolume(path,
+               "its dataset " + shown(name) + " stores " + std::to_string(stored) +
+                   " bytes for the " + std::to_string(bytes) +
+                   " bytes of its voxels: nearly all of them were never written (HDF5 would "
+                   "read its fill value for them)",
+               "write the dataset's voxels, or mesh another dataset");
+  }
+}
+
 // The dataset `opened` opened again with a chunk cache that holds two
 // layers of its chunks, so that reading slabs of slices, whatever their
 // depth, inflates each chunk once. HDF5 shares one dataset object, and the
@@ -379,7 +413,8 @@ std::unique_ptr<VolumeReader> openHdf5(const std::string& path, const std::strin
   const std::int64_t dims[3] = {static_cast<std::int64_t>(shape.shape[2]),
                                 static_cast<std::int64_t>(shape.shape[1]),
                                 static_cast<std::int64_t>(shape.shape[0])};
-  latticeBytes(path, {dims[0], dims[1], dims[2]}, voxelBytes(header.type));
+  checkStored(path, probe.get(), name,
+              latticeBytes(path, {dims[0], dims[1], dims[2]}, voxelBytes(header.type)));
   VoxelPlacement placed = placement;
   if (!placement.spacingGiven) {
     if (const auto spacing = statedSpacing(path, probe.get(), name)) {

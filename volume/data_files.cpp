@@ -15,14 +15,8 @@ bool outsideAllowed = false;
 // referrer's, after the referrer's folder and a NUL.
 thread_local std::string approvedFolder;
 
-}  // namespace
-
-const char* const OutsideReferenceRemedy =
-    "move it into that folder, or give --allow-outside-references to read files anywhere";
-
-void allowOutsideReferences(bool allowed) { outsideAllowed = allowed; }
-bool outsideReferencesAllowed() { return outsideAllowed; }
-
+// Whether `path` lies in or below `folder` once both have their symbolic
+// links followed.
 bool liesWithin(const std::string& path, const std::string& folder) {
   std::error_code error;
   const fs::path inner = fs::weakly_canonical(fs::absolute(path, error), error);
@@ -38,6 +32,8 @@ bool liesWithin(const std::string& path, const std::string& folder) {
   return true;
 }
 
+// Fails naming `referrer` where `path` (named `name` in it) may not be read
+// (data_files.h).
 void checkReferencedFile(const std::string& referrer, const std::string& path,
                          std::string_view name) {
   std::error_code error;
@@ -63,8 +59,13 @@ void checkReferencedFile(const std::string& referrer, const std::string& path,
     return;
   }
   failVolume(referrer, "the file it names, " + shown(name) + ", lies outside its folder",
-             OutsideReferenceRemedy);
+             "move it into that folder, or give --allow-outside-references to read files "
+             "anywhere");
 }
+
+}  // namespace
+
+void allowOutsideReferences(bool allowed) { outsideAllowed = allowed; }
 
 std::string besideHeader(const std::string& headerFile, std::string_view name) {
   const fs::path given{std::string(name)};

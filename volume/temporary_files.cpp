@@ -12,11 +12,12 @@ namespace {
 constexpr std::size_t LongestName = 4096;
 constexpr int SlotsPerBlock = 32;
 
+enum : int { Free, Filling, Noted };
+
 struct Slot {
-  std::atomic<int> state{0};  // Free, Filling, Noted
+  std::atomic<int> state{Free};
   char name[LongestName];
 };
-enum : int { Free, Filling, Noted };
 
 struct Block {
   Slot slots[SlotsPerBlock];

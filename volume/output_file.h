@@ -5,11 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
-
-class NotedTemporary;
 
 // Writes through `write` to `path`. "-" (or an empty path) is standard
 // output, switched to binary on Windows so that bytes pass unchanged. A

@@ -1,5 +1,5 @@
 // GIfTI through giftiio, which writes only to a named file: the image is
-// written to a temporary file and copied to the output.
+// written to a temporary file, read back and copied to the output.
 #include <unistd.h>
 
 // giftiio's header declares its C functions without C linkage.
@@ -15,6 +15,7 @@ extern "C" {
 #include <string>
 
 #include "mesh/mesh_writers.h"
+#include "volume/temporary_files.h"
 
 namespace {
 
@@ -52,6 +53,37 @@ bool addCoordinateSystem(giiDataArray& points) {
     for (int j = 0; j < 4; ++j) system.xform[i][j] = i == j ? 1.0 : 0.0;
   }
   return system.dataspace != nullptr && system.xformspace != nullptr;
+}
+
+// Whether the file at `path` holds `image`'s arrays, value for value:
+// giftiio checks none of its writes, so a full disk (its temporary folder
+// on a small tmpfs) leaves a cut file behind a reported success. A cut file
+// lacks its closing tag, which is looked for first: reading it back would
+// have expat print its own complaint.
+bool holds(const std::string& path, const gifti_image& image) {
+  constexpr char Closing[] = "</GIFTI>\n";
+  constexpr std::size_t ClosingSize = sizeof Closing - 1;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  char tail[ClosingSize] = {};
+  const bool closed = std::fseek(file, -static_cast<long>(ClosingSize), SEEK_END) == 0 &&
+                      std::fread(tail, 1, ClosingSize, file) == ClosingSize &&
+                      std::memcmp(tail, Closing, ClosingSize) == 0;
+  std::fclose(file);
+  if (!closed) return false;
+  const Image back(gifti_read_image(path.c_str(), 1));
+  if (!back || back->numDA != image.numDA) return false;
+  for (int n = 0; n < image.numDA; ++n) {
+    const giiDataArray& wrote = *image.darray[n];
+    const giiDataArray& read = *back->darray[n];
+    const auto bytes =
+        static_cast<std::size_t>(wrote.nvals) * static_cast<std::size_t>(wrote.nbyper);
+    if (read.nvals != wrote.nvals || read.nbyper != wrote.nbyper ||
+        (bytes > 0 && (read.data == nullptr || std::memcmp(read.data, wrote.data, bytes) != 0))) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool copyFile(const std::string& path, std::FILE* out) {
@@ -96,7 +128,9 @@ bool writeGii(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
   const int descriptor = mkstemps(path.data(), 4);
   if (descriptor < 0) return false;
   close(descriptor);
-  ok = gifti_write_image(image.get(), path.c_str(), 1) == 0 && copyFile(path, out);
+  const NotedTemporary noted(path);
+  ok = gifti_write_image(image.get(), path.c_str(), 1) == 0 && holds(path, *image) &&
+       copyFile(path, out);
   std::remove(path.c_str());
   return ok;
 }

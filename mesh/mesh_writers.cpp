@@ -74,6 +74,24 @@ class PartCursor {
   std::size_t left_ = 0;
 };
 
+// A comment on the one line that text formats give it: control bytes (a
+// line break in a volume's path, say) written as \xHH, so that none ends the
+// comment and starts a line of the file's own (a PLY "end_header").
+std::string oneLine(const std::string& comment) {
+  std::string line;
+  for (const char c : comment) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) {
+      char escape[5];
+      std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+      line += escape;
+    } else {
+      line += c;
+    }
+  }
+  return line;
+}
+
 std::string blanksAsUnderscores(std::string name) {
   for (char& c : name) {
     if (std::isspace(static_cast<unsigned char>(c))) c = '_';
@@ -85,7 +103,7 @@ std::string blanksAsUnderscores(std::string name) {
 
 bool writeObj(std::FILE* out, const IndexedMesh& mesh, const std::string& comment,
               const std::vector<MeshPart>& parts, const std::string& materials) {
-  bool ok = std::fprintf(out, "# %s\n", comment.c_str()) > 0;
+  bool ok = std::fprintf(out, "# %s\n", oneLine(comment).c_str()) > 0;
   if (!parts.empty() && !materials.empty()) {
     ok = std::fprintf(out, "mtllib %s\n", materials.c_str()) > 0 && ok;
   }
@@ -125,7 +143,7 @@ std::string plyHeader(const std::string& comment, std::size_t vertices, std::siz
                       bool normals, PlyEncoding encoding, bool labelled) {
   return "ply\nformat " +
          std::string(encoding == PlyEncoding::Binary ? "binary_little_endian" : "ascii") +
-         " 1.0\ncomment " + comment + "\nelement vertex " + std::to_string(vertices) +
+         " 1.0\ncomment " + oneLine(comment) + "\nelement vertex " + std::to_string(vertices) +
          "\nproperty float x\nproperty float y\nproperty float z\n" +
          (normals ? "property float nx\nproperty float ny\nproperty float nz\n" : "") +
          (labelled ? "property uchar red\nproperty uchar green\nproperty uchar blue\n" : "") +

@@ -1,8 +1,35 @@
+#include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
+#include <string>
+#include <utility>
 
+#include "tools/cli_support.h"
 #include "tools/cluster.h"
 
-void joinCluster(int&, char**&) {}
+// Started by an MPI launcher as one of several processes, which this build
+// cannot join: each would run the whole command and write the whole output
+// file over the others', so every one refuses (process 0 says why).
+void joinCluster(int&, char**&) {
+  const std::pair<const char*, const char*> launchers[] = {
+      {"OMPI_COMM_WORLD_SIZE", "OMPI_COMM_WORLD_RANK"},  // Open MPI
+      {"PMI_SIZE", "PMI_RANK"},                          // MPICH, Intel MPI, Slurm
+      {"MV2_COMM_WORLD_SIZE", "MV2_COMM_WORLD_RANK"},    // MVAPICH
+  };
+  for (const auto& [sizeName, rankName] : launchers) {
+    const char* size = std::getenv(sizeName);
+    if (size == nullptr || std::atol(size) <= 1) continue;
+    const char* rank = std::getenv(rankName);
+    if (rank == nullptr || std::atol(rank) == 0) {
+      std::fprintf(stderr,
+                   "mcubes: started as one of %ld processes (%s=%s), but this build has no MPI, "
+                   "so each would run the whole command and write the whole output; run "
+                   "mcubes alone, or use a build with MPI\n",
+                   std::atol(size), sizeName, size);
+    }
+    std::exit(BadInputExitCode);
+  }
+}
 void leaveCluster() {}
 ClusterPlace clusterPlace() { return {}; }
 void togetherOrFail(const std::function<void()>& step) { step(); }

@@ -9,12 +9,14 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
 #include "tools/cli_support.h"
 #include "tools/cluster.h"
 #include "volume/output_file.h"
+#include "volume/temporary_files.h"
 
 namespace {
 
@@ -225,9 +227,11 @@ void writeTogether(const std::string& path, const std::function<void(SharedFile&
   // Process 0 makes the temporary file, which fails as one process's would
   // where it cannot be made, and names it to the others.
   std::string temporary;
+  std::unique_ptr<NotedTemporary> noted;  // removed by a signal that ends the run
   togetherOrFail([&] {
     if (!first) return;
     temporary = temporaryBeside(path).string();
+    noted = std::make_unique<NotedTemporary>(temporary);
     std::FILE* made = std::fopen(temporary.c_str(), "wb");
     if (!made) cannot(std::strerror(errno));
     std::fclose(made);

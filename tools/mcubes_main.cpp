@@ -1,8 +1,10 @@
 #include "tools/cluster.h"
 #include "tools/mcubes.h"
+#include "tools/stop_signals.h"
 
 int main(int argc, char** argv) {
   joinCluster(argc, argv);
+  stopOnSignals(clusterPlace().rank == 0);
   const int status = runMcubes(argc, argv);
   leaveCluster();
   return status;

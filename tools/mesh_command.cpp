@@ -49,6 +49,10 @@ struct MeshOptions {
   FinishingOptions finishing;  // components, smoothing, decimation
 };
 
+// Beyond this many, --labels all is likely not what was meant (a map of
+// random integers, or a scan read as labels).
+constexpr std::size_t ManyLabels = 256;
+
 constexpr const char* Formats = "obj, ply, stl, glb, vtp or gii";
 constexpr const char* Extensions = ".obj, .ply, .stl, .glb, .vtp or .gii";
 
@@ -339,6 +343,10 @@ std::optional<IndexedMesh> volumeMesh(MeshOptions options, MeshFormat format, st
   WorldSpace space = WorldSpace::Unstated;
   togetherOrFail([&] {
     reader = openVolumeOrFail(options.volume);
+    // Before the work: the volume's own files are known while it is open.
+    if (const std::string refused = refusedOutput(options.output); !refused.empty()) {
+      failCommand(refused);
+    }
     space = targetSpace(options, reader->header());
     if (options.otsu) options.iso = otsuLevelOf(options.volume);
   });
@@ -380,21 +388,31 @@ std::optional<IndexedMesh> volumeMesh(MeshOptions options, MeshFormat format, st
   return mesh;
 }
 
-// Writes `mesh` (made of `parts`, if any) to `path` in `format`; OBJ parts
-// get their materials in a .mtl file beside it.
-void writeMesh(const std::string& path, MeshFormat format, const IndexedMesh& mesh,
-               const std::string& comment, bool ascii, const std::vector<MeshPart>& parts = {}) {
+// Adds `mesh` (made of `parts`, if any) to `files` as `path` in `format`;
+// OBJ parts get their materials in a .mtl file beside it.
+void addMesh(OutputFiles& files, const std::string& path, MeshFormat format,
+             const IndexedMesh& mesh, const std::string& comment, bool ascii,
+             const std::vector<MeshPart>& parts = {}) {
   std::string materials;
   if (format == MeshFormat::Obj && !parts.empty() && path != "-") {
     const std::filesystem::path library = std::filesystem::path(path).replace_extension(".mtl");
     materials = library.filename().string();
     const std::string error =
-        writeOutput(library.string(), [&](std::FILE* out) { return writeMaterials(out, parts); });
+        files.add(library.string(), [&](std::FILE* out) { return writeMaterials(out, parts); });
     if (!error.empty()) failCommand(error);
   }
-  const std::string error = writeOutput(path, [&](std::FILE* out) {
+  const std::string error = files.add(path, [&](std::FILE* out) {
     return writeMeshAs(format, out, mesh, comment, ascii, parts, materials);
   });
+  if (!error.empty()) failCommand(error);
+}
+
+// Writes the mesh as addMesh words it, whole or not at all.
+void writeMesh(const std::string& path, MeshFormat format, const IndexedMesh& mesh,
+               const std::string& comment, bool ascii, const std::vector<MeshPart>& parts = {}) {
+  OutputFiles files;
+  addMesh(files, path, format, mesh, comment, ascii, parts);
+  const std::string error = files.commit();
   if (!error.empty()) failCommand(error);
 }
 
@@ -424,6 +442,53 @@ std::vector<std::int64_t> labelsNamed(const std::string& text) {
 
 namespace {
 
+// Writes the labels' meshes: one file per label (every label's file, or
+// none: each is written beside its name first), or one file of them all.
+void writeLabels(const MeshOptions& options, const VolumeReader& reader, WorldSpace space,
+                 std::vector<LabelSurface>& surfaces, MeshFormat format, bool folder, bool perLabel,
+                 ProgressLine& progress) {
+  const VolumeHeader& header = reader.header();
+  const std::string& output = options.output;
+  OutputFiles files;
+  const LabelStyles styles(header);
+  const std::string source =
+      "mcubes mesh, " + options.volume.path + ", in " + worldSpaceName(space);
+  IndexedMesh all;
+  std::vector<MeshPart> parts;
+  for (LabelSurface& label : surfaces) {
+    const LabelStyle style = styles(label.label);
+    const std::string value = std::to_string(label.label);
+    const std::string named = "label " + value;
+    const std::string subject = style.name == named ? named : style.name + " (" + named + ")";
+    finish(options, label.mesh, header.geometry, "the volume's units", progress, subject);
+    moveToSpace(label.mesh, header.space, space);
+    const IndexedMesh& mesh = label.mesh;
+    warn(subject + ": " + std::to_string(mesh.faces.size()) + " triangles");
+    if (perLabel) {
+      std::string path = output;
+      if (folder) {
+        path = (std::filesystem::path(output) / ("label_" + value + "." + meshFormatName(format)))
+                   .string();
+      }
+      for (std::size_t at; (at = path.find("{label}")) != std::string::npos;) {
+        path.replace(at, 7, value);
+      }
+      addMesh(files, path, format, mesh, source + ", label " + value, options.ascii);
+      label.mesh = {};
+      continue;
+    }
+    parts.push_back(
+        {label.label, style.name, style.colour, mesh.vertices.size(), mesh.faces.size()});
+    const auto base = static_cast<std::uint32_t>(all.vertices.size());
+    all.vertices.insert(all.vertices.end(), mesh.vertices.begin(), mesh.vertices.end());
+    all.normals.insert(all.normals.end(), mesh.normals.begin(), mesh.normals.end());
+    for (const auto& f : mesh.faces) all.faces.push_back({f[0] + base, f[1] + base, f[2] + base});
+    label.mesh = {};
+  }
+  if (!perLabel) writeMesh(output, format, all, source + ", labels", options.ascii, parts);
+  if (const std::string error = files.commit(); !error.empty()) failCommand(error);
+}
+
 // One file per label where the output says {label} or is a folder, else
 // one file holding every label as a part.
 void runLabels(const MeshOptions& options) {
@@ -450,6 +515,9 @@ void runLabels(const MeshOptions& options) {
   checkFinishing(options);
 
   const std::unique_ptr<VolumeReader> reader = openVolumeOrFail(options.volume);
+  if (const std::string refused = refusedOutput(perLabel ? "" : output); !refused.empty()) {
+    failCommand(refused);
+  }
   const VolumeHeader& header = reader->header();
   if (!header.notice.empty()) warn(header.notice);
   const WorldSpace space = targetSpace(options, header);
@@ -472,46 +540,24 @@ void runLabels(const MeshOptions& options) {
   }
   if (surfaces.empty()) warn("warning: the volume holds no label to mesh (0 is the background)");
 
+  if (options.labels == "all" && surfaces.size() > ManyLabels) {
+    warn("warning: the volume holds " + std::to_string(surfaces.size()) + " labels, each meshed " +
+         (perLabel ? "into a file of its own" : "as a part") +
+         "; is it a label map? Give --labels with a list such as 1,2,5 to choose them");
+  }
+
   std::error_code made;
-  if (folder && !std::filesystem::is_directory(output) &&
-      !std::filesystem::create_directory(output, made)) {
+  const bool makeFolder = folder && !std::filesystem::is_directory(output);
+  if (makeFolder && !std::filesystem::create_directory(output, made)) {
     failCommand("cannot make the folder '" + output + "': " + made.message());
   }
-  const LabelStyles styles(header);
-  const std::string source =
-      "mcubes mesh, " + options.volume.path + ", in " + worldSpaceName(space);
-  IndexedMesh all;
-  std::vector<MeshPart> parts;
-  for (LabelSurface& label : surfaces) {
-    const LabelStyle style = styles(label.label);
-    const std::string value = std::to_string(label.label);
-    const std::string named = "label " + value;
-    const std::string subject = style.name == named ? named : style.name + " (" + named + ")";
-    finish(options, label.mesh, header.geometry, "the volume's units", progress, subject);
-    moveToSpace(label.mesh, header.space, space);
-    const IndexedMesh& mesh = label.mesh;
-    warn(subject + ": " + std::to_string(mesh.faces.size()) + " triangles");
-    if (perLabel) {
-      std::string path = output;
-      if (folder) {
-        path = (std::filesystem::path(output) / ("label_" + value + "." + meshFormatName(format)))
-                   .string();
-      }
-      for (std::size_t at; (at = path.find("{label}")) != std::string::npos;) {
-        path.replace(at, 7, value);
-      }
-      writeMesh(path, format, mesh, source + ", label " + value, options.ascii);
-      continue;
-    }
-    parts.push_back(
-        {label.label, style.name, style.colour, mesh.vertices.size(), mesh.faces.size()});
-    const auto base = static_cast<std::uint32_t>(all.vertices.size());
-    all.vertices.insert(all.vertices.end(), mesh.vertices.begin(), mesh.vertices.end());
-    all.normals.insert(all.normals.end(), mesh.normals.begin(), mesh.normals.end());
-    for (const auto& f : mesh.faces) all.faces.push_back({f[0] + base, f[1] + base, f[2] + base});
-    label.mesh = {};
+  try {
+    writeLabels(options, *reader, space, surfaces, format, folder, perLabel, progress);
+  } catch (...) {
+    // The files' temporaries are gone by now: a folder made for them goes too.
+    if (makeFolder) std::filesystem::remove(output, made);
+    throw;
   }
-  if (!perLabel) writeMesh(output, format, all, source + ", labels", options.ascii, parts);
 }
 
 // One level's surface: the scene's, or a volume's.

@@ -1,9 +1,18 @@
 #include "tools/progress_line.h"
 
+#include <csignal>
 #include <cstdio>
 #include <utility>
 
 #include "tools/cluster.h"
+
+namespace {
+
+volatile std::sig_atomic_t lineOpen = 0;
+
+}  // namespace
+
+bool progressLineOpen() { return lineOpen != 0; }
 
 ProgressLine::ProgressLine(std::string tool, std::string what, long total)
     : tool_(std::move(tool)),
@@ -22,6 +31,7 @@ void ProgressLine::update(long done) {
   }
   last_ = now;
   shown_ = true;
+  lineOpen = 1;
   std::fprintf(stderr, "\r%s: %s %ld/%ld", tool_.c_str(), what_.c_str(), done, total_);
   std::fflush(stderr);
 }
@@ -40,4 +50,5 @@ void ProgressLine::finish() {
     std::fflush(stderr);
   }
   shown_ = false;
+  lineOpen = 0;
 }

@@ -5,6 +5,11 @@
 #include <chrono>
 #include <string>
 
+// Whether a progress line is shown and not yet ended, so that a line
+// printed in a signal handler starts on a line of its own. Safe in a signal
+// handler.
+bool progressLineOpen();
+
 class ProgressLine {
  public:
   // Shown as "<tool>: <what> done/total".

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tools/cli_support.h"
+#include "volume/data_files.h"
 #include "volume/hdf5_name.h"
 #include "volume/voxel_decoding.h"
 
@@ -93,6 +94,7 @@ std::vector<std::string> volumeArguments(const VolumeOptions& options) {
   for (const auto& [name, value] : named) {
     if (!value->empty()) arguments.insert(arguments.end(), {name, *value});
   }
+  if (options.outsideReferences) arguments.push_back("--allow-outside-references");
   return arguments;
 }
 
@@ -122,6 +124,10 @@ void addVolumeOptions(CLI::App& command, VolumeOptions& options) {
   command.add_option("--origin", options.origin,
                      "Raw volume or HDF5 dataset: world position of voxel (0,0,0), OX,OY,OZ "
                      "(0,0,0)");
+  command.add_flag("--allow-outside-references", options.outsideReferences,
+                   "Read the files a volume's file names (NRRD and MetaImage data files, HDF5 "
+                   "external storage and links) wherever they lie; by default only those in or "
+                   "below its folder are read (never devices or pipes)");
 }
 
 std::unique_ptr<VolumeReader> openVolumeOrFail(const VolumeOptions& options) {
@@ -135,6 +141,7 @@ std::unique_ptr<VolumeReader> openVolumeOrFail(const VolumeOptions& options) {
     failCommand(options.series.empty() ? "the raw layout options need --volume FILE"
                                        : "--series needs --volume DIR, a folder of DICOM files");
   }
+  allowOutsideReferences(options.outsideReferences);
   try {
     return openVolume(options.path, raw, placement(options), options.series);
   } catch (const VolumeError& error) {

@@ -15,6 +15,7 @@ struct VolumeOptions {
   std::string path;    // empty: no volume
   std::string series;  // a DICOM series' number or UID; empty: the only one
   std::string dims, type, endian, spacing, origin;
+  bool outsideReferences = false;  // data files may lie anywhere
 };
 
 // Whether any of the options was given: the command is about a volume.

@@ -13,4 +13,9 @@ class ByteSource {
   // Passes over `count` bytes (read and dropped, unless the source can
   // seek); false where the data ends first.
   virtual bool skip(std::int64_t count);
+  // Decompresses what is left of the current compressed stream, dropping
+  // it, so that its check value (gzip's CRC and length, zlib's Adler-32) is
+  // verified where the voxels end before the stream does; fails as read
+  // does. Nothing for bytes that are not compressed.
+  virtual void verifyRest() {}
 };

@@ -1,13 +1,78 @@
 #include "volume/data_files.h"
 
 #include <filesystem>
+#include <iterator>
 
 #include "volume/read_failure.h"
 
+namespace fs = std::filesystem;
+
+namespace {
+
+bool outsideAllowed = false;
+
+// The last folder of a referenced file found to lie in or below its
+// referrer's, after the referrer's folder and a NUL.
+thread_local std::string approvedFolder;
+
+// Whether `path` lies in or below `folder` once both have their symbolic
+// links followed.
+bool liesWithin(const std::string& path, const std::string& folder) {
+  std::error_code error;
+  const fs::path inner = fs::weakly_canonical(fs::absolute(path, error), error);
+  if (error) return false;
+  const fs::path outer = fs::weakly_canonical(fs::absolute(folder, error), error);
+  if (error) return false;
+  auto at = inner.begin();
+  for (auto part = outer.begin(); part != outer.end(); ++part, ++at) {
+    // A trailing separator is an empty last part.
+    if (part->empty() && std::next(part) == outer.end()) break;
+    if (at == inner.end() || *at != *part) return false;
+  }
+  return true;
+}
+
+// Fails naming `referrer` where `path` (named `name` in it) may not be read
+// (data_files.h).
+void checkReferencedFile(const std::string& referrer, const std::string& path,
+                         std::string_view name) {
+  std::error_code error;
+  const fs::file_status own = fs::symlink_status(path, error);
+  const bool link = fs::is_symlink(own);
+  const fs::file_status status = link ? fs::status(path, error) : own;
+  if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status)) {
+    failVolume(referrer, "the file it names, " + shown(name) + ", is a device or pipe, not a file",
+               "name a regular file");
+  }
+  if (outsideAllowed) return;
+  const fs::path folder = fs::path(referrer).parent_path();
+  const std::string outer = folder.empty() ? "." : folder.string();
+  // A file that is no link lies where its folder does, which is checked
+  // once for all the files of a series (a header may name a million).
+  const fs::path file(path);
+  const bool plain = !link && file.filename() != ".." && file.filename() != ".";
+  const std::string key = outer + '\0' + file.parent_path().string();
+  if (plain && key == approvedFolder) return;
+  if (plain ? liesWithin(file.parent_path().empty() ? "." : file.parent_path().string(), outer)
+            : liesWithin(path, outer)) {
+    if (plain) approvedFolder = key;
+    return;
+  }
+  failVolume(referrer, "the file it names, " + shown(name) + ", lies outside its folder",
+             "move it into that folder, or give --allow-outside-references to read files "
+             "anywhere");
+}
+
+}  // namespace
+
+void allowOutsideReferences(bool allowed) { outsideAllowed = allowed; }
+
 std::string besideHeader(const std::string& headerFile, std::string_view name) {
-  const std::filesystem::path path{std::string(name)};
-  if (path.is_absolute()) return path.string();
-  return (std::filesystem::path(headerFile).parent_path() / path).string();
+  const fs::path given{std::string(name)};
+  const std::string path =
+      given.is_absolute() ? given.string() : (fs::path(headerFile).parent_path() / given).string();
+  checkReferencedFile(headerFile, path, name);
+  return path;
 }
 
 std::vector<std::string> numberedFiles(const std::string& headerFile, std::string_view pattern,

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "volume/gzip_source.h"
+#include "volume/output_file.h"
 #include "volume/read_failure.h"
 
 namespace {
@@ -15,6 +16,10 @@ const char* const SizesOrTruncated =
 std::string asker(const DataLayout& layout, const std::string& file) {
   return file == layout.headerFile ? "its header" : printableName(layout.headerFile);
 }
+
+// The most bytes that one byte of deflate data inflates to: a match of 258
+// bytes coded in two bits.
+constexpr std::int64_t MostInflated = 1032;
 
 bool skipLines(ByteSource& source, std::int64_t count) {
   unsigned char c;
@@ -41,7 +46,22 @@ bool ByteSource::skip(std::int64_t count) {
 DataStream::DataStream(DataLayout layout) : layout_(std::move(layout)) {
   for (const std::string& file : layout_.files) {
     const std::int64_t size = fileSize(file);
-    if (layout_.compressed || layout_.lineSkip > 0) continue;
+    if (layout_.compressed) {
+      // Before anything is allocated for a header's claim: deflate packs at
+      // most 1032 bytes into one, so a small file cannot hold a large volume.
+      const std::int64_t held = std::max<std::int64_t>(size - layout_.start, 0);
+      const std::int64_t asked = layout_.bytesPerFile + std::max<std::int64_t>(layout_.byteSkip, 0);
+      if (asked > 0 && held < (asked - 1) / MostInflated + 1) {
+        failVolume(file,
+                   "holds " + std::to_string(held) + " bytes of compressed data, too few for the " +
+                       std::to_string(asked) + " bytes " + asker(layout_, file) +
+                       " asks for (deflate packs at most " + std::to_string(MostInflated) +
+                       " bytes into one)",
+                   SizesOrTruncated);
+      }
+      continue;
+    }
+    if (layout_.lineSkip > 0) continue;
     const std::int64_t before = layout_.start + (layout_.byteSkip > 0 ? layout_.byteSkip : 0);
     const std::int64_t held = size > before ? size - before : 0;
     if (held < layout_.bytesPerFile) {
@@ -51,9 +71,23 @@ DataStream::DataStream(DataLayout layout) : layout_(std::move(layout)) {
                  SizesOrTruncated);
     }
   }
+  noteInputFile(layout_.headerFile);
+  for (const std::string& file : layout_.files) noteInputFile(file);
   // The first file now, so that what opening it finds (a build that cannot
   // decompress, skips past its end) shows when the volume is opened.
-  openNext();
+  try {
+    openNext();
+  } catch (...) {
+    forgetInputs();
+    throw;
+  }
+}
+
+DataStream::~DataStream() { forgetInputs(); }
+
+void DataStream::forgetInputs() const {
+  forgetInputFile(layout_.headerFile);
+  for (const std::string& file : layout_.files) forgetInputFile(file);
 }
 
 void DataStream::openNext() {
@@ -98,6 +132,7 @@ void DataStream::read(unsigned char* out, std::size_t size) {
     const std::size_t got = piece_->read(out, want);
     pieceLeft_ -= static_cast<std::int64_t>(got);
     if (got < want) endsEarly(layout_.bytesPerFile - pieceLeft_);
+    if (pieceLeft_ == 0) piece_->verifyRest();
     out += got;
     size -= got;
   }
@@ -109,6 +144,7 @@ void DataStream::skip(std::int64_t size) {
     const std::int64_t want = std::min(pieceLeft_, size);
     if (!piece_->skip(want)) endsEarly(layout_.bytesPerFile - pieceLeft_);
     pieceLeft_ -= want;
+    if (pieceLeft_ == 0) piece_->verifyRest();
     size -= want;
   }
 }

@@ -25,7 +25,12 @@ class DataStream {
  public:
   // Checks that every file is there and, where the size tells, holds its
   // share, and opens the first; fails naming the file otherwise.
+  // The files stay noted as inputs (volume/output_file.h) while it lives,
+  // so that no output replaces them.
   explicit DataStream(DataLayout layout);
+  ~DataStream();
+  DataStream(const DataStream&) = delete;
+  DataStream& operator=(const DataStream&) = delete;
   // Reads exactly `size` bytes; fails naming the file where its data ends
   // early.
   void read(unsigned char* out, std::size_t size);
@@ -34,6 +39,7 @@ class DataStream {
 
  private:
   void openNext();
+  void forgetInputs() const;
   [[noreturn]] void endsEarly(std::int64_t got) const;
 
   DataLayout layout_;

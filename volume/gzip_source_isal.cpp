@@ -29,32 +29,42 @@ class InflatingSource : public ByteSource {
         }
         startMember();
       }
-      if (state_.avail_in == 0 && !inputEnded_) inputEnded_ = !refill();
-      // igzip counts in 32 bits: at most 1 GiB a call.
-      const std::size_t want = std::min<std::size_t>(size - produced, 1u << 30);
-      state_.next_out = out + produced;
-      state_.avail_out = static_cast<std::uint32_t>(want);
-      const int result = isal_inflate(&state_);
-      const std::size_t made = want - state_.avail_out;
-      produced += made;
-      if (result < 0) {
-        failVolume(file_, "its compressed data is corrupt (igzip: " + reason(result) + ")",
-                   "copy or download the file again");
-      }
-      if (state_.block_state == ISAL_BLOCK_FINISH) {
-        // Another gzip member may follow.
-        atMemberStart_ = true;
-      } else if (inputEnded_ && made == 0) {
-        // igzip holds some input back; with none left and nothing more out,
-        // the stream is cut short.
-        failVolume(file_, "its compressed data ends early",
-                   "the file is truncated: copy or download it again");
-      }
+      produced += inflateSome(out + produced, size - produced);
     }
     return produced;
   }
 
+  void verifyRest() override {
+    unsigned char scrap[1 << 14];
+    while (!atMemberStart_) inflateSome(scrap, sizeof scrap);
+  }
+
  private:
+  // Inflates up to `size` bytes of the current member into `out`.
+  std::size_t inflateSome(unsigned char* out, std::size_t size) {
+    if (state_.avail_in == 0 && !inputEnded_) inputEnded_ = !refill();
+    // igzip counts in 32 bits: at most 1 GiB a call.
+    const std::size_t want = std::min<std::size_t>(size, 1u << 30);
+    state_.next_out = out;
+    state_.avail_out = static_cast<std::uint32_t>(want);
+    const int result = isal_inflate(&state_);
+    const std::size_t made = want - state_.avail_out;
+    if (result < 0) {
+      failVolume(file_, "its compressed data is corrupt (igzip: " + reason(result) + ")",
+                 "copy or download the file again");
+    }
+    if (state_.block_state == ISAL_BLOCK_FINISH) {
+      // Another gzip member may follow.
+      atMemberStart_ = true;
+    } else if (inputEnded_ && made == 0) {
+      // igzip holds some input back; with none left and nothing more out,
+      // the stream is cut short.
+      failVolume(file_, "its compressed data ends early",
+                 "the file is truncated: copy or download it again");
+    }
+    return made;
+  }
+
   // A member starts: gzip by its magic byte, else zlib.
   void startMember() {
     std::uint8_t* in = state_.next_in;

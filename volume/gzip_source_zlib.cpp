@@ -24,36 +24,52 @@ class InflatingSource : public ByteSource {
     std::size_t produced = 0;
     while (produced < size && !ended_) {
       if (stream_.avail_in == 0 && !refill()) {
-        if (!atMemberStart_) {
-          failVolume(file_, "its compressed data ends early",
-                     "the file is truncated: copy or download it again");
-        }
+        if (!atMemberStart_) endsEarly();
         ended_ = true;
         break;
       }
-      // zlib counts in unsigned int: at most 1 GiB a call.
-      const std::size_t want = std::min<std::size_t>(size - produced, 1u << 30);
-      stream_.next_out = out + produced;
-      stream_.avail_out = static_cast<uInt>(want);
-      const int result = inflate(&stream_, Z_NO_FLUSH);
-      produced += want - stream_.avail_out;
-      atMemberStart_ = false;
-      if (result == Z_STREAM_END) {
-        // Another gzip member may follow.
-        inflateReset(&stream_);
-        atMemberStart_ = true;
-      } else if (result == Z_MEM_ERROR) {
-        throw std::bad_alloc();
-      } else if (result != Z_OK && result != Z_BUF_ERROR) {
-        const std::string detail = stream_.msg != nullptr ? stream_.msg : "no detail";
-        failVolume(file_, "its compressed data is corrupt (zlib: " + detail + ")",
-                   "copy or download the file again");
-      }
+      produced += inflateSome(out + produced, size - produced);
     }
     return produced;
   }
 
+  void verifyRest() override {
+    unsigned char scrap[1 << 14];
+    while (!atMemberStart_) {
+      if (stream_.avail_in == 0 && !refill()) endsEarly();
+      inflateSome(scrap, sizeof scrap);
+    }
+  }
+
  private:
+  // Inflates up to `size` bytes of the current member into `out`, from
+  // input there is.
+  std::size_t inflateSome(unsigned char* out, std::size_t size) {
+    // zlib counts in unsigned int: at most 1 GiB a call.
+    const std::size_t want = std::min<std::size_t>(size, 1u << 30);
+    stream_.next_out = out;
+    stream_.avail_out = static_cast<uInt>(want);
+    const int result = inflate(&stream_, Z_NO_FLUSH);
+    atMemberStart_ = false;
+    if (result == Z_STREAM_END) {
+      // Another gzip member may follow.
+      inflateReset(&stream_);
+      atMemberStart_ = true;
+    } else if (result == Z_MEM_ERROR) {
+      throw std::bad_alloc();
+    } else if (result != Z_OK && result != Z_BUF_ERROR) {
+      const std::string detail = stream_.msg != nullptr ? stream_.msg : "no detail";
+      failVolume(file_, "its compressed data is corrupt (zlib: " + detail + ")",
+                 "copy or download the file again");
+    }
+    return want - stream_.avail_out;
+  }
+
+  [[noreturn]] void endsEarly() const {
+    failVolume(file_, "its compressed data ends early",
+               "the file is truncated: copy or download it again");
+  }
+
   bool refill() {
     const std::size_t got = compressed_->read(input_.data(), input_.size());
     stream_.next_in = input_.data();

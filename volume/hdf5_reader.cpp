@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <exception>
+#include <filesystem>
 #include <iterator>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "volume/data_files.h"
 #include "volume/file_source.h"
 #include "volume/read_failure.h"
 #include "volume/volume_layout.h"
@@ -144,12 +147,123 @@ std::string nameOneOf(const std::string& path, const std::vector<Volume>& volume
   return "name one of its 3-D datasets after a colon (" + printableName(path) + ":/path): " + list;
 }
 
+// The file that `file` names as `name` (an external link's target, external
+// storage, a virtual dataset's source), taken from `file`'s folder and
+// checked as data_files.h says; it must be there, where HDF5 would look for
+// it elsewhere (external links, the current folder) or read fill values
+// for it (virtual datasets).
+std::string referencedFile(const std::string& file, const std::string& name) {
+  const std::string path = besideHeader(file, name);
+  std::error_code error;
+  if (!std::filesystem::exists(path, error)) {
+    failVolume(file, "the file it names, " + shown(name) + ", is not there",
+               "put it where the file says, beside it");
+  }
+  return path;
+}
+
+// External links are checked as they are followed; a refusal is kept for
+// after the library's call, which it makes fail. (Kept here, not with the
+// access list: HDF5 may follow links as long as the dataset is open.)
+thread_local std::exception_ptr linkRefusal;
+
+herr_t checkLink(const char* parentFile, const char*, const char* childFile, const char*, unsigned*,
+                 hid_t, void*) {
+  try {
+    referencedFile(parentFile, childFile);
+  } catch (...) {
+    linkRefusal = std::current_exception();
+    return -1;
+  }
+  return 0;
+}
+
+// Dataset access (which is link access too) that checks external links,
+// and takes external storage and virtual datasets' sources from the file's
+// own folder, where they are checked (checkDataFiles).
+Handle checkedAccess() {
+  linkRefusal = nullptr;
+  Handle access(H5Pcreate(H5P_DATASET_ACCESS), H5Pclose);
+  H5Pset_elink_cb(access.get(), checkLink, nullptr);
+  H5Pset_efile_prefix(access.get(), "${ORIGIN}");
+  H5Pset_virtual_prefix(access.get(), "${ORIGIN}");
+  return access;
+}
+
+// Throws the refusal of an external link, if one made the library fail.
+void rethrowRefusal() {
+  if (linkRefusal) std::rethrow_exception(std::exchange(linkRefusal, nullptr));
+}
+
+// Checks the files that the dataset's voxels are stored in besides `path`
+// (external storage, a virtual dataset's sources) before any is read.
+void checkDataFiles(const std::string& path, hid_t dataset) {
+  const Handle creation(H5Dget_create_plist(dataset), H5Pclose);
+  const int external = H5Pget_external_count(creation.get());
+  for (int n = 0; n < external; ++n) {
+    char name[4096] = {};
+    off_t offset = 0;
+    hsize_t size = 0;
+    if (H5Pget_external(creation.get(), static_cast<unsigned>(n), sizeof name, name, &offset,
+                        &size) >= 0) {
+      referencedFile(path, name);
+    }
+  }
+  std::size_t sources = 0;
+  if (H5Pget_layout(creation.get()) != H5D_VIRTUAL ||
+      H5Pget_virtual_count(creation.get(), &sources) < 0) {
+    return;
+  }
+  for (std::size_t n = 0; n < sources; ++n) {
+    const ssize_t length = H5Pget_virtual_filename(creation.get(), n, nullptr, 0);
+    if (length < 0) continue;
+    std::string name(static_cast<std::size_t>(length) + 1, '\0');
+    H5Pget_virtual_filename(creation.get(), n, name.data(), name.size());
+    name.resize(static_cast<std::size_t>(length));
+    if (name != ".") referencedFile(path, name);  // "." is this file
+  }
+}
+
+// Fails where the dataset stores far fewer bytes than its voxels take:
+// chunks never written, which HDF5 reads as its fill value, so that a small
+// file claiming terabytes would be read for hours. A stored byte holds at
+// most 1032 (deflate's most); datasets compressed otherwise, whose bound is
+// not known here, and those stored elsewhere (checkDataFiles) are let be.
+void checkStored(const std::string& path, hid_t dataset, const std::string& name,
+                 std::int64_t bytes) {
+  const Handle creation(H5Dget_create_plist(dataset), H5Pclose);
+  if (H5Pget_layout(creation.get()) == H5D_VIRTUAL || H5Pget_external_count(creation.get()) != 0) {
+    return;
+  }
+  const int filters = H5Pget_nfilters(creation.get());
+  for (int n = 0; n < filters; ++n) {
+    unsigned flags = 0;
+    std::size_t values = 0;
+    const H5Z_filter_t filter = H5Pget_filter2(creation.get(), static_cast<unsigned>(n), &flags,
+                                               &values, nullptr, 0, nullptr, nullptr);
+    if (filter != H5Z_FILTER_DEFLATE && filter != H5Z_FILTER_SHUFFLE &&
+        filter != H5Z_FILTER_FLETCHER32) {
+      return;
+    }
+  }
+  constexpr long double MostPerStoredByte = 1032;
+  const hsize_t stored = H5Dget_storage_size(dataset);
+  if (static_cast<long double>(stored) * MostPerStoredByte < static_cast<long double>(bytes)) {
+    failVolume(path,
+               "its dataset " + shown(name) + " stores " + std::to_string(stored) +
+                   " bytes for the " + std::to_string(bytes) +
+                   " bytes of its voxels: nearly all of them were never written (HDF5 would "
+                   "read its fill value for them)",
+               "write the dataset's voxels, or mesh another dataset");
+  }
+}
+
 // The dataset `opened` opened again with a chunk cache that holds two
 // layers of its chunks, so that reading slabs of slices, whatever their
 // depth, inflates each chunk once. HDF5 shares one dataset object, and the
 // cache set when it was first opened, among all identifiers open on it: the
 // one given is closed before the dataset is opened again.
-Handle openCached(hid_t file, const std::string& name, std::size_t voxelBytes,
+Handle openCached(hid_t file, const std::string& name, hid_t checked, std::size_t voxelBytes,
                   const std::vector<hsize_t>& shape, Handle opened) {
   hsize_t chunk[3];
   {
@@ -164,12 +278,12 @@ Handle openCached(hid_t file, const std::string& name, std::size_t voxelBytes,
       (shape[1] + chunk[1] - 1) / chunk[1] * ((shape[2] + chunk[2] - 1) / chunk[2]);
   const hsize_t bytes =
       std::min<hsize_t>(2 * across * chunk[0] * chunk[1] * chunk[2] * voxelBytes, hsize_t{1} << 30);
-  const Handle access(H5Pcreate(H5P_DATASET_ACCESS), H5Pclose);
+  const Handle access(H5Pcopy(checked), H5Pclose);
   H5Pset_chunk_cache(access.get(), static_cast<std::size_t>(std::max<hsize_t>(across * 8, 521)),
                      static_cast<std::size_t>(bytes), 1.0);
   Handle cached(H5Dopen2(file, name.c_str(), access.get()), H5Dclose);
   return cached.valid() ? std::move(cached)
-                        : Handle(H5Dopen2(file, name.c_str(), H5P_DEFAULT), H5Dclose);
+                        : Handle(H5Dopen2(file, name.c_str(), checked), H5Dclose);
 }
 
 // The voxel size that the dataset's element_size_um attribute states (z, y,
@@ -271,13 +385,17 @@ std::unique_ptr<VolumeReader> openHdf5(const std::string& path, const std::strin
     name = volumes[0].name;
     notice = printableName(path) + ": meshing " + printableName(name) + ", its only 3-D dataset";
   }
+  const Handle access = checkedAccess();
   {
-    const Handle object(H5Oopen(file.get(), name.c_str(), H5P_DEFAULT), H5Oclose);
+    const Handle object(H5Oopen(file.get(), name.c_str(), access.get()), H5Oclose);
+    rethrowRefusal();
     if (!object.valid() || H5Iget_type(object.get()) != H5I_DATASET) {
       failVolume(path, "holds no dataset " + shown(name), nameOneOf(path, volumes));
     }
   }
-  Handle probe(H5Dopen2(file.get(), name.c_str(), H5P_DEFAULT), H5Dclose);
+  Handle probe(H5Dopen2(file.get(), name.c_str(), access.get()), H5Dclose);
+  rethrowRefusal();
+  checkDataFiles(path, probe.get());
   const DatasetShape shape = shapeOf(probe.get());
   if (shape.shape.size() != 3) {
     failVolume(path,
@@ -295,7 +413,8 @@ std::unique_ptr<VolumeReader> openHdf5(const std::string& path, const std::strin
   const std::int64_t dims[3] = {static_cast<std::int64_t>(shape.shape[2]),
                                 static_cast<std::int64_t>(shape.shape[1]),
                                 static_cast<std::int64_t>(shape.shape[0])};
-  latticeBytes(path, {dims[0], dims[1], dims[2]}, voxelBytes(header.type));
+  checkStored(path, probe.get(), name,
+              latticeBytes(path, {dims[0], dims[1], dims[2]}, voxelBytes(header.type)));
   VoxelPlacement placed = placement;
   if (!placement.spacingGiven) {
     if (const auto spacing = statedSpacing(path, probe.get(), name)) {
@@ -306,8 +425,8 @@ std::unique_ptr<VolumeReader> openHdf5(const std::string& path, const std::strin
   }
   header.geometry = placedGeometry(path, dims, placed);
   header.notice = notice;
-  Handle data =
-      openCached(file.get(), name, H5Tget_size(type.get()), shape.shape, std::move(probe));
+  Handle data = openCached(file.get(), name, access.get(), H5Tget_size(type.get()), shape.shape,
+                           std::move(probe));
   return std::make_unique<Hdf5Volume>(path, name, std::move(file), std::move(data),
                                       std::move(header));
 }

@@ -17,11 +17,13 @@ std::size_t headerEnd(const std::string& head) {
   while (line < head.size()) {
     std::size_t end = head.find('\n', line);
     end = end == std::string::npos ? head.size() : end + 1;
-    const std::string_view text = std::string_view(head).substr(line, end - line);
-    const std::size_t equals = text.find('=');
+    // The line without its line end, which words() would keep in "LIST\n".
+    const std::vector<std::string_view> text =
+        lines(std::string_view(head).substr(line, end - line));
+    const std::size_t equals = text.empty() ? std::string_view::npos : text[0].find('=');
     if (equals != std::string_view::npos &&
-        lowered(trimmed(text.substr(0, equals))) == "elementdatafile") {
-      const std::vector<std::string_view> value = words(text.substr(equals + 1));
+        lowered(trimmed(text[0].substr(0, equals))) == "elementdatafile") {
+      const std::vector<std::string_view> value = words(text[0].substr(equals + 1));
       return !value.empty() && value[0] == "LIST" ? head.size() : end;
     }
     line = end;

@@ -149,12 +149,16 @@ TEST(MeshWriters, NormalsAndPartsGoBesideTheirVerticesAndFacesInEveryEncoding) {
   std::FILE* ply = std::tmpfile();
   std::FILE* binary = std::tmpfile();
   ASSERT_TRUE(obj && mtl && ply && binary);
-  ASSERT_TRUE(writeObj(obj, mesh, "n", parts, "n.mtl"));
+  // A comment (a volume's path) may hold line ends: escaped, they start no
+  // line of the file's own.
+  const std::string comment = "n\nend_header\r";
+  ASSERT_TRUE(writeObj(obj, mesh, comment, parts, "n.mtl"));
   ASSERT_TRUE(writeMaterials(mtl, parts));
-  ASSERT_TRUE(writePly(ply, mesh, "n", PlyEncoding::Ascii, parts));
-  ASSERT_TRUE(writePly(binary, mesh, "n", PlyEncoding::Binary, parts));
+  ASSERT_TRUE(writePly(ply, mesh, comment, PlyEncoding::Ascii, parts));
+  ASSERT_TRUE(writePly(binary, mesh, comment, PlyEncoding::Binary, parts));
   EXPECT_EQ(contents(obj),
-            "# n\nmtllib n.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 2\nv 1 0 2\nv 0 1 2\n"
+            "# n\\x0aend_header\\x0d\nmtllib n.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 2\nv 1 0 2\nv "
+            "0 1 2\n"
             "vn 0 0 1\nvn 0.600000024 0 0.800000012\nvn 0 -1 0\nvn 0 0 1\nvn 0 0 1\nvn 0 0 -1\n"
             "g left_kidney\nusemtl left_kidney\nf 1//1 2//2 3//3\ng b\"\\\nusemtl b\"\\\n"
             "f 4//4 5//5 6//6\nf 6//6 5//5 4//4\n");
@@ -162,7 +166,8 @@ TEST(MeshWriters, NormalsAndPartsGoBesideTheirVerticesAndFacesInEveryEncoding) {
             "newmtl left_kidney\nKa 0.2000 0.0000 0.0125\nKd 1.0000 0.0000 0.0627\n\n"
             "newmtl b\"\\\nKa 0.0008 0.0016 0.0024\nKd 0.0039 0.0078 0.0118\n\n");
   const std::string header =
-      "comment n\nelement vertex 6\nproperty float x\nproperty float y\nproperty float z\n"
+      "comment n\\x0aend_header\\x0d\nelement vertex 6\nproperty float x\nproperty float "
+      "y\nproperty float z\n"
       "property float nx\nproperty float ny\nproperty float nz\nproperty uchar red\n"
       "property uchar green\nproperty uchar blue\nelement face 3\n"
       "property list uchar uint vertex_indices\nproperty int label\nend_header\n";

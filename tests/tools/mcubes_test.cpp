@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -18,6 +21,7 @@
 
 #include "mesh/decimation.h"
 #include "mesh/extract.h"
+#include "mesh/mesh_writers.h"
 #include "tests/mesh/literal_volume.h"
 #include "tests/mesh/mesh_checks.h"
 #include "tests/support/temporary_directory.h"
@@ -408,7 +412,13 @@ TEST_F(Mcubes, OutputGoesToStdoutFilesAndDevicesAlike) {
   struct stat devNull;
   ASSERT_EQ(stat("/dev/null", &devNull), 0);
   EXPECT_TRUE(S_ISCHR(devNull.st_mode));
-  EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(work()), {}).size(), 3u);
+  // A symbolic link leads to the file replaced; the link stays.
+  std::ofstream(work() / "linked.obj") << "old";
+  fs::create_symlink("linked.obj", work() / "link.obj");
+  ASSERT_EQ(run("mesh -o " + (work() / "link.obj").string()).status, 0);
+  EXPECT_TRUE(fs::is_symlink(work() / "link.obj"));
+  EXPECT_EQ(readFile(work() / "linked.obj"), run("mesh").out);
+  EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(work()), {}).size(), 5u);
 }
 
 TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
@@ -421,6 +431,21 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
       << "NRRD0004\ntype: uchar\ndimension: 3\nsizes: 2 2 2\nencoding: raw\n"
          "space dimension: 3\nspace directions: (1,0,0) (0,1,0) (2,2,0)\n\n"
       << std::string(8, '\x07');
+  // A detached header beside its data; another whose data lies outside its
+  // folder; a read-only file.
+  const std::string detached = (inputs() / "detached.nhdr").string();
+  const std::string cube = "type: uchar\ndimension: 3\nsizes: 4 4 4\nencoding: raw\n";
+  std::ofstream(detached) << "NRRD0004\n" << cube << "data file: small.raw\n";
+  fs::create_directory(inputs() / "sub");
+  const std::string outside = (inputs() / "sub" / "outside.nhdr").string();
+  std::ofstream(outside) << "NRRD0004\n" << cube << "data file: ../small.raw\n";
+  // A data file that is a pipe, which would block the read for ever.
+  ASSERT_EQ(mkfifo((inputs() / "pipe.raw").c_str(), 0600), 0);
+  const std::string piped = (inputs() / "piped.nhdr").string();
+  std::ofstream(piped) << "NRRD0004\n" << cube << "data file: pipe.raw\n";
+  const std::string readOnly = (inputs() / "read-only.obj").string();
+  std::ofstream(readOnly) << "kept";
+  fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read);
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"mesh --format xyz -o " + target, "xyz"},
       {"bogus -o " + target, "bogus"},
@@ -479,6 +504,19 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
        "gii holds one surface"},
       {"mesh --volume " + input + " --dims 4,4,1 --type float32 --labels all -o " + target,
        "integer"},
+      // The volume's own files, whatever the format asked for.
+      {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --iso 1 --format ply -o " + input,
+       "'" + input + "': it is a file that the volume is read from"},
+      {"mesh --volume " + detached + " --iso 1 --format stl -o " + input, "read from"},
+      {"mesh --volume " + detached + " --iso 1 --format stl -o " + detached, "read from"},
+      {"mesh --volume " + detached + " --labels all --format obj -o " + input, "read from"},
+      {"mesh -o " + readOnly, "'" + readOnly + "': it is read-only"},
+      {"mesh --volume " + outside + " --iso 1 -o " + target,
+       "'../small.raw', lies outside its folder; move it into that folder, or give "
+       "--allow-outside-references"},
+      {"mesh --volume " + outside + " --labels all -o " + target, "outside its folder"},
+      {"mesh --volume " + piped + " --iso 1 --allow-outside-references -o " + target,
+       "'pipe.raw', is a device or pipe"},
       {"sample bogus -o " + volume, "'bogus'"},
       {"sample sphere --size 1 -o " + volume, "--size"},
       {"sample sphere --size 1025 -o " + volume, "--size"},
@@ -494,6 +532,40 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
     EXPECT_NE(result.err.find(named), std::string::npos) << arguments << ": " << result.err;
     EXPECT_TRUE(fs::is_empty(work())) << arguments;
   }
+  EXPECT_EQ(readFile(input), std::string(64, '\x07'));
+  EXPECT_EQ(readFile(readOnly), "kept");
+  // Data outside the header's folder is read where the user says so.
+  EXPECT_EQ(run("mesh --volume " + outside + " --iso 9 --allow-outside-references -o -").status, 0);
+
+  // Where files cannot grow beyond 100 KiB (as on a full disk), nothing is
+  // written: not the .gii that giftiio writes unchecked to a temporary file
+  // of its own, not the labels' files that fit before the one that does not,
+  // not an OBJ's .mtl; the files that were there stay as they were.
+  const fs::path labels = inputs() / "cells.seg.nrrd";
+  ASSERT_EQ(run("sample labels --size 24 -o " + labels.string()).status, 0);
+  std::ofstream(work() / "cell_2.stl") << "old";
+  const std::string full =
+      "prlimit --fsize=102400 sh -c \"trap '' XFSZ; exec '" + std::string(MCUBES_PATH) + "' ";
+  const std::string mesh = "mesh --volume " + labels.string() + " --labels ";
+  std::vector<std::string> filling = {// Labels 2 and 3 fit, label 1 does not.
+                                      mesh + "2,3,1 -o " + (work() / "cell_{label}.stl").string(),
+                                      mesh + "2,3,1 -o " + (work() / "cells").string() + "/",
+                                      mesh + "all -o " + (work() / "cells.obj").string()};
+  if (writesGii()) filling.push_back("mesh --divisions 128 -o " + (work() / "scene.gii").string());
+  for (const std::string& arguments : filling) {
+    const Outcome result = shell(full + arguments + "\"");
+    EXPECT_EQ(result.status, 2) << arguments;
+    // After the labels' triangle counts, one line.
+    const std::size_t last = result.err.rfind('\n', result.err.size() - 2) + 1;
+    EXPECT_EQ(result.err.substr(last).rfind("mcubes: cannot write", 0), 0u)
+        << arguments << ": " << result.err;
+    EXPECT_NE(result.err.find(std::strerror(EFBIG), last), std::string::npos) << result.err;
+    EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(work()), {}),
+              std::vector<fs::path>{work() / "cell_2.stl"})
+        << arguments;
+    EXPECT_EQ(readFile(work() / "cell_2.stl"), "old");
+  }
+
   const Outcome fullStdout = run("mesh", "/dev/full");
   EXPECT_EQ(fullStdout.status, 2);
   EXPECT_NE(fullStdout.err.find("cannot write"), std::string::npos) << fullStdout.err;
@@ -506,6 +578,54 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
     const Outcome result = run("mesh -o " + path);
     EXPECT_NE(result.err.find("'" + path + "': " + std::strerror(reason)), std::string::npos)
         << result.err;
+  }
+}
+
+// SIGINT, SIGTERM and SIGHUP while the output is written: one line, the
+// shell's status for the signal, and the file that was there kept, with no
+// temporary file beside it.
+TEST_F(Mcubes, SignalsWhileWritingEndTheRunWithOneLineAndLeaveNothingBehind) {
+  const struct {
+    int number;
+    const char* name;
+  } signals[] = {{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}};
+  const fs::path output = work() / "scene.obj";
+  const fs::path errors = inputs() / "errors";
+  for (const auto& signal : signals) {
+    SCOPED_TRACE(signal.name);
+    std::ofstream(output) << "old";
+    const pid_t child = fork();
+    if (child == 0) {
+      // About 95 MB of OBJ.
+      if (std::freopen(errors.c_str(), "w", stderr) != nullptr) {
+        execl(MCUBES_PATH, "mcubes", "mesh", "--divisions", "1024", "-o", output.c_str(), nullptr);
+      }
+      _exit(127);
+    }
+    ASSERT_GT(child, 0);
+    // Its temporary file beside the output says it is writing.
+    int status = 0;
+    bool writing = false;
+    while (!writing && waitpid(child, &status, WNOHANG) == 0) {
+      for (const fs::directory_entry& entry : fs::directory_iterator(work())) {
+        writing = writing || entry.path().filename().string().rfind("scene.obj.tmp", 0) == 0;
+      }
+      if (!writing) usleep(1000);
+    }
+    ASSERT_TRUE(writing) << "the run ended before it wrote";
+    kill(child, signal.number);
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + signal.number);
+    // A progress line shown is ended first.
+    const std::string said = readFile(errors);
+    const std::size_t last = said.rfind('\n', said.size() - 2) + 1;
+    EXPECT_EQ(said.substr(last).rfind("mcubes: stopped by " + std::string(signal.name), 0), 0u)
+        << said;
+    EXPECT_EQ(said.back(), '\n') << said;
+    EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(work()), {}),
+              std::vector<fs::path>{output});
+    EXPECT_EQ(readFile(output), "old");
   }
 }
 
@@ -600,6 +720,25 @@ TEST_F(Mcubes, LabelMapsMeshEveryLabelIntoOneFileOrOneEachNamedAndColouredBySlic
   }
   EXPECT_FALSE(fs::exists(work() / "cell_9.stl"));
   EXPECT_EQ(faces, all.faces.size());
+
+  // A map of as many labels as voxels is likely no label map: said, with
+  // how to choose.
+  const fs::path many = inputs() / "many.raw";
+  std::ofstream manyLabels(many, std::ios::binary);
+  for (std::uint16_t label = 1; label <= 300; ++label) {
+    manyLabels.write(reinterpret_cast<const char*>(&label), sizeof label);
+  }
+  manyLabels.close();
+  const Outcome scattered =
+      run("mesh --volume " + many.string() + " --dims 10,10,3 --type uint16 --labels all -o " +
+          (work() / "many.ply").string());
+  ASSERT_EQ(scattered.status, 0) << scattered.err;
+  EXPECT_NE(scattered.err.find("mcubes: warning: the volume holds 300 labels, each meshed as a "
+                               "part; is it a label map? Give --labels with a list such as 1,2,5"),
+            std::string::npos)
+      << scattered.err;
+  EXPECT_EQ(run(mesh + "all -o " + (work() / "all.ply").string()).err.find("is it a label map"),
+            std::string::npos);
 
   const Outcome ply = run(mesh + "all -o " + (work() / "all.ply").string());
   ASSERT_EQ(ply.status, 0) << ply.err;

@@ -1,7 +1,8 @@
 // Files that tools written elsewhere wrote (data/make_fixtures.py): nibabel
 // (NIfTI-1: big-endian, a qform with a flip, scaling, NaN voxels, 4-D;
 // NIfTI-2 and MGZ from its own test data; MGH oblique and MGZ uchar; Analyze
-// 7.5 big-endian, placed by pixdim alone), h5py (HDF5, chunked, gzip), VTK
+// 7.5 big-endian, placed by pixdim alone), h5py (HDF5, chunked, gzip, and
+// through an external link), VTK
 // (MetaImage attached, compressed and detached; NIfTI-1) and teem's unu
 // (NRRD: big-endian gzip detached, oblique; 4-D), and ITK 5.2's MetaImageIO
 // a rotated MetaImage (data/make_itk_fixture.cpp): VTK 9.1 writes every
@@ -128,6 +129,16 @@ const std::vector<Fixture>& fixtures() {
        " is Analyze 7.5, which has no orientation: its pixdim spaces the voxels, voxel (0,0,0) "
        "at the origin"},
       {"h5py_fields.h5:/fields/density",
+       {4, 3, 2},
+       {0.0, 0.0, 0.0},
+       {{1.5, 0.0, 0.0}, {0.0, 2.0, 0.0}, {0.0, 0.0, 0.5}},
+       false,
+       [](int n) { return n == 9    ? -0.21739129722118378
+                          : n == 15 ? NAN
+                                    : sformValues[n]; },
+       ": its element_size_um attribute spaces the voxels"},
+      // The same dataset through an external link beside the file.
+      {"h5py_references.h5:/near",
        {4, 3, 2},
        {0.0, 0.0, 0.0},
        {{1.5, 0.0, 0.0}, {0.0, 2.0, 0.0}, {0.0, 0.0, 0.5}},

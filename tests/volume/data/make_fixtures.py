@@ -111,6 +111,23 @@ def hdf5_fixture():
         print("h5py_fields.h5 /fields/density", f["fields/density"][...].flatten().tolist())
 
 
+def hdf5_references_fixture():
+    # Datasets whose voxels lie in other files, named as they are stored:
+    # above the file's folder (../b.h5, a copy of h5py_fields.h5 there, and
+    # ../raw.bin, 24 bytes), beside it (h5py_fields.h5), and a device; and
+    # 512^3 voxels that lie nowhere, never written.
+    with h5py.File("h5py_references.h5", "w") as f:
+        f["far"] = h5py.ExternalLink("../b.h5", "/fields/density")
+        f["near"] = h5py.ExternalLink("h5py_fields.h5", "/fields/density")
+        f.create_dataset("stored", shape=(2, 3, 4), dtype="u1", external=[("../raw.bin", 0, 24)])
+        f.create_dataset("device", shape=(2, 3, 4), dtype="u1", external=[("/dev/zero", 0, 24)])
+        layout = h5py.VirtualLayout(shape=(2, 3, 4), dtype="f4")
+        layout[...] = h5py.VirtualSource("../b.h5", "fields/density", shape=(2, 3, 4))
+        f.create_virtual_dataset("virtual", layout)
+        f.create_dataset("unwritten", shape=(512, 512, 512), dtype="u1", chunks=(64, 64, 64),
+                         compression="gzip")
+
+
 def vtk_image():
     image = vtk.vtkImageData()
     image.SetDimensions(*SHAPE)
@@ -166,6 +183,7 @@ def nrrd_fixtures():
 if __name__ == "__main__":
     nifti_fixtures()
     nibabel_fixtures()
+    hdf5_references_fixture()
     hdf5_fixture()
     vtk_fixtures()
     nrrd_fixtures()

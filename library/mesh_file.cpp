@@ -39,7 +39,7 @@ void writeMesh(const std::string& path, const Mesh& mesh, const WriteOptions& op
   const MeshFormat format = formatOf(path, options);
   const IndexedMesh indexed = internalMesh(mesh);
   const std::string error = writeOutput(path, [&](std::FILE* out) {
-    return writeMeshAs(format, out, indexed, options.comment, options.ascii);
+    return writeMeshAs(format, out, indexed, options.comment, WorldSpace::Unstated, options.ascii);
   });
   if (!error.empty()) throw FileError(error);
 }

@@ -328,7 +328,7 @@ void warnAboutFlatFaces(std::size_t flat, std::size_t faces) {
 // The volume's mesh, or nothing where the processes of mpirun wrote it in
 // pieces already.
 std::optional<IndexedMesh> volumeMesh(MeshOptions options, MeshFormat format, std::string& comment,
-                                      ProgressLine& progress) {
+                                      WorldSpace& space, ProgressLine& progress) {
   if (options.isoOption->count() == 0) {
     failCommand(
         "--volume needs --iso V, the level of the surface in the data's units, or --iso otsu");
@@ -336,7 +336,6 @@ std::optional<IndexedMesh> volumeMesh(MeshOptions options, MeshFormat format, st
   if (!std::isfinite(options.iso)) failCommand("--iso must be a finite number");
   // Every process opens the volume; one that cannot fails them all.
   std::unique_ptr<VolumeReader> reader;
-  WorldSpace space = WorldSpace::Unstated;
   togetherOrFail([&] {
     reader = openVolumeOrFail(options.volume);
     space = targetSpace(options, reader->header());
@@ -360,7 +359,7 @@ std::optional<IndexedMesh> volumeMesh(MeshOptions options, MeshFormat format, st
       const ClusterSums flat = sumsAcross({zeroAreaFaces(piece.mesh), piece.mesh.faces.size()});
       warnAboutFlatFaces(flat.all[0], flat.all[1]);
     }
-    writePieces(options.output, format, comment, piece, options.normals);
+    writePieces(options.output, format, commentInSpace(comment, space), piece, options.normals);
     return std::nullopt;
   }
   IndexedMesh mesh;
@@ -383,7 +382,8 @@ std::optional<IndexedMesh> volumeMesh(MeshOptions options, MeshFormat format, st
 // Writes `mesh` (made of `parts`, if any) to `path` in `format`; OBJ parts
 // get their materials in a .mtl file beside it.
 void writeMesh(const std::string& path, MeshFormat format, const IndexedMesh& mesh,
-               const std::string& comment, bool ascii, const std::vector<MeshPart>& parts = {}) {
+               const std::string& comment, WorldSpace space, bool ascii,
+               const std::vector<MeshPart>& parts = {}) {
   std::string materials;
   if (format == MeshFormat::Obj && !parts.empty() && path != "-") {
     const std::filesystem::path library = std::filesystem::path(path).replace_extension(".mtl");
@@ -393,7 +393,7 @@ void writeMesh(const std::string& path, MeshFormat format, const IndexedMesh& me
     if (!error.empty()) failCommand(error);
   }
   const std::string error = writeOutput(path, [&](std::FILE* out) {
-    return writeMeshAs(format, out, mesh, comment, ascii, parts, materials);
+    return writeMeshAs(format, out, mesh, comment, space, ascii, parts, materials);
   });
   if (!error.empty()) failCommand(error);
 }
@@ -500,7 +500,7 @@ void runLabels(const MeshOptions& options) {
       for (std::size_t at; (at = path.find("{label}")) != std::string::npos;) {
         path.replace(at, 7, value);
       }
-      writeMesh(path, format, mesh, source + ", label " + value, options.ascii);
+      writeMesh(path, format, mesh, source + ", label " + value, space, options.ascii);
       continue;
     }
     parts.push_back(
@@ -511,7 +511,7 @@ void runLabels(const MeshOptions& options) {
     for (const auto& f : mesh.faces) all.faces.push_back({f[0] + base, f[1] + base, f[2] + base});
     label.mesh = {};
   }
-  if (!perLabel) writeMesh(output, format, all, source + ", labels", options.ascii, parts);
+  if (!perLabel) writeMesh(output, format, all, source + ", labels", space, options.ascii, parts);
 }
 
 // One level's surface: the scene's, or a volume's.
@@ -523,9 +523,10 @@ void runLevel(MeshOptions options) {
 
   ProgressLine progress("mesh", "slab", options.divisions + 1);
   std::string comment;
+  WorldSpace space = WorldSpace::Unstated;
   IndexedMesh mesh;
   if (namesVolume(options.volume)) {
-    std::optional<IndexedMesh> made = volumeMesh(options, format, comment, progress);
+    std::optional<IndexedMesh> made = volumeMesh(options, format, comment, space, progress);
     if (!made) return;
     mesh = std::move(*made);
   } else {
@@ -544,7 +545,7 @@ void runLevel(MeshOptions options) {
     if (clusterPlace().rank != 0) return;
     progress.stage("writing", 1);
     if (!options.unwelded) warnAboutFlatFaces(zeroAreaFaces(mesh), mesh.faces.size());
-    writeMesh(options.output, format, mesh, comment, options.ascii);
+    writeMesh(options.output, format, mesh, comment, space, options.ascii);
   });
 }
 

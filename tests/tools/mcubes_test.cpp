@@ -562,6 +562,26 @@ TEST_F(Mcubes, DicomFolderOfSeveralSeriesIsListedAndTheChosenOneMeshed) {
   const ObjMesh mesh = parseObj(readFile(target));
   EXPECT_GT(mesh.faces.size(), 0u);
   EXPECT_NE(readFile(target).find("RAS"), std::string::npos);
+
+  // Files whose slices cannot be placed, said as what they are: nibabel's
+  // Siemens mosaic and pydicom's RT Dose.
+  fs::remove(target);
+  const fs::path nibabel = "/usr/lib/python3/dist-packages/nibabel/nicom/tests/data";
+  const std::vector<std::pair<std::vector<fs::path>, std::string>> unplaceable = {
+      {{nibabel / "0.dcm", nibabel / "1.dcm"}, "0.dcm: is a Siemens mosaic"},
+      {{fs::path(folder).parent_path().parent_path() / "rtdose.dcm"},
+       "rtdose.dcm: is an RT Dose of 15 frames"}};
+  for (const auto& [files, said] : unplaceable) {
+    if (!fs::exists(files[0])) continue;
+    const fs::path copy = inputs() / files[0].parent_path().filename();
+    fs::create_directories(copy);
+    for (const fs::path& file : files) fs::copy_file(file, copy / file.filename());
+    const Outcome refused = run("mesh --volume " + copy.string() + " --iso 1 -o " + target);
+    EXPECT_EQ(refused.status, 2) << said;
+    EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
+    EXPECT_NE(refused.err.find(said), std::string::npos) << refused.err;
+    EXPECT_TRUE(fs::is_empty(work()));
+  }
 }
 
 // Each sample volume at its default size, meshed at the level its summary
@@ -694,6 +714,9 @@ TEST_F(Mcubes, SpaceMovesAVolumesMeshFromTheSpaceItsFileStatesToRasOrLps) {
                               : c.asked[0] == 'r'            ? "RAS"
                                                              : "LPS";
     EXPECT_NE(moved.out.find(", in " + space + "\n"), std::string::npos) << where;
+    // Tagged where 3D Slicer looks: the first comment line.
+    const std::string tag = space == "RAS" || space == "LPS" ? "SPACE=" + space + " " : "";
+    EXPECT_EQ(moved.out.rfind("# " + tag + "mcubes mesh, ", 0), 0u) << where;
   }
 }
 

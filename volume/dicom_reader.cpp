@@ -113,24 +113,23 @@ void sendFields(int to, const std::vector<std::string>& files) {
   }
 }
 
-// The fields of every DICOM file among `files`. GDCM, as Debian builds it,
-// asserts on some damaged files (the process aborts) instead of failing, so
-// the files are scanned by a child process that hands the fields over a
-// pipe: a file it dies on is named in one line instead.
-std::vector<DicomFileFields> scanned(const std::string& source,
-                                     const std::vector<std::string>& files) {
+// The fields of the DICOM files among `files` from `from` on, put in
+// `fields`; returns the number of files scanned, fewer than were left where
+// the scanning process died on the next one.
+std::size_t scanFrom(const std::string& source, const std::vector<std::string>& files,
+                     std::size_t from, std::vector<DicomFileFields>& fields) {
   int ends[2];
   if (::pipe(ends) != 0) failVolume(source, "cannot be scanned (no pipe)", "try again");
   // The scan reads headers only, skipping the values it was not asked for.
   const pid_t child = forkGdcmChild(std::size_t(512) << 20, true, ends[1]);
   if (child < 0) failVolume(source, "cannot be scanned (no process)", "try again");
   if (child == 0) {
-    sendFields(ends[1], files);
+    sendFields(ends[1],
+               std::vector<std::string>(files.begin() + std::ptrdiff_t(from), files.end()));
     ::_exit(0);
   }
   ::close(ends[1]);
-  std::vector<DicomFileFields> fields;
-  std::size_t read = 0;
+  std::size_t read = from;
   for (char dicom = 0; read < files.size() && readAll(ends[0], &dicom, 1); ++read) {
     DicomFileFields record;
     record.file = files[read];
@@ -146,12 +145,37 @@ std::vector<DicomFileFields> scanned(const std::string& source,
   }
   ::close(ends[0]);
   reapChild(child);
-  if (read < files.size()) {
-    failVolume(files[read],
-               "GDCM fails on it (it stops the reading process: damaged, or not DICOM)",
-               "move it out of the folder");
+  return read - from;
+}
+
+// The fields of every DICOM file among `files`. GDCM, as Debian builds it,
+// asserts on some damaged files (the process aborts) instead of failing, so
+// the files are scanned by a child process that hands the fields over a
+// pipe; the files it dies on are left out and put in `damaged`, and the
+// scan goes on after each in a new child. A damaged file of no series, or
+// of another, costs nothing; one of the chosen series shows as a slice
+// missing.
+std::vector<DicomFileFields> scanned(const std::string& source,
+                                     const std::vector<std::string>& files,
+                                     std::vector<std::string>& damaged) {
+  std::vector<DicomFileFields> fields;
+  for (std::size_t from = 0; from < files.size();) {
+    from += scanFrom(source, files, from, fields);
+    if (from < files.size()) damaged.push_back(files[from++]);
   }
   return fields;
+}
+
+// The warning that names the files of `source` left out.
+std::string leftOut(const std::string& source, const std::vector<std::string>& damaged) {
+  std::string names;
+  for (std::size_t n = 0; n < damaged.size() && n < 3; ++n) {
+    names += (n == 0 ? "" : ", ") + printableName(damaged[n]);
+  }
+  if (damaged.size() > 3) names += " and " + std::to_string(damaged.size() - 3) + " more";
+  return printableName(source) + ": left out " + names +
+         ", which GDCM fails on (damaged, or not DICOM); a slice of the series among them would "
+         "show as one missing";
 }
 
 class DicomVolume : public VolumeReader {
@@ -201,8 +225,14 @@ std::unique_ptr<VolumeReader> openDicom(const std::string& path, const std::stri
   gdcm::Trace::SetWarning(false);
   gdcm::Trace::SetError(false);
   // A DICOMDIR is scanned first too, so that one GDCM dies on is named.
-  if (!folder) scanned(path, {path});
+  std::vector<std::string> damaged;
+  if (!folder && (scanned(path, {path}, damaged), !damaged.empty())) {
+    failVolume(path, "GDCM fails on it (it stops the reading process: damaged, or not DICOM)",
+               "name the folder of the series instead");
+  }
   std::vector<DicomFileFields> fields =
-      scanned(path, folder ? filesUnder(path) : filesNamedBy(path));
-  return std::make_unique<DicomVolume>(assembleDicomSeries(path, std::move(fields), series));
+      scanned(path, folder ? filesUnder(path) : filesNamedBy(path), damaged);
+  DicomSeries assembled = assembleDicomSeries(path, std::move(fields), series);
+  if (!damaged.empty()) assembled.header.notice = leftOut(path, damaged);
+  return std::make_unique<DicomVolume>(std::move(assembled));
 }

@@ -547,15 +547,16 @@ TEST_F(Mcubes, DicomFolderOfSeveralSeriesIsListedAndTheChosenOneMeshed) {
        {std::string("--series N"), even + " 'SmartScore - Gated 0.5 sec' CT 16x16x5"}) {
     EXPECT_NE(listed.err.find(part), std::string::npos) << part << " not in " << listed.err;
   }
-  // A damaged DICOMDIR beside the series stops GDCM's reading: named, in
-  // one line.
-  const Outcome damaged =
-      run("mesh --volume " + fs::path(folder).parent_path().string() + " --iso 0 -o " + target);
-  EXPECT_EQ(damaged.status, 2);
-  EXPECT_EQ(std::count(damaged.err.begin(), damaged.err.end(), '\n'), 1) << damaged.err;
-  EXPECT_NE(damaged.err.find("DICOMDIR-nooffset: GDCM fails on it"), std::string::npos)
+  // A damaged DICOMDIR beside the series stops GDCM's reading: the folder's
+  // series are meshed without it, with a warning naming it.
+  const Outcome damaged = run("mesh --volume " + fs::path(folder).parent_path().string() +
+                              " --series " + even + " --iso 0.5 -o " + target);
+  EXPECT_EQ(damaged.status, 0) << damaged.err;
+  EXPECT_NE(damaged.err.find("left out " + folder + "-nooffset, which GDCM fails on"),
+            std::string::npos)
       << damaged.err;
-  EXPECT_TRUE(fs::is_empty(work()));
+  EXPECT_GT(parseObj(readFile(target)).faces.size(), 0u);
+  fs::remove(target);
   const Outcome meshed =
       run("mesh --volume " + folder + " --series " + even + " --iso otsu --space ras -o " + target);
   EXPECT_EQ(meshed.status, 0) << meshed.err;

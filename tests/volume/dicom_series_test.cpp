@@ -448,6 +448,14 @@ TEST(DicomSeries, DicomdirNamesTheSeriesItsFolderHolds) {
   EXPECT_NE(*std::min_element(values.begin(), values.end()),
             *std::max_element(values.begin(), values.end()));
   EXPECT_NE(refusal(dicomdir.string()).find(uneven), std::string::npos);
+  // The folder's files, among them a DICOMDIR GDCM stops on: the series
+  // read the same without it, which a notice names.
+  const std::unique_ptr<VolumeReader> inFolder =
+      openVolume(dicomdir.parent_path().string(), std::nullopt, {}, even);
+  EXPECT_NE(inFolder->header().notice.find("left out " + dicomdir.string() + "-nooffset"),
+            std::string::npos)
+      << inFolder->header().notice;
+  EXPECT_EQ(readAll(*inFolder), values);
   // Steps of 202.5, 1.25 and 1.25 mm.
   EXPECT_NE(refusal(dicomdir.string(), uneven).find("161 slice(s) missing between"),
             std::string::npos);

@@ -54,7 +54,9 @@ constexpr const char* Extensions = ".obj, .ply, .stl, .glb, .vtp or .gii";
 
 // Under mpirun only process 0 speaks.
 void warn(const std::string& message) {
-  if (clusterPlace().rank == 0) std::fprintf(stderr, "mcubes: %s\n", message.c_str());
+  if (clusterPlace().rank != 0) return;
+  ProgressLine::makeRoomForMessage();
+  std::fprintf(stderr, "mcubes: %s\n", message.c_str());
 }
 
 std::string number(double value) {

@@ -1,9 +1,24 @@
 #include "tools/progress_line.h"
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <exception>
 #include <utility>
 
 #include "tools/cluster.h"
+
+namespace {
+
+bool toTerminal() {
+  static const bool terminal = ::isatty(2) == 1;
+  return terminal;
+}
+
+// The line in place now, which a message must not run into.
+ProgressLine* unfinished = nullptr;
+
+}  // namespace
 
 ProgressLine::ProgressLine(std::string tool, std::string what, long total)
     : tool_(std::move(tool)),
@@ -17,12 +32,17 @@ ProgressLine::~ProgressLine() { finish(); }
 void ProgressLine::update(long done) {
   if (clusterPlace().rank != 0) return;  // under mpirun process 0 speaks for all
   const Clock::time_point now = Clock::now();
-  if (now - start_ < std::chrono::seconds(1) || now - last_ < std::chrono::milliseconds(100)) {
-    return;
-  }
+  const Clock::duration every =
+      toTerminal() ? Clock::duration(std::chrono::milliseconds(100)) : std::chrono::seconds(10);
+  if (now - start_ < std::chrono::seconds(1) || (last_ != start_ && now - last_ < every)) return;
   last_ = now;
-  shown_ = true;
-  std::fprintf(stderr, "\r%s: %s %ld/%ld", tool_.c_str(), what_.c_str(), done, total_);
+  if (toTerminal()) {
+    std::fprintf(stderr, "\r%s: %s %ld/%ld", tool_.c_str(), what_.c_str(), done, total_);
+    shown_ = true;
+    unfinished = this;
+  } else {
+    std::fprintf(stderr, "%s: %s %ld/%ld\n", tool_.c_str(), what_.c_str(), done, total_);
+  }
   std::fflush(stderr);
 }
 
@@ -36,8 +56,20 @@ void ProgressLine::stage(const std::string& what, long total) {
 
 void ProgressLine::finish() {
   if (shown_) {
-    std::fprintf(stderr, "\r%s: %s %ld/%ld\n", tool_.c_str(), what_.c_str(), total_, total_);
+    if (std::uncaught_exceptions() > 0) {
+      std::fputc('\n', stderr);
+    } else {
+      std::fprintf(stderr, "\r%s: %s %ld/%ld\n", tool_.c_str(), what_.c_str(), total_, total_);
+    }
     std::fflush(stderr);
   }
   shown_ = false;
+  if (unfinished == this) unfinished = nullptr;
+}
+
+void ProgressLine::makeRoomForMessage() {
+  if (unfinished == nullptr) return;
+  std::fputc('\n', stderr);
+  unfinished->shown_ = false;
+  unfinished = nullptr;
 }

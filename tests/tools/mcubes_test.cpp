@@ -509,6 +509,37 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
   }
 }
 
+// A run that shows progress where it takes over a second: rewritten in place
+// with carriage returns only on a terminal (script(1) gives it one), whole
+// lines in a file; a message never starts inside a progress line.
+TEST_F(Mcubes, ProgressRedrawsInPlaceOnlyOnATerminal) {
+  const std::string mesh = "mesh --divisions 2048 --format stl -o /dev/null";
+  const bool script = fs::exists("/usr/bin/script");
+  for (const bool terminal : {false, true}) {
+    if (terminal && !script) continue;
+    const Outcome result = terminal ? shell("/usr/bin/script -qec \"'" + std::string(MCUBES_PATH) +
+                                            "' " + mesh + "\" /dev/null")
+                                    : run(mesh);
+    ASSERT_EQ(result.status, 0) << result.err;
+    // script(1) gives the terminal's output on its stdout, line ends as \r\n.
+    const std::string& text = terminal ? result.out : result.err;
+    // A machine that meshes it within the second shows no progress.
+    const bool shown = text.find("mesh: ") != std::string::npos;
+    EXPECT_EQ(text.find('\r') != std::string::npos, terminal && shown) << text;
+    for (const std::string start : {"mesh: ", "mcubes: "}) {
+      for (std::size_t at = text.find(start); at != std::string::npos;
+           at = text.find(start, at + 1)) {
+        EXPECT_TRUE(at == 0 || text[at - 1] == '\n' || (start == "mesh: " && text[at - 1] == '\r'))
+            << terminal << ": " << text;
+      }
+    }
+    if (!terminal) {
+      EXPECT_EQ(text.back(), '\n') << text;
+    }
+  }
+  if (!script) GTEST_SKIP() << "no script(1) to give the run a terminal";
+}
+
 TEST_F(Mcubes, HelpForTheToolAndTheSubcommand) {
   const Outcome tool = run("--help");
   EXPECT_EQ(tool.status, 0);

@@ -78,6 +78,14 @@ std::vector<std::string> filesNamedBy(const std::string& dicomdir) {
         part.clear();
       }
     }
+    // A FIFO would hang the scan for ever, a device feed it without end:
+    // neither is opened.
+    std::error_code error;
+    const fs::file_status status = fs::status(file, error);
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+      failVolume(dicomdir, "names " + printableName(file.string()) + ", which is no regular file",
+                 "name the folder of the series instead");
+    }
     files.push_back(file.string());
   }
   return files;

@@ -7,6 +7,7 @@
 #include <gdcmUIDGenerator.h>
 #include <gdcmWriter.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -456,6 +457,17 @@ TEST(DicomSeries, DicomdirNamesTheSeriesItsFolderHolds) {
             std::string::npos)
       << inFolder->header().notice;
   EXPECT_EQ(readAll(*inFolder), values);
+  // A DICOMDIR naming a FIFO (or a device) is refused before anything is
+  // opened: reading it would hang.
+  TemporaryDirectory dir;
+  fs::copy_file(dicomdir, dir.path() / "DICOMDIR");
+  fs::create_directories(dir.path() / "77654033" / "CR1");
+  const fs::path fifo = dir.path() / "77654033" / "CR1" / "6154";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string message = refusal((dir.path() / "DICOMDIR").string());
+  EXPECT_NE(message.find("names " + fifo.string() + ", which is no regular file"),
+            std::string::npos)
+      << message;
   // Steps of 202.5, 1.25 and 1.25 mm.
   EXPECT_NE(refusal(dicomdir.string(), uneven).find("161 slice(s) missing between"),
             std::string::npos);

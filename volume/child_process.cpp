@@ -54,6 +54,17 @@ std::size_t dataBytes() {
   return std::size_t(pages[5]) * std::size_t(::sysconf(_SC_PAGESIZE));
 }
 
+// Closes every descriptor from 3 on but `keep`; one by one where the
+// kernel has no close_range (before Linux 5.9).
+void closeAllBut(int keep) {
+  const bool below = keep <= 3 || ::close_range(3, unsigned(keep) - 1, 0) == 0;
+  if (below && ::close_range(unsigned(keep) + 1, ~0u, 0) == 0) return;
+  const long open = ::sysconf(_SC_OPEN_MAX);
+  for (int fd = 3; fd < (open > 0 && open < 65536 ? open : 65536); ++fd) {
+    if (fd != keep) ::close(fd);
+  }
+}
+
 }  // namespace
 
 pid_t forkGdcmChild(std::size_t headroom, bool diesWithThread, int keep) {
@@ -65,8 +76,7 @@ pid_t forkGdcmChild(std::size_t headroom, bool diesWithThread, int keep) {
     // The parent may have ended before the line above.
     if (::getppid() != parent) ::_exit(1);
   }
-  if (keep > 3) ::close_range(3, unsigned(keep) - 1, 0);
-  ::close_range(unsigned(keep) + 1, ~0u, 0);
+  closeAllBut(keep);
   const int nowhere = ::open("/dev/null", O_WRONLY);
   if (nowhere >= 0) ::dup2(nowhere, 2), ::close(nowhere);
   const std::size_t now = dataBytes();

@@ -33,13 +33,21 @@ MeshFormat formatOf(const std::string& path, const WriteOptions& options) {
   return *format;
 }
 
+WorldSpace spaceOf(const WriteOptions& options) {
+  if (options.space.empty()) return WorldSpace::Unstated;
+  if (options.space == "RAS") return WorldSpace::Ras;
+  if (options.space == "LPS") return WorldSpace::Lps;
+  throw ArgumentError("unknown space '" + options.space + "' (use RAS, LPS or none)");
+}
+
 }  // namespace
 
 void writeMesh(const std::string& path, const Mesh& mesh, const WriteOptions& options) {
   const MeshFormat format = formatOf(path, options);
+  const WorldSpace space = spaceOf(options);
   const IndexedMesh indexed = internalMesh(mesh);
   const std::string error = writeOutput(path, [&](std::FILE* out) {
-    return writeMeshAs(format, out, indexed, options.comment, options.ascii);
+    return writeMeshAs(format, out, indexed, options.comment, space, options.ascii);
   });
   if (!error.empty()) throw FileError(error);
 }

@@ -3,4 +3,4 @@
 
 bool writesGii() { return false; }
 
-bool writeGii(std::FILE*, const IndexedMesh&, const std::string&) { return false; }
+bool writeGii(std::FILE*, const IndexedMesh&, const std::string&, WorldSpace) { return false; }

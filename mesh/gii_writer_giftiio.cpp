@@ -43,14 +43,24 @@ bool fill(gifti_image& image, int at, int intent, int type, std::size_t rows, co
   return true;
 }
 
-// Where vertices are: the volume's own world space, which GIfTI cannot name.
-bool addCoordinateSystem(giiDataArray& points) {
+// Where vertices are. GIfTI names NIfTI's spaces, all RAS: scanner RAS is
+// NIFTI_XFORM_SCANNER_ANAT. LPS and LAS have no name there, so their
+// coordinates are kept as written and said to be in an unnamed space with
+// the matrix that takes them to scanner RAS (x, or x and y, negated):
+// readers that follow the transform place them right, and none takes them
+// for RAS. The file's own space is unnamed, with no transform.
+bool addCoordinateSystem(giiDataArray& points, WorldSpace space) {
   if (gifti_add_empty_CS(&points) != 0) return false;
   giiCoordSystem& system = *points.coordsys[points.numCS - 1];
-  system.dataspace = strdup("NIFTI_XFORM_UNKNOWN");
-  system.xformspace = strdup("NIFTI_XFORM_UNKNOWN");
+  const bool stated = space != WorldSpace::Unstated;
+  system.dataspace =
+      strdup(space == WorldSpace::Ras ? "NIFTI_XFORM_SCANNER_ANAT" : "NIFTI_XFORM_UNKNOWN");
+  system.xformspace = strdup(stated ? "NIFTI_XFORM_SCANNER_ANAT" : "NIFTI_XFORM_UNKNOWN");
+  const double x = space == WorldSpace::Ras || !stated ? 1.0 : -1.0;
+  const double y = space == WorldSpace::Lps ? -1.0 : 1.0;
+  const double diagonal[4] = {x, y, 1.0, 1.0};
   for (int i = 0; i < 4; ++i) {
-    for (int j = 0; j < 4; ++j) system.xform[i][j] = i == j ? 1.0 : 0.0;
+    for (int j = 0; j < 4; ++j) system.xform[i][j] = i == j ? diagonal[i] : 0.0;
   }
   return system.dataspace != nullptr && system.xformspace != nullptr;
 }
@@ -103,7 +113,8 @@ bool copyFile(const std::string& path, std::FILE* out) {
 
 bool writesGii() { return true; }
 
-bool writeGii(std::FILE* out, const IndexedMesh& mesh, const std::string& comment) {
+bool writeGii(std::FILE* out, const IndexedMesh& mesh, const std::string& comment,
+              WorldSpace space) {
   static_assert(sizeof(Point3) == 12 && sizeof mesh.faces[0] == 12, "rows of three 4-byte values");
   gifti_set_verb(0);
   const bool normals = !mesh.normals.empty();
@@ -115,7 +126,7 @@ bool writeGii(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
   bool ok = gifti_add_to_meta(&image->meta, "Description", comment.c_str(), 1) == 0;
   ok = ok && fill(*image, 0, NIFTI_INTENT_POINTSET, NIFTI_TYPE_FLOAT32, mesh.vertices.size(),
                   mesh.vertices.data());
-  ok = ok && addCoordinateSystem(*image->darray[0]);
+  ok = ok && addCoordinateSystem(*image->darray[0], space);
   ok = ok && fill(*image, 1, NIFTI_INTENT_TRIANGLE, NIFTI_TYPE_INT32, mesh.faces.size(),
                   mesh.faces.data());
   if (normals) {

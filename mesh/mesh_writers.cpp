@@ -8,6 +8,7 @@
 
 #include "mesh/binary_records.h"
 #include "mesh/face_normals.h"
+#include "mesh/patient_space.h"
 
 std::optional<MeshFormat> meshFormatNamed(const std::string& name) {
   for (const MeshFormat format : {MeshFormat::Obj, MeshFormat::Ply, MeshFormat::Stl,
@@ -236,21 +237,22 @@ bool writeStl(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
 }
 
 bool writeMeshAs(MeshFormat format, std::FILE* out, const IndexedMesh& mesh,
-                 const std::string& comment, bool ascii, const std::vector<MeshPart>& parts,
-                 const std::string& materials) {
+                 const std::string& comment, WorldSpace space, bool ascii,
+                 const std::vector<MeshPart>& parts, const std::string& materials) {
+  const std::string tagged = commentInSpace(comment, space);
   switch (format) {
     case MeshFormat::Obj:
-      return writeObj(out, mesh, comment, parts, materials);
+      return writeObj(out, mesh, tagged, parts, materials);
     case MeshFormat::Ply:
-      return writePly(out, mesh, comment, ascii ? PlyEncoding::Ascii : PlyEncoding::Binary, parts);
+      return writePly(out, mesh, tagged, ascii ? PlyEncoding::Ascii : PlyEncoding::Binary, parts);
     case MeshFormat::Stl:
-      return writeStl(out, mesh, comment);
+      return writeStl(out, mesh, tagged);
     case MeshFormat::Glb:
       return writeGlb(out, mesh, comment, parts);
     case MeshFormat::Vtp:
-      return writeVtp(out, mesh, comment, parts);
+      return writeVtp(out, mesh, comment, space, parts);
     case MeshFormat::Gii:
-      return writeGii(out, mesh, comment);
+      return writeGii(out, mesh, comment, space);
   }
   return false;
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "mesh/surface.h"
+#include "volume/volume.h"
 
 enum class MeshFormat { Obj, Ply, Stl, Glb, Vtp, Gii };
 
@@ -66,13 +67,15 @@ bool writeGlb(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
               const std::vector<MeshPart>& parts = {});
 // VTK XML PolyData (.vtp), the arrays appended raw after the XML: points,
 // triangles, normals as point data, and with parts each face's label as
-// cell data. The comment is an XML comment.
-bool writeVtp(std::FILE* out, const IndexedMesh& mesh, const std::string& comment,
+// cell data. The comment is an XML comment; RAS and LPS are the field
+// data string SPACE, where 3D Slicer reads a VTK file's space.
+bool writeVtp(std::FILE* out, const IndexedMesh& mesh, const std::string& comment, WorldSpace space,
               const std::vector<MeshPart>& parts = {});
 // GIfTI (.gii): a point set, its triangles and normals as vectors, gzipped
 // and base64-encoded, the comment as the file's metadata. One surface: no
-// parts.
-bool writeGii(std::FILE* out, const IndexedMesh& mesh, const std::string& comment);
+// parts. The points' coordinate system says which space they are in.
+bool writeGii(std::FILE* out, const IndexedMesh& mesh, const std::string& comment,
+              WorldSpace space);
 // The pieces of binary PLY and STL files, for writers of one file in parts
 // (the processes of mpirun, each at its offset).
 std::string plyHeader(const std::string& comment, std::size_t vertices, std::size_t faces,
@@ -87,9 +90,11 @@ void putStlHeader(unsigned char* bytes, const std::string& comment, std::size_t 
 unsigned char* putStlFacet(unsigned char* bytes, const Point3& p, const Point3& q, const Point3& r);
 
 // Writes in `format` with the writer above; `ascii`: text PLY. Parts where
-// the format holds them (not STL or GIfTI).
+// the format holds them (not STL or GIfTI). The mesh's space is said where
+// readers look for it (commentInSpace, VTK's field data, GIfTI's
+// coordinate system; glTF has no place for it).
 bool writeMeshAs(MeshFormat format, std::FILE* out, const IndexedMesh& mesh,
-                 const std::string& comment, bool ascii, const std::vector<MeshPart>& parts = {},
-                 const std::string& materials = {});
+                 const std::string& comment, WorldSpace space, bool ascii,
+                 const std::vector<MeshPart>& parts = {}, const std::string& materials = {});
 // Whether this build writes GIfTI (it needs the giftiio library).
 bool writesGii();

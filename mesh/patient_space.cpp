@@ -44,3 +44,8 @@ void moveToSpace(IndexedMesh& mesh, WorldSpace from, WorldSpace to) {
   for (Point3& n : mesh.normals) n.x *= x, n.y *= y;
   if (x * y < 0.0f) reverseFaces(mesh);
 }
+
+std::string commentInSpace(const std::string& comment, WorldSpace space) {
+  if (space != WorldSpace::Ras && space != WorldSpace::Lps) return comment;
+  return std::string("SPACE=") + worldSpaceName(space) + (comment.empty() ? "" : " ") + comment;
+}

@@ -9,6 +9,7 @@
 
 #include "mesh/binary_records.h"
 #include "mesh/mesh_writers.h"
+#include "mesh/patient_space.h"
 
 namespace {
 
@@ -42,9 +43,23 @@ class IntegerRecords {
   bool wide_;
 };
 
+// A patient space as 3D Slicer reads it from a VTK file: the one string of
+// the field data array SPACE (an XML string array is its characters' codes,
+// each string ended by 0). None for LAS and the file's own space.
+std::string spaceField(WorldSpace space) {
+  if (space != WorldSpace::Ras && space != WorldSpace::Lps) return "";
+  std::string codes;
+  for (const char* c = worldSpaceName(space); *c != '\0'; ++c) {
+    codes += std::to_string(int(*c)) + " ";
+  }
+  return "<FieldData>\n<Array type=\"String\" Name=\"SPACE\" NumberOfTuples=\"1\" "
+         "format=\"ascii\">" +
+         codes + "0</Array>\n</FieldData>\n";
+}
+
 }  // namespace
 
-bool writeVtp(std::FILE* out, const IndexedMesh& mesh, const std::string& comment,
+bool writeVtp(std::FILE* out, const IndexedMesh& mesh, const std::string& comment, WorldSpace space,
               const std::vector<MeshPart>& parts) {
   const bool normals = !mesh.normals.empty(), labelled = !parts.empty();
   const std::uint64_t points = mesh.vertices.size(), faces = mesh.faces.size();
@@ -67,7 +82,7 @@ bool writeVtp(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
           out,
           "<?xml version=\"1.0\"?>\n<!-- %s -->\n"
           "<VTKFile type=\"PolyData\" version=\"1.0\" byte_order=\"LittleEndian\" "
-          "header_type=\"%s\">\n<PolyData>\n"
+          "header_type=\"%s\">\n<PolyData>\n%s"
           "<Piece NumberOfPoints=\"%llu\" NumberOfVerts=\"0\" NumberOfLines=\"0\" "
           "NumberOfStrips=\"0\" NumberOfPolys=\"%llu\">\n"
           "<Points>\n<DataArray type=\"Float32\" NumberOfComponents=\"3\" format=\"appended\" "
@@ -75,7 +90,7 @@ bool writeVtp(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
           "<DataArray type=\"%s\" Name=\"connectivity\" format=\"appended\" offset=\"%llu\"/>\n"
           "<DataArray type=\"%s\" Name=\"offsets\" format=\"appended\" offset=\"%llu\"/>\n"
           "</Polys>\n",
-          commentText(comment).c_str(), wideHeader ? "UInt64" : "UInt32",
+          commentText(comment).c_str(), wideHeader ? "UInt64" : "UInt32", spaceField(space).c_str(),
           static_cast<unsigned long long>(points), static_cast<unsigned long long>(faces),
           static_cast<unsigned long long>(pointsAt), indexType,
           static_cast<unsigned long long>(connectivityAt), indexType,

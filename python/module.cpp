@@ -251,12 +251,13 @@ py::tuple finish(const FloatRows& vertices, const IndexRows& faces,
 
 void writeMesh(const py::object& path, const FloatRows& vertices, const IndexRows& faces,
                const std::optional<FloatRows>& normals, const std::optional<std::string>& format,
-               const std::string& comment, bool ascii) {
+               const std::string& comment, bool ascii, const std::string& space) {
   const mcubes::Mesh mesh = meshOf(vertices, faces, normals);
   mcubes::WriteOptions options;
   options.format = format.value_or("");
   options.comment = comment;
   options.ascii = ascii;
+  options.space = space;
   const std::string file = pathOf(path);
   const py::gil_scoped_release release;
   mcubes::writeMesh(file, mesh, options);
@@ -358,11 +359,14 @@ Normals, where given, are recomputed from the faces where vertices moved.
 Returns (vertices, faces, normals) as marching_cubes does.)");
   m.def("write_mesh", &writeMesh, py::arg("path"), py::arg("vertices"), py::arg("faces"),
         py::arg("normals") = py::none(), py::kw_only(), py::arg("format") = py::none(),
-        py::arg("comment") = "", py::arg("ascii") = false,
+        py::arg("comment") = "", py::arg("ascii") = false, py::arg("space") = "",
         R"(Writes a mesh file whole or not at all: OBJ, PLY, STL, glb, VTP or GIfTI.
 
 format: "obj", "ply", "stl", "glb", "vtp" or "gii"; None: from the path's
-    extension. ascii: text PLY. "-" is standard output.
+    extension. ascii: text PLY. "-" is standard output. space: "RAS" or
+    "LPS", the vertices' space, said where readers look for it (SPACE=RAS
+    or SPACE=LPS leading STL, OBJ and PLY comments, as 3D Slicer reads
+    them; VTK's field data SPACE; GIfTI's coordinate system); "": unsaid.
 Raises ValueError for a format it cannot tell or write, FileError (an
 OSError) where writing fails.)");
 }

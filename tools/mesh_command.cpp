@@ -58,7 +58,9 @@ constexpr const char* Extensions = ".obj, .ply, .stl, .glb, .vtp or .gii";
 
 // Under mpirun only process 0 speaks.
 void warn(const std::string& message) {
-  if (clusterPlace().rank == 0) std::fprintf(stderr, "mcubes: %s\n", message.c_str());
+  if (clusterPlace().rank != 0) return;
+  ProgressLine::makeRoomForMessage();
+  std::fprintf(stderr, "mcubes: %s\n", message.c_str());
 }
 
 std::string number(double value) {
@@ -332,7 +334,7 @@ void warnAboutFlatFaces(std::size_t flat, std::size_t faces) {
 // The volume's mesh, or nothing where the processes of mpirun wrote it in
 // pieces already.
 std::optional<IndexedMesh> volumeMesh(MeshOptions options, MeshFormat format, std::string& comment,
-                                      ProgressLine& progress) {
+                                      WorldSpace& space, ProgressLine& progress) {
   if (options.isoOption->count() == 0) {
     failCommand(
         "--volume needs --iso V, the level of the surface in the data's units, or --iso otsu");
@@ -340,7 +342,6 @@ std::optional<IndexedMesh> volumeMesh(MeshOptions options, MeshFormat format, st
   if (!std::isfinite(options.iso)) failCommand("--iso must be a finite number");
   // Every process opens the volume; one that cannot fails them all.
   std::unique_ptr<VolumeReader> reader;
-  WorldSpace space = WorldSpace::Unstated;
   togetherOrFail([&] {
     reader = openVolumeOrFail(options.volume);
     // Before the work: the volume's own files are known while it is open.
@@ -368,7 +369,7 @@ std::optional<IndexedMesh> volumeMesh(MeshOptions options, MeshFormat format, st
       const ClusterSums flat = sumsAcross({zeroAreaFaces(piece.mesh), piece.mesh.faces.size()});
       warnAboutFlatFaces(flat.all[0], flat.all[1]);
     }
-    writePieces(options.output, format, comment, piece, options.normals);
+    writePieces(options.output, format, commentInSpace(comment, space), piece, options.normals);
     return std::nullopt;
   }
   IndexedMesh mesh;
@@ -391,7 +392,7 @@ std::optional<IndexedMesh> volumeMesh(MeshOptions options, MeshFormat format, st
 // Adds `mesh` (made of `parts`, if any) to `files` as `path` in `format`;
 // OBJ parts get their materials in a .mtl file beside it.
 void addMesh(OutputFiles& files, const std::string& path, MeshFormat format,
-             const IndexedMesh& mesh, const std::string& comment, bool ascii,
+             const IndexedMesh& mesh, const std::string& comment, WorldSpace space, bool ascii,
              const std::vector<MeshPart>& parts = {}) {
   std::string materials;
   if (format == MeshFormat::Obj && !parts.empty() && path != "-") {
@@ -402,16 +403,17 @@ void addMesh(OutputFiles& files, const std::string& path, MeshFormat format,
     if (!error.empty()) failCommand(error);
   }
   const std::string error = files.add(path, [&](std::FILE* out) {
-    return writeMeshAs(format, out, mesh, comment, ascii, parts, materials);
+    return writeMeshAs(format, out, mesh, comment, space, ascii, parts, materials);
   });
   if (!error.empty()) failCommand(error);
 }
 
 // Writes the mesh as addMesh words it, whole or not at all.
 void writeMesh(const std::string& path, MeshFormat format, const IndexedMesh& mesh,
-               const std::string& comment, bool ascii, const std::vector<MeshPart>& parts = {}) {
+               const std::string& comment, WorldSpace space, bool ascii,
+               const std::vector<MeshPart>& parts = {}) {
   OutputFiles files;
-  addMesh(files, path, format, mesh, comment, ascii, parts);
+  addMesh(files, path, format, mesh, comment, space, ascii, parts);
   const std::string error = files.commit();
   if (!error.empty()) failCommand(error);
 }
@@ -473,7 +475,7 @@ void writeLabels(const MeshOptions& options, const VolumeReader& reader, WorldSp
       for (std::size_t at; (at = path.find("{label}")) != std::string::npos;) {
         path.replace(at, 7, value);
       }
-      addMesh(files, path, format, mesh, source + ", label " + value, options.ascii);
+      addMesh(files, path, format, mesh, source + ", label " + value, space, options.ascii);
       label.mesh = {};
       continue;
     }
@@ -485,7 +487,9 @@ void writeLabels(const MeshOptions& options, const VolumeReader& reader, WorldSp
     for (const auto& f : mesh.faces) all.faces.push_back({f[0] + base, f[1] + base, f[2] + base});
     label.mesh = {};
   }
-  if (!perLabel) writeMesh(output, format, all, source + ", labels", options.ascii, parts);
+  if (!perLabel) {
+    addMesh(files, output, format, all, source + ", labels", space, options.ascii, parts);
+  }
   if (const std::string error = files.commit(); !error.empty()) failCommand(error);
 }
 
@@ -569,9 +573,10 @@ void runLevel(MeshOptions options) {
 
   ProgressLine progress("mesh", "slab", options.divisions + 1);
   std::string comment;
+  WorldSpace space = WorldSpace::Unstated;
   IndexedMesh mesh;
   if (namesVolume(options.volume)) {
-    std::optional<IndexedMesh> made = volumeMesh(options, format, comment, progress);
+    std::optional<IndexedMesh> made = volumeMesh(options, format, comment, space, progress);
     if (!made) return;
     mesh = std::move(*made);
   } else {
@@ -590,7 +595,7 @@ void runLevel(MeshOptions options) {
     if (clusterPlace().rank != 0) return;
     progress.stage("writing", 1);
     if (!options.unwelded) warnAboutFlatFaces(zeroAreaFaces(mesh), mesh.faces.size());
-    writeMesh(options.output, format, mesh, comment, options.ascii);
+    writeMesh(options.output, format, mesh, comment, space, options.ascii);
   });
 }
 

@@ -1,22 +1,21 @@
 // DICOM series read with GDCM: the header fields of every file scanned up
 // front (no pixel data), the series assembled from them (dicom_series.h),
 // then each slice's file read and its pixels decoded, whatever transfer
-// syntax GDCM decodes, when the sweep reaches it.
-#include <fcntl.h>
-#include <gdcmImageReader.h>
+// syntax GDCM decodes, when the sweep reaches it (dicom_decoder.h). GDCM
+// runs in child processes, where its aborts and allocations cost a line.
 #include <gdcmReader.h>
 #include <gdcmScanner.h>
 #include <gdcmTrace.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <system_error>
 #include <utility>
 
+#include "volume/child_process.h"
+#include "volume/dicom_decoder.h"
 #include "volume/dicom_series.h"
 #include "volume/read_failure.h"
 #include "volume/volume_readers.h"
@@ -28,9 +27,10 @@ namespace fs = std::filesystem;
 
 // The tags of the fields, in DicomField's order.
 const gdcm::Tag FieldTags[DicomFieldCount] = {
-    {0x0020, 0x000e}, {0x0008, 0x103e}, {0x0008, 0x0060}, {0x0020, 0x0032}, {0x0020, 0x0037},
-    {0x0028, 0x0030}, {0x0028, 0x0010}, {0x0028, 0x0011}, {0x0028, 0x0002}, {0x0028, 0x0100},
-    {0x0028, 0x0103}, {0x0028, 0x0008}, {0x0028, 0x1052}, {0x0028, 0x1053}};
+    {0x0020, 0x000e}, {0x0008, 0x103e}, {0x0008, 0x0060}, {0x0020, 0x0032},
+    {0x0020, 0x0037}, {0x0028, 0x0030}, {0x0028, 0x0010}, {0x0028, 0x0011},
+    {0x0028, 0x0002}, {0x0028, 0x0100}, {0x0028, 0x0103}, {0x0028, 0x0008},
+    {0x0028, 0x1052}, {0x0028, 0x1053}, {0x0008, 0x0008}, {0x0008, 0x0016}};
 
 // Every regular file under `folder`, at any depth.
 std::vector<std::string> filesUnder(const std::string& folder) {
@@ -78,6 +78,14 @@ std::vector<std::string> filesNamedBy(const std::string& dicomdir) {
         part.clear();
       }
     }
+    // A FIFO would hang the scan for ever, a device feed it without end:
+    // neither is opened.
+    std::error_code error;
+    const fs::file_status status = fs::status(file, error);
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+      failVolume(dicomdir, "names " + printableName(file.string()) + ", which is no regular file",
+                 "name the folder of the series instead");
+    }
     files.push_back(file.string());
   }
   return files;
@@ -97,31 +105,6 @@ std::optional<DicomFileFields> scannedFile(const std::string& file) {
   return record;
 }
 
-// Reading and writing a pipe whole, through interruptions.
-bool writeAll(int to, const void* bytes, std::size_t size) {
-  const char* at = static_cast<const char*>(bytes);
-  while (size > 0) {
-    const ssize_t done = ::write(to, at, size);
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return false;
-    at += done;
-    size -= std::size_t(done);
-  }
-  return true;
-}
-
-bool readAll(int from, void* bytes, std::size_t size) {
-  char* at = static_cast<char*>(bytes);
-  while (size > 0) {
-    const ssize_t done = ::read(from, at, size);
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return false;
-    at += done;
-    size -= std::size_t(done);
-  }
-  return true;
-}
-
 // Each file as a flag (DICOM or not) and its fields, each a length and its
 // bytes.
 void sendFields(int to, const std::vector<std::string>& files) {
@@ -138,27 +121,23 @@ void sendFields(int to, const std::vector<std::string>& files) {
   }
 }
 
-// The fields of every DICOM file among `files`. GDCM, as Debian builds it,
-// asserts on some damaged files (the process aborts) instead of failing, so
-// the files are scanned by a child process that hands the fields over a
-// pipe: a file it dies on is named in one line instead.
-std::vector<DicomFileFields> scanned(const std::string& source,
-                                     const std::vector<std::string>& files) {
+// The fields of the DICOM files among `files` from `from` on, put in
+// `fields`; returns the number of files scanned, fewer than were left where
+// the scanning process died on the next one.
+std::size_t scanFrom(const std::string& source, const std::vector<std::string>& files,
+                     std::size_t from, std::vector<DicomFileFields>& fields) {
   int ends[2];
   if (::pipe(ends) != 0) failVolume(source, "cannot be scanned (no pipe)", "try again");
-  const pid_t child = ::fork();
+  // The scan reads headers only, skipping the values it was not asked for.
+  const pid_t child = forkGdcmChild(std::size_t(512) << 20, true, ends[1]);
   if (child < 0) failVolume(source, "cannot be scanned (no process)", "try again");
   if (child == 0) {
-    ::close(ends[0]);
-    // GDCM's warnings and its failed assertion go nowhere.
-    const int nowhere = ::open("/dev/null", O_WRONLY);
-    if (nowhere >= 0) ::dup2(nowhere, 2);
-    sendFields(ends[1], files);
+    sendFields(ends[1],
+               std::vector<std::string>(files.begin() + std::ptrdiff_t(from), files.end()));
     ::_exit(0);
   }
   ::close(ends[1]);
-  std::vector<DicomFileFields> fields;
-  std::size_t read = 0;
+  std::size_t read = from;
   for (char dicom = 0; read < files.size() && readAll(ends[0], &dicom, 1); ++read) {
     DicomFileFields record;
     record.file = files[read];
@@ -173,20 +152,46 @@ std::vector<DicomFileFields> scanned(const std::string& source,
     if (dicom) fields.push_back(std::move(record));
   }
   ::close(ends[0]);
-  int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (read < files.size()) {
-    failVolume(files[read],
-               "GDCM fails on it (it stops the reading process: damaged, or not DICOM)",
-               "move it out of the folder");
+  reapChild(child);
+  return read - from;
+}
+
+// The fields of every DICOM file among `files`. GDCM, as Debian builds it,
+// asserts on some damaged files (the process aborts) instead of failing, so
+// the files are scanned by a child process that hands the fields over a
+// pipe; the files it dies on are left out and put in `damaged`, and the
+// scan goes on after each in a new child. A damaged file of no series, or
+// of another, costs nothing; one of the chosen series shows as a slice
+// missing.
+std::vector<DicomFileFields> scanned(const std::string& source,
+                                     const std::vector<std::string>& files,
+                                     std::vector<std::string>& damaged) {
+  std::vector<DicomFileFields> fields;
+  for (std::size_t from = 0; from < files.size();) {
+    from += scanFrom(source, files, from, fields);
+    if (from < files.size()) damaged.push_back(files[from++]);
   }
   return fields;
 }
 
+// The warning that names the files of `source` left out.
+std::string leftOut(const std::string& source, const std::vector<std::string>& damaged) {
+  std::string names;
+  for (std::size_t n = 0; n < damaged.size() && n < 3; ++n) {
+    names += (n == 0 ? "" : ", ") + printableName(damaged[n]);
+  }
+  if (damaged.size() > 3) names += " and " + std::to_string(damaged.size() - 3) + " more";
+  return printableName(source) + ": left out " + names +
+         ", which GDCM fails on (damaged, or not DICOM); a slice of the series among them would "
+         "show as one missing";
+}
+
 class DicomVolume : public VolumeReader {
  public:
-  explicit DicomVolume(DicomSeries series) : series_(std::move(series)) {}
+  explicit DicomVolume(DicomSeries series)
+      : series_(std::move(series)),
+        decoder_(std::size_t(series_.header.geometry.dims[0] * series_.header.geometry.dims[1]) *
+                 std::size_t(voxelBytes(series_.stored))) {}
   const VolumeHeader& header() const override { return series_.header; }
 
   void readSlices(std::int64_t count, double* out) override {
@@ -194,7 +199,13 @@ class DicomVolume : public VolumeReader {
     checkSlicesLeft(count, nextSlice_, g.dims[2]);
     const std::int64_t voxels = g.dims[0] * g.dims[1];
     for (std::int64_t k = 0; k < count; ++k, ++nextSlice_, out += voxels) {
-      readSlice(series_.slices[std::size_t(nextSlice_)], voxels, out);
+      const DicomSlice& slice = series_.slices[std::size_t(nextSlice_)];
+      // GDCM hands pixels in the machine's byte order, little-endian
+      // wherever this is built.
+      decodeVoxels(series_.stored, false, decoder_.decode(slice.file), std::size_t(voxels), out);
+      if (slice.slope != 1.0 || slice.intercept != 0.0) {
+        for (std::int64_t n = 0; n < voxels; ++n) out[n] = out[n] * slice.slope + slice.intercept;
+      }
     }
   }
 
@@ -205,40 +216,9 @@ class DicomVolume : public VolumeReader {
   }
 
  private:
-  void readSlice(const DicomSlice& slice, std::int64_t voxels, double* out) {
-    gdcm::ImageReader reader;
-    reader.SetFileName(slice.file.c_str());
-    if (!reader.Read()) {
-      failVolume(slice.file, "GDCM cannot read its image (damaged, or its pixel data is missing)",
-                 "copy the series again");
-    }
-    const gdcm::Image& image = reader.GetImage();
-    const std::size_t bytes = std::size_t(voxels) * std::size_t(voxelBytes(series_.stored));
-    if (image.GetBufferLength() != bytes) {
-      failVolume(slice.file,
-                 "its pixel data holds " + std::to_string(image.GetBufferLength()) +
-                     " bytes where its header promises " + std::to_string(bytes),
-                 "copy the series again");
-    }
-    buffer_.resize(bytes);
-    if (!image.GetBuffer(reinterpret_cast<char*>(buffer_.data()))) {
-      failVolume(slice.file,
-                 "its pixel data cannot be decoded (transfer syntax " +
-                     std::string(gdcm::TransferSyntax::GetTSString(image.GetTransferSyntax())) +
-                     ", which this GDCM cannot decode, or damaged)",
-                 "convert the series to an uncompressed transfer syntax (e.g. gdcmconv --raw)");
-    }
-    // GDCM hands pixels in the machine's byte order, little-endian wherever
-    // this is built.
-    decodeVoxels(series_.stored, false, buffer_.data(), std::size_t(voxels), out);
-    if (slice.slope != 1.0 || slice.intercept != 0.0) {
-      for (std::int64_t n = 0; n < voxels; ++n) out[n] = out[n] * slice.slope + slice.intercept;
-    }
-  }
-
   DicomSeries series_;
+  DicomDecoder decoder_;
   std::int64_t nextSlice_ = 0;
-  std::vector<unsigned char> buffer_;
 };
 
 }  // namespace
@@ -253,8 +233,14 @@ std::unique_ptr<VolumeReader> openDicom(const std::string& path, const std::stri
   gdcm::Trace::SetWarning(false);
   gdcm::Trace::SetError(false);
   // A DICOMDIR is scanned first too, so that one GDCM dies on is named.
-  if (!folder) scanned(path, {path});
+  std::vector<std::string> damaged;
+  if (!folder && (scanned(path, {path}, damaged), !damaged.empty())) {
+    failVolume(path, "GDCM fails on it (it stops the reading process: damaged, or not DICOM)",
+               "name the folder of the series instead");
+  }
   std::vector<DicomFileFields> fields =
-      scanned(path, folder ? filesUnder(path) : filesNamedBy(path));
-  return std::make_unique<DicomVolume>(assembleDicomSeries(path, std::move(fields), series));
+      scanned(path, folder ? filesUnder(path) : filesNamedBy(path), damaged);
+  DicomSeries assembled = assembleDicomSeries(path, std::move(fields), series);
+  if (!damaged.empty()) assembled.header.notice = leftOut(path, damaged);
+  return std::make_unique<DicomVolume>(std::move(assembled));
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <map>
 #include <optional>
+#include <utility>
 
 #include "volume/read_failure.h"
 #include "volume/volume_layout.h"
@@ -34,7 +35,9 @@ const char* fieldName(DicomField field) {
                                                      "PixelRepresentation",
                                                      "NumberOfFrames",
                                                      "RescaleIntercept",
-                                                     "RescaleSlope"};
+                                                     "RescaleSlope",
+                                                     "ImageType",
+                                                     "SOPClassUID"};
   return names[int(field)];
 }
 
@@ -150,10 +153,6 @@ VoxelType storedType(const DicomFileFields& file) {
         "is a colour image (SamplesPerPixel " + shown(file[DicomField::SamplesPerPixel]) + ")",
         "mesh a series of grey-level images");
   }
-  if (whole(file, DicomField::Frames, 1.0, 1, 1 << 30) != 1) {
-    failVolume(file.file, "holds several frames (a multi-frame image)",
-               "mesh a series of single-frame images, one slice per file");
-  }
   const std::int64_t bits = whole(file, DicomField::BitsAllocated, std::nullopt, 1, 64);
   const bool isSigned = whole(file, DicomField::PixelRepresentation, 0.0, 0, 1) == 1;
   if (bits != 8 && bits != 16 && bits != 32) {
@@ -172,6 +171,49 @@ bool near(const std::vector<double>& a, const std::vector<double>& b, double tol
     if (!(std::fabs(a[n] - b[n]) <= tolerance * scale)) return false;
   }
   return true;
+}
+
+// The multi-frame objects met most, by SOPClassUID.
+const char* multiFrameKind(const std::string& sopClass) {
+  static const std::pair<const char*, const char*> kinds[] = {
+      {"1.2.840.10008.5.1.4.1.1.2.1", "an Enhanced CT image"},
+      {"1.2.840.10008.5.1.4.1.1.2.2", "a Legacy Converted Enhanced CT image"},
+      {"1.2.840.10008.5.1.4.1.1.4.1", "an Enhanced MR image"},
+      {"1.2.840.10008.5.1.4.1.1.4.4", "a Legacy Converted Enhanced MR image"},
+      {"1.2.840.10008.5.1.4.1.1.128.1", "a Legacy Converted Enhanced PET image"},
+      {"1.2.840.10008.5.1.4.1.1.130", "an Enhanced PET image"},
+      {"1.2.840.10008.5.1.4.1.1.481.2", "an RT Dose"},
+      {"1.2.840.10008.5.1.4.1.1.20", "a nuclear medicine image"},
+      {"1.2.840.10008.5.1.4.1.1.3.1", "a multi-frame ultrasound image"},
+      {"1.2.840.10008.5.1.4.1.1.13.1.3", "a breast tomosynthesis image"}};
+  for (const auto& [uid, kind] : kinds) {
+    if (sopClass == uid) return kind;
+  }
+  return "a multi-frame image";
+}
+
+// Refuses a file whose image is not one slice: a Siemens mosaic tiles a
+// volume's slices in one image (ImageType MOSAIC) and a multi-frame object
+// holds many slices, or times, in one file; either would be read as one
+// slice and meshed wrong.
+void refuseUnplaceable(const DicomFileFields& file) {
+  if (trimmed(file[DicomField::ImageType]).find("MOSAIC") != std::string::npos) {
+    failVolume(file.file,
+               "is a Siemens mosaic (its slices tiled in one image, as its ImageType says), "
+               "which cannot be placed as one slice",
+               "unpack the series with dcm2niix (dcm2niix -o OUT FOLDER) and mesh the NIfTI it "
+               "writes");
+  }
+  const std::int64_t frames = whole(file, DicomField::Frames, 1.0, 1, 1 << 30);
+  if (frames > 1) {
+    failVolume(file.file,
+               "is " + std::string(multiFrameKind(trimmed(file[DicomField::SopClassUid]))) +
+                   " of " + std::to_string(frames) +
+                   " frames in one file (a multi-frame object), where mcubes reads series of "
+                   "one slice per file",
+               "convert it to NIfTI or NRRD (dcm2niix for Enhanced images, plastimatch convert for "
+               "an RT Dose) and mesh that");
+  }
 }
 
 // A slice of the series on its way into the lattice.
@@ -207,6 +249,7 @@ DicomSeries assembleDicomSeries(const std::string& source, std::vector<DicomFile
   }
   const std::vector<DicomFileFields>& slices = chosen(source, series, choice);
   const DicomFileFields& first = slices.front();
+  for (const DicomFileFields& file : slices) refuseUnplaceable(file);
   if (slices.size() < 2) {
     failVolume(first.file, "is the only slice of its series",
                "a surface needs two slices or more: choose another series");

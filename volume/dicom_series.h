@@ -27,8 +27,10 @@ enum class DicomField {
   Frames,               // NumberOfFrames (0028,0008)
   RescaleIntercept,     // (0028,1052)
   RescaleSlope,         // (0028,1053)
+  ImageType,            // (0008,0008): ORIGINAL\PRIMARY\...; MOSAIC for a Siemens mosaic
+  SopClassUid,          // (0008,0016): what kind of object the file holds
 };
-constexpr int DicomFieldCount = 14;
+constexpr int DicomFieldCount = 16;
 
 struct DicomFileFields {
   std::string file;
@@ -61,7 +63,9 @@ struct DicomSeries {
 // one line naming `source` or the file at fault: no image series, several
 // without a choice (listing them), a choice that names none, and slices
 // that make no lattice (mixed sizes, types or orientations, two at one
-// position, missing slices, uneven spacing, a single slice, colour or
-// multi-frame images, fields that are no numbers).
+// position, missing slices, uneven spacing, a single slice, colour images,
+// fields that are no numbers), and files whose slices it cannot place: a
+// Siemens mosaic (slices tiled in one image) or a multi-frame object
+// (Enhanced CT or MR, RT Dose...), each said as what it is.
 DicomSeries assembleDicomSeries(const std::string& source, std::vector<DicomFileFields> files,
                                 const std::string& choice);

@@ -212,6 +212,28 @@ NiftiHeader parseNiftiHeader(const unsigned char* bytes, std::size_t size, bool 
       geometry.origin[a] = m.m[a][3];
       for (int b = 0; b < 3; ++b) geometry.axes[a][b] = m.m[b][a];
     }
+  } else if (analyze) {
+    // Analyze states no orientation. nibabel (so FSL's and SPM's users)
+    // takes it as RAS with x flipped (radiological storage), the voxel at
+    // SPM's origin (originator: three 16-bit numbers, from 1, where they
+    // lie within twice the size) at 0, else the volume's centre; the same
+    // file's mesh then lies where theirs does.
+    header.volume.space = WorldSpace::Ras;
+    const double spacing[3] = {-nim.dx, nim.dy, nim.dz};
+    std::int64_t origin[3];
+    bool stated = false, plausible = true;
+    for (int a = 0; a < 3; ++a) {
+      origin[a] = int16At(bytes, 253 + 2 * a, bigEndian);
+      stated = stated || origin[a] != 0;
+      plausible = plausible && origin[a] > -sizes[a] && origin[a] < 2 * sizes[a];
+    }
+    for (int a = 0; a < 3; ++a) {
+      const double centre =
+          stated && plausible ? double(origin[a] - 1) : double(sizes[a] - 1) / 2.0;
+      geometry.origin[a] = -centre * spacing[a];
+      for (int b = 0; b < 3; ++b) geometry.axes[a][b] = a == b ? spacing[a] : 0.0;
+    }
+    originField = "originator";
   } else {
     const double spacing[3] = {nim.dx, nim.dy, nim.dz};
     for (int a = 0; a < 3; ++a) {
@@ -223,8 +245,8 @@ NiftiHeader parseNiftiHeader(const unsigned char* bytes, std::size_t size, bool 
   if (analyze) {
     std::string& notice = header.volume.notice;
     notice += (notice.empty() ? "" : "\n") + printableName(file) +
-              " is Analyze 7.5, which has no orientation: its pixdim spaces the voxels, voxel "
-              "(0,0,0) at the origin";
+              " is Analyze 7.5, which has no orientation: placed as nibabel places it (RAS, x "
+              "flipped, centred or at SPM's origin)";
   }
   // A slope of 0 means no scaling; the library has made non-finite ones 0.
   if (nim.scl_slope != 0.0) {

@@ -26,12 +26,17 @@ struct WriteOptions {
   std::string format;
   std::string comment;
   bool ascii = false;  // text PLY
+  // "RAS" or "LPS": the space the vertices are in, said where readers look
+  // for it (STL, OBJ and PLY comments begin SPACE=RAS or SPACE=LPS, as 3D
+  // Slicer reads them; VTK's field data SPACE; GIfTI's coordinate system).
+  // Empty: nothing said.
+  std::string space;
 };
 
 // Writes `mesh` to `path` whole or not at all (a temporary file renamed
 // over it); "-" is standard output. Throws ArgumentError for a format it
-// cannot tell or write, or a face naming a vertex that is not there, and
-// FileError where writing fails.
+// cannot tell or write, a space other than RAS or LPS, or a face naming a
+// vertex that is not there, and FileError where writing fails.
 void writeMesh(const std::string& path, const Mesh& mesh, const WriteOptions& options = {});
 
 }  // namespace mcubes

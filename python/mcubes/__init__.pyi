@@ -62,4 +62,5 @@ def write_mesh(
     format: Optional[str] = ...,
     comment: str = ...,
     ascii: bool = ...,
+    space: str = ...,
 ) -> None: ...

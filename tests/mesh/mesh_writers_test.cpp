@@ -8,6 +8,7 @@
 #include <string>
 
 #include "mesh/extract.h"
+#include "mesh/patient_space.h"
 #include "mesh/weld.h"
 
 namespace {
@@ -236,7 +237,7 @@ TEST(MeshWriters, NormalsAndPartsGoBesideTheirVerticesAndFacesInEveryEncoding) {
   // its byte count; a label per face; the comment kept a valid XML comment.
   std::FILE* vtp = std::tmpfile();
   ASSERT_TRUE(vtp);
-  ASSERT_TRUE(writeVtp(vtp, mesh, "a--b-", parts));
+  ASSERT_TRUE(writeVtp(vtp, mesh, "a--b-", WorldSpace::Unstated, parts));
   const std::string polyData = contents(vtp);
   std::fclose(vtp);
   const std::size_t appended = polyData.find("<AppendedData encoding=\"raw\">\n_");
@@ -255,4 +256,103 @@ TEST(MeshWriters, NormalsAndPartsGoBesideTheirVerticesAndFacesInEveryEncoding) {
             words({72}) + points(mesh.vertices) + words({36, 0, 1, 2, 3, 4, 5, 5, 4, 3}) +
                 words({12, 3, 6, 9}) + words({72}) + points(mesh.normals) +
                 words({12, 3, 0xffffffffu, 0xffffffffu}) + "\n</AppendedData>\n</VTKFile>\n");
+}
+
+// The space each file says its mesh is in, read back as 3D Slicer reads it:
+// SPACE=RAS or SPACE=LPS in the leading comment lines of OBJ, the comments
+// of PLY's header, STL's 80 bytes, the field data string SPACE of VTK, and
+// LPS where none says RAS. GIfTI names the points' space and the space a
+// matrix takes them to.
+TEST(MeshWriters, EveryFormatSaysItsSpaceWhereReadersLookForIt) {
+  IndexedMesh mesh;
+  mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  mesh.faces = {{0, 1, 2}};
+  // A long comment: STL keeps its first 80 bytes.
+  const std::string comment = "mcubes mesh, " + std::string(100, 'x');
+  struct Format {
+    MeshFormat format;
+    bool ascii;
+  };
+  std::vector<Format> formats = {{MeshFormat::Obj, false},
+                                 {MeshFormat::Ply, false},
+                                 {MeshFormat::Ply, true},
+                                 {MeshFormat::Stl, false},
+                                 {MeshFormat::Vtp, false}};
+  if (writesGii()) formats.push_back({MeshFormat::Gii, false});
+  for (const Format& f : formats) {
+    for (const WorldSpace space :
+         {WorldSpace::Ras, WorldSpace::Lps, WorldSpace::Las, WorldSpace::Unstated}) {
+      const std::string what = std::string(meshFormatName(f.format)) + (f.ascii ? " text" : "") +
+                               " in " + worldSpaceName(space);
+      std::FILE* file = std::tmpfile();
+      ASSERT_TRUE(file);
+      ASSERT_TRUE(writeMeshAs(f.format, file, mesh, comment, space, f.ascii)) << what;
+      const std::string bytes = contents(file);
+      std::fclose(file);
+      std::string header;  // where Slicer looks for the tag
+      if (f.format == MeshFormat::Obj) {
+        for (std::size_t at = 0; at < bytes.size() && bytes[at] == '#';) {
+          const std::size_t end = bytes.find('\n', at);
+          header += bytes.substr(at, end - at) + "\n";
+          at = end + 1;
+        }
+      } else if (f.format == MeshFormat::Ply) {
+        std::istringstream lines(bytes.substr(0, bytes.find("end_header\n")));
+        for (std::string line; std::getline(lines, line);) {
+          if (line.rfind("comment ", 0) == 0) header += line.substr(8) + "\n";
+        }
+      } else if (f.format == MeshFormat::Stl) {
+        header = bytes.substr(0, 80);
+      } else if (f.format == MeshFormat::Vtp) {
+        // The string array's character codes, up to the 0 that ends it.
+        const std::string start =
+            "<Array type=\"String\" Name=\"SPACE\" NumberOfTuples=\"1\" "
+            "format=\"ascii\">";
+        const std::size_t at = bytes.find(start), fieldData = bytes.find("<FieldData>");
+        if (at != std::string::npos) {
+          EXPECT_LT(fieldData, bytes.find("<Piece")) << what;
+          std::istringstream codes(bytes.substr(at + start.size()));
+          header = "SPACE=";
+          for (int code; codes >> code && code != 0;) header += char(code);
+        } else {
+          EXPECT_EQ(fieldData, std::string::npos) << what;
+        }
+      }
+      const bool tagged = space == WorldSpace::Ras || space == WorldSpace::Lps;
+      if (f.format != MeshFormat::Gii) {
+        // Slicer's rule: LPS unless the header says RAS.
+        EXPECT_EQ(header.find("SPACE=RAS") != std::string::npos, space == WorldSpace::Ras)
+            << what << ": " << header;
+        EXPECT_EQ(header.find("SPACE=LPS") != std::string::npos, space == WorldSpace::Lps)
+            << what << ": " << header;
+        if (!tagged) {
+          EXPECT_EQ(bytes.find("SPACE"), std::string::npos) << what;
+        }
+        continue;
+      }
+      const auto element = [&](const std::string& name) {
+        const std::size_t at = bytes.find("<" + name + ">"), end = bytes.find("</" + name + ">");
+        if (at == std::string::npos || end == std::string::npos) return std::string();
+        std::string text = bytes.substr(at + name.size() + 2, end - at - name.size() - 2);
+        if (text.rfind("<![CDATA[", 0) == 0) text = text.substr(9, text.size() - 12);
+        return text;
+      };
+      EXPECT_EQ(element("DataSpace"),
+                space == WorldSpace::Ras ? "NIFTI_XFORM_SCANNER_ANAT" : "NIFTI_XFORM_UNKNOWN")
+          << what;
+      EXPECT_EQ(element("TransformedSpace"),
+                space == WorldSpace::Unstated ? "NIFTI_XFORM_UNKNOWN" : "NIFTI_XFORM_SCANNER_ANAT")
+          << what;
+      // The matrix's diagonal: RAS's signs against the space's.
+      std::istringstream matrix(element("MatrixData"));
+      double m[16] = {};
+      for (double& v : m) matrix >> v;
+      const double x = space == WorldSpace::Lps || space == WorldSpace::Las ? -1 : 1;
+      const double y = space == WorldSpace::Lps ? -1 : 1;
+      EXPECT_EQ(m[0], x) << what;
+      EXPECT_EQ(m[5], y) << what;
+      EXPECT_EQ(m[10], 1) << what;
+      EXPECT_EQ(m[15], 1) << what;
+    }
+  }
 }

@@ -133,7 +133,8 @@ def test_a_read_volume_written_back_meshes_as_it_was(tmp_path):
     finished = mcubes.finish(vertices, faces, normals, smooth=5, keep_largest=True,
                              volume_shape=voxels.shape, spacing=SPACING, origin=ORIGIN)
     assert 0 < len(finished[1]) <= len(faces) and finished[2].shape == finished[0].shape
-    mcubes.write_mesh(tmp_path / "m.obj", vertices, faces.astype(np.int32), normals)
+    mcubes.write_mesh(tmp_path / "m.obj", vertices, faces.astype(np.int32), normals, space="RAS")
+    assert (tmp_path / "m.obj").read_text().startswith("# SPACE=RAS")
     back = read_obj(tmp_path / "m.obj")
     assert np.array_equal(back[0], vertices) and np.array_equal(back[1], faces)
     labels = mcubes.mesh_labels((voxels > level).astype(np.uint8) * 3, spacing=SPACING,
@@ -160,6 +161,8 @@ BAD = [
     (lambda: mcubes.write_mesh("m.obj", np.zeros((3, 3)), [[0, 1, 3]]), ValueError,
      "names vertex 3 of a mesh of 3 vertices"),
     (lambda: mcubes.write_mesh("m.obj", np.zeros((3, 2)), [[0, 1, 2]]), ValueError, "(N, 3)"),
+    (lambda: mcubes.write_mesh("m.obj", np.zeros((3, 3)), [[0, 1, 2]], space="ras"), ValueError,
+     "unknown space 'ras' (use RAS, LPS or none)"),
     (lambda: mcubes.write_mesh("/nonexistent/m.obj", np.zeros((3, 3)), [[0, 1, 2]]),
      mcubes.FileError, "cannot write '/nonexistent/m.obj': No such file or directory"),
     (lambda: mcubes.finish(np.zeros((3, 3)), [[0, 1, 2]], decimate=0), ValueError,

@@ -629,6 +629,37 @@ TEST_F(Mcubes, SignalsWhileWritingEndTheRunWithOneLineAndLeaveNothingBehind) {
   }
 }
 
+// A run that shows progress where it takes over a second: rewritten in place
+// with carriage returns only on a terminal (script(1) gives it one), whole
+// lines in a file; a message never starts inside a progress line.
+TEST_F(Mcubes, ProgressRedrawsInPlaceOnlyOnATerminal) {
+  const std::string mesh = "mesh --divisions 2048 --format stl -o /dev/null";
+  const bool script = fs::exists("/usr/bin/script");
+  for (const bool terminal : {false, true}) {
+    if (terminal && !script) continue;
+    const Outcome result = terminal ? shell("/usr/bin/script -qec \"'" + std::string(MCUBES_PATH) +
+                                            "' " + mesh + "\" /dev/null")
+                                    : run(mesh);
+    ASSERT_EQ(result.status, 0) << result.err;
+    // script(1) gives the terminal's output on its stdout, line ends as \r\n.
+    const std::string& text = terminal ? result.out : result.err;
+    // A machine that meshes it within the second shows no progress.
+    const bool shown = text.find("mesh: ") != std::string::npos;
+    EXPECT_EQ(text.find('\r') != std::string::npos, terminal && shown) << text;
+    for (const std::string start : {"mesh: ", "mcubes: "}) {
+      for (std::size_t at = text.find(start); at != std::string::npos;
+           at = text.find(start, at + 1)) {
+        EXPECT_TRUE(at == 0 || text[at - 1] == '\n' || (start == "mesh: " && text[at - 1] == '\r'))
+            << terminal << ": " << text;
+      }
+    }
+    if (!terminal) {
+      EXPECT_EQ(text.back(), '\n') << text;
+    }
+  }
+  if (!script) GTEST_SKIP() << "no script(1) to give the run a terminal";
+}
+
 TEST_F(Mcubes, HelpForTheToolAndTheSubcommand) {
   const Outcome tool = run("--help");
   EXPECT_EQ(tool.status, 0);
@@ -667,21 +698,42 @@ TEST_F(Mcubes, DicomFolderOfSeveralSeriesIsListedAndTheChosenOneMeshed) {
        {std::string("--series N"), even + " 'SmartScore - Gated 0.5 sec' CT 16x16x5"}) {
     EXPECT_NE(listed.err.find(part), std::string::npos) << part << " not in " << listed.err;
   }
-  // A damaged DICOMDIR beside the series stops GDCM's reading: named, in
-  // one line.
-  const Outcome damaged =
-      run("mesh --volume " + fs::path(folder).parent_path().string() + " --iso 0 -o " + target);
-  EXPECT_EQ(damaged.status, 2);
-  EXPECT_EQ(std::count(damaged.err.begin(), damaged.err.end(), '\n'), 1) << damaged.err;
-  EXPECT_NE(damaged.err.find("DICOMDIR-nooffset: GDCM fails on it"), std::string::npos)
+  // A damaged DICOMDIR beside the series stops GDCM's reading: the folder's
+  // series are meshed without it, with a warning naming it.
+  const Outcome damaged = run("mesh --volume " + fs::path(folder).parent_path().string() +
+                              " --series " + even + " --iso 0.5 -o " + target);
+  EXPECT_EQ(damaged.status, 0) << damaged.err;
+  EXPECT_NE(damaged.err.find("left out " + folder + "-nooffset, which GDCM fails on"),
+            std::string::npos)
       << damaged.err;
-  EXPECT_TRUE(fs::is_empty(work()));
+  EXPECT_GT(parseObj(readFile(target)).faces.size(), 0u);
+  fs::remove(target);
   const Outcome meshed =
       run("mesh --volume " + folder + " --series " + even + " --iso otsu --space ras -o " + target);
   EXPECT_EQ(meshed.status, 0) << meshed.err;
   const ObjMesh mesh = parseObj(readFile(target));
   EXPECT_GT(mesh.faces.size(), 0u);
   EXPECT_NE(readFile(target).find("RAS"), std::string::npos);
+
+  // Files whose slices cannot be placed, said as what they are: nibabel's
+  // Siemens mosaic and pydicom's RT Dose.
+  fs::remove(target);
+  const fs::path nibabel = "/usr/lib/python3/dist-packages/nibabel/nicom/tests/data";
+  const std::vector<std::pair<std::vector<fs::path>, std::string>> unplaceable = {
+      {{nibabel / "0.dcm", nibabel / "1.dcm"}, "0.dcm: is a Siemens mosaic"},
+      {{fs::path(folder).parent_path().parent_path() / "rtdose.dcm"},
+       "rtdose.dcm: is an RT Dose of 15 frames"}};
+  for (const auto& [files, said] : unplaceable) {
+    if (!fs::exists(files[0])) continue;
+    const fs::path copy = inputs() / files[0].parent_path().filename();
+    fs::create_directories(copy);
+    for (const fs::path& file : files) fs::copy_file(file, copy / file.filename());
+    const Outcome refused = run("mesh --volume " + copy.string() + " --iso 1 -o " + target);
+    EXPECT_EQ(refused.status, 2) << said;
+    EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
+    EXPECT_NE(refused.err.find(said), std::string::npos) << refused.err;
+    EXPECT_TRUE(fs::is_empty(work()));
+  }
 }
 
 // Each sample volume at its default size, meshed at the level its summary
@@ -833,6 +885,9 @@ TEST_F(Mcubes, SpaceMovesAVolumesMeshFromTheSpaceItsFileStatesToRasOrLps) {
                               : c.asked[0] == 'r'            ? "RAS"
                                                              : "LPS";
     EXPECT_NE(moved.out.find(", in " + space + "\n"), std::string::npos) << where;
+    // Tagged where 3D Slicer looks: the first comment line.
+    const std::string tag = space == "RAS" || space == "LPS" ? "SPACE=" + space + " " : "";
+    EXPECT_EQ(moved.out.rfind("# " + tag + "mcubes mesh, ", 0), 0u) << where;
   }
 }
 

@@ -7,12 +7,15 @@
 #include <gdcmUIDGenerator.h>
 #include <gdcmWriter.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -37,6 +40,9 @@ struct Slice {
   int columns = 3, rows = 2;
   double slope = 1, intercept = 0;
   std::vector<std::int16_t> pixels;
+  std::string imageType = "ORIGINAL\\PRIMARY\\AXIAL";
+  std::string sopClass = "1.2.840.10008.5.1.4.1.1.2";  // CT Image Storage
+  int frames = 1;
 };
 
 template <std::uint16_t Group, std::uint16_t Element, typename Value>
@@ -62,7 +68,11 @@ void writeSlice(const fs::path& folder, const Slice& slice) {
   gdcm::Writer writer;
   gdcm::DataSet& data = writer.GetFile().GetDataSet();
   gdcm::UIDGenerator uids;
-  put<0x0008, 0x0016>(data, "1.2.840.10008.5.1.4.1.1.2");  // CT Image Storage
+  gdcm::DataElement imageType(gdcm::Tag(0x0008, 0x0008));  // CS, several values
+  imageType.SetVR(gdcm::VR::CS);
+  imageType.SetByteValue(slice.imageType.data(), std::uint32_t(slice.imageType.size()));
+  data.Replace(imageType);
+  put<0x0008, 0x0016>(data, slice.sopClass);
   put<0x0008, 0x0018>(data, uids.Generate());
   put<0x0008, 0x0060>(data, "CT");
   put<0x0008, 0x103e>(data, "series " + slice.uid.substr(slice.uid.size() - 1));
@@ -72,6 +82,7 @@ void writeSlice(const fs::path& folder, const Slice& slice) {
   putNumbers<0x0028, 0x0030>(data, slice.spacing, 2);
   put<0x0028, 0x0002>(data, std::uint16_t{1});
   put<0x0028, 0x0004>(data, "MONOCHROME2");
+  if (slice.frames != 1) put<0x0028, 0x0008>(data, slice.frames);
   put<0x0028, 0x0010>(data, std::uint16_t(slice.rows));
   put<0x0028, 0x0011>(data, std::uint16_t(slice.columns));
   put<0x0028, 0x0100>(data, std::uint16_t{16});
@@ -277,6 +288,23 @@ TEST(DicomSeries, SlicesThatMakeNoLatticeAreRefusedSayingWhere) {
        [](std::vector<Slice>& s) { s[2].position[0] += 1; },
        {"IM3", "lies off the line"}},
       {"one slice", [](std::vector<Slice>& s) { s.resize(1); }, {"IM5: is the only slice"}},
+      {"a Siemens mosaic",
+       [](std::vector<Slice>& s) { s[2].imageType = "ORIGINAL\\PRIMARY\\M\\ND\\MOSAIC"; },
+       {"IM3: is a Siemens mosaic", "tiled in one image", "dcm2niix"}},
+      // Said as what it is, not as the only slice of its series.
+      {"an RT Dose of several frames",
+       [](std::vector<Slice>& s) {
+         s.resize(1);
+         s[0].sopClass = "1.2.840.10008.5.1.4.1.1.481.2";
+         s[0].frames = 15;
+       },
+       {"IM5: is an RT Dose of 15 frames in one file", "plastimatch"}},
+      {"an Enhanced MR image among slices",
+       [](std::vector<Slice>& s) {
+         s[1].sopClass = "1.2.840.10008.5.1.4.1.1.4.1";
+         s[1].frames = 2;
+       },
+       {"IM4: is an Enhanced MR image of 2 frames", "dcm2niix"}},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
@@ -290,6 +318,73 @@ TEST(DicomSeries, SlicesThatMakeNoLatticeAreRefusedSayingWhere) {
     for (const std::string& part : test.said) {
       EXPECT_NE(message.find(part), std::string::npos) << "no \"" << part << "\" in: " << message;
     }
+  }
+}
+
+// A slice file damaged after it was written: cut short in its pixels or in
+// the pixel data element's header, or a length no file holds. Each is
+// refused naming the slice (GDCM would read missing pixels as 0, abort, or
+// allocate the length claimed).
+TEST(DicomSeries, DamagedSlicesAreRefusedNamingTheFile) {
+  struct Case {
+    const char* name;
+    // The damaged file's bytes from the written ones; `pixels`: where the
+    // pixel data's value starts.
+    std::function<std::string(const std::string& bytes, std::size_t pixels)> damage;
+    std::string said;
+  };
+  const auto length = [](std::uint32_t value) {
+    std::string bytes(4, '\0');
+    for (int b = 0; b < 4; ++b) bytes[std::size_t(b)] = char(value >> (8 * b));
+    return bytes;
+  };
+  const Case cases[] = {
+      {"its last 100 bytes gone",
+       [](const std::string& b, std::size_t) { return b.substr(0, b.size() - 100); },
+       "its pixel data holds 412 of the 512 bytes its header promises"},
+      {"all its pixel bytes gone",
+       [](const std::string& b, std::size_t pixels) { return b.substr(0, pixels); },
+       "its pixel data holds 0 of the 512 bytes"},
+      {"cut inside the pixel data element's header",
+       [](const std::string& b, std::size_t pixels) { return b.substr(0, pixels - 5); }, ""},
+      {"a pixel data length of 4 GB",
+       [&](const std::string& b, std::size_t pixels) {
+         return b.substr(0, pixels - 4) + length(0xfffffff0u) + b.substr(pixels);
+       },
+       ""},
+      {"an element before the pixels claiming 4 GB",
+       [&](const std::string& b, std::size_t pixels) {
+         // Pixel Data Provider URL (0028,7FE0), UR: a 4-byte length, after
+         // the fields the scan reads.
+         return b.substr(0, pixels - 12) + std::string("\x28\x00\xe0\x7fUR\0\0", 8) +
+                length(0xfffffff0u) + b.substr(pixels - 12);
+       },
+       ""},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    TemporaryDirectory dir;
+    std::vector<Slice> slices = series(4);
+    for (Slice& slice : slices) {
+      slice.columns = slice.rows = 16;
+      slice.pixels.assign(256, 7);
+    }
+    const fs::path folder = written(dir.path() / "scan", slices), im3 = folder / "IM3";
+    std::string bytes;
+    {
+      std::ifstream in(im3, std::ios::binary);
+      bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    // Explicit VR little endian: (7FE0,0010) OW, 2 reserved bytes, the
+    // 4-byte length, then the pixels to the end.
+    ASSERT_EQ(bytes.substr(bytes.size() - 524, 8), std::string("\xe0\x7f\x10\x00OW\0\0", 8));
+    ASSERT_EQ(bytes.substr(bytes.size() - 516, 4), length(512));
+    const std::string damaged = test.damage(bytes, bytes.size() - 512);
+    std::ofstream(im3, std::ios::binary | std::ios::trunc) << damaged;
+    const std::string message = refusal(folder.string());
+    EXPECT_EQ(message.rfind(im3.string() + ": ", 0), 0u) << message;
+    EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    EXPECT_NE(message.find(test.said), std::string::npos) << message;
   }
 }
 
@@ -354,6 +449,25 @@ TEST(DicomSeries, DicomdirNamesTheSeriesItsFolderHolds) {
   EXPECT_NE(*std::min_element(values.begin(), values.end()),
             *std::max_element(values.begin(), values.end()));
   EXPECT_NE(refusal(dicomdir.string()).find(uneven), std::string::npos);
+  // The folder's files, among them a DICOMDIR GDCM stops on: the series
+  // read the same without it, which a notice names.
+  const std::unique_ptr<VolumeReader> inFolder =
+      openVolume(dicomdir.parent_path().string(), std::nullopt, {}, even);
+  EXPECT_NE(inFolder->header().notice.find("left out " + dicomdir.string() + "-nooffset"),
+            std::string::npos)
+      << inFolder->header().notice;
+  EXPECT_EQ(readAll(*inFolder), values);
+  // A DICOMDIR naming a FIFO (or a device) is refused before anything is
+  // opened: reading it would hang.
+  TemporaryDirectory dir;
+  fs::copy_file(dicomdir, dir.path() / "DICOMDIR");
+  fs::create_directories(dir.path() / "77654033" / "CR1");
+  const fs::path fifo = dir.path() / "77654033" / "CR1" / "6154";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string message = refusal((dir.path() / "DICOMDIR").string());
+  EXPECT_NE(message.find("names " + fifo.string() + ", which is no regular file"),
+            std::string::npos)
+      << message;
   // Steps of 202.5, 1.25 and 1.25 mm.
   EXPECT_NE(refusal(dicomdir.string(), uneven).find("161 slice(s) missing between"),
             std::string::npos);

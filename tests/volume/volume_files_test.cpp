@@ -1,7 +1,7 @@
 // Files that tools written elsewhere wrote (data/make_fixtures.py): nibabel
 // (NIfTI-1: big-endian, a qform with a flip, scaling, NaN voxels, 4-D;
 // NIfTI-2 and MGZ from its own test data; MGH oblique and MGZ uchar; Analyze
-// 7.5 big-endian, placed by pixdim alone), h5py (HDF5, chunked, gzip, and
+// 7.5 big-endian, placed as nibabel places it), h5py (HDF5, chunked, gzip, and
 // through an external link), VTK
 // (MetaImage attached, compressed and detached; NIfTI-1) and teem's unu
 // (NRRD: big-endian gzip detached, oblique; 4-D), and ITK 5.2's MetaImageIO
@@ -13,8 +13,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
+#include "tests/support/temporary_directory.h"
 #include "tests/volume/volume_test_support.h"
 #include "volume/volume.h"
 
@@ -30,6 +34,10 @@ struct Fixture {
   std::string notice = "";           // when not the one about volumes
   double sum = 0.0;                  // of every value, for the files too large to list (no value)
 };
+
+const char* const AnalyzeNotice =
+    " is Analyze 7.5, which has no orientation: placed as nibabel places it (RAS, x flipped, "
+    "centred or at SPM's origin)";
 
 // What the script wrote as 16-bit integers, 4 x 3 x 2, i fastest.
 double int16Value(int n) { return n * 37 - 400; }
@@ -118,16 +126,15 @@ const std::vector<Fixture>& fixtures() {
        {{1.0, 0.0, 0.0}, {0.0, 1.5, 0.0}, {0.0, 0.0, 2.0}},
        false,
        [](int n) { return (static_cast<int>(int16Value(n)) % 200 + 200) % 200 + 20.0; }},
-      // nibabel places Analyze by its own conventions (x flipped, centred);
-      // the format states only the voxel size, which is what is read.
+      // Analyze states only the voxel size; nibabel places it x flipped and
+      // centred (no SPM origin here).
       {"nibabel_analyze_big.hdr",
        {4, 3, 2},
-       {0.0, 0.0, 0.0},
-       {{1.5, 0.0, 0.0}, {0.0, 2.0, 0.0}, {0.0, 0.0, 0.5}},
+       {2.25, -2.0, -0.25},
+       {{-1.5, 0.0, 0.0}, {0.0, 2.0, 0.0}, {0.0, 0.0, 0.5}},
        false,
        int16Value,
-       " is Analyze 7.5, which has no orientation: its pixdim spaces the voxels, voxel (0,0,0) "
-       "at the origin"},
+       AnalyzeNotice},
       {"h5py_fields.h5:/fields/density",
        {4, 3, 2},
        {0.0, 0.0, 0.0},
@@ -255,6 +262,35 @@ TEST(VolumeFiles, ReadAsTheToolsThatWroteThemDo) {
         EXPECT_EQ(values[n], expected) << "voxel " << n;
       }
     }
+  }
+}
+
+// The Analyze file with SPM's origin (originator, from 1) set: nibabel
+// 5.0's affine for each, the origin used where it lies within twice the
+// volume's size, else the centre.
+TEST(VolumeFiles, AnalyzeIsPlacedAsNibabelPlacesItAtSpmsOrigin) {
+  const std::string data = std::string(MC_VOLUME_DATA) + "/nibabel_analyze_big";
+  if (needsLibrary(data + ".hdr")) GTEST_SKIP() << "built without the NIfTI library";
+  struct Case {
+    std::int16_t origin[3];
+    double placed[3];  // where voxel (0,0,0) lies
+  };
+  for (const Case& c : {Case{{2, 1, 1}, {1.5, 0.0, 0.0}}, Case{{9, 1, 1}, {2.25, -2.0, -0.25}}}) {
+    SCOPED_TRACE(c.origin[0]);
+    TemporaryDirectory dir;
+    std::ifstream in(data + ".hdr", std::ios::binary);
+    std::string header((std::istreambuf_iterator<char>(in)), {});
+    for (int a = 0; a < 3; ++a) {  // big-endian
+      header[std::size_t(253 + 2 * a)] = char(c.origin[a] >> 8);
+      header[std::size_t(254 + 2 * a)] = char(c.origin[a] & 0xff);
+    }
+    std::ofstream(dir.path() / "spm.hdr", std::ios::binary) << header;
+    std::filesystem::copy_file(data + ".img", dir.path() / "spm.img");
+    const std::unique_ptr<VolumeReader> reader = openVolume((dir.path() / "spm.hdr").string());
+    const VolumeHeader& h = reader->header();
+    EXPECT_EQ(h.space, WorldSpace::Ras);
+    for (int a = 0; a < 3; ++a) EXPECT_NEAR(h.geometry.origin[a], c.placed[a], 1e-9) << a;
+    EXPECT_EQ(h.geometry.axes[0][0], -1.5);
   }
 }
 

@@ -1,0 +1,161 @@
+#include "volume/dicom_decoder.h"
+
+#include <fcntl.h>
+#include <gdcmImageReader.h>
+#include <gdcmReader.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <set>
+
+#include "volume/child_process.h"
+#include "volume/read_failure.h"
+
+namespace {
+
+const gdcm::Tag PixelData(0x7fe0, 0x0010);
+
+// What is wrong with a slice and what to do; no problem where it decoded.
+struct Outcome {
+  std::string problem, remedy;
+};
+
+Outcome damaged(const std::string& problem) { return {problem, "copy the series again"}; }
+
+// Decodes `file` into `out`, which holds `bytes`, and checks first that
+// pixel data stored as it is (not compressed) lies whole in the file.
+Outcome decodeInto(const std::string& file, std::size_t bytes, unsigned char* out) {
+  struct stat status;
+  if (::stat(file.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    return {"cannot be read (gone, or no regular file)", "check the series' folder"};
+  }
+  const std::uint64_t size = std::uint64_t(status.st_size);
+  gdcm::Reader head;
+  head.SetFileName(file.c_str());
+  if (!head.ReadUpToTag(PixelData, {PixelData})) {
+    return damaged("GDCM cannot read it (damaged, or its pixel data is missing)");
+  }
+  const gdcm::TransferSyntax syntax = head.GetFile().GetHeader().GetDataSetTransferSyntax();
+  // Where the pixel data's value starts, as stored; a deflated data set's
+  // positions are those of the inflated stream.
+  const bool raw =
+      !syntax.IsEncapsulated() && syntax != gdcm::TransferSyntax::DeflatedExplicitVRLittleEndian;
+  if (raw) {
+    const std::uint64_t at = head.GetStreamCurrentPosition();
+    const std::uint64_t held = at < size ? size - at : 0;
+    if (held < bytes) {
+      return damaged("its pixel data holds " + std::to_string(held) + " of the " +
+                     std::to_string(bytes) + " bytes its header promises (the file is cut short)");
+    }
+  }
+  gdcm::ImageReader reader;
+  reader.SetFileName(file.c_str());
+  if (!reader.Read()) {
+    return damaged("GDCM cannot read its image (damaged, or its pixel data is missing)");
+  }
+  const gdcm::Image& image = reader.GetImage();
+  if (image.GetBufferLength() != bytes) {
+    return damaged("its pixel data holds " + std::to_string(image.GetBufferLength()) +
+                   " bytes where its header promises " + std::to_string(bytes));
+  }
+  const gdcm::ByteValue* stored =
+      reader.GetFile().GetDataSet().GetDataElement(PixelData).GetByteValue();
+  if (raw && (stored == nullptr || stored->GetLength() < bytes)) {
+    return damaged("its pixel data element holds " +
+                   std::to_string(stored ? std::uint64_t(stored->GetLength()) : 0) + " of the " +
+                   std::to_string(bytes) + " bytes its header promises");
+  }
+  if (!image.GetBuffer(reinterpret_cast<char*>(out))) {
+    return {"its pixel data cannot be decoded (transfer syntax " +
+                std::string(gdcm::TransferSyntax::GetTSString(image.GetTransferSyntax())) +
+                ", which this GDCM cannot decode, or damaged)",
+            "convert the series to an uncompressed transfer syntax (e.g. gdcmconv --raw)"};
+  }
+  return {};
+}
+
+bool sendText(int to, const std::string& text) {
+  const std::uint32_t size = std::uint32_t(text.size());
+  return writeAll(to, &size, sizeof size) && writeAll(to, text.data(), size);
+}
+
+bool receiveText(int from, std::string& text) {
+  std::uint32_t size = 0;
+  if (!readAll(from, &size, sizeof size)) return false;
+  text.resize(size);
+  return readAll(from, text.data(), size);
+}
+
+// The child: a file's name in, its outcome out, until the parent's end of
+// the socket closes.
+[[noreturn]] void serve(int channel, std::size_t bytes, unsigned char* pixels) {
+  for (std::string file; receiveText(channel, file);) {
+    Outcome outcome;
+    try {
+      outcome = decodeInto(file, bytes, pixels);
+    } catch (const std::exception&) {
+      // Most often std::bad_alloc: a length larger than the child may take.
+      outcome = damaged("GDCM cannot decode it (damaged: it claims more memory than it holds)");
+    }
+    if (!sendText(channel, outcome.problem) || !sendText(channel, outcome.remedy)) break;
+  }
+  ::_exit(0);
+}
+
+}  // namespace
+
+DicomDecoder::DicomDecoder(std::size_t sliceBytes) : bytes_(sliceBytes) {
+  void* shared =
+      ::mmap(nullptr, bytes_ + 1, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  if (shared == MAP_FAILED) {
+    failVolume("the DICOM series", "cannot be read (no memory)", "try again");
+  }
+  pixels_ = shared;
+  // A socket, not pipes: a request to a child that is gone fails instead
+  // of raising SIGPIPE.
+  int ends[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+    stop();
+    failVolume("the DICOM series", "cannot be read (no socket)", "try again");
+  }
+  // Room for GDCM's copy of a slice's file and its codecs' work.
+  const std::size_t headroom = (std::size_t(256) << 20) + 16 * bytes_;
+  child_ = forkGdcmChild(headroom, false, ends[1]);
+  if (child_ == 0) {
+    serve(ends[1], bytes_, static_cast<unsigned char*>(pixels_));
+  }
+  ::close(ends[1]);
+  channel_ = ends[0];
+  if (child_ < 0) {
+    stop();
+    failVolume("the DICOM series", "cannot be read (no process)", "try again");
+  }
+}
+
+DicomDecoder::~DicomDecoder() { stop(); }
+
+void DicomDecoder::stop() {
+  if (channel_ >= 0) ::close(channel_);
+  channel_ = -1;
+  if (child_ > 0) reapChild(child_);
+  child_ = -1;
+  if (pixels_ != nullptr) ::munmap(pixels_, bytes_ + 1);
+  pixels_ = nullptr;
+}
+
+const unsigned char* DicomDecoder::decode(const std::string& file) {
+  std::string problem, remedy;
+  if (channel_ < 0 || !sendText(channel_, file) || !receiveText(channel_, problem) ||
+      !receiveText(channel_, remedy)) {
+    stop();
+    failVolume(file, "GDCM fails on it (it stops the decoding process: damaged, or cut short)",
+               "copy the series again");
+  }
+  if (!problem.empty()) failVolume(file, problem, remedy);
+  return static_cast<const unsigned char*>(pixels_);
+}

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "volume/child_process.h"
+#include "volume/data_files.h"
 #include "volume/dicom_decoder.h"
 #include "volume/dicom_series.h"
 #include "volume/read_failure.h"
@@ -62,13 +63,12 @@ std::vector<std::string> filesNamedBy(const std::string& dicomdir) {
   if (!root.FindDataElement(recordsTag)) return files;
   const gdcm::SmartPointer<gdcm::SequenceOfItems> records =
       root.GetDataElement(recordsTag).GetValueAsSQ();
-  const fs::path folder = fs::path(dicomdir).parent_path();
   for (gdcm::SequenceOfItems::SizeType n = 1; records && n <= records->GetNumberOfItems(); ++n) {
     const gdcm::DataSet& record = records->GetItem(n).GetNestedDataSet();
     if (!record.FindDataElement(fileTag)) continue;
     const gdcm::ByteValue* value = record.GetDataElement(fileTag).GetByteValue();
     if (!value) continue;
-    fs::path file = folder;
+    fs::path file;
     std::string part;
     for (const char c : std::string(value->GetPointer(), value->GetLength()) + '\\') {
       if (c != '\\') {
@@ -78,15 +78,9 @@ std::vector<std::string> filesNamedBy(const std::string& dicomdir) {
         part.clear();
       }
     }
-    // A FIFO would hang the scan for ever, a device feed it without end:
-    // neither is opened.
-    std::error_code error;
-    const fs::file_status status = fs::status(file, error);
-    if (fs::exists(status) && !fs::is_regular_file(status)) {
-      failVolume(dicomdir, "names " + printableName(file.string()) + ", which is no regular file",
-                 "name the folder of the series instead");
-    }
-    files.push_back(file.string());
+    // Entries stay in or below the DICOMDIR's folder, and a FIFO (which
+    // would hang the scan for ever) or a device is never opened.
+    files.push_back(besideHeader(dicomdir, file.string()));
   }
   return files;
 }

@@ -458,16 +458,28 @@ TEST(DicomSeries, DicomdirNamesTheSeriesItsFolderHolds) {
       << inFolder->header().notice;
   EXPECT_EQ(readAll(*inFolder), values);
   // A DICOMDIR naming a FIFO (or a device) is refused before anything is
-  // opened: reading it would hang.
-  TemporaryDirectory dir;
-  fs::copy_file(dicomdir, dir.path() / "DICOMDIR");
-  fs::create_directories(dir.path() / "77654033" / "CR1");
-  const fs::path fifo = dir.path() / "77654033" / "CR1" / "6154";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  const std::string message = refusal((dir.path() / "DICOMDIR").string());
-  EXPECT_NE(message.find("names " + fifo.string() + ", which is no regular file"),
-            std::string::npos)
-      << message;
+  // opened: reading it would hang; so is one naming files above its folder
+  // (its first entry, 77654033\CR1\6154, made ..\..\..\CR1\6154).
+  const std::string entry = "77654033\\CR1\\6154";
+  const struct {
+    std::string entry;
+    std::string said;
+  } refused[] = {{entry, ", is a device or pipe, not a file"},
+                 {"..\\..\\..\\CR1\\6154", ", lies outside its folder"}};
+  for (const auto& row : refused) {
+    SCOPED_TRACE(row.entry);
+    TemporaryDirectory dir;
+    std::string bytes = readFile(dicomdir);
+    const std::size_t at = bytes.find(entry);
+    ASSERT_NE(at, std::string::npos);
+    ASSERT_EQ(row.entry.size(), entry.size());
+    bytes.replace(at, entry.size(), row.entry);
+    std::ofstream(dir.path() / "DICOMDIR", std::ios::binary) << bytes;
+    fs::create_directories(dir.path() / "77654033" / "CR1");
+    ASSERT_EQ(::mkfifo((dir.path() / "77654033" / "CR1" / "6154").c_str(), 0600), 0);
+    const std::string message = refusal((dir.path() / "DICOMDIR").string());
+    EXPECT_NE(message.find(row.said), std::string::npos) << message;
+  }
   // Steps of 202.5, 1.25 and 1.25 mm.
   EXPECT_NE(refusal(dicomdir.string(), uneven).find("161 slice(s) missing between"),
             std::string::npos);

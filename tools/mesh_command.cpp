@@ -41,8 +41,10 @@ struct MeshOptions {
   bool normals = false;
   bool unwelded = false;
   bool ascii = false;
-  std::string labels;          // "all" or a list; empty: one iso level
-  std::string space = "file";  // file, ras or lps
+  std::string labels;            // "all" or a list; empty: one iso level
+  std::string space = "file";    // file, ras or lps
+  std::string inside = "above";  // above or below: which side is the volume's object
+  const CLI::Option* insideOption = nullptr;
   int threads = defaultThreads();
   VolumeOptions volume;
   const CLI::Option* isoOption = nullptr;
@@ -179,6 +181,7 @@ void warnAboutOpenRims(std::size_t uncapped) {
 SurfaceOptions surfaceOptions(const MeshOptions& options) {
   SurfaceOptions surface;
   surface.isoLevel = options.iso;
+  surface.inside = insideNamed(options.inside);
   surface.threads = options.threads;
   surface.welded = !options.unwelded;
   surface.normals = options.normals;
@@ -230,8 +233,8 @@ void parseIso(MeshOptions& options) {
 
 // What the extraction found that the user should know; `closed`: the mesh
 // is capped where it leaves the volume.
-void warnAbout(const VolumeFindings& findings, double iso, const VolumeGeometry& geometry,
-               bool closed) {
+void warnAbout(const VolumeFindings& findings, double iso, Inside inside,
+               const VolumeGeometry& geometry, bool closed) {
   const std::int64_t* d = geometry.dims;
   if (findings.cells == 0) {
     std::string thin;
@@ -248,8 +251,9 @@ void warnAbout(const VolumeFindings& findings, double iso, const VolumeGeometry&
   }
   if (findings.nonFiniteVoxels > 0) {
     warn("warning: " + std::to_string(findings.nonFiniteVoxels) +
-         " voxels are NaN or infinite; they count as below every level, like the outside of "
-         "the volume" +
+         " voxels are NaN or infinite; they count as " +
+         (inside == Inside::Above ? "below every level" : "above every level (outside)") +
+         ", like the outside of the volume" +
          (closed ? ", and the mesh is closed around them (where a voxel inside the surface "
                    "has two of them beside it, or one and the volume's face, it can touch "
                    "itself there)"
@@ -257,15 +261,20 @@ void warnAbout(const VolumeFindings& findings, double iso, const VolumeGeometry&
   }
   const bool anyFinite = findings.least <= findings.most;
   const std::string range = " (" + number(findings.least) + " to " + number(findings.most) + ")";
-  if (anyFinite && iso <= findings.least) {
-    warn("warning: the iso level " + number(iso) + " is at or below every voxel's value" + range +
+  const bool above = inside == Inside::Above;
+  // Every finite voxel inside, or none.
+  const bool allIn = above ? iso <= findings.least : iso >= findings.most;
+  const bool noneIn = above ? iso > findings.most : iso < findings.least;
+  if (anyFinite && allIn) {
+    warn("warning: the iso level " + number(iso) + " is " +
+         (above ? "at or below" : "at or above") + " every voxel's value" + range +
          (closed ? ", so the whole volume lies inside the surface and the mesh is the closed box "
                    "of the volume"
                  : ", so no cell is crossed and the mesh is empty (--unwelded has no caps)") +
          "; choose a level between them");
-  } else if (anyFinite && iso > findings.most) {
-    warn("warning: the iso level " + number(iso) + " lies above every voxel's value" + range +
-         ", so the mesh is empty; choose a level between them");
+  } else if (anyFinite && noneIn) {
+    warn("warning: the iso level " + number(iso) + " lies " + (above ? "above" : "below") +
+         " every voxel's value" + range + ", so the mesh is empty; choose a level between them");
   }
   if (findings.levelOnVoxels > 0) {
     warn("warning: the iso level " + number(iso) + " equals the value of voxels at " +
@@ -273,14 +282,22 @@ void warnAbout(const VolumeFindings& findings, double iso, const VolumeGeometry&
          " edge crossings; the surface passes through those voxels and can touch itself there: "
          "a level between the data's values avoids it");
   }
-  if (findings.snappedEdges > 0) {
-    warn("warning: at " + std::to_string(findings.snappedEdges) +
-         " edge crossings the values differ by less than 1e-5, the polygoniser's absolute "
-         "tolerance, and the vertex was snapped to a voxel; the data spans " +
-         number(findings.least) + " to " + number(findings.most) + " (a scale of " +
-         number(findings.most - findings.least) +
-         "): multiply the data and the level up if that detail matters");
-  }
+}
+
+// The default inside (above the level) closed the whole box around what
+// lies below it: every voxel on the volume's six faces is inside, so the
+// caps cover the box, and some voxel is outside. That is how a signed
+// distance field (negative inside) comes out, so the user is told of
+// --inside below. The sign is the faces' voxels alone, which every way of
+// meshing (mpirun's pieces too) sees alike.
+void warnAboutBoxAroundCavity(const SurfaceReport& report, const MeshOptions& options) {
+  if (options.insideOption->count() > 0 || !report.facesAllInside) return;
+  if (!(report.findings.least < options.iso)) return;  // no voxel outside: a box warning said so
+  warn("warning: the mesh is the volume's whole box around what lies below the level " +
+       number(options.iso) +
+       " (every voxel on the volume's faces is at or above it): if the object is where the "
+       "values are below the level (a signed distance field, negative inside), give "
+       "--inside below");
 }
 
 // Otsu's level of the volume, said on stderr; the volume is read for it
@@ -345,7 +362,8 @@ std::optional<IndexedMesh> volumeMesh(MeshOptions options, MeshFormat format, st
   const VolumeHeader& header = reader->header();
   if (!header.notice.empty()) warn(header.notice);
   comment = "mcubes mesh, " + options.volume.path + ", iso " + number(options.iso) +
-            (options.otsu ? " (Otsu's)" : "") + ", in " + worldSpaceName(space);
+            (options.otsu ? " (Otsu's)" : "") +
+            (options.inside == "below" ? ", inside below" : "") + ", in " + worldSpaceName(space);
 
   const SurfaceOptions surface = surfaceOptions(options);
   SurfaceReport report;
@@ -353,7 +371,8 @@ std::optional<IndexedMesh> volumeMesh(MeshOptions options, MeshFormat format, st
   if (across && !finishes(options.finishing) &&
       writtenInPieces(options.output, format, options.ascii, header.geometry, surface)) {
     MeshPiece piece = volumeMeshPiece(*reader, surface, report, showProgress(progress));
-    warnAbout(report.findings, options.iso, header.geometry, !options.unwelded);
+    warnAbout(report.findings, options.iso, surface.inside, header.geometry, !options.unwelded);
+    warnAboutBoxAroundCavity(report, options);
     moveToSpace(piece.mesh, header.space, space);
     progress.stage("writing", 1);
     if (!options.unwelded) {
@@ -374,7 +393,8 @@ std::optional<IndexedMesh> volumeMesh(MeshOptions options, MeshFormat format, st
       failCommand(error.what());
     }
   }
-  warnAbout(report.findings, options.iso, header.geometry, !options.unwelded);
+  warnAbout(report.findings, options.iso, surface.inside, header.geometry, !options.unwelded);
+  warnAboutBoxAroundCavity(report, options);
   finish(options, mesh, header.geometry, "the volume's units", progress);
   moveToSpace(mesh, header.space, space);
   return mesh;
@@ -431,6 +451,9 @@ void runLabels(const MeshOptions& options) {
   if (options.unwelded) failCommand("--labels writes welded, closed meshes: leave out --unwelded");
   if (options.isoOption->count() > 0) {
     failCommand("--labels meshes the boundary of each label's voxels: leave out --iso");
+  }
+  if (options.insideOption->count() > 0) {
+    failCommand("--labels meshes the boundary of each label's voxels: leave out --inside");
   }
   const std::vector<std::int64_t> asked = labelsNamed(options.labels);
   const std::string& output = options.output;
@@ -532,6 +555,11 @@ void runLevel(MeshOptions options) {
     if (options.otsu) failCommand("--iso otsu needs --volume: the scene's level is a number");
     if (options.space != "file")
       failCommand("--space needs --volume: the scene is in no patient space");
+    if (options.insideOption->count() > 0) {
+      failCommand(
+          "--inside needs --volume: the scene's blobs are where its field is above the "
+          "level");
+    }
     mesh = sceneMesh(options, progress);
     comment = "mcubes mesh, tick " + std::to_string(options.tick);
     if (options.divisions != GridDivisions) {
@@ -629,9 +657,10 @@ void addMeshCommand(CLI::App& app) {
           ->type_name("V|otsu")
           ->capture_default_str();
   addVolumeOptions(*mesh, options->volume);
+  options->insideOption = addInsideOption(*mesh, options->inside);
   mesh->add_flag("--normals", options->normals,
-                 "Per-vertex unit normals from the field's gradient, pointing toward lower "
-                 "values (every format but stl)");
+                 "Per-vertex unit normals from the field's gradient, pointing out of the "
+                 "object (every format but stl)");
   addThreadsOption(*mesh, options->threads);
   mesh->add_option("--format", options->format,
                    "obj, ply, stl, glb (glTF 2.0 binary), vtp (VTK XML PolyData) or gii "
@@ -651,8 +680,9 @@ void addMeshCommand(CLI::App& app) {
       "{label} (-o liver_{label}.stl; stl and gii hold one surface). Names and colours come "
       "from a 3D Slicer .seg.nrrd, else a fixed palette");
   mesh->footer(
-      "A volume's NaN and infinite voxels count as below every level, like the outside of the "
-      "volume: the mesh is closed around them (one warning gives their count).");
+      "A volume's NaN and infinite voxels count as outside the object (below every level, or "
+      "above it with --inside below), like the outside of the volume: the mesh is closed "
+      "around them (one warning gives their count).");
   addFinishingOptions(*mesh, options->finishing);
   mesh->add_option("--space", options->space,
                    "A volume's mesh in the file's own world space (file), or in RAS or LPS, "

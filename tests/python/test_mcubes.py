@@ -151,6 +151,8 @@ BAD = [
     (lambda: mcubes.marching_cubes(np.zeros((3, 3, 3)), float("nan")), ValueError,
      "level nan: the iso level must be a finite number"),
     (lambda: mcubes.marching_cubes(np.zeros((3, 3, 3)), 0, threads=-1), ValueError, "threads -1"),
+    (lambda: mcubes.marching_cubes(np.zeros((3, 3, 3)), 0, inside="left"), ValueError,
+     "inside 'left'"),
     (lambda: mcubes.marching_cubes(np.zeros((3, 3, 3)), 0, spacing=(1, 0, 1)), ValueError,
      "spacing nonzero"),
     (lambda: mcubes.mesh_labels(np.full((3, 3, 3), 0.5)), ValueError, "holds 0.5"),
@@ -210,3 +212,41 @@ def test_agrees_with_scikit_image(make):
     back, _ = spatial.cKDTree(ours).query(theirs)
     assert distance.max() < 1e-5 and back.max() < 1e-5
     assert _areas(ours, faces) == pytest.approx(_areas(theirs, their_faces), rel=0.01)
+
+
+def _edges_twice(faces):
+    edges = np.sort(faces[:, [0, 1, 1, 2, 2, 0]].reshape(-1, 2), axis=1)
+    _, counts = np.unique(edges, axis=0, return_counts=True)
+    return bool((counts == 2).all())
+
+
+# A signed distance field (negative inside) of a sphere of radius 0.6, at
+# the level 0.1 (radius 0.7), scaled by S: inside="below" meshes the ball,
+# closed and outward, as the negated volume at the negated level does, bit
+# for bit; and the mesh does not depend on the units: the same faces at any
+# scale, the same vertices at powers of two, the same small radius error.
+@pytest.mark.parametrize("scale, power_of_two", [(1.0, True), (2.0 ** -20, True), (1e-3, False),
+                                                 (1e-6, False)])
+def test_a_signed_distance_is_meshed_inside_below_at_any_scale(scale, power_of_two):
+    z, y, x = _grid(40)
+    distance = np.sqrt(x * x + y * y + z * z) - 0.6
+    below = mcubes.marching_cubes(distance * scale, 0.1 * scale, inside="below")
+    negated = mcubes.marching_cubes(-distance * scale, -0.1 * scale)
+    for ours, theirs in zip(below, negated):
+        assert np.array_equal(ours, theirs)
+    vertices, faces, normals = below
+    assert len(faces) > 1000 and _edges_twice(faces)
+    corners = vertices[faces].astype(np.float64)
+    volume6 = np.einsum("ij,ij->i", corners[:, 0], np.cross(corners[:, 1], corners[:, 2])).sum()
+    assert volume6 > 0  # wound outward
+    centre = 19.5
+    outward = np.einsum("ij,ij->i", normals, vertices - centre)
+    assert (outward > 0).all()
+    radius = np.linalg.norm(vertices - centre, axis=1) * 2 / 39
+    assert np.abs(radius - 0.7).max() < 0.002
+    plain = mcubes.marching_cubes(distance, 0.1, inside="below")
+    assert np.array_equal(faces, plain[1])
+    if power_of_two:
+        assert np.array_equal(vertices, plain[0])
+    else:
+        assert np.abs(vertices - plain[0]).max() < 1e-4

@@ -65,8 +65,8 @@ std::string number(double value) {
   return text;
 }
 
-// The finishing steps need the welded mesh, and decimation a build with
-// meshoptimizer: refused before any work.
+// The finishing steps need the welded mesh, and decimation a build with it:
+// refused before any work.
 void checkFinishing(const MeshOptions& options) {
   if (!finishes(options.finishing)) return;
   if (options.unwelded) {
@@ -75,7 +75,7 @@ void checkFinishing(const MeshOptions& options) {
         "leave out --unwelded");
   }
   if (options.finishing.decimate < 1.0 && !decimationAvailable()) {
-    failCommand("--decimate: this build has no decimation (built without meshoptimizer)");
+    failCommand("--decimate: this build has no decimation");
   }
 }
 
@@ -124,14 +124,20 @@ void finish(const MeshOptions& options, IndexedMesh& mesh, const VolumeGeometry&
     char error[96];
     std::snprintf(error, sizeof error, "error %.2g (%.3g in %s)", report.decimationError,
                   report.decimationWorldError, units.c_str());
+    const std::size_t wanted = report.trianglesDecimatedTo;
     std::string line = "decimated " + std::to_string(report.trianglesDecimatedFrom) + " -> " +
-                       std::to_string(report.trianglesAfter) + " triangles, " + error + "; " +
+                       std::to_string(report.trianglesAfter) + " triangles (" +
+                       std::to_string(wanted) + " asked), " + error + "; " +
                        volumeChange(report, report.volumeBeforeDecimation, report.volumeAfter);
-    if (report.decimationRelaxed > 0) {
-      line += "; the surface's handles allow no fewer without pinching it";
-    } else if (report.repairedFaces > 0) {
-      line += "; " + std::to_string(report.repairedFaces) +
-              " faces kept as they were where collapses would pinch the surface";
+    if (static_cast<double>(report.trianglesAfter) > 1.1 * static_cast<double>(wanted)) {
+      line +=
+          "; no more edges collapse without pinching the surface, turning a face over or "
+          "making it cross another";
+    }
+    if (report.componentsDroppedAfterDecimation > 0) {
+      line += "; then " + std::to_string(report.componentsDroppedAfterDecimation) +
+              " parts left with fewer than " + std::to_string(asked.minComponent) +
+              " triangles dropped";
     }
     say(line);
   }
@@ -629,9 +635,10 @@ void addFinishingOptions(CLI::App& mesh, FinishingOptions& finishing) {
       ->needs(smooth)
       ->capture_default_str();
   mesh.add_option("--decimate", finishing.decimate,
-                  "Keep about this fraction of the triangles, above 0 and at most 1, collapsing "
-                  "edges where that changes the shape least (meshoptimizer); the mesh stays "
-                  "closed")
+                  "Keep this fraction of the triangles, above 0 and at most 1, collapsing "
+                  "edges where that changes the shape least; the mesh stays closed and manifold, "
+                  "keeps its parts and gains no self-intersection (where no more edges can "
+                  "collapse so, a line says how far it got)")
       ->type_name("R")
       ->check(between(0.0, 1.0, false, "(0,1]"));
 }

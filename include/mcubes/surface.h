@@ -64,7 +64,7 @@ struct FinishOptions {
 // from the faces where vertices moved. `box`: the volume the mesh came
 // from, whose faces the caps stay on when smoothing (nullptr: none).
 // Throws ArgumentError for options out of range or decimation asked of a
-// build without meshoptimizer.
+// build without it.
 void finish(Mesh& mesh, const FinishOptions& options, const Geometry* box = nullptr);
 
 }  // namespace mcubes

@@ -762,7 +762,7 @@ TEST_F(Mcubes, FinishingStepsSayWhatTheyDidAndKeepTheStlClosed) {
   ASSERT_EQ(run("sample sphere --size 32 -o " + sphere).status, 0);
   const fs::path plain = work() / "plain.stl", finished = work() / "finished.stl";
   ASSERT_EQ(run("mesh --volume " + torus + " --iso 0 -o " + plain.string()).status, 0);
-  // A build without meshoptimizer refuses --decimate in one line.
+  // A build without decimation refuses --decimate in one line.
   const bool decimates = decimationAvailable();
   const std::string finishing = decimates ? " --smooth 20 --decimate 0.1" : " --smooth 20";
   const Outcome result =

@@ -52,18 +52,35 @@ struct CellTriangles {
 };
 inline CellTriangles polygoniseCell(GridCell cell, double isoLevel, Triangle* triangles);
 
-// The point of the edge p1 -> p2 where the linear interpolation of the corner
-// values reaches the iso level; snaps to an end when a difference is tiny.
+// The same with the vertices placed by interpolateVolumeEdgeVertex: users'
+// volumes (the scene keeps polygoniseCell's rule).
+inline CellTriangles polygoniseVolumeCell(GridCell cell, double isoLevel, Triangle* triangles);
+
+// The demo's rule, which its scene keeps bit for bit: the point of the edge
+// p1 -> p2 where the linear interpolation of the corner values reaches the
+// iso level; snaps to an end when a difference is tiny (withinSnapTolerance).
 // Where one value is infinite (and no snap applies) the vertex is the other
 // end.
 inline Point3 interpolateEdgeVertex(double isoLevel, Point3 p1, Point3 p2, double value1,
                                     double value2);
 
-// True when the polygoniser treats a - b as zero: the interpolation snaps an
-// edge's vertex to an end when the iso level lies this close to the end's
-// value, or the two values this close to each other (an absolute tolerance
-// of 1e-5, checked in single precision).
+// True when the demo's polygoniser treats a - b as zero: the interpolation
+// snaps an edge's vertex to an end when the iso level lies this close to the
+// end's value, or the two values this close to each other (an absolute
+// tolerance of 1e-5, checked in single precision). Users' volumes have no
+// such tolerance (interpolateVolumeEdgeVertex).
 inline bool withinSnapTolerance(double a, double b);
+
+// The rule for users' volumes, which does not depend on the values' units:
+// the vertex is an end only where the iso level equals that end's value
+// exactly (or the other end is infinite, as above); everywhere else it is
+// the interpolated point mu = (L - v1) / (v2 - v1) of the way along, and
+// where rounding to float puts that point on an end, the float next to the
+// end toward the other end instead (per coordinate the ends do not share).
+// Scaling the values and the level by a power of two gives the same bits;
+// vertices of different edges meet only on a voxel whose value is the level.
+inline Point3 interpolateVolumeEdgeVertex(double isoLevel, Point3 p1, Point3 p2, double value1,
+                                          double value2);
 
 // Sets every point and value of the cell to zero.
 inline void clearGridCell(GridCell& cell);

@@ -117,6 +117,7 @@ IndexedMesh internalMesh(const Mesh& mesh) {
   }
   ::SurfaceOptions result;
   result.isoLevel = options.level;
+  result.inside = options.inside == Inside::Below ? ::Inside::Below : ::Inside::Above;
   result.closed = options.closed;
   result.welded = options.welded;
   result.normals = options.normals;

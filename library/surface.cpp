@@ -83,7 +83,7 @@ void finish(Mesh& mesh, const FinishOptions& options, const Geometry* box) {
     throw ArgumentError("decimate must lie above 0 and be at most 1");
   }
   if (options.decimate < 1.0 && !decimationAvailable()) {
-    throw ArgumentError("decimate: this build has no decimation (built without meshoptimizer)");
+    throw ArgumentError("decimate: this build has no decimation");
   }
   FinishingOptions finishing;
   finishing.keepLargest = options.keepLargest;

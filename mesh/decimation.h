@@ -1,16 +1,18 @@
-// Fewer triangles for the same shape: meshoptimizer's edge-collapse
-// simplifier (quadric error), where the build has it. A marching-cubes
-// surface has several times the triangles its shape needs; printers,
-// viewers and finite-element meshers want far fewer.
+// Fewer triangles for the same shape: edge collapse under quadric error
+// (mesh/decimation.cpp). A marching-cubes surface has several times the
+// triangles its shape needs; printers, viewers and finite-element meshers
+// want far fewer, and a printer a surface that stays closed, manifold and
+// free of self-intersections.
 #pragma once
 
 #include <cstddef>
 #include <stdexcept>
 
 #include "mesh/surface.h"
+#include "volume/volume.h"
 
-// Thrown by decimateMesh in a build without meshoptimizer (the Windows and
-// browser builds); the message says so in one line.
+// Thrown by decimateMesh in a build without decimation; the message says so
+// in one line. (Every build has it now; kept for the callers' checks.)
 class DecimationUnavailable : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -20,29 +22,25 @@ struct DecimationResult {
   // Whether the mesh given was closed (tallyEdges); if so, it still is.
   bool closed = false;
   std::size_t trianglesBefore = 0;
+  std::size_t trianglesAsked = 0;  // the fraction of those before
   std::size_t trianglesAfter = 0;
-  // The largest deviation the collapses caused, relative to the mesh's
-  // extent as meshoptimizer measures it, and the same in the mesh's units.
-  double error = 0;
+  // The largest deviation of a merged vertex from the planes of the faces
+  // it stands for (root mean square, weighted by their areas), in the
+  // mesh's units, and relative to the mesh's extent.
   double worldError = 0;
-  // Faces removed in pairs where a collapse folded a fin out of the
-  // surface, and original faces kept as they were because collapses around
-  // them pinched it (see decimation_meshopt.cpp); a few in most meshes.
-  std::size_t finFaces = 0;
-  std::size_t repairedFaces = 0;
-  // How many times the fraction was doubled because it asked for fewer
-  // faces than the surface's topology can keep without pinching.
-  int relaxed = 0;
-  // Faces whose corners the collapses left on one line, mended by flipping
-  // an edge (mesh/degenerate_faces.h).
-  std::size_t flippedFaces = 0;
+  double error = 0;
 };
 
 // Whether this build can decimate.
 bool decimationAvailable();
 
-// Collapses edges until about `fraction` (0 < fraction <= 1) of the faces
-// remain, or no collapse keeps the topology; the vertices no face uses any
-// more are removed, the rest keep their order, normals in step (stale:
-// recompute them). A closed, outward mesh stays closed and outward.
-DecimationResult decimateMesh(IndexedMesh& mesh, double fraction);
+// Collapses edges until `fraction` (0 < fraction <= 1) of the faces remain,
+// or no collapse passes the checks (fewer faces than the topology allows,
+// or every collapse left would cross the surface): trianglesAfter says how
+// far it got. A closed, outward, manifold mesh stays closed, outward, edge-
+// and vertex-manifold, of the same parts and handles, and gains no
+// self-intersection; vertices on the faces of `box` (the caps) stay on
+// them. The vertices no face uses any more are removed, the rest keep their
+// order, normals in step (stale: recompute them).
+DecimationResult decimateMesh(IndexedMesh& mesh, double fraction,
+                              const VolumeGeometry* box = nullptr);

@@ -11,23 +11,28 @@
 
 namespace {
 
-void dropComponents(IndexedMesh& mesh, const FinishingOptions& options, FinishingReport& report) {
+// Returns the parts dropped.
+std::size_t dropComponents(IndexedMesh& mesh, const FinishingOptions& options,
+                           FinishingReport& report, bool again) {
   const MeshComponents parts = meshComponents(mesh);
-  report.components = parts.faces.size();
+  if (!again) report.components = parts.faces.size();
   std::vector<bool> keepPart(parts.faces.size(), true);
   std::size_t largest = 0;
   for (std::size_t p = 0; p < parts.faces.size(); ++p) {
     if (parts.faces[p] > parts.faces[largest]) largest = p;
     if (static_cast<std::int64_t>(parts.faces[p]) < options.minComponent) keepPart[p] = false;
   }
-  if (!parts.faces.empty()) report.largestComponent = parts.faces[largest];
+  if (!parts.faces.empty() && !again) report.largestComponent = parts.faces[largest];
   if (options.keepLargest) {
     for (std::size_t p = 0; p < parts.faces.size(); ++p) keepPart[p] = keepPart[p] && p == largest;
   }
   std::vector<bool> keep(mesh.faces.size());
   for (std::size_t f = 0; f < keep.size(); ++f) keep[f] = keepPart[parts.ofFace[f]];
-  for (const bool kept : keepPart) report.componentsDropped += !kept;
-  report.trianglesDropped = keepFaces(mesh, keep);
+  std::size_t dropped = 0;
+  for (const bool kept : keepPart) dropped += !kept;
+  report.componentsDropped += dropped;
+  report.trianglesDropped += keepFaces(mesh, keep);
+  return dropped;
 }
 
 }  // namespace
@@ -44,7 +49,7 @@ void finishMesh(IndexedMesh& mesh, const FinishingOptions& options, const Volume
   double volume = enclosedVolume(mesh);
   report.volumeBefore = volume;
   if (options.keepLargest || options.minComponent > 0) {
-    dropComponents(mesh, options, report);
+    dropComponents(mesh, options, report, false);
     volume = enclosedVolume(mesh);
   }
   report.volumeBeforeSmoothing = volume;
@@ -61,13 +66,17 @@ void finishMesh(IndexedMesh& mesh, const FinishingOptions& options, const Volume
   report.volumeBeforeDecimation = volume;
   if (options.decimate < 1.0) {
     report.trianglesDecimatedFrom = mesh.faces.size();
-    const DecimationResult decimated = decimateMesh(mesh, options.decimate);
+    const DecimationResult decimated = decimateMesh(mesh, options.decimate, box);
     if (!checked) report.closed = decimated.closed;
+    report.trianglesDecimatedTo = decimated.trianglesAsked;
     report.decimationError = decimated.error;
     report.decimationWorldError = decimated.worldError;
-    report.repairedFaces = decimated.repairedFaces;
-    report.decimationRelaxed = decimated.relaxed;
     checked = moved = true;
+    // The parts asked for are those of the mesh written: decimation keeps
+    // every part, but can leave one with fewer triangles than asked.
+    if (options.minComponent > 0) {
+      report.componentsDroppedAfterDecimation = dropComponents(mesh, options, report, true);
+    }
     volume = enclosedVolume(mesh);
   }
   if (!checked) report.closed = tallyEdges(mesh).closed();

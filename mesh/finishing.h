@@ -47,15 +47,17 @@ struct FinishingReport {
   bool closed = true;
   std::size_t trianglesBefore = 0;  // before the first step
   std::size_t trianglesAfter = 0;
-  // Decimation (when it ran): triangles in and out, the error meshoptimizer
-  // reports relative to the mesh's extent, and in the mesh's units.
+  // Decimation (when it ran): triangles in, asked for and out, the error
+  // relative to the mesh's extent, and in the mesh's units
+  // (mesh/decimation.h).
   std::size_t trianglesDecimatedFrom = 0;
+  std::size_t trianglesDecimatedTo = 0;  // asked for
   double decimationError = 0;
   double decimationWorldError = 0;
-  // Faces decimation kept as they were where collapses pinched the surface,
-  // and how often it doubled the fraction the topology could not reach.
-  std::size_t repairedFaces = 0;
-  int decimationRelaxed = 0;
+  // The components step applied again after decimation, which can leave a
+  // part with fewer triangles than asked: the parts and triangles it then
+  // dropped (also counted in componentsDropped and trianglesDropped).
+  std::size_t componentsDroppedAfterDecimation = 0;
 };
 
 // Whether any step is asked for (normals alone are none: finishMesh then

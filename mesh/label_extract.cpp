@@ -105,6 +105,7 @@ LabelWelds weldLabels(VolumeReader& reader, const std::vector<std::int64_t>& lab
   const VolumeGeometry& geometry = reader.header().geometry;
   VolumeExtractionSettings indicator = settings;
   indicator.isoLevel = IndicatorLevel;
+  indicator.inside = Inside::Above;  // a label's voxels are its indicator's 1s
   checkSettings(geometry, indicator);
   LabelTable table(geometry, labels, settings.normals);
   LabelWelds welds{{}, VolumeBoundary(geometry.dims)};

@@ -23,6 +23,7 @@ void finishSurface(IndexedMesh& mesh, const SurfaceOptions& options) {
 VolumeExtractionSettings extractionSettings(const SurfaceOptions& options, bool edgeKeys) {
   VolumeExtractionSettings settings;
   settings.isoLevel = options.isoLevel;
+  settings.inside = options.inside;
   settings.threads = options.threads;
   settings.edgeKeys = edgeKeys;
   settings.normals = options.normals;
@@ -38,9 +39,9 @@ LayerProgress layerProgress(const SurfaceProgress& progress) {
 // A welded volume closed by the cells around it where `caps` holds the
 // faces' voxels, merged and turned outward in world space.
 IndexedMesh finishVolume(VolumeWeld& weld, const VolumeGeometry& geometry,
-                         const VolumeBoundary* caps, double isoLevel,
+                         const VolumeBoundary* caps, double isoLevel, Inside inside,
                          const SurfaceOptions& options) {
-  if (caps) weld.close(*caps, isoLevel);
+  if (caps) weld.close(*caps, isoLevel, inside);
   if (options.mergeSnapped) weld.mergeCoincidentVertices();
   IndexedMesh mesh = std::move(weld.mesh());
   finishSurface(mesh, options);
@@ -95,7 +96,9 @@ IndexedMesh volumeSurface(VolumeReader& reader, const SurfaceOptions& options,
   VolumeWeld weld(geometry, options.normals);
   weldVolume(reader, settings, weld, report.findings, layerProgress(progress), &boundary);
   const bool capped = options.closed && report.findings.cells > 0;
-  return finishVolume(weld, geometry, capped ? &boundary : nullptr, options.isoLevel, options);
+  report.facesAllInside = capped && boundary.allInside(options.isoLevel, options.inside);
+  return finishVolume(weld, geometry, capped ? &boundary : nullptr, options.isoLevel,
+                      options.inside, options);
 }
 
 VolumeShare volumeShare(VolumeReader& reader, std::int64_t first, std::int64_t last,
@@ -141,7 +144,9 @@ IndexedMesh joinVolumeShares(const VolumeGeometry& geometry, std::vector<VolumeS
     share.part = {};
   }
   const bool capped = options.closed && report.findings.cells > 0;
-  return finishVolume(weld, geometry, capped ? &boundary : nullptr, options.isoLevel, options);
+  report.facesAllInside = capped && boundary.allInside(options.isoLevel, options.inside);
+  return finishVolume(weld, geometry, capped ? &boundary : nullptr, options.isoLevel,
+                      options.inside, options);
 }
 
 IndexedMesh volumeSurface(const VolumeGeometry& geometry, const double* values,
@@ -160,7 +165,9 @@ IndexedMesh volumeSurface(const VolumeGeometry& geometry, const double* values,
   VolumeWeld weld(geometry, options.normals);
   weldVolumeInto(geometry, values, settings, weld, report.findings);
   const bool capped = options.closed && report.findings.cells > 0;
-  return finishVolume(weld, geometry, capped ? &boundary : nullptr, options.isoLevel, options);
+  report.facesAllInside = capped && boundary.allInside(options.isoLevel, options.inside);
+  return finishVolume(weld, geometry, capped ? &boundary : nullptr, options.isoLevel,
+                      options.inside, options);
 }
 
 std::vector<LabelSurface> labelSurfaces(VolumeReader& reader,
@@ -183,7 +190,7 @@ std::vector<LabelSurface> labelSurfaces(VolumeReader& reader,
     std::optional<VolumeBoundary> caps;
     if (options.closed && welds.boundary.holds(value)) caps = welds.boundary.indicator(value);
     surfaces.push_back({label.label, finishVolume(*label.weld, geometry, caps ? &*caps : nullptr,
-                                                  IndicatorLevel, options)});
+                                                  IndicatorLevel, Inside::Above, options)});
     label.weld.reset();
   }
   return surfaces;

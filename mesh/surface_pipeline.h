@@ -20,6 +20,8 @@
 
 struct SurfaceOptions {
   double isoLevel = SceneIsoLevel;
+  // Volumes: which side of the level the object lies on (mesh/inside.h).
+  Inside inside = Inside::Above;
   int threads = 1;  // the mesh does not depend on it
   // Vertices shared by edge. Without it the triangles come as extracted,
   // each with vertices of its own, and no stage below runs.
@@ -27,12 +29,14 @@ struct SurfaceOptions {
   // Flat caps close the surface where it leaves the grid or the volume, so
   // that it bounds a solid (printers, volume computations).
   bool closed = true;
-  // Vertices the polygoniser snapped onto one point made one, and the faces
-  // that then collapse to a line or a point dropped: what a reader that
-  // merges by position (and every STL reader) sees.
+  // Vertices at one point made one, and the faces that then collapse to a
+  // line or a point dropped: what a reader that merges by position (and
+  // every STL reader) sees. In a volume they meet only on a voxel whose
+  // value is the level; in the scene where its polygoniser snapped them.
   bool mergeSnapped = true;
   // Per-vertex unit normals: for the scene from its field, for a volume
-  // from its gradient, pointing out of the blobs (toward lower values).
+  // from its gradient, pointing out of the blobs (toward lower values, or
+  // higher ones where the inside lies below the level).
   bool normals = false;
   // Volumes read from a file: bytes of slices held at a time.
   std::int64_t sliceMemory = VolumeExtractionSettings{}.sliceMemory;
@@ -40,7 +44,10 @@ struct SurfaceOptions {
 
 // What a run found that its user should know.
 struct SurfaceReport {
-  VolumeFindings findings;                 // volumes: what the extraction saw
+  VolumeFindings findings;  // volumes: what the extraction saw
+  // Volumes, closed: every voxel on the volume's faces lies inside, so the
+  // caps cover its whole box (the mesh is the box around what lies outside).
+  bool facesAllInside = false;
   std::size_t uncappedRims = 0;            // the scene: rims across an edge of the grid
   std::vector<std::int64_t> absentLabels;  // label maps: labels asked for, found nowhere
 };

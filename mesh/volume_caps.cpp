@@ -98,6 +98,17 @@ void VolumeBoundary::recordSlices(std::int64_t first, std::int64_t last,
   }
 }
 
+bool VolumeBoundary::allInside(double isoLevel, Inside side) const {
+  for (const std::vector<double>& face : faces_) {
+    for (const double v : face) {
+      // Recorded values that are not finite are -infinity: outside.
+      const bool in = side == Inside::Above ? !(v < isoLevel) : v - v == 0.0 && v <= isoLevel;
+      if (!in) return false;
+    }
+  }
+  return true;
+}
+
 bool VolumeBoundary::holds(double value) const {
   for (const std::vector<double>& face : faces_) {
     if (std::find(face.begin(), face.end(), value) != face.end()) return true;
@@ -141,13 +152,23 @@ bool edgeInSlice(const VolumeGeometry& geometry, EdgeKey key, std::int64_t k) {
 }
 
 void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
-                             double isoLevel, const std::function<void(const CapTriangle&)>& take) {
-  forEachBoundaryTriangle(geometry, boundary, isoLevel, -1, geometry.dims[2], take);
+                             double isoLevel, Inside side,
+                             const std::function<void(const CapTriangle&)>& take) {
+  forEachBoundaryTriangle(geometry, boundary, isoLevel, side, -1, geometry.dims[2], take);
 }
 
 void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
-                             double isoLevel, std::int64_t firstK, std::int64_t lastK,
+                             double givenLevel, Inside side, std::int64_t firstK,
+                             std::int64_t lastK,
                              const std::function<void(const CapTriangle&)>& take) {
+  // The values as the extraction takes them: latticeValue of the negated
+  // voxel is the negated recorded value where that is finite, else
+  // -infinity.
+  const bool negated = side == Inside::Below;
+  const double isoLevel = negated ? -givenLevel : givenLevel;
+  const auto swept = [negated](double recorded) {
+    return negated && recorded - recorded == 0.0 ? -recorded : recorded;
+  };
   const std::int64_t* dims = geometry.dims;
   const std::int64_t x = dims[0], y = dims[1], z = dims[2];
   const auto inside = [&](const std::int64_t(&p)[3]) {
@@ -181,14 +202,14 @@ void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundar
           for (int d = 0; d < 3; ++d)
             corners[c][d] = (d == 0 ? i : d == 1 ? j : k) + CornerSide[c][d];
           cell.values[c] = inside(corners[c])
-                               ? boundary.value(corners[c][0], corners[c][1], corners[c][2])
+                               ? swept(boundary.value(corners[c][0], corners[c][1], corners[c][2]))
                                : Outside;
           reached = reached || !(cell.values[c] < isoLevel);
         }
         if (!reached) continue;
         for (int c = 0; c < 8; ++c) cell.points[c] = latticePoint(geometry, corners[c]);
         Triangle made[5];
-        const CellTriangles result = polygoniseCell(cell, isoLevel, made);
+        const CellTriangles result = polygoniseVolumeCell(cell, isoLevel, made);
         const std::int32_t* row = CaseTriangles[result.caseIndex];
         for (int t = 0; t < result.count; ++t) {
           CapTriangle cap;
@@ -231,8 +252,8 @@ void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundar
 }
 
 void appendBoundaryCells(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
-                         double isoLevel, bool normals, ExtractedSurface& surface) {
-  forEachBoundaryTriangle(geometry, boundary, isoLevel, [&](const CapTriangle& cap) {
+                         double isoLevel, bool normals, ExtractedSurface& surface, Inside side) {
+  forEachBoundaryTriangle(geometry, boundary, isoLevel, side, [&](const CapTriangle& cap) {
     surface.triangles.push_back(cap.triangle);
     surface.edges.push_back(cap.keys);
     if (normals) surface.normals.push_back(cap.normals);

@@ -14,6 +14,7 @@
 #include <functional>
 #include <vector>
 
+#include "mesh/inside.h"
 #include "mesh/surface.h"
 #include "volume/volume.h"
 
@@ -36,6 +37,10 @@ class VolumeBoundary {
   void recordSlices(std::int64_t first, std::int64_t last, const std::vector<double>& values);
   // Whether a voxel on a face holds `value`.
   bool holds(double value) const;
+  // Whether every voxel held lies inside the surface at `isoLevel`: for the
+  // whole volume, the caps then cover its box, and the mesh is that box
+  // around whatever lies outside.
+  bool allInside(double isoLevel, Inside side) const;
   // The faces of a label's indicator volume: 1 where a voxel holds
   // `label`, else 0.
   VolumeBoundary indicator(double label) const;
@@ -69,14 +74,19 @@ bool edgeInSlice(const VolumeGeometry& geometry, EdgeKey key, std::int64_t k);
 // Each triangle of the cells around the volume, in the order of the cells
 // (i fastest, then j, then k, from -1) and of the polygoniser; or of those
 // whose k lies in [firstK, lastK) (cell k spans slices k and k + 1), for
-// which `boundary` needs slices max(firstK, 0) to min(lastK, Z - 1).
+// which `boundary` needs slices max(firstK, 0) to min(lastK, Z - 1). Where
+// the inside lies below the level, the face voxels and the level are taken
+// negated, as the extraction takes them; the outer layer stays outside.
 void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
-                             double isoLevel, const std::function<void(const CapTriangle&)>& take);
+                             double isoLevel, Inside inside,
+                             const std::function<void(const CapTriangle&)>& take);
 void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
-                             double isoLevel, std::int64_t firstK, std::int64_t lastK,
+                             double isoLevel, Inside inside, std::int64_t firstK,
+                             std::int64_t lastK,
                              const std::function<void(const CapTriangle&)>& take);
 
 // Appends the triangles of the cells around the volume to `surface`, with
 // edge keys, and with normals where the surface has them.
 void appendBoundaryCells(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
-                         double isoLevel, bool normals, ExtractedSurface& surface);
+                         double isoLevel, bool normals, ExtractedSurface& surface,
+                         Inside inside = Inside::Above);

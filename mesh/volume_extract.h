@@ -3,7 +3,10 @@
 // each cell (i, j, k), i fastest, then j, then k, a GridCell whose corner c
 // is the voxel at (i, j, k) plus CornerSide[c], with the voxel's value and
 // its world position (origin + i * a + j * b + k * c summed in double in
-// that order, rounded to float once), polygonised at the iso level. Values
+// that order, rounded to float once), polygonised at the iso level with the
+// vertices placed by interpolateVolumeEdgeVertex (no tolerance: the mesh
+// does not depend on the values' units). Where the inside lies below the
+// level, values and level enter negated (mesh/inside.h). Values
 // that are NaN or infinite enter as -infinity (latticeValue in
 // mesh/volume_lattice.h): below every level, like the layer outside the
 // volume, with the vertex of an edge to one on its finite end.
@@ -20,14 +23,16 @@
 #include <vector>
 
 #include "mesh/crossed_cells.h"
+#include "mesh/inside.h"
 #include "mesh/surface.h"
 #include "volume/volume.h"
 
 struct VolumeExtractionSettings {
   double isoLevel = 0.0;
-  int threads = 1;        // 1 or more; the result does not depend on it
-  bool edgeKeys = false;  // also name each vertex's lattice edge (for welding)
-  bool normals = false;   // also each vertex's normal (mesh/volume_normals.h)
+  Inside inside = Inside::Above;  // which side of the level is the object's
+  int threads = 1;                // 1 or more; the result does not depend on it
+  bool edgeKeys = false;          // also name each vertex's lattice edge (for welding)
+  bool normals = false;           // also each vertex's normal (mesh/volume_normals.h)
   VectorUnit vectorUnit = fastestVectorUnit();  // the result does not depend on it
   // Streaming: bytes of slices held at a time (at least two slices are).
   // One buffer of them is reused slab after slab: kept small, its pages
@@ -41,9 +46,6 @@ struct VolumeFindings {
   std::int64_t nonFiniteVoxels = 0;
   double least = std::numeric_limits<double>::infinity();  // of the finite values
   double most = -std::numeric_limits<double>::infinity();
-  // Crossed edges whose vertex the polygoniser snapped to an end although
-  // the difference it compared was not zero (see withinSnapTolerance).
-  std::int64_t snappedEdges = 0;
   // Crossed edges with an end whose value is the iso level exactly: the
   // surface passes through that voxel, where it can touch itself.
   std::int64_t levelOnVoxels = 0;

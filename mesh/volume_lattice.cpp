@@ -39,11 +39,12 @@ void invertTransposed(const double (&m)[3][3], double (&inverse)[3][3]) {
 Lattice makeLattice(const VolumeGeometry& geometry, const LatticeOptions& options) {
   Lattice l;
   for (int a = 0; a < 3; ++a) l.dims[a] = geometry.dims[a];
-  l.iso = options.iso;
+  l.negated = options.inside == Inside::Below;
+  l.iso = l.negated ? -options.iso : options.iso;
   l.edgeKeys = options.edgeKeys;
   l.normals = options.normals;
   l.weld = options.weld;
-  l.classifyRow = rowClassifier(options.vectorUnit);
+  l.classifyRow = rowClassifier(options.vectorUnit, l.negated);
   std::memcpy(l.axes, geometry.axes, sizeof l.axes);
   for (int d = 0; d < 3; ++d) {
     l.rowStart[d].resize(static_cast<std::size_t>(l.dims[0]));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "iso/isosurface.h"
+#include "mesh/inside.h"
 #include "mesh/volume_rows.h"
 #include "volume/volume.h"
 
@@ -31,7 +32,11 @@ inline double latticeValue(double v) {
 
 struct Lattice {
   std::int64_t dims[3];
+  // The level as the sweep compares values with it: the user's, or its
+  // negation where the inside lies below it (`negated`), where every value
+  // is taken negated too: the surface of the negated volume, bit for bit.
   double iso;
+  bool negated;
   bool edgeKeys;  // the triangle soup names each vertex's edge
   bool normals;
   bool weld;  // vertex numbers per edge instead of a triangle soup
@@ -56,6 +61,7 @@ struct Lattice {
 
 struct LatticeOptions {
   double iso = 0.0;
+  Inside inside = Inside::Above;
   bool edgeKeys = false;
   bool normals = false;
   bool weld = false;

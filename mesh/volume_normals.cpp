@@ -51,20 +51,22 @@ Point3 gradientNormal(const Lattice& l, const SliceWindow& window, const std::in
   if (!std::isfinite(va) || !std::isfinite(vb)) {
     gradient(l, window, std::isfinite(va) ? pa : pb, g);
   } else {
-    double t;
-    if (withinSnapTolerance(l.iso, va)) {
-      t = 0.0;
-    } else if (withinSnapTolerance(l.iso, vb)) {
-      t = 1.0;
-    } else if (withinSnapTolerance(va, vb)) {
-      t = 0.0;
-    } else {
-      t = (l.iso - va) / (vb - va);
-    }
+    // As interpolateVolumeEdgeVertex takes it (the nudge off an end it
+    // rounds onto is below the normal's precision).
+    const double t = l.iso == va   ? 0.0
+                     : l.iso == vb ? 1.0
+                     : va == vb    ? 0.0
+                                   : iso_internal::edgeFraction(l.iso, va, vb);
     double ga[3], gb[3];
     gradient(l, window, pa, ga);
     gradient(l, window, pb, gb);
     for (int axis = 0; axis < 3; ++axis) g[axis] = ga[axis] + (gb[axis] - ga[axis]) * t;
+  }
+  // The gradient of the values as the sweep takes them (negated where the
+  // inside lies below the level), so that the normal points out of the
+  // object either way.
+  if (l.negated) {
+    for (double& component : g) component = -component;
   }
   for (int d = 0; d < 3; ++d) {
     for (int axis = 0; axis < 3; ++axis) world[d] -= l.inverseTranspose[d][axis] * g[axis];

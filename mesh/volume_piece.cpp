@@ -63,7 +63,7 @@ VolumePiece::VolumePiece(const VolumeGeometry& geometry, VolumeShare& share,
     if (kinds_[v] == Kind::Surface) onPoints_.emplace_back(point, v);
   }
   if (options.closed && cellCount(geometry.dims) > 0) {
-    makeCaps(boundary, options.isoLevel, part.faceEdges);
+    makeCaps(boundary, options.isoLevel, options.inside, part.faceEdges);
   }
   part = {};
 }
@@ -81,13 +81,13 @@ std::uint32_t VolumePiece::addVertex(Kind kind, const Point3& position, const Po
 // welded with the surface by edge as VolumeWeld::close does. An edge in
 // the first slice that no vertex of the surface has is met by the piece
 // before's caps too, first: theirs.
-void VolumePiece::makeCaps(const VolumeBoundary& boundary, double isoLevel,
+void VolumePiece::makeCaps(const VolumeBoundary& boundary, double isoLevel, Inside inside,
                            const std::vector<std::pair<EdgeKey, std::uint32_t>>& faceEdges) {
   std::unordered_map<EdgeKey, std::uint32_t> edges(faceEdges.begin(), faceEdges.end());
   const std::int64_t firstK = first_ ? -1 : firstSlice_;
   const std::int64_t lastK = last_ ? geometry_.dims[2] : lastSlice_;
   forEachBoundaryTriangle(
-      geometry_, boundary, isoLevel, firstK, lastK, [&](const CapTriangle& cap) {
+      geometry_, boundary, isoLevel, inside, firstK, lastK, [&](const CapTriangle& cap) {
         std::array<std::uint32_t, 3> face;
         const int outward[3] = {0, 2, 1};
         for (int v = 0; v < 3; ++v) {

@@ -100,7 +100,7 @@ class VolumePiece {
   static constexpr std::uint32_t None = PlaneNumbers::Unnumbered;
 
   std::uint32_t addVertex(Kind kind, const Point3& position, const Point3& normal);
-  void makeCaps(const VolumeBoundary& boundary, double isoLevel,
+  void makeCaps(const VolumeBoundary& boundary, double isoLevel, Inside inside,
                 const std::vector<std::pair<EdgeKey, std::uint32_t>>& faceEdges);
   // The vertices (local) sent to the piece on `side`, in the order sent.
   std::vector<std::uint32_t> sentVertices(PieceSide side) const;

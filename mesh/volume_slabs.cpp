@@ -13,7 +13,6 @@ void mergeFindings(VolumeFindings& into, const VolumeFindings& part) {
   into.nonFiniteVoxels += part.nonFiniteVoxels;
   into.least = std::min(into.least, part.least);
   into.most = std::max(into.most, part.most);
-  into.snappedEdges += part.snappedEdges;
   into.levelOnVoxels += part.levelOnVoxels;
 }
 
@@ -90,6 +89,7 @@ Lattice latticeFor(const VolumeGeometry& geometry, const VolumeExtractionSetting
                    bool weld) {
   LatticeOptions options;
   options.iso = settings.isoLevel;
+  options.inside = settings.inside;
   options.edgeKeys = settings.edgeKeys;
   options.normals = settings.normals;
   options.weld = weld;

@@ -380,8 +380,8 @@ class LayerSweep::Sweep {
     if (Aligned) {
       const EdgeEnd& ea = EdgeEnds[e][0];
       const EdgeEnd& eb = EdgeEnds[e][1];
-      va = cornerValues_[ea.row][i + ea.column];
-      vb = cornerValues_[eb.row][i + eb.column];
+      va = swept(cornerValues_[ea.row][i + ea.column]);
+      vb = swept(cornerValues_[eb.row][i + eb.column]);
       if (checkFinite) {
         va = latticeValue(va);
         vb = latticeValue(vb);
@@ -391,20 +391,16 @@ class LayerSweep::Sweep {
       v.position = alignedEdgeVertex(EdgeEnds.axis[e], wa, wb, va, vb, findings);
     } else {
       const int ra = a[1] + 2 * a[2], rb = b[1] + 2 * b[2];
-      va = cornerValues_[ra][i + a[0]];
-      vb = cornerValues_[rb][i + b[0]];
+      va = swept(cornerValues_[ra][i + a[0]]);
+      vb = swept(cornerValues_[rb][i + b[0]]);
       if (checkFinite) {
         va = latticeValue(va);
         vb = latticeValue(vb);
       }
       wa = cornerPosition<Aligned>(ra, i + a[0], j + a[1], k + a[2]);
       wb = cornerPosition<Aligned>(rb, i + b[0], j + b[1], k + b[2]);
-      v.position = interpolateEdgeVertex(l_.iso, wa, wb, va, vb);
-      // A snapped vertex is one of the ends; only then is it looked at again.
-      if (std::memcmp(&v.position, &wa, sizeof wa) == 0 ||
-          std::memcmp(&v.position, &wb, sizeof wb) == 0) {
-        countSnap(va, vb, findings);
-      }
+      v.position = interpolateVolumeEdgeVertex(l_.iso, wa, wb, va, vb);
+      countLevelOnVoxel(va, vb, findings);
     }
     if (l_.normals) {
       const std::int64_t pa[3] = {i + a[0], j + a[1], k + a[2]};
@@ -413,41 +409,44 @@ class LayerSweep::Sweep {
     }
   }
 
-  // An edge whose snapping the findings count: the level on a voxel, or
-  // differences within the polygoniser's tolerance.
-  void countSnap(double va, double vb, VolumeFindings& findings) const {
+  // A voxel's value as the sweep takes it: negated where the inside lies
+  // below the level (the level is then negated too), before latticeValue.
+  double swept(double v) const { return l_.negated ? -v : v; }
+
+  // An edge with an end whose value is the level exactly.
+  void countLevelOnVoxel(double va, double vb, VolumeFindings& findings) const {
     if (va == l_.iso || vb == l_.iso) ++findings.levelOnVoxels;
-    const auto snapped = [](double p, double q) { return p != q && withinSnapTolerance(p, q); };
-    if (snapped(l_.iso, va) || snapped(l_.iso, vb) || snapped(va, vb)) ++findings.snappedEdges;
   }
 
-  // interpolateEdgeVertex(iso, wa, wb, va, vb) on an edge along world
+  // interpolateVolumeEdgeVertex(iso, wa, wb, va, vb) on an edge along world
   // coordinate `axis`, bit for bit: it takes the same branches, and where it
   // interpolates, the coordinates the ends share come out as they are (it
   // adds a zero difference times a factor in (0, 1], which changes nothing
   // but -0, and aligned lattices have none), so only the one along the edge
-  // is interpolated; an infinite end gives the other end, as there. Every
-  // findings count needs a snap, so they are looked at only where one
-  // happens.
+  // is interpolated, and moved off an end it rounds onto; an infinite end
+  // gives the other end, as there.
   Point3 alignedEdgeVertex(int axis, const Point3& wa, const Point3& wb, double va, double vb,
                            VolumeFindings& findings) const {
     const double iso = l_.iso;
-    if (withinSnapTolerance(iso, va) || withinSnapTolerance(iso, vb) ||
-        withinSnapTolerance(va, vb)) {
-      countSnap(va, vb, findings);
-      return interpolateEdgeVertex(iso, wa, wb, va, vb);
+    if (iso == va || iso == vb || va == vb) {
+      countLevelOnVoxel(va, vb, findings);
+      return interpolateVolumeEdgeVertex(iso, wa, wb, va, vb);
     }
-    const double span = vb - va;
-    if (!std::isfinite(span)) {
+    if (!std::isfinite(vb - va)) {
       if (std::isinf(va)) return wb;
       if (std::isinf(vb)) return wa;
     }
-    const double mu =
-        std::isfinite(span) ? (iso - va) / span : (iso / 2 - va / 2) / (vb / 2 - va / 2);
+    const double mu = iso_internal::edgeFraction(iso, va, vb);
     Point3 p = wa;
-    if (axis == 0) p.x = interpolateCoordinate(wa.x, wb.x, mu);
-    if (axis == 1) p.y = interpolateCoordinate(wa.y, wb.y, mu);
-    if (axis == 2) p.z = interpolateCoordinate(wa.z, wb.z, mu);
+    float* along = axis == 0 ? &p.x : axis == 1 ? &p.y : &p.z;
+    const float from = axis == 0 ? wa.x : axis == 1 ? wa.y : wa.z;
+    const float to = axis == 0 ? wb.x : axis == 1 ? wb.y : wb.z;
+    *along = interpolateCoordinate(from, to, mu);
+    if (*along == from) {
+      *along = iso_internal::offTheEnd(from, to);
+    } else if (*along == to) {
+      *along = iso_internal::offTheEnd(to, from);
+    }
     return p;
   }
 

@@ -20,11 +20,11 @@ std::uint32_t VolumeWeld::addVertex(const Point3& position, const Point3& normal
   return v;
 }
 
-void VolumeWeld::close(const VolumeBoundary& boundary, double isoLevel) {
+void VolumeWeld::close(const VolumeBoundary& boundary, double isoLevel, Inside inside) {
   const EdgeKey outerKeys = outerEdgeKeys(geometry_);
   // Edges that reach out of the volume are met by the caps alone.
   std::unordered_map<EdgeKey, std::uint32_t> outerEdges;
-  forEachBoundaryTriangle(geometry_, boundary, isoLevel, [&](const CapTriangle& cap) {
+  forEachBoundaryTriangle(geometry_, boundary, isoLevel, inside, [&](const CapTriangle& cap) {
     std::array<std::uint32_t, 3> face;
     const int outward[3] = {0, 2, 1};
     for (int v = 0; v < 3; ++v) {

@@ -24,7 +24,7 @@ class VolumeWeld {
 
   // Adds the triangles of the cells around the volume (mesh/volume_caps.h),
   // welded with the surface by edge: every edge then has two faces.
-  void close(const VolumeBoundary& boundary, double isoLevel);
+  void close(const VolumeBoundary& boundary, double isoLevel, Inside inside = Inside::Above);
 
   // Makes vertices at the same point one (the first, with its normal), as a
   // reader that merges by position sees them; returns how many went. On

@@ -95,9 +95,13 @@ py::tuple meshTuple(mcubes::Mesh&& mesh) {
 }
 
 mcubes::SurfaceOptions surfaceOptions(double level, bool closed, bool welded, bool normals,
-                                      int threads) {
+                                      int threads, const std::string& inside = "above") {
+  if (inside != "above" && inside != "below") {
+    throw mcubes::ArgumentError("inside '" + inside + "': give \"above\" or \"below\"");
+  }
   mcubes::SurfaceOptions options;
   options.level = level;
+  options.inside = inside == "below" ? mcubes::Inside::Below : mcubes::Inside::Above;
   options.closed = closed;
   options.welded = welded;
   options.normals = normals;
@@ -106,10 +110,12 @@ mcubes::SurfaceOptions surfaceOptions(double level, bool closed, bool welded, bo
 }
 
 py::tuple marchingCubes(const py::array& volume, double level, const Triple& spacing,
-                        const Triple& origin, bool closed, bool welded, bool normals, int threads) {
+                        const Triple& origin, bool closed, bool welded, bool normals, int threads,
+                        const std::string& inside) {
   const mcubes::ArrayView view = arrayView(volume);
   const mcubes::Placement place = placement(spacing, origin);
-  const mcubes::SurfaceOptions options = surfaceOptions(level, closed, welded, normals, threads);
+  const mcubes::SurfaceOptions options =
+      surfaceOptions(level, closed, welded, normals, threads, inside);
   mcubes::Mesh mesh;
   {
     const py::gil_scoped_release release;
@@ -280,14 +286,19 @@ PYBIND11_MODULE(_mcubes, m) {
   const Triple zero{0.0, 0.0, 0.0};
   m.def("marching_cubes", &marchingCubes, py::arg("volume"), py::arg("level"),
         py::arg("spacing") = one, py::arg("origin") = zero, py::arg("closed") = true,
-        py::arg("welded") = true, py::arg("normals") = true, py::arg("threads") = 0,
+        py::arg("welded") = true, py::arg("normals") = true, py::arg("threads") = 0, py::kw_only(),
+        py::arg("inside") = "above",
         R"(The isosurface of a volume at `level`, exact and outward-wound.
 
 volume: a 3-D numpy array indexed [z, y, x] of uint8, int8, uint16, int16,
     uint32, int32, float32 or float64. It is read in place, never copied,
     whatever its strides: C order (fastest), Fortran order, slices and
-    reversed views alike. The inside is where values lie above the level.
-level: the iso level, a finite number.
+    reversed views alike. The inside is where values lie above the level,
+    unless inside="below".
+level: the iso level, a finite number. The mesh does not depend on the
+    values' units: scaling the data and the level by a power of two gives
+    the same vertices, bit for bit (a vertex lies on a voxel only where the
+    level equals its value).
 spacing, origin: (x, y, z): vertex = origin + index * spacing, where index
     (x, y, z) is (volume's last, middle, first index).
 closed: flat caps where the surface leaves the volume, so that it bounds a
@@ -297,6 +308,10 @@ welded: vertices shared by neighbouring triangles; False gives each
 normals: per-vertex unit normals from the volume's gradient.
 threads: worker threads, 0 for one per hardware thread; the mesh does not
     depend on it. The GIL is released meanwhile.
+inside: "above" (CT, MRI, densities, probabilities) or "below" (signed
+    distance fields, negative inside, and level sets: the object where
+    values are below the level), closed and wound outward either way; the
+    mesh of the negated volume, without a negated copy of it.
 
 Returns (vertices, faces, normals): float32 (N, 3) columns x, y, z; uint32
 (M, 3); float32 (N, 3), or None without normals. These are the triangles

@@ -55,13 +55,11 @@ VolumeShare meshShare(VolumeReader& reader, const SurfaceOptions& options, Volum
 // Every process's findings, on every process.
 VolumeFindings findingsOfAll(const VolumeGeometry& geometry, const VolumeFindings& mine) {
   const ClusterSums sums = sumsAcross({static_cast<std::uint64_t>(mine.nonFiniteVoxels),
-                                       static_cast<std::uint64_t>(mine.snappedEdges),
                                        static_cast<std::uint64_t>(mine.levelOnVoxels)});
   VolumeFindings all;
   all.cells = cellCount(geometry.dims);
   all.nonFiniteVoxels = static_cast<std::int64_t>(sums.all[0]);
-  all.snappedEdges = static_cast<std::int64_t>(sums.all[1]);
-  all.levelOnVoxels = static_cast<std::int64_t>(sums.all[2]);
+  all.levelOnVoxels = static_cast<std::int64_t>(sums.all[1]);
   all.least = -largestOfAll(-mine.least);
   all.most = largestOfAll(mine.most);
   return all;
@@ -181,6 +179,13 @@ MeshPiece volumeMeshPiece(VolumeReader& reader, const SurfaceOptions& options,
   VolumeBoundary boundary(geometry.dims, layers.first, layers.last);
   VolumeShare share = meshShare(reader, options, boundary, progress);
   report.findings = findingsOfAll(geometry, share.findings);
+  // The faces' voxels of every process's slices inside: the caps cover the
+  // whole box.
+  const bool held = layers.first < layers.last;
+  const ClusterSums outside =
+      sumsAcross({held && !boundary.allInside(options.isoLevel, options.inside) ? 1u : 0u});
+  report.facesAllInside =
+      options.welded && options.closed && report.findings.cells > 0 && outside.all[0] == 0;
   if (!options.welded) {
     const ClusterSums triangles = sumsAcross({share.soup.triangles.size()});
     MeshPiece piece;

@@ -41,8 +41,10 @@ struct MeshOptions {
   bool normals = false;
   bool unwelded = false;
   bool ascii = false;
-  std::string labels;          // "all" or a list; empty: one iso level
-  std::string space = "file";  // file, ras or lps
+  std::string labels;            // "all" or a list; empty: one iso level
+  std::string space = "file";    // file, ras or lps
+  std::string inside = "above";  // above or below: which side is the volume's object
+  const CLI::Option* insideOption = nullptr;
   int threads = defaultThreads();
   VolumeOptions volume;
   const CLI::Option* isoOption = nullptr;
@@ -69,8 +71,8 @@ std::string number(double value) {
   return text;
 }
 
-// The finishing steps need the welded mesh, and decimation a build with
-// meshoptimizer: refused before any work.
+// The finishing steps need the welded mesh, and decimation a build with it:
+// refused before any work.
 void checkFinishing(const MeshOptions& options) {
   if (!finishes(options.finishing)) return;
   if (options.unwelded) {
@@ -79,7 +81,7 @@ void checkFinishing(const MeshOptions& options) {
         "leave out --unwelded");
   }
   if (options.finishing.decimate < 1.0 && !decimationAvailable()) {
-    failCommand("--decimate: this build has no decimation (built without meshoptimizer)");
+    failCommand("--decimate: this build has no decimation");
   }
 }
 
@@ -128,14 +130,20 @@ void finish(const MeshOptions& options, IndexedMesh& mesh, const VolumeGeometry&
     char error[96];
     std::snprintf(error, sizeof error, "error %.2g (%.3g in %s)", report.decimationError,
                   report.decimationWorldError, units.c_str());
+    const std::size_t wanted = report.trianglesDecimatedTo;
     std::string line = "decimated " + std::to_string(report.trianglesDecimatedFrom) + " -> " +
-                       std::to_string(report.trianglesAfter) + " triangles, " + error + "; " +
+                       std::to_string(report.trianglesAfter) + " triangles (" +
+                       std::to_string(wanted) + " asked), " + error + "; " +
                        volumeChange(report, report.volumeBeforeDecimation, report.volumeAfter);
-    if (report.decimationRelaxed > 0) {
-      line += "; the surface's handles allow no fewer without pinching it";
-    } else if (report.repairedFaces > 0) {
-      line += "; " + std::to_string(report.repairedFaces) +
-              " faces kept as they were where collapses would pinch the surface";
+    if (static_cast<double>(report.trianglesAfter) > 1.1 * static_cast<double>(wanted)) {
+      line +=
+          "; no more edges collapse without pinching the surface, turning a face over or "
+          "making it cross another";
+    }
+    if (report.componentsDroppedAfterDecimation > 0) {
+      line += "; then " + std::to_string(report.componentsDroppedAfterDecimation) +
+              " parts left with fewer than " + std::to_string(asked.minComponent) +
+              " triangles dropped";
     }
     say(line);
   }
@@ -185,6 +193,7 @@ void warnAboutOpenRims(std::size_t uncapped) {
 SurfaceOptions surfaceOptions(const MeshOptions& options) {
   SurfaceOptions surface;
   surface.isoLevel = options.iso;
+  surface.inside = insideNamed(options.inside);
   surface.threads = options.threads;
   surface.welded = !options.unwelded;
   surface.normals = options.normals;
@@ -236,8 +245,8 @@ void parseIso(MeshOptions& options) {
 
 // What the extraction found that the user should know; `closed`: the mesh
 // is capped where it leaves the volume.
-void warnAbout(const VolumeFindings& findings, double iso, const VolumeGeometry& geometry,
-               bool closed) {
+void warnAbout(const VolumeFindings& findings, double iso, Inside inside,
+               const VolumeGeometry& geometry, bool closed) {
   const std::int64_t* d = geometry.dims;
   if (findings.cells == 0) {
     std::string thin;
@@ -254,8 +263,9 @@ void warnAbout(const VolumeFindings& findings, double iso, const VolumeGeometry&
   }
   if (findings.nonFiniteVoxels > 0) {
     warn("warning: " + std::to_string(findings.nonFiniteVoxels) +
-         " voxels are NaN or infinite; they count as below every level, like the outside of "
-         "the volume" +
+         " voxels are NaN or infinite; they count as " +
+         (inside == Inside::Above ? "below every level" : "above every level (outside)") +
+         ", like the outside of the volume" +
          (closed ? ", and the mesh is closed around them (where a voxel inside the surface "
                    "has two of them beside it, or one and the volume's face, it can touch "
                    "itself there)"
@@ -263,15 +273,20 @@ void warnAbout(const VolumeFindings& findings, double iso, const VolumeGeometry&
   }
   const bool anyFinite = findings.least <= findings.most;
   const std::string range = " (" + number(findings.least) + " to " + number(findings.most) + ")";
-  if (anyFinite && iso <= findings.least) {
-    warn("warning: the iso level " + number(iso) + " is at or below every voxel's value" + range +
+  const bool above = inside == Inside::Above;
+  // Every finite voxel inside, or none.
+  const bool allIn = above ? iso <= findings.least : iso >= findings.most;
+  const bool noneIn = above ? iso > findings.most : iso < findings.least;
+  if (anyFinite && allIn) {
+    warn("warning: the iso level " + number(iso) + " is " +
+         (above ? "at or below" : "at or above") + " every voxel's value" + range +
          (closed ? ", so the whole volume lies inside the surface and the mesh is the closed box "
                    "of the volume"
                  : ", so no cell is crossed and the mesh is empty (--unwelded has no caps)") +
          "; choose a level between them");
-  } else if (anyFinite && iso > findings.most) {
-    warn("warning: the iso level " + number(iso) + " lies above every voxel's value" + range +
-         ", so the mesh is empty; choose a level between them");
+  } else if (anyFinite && noneIn) {
+    warn("warning: the iso level " + number(iso) + " lies " + (above ? "above" : "below") +
+         " every voxel's value" + range + ", so the mesh is empty; choose a level between them");
   }
   if (findings.levelOnVoxels > 0) {
     warn("warning: the iso level " + number(iso) + " equals the value of voxels at " +
@@ -279,14 +294,22 @@ void warnAbout(const VolumeFindings& findings, double iso, const VolumeGeometry&
          " edge crossings; the surface passes through those voxels and can touch itself there: "
          "a level between the data's values avoids it");
   }
-  if (findings.snappedEdges > 0) {
-    warn("warning: at " + std::to_string(findings.snappedEdges) +
-         " edge crossings the values differ by less than 1e-5, the polygoniser's absolute "
-         "tolerance, and the vertex was snapped to a voxel; the data spans " +
-         number(findings.least) + " to " + number(findings.most) + " (a scale of " +
-         number(findings.most - findings.least) +
-         "): multiply the data and the level up if that detail matters");
-  }
+}
+
+// The default inside (above the level) closed the whole box around what
+// lies below it: every voxel on the volume's six faces is inside, so the
+// caps cover the box, and some voxel is outside. That is how a signed
+// distance field (negative inside) comes out, so the user is told of
+// --inside below. The sign is the faces' voxels alone, which every way of
+// meshing (mpirun's pieces too) sees alike.
+void warnAboutBoxAroundCavity(const SurfaceReport& report, const MeshOptions& options) {
+  if (options.insideOption->count() > 0 || !report.facesAllInside) return;
+  if (!(report.findings.least < options.iso)) return;  // no voxel outside: a box warning said so
+  warn("warning: the mesh is the volume's whole box around what lies below the level " +
+       number(options.iso) +
+       " (every voxel on the volume's faces is at or above it): if the object is where the "
+       "values are below the level (a signed distance field, negative inside), give "
+       "--inside below");
 }
 
 // Otsu's level of the volume, said on stderr; the volume is read for it
@@ -354,7 +377,8 @@ std::optional<IndexedMesh> volumeMesh(MeshOptions options, MeshFormat format, st
   const VolumeHeader& header = reader->header();
   if (!header.notice.empty()) warn(header.notice);
   comment = "mcubes mesh, " + options.volume.path + ", iso " + number(options.iso) +
-            (options.otsu ? " (Otsu's)" : "") + ", in " + worldSpaceName(space);
+            (options.otsu ? " (Otsu's)" : "") +
+            (options.inside == "below" ? ", inside below" : "") + ", in " + worldSpaceName(space);
 
   const SurfaceOptions surface = surfaceOptions(options);
   SurfaceReport report;
@@ -362,7 +386,8 @@ std::optional<IndexedMesh> volumeMesh(MeshOptions options, MeshFormat format, st
   if (across && !finishes(options.finishing) &&
       writtenInPieces(options.output, format, options.ascii, header.geometry, surface)) {
     MeshPiece piece = volumeMeshPiece(*reader, surface, report, showProgress(progress));
-    warnAbout(report.findings, options.iso, header.geometry, !options.unwelded);
+    warnAbout(report.findings, options.iso, surface.inside, header.geometry, !options.unwelded);
+    warnAboutBoxAroundCavity(report, options);
     moveToSpace(piece.mesh, header.space, space);
     progress.stage("writing", 1);
     if (!options.unwelded) {
@@ -383,7 +408,8 @@ std::optional<IndexedMesh> volumeMesh(MeshOptions options, MeshFormat format, st
       failCommand(error.what());
     }
   }
-  warnAbout(report.findings, options.iso, header.geometry, !options.unwelded);
+  warnAbout(report.findings, options.iso, surface.inside, header.geometry, !options.unwelded);
+  warnAboutBoxAroundCavity(report, options);
   finish(options, mesh, header.geometry, "the volume's units", progress);
   moveToSpace(mesh, header.space, space);
   return mesh;
@@ -501,6 +527,9 @@ void runLabels(const MeshOptions& options) {
   if (options.isoOption->count() > 0) {
     failCommand("--labels meshes the boundary of each label's voxels: leave out --iso");
   }
+  if (options.insideOption->count() > 0) {
+    failCommand("--labels meshes the boundary of each label's voxels: leave out --inside");
+  }
   const std::vector<std::int64_t> asked = labelsNamed(options.labels);
   const std::string& output = options.output;
   const bool folder =
@@ -583,6 +612,11 @@ void runLevel(MeshOptions options) {
     if (options.otsu) failCommand("--iso otsu needs --volume: the scene's level is a number");
     if (options.space != "file")
       failCommand("--space needs --volume: the scene is in no patient space");
+    if (options.insideOption->count() > 0) {
+      failCommand(
+          "--inside needs --volume: the scene's blobs are where its field is above the "
+          "level");
+    }
     mesh = sceneMesh(options, progress);
     comment = "mcubes mesh, tick " + std::to_string(options.tick);
     if (options.divisions != GridDivisions) {
@@ -652,9 +686,10 @@ void addFinishingOptions(CLI::App& mesh, FinishingOptions& finishing) {
       ->needs(smooth)
       ->capture_default_str();
   mesh.add_option("--decimate", finishing.decimate,
-                  "Keep about this fraction of the triangles, above 0 and at most 1, collapsing "
-                  "edges where that changes the shape least (meshoptimizer); the mesh stays "
-                  "closed")
+                  "Keep this fraction of the triangles, above 0 and at most 1, collapsing "
+                  "edges where that changes the shape least; the mesh stays closed and manifold, "
+                  "keeps its parts and gains no self-intersection (where no more edges can "
+                  "collapse so, a line says how far it got)")
       ->type_name("R")
       ->check(between(0.0, 1.0, false, "(0,1]"));
 }
@@ -680,9 +715,10 @@ void addMeshCommand(CLI::App& app) {
           ->type_name("V|otsu")
           ->capture_default_str();
   addVolumeOptions(*mesh, options->volume);
+  options->insideOption = addInsideOption(*mesh, options->inside);
   mesh->add_flag("--normals", options->normals,
-                 "Per-vertex unit normals from the field's gradient, pointing toward lower "
-                 "values (every format but stl)");
+                 "Per-vertex unit normals from the field's gradient, pointing out of the "
+                 "object (every format but stl)");
   addThreadsOption(*mesh, options->threads);
   mesh->add_option("--format", options->format,
                    "obj, ply, stl, glb (glTF 2.0 binary), vtp (VTK XML PolyData) or gii "
@@ -702,8 +738,9 @@ void addMeshCommand(CLI::App& app) {
       "{label} (-o liver_{label}.stl; stl and gii hold one surface). Names and colours come "
       "from a 3D Slicer .seg.nrrd, else a fixed palette");
   mesh->footer(
-      "A volume's NaN and infinite voxels count as below every level, like the outside of the "
-      "volume: the mesh is closed around them (one warning gives their count).");
+      "A volume's NaN and infinite voxels count as outside the object (below every level, or "
+      "above it with --inside below), like the outside of the volume: the mesh is closed "
+      "around them (one warning gives their count).");
   addFinishingOptions(*mesh, options->finishing);
   mesh->add_option("--space", options->space,
                    "A volume's mesh in the file's own world space (file), or in RAS or LPS, "

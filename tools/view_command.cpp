@@ -22,7 +22,9 @@ struct ViewOptions {
   double iso = 0.25;
   VolumeOptions volume;
   std::string labels;  // "all" or a list; empty: one iso level
+  std::string inside = "above";
   const CLI::Option* isoOption = nullptr;
+  const CLI::Option* insideOption = nullptr;
   const CLI::Option* divisionsOption = nullptr;
 };
 
@@ -80,7 +82,7 @@ void showLabelsOrFail(VolumeSource& source, const std::vector<std::int64_t>& ask
 }
 
 void openAndRun(ViewOptions& options) {
-  options.viewer.exportMesh = meshExporter(options.volume);
+  options.viewer.exportMesh = meshExporter(options.volume, insideNamed(options.inside));
 #ifndef _WIN32
   requireDisplay();
   // Ctrl+C and SIGTERM close the window as its close button does.
@@ -105,9 +107,13 @@ void runView(ViewOptions options) {
       if (options.isoOption->count() > 0) {
         failCommand("--labels shows the boundary of each label's voxels: leave out --iso");
       }
+      if (options.insideOption->count() > 0) {
+        failCommand("--labels shows the boundary of each label's voxels: leave out --inside");
+      }
       showLabelsOrFail(*source, labelsNamed(options.labels));
       return openAndRun(options);
     }
+    source->setInside(insideNamed(options.inside));
     VolumeSource::StartLevel start{options.iso, "as --iso asks"};
     if (options.isoOption->count() == 0) start = source->startLevel();
     options.viewer.start.iso.start = start.level;
@@ -115,6 +121,11 @@ void runView(ViewOptions options) {
                 number(source->most()).c_str(), number(start.level).c_str(), start.reason.c_str());
   } else {
     if (!options.labels.empty()) failCommand("--labels needs --volume, the label map to show");
+    if (options.insideOption->count() > 0) {
+      failCommand(
+          "--inside needs --volume: the scene's blobs are where its field is above the "
+          "level");
+    }
     if (!(options.iso > 0.0)) {
       failCommand("--iso '" + number(options.iso) +
                   "': the scene's iso level must be a positive number");
@@ -126,8 +137,8 @@ void runView(ViewOptions options) {
 
 }  // namespace
 
-MeshExporter meshExporter(const VolumeOptions& volume) {
-  return [volume](const std::string& path, const ViewState& state, std::string& said) {
+MeshExporter meshExporter(const VolumeOptions& volume, Inside inside) {
+  return [volume, inside](const std::string& path, const ViewState& state, std::string& said) {
     std::vector<std::string> arguments;
     if (namesVolume(volume)) {
       arguments = volumeArguments(volume);
@@ -137,6 +148,7 @@ MeshExporter meshExporter(const VolumeOptions& volume) {
     }
     if (state.labels.empty()) {
       arguments.insert(arguments.end(), {"--iso", exactNumber(state.iso.value())});
+      if (inside == Inside::Below) arguments.insert(arguments.end(), {"--inside", "below"});
     } else {
       std::string visible;
       for (const ShownLabel& label : state.labels) {
@@ -187,6 +199,7 @@ void addViewCommand(CLI::App& app) {
               "NUMBER"))
           ->capture_default_str();
   addVolumeOptions(*view, options->volume);
+  options->insideOption = addInsideOption(*view, options->inside);
   view->add_option("--labels", options->labels,
                    "Show a label map's labels (a volume of integers), each in its colour: all "
                    "but 0, or those listed (1,2,5); names and colours as mcubes mesh --labels "

@@ -20,8 +20,8 @@ std::shared_ptr<VolumeSource> volumeSourceOrFail(const VolumeOptions& options, i
 // What the viewer's `e` runs: the mcubes mesh command that writes what the
 // state shows, at full detail and with normals, of the volume the options
 // name (else the scene), in-process, so that the file is the command's to
-// the byte.
-MeshExporter meshExporter(const VolumeOptions& volume);
+// the byte; `inside`: the side of the level the volume's object lies on.
+MeshExporter meshExporter(const VolumeOptions& volume, Inside inside = Inside::Above);
 
 struct ViewBenchOptions {
   int frames;

@@ -130,6 +130,21 @@ void addVolumeOptions(CLI::App& command, VolumeOptions& options) {
                    "below its folder are read (never devices or pipes)");
 }
 
+CLI::Option* addInsideOption(CLI::App& command, std::string& inside) {
+  return command
+      .add_option("--inside", inside,
+                  "Which side of the level a volume's object lies on: above (CT, MRI, "
+                  "densities, probabilities) or below (signed distance fields, negative "
+                  "inside, and level sets); either way the mesh is closed and wound outward")
+      ->check(CLI::IsMember({"above", "below"}))
+      ->type_name("above|below")
+      ->capture_default_str();
+}
+
+Inside insideNamed(const std::string& name) {
+  return name == "below" ? Inside::Below : Inside::Above;
+}
+
 std::unique_ptr<VolumeReader> openVolumeOrFail(const VolumeOptions& options) {
   // An HDF5 dataset states its sizes and type, but not where it lies.
   const bool hdf5 = hdf5Name(options.path).has_value();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "mesh/inside.h"
 #include "volume/volume.h"
 
 struct VolumeOptions {
@@ -26,6 +27,11 @@ std::vector<std::string> volumeArguments(const VolumeOptions& options);
 
 // Adds the options to `command`.
 void addVolumeOptions(CLI::App& command, VolumeOptions& options);
+
+// --inside above|below: which side of the level a volume's object lies on
+// (mesh/inside.h); the option, so that callers can tell whether it was given.
+CLI::Option* addInsideOption(CLI::App& command, std::string& inside);
+Inside insideNamed(const std::string& name);
 
 // Opens the volume the options name, or ends the command with one line that
 // says what is wrong (failCommand).

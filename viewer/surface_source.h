@@ -117,6 +117,11 @@ class VolumeSource : public SurfaceSource {
   // voxel is not an integer.
   void showLabels(const std::vector<std::int64_t>& asked, std::vector<std::int64_t>& absent);
 
+  // Which side of the level the object lies on (mesh/inside.h) from now
+  // on: above, as a scan's, unless this says below.
+  void setInside(Inside inside) { options_.inside = inside; }
+  Inside inside() const { return options_.inside; }
+
   // Its fine iso step is 1 % of the range of the data's finite values (0.01
   // where they are all alike).
   SurfaceDescription describe() const override;

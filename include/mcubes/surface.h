@@ -12,8 +12,16 @@
 
 namespace mcubes {
 
+// Which side of the level the object lies on: Above (CT, MRI, densities,
+// probabilities) or Below (signed distance fields, negative inside, and
+// level sets). Below gives, bit for bit, the mesh of the negated volume at
+// the negated level, closed and wound outward alike, without a negated copy
+// of the data; NaN and infinite voxels are outside either way.
+enum class Inside { Above, Below };
+
 struct SurfaceOptions {
-  double level = 0.0;  // the iso level; not used for labels
+  double level = 0.0;             // the iso level; not used for labels
+  Inside inside = Inside::Above;  // not used for labels
   // Flat caps where the surface leaves the volume, so that it bounds a
   // solid.
   bool closed = true;
@@ -56,7 +64,7 @@ struct FinishOptions {
 // from the faces where vertices moved. `box`: the volume the mesh came
 // from, whose faces the caps stay on when smoothing (nullptr: none).
 // Throws ArgumentError for options out of range or decimation asked of a
-// build without meshoptimizer.
+// build without it.
 void finish(Mesh& mesh, const FinishOptions& options, const Geometry* box = nullptr);
 
 }  // namespace mcubes

@@ -1,5 +1,5 @@
 from os import PathLike
-from typing import Dict, Optional, Sequence, Tuple, Union
+from typing import Dict, Literal, Optional, Sequence, Tuple, Union
 
 import numpy as np
 import numpy.typing as npt
@@ -21,6 +21,8 @@ def marching_cubes(
     welded: bool = ...,
     normals: bool = ...,
     threads: int = ...,
+    *,
+    inside: Literal["above", "below"] = ...,
 ) -> _Mesh: ...
 def mesh_labels(
     volume: npt.NDArray,

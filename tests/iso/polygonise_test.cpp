@@ -196,3 +196,76 @@ TEST(InterpolateEdgeVertex, AnInfiniteEndPutsTheVertexOnTheOtherEnd) {
     EXPECT_TRUE(atANeighbour) << v.x << " " << v.y << " " << v.z;
   }
 }
+
+// Users' volumes: no tolerance. The vertex is an end only where the level
+// is that end's value; any other difference, however small, is
+// interpolated, the same bits at any power-of-two scale of the values and
+// the level.
+TEST(InterpolateVolumeEdgeVertex, AnEndOnlyWhereTheLevelIsItsValue) {
+  const Point3 p = {1.0f, 2.0f, 3.0f}, q = {4.0f, 5.0f, 6.0f};
+  EXPECT_TRUE(same(interpolateVolumeEdgeVertex(0.25, p, q, 0.25, 0.0), p));
+  EXPECT_TRUE(same(interpolateVolumeEdgeVertex(0.25, p, q, 0.0, 0.25), q));
+  // Where the demo's polygoniser snaps (a difference under 1e-5), this one
+  // interpolates: a quarter of the way, at any scale.
+  for (const double scale : {1e-6, 1e-30, 1e-300, 1.0, 1e300}) {
+    const Point3 v = interpolateVolumeEdgeVertex(0.0, p, q, -1.0 * scale, 3.0 * scale);
+    EXPECT_TRUE(same(v, Point3{1.75f, 2.75f, 3.75f})) << scale;
+  }
+  EXPECT_TRUE(same(interpolateEdgeVertex(0.0, p, q, -1e-6, 3e-6), p));
+  // Powers of two change no bit, other factors only the rounding.
+  const double values[][3] = {{0.1, 0.83, 0.25}, {-3.7, 1.9, 0.2}, {7.25, -2.5, 1.0 / 3.0}};
+  for (const auto& v : values) {
+    const Point3 plain = interpolateVolumeEdgeVertex(v[2], p, q, v[0], v[1]);
+    for (const int power : {-1074 + 60, -500, -20, -1, 1, 30, 900}) {
+      const double s = std::ldexp(1.0, power);
+      EXPECT_TRUE(same(interpolateVolumeEdgeVertex(v[2] * s, p, q, v[0] * s, v[1] * s), plain))
+          << power;
+    }
+    const Point3 thousandth =
+        interpolateVolumeEdgeVertex(v[2] * 1e-3, p, q, v[0] * 1e-3, v[1] * 1e-3);
+    EXPECT_NEAR(thousandth.x, plain.x, 1e-6);
+  }
+}
+
+// Where the interpolated point rounds to an end's float (the level very
+// near, not at, that end's value), the vertex is the next float toward the
+// other end along every coordinate the ends do not share: vertices of
+// different edges never meet but on a voxel whose value is the level.
+TEST(InterpolateVolumeEdgeVertex, RoundedOntoAnEndItIsTheNextFloatInside) {
+  const Point3 p = {1.0f, 2.0f, 3.0f}, q = {2.0f, 2.0f, 3.0f};
+  const Point3 nearP = interpolateVolumeEdgeVertex(0.0, p, q, -1e-12, 1.0);
+  EXPECT_TRUE(same(nearP, Point3{std::nextafter(1.0f, 2.0f), 2.0f, 3.0f}));
+  const Point3 nearQ = interpolateVolumeEdgeVertex(0.0, p, q, 1.0, -1e-12);
+  EXPECT_TRUE(same(nearQ, Point3{std::nextafter(2.0f, 1.0f), 2.0f, 3.0f}));
+  // A diagonal edge moves along each coordinate it spans.
+  const Point3 r = {0.0f, 5.0f, 3.0f};
+  const Point3 diagonal = interpolateVolumeEdgeVertex(0.5, p, r, 0.5 - 1e-13, 7.0);
+  EXPECT_TRUE(same(diagonal, Point3{std::nextafter(1.0f, 0.0f), std::nextafter(2.0f, 5.0f), 3.0f}));
+  // An infinite end still gives the other end (the volume's non-finite
+  // voxels are outside, like the layer around it).
+  EXPECT_TRUE(same(interpolateVolumeEdgeVertex(0.25, p, q, -INFINITY, 2e300), q));
+  EXPECT_TRUE(same(interpolateVolumeEdgeVertex(0.25, p, q, 2e300, -INFINITY), p));
+  // Far apart near the double range: the halved values' quotient.
+  const Point3 far = interpolateVolumeEdgeVertex(0.0, {0, 0, 0}, {1, 2, 4}, -1e308, 1e308);
+  EXPECT_TRUE(same(far, Point3{0.5f, 1.0f, 2.0f}));
+}
+
+// polygoniseVolumeCell is the polygoniser with that placement: the same
+// cases, the vertices interpolateVolumeEdgeVertex gives.
+TEST(PolygoniseVolumeCell, TheSameCasesWithTheVolumesPlacement) {
+  for (int c = 1; c < 255; c += 7) {
+    GridCell cell = unitCell(c, 0.5 - 1e-7, 0.5 + 3e-6);
+    Output scene, volume;
+    const CellTriangles a = polygoniseCell(cell, 0.5, scene.triangles);
+    const CellTriangles b = polygoniseVolumeCell(cell, 0.5, volume.triangles);
+    ASSERT_EQ(a.count, b.count) << c;
+    EXPECT_EQ(a.caseIndex, b.caseIndex) << c;
+    for (int t = 0; t < b.count; ++t) {
+      for (const Point3& v : volume.triangles[t].vertices) {
+        bool onCorner = false;
+        for (const Point3& corner : cell.points) onCorner = onCorner || same(v, corner);
+        EXPECT_FALSE(onCorner) << c;
+      }
+    }
+  }
+}

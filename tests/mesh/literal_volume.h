@@ -1,10 +1,14 @@
 // The oracle for the volume extractor: the literal per-cell pipeline over
-// the voxel lattice. Every cell in memory order (i fastest, then j, then k)
-// becomes a GridCell of its eight voxels, each corner's world position
-// formed in double as origin + i * a + j * b + k * c in that order and
-// rounded to float once, and is polygonised; a value that is not finite
-// enters as -infinity, below every level (the polygoniser puts the vertex of
-// an edge to it on the edge's other end).
+// the voxel lattice, written out here apart from the library's polygoniser
+// (only the case tables are shared). Every cell in memory order (i fastest,
+// then j, then k) becomes a cell of its eight voxels, each corner's world
+// position formed in double as origin + i * a + j * b + k * c in that order
+// and rounded to float once; a corner is below the level where its value
+// is; each crossed edge's vertex is placed by the users' volumes' rule
+// (literalVolumeVertex); the case's triangles are emitted. A value that is
+// not finite enters as -infinity, below every level (the vertex of an edge
+// to it lies on the edge's other end). The inside below the level is, by
+// definition, the negated volume at the negated level.
 #pragma once
 
 #include <cmath>
@@ -12,34 +16,81 @@
 #include <vector>
 
 #include "iso/isosurface.h"
+#include "mesh/inside.h"
 #include "volume/volume.h"
 
+// The vertex of the edge from p (value a) to q (value b) at `level`, one of
+// them below it: an end only where the level is its value, or the other
+// end's value is infinite; else the point a fraction (level - a) / (b - a)
+// of the way (the halved values' quotient where b - a overflows), each
+// coordinate formed in double and rounded to float once, and where that
+// lands on an end, the float next to it toward the other end in every
+// coordinate the ends differ in.
+inline Point3 literalVolumeVertex(double level, Point3 p, Point3 q, double a, double b) {
+  if (a == level) return p;
+  if (b == level) return q;
+  if (std::isinf(a)) return q;
+  if (std::isinf(b)) return p;
+  const double mu =
+      std::isinf(b - a) ? (level / 2 - a / 2) / (b / 2 - a / 2) : (level - a) / (b - a);
+  const float from[3] = {p.x, p.y, p.z}, to[3] = {q.x, q.y, q.z};
+  float c[3];
+  for (int d = 0; d < 3; ++d) {
+    c[d] = static_cast<float>(static_cast<double>(from[d]) +
+                              (static_cast<double>(to[d]) - static_cast<double>(from[d])) * mu);
+  }
+  for (const bool first : {true, false}) {
+    const float* end = first ? from : to;
+    const float* other = first ? to : from;
+    if (c[0] == end[0] && c[1] == end[1] && c[2] == end[2]) {
+      for (int d = 0; d < 3; ++d) c[d] = std::nextafter(end[d], other[d]);
+      break;
+    }
+  }
+  return {c[0], c[1], c[2]};
+}
+
 inline std::vector<Triangle> literalVolumeExtraction(const VolumeGeometry& g, const double* values,
-                                                     double isoLevel) {
-  // Corner c's offset in (i, j, k), written out here apart from the library.
+                                                     double isoLevel,
+                                                     Inside inside = Inside::Above) {
+  // Corner c's offset in (i, j, k), and each edge's corners in the order
+  // the vertex is formed from, written out here apart from the library.
   constexpr int offsets[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1},
                                  {0, 1, 0}, {1, 1, 0}, {1, 1, 1}, {0, 1, 1}};
+  constexpr int edges[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
+                                {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
+  const double sign = inside == Inside::Below ? -1.0 : 1.0;
+  const double level = sign * isoLevel;
   const std::int64_t nx = g.dims[0], ny = g.dims[1], nz = g.dims[2];
   std::vector<Triangle> triangles;
-  Triangle made[5];
   for (std::int64_t k = 0; k + 1 < nz; ++k) {
     for (std::int64_t j = 0; j + 1 < ny; ++j) {
       for (std::int64_t i = 0; i + 1 < nx; ++i) {
-        GridCell cell;
+        double value[8];
+        Point3 point[8];
+        int caseIndex = 0;
         for (int c = 0; c < 8; ++c) {
           const std::int64_t at[3] = {i + offsets[c][0], j + offsets[c][1], k + offsets[c][2]};
-          const double value = values[(at[2] * ny + at[1]) * nx + at[0]];
-          cell.values[c] = std::isfinite(value) ? value : -INFINITY;
+          const double v = sign * values[(at[2] * ny + at[1]) * nx + at[0]];
+          value[c] = std::isfinite(v) ? v : -INFINITY;
           float p[3];
           for (int d = 0; d < 3; ++d) {
             p[d] = static_cast<float>(((g.origin[d] + static_cast<double>(at[0]) * g.axes[0][d]) +
                                        static_cast<double>(at[1]) * g.axes[1][d]) +
                                       static_cast<double>(at[2]) * g.axes[2][d]);
           }
-          cell.points[c] = {p[0], p[1], p[2]};
+          point[c] = {p[0], p[1], p[2]};
+          if (value[c] < level) caseIndex |= 1 << c;
         }
-        const int count = triangulateCell(cell, isoLevel, made);
-        triangles.insert(triangles.end(), made, made + count);
+        const std::int32_t* row = CaseTriangles[caseIndex];
+        for (int t = 0; row[t] != -1; t += 3) {
+          Triangle made;
+          for (int v = 0; v < 3; ++v) {
+            const int a = edges[row[t + v]][0], b = edges[row[t + v]][1];
+            made.vertices[v] = literalVolumeVertex(level, point[a], point[b], value[a], value[b]);
+          }
+          triangles.push_back(made);
+        }
       }
     }
   }

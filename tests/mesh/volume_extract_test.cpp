@@ -31,6 +31,7 @@ struct TestVolume {
   VolumeGeometry geometry;
   std::vector<double> values;
   double iso;
+  Inside inside = Inside::Above;
 };
 
 VolumeGeometry box(std::int64_t nx, std::int64_t ny, std::int64_t nz) {
@@ -102,15 +103,31 @@ std::vector<TestVolume> volumes() {
     state = state * 6364136223846793005ull + 1442695040888963407ull;
     return static_cast<double>(state >> 11) / 9007199254740992.0;
   }));
-  // Integers with the iso level on voxel values: edges snap to their ends.
+  // Integers with the iso level on voxel values: the vertices of their
+  // edges lie on those voxels.
   all.push_back(
       sampled("integers on the level", box(12, 13, 11), 3.0, [](double x, double y, double z) {
         return std::floor(std::fmod(x * 3 + y * 5 + z * 7, 7.0));
       }));
-  // Differences at the polygoniser's tolerance: the same waves scaled down.
+  // Differences far below the demo's snap tolerance (1e-5): interpolated
+  // all the same.
   all.push_back(sampled("tiny values", box(14, 9, 10), 2e-6, [](double x, double y, double z) {
     return 1e-5 * std::sin(0.9 * x + 0.4 * y) * std::cos(0.6 * z);
   }));
+  // The inside below the level: a signed distance field (negative inside)
+  // of a ball that leaves the volume through a face, closed by caps there;
+  // and the sheared, mirrored waves.
+  TestVolume distance = sampled(
+      "signed distance, inside below", spaced, -0.75,
+      [](double x, double y, double z) { return -brightBall(x, y, z, 15.5, 3.2, 6.1) + 4.0; });
+  distance.inside = Inside::Below;
+  all.push_back(distance);
+  TestVolume belowWaves =
+      sampled("sheared waves, inside below", sheared, 0.3, [](double x, double y, double z) {
+        return std::sin(0.6 * x) * std::cos(0.45 * y) + std::sin(0.35 * z + 0.3 * x);
+      });
+  belowWaves.inside = Inside::Below;
+  all.push_back(belowWaves);
   // Voxels that are not finite count as below every level, like the layer
   // outside the volume: in a ball each is closed off by a small surface of
   // its own. Every 97th voxel of a ball inside the volume, and of a ball
@@ -148,7 +165,7 @@ std::vector<TestVolume> volumes() {
 
 bool sameFindings(const VolumeFindings& a, const VolumeFindings& b) {
   return a.cells == b.cells && a.nonFiniteVoxels == b.nonFiniteVoxels && a.least == b.least &&
-         a.most == b.most && a.snappedEdges == b.snappedEdges && a.levelOnVoxels == b.levelOnVoxels;
+         a.most == b.most && a.levelOnVoxels == b.levelOnVoxels;
 }
 
 // The row classifiers this CPU can run.
@@ -163,12 +180,13 @@ std::vector<VectorUnit> availableUnits() {
 TEST(ExtractVolume, MatchesTheLiteralPipelineInMemoryAndStreamedAtAnyThreadCount) {
   for (const TestVolume& volume : volumes()) {
     const std::vector<Triangle> expected =
-        literalVolumeExtraction(volume.geometry, volume.values.data(), volume.iso);
+        literalVolumeExtraction(volume.geometry, volume.values.data(), volume.iso, volume.inside);
     if (volume.geometry.dims[2] > 2) {
       EXPECT_GT(expected.size(), 50u) << volume.name;
     }
     VolumeExtractionSettings settings;
     settings.isoLevel = volume.iso;
+    settings.inside = volume.inside;
     settings.edgeKeys = true;
     ExtractedSurface single;
     VolumeFindings found;
@@ -207,7 +225,7 @@ TEST(ExtractVolume, MatchesTheLiteralPipelineInMemoryAndStreamedAtAnyThreadCount
   }
 }
 
-TEST(ExtractVolume, FindsTheRangeTheNonFiniteVoxelsAndTheSnappedEdges) {
+TEST(ExtractVolume, FindsTheRangeTheNonFiniteVoxelsAndTheLevelOnVoxels) {
   for (const TestVolume& volume : volumes()) {
     VolumeFindings expected;
     const auto& d = volume.geometry.dims;
@@ -222,6 +240,7 @@ TEST(ExtractVolume, FindsTheRangeTheNonFiniteVoxelsAndTheSnappedEdges) {
     }
     VolumeExtractionSettings settings;
     settings.isoLevel = volume.iso;
+    settings.inside = volume.inside;
     ExtractedSurface surface;
     VolumeFindings found;
     for (const VectorUnit unit : availableUnits()) {
@@ -235,10 +254,6 @@ TEST(ExtractVolume, FindsTheRangeTheNonFiniteVoxelsAndTheSnappedEdges) {
       EXPECT_EQ(found.most, expected.most) << context;
     }
     if (expected.cells == 0) continue;
-    // Snapping happens on the integers (the level equals voxel values, a
-    // difference of zero, not counted) only where values differ by less
-    // than the tolerance: in the tiny values.
-    EXPECT_EQ(found.snappedEdges > 0, volume.name == "tiny values") << volume.name;
     // Every voxel on the level here ends a crossed edge.
     const bool onLevel =
         std::find(volume.values.begin(), volume.values.end(), volume.iso) != volume.values.end();
@@ -263,6 +278,7 @@ TEST(ExtractVolume, NormalsAreUnitPointTowardLowerValuesAndAgreeWithTheWinding) 
     };
     VolumeExtractionSettings settings;
     settings.isoLevel = volume.iso;
+    settings.inside = volume.inside;
     settings.normals = true;
     ExtractedSurface surface;
     VolumeFindings findings;
@@ -297,6 +313,7 @@ TEST(ExtractVolume, NormalsAreUnitPointTowardLowerValuesAndAgreeWithTheWinding) 
     for (const bool welded : {true, false}) {
       SurfaceOptions options;
       options.isoLevel = volume.iso;
+      options.inside = volume.inside;
       options.normals = true;
       options.welded = welded;
       SurfaceReport report;
@@ -327,6 +344,7 @@ TEST(ExtractVolume, WeldedWithTheBoundaryCellsAndMergedItIsClosed) {
     if (volume.geometry.dims[2] < 2) continue;
     VolumeExtractionSettings settings;
     settings.isoLevel = volume.iso;
+    settings.inside = volume.inside;
     settings.edgeKeys = true;
     settings.sliceMemory = 3 * 8 * volume.geometry.dims[0] * volume.geometry.dims[1];
     VolumeHeader header{};
@@ -336,13 +354,13 @@ TEST(ExtractVolume, WeldedWithTheBoundaryCellsAndMergedItIsClosed) {
     VolumeBoundary boundary(volume.geometry.dims);
     ExtractedSurface surface = extractVolume(reader, settings, findings, {}, &boundary);
     const std::size_t extracted = surface.triangles.size();
-    appendBoundaryCells(volume.geometry, boundary, volume.iso, false, surface);
+    appendBoundaryCells(volume.geometry, boundary, volume.iso, false, surface, volume.inside);
     IndexedMesh mesh = weldSurface(surface);
     mergeCoincidentVertices(mesh);
     dropRepeatedVertexFaces(mesh);
-    // Where vertices snap (the level on voxel values, values closer than
-    // the tolerance) the surface can touch itself, as the user is warned.
-    if (findings.levelOnVoxels == 0 && findings.snappedEdges == 0) {
+    // Where vertices lie on voxels (the level on their values) the surface
+    // can touch itself, as the user is warned; nowhere else.
+    if (findings.levelOnVoxels == 0) {
       EXPECT_TRUE(closedAndConsistent(mesh.faces)) << volume.name;
       ++closed;
     }
@@ -373,13 +391,14 @@ TEST(ExtractVolume, WeldedAsItSweepsItIsTheSoupWeldedByEdge) {
     header.geometry = g;
     VolumeExtractionSettings settings;
     settings.isoLevel = volume.iso;
+    settings.inside = volume.inside;
     settings.edgeKeys = true;
     settings.normals = true;
     InMemoryVolume soupReader(header, copyOf(volume.values));
     VolumeFindings findings;
     VolumeBoundary boundary(g.dims);
     ExtractedSurface soup = extractVolume(soupReader, settings, findings, {}, &boundary);
-    if (findings.cells > 0) appendBoundaryCells(g, boundary, volume.iso, true, soup);
+    if (findings.cells > 0) appendBoundaryCells(g, boundary, volume.iso, true, soup, volume.inside);
     IndexedMesh expected = weldSurface(soup);
     mergeCoincidentVertices(expected);
     dropRepeatedVertexFaces(expected);
@@ -395,13 +414,14 @@ TEST(ExtractVolume, WeldedAsItSweepsItIsTheSoupWeldedByEdge) {
       VolumeBoundary faces(g.dims);
       VolumeFindings found;
       weldVolume(reader, settings, weld, found, {}, &faces);
-      if (found.cells > 0) weld.close(faces, volume.iso);
+      if (found.cells > 0) weld.close(faces, volume.iso, volume.inside);
       weld.mergeCoincidentVertices();
       dropRepeatedVertexFaces(weld.mesh());
       EXPECT_TRUE(sameMesh(expected, weld.mesh())) << context << ", streamed";
 
       SurfaceOptions options;
       options.isoLevel = volume.iso;
+      options.inside = volume.inside;
       options.threads = threads;
       options.normals = true;
       SurfaceReport report;
@@ -509,6 +529,7 @@ TEST(ExtractVolume, SharesOfTheLayersJoinedInOrderAreTheWholeVolumesMesh) {
     for (const bool welded : {true, false}) {
       SurfaceOptions options;
       options.isoLevel = volume.iso;
+      options.inside = volume.inside;
       options.welded = welded;
       options.normals = welded;
       options.sliceMemory = 8 * g.dims[0] * g.dims[1] * 4;
@@ -539,6 +560,111 @@ TEST(ExtractVolume, SharesOfTheLayersJoinedInOrderAreTheWholeVolumesMesh) {
       }
     }
   }
+}
+
+// Placement does not depend on the values' units: a sphere's field (the
+// distance from the surface, in voxels) and its level scaled by S give the
+// same faces, the same vertices bit for bit where S is a power of two (the
+// quotient that places a vertex is then the same), and a sphere as round
+// as the unscaled one for any S; no vertex lies on a voxel (none of the
+// values is the level) and the mesh is closed.
+TEST(ExtractVolume, TheMeshDoesNotDependOnTheValuesUnits) {
+  const VolumeGeometry g = box(30, 29, 28);
+  const double centre[3] = {14.6, 13.9, 13.3}, radius = 10.0;
+  const auto distance = [&](double x, double y, double z) {
+    return std::sqrt((x - centre[0]) * (x - centre[0]) + (y - centre[1]) * (y - centre[1]) +
+                     (z - centre[2]) * (z - centre[2]));
+  };
+  const struct {
+    double scale;
+    bool powerOfTwo;
+  } scales[] = {{1.0, true},
+                {std::ldexp(1.0, -10), true},
+                {std::ldexp(1.0, -20), true},
+                {1e-3, false},
+                {1e-6, false}};
+  IndexedMesh unscaled;
+  for (const auto& row : scales) {
+    const double s = row.scale;
+    // Inside above the level: s (12 - r) at 2 s is the ball of radius 10.
+    const TestVolume volume = sampled("sphere", g, 2.0 * s, [&](double x, double y, double z) {
+      return s * (12.0 - distance(x, y, z));
+    });
+    SurfaceOptions options;
+    options.isoLevel = volume.iso;
+    SurfaceReport report;
+    const IndexedMesh mesh = volumeSurface(g, volume.values.data(), options, report);
+    const std::string context = "scale " + std::to_string(s);
+    ASSERT_GT(mesh.faces.size(), 1000u) << context;
+    EXPECT_EQ(report.findings.levelOnVoxels, 0) << context;
+    EXPECT_TRUE(closedAndConsistent(mesh.faces)) << context;
+    double worst = 0.0;
+    for (const Point3& p : mesh.vertices) {
+      worst = std::max(worst, std::fabs(distance(p.x, p.y, p.z) - radius));
+      EXPECT_FALSE(p.x == std::round(p.x) && p.y == std::round(p.y) && p.z == std::round(p.z))
+          << context << ": a vertex on a voxel";
+    }
+    EXPECT_LT(worst, 0.02) << context;
+    if (s == 1.0) {
+      unscaled = mesh;
+      continue;
+    }
+    // The same topology at every scale; the same bits at powers of two.
+    EXPECT_EQ(unscaled.faces, mesh.faces) << context;
+    ASSERT_EQ(unscaled.vertices.size(), mesh.vertices.size()) << context;
+    if (row.powerOfTwo) {
+      EXPECT_TRUE(sameMesh(unscaled, mesh)) << context;
+    } else {
+      double moved = 0.0;
+      for (std::size_t v = 0; v < mesh.vertices.size(); ++v) {
+        const Point3 &a = unscaled.vertices[v], &b = mesh.vertices[v];
+        for (const float d : {a.x - b.x, a.y - b.y, a.z - b.z}) {
+          moved = std::max(moved, static_cast<double>(std::fabs(d)));
+        }
+      }
+      EXPECT_LT(moved, 1e-5) << context;
+    }
+  }
+}
+
+// The inside below the level is the negated volume's inside above the
+// negated level: the same mesh, bit for bit, normals and all, welded or
+// not, closed or open; without a negated copy of the values.
+TEST(ExtractVolume, InsideBelowIsTheNegatedVolumeAtTheNegatedLevel) {
+  int compared = 0;
+  for (const TestVolume& volume : volumes()) {
+    if (volume.inside != Inside::Below) continue;
+    std::vector<double> negated = volume.values;
+    for (double& v : negated) v = -v;
+    for (const bool welded : {true, false}) {
+      for (const bool closed : {true, false}) {
+        SurfaceOptions options;
+        options.isoLevel = volume.iso;
+        options.inside = Inside::Below;
+        options.welded = welded;
+        options.closed = closed;
+        options.normals = true;
+        SurfaceReport below, above;
+        const IndexedMesh mesh =
+            volumeSurface(volume.geometry, volume.values.data(), options, below);
+        options.isoLevel = -volume.iso;
+        options.inside = Inside::Above;
+        const IndexedMesh expected = volumeSurface(volume.geometry, negated.data(), options, above);
+        const std::string context =
+            volume.name + (welded ? ", welded" : ", unwelded") + (closed ? ", closed" : ", open");
+        ASSERT_GT(expected.faces.size(), 100u) << context;
+        EXPECT_TRUE(sameMesh(expected, mesh)) << context;
+        EXPECT_EQ(below.findings.levelOnVoxels, above.findings.levelOnVoxels) << context;
+        if (welded && closed) {
+          EXPECT_TRUE(closedAndConsistent(mesh.faces)) << context;
+          const double volume6 = signedVolume6(mesh.vertices, mesh.faces);
+          EXPECT_GT(volume6, 0) << context << ": wound outward";
+        }
+        ++compared;
+      }
+    }
+  }
+  EXPECT_EQ(compared, 8);
 }
 
 TEST(ExtractVolume, RefusesSettingsItCannotMeet) {

@@ -204,8 +204,12 @@ TEST_F(Mcubes, FineMeshWithNormalsIsClosedOutwardAndTheSameOnAnyThreadCount) {
 // A bright ball as big-endian float32 voxels, 20 x 18 x `slices`, reaching
 // out of the volume's face at i = 0, with the voxels numbered in `spoilt` NaN
 // or infinite; `values` gets the values as read.
+// 20 x 18 x `slices` float32 voxels (big-endian) of sign * (10 - r), r the
+// distance from (centre, 9.2, 7.7): a bright ball, or with sign -1 its
+// signed distance field (negative inside); the voxels `spoilt` NaN or
+// infinite.
 void writeBall(const fs::path& path, const std::vector<int>& spoilt, std::vector<double>& values,
-               int slices = 16) {
+               int slices = 16, float sign = 1, double centre = 2.5) {
   std::string bytes;
   values.clear();
   const float bad[] = {std::nanf(""), INFINITY, -INFINITY};
@@ -213,8 +217,8 @@ void writeBall(const fs::path& path, const std::vector<int>& spoilt, std::vector
     for (int j = 0; j < 18; ++j) {
       for (int i = 0; i < 20; ++i) {
         const double r =
-            std::sqrt((i - 2.5) * (i - 2.5) + (j - 9.2) * (j - 9.2) + (k - 7.7) * (k - 7.7));
-        float v = static_cast<float>(10.0 - r);
+            std::sqrt((i - centre) * (i - centre) + (j - 9.2) * (j - 9.2) + (k - 7.7) * (k - 7.7));
+        float v = sign * static_cast<float>(10.0 - r);
         const auto at = std::find(spoilt.begin(), spoilt.end(), static_cast<int>(values.size()));
         if (at != spoilt.end()) v = bad[(at - spoilt.begin()) % 3];
         values.push_back(v);
@@ -319,6 +323,9 @@ TEST_F(Mcubes, VolumeDataThatNeedsCareIsMeshedWithOneWarningEach) {
   writeBall(inputs() / "holes.raw", {2703, 3105, 3382, 2700}, values);
   writeBall(inputs() / "ball.raw", {}, values);
   writeBall(inputs() / "slice.raw", {}, values, 1);
+  // A ball of radius 7 inside the volume, and its signed distance field.
+  writeBall(inputs() / "centred.raw", {}, values, 16, 1, 9.5);
+  writeBall(inputs() / "sdf.raw", {}, values, 16, -1, 9.5);
   // Bytes of two values: 40 at 10, 24 at 200.
   std::string bytes(64, '\x0a');
   for (int n = 0; n < 24; ++n) bytes[static_cast<std::size_t>(n * 2 + 7)] = '\xc8';
@@ -333,6 +340,7 @@ TEST_F(Mcubes, VolumeDataThatNeedsCareIsMeshedWithOneWarningEach) {
     std::string arguments;
     std::string err;  // all of stderr
     Mesh mesh;
+    std::string sameAs = {};  // the arguments of a run whose mesh this one's is, bit for bit
   };
   const std::vector<Case> cases = {
       {"NaN and infinite voxels", ball("holes.raw") + " --iso 3",
@@ -370,6 +378,18 @@ TEST_F(Mcubes, VolumeDataThatNeedsCareIsMeshedWithOneWarningEach) {
        "mcubes: Otsu's level -1.16601896 (data -10.4004898 to 9.38355827: 2475 voxels below it, "
        "mean -4.66415701, 3285 above, mean 2.32901154; a histogram of 4096 bins)\n",
        Mesh::Closed},
+      // The object of a signed distance field lies below the level: the
+      // negated volume's mesh at the negated level, closed and outward.
+      {"a signed distance field, inside below", ball("sdf.raw") + " --iso -3 --inside below", "",
+       Mesh::Closed, ball("centred.raw") + " --iso 3"},
+      {"a signed distance field, the default inside", ball("sdf.raw") + " --iso -3",
+       "mcubes: warning: the mesh is the volume's whole box around what lies below the level -3 "
+       "(every voxel on the volume's faces is at or above it): if the object is where the values "
+       "are below the level (a signed distance field, negative inside), give --inside below\n",
+       Mesh::Closed},
+      {"a signed distance field, inside above as asked",
+       ball("sdf.raw") + " --iso -3 --inside above", "", Mesh::Closed,
+       ball("sdf.raw") + " --iso -3"},
   };
   for (const Case& c : cases) {
     const Outcome result = run(c.arguments);
@@ -382,6 +402,15 @@ TEST_F(Mcubes, VolumeDataThatNeedsCareIsMeshedWithOneWarningEach) {
     }
     EXPECT_FALSE(mesh.faces.empty()) << c.name;
     EXPECT_TRUE(closedAndConsistent(mesh.faces)) << c.name;
+    if (!c.sameAs.empty()) {
+      const ObjMesh same = parseObj(run(c.sameAs).out);
+      EXPECT_EQ(same.faces, mesh.faces) << c.name;
+      ASSERT_EQ(same.vertices.size(), mesh.vertices.size()) << c.name;
+      EXPECT_EQ(std::memcmp(same.vertices.data(), mesh.vertices.data(),
+                            sizeof(Point3) * mesh.vertices.size()),
+                0)
+          << c.name;
+    }
     const double volume = signedVolume6(mesh.vertices, mesh.faces) / 6;
     if (c.mesh == Mesh::Box) {
       EXPECT_DOUBLE_EQ(volume, 19.0 * 17 * 15) << c.name;
@@ -496,6 +525,12 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
        "--iso"},
       {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --labels 7 --unwelded -o " + target,
        "--unwelded"},
+      {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --iso 1 --inside left -o " + target,
+       "--inside"},
+      {"mesh --inside below -o " + target, "--inside needs --volume"},
+      {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --labels all --inside below -o " +
+           target,
+       "leave out --inside"},
       {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --labels 7 -o " +
            (work() / "out.stl").string(),
        "{label}"},
@@ -892,10 +927,11 @@ TEST_F(Mcubes, SpaceMovesAVolumesMeshFromTheSpaceItsFileStatesToRasOrLps) {
 }
 
 TEST_F(Mcubes, SampleVolumesMeshAtTheirLevelsWithoutWarnings) {
+  // The sphere and the torus are signed distances, negative inside.
   for (const auto& [name, level] : {std::pair{"wavelet", "160.5"},
                                     {"marschner-lobb", "0.5"},
-                                    {"sphere", "0"},
-                                    {"torus", "0"},
+                                    {"sphere", "0 --inside below"},
+                                    {"torus", "0 --inside below"},
                                     {"gyroid", "0.25"},
                                     {"labels", "0.5"}}) {
     const std::string volume = (work() / (std::string(name) + ".nrrd")).string();
@@ -920,7 +956,7 @@ TEST_F(Mcubes, FinishingStepsSayWhatTheyDidAndKeepTheStlClosed) {
   ASSERT_EQ(run("sample sphere --size 32 -o " + sphere).status, 0);
   const fs::path plain = work() / "plain.stl", finished = work() / "finished.stl";
   ASSERT_EQ(run("mesh --volume " + torus + " --iso 0 -o " + plain.string()).status, 0);
-  // A build without meshoptimizer refuses --decimate in one line.
+  // A build without decimation refuses --decimate in one line.
   const bool decimates = decimationAvailable();
   const std::string finishing = decimates ? " --smooth 20 --decimate 0.1" : " --smooth 20";
   const Outcome result =
@@ -940,9 +976,10 @@ TEST_F(Mcubes, FinishingStepsSayWhatTheyDidAndKeepTheStlClosed) {
                 0.02 * static_cast<double>(before.faces.size()));
   }
 
-  // The sphere sample is a box with a spherical hollow: two parts.
-  const Outcome largest =
-      run("mesh --volume " + sphere + " --iso 0 --keep-largest -o " + finished.string());
+  // The sphere sample (a signed distance) taken inside above the level is a
+  // box with a spherical hollow: two parts.
+  const Outcome largest = run("mesh --volume " + sphere +
+                              " --iso 0 --inside above --keep-largest -o " + finished.string());
   EXPECT_EQ(largest.status, 0) << largest.err;
   EXPECT_EQ(largest.err.rfind("mcubes: 2 components; kept the largest (", 0), 0u) << largest.err;
 

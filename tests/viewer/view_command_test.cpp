@@ -43,6 +43,8 @@ TEST(ViewCommand, RefusesBadStartsWithOneLine) {
       {{"view", "--divisions", "3"}, "--divisions"},
       {{"view", "--divisions", "1025"}, "--divisions"},
       {{"view", "--tick", "1.5"}, "1.5"},
+      {{"view", "--inside", "below"}, "--inside needs --volume"},
+      {{"view", "--inside", "left"}, "--inside"},
       {{"bench", "--view", "--divisions", "2", "--frames", "1"}, "4 to 1024 divisions, not 2"},
       {{"bench", "--view", "--detail", "3"}, "--detail: a power of two"},
       {{"bench", "--view", "--detail", "2"}, "--detail: only a volume"},

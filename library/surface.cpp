@@ -82,9 +82,6 @@ void finish(Mesh& mesh, const FinishOptions& options, const Geometry* box) {
   if (!(options.decimate > 0.0 && options.decimate <= 1.0)) {
     throw ArgumentError("decimate must lie above 0 and be at most 1");
   }
-  if (options.decimate < 1.0 && !decimationAvailable()) {
-    throw ArgumentError("decimate: this build has no decimation");
-  }
   FinishingOptions finishing;
   finishing.keepLargest = options.keepLargest;
   finishing.minComponent = options.minComponent;

@@ -649,8 +649,6 @@ class Decimator {
 
 }  // namespace
 
-bool decimationAvailable() { return true; }
-
 DecimationResult decimateMesh(IndexedMesh& mesh, double fraction, const VolumeGeometry* box) {
   DecimationResult result;
   const std::size_t faces = mesh.faces.size();

@@ -6,17 +6,9 @@
 #pragma once
 
 #include <cstddef>
-#include <stdexcept>
 
 #include "mesh/surface.h"
 #include "volume/volume.h"
-
-// Thrown by decimateMesh in a build without decimation; the message says so
-// in one line. (Every build has it now; kept for the callers' checks.)
-class DecimationUnavailable : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 struct DecimationResult {
   // Whether the mesh given was closed (tallyEdges); if so, it still is.
@@ -30,9 +22,6 @@ struct DecimationResult {
   double worldError = 0;
   double error = 0;
 };
-
-// Whether this build can decimate.
-bool decimationAvailable();
 
 // Collapses edges until `fraction` (0 < fraction <= 1) of the faces remain,
 // or no collapse passes the checks (fewer faces than the topology allows,

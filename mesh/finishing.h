@@ -66,8 +66,6 @@ bool finishes(const FinishingOptions& options);
 
 // Applies the steps options ask for, in order. `box` is the volume the mesh
 // came from, or the scene's grid: vertices on its faces (the caps) stay on
-// them when smoothing; nullptr smooths every vertex freely. Throws
-// DecimationUnavailable (mesh/decimation.h) where decimation is asked of a
-// build without it.
+// them when smoothing; nullptr smooths every vertex freely.
 void finishMesh(IndexedMesh& mesh, const FinishingOptions& options, const VolumeGeometry* box,
                 FinishingReport& report);

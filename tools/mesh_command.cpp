@@ -80,9 +80,6 @@ void checkFinishing(const MeshOptions& options) {
         "--keep-largest, --min-component, --smooth and --decimate need the welded mesh; "
         "leave out --unwelded");
   }
-  if (options.finishing.decimate < 1.0 && !decimationAvailable()) {
-    failCommand("--decimate: this build has no decimation");
-  }
 }
 
 std::string volumeChange(const FinishingReport& report, double before, double after) {

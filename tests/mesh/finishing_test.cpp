@@ -183,12 +183,6 @@ TEST(FinishMesh, EveryStepKeepsTheMeshClosedAndOutwardAndDoesWhatItSays) {
 
     for (const Step& step : steps()) {
       const std::string what = surface.name + ", " + step.name;
-      if (step.options.decimate < 1.0 && !decimationAvailable()) {
-        IndexedMesh mesh = surface.mesh;
-        FinishingReport report;
-        EXPECT_THROW(finishMesh(mesh, step.options, &surface.box, report), DecimationUnavailable);
-        continue;
-      }
       IndexedMesh mesh = surface.mesh;
       FinishingReport report;
       finishMesh(mesh, step.options, &surface.box, report);

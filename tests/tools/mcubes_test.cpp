@@ -956,11 +956,8 @@ TEST_F(Mcubes, FinishingStepsSayWhatTheyDidAndKeepTheStlClosed) {
   ASSERT_EQ(run("sample sphere --size 32 -o " + sphere).status, 0);
   const fs::path plain = work() / "plain.stl", finished = work() / "finished.stl";
   ASSERT_EQ(run("mesh --volume " + torus + " --iso 0 -o " + plain.string()).status, 0);
-  // A build without decimation refuses --decimate in one line.
-  const bool decimates = decimationAvailable();
-  const std::string finishing = decimates ? " --smooth 20 --decimate 0.1" : " --smooth 20";
   const Outcome result =
-      run("mesh --volume " + torus + " --iso 0" + finishing + " -o " + finished.string());
+      run("mesh --volume " + torus + " --iso 0 --smooth 20 --decimate 0.1 -o " + finished.string());
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_NE(result.err.find("mcubes: smoothed 20 iterations"), std::string::npos) << result.err;
   EXPECT_EQ(result.err.find("no area"), std::string::npos) << result.err;
@@ -968,13 +965,11 @@ TEST_F(Mcubes, FinishingStepsSayWhatTheyDidAndKeepTheStlClosed) {
   EXPECT_TRUE(closedAndConsistent(after.faces));
   const double volume = signedVolume6(before.vertices, before.faces);
   EXPECT_NEAR(signedVolume6(after.vertices, after.faces), volume, 0.01 * volume);
-  if (decimates) {
-    EXPECT_NE(result.err.find("mcubes: decimated "), std::string::npos) << result.err;
-    EXPECT_NE(result.err.find("in the volume's units"), std::string::npos) << result.err;
-    EXPECT_NEAR(static_cast<double>(after.faces.size()),
-                0.1 * static_cast<double>(before.faces.size()),
-                0.02 * static_cast<double>(before.faces.size()));
-  }
+  EXPECT_NE(result.err.find("mcubes: decimated "), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("in the volume's units"), std::string::npos) << result.err;
+  EXPECT_NEAR(static_cast<double>(after.faces.size()),
+              0.1 * static_cast<double>(before.faces.size()),
+              0.02 * static_cast<double>(before.faces.size()));
 
   // The sphere sample (a signed distance) taken inside above the level is a
   // box with a spherical hollow: two parts.
@@ -995,8 +990,7 @@ TEST_F(Mcubes, FinishingStepsSayWhatTheyDidAndKeepTheStlClosed) {
            {"mesh --decimate 0", "--decimate"},
            {"mesh --decimate 1.5", "--decimate"},
            {"mesh --min-component 0", "--min-component"},
-           {decimates ? "mesh --decimate 1.1" : "mesh --decimate 0.5",
-            decimates ? "--decimate" : "no decimation"}}) {
+           {"mesh --decimate 1.1", "--decimate"}}) {
     const Outcome refused = run(arguments + target);
     EXPECT_EQ(refused.status, 2) << arguments;
     EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;

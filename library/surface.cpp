@@ -29,13 +29,22 @@ std::vector<LabelMesh> publicLabels(std::vector<LabelSurface>&& surfaces) {
   return result;
 }
 
+// The caller's progress callback, stopping the run where it says so.
+SurfaceProgress progressOf(const SurfaceOptions& options) {
+  if (!options.progress) return {};
+  return [&options](const char*, std::int64_t done, std::int64_t total) {
+    if (!options.progress(done, total)) throw Cancelled();
+  };
+}
+
 }  // namespace
 
 Mesh extract(Volume& volume, const SurfaceOptions& options) {
   const ::SurfaceOptions surface = internalOptions(options);
   SurfaceReport report;
   try {
-    return publicMesh(volumeSurface(VolumeAccess::unreadReader(volume), surface, report));
+    return publicMesh(
+        volumeSurface(VolumeAccess::unreadReader(volume), surface, report, progressOf(options)));
   } catch (const VolumeError& error) {
     throw FileError(error.what());
   }
@@ -45,7 +54,7 @@ Mesh extract(const ArrayView& array, const Placement& placement, const SurfaceOp
   const ::SurfaceOptions surface = internalOptions(options);
   ArrayVolume reader = arrayVolume(array, placement);
   SurfaceReport report;
-  return publicMesh(volumeSurface(reader, surface, report));
+  return publicMesh(volumeSurface(reader, surface, report, progressOf(options)));
 }
 
 std::vector<LabelMesh> extractLabels(Volume& volume, const std::vector<std::int64_t>& labels,
@@ -53,7 +62,8 @@ std::vector<LabelMesh> extractLabels(Volume& volume, const std::vector<std::int6
   const ::SurfaceOptions surface = internalOptions(options);
   SurfaceReport report;
   try {
-    return publicLabels(labelSurfaces(VolumeAccess::unreadReader(volume), labels, surface, report));
+    return publicLabels(labelSurfaces(VolumeAccess::unreadReader(volume), labels, surface, report,
+                                      progressOf(options)));
   } catch (const VolumeError& error) {
     throw FileError(error.what());
   }
@@ -66,7 +76,7 @@ std::vector<LabelMesh> extractLabels(const ArrayView& array, const Placement& pl
   ArrayVolume reader = arrayVolume(array, placement);
   SurfaceReport report;
   try {
-    return publicLabels(labelSurfaces(reader, labels, surface, report));
+    return publicLabels(labelSurfaces(reader, labels, surface, report, progressOf(options)));
   } catch (const VolumeError& error) {
     // A voxel that is no label: the caller's array, not a file.
     throw ArgumentError(error.what());

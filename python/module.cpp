@@ -106,6 +106,19 @@ mcubes::SurfaceOptions surfaceOptions(double level, bool closed, bool welded, bo
   options.welded = welded;
   options.normals = normals;
   options.threads = threads;
+  // Ctrl+C between slabs of layers: Python's handler runs (raising
+  // KeyboardInterrupt) and the run stops, noting how far it got.
+  options.progress = [](std::int64_t done, std::int64_t total) {
+    const py::gil_scoped_acquire gil;
+    if (PyErr_CheckSignals() == 0) return true;
+    py::error_already_set raised;
+    if (py::hasattr(raised.value(), "add_note")) {
+      raised.value().attr("add_note")("mcubes stopped after " + std::to_string(done) + " of " +
+                                      std::to_string(total) + " layers");
+    }
+    raised.restore();
+    return false;
+  };
   return options;
 }
 
@@ -279,6 +292,9 @@ PYBIND11_MODULE(_mcubes, m) {
       if (error) std::rethrow_exception(error);
     } catch (const mcubes::ArgumentError& bad) {
       PyErr_SetString(PyExc_ValueError, bad.what());
+    } catch (const mcubes::Cancelled&) {
+      // Stopped where a signal's handler raised: its exception is set.
+      if (!PyErr_Occurred()) PyErr_SetNone(PyExc_KeyboardInterrupt);
     }
   });
 

@@ -26,4 +26,10 @@ class FileError : public Error {
   using Error::Error;
 };
 
+// A run that a progress callback stopped.
+class Cancelled : public Error {
+ public:
+  Cancelled() : Error("stopped by its progress callback") {}
+};
+
 }  // namespace mcubes

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "mcubes/mesh.h"
@@ -30,10 +31,15 @@ struct SurfaceOptions {
   bool welded = true;
   bool normals = true;  // per-vertex normals from the volume's gradient
   int threads = 0;      // 0: one per hardware thread; the mesh does not depend on it
+  // Called on the calling thread after each slab of layers, with the layers
+  // done and their total: returning false stops the run, which then throws
+  // Cancelled.
+  std::function<bool(std::int64_t done, std::int64_t total)> progress;
 };
 
 // Throws ArgumentError for options out of range (a level that is not finite,
-// threads outside 0 to 1024), FileError where reading the file fails.
+// threads outside 0 to 1024), FileError where reading the file fails,
+// Cancelled where options.progress stopped it.
 Mesh extract(Volume& volume, const SurfaceOptions& options);
 Mesh extract(const ArrayView& array, const Placement& placement, const SurfaceOptions& options);
 

@@ -4,7 +4,10 @@ Run by CTest with the module built (PYTHONPATH) and the tool's path in
 MCUBES_CLI.
 """
 import os
+import re
+import signal
 import subprocess
+import threading
 
 import numpy as np
 import pytest
@@ -280,3 +283,30 @@ def test_decimation_keeps_the_surface_printable():
         assert abs(len(f) - fraction * len(faces)) <= 0.1 * fraction * len(faces)
         assert _edges_twice(f)
         assert checked(v, f) == parts
+
+
+# Ctrl+C during a long call stops it between slabs of layers, as
+# KeyboardInterrupt with a note of how far it got; raised after the call
+# returned instead, it would carry no note. The signal may fall between two
+# calls, so a few tries are allowed: one must stop a call.
+def test_ctrl_c_stops_a_call_between_slabs_of_layers():
+    z, y, x = _grid(256)
+    volume = (1 - np.sqrt(x * x + y * y + z * z)).astype(np.float32)
+    before = mcubes.marching_cubes(volume, 0.5, normals=False)
+
+    def interrupted():
+        timer = threading.Timer(0.05, os.kill, (os.getpid(), signal.SIGINT))
+        timer.start()
+        try:
+            while True:
+                mcubes.marching_cubes(volume, 0.5, normals=False, threads=1)
+        except KeyboardInterrupt as stop:
+            return getattr(stop, "__notes__", [])
+        finally:
+            timer.join()
+
+    notes = next((n for n in (interrupted() for _ in range(10)) if n), [])
+    assert len(notes) == 1 and re.fullmatch(r"mcubes stopped after (\d+) of 255 layers", notes[0])
+    # Nothing is left half-done: the next call gives the same mesh.
+    after = mcubes.marching_cubes(volume, 0.5, normals=False)
+    assert all(np.array_equal(a, b) for a, b in zip(before[:2], after[:2]))

@@ -25,13 +25,17 @@ namespace {
 
 // The one error line (under mpirun, process 0's). Messages quote the
 // arguments, which may hold any byte: control characters are written as
-// escapes so that the message stays on one line.
+// escapes so that the message stays on one line, but for the line end
+// before each row of a table under it (a folder's DICOM series, rows that
+// start with two spaces).
 void printError(const char* message) {
   if (clusterPlace().rank != 0) return;
   std::string line = "mcubes: ";
   for (const char* c = message; *c != '\0'; ++c) {
     const auto byte = static_cast<unsigned char>(*c);
-    if (byte < 0x20 || byte == 0x7f) {
+    if (byte == '\n' && c[1] == ' ' && c[2] == ' ') {
+      line += '\n';
+    } else if (byte < 0x20 || byte == 0x7f) {
       char escape[5];
       std::snprintf(escape, sizeof escape, "\\x%02x", byte);
       line += escape;

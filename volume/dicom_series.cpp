@@ -1,6 +1,7 @@
 #include "volume/dicom_series.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -104,17 +105,37 @@ std::int64_t whole(const DicomFileFields& file, DicomField which, std::optional<
   return static_cast<std::int64_t>(value);
 }
 
-// A series as the listing shows it: "2: UID 'description' MR 512x512x120".
-std::string listed(std::size_t number, const std::vector<DicomFileFields>& files) {
-  const DicomFileFields& first = files.front();
-  return std::to_string(number) + ": " + printableName(trimmed(first[DicomField::SeriesUid])) +
-         " " + shown(trimmed(first[DicomField::SeriesDescription])) + " " +
-         printableName(trimmed(first[DicomField::Modality])) + " " +
-         printableName(trimmed(first[DicomField::Columns])) + "x" +
-         printableName(trimmed(first[DicomField::Rows])) + "x" + std::to_string(files.size());
-}
-
 using SeriesMap = std::map<std::string, std::vector<DicomFileFields>>;
+
+// The series as a table, a line each after its heading, the columns lined
+// up: "  2  UID  'description'  MR  512x512x120".
+std::string seriesTable(const SeriesMap& series) {
+  std::vector<std::array<std::string, 5>> rows{
+      {"N", "series UID", "description", "modality", "columns x rows x slices"}};
+  std::size_t number = 0;
+  for (const auto& [uid, files] : series) {
+    const DicomFileFields& first = files.front();
+    rows.push_back({std::to_string(++number), printableName(trimmed(first[DicomField::SeriesUid])),
+                    shown(trimmed(first[DicomField::SeriesDescription])),
+                    printableName(trimmed(first[DicomField::Modality])),
+                    printableName(trimmed(first[DicomField::Columns])) + "x" +
+                        printableName(trimmed(first[DicomField::Rows])) + "x" +
+                        std::to_string(files.size())});
+  }
+  std::array<std::size_t, 5> widths{};
+  for (const auto& row : rows) {
+    for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
+  }
+  std::string table;
+  for (const auto& row : rows) {
+    table += "\n ";
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      table += " " + row[c] +
+               (c + 1 < row.size() ? std::string(widths[c] - row[c].size() + 1, ' ') : "");
+    }
+  }
+  return table;
+}
 
 const std::vector<DicomFileFields>& chosen(const std::string& source, const SeriesMap& series,
                                            const std::string& choice) {
@@ -123,17 +144,14 @@ const std::vector<DicomFileFields>& chosen(const std::string& source, const Seri
                "name a folder (or DICOMDIR) of DICOM image files");
   }
   if (choice.empty() && series.size() == 1) return series.begin()->second;
-  std::string list;
   std::size_t number = 0;
   for (const auto& [uid, files] : series) {
-    ++number;
-    if (choice == uid || choice == std::to_string(number)) return files;
-    list += (list.empty() ? "" : "; ") + listed(number, files);
+    if (choice == uid || choice == std::to_string(++number)) return files;
   }
   failVolume(source,
              choice.empty() ? "holds " + std::to_string(series.size()) + " series"
                             : "holds no series " + shown(choice),
-             "choose one with --series N or --series UID: " + list);
+             "choose one with --series N or --series UID:" + seriesTable(series));
 }
 
 struct Vector {

@@ -9,7 +9,9 @@
 #include "volume/volume.h"
 
 // Throws VolumeError("FILE: PROBLEM; REMEDY"), the file's name as
-// printableName shows it.
+// printableName shows it. A remedy that lists choices (a folder's DICOM
+// series) ends in a table: lines after the first, each starting with two
+// spaces.
 [[noreturn]] void failVolume(const std::string& file, const std::string& problem,
                              const std::string& remedy);
 

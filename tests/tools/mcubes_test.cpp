@@ -723,14 +723,17 @@ TEST_F(Mcubes, DicomFolderOfSeveralSeriesIsListedAndTheChosenOneMeshed) {
   const std::string target = (work() / "ct.obj").string();
   const Outcome listed = run("mesh --volume " + folder + " --iso 0 -o " + target);
   EXPECT_EQ(listed.status, 2);
-  EXPECT_EQ(std::count(listed.err.begin(), listed.err.end(), '\n'), 1) << listed.err;
   if (!MC_VOLUME_READS_DICOM) {
     EXPECT_NE(listed.err.find("built without GDCM"), std::string::npos) << listed.err;
     return;
   }
   const std::string even = "1.3.6.1.4.1.5962.1.1.0.0.0.1194734704.16302.0.6";
-  for (const std::string& part :
-       {std::string("--series N"), even + " 'SmartScore - Gated 0.5 sec' CT 16x16x5"}) {
+  // The message's line, then a table of the 13 series: its heading and a
+  // row each.
+  EXPECT_EQ(std::count(listed.err.begin(), listed.err.end(), '\n'), 15) << listed.err;
+  EXPECT_EQ(listed.err.rfind("mcubes: " + folder + ": holds 13 series", 0), 0u) << listed.err;
+  for (const std::string& part : {std::string("--series N or --series UID:\n  N   series UID   "),
+                                  "  2   " + even + "    'SmartScore - Gated 0.5 sec'  CT   "}) {
     EXPECT_NE(listed.err.find(part), std::string::npos) << part << " not in " << listed.err;
   }
   // A damaged DICOMDIR beside the series stops GDCM's reading: the folder's

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/fuzz/volume_header_fuzz_check.h"
 #include "tools/mcubes.h"
 
 namespace {
@@ -145,13 +146,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   check(status == 0 || status == 2, "exit status " + std::to_string(status), arguments);
   if (status == 2) {
-    // One line, and under it at most the rows of a table (a folder's DICOM
-    // series), each starting with two spaces.
-    bool oneLine = capturedErr.size() > 1 && capturedErr.back() == '\n';
-    for (std::size_t end = capturedErr.find('\n'); oneLine && end + 1 < capturedErr.size();
-         end = capturedErr.find('\n', end + 1)) {
-      oneLine = capturedErr.compare(end + 1, 2, "  ") == 0;
-    }
+    const bool oneLine =
+        capturedErr.size() > 1 && capturedErr.back() == '\n' && oneLineOrTableRows(capturedErr);
     check(oneLine, "exit 2 without exactly one line (and a table's rows) on stderr", arguments);
     check(capturedErr.rfind("mcubes: ", 0) == 0, "the error line does not start with 'mcubes: '",
           arguments);

@@ -22,6 +22,18 @@ inline void check(bool holds, const char* harness, const std::string& what) {
   }
 }
 
+// Whether `text` is one line, and under it at most the rows of a table (a
+// folder's DICOM series), each starting with two spaces; `text` may end in a
+// line end.
+inline bool oneLineOrTableRows(const std::string& text) {
+  if (text.find('\r') != std::string::npos) return false;
+  for (std::size_t end = text.find('\n'); end != std::string::npos && end + 1 < text.size();
+       end = text.find('\n', end + 1)) {
+    if (text.compare(end + 1, 2, "  ") != 0) return false;
+  }
+  return true;
+}
+
 inline void checkError(const VolumeError& error, const char* harness) {
   const std::string message = error.what();
   check(message.rfind(std::string(FuzzedFile) + ": ", 0) == 0, harness,

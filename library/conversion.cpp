@@ -8,16 +8,6 @@
 
 namespace mcubes {
 
-namespace {
-
-std::string number(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.9g", value);
-  return text;
-}
-
-}  // namespace
-
 static_assert(static_cast<int>(VoxelType::Float64) == static_cast<int>(::VoxelType::Float64) &&
                   static_cast<int>(VoxelType::Uint8) == static_cast<int>(::VoxelType::Uint8),
               "the public voxel types are the readers' in the same order");
@@ -103,28 +93,6 @@ IndexedMesh internalMesh(const Mesh& mesh) {
   if (!mesh.indices.empty()) {
     std::memcpy(result.faces.data(), mesh.indices.data(), mesh.indices.size() * 4);
   }
-  return result;
-}
-
-::SurfaceOptions internalOptions(const SurfaceOptions& options) {
-  if (!std::isfinite(options.level)) {
-    throw ArgumentError("level " + number(options.level) +
-                        ": the iso level must be a finite number");
-  }
-  if (options.threads < 0 || options.threads > 1024) {
-    throw ArgumentError("threads " + std::to_string(options.threads) +
-                        ": give 1 to 1024, or 0 for one per hardware thread");
-  }
-  ::SurfaceOptions result;
-  result.isoLevel = options.level;
-  result.inside = options.inside == Inside::Below ? ::Inside::Below : ::Inside::Above;
-  result.closed = options.closed;
-  result.welded = options.welded;
-  result.normals = options.normals;
-  const unsigned hardware = std::thread::hardware_concurrency();
-  result.threads = options.threads > 0 ? options.threads
-                   : hardware > 0      ? static_cast<int>(hardware)
-                                       : 1;
   return result;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "mcubes/mesh.h"
+#include "mcubes/meshing.h"
 #include "mcubes/surface.h"
 #include "mcubes/volume.h"
 #include "mesh/surface.h"
@@ -25,6 +26,9 @@ Mesh publicMesh(IndexedMesh&& mesh);
 // Throws ArgumentError where the arrays do not make a mesh.
 IndexedMesh internalMesh(const Mesh& mesh);
 
+// The volume file the source names, opened; throws VolumeError.
+std::unique_ptr<VolumeReader> openFile(const FileSource& source);
+
 // The reader of a volume none of whose slices were read, which the caller
 // then reads whole: the pipeline reads a volume once, from its first slice.
 // Throws ArgumentError for a volume already read from.
@@ -32,8 +36,5 @@ class VolumeAccess {
  public:
   static VolumeReader& unreadReader(Volume& volume);
 };
-
-// Throws ArgumentError for options out of range.
-::SurfaceOptions internalOptions(const SurfaceOptions& options);
 
 }  // namespace mcubes

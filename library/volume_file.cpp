@@ -5,6 +5,7 @@
 #include "library/conversion.h"
 #include "mcubes/error.h"
 #include "mcubes/volume.h"
+#include "volume/data_files.h"
 #include "volume/voxel_decoding.h"
 
 namespace mcubes {
@@ -48,18 +49,29 @@ ArrayView packedArray(const void* data, VoxelType type, const std::int64_t (&dim
       data, type, {dims[0], dims[1], dims[2]}, {bytes, bytes * dims[0], bytes * dims[0] * dims[1]}};
 }
 
-Volume::Volume(const std::string& path, const std::optional<RawLayout>& raw,
-               const Placement& placement) {
+std::unique_ptr<VolumeReader> openFile(const FileSource& source) {
   std::optional<::RawLayout> layout;
   ::VoxelPlacement place;
-  std::copy(placement.spacing, placement.spacing + 3, place.spacing);
-  std::copy(placement.origin, placement.origin + 3, place.origin);
-  if (raw) {
+  std::copy(source.placement.spacing, source.placement.spacing + 3, place.spacing);
+  std::copy(source.placement.origin, source.placement.origin + 3, place.origin);
+  place.spacingGiven = source.spacingGiven;
+  if (source.raw) {
+    const RawLayout& raw = *source.raw;
     layout = ::RawLayout{
-        {raw->dims[0], raw->dims[1], raw->dims[2]}, internalType(raw->type), raw->bigEndian, place};
+        {raw.dims[0], raw.dims[1], raw.dims[2]}, internalType(raw.type), raw.bigEndian, place};
   }
+  allowOutsideReferences(source.outsideReferences);
+  return openVolume(source.path, layout, place, source.series);
+}
+
+Volume::Volume(const std::string& path, const std::optional<RawLayout>& raw,
+               const Placement& placement) {
   try {
-    reader_ = openVolume(path, layout, place);
+    FileSource source;
+    source.path = path;
+    source.raw = raw;
+    source.placement = placement;
+    reader_ = openFile(source);
   } catch (const VolumeError& error) {
     throw FileError(error.what());
   }

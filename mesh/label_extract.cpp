@@ -76,7 +76,7 @@ class LabelTable {
   std::snprintf(text, sizeof text, "%.9g", value);
   throw VolumeError("voxel (" + std::to_string(n % x) + ", " + std::to_string(n / x) + ", " +
                     std::to_string(k) + ") holds " + text +
-                    ": --labels needs a label map, a volume of integer values");
+                    ": {labels} needs a label map, a volume of integer values");
 }
 
 // Marks the labels slice k holds; values come in runs, so a run is looked

@@ -2,6 +2,9 @@
 
 #include <charconv>
 
+#include "library/mesh_run.h"
+#include "tools/cli_words.h"
+
 namespace {
 
 // Accepts exactly an optional sign and decimal digits within the 32-bit
@@ -57,12 +60,16 @@ CLI::Option* addTickOption(CLI::App& command, std::int32_t& tick) {
       ->capture_default_str();
 }
 
-int defaultThreads() { return 1; }
-
 CLI::Option* addThreadsOption(CLI::App& command, int& threads) {
-  return command.add_option("--threads", threads, "Worker threads, 1 to 1024 (same output)")
-      ->check(CLI::Range(1, 1024))
-      ->capture_default_str();
+  return command
+      .add_option("--threads", threads,
+                  "Worker threads, 1 to 1024, or 0 for one per processor this process may run "
+                  "on (the default; the output is the same)")
+      ->check(CLI::Range(0, 1024))
+      ->capture_default_str()
+      ->each([&threads](const std::string&) {
+        if (threads == 0) threads = mcubes::availableProcessors();
+      });
 }
 
 bool parseSnapshotSize(const std::string& text, int& width, int& height, std::string& error) {
@@ -92,4 +99,6 @@ CLI::Option* addOutputOption(CLI::App& command, std::string& path, const std::st
   return command.add_option("-o,--output", path, what + "; - for standard output");
 }
 
-void failCommand(const std::string& message) { throw CLI::RuntimeError(message, BadInputExitCode); }
+void failCommand(const std::string& message) {
+  throw CLI::RuntimeError(inFlags(message), BadInputExitCode);
+}

@@ -16,12 +16,8 @@ constexpr int BadInputExitCode = 2;
 // that names the value.
 CLI::Option* addTickOption(CLI::App& command, std::int32_t& tick);
 
-// The thread count where --threads is not given: one. Threads never change
-// the output; on the shared 2-vCPU machines this was measured on they did
-// not pay back their cost in wall time, so they are asked for, not assumed.
-int defaultThreads();
-
-// Adds `--threads T`, 1 to 1024; the output never depends on it.
+// Adds `--threads T`, 0 to 1024 (0: one per processor); the output never
+// depends on it.
 CLI::Option* addThreadsOption(CLI::App& command, int& threads);
 
 // Largest width or height of a picture.
@@ -43,5 +39,6 @@ void sizeOrFail(const std::string& size, int& width, int& height);
 CLI::Option* addOutputOption(CLI::App& command, std::string& path, const std::string& what);
 
 // Ends a subcommand's callback with `message` as the tool's one error line
-// and BadInputExitCode; main catches it and prints it.
+// and BadInputExitCode; main catches it and prints it, the arguments it
+// names as {name} worded as flags (tools/cli_words.h).
 [[noreturn]] void failCommand(const std::string& message);

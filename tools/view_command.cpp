@@ -7,10 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "mcubes/error.h"
+#include "mcubes/meshing.h"
 #include "tools/cli_support.h"
+#include "tools/cli_words.h"
 #include "tools/mesh_command.h"
 #include "viewer/controls.h"
 #include "viewer/viewer_window.h"
+#include "volume/number_text.h"
 #ifndef _WIN32
 #include "port/port.h"
 #endif
@@ -27,22 +31,6 @@ struct ViewOptions {
   const CLI::Option* insideOption = nullptr;
   const CLI::Option* divisionsOption = nullptr;
 };
-
-std::string number(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.9g", value);
-  return text;
-}
-
-// The shortest decimal that reads back as exactly `value`.
-std::string exactNumber(double value) {
-  char text[32];
-  for (int digits = 1; digits <= 17; ++digits) {
-    std::snprintf(text, sizeof text, "%.*g", digits, value);
-    if (std::strtod(text, nullptr) == value) break;
-  }
-  return text;
-}
 
 #ifndef _WIN32
 // A window nobody can see helps no one: without a display the viewer ends at
@@ -117,8 +105,9 @@ void runView(ViewOptions options) {
     VolumeSource::StartLevel start{options.iso, "as --iso asks"};
     if (options.isoOption->count() == 0) start = source->startLevel();
     options.viewer.start.iso.start = start.level;
-    std::printf("Data %s to %s; level %s, %s\n", number(source->least()).c_str(),
-                number(source->most()).c_str(), number(start.level).c_str(), start.reason.c_str());
+    std::printf("Data %s to %s; level %s, %s\n", numberText(source->least()).c_str(),
+                numberText(source->most()).c_str(), numberText(start.level).c_str(),
+                start.reason.c_str());
   } else {
     if (!options.labels.empty()) failCommand("--labels needs --volume, the label map to show");
     if (options.insideOption->count() > 0) {
@@ -127,7 +116,7 @@ void runView(ViewOptions options) {
           "level");
     }
     if (!(options.iso > 0.0)) {
-      failCommand("--iso '" + number(options.iso) +
+      failCommand("--iso '" + numberText(options.iso) +
                   "': the scene's iso level must be a positive number");
     }
     options.viewer.start.iso.start = options.iso;
@@ -137,9 +126,18 @@ void runView(ViewOptions options) {
 
 }  // namespace
 
+// The scene goes through mcubes mesh itself; a volume through the library,
+// with the same flags said.
 MeshExporter meshExporter(const VolumeOptions& volume, Inside inside) {
   return [volume, inside](const std::string& path, const ViewState& state, std::string& said) {
     std::vector<std::string> arguments;
+    mcubes::MeshRequest request;
+    request.surface.normals = true;
+    request.onFinding = [](const mcubes::Finding& finding) {
+      std::fprintf(stderr, "mcubes: %s%s%s\n", finding.warning ? "warning: " : "",
+                   finding.subject.empty() ? "" : (finding.subject + ": ").c_str(),
+                   inFlags(finding.text).c_str());
+    };
     if (namesVolume(volume)) {
       arguments = volumeArguments(volume);
     } else {
@@ -148,11 +146,18 @@ MeshExporter meshExporter(const VolumeOptions& volume, Inside inside) {
     }
     if (state.labels.empty()) {
       arguments.insert(arguments.end(), {"--iso", exactNumber(state.iso.value())});
-      if (inside == Inside::Below) arguments.insert(arguments.end(), {"--inside", "below"});
+      request.surface.level = state.iso.value();
+      if (inside == Inside::Below) {
+        arguments.insert(arguments.end(), {"--inside", "below"});
+        request.surface.inside = mcubes::Inside::Below;
+      }
     } else {
       std::string visible;
+      request.labels.emplace();
       for (const ShownLabel& label : state.labels) {
-        if (label.visible) visible += (visible.empty() ? "" : ",") + std::to_string(label.value);
+        if (!label.visible) continue;
+        visible += (visible.empty() ? "" : ",") + std::to_string(label.value);
+        request.labels->push_back(label.value);
       }
       if (visible.empty()) return std::string("no label is shown, so there is nothing to export");
       arguments.insert(arguments.end(), {"--labels", visible});
@@ -160,7 +165,18 @@ MeshExporter meshExporter(const VolumeOptions& volume, Inside inside) {
     arguments.insert(arguments.end(), {"--normals", "-o", path});
     said = "mcubes mesh";
     for (const std::string& argument : arguments) said += " " + argument;
-    return runMeshCommand(arguments) == 0 ? std::string() : "cannot export: " + said;
+    if (!namesVolume(volume)) {
+      return runMeshCommand(arguments) == 0 ? std::string() : "cannot export: " + said;
+    }
+    try {
+      request.source = fileSourceOrFail(volume);
+      mcubes::meshVolumeToFile(request, path);
+    } catch (const mcubes::Error& error) {
+      return "cannot export: " + error.worded(commandLineWord);
+    } catch (const std::exception& error) {
+      return "cannot export: " + std::string(error.what());
+    }
+    return std::string();
   };
 }
 

@@ -7,7 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "library/mesh_run.h"
+#include "mcubes/error.h"
 #include "tools/cli_support.h"
+#include "tools/cli_words.h"
 #include "volume/data_files.h"
 #include "volume/hdf5_name.h"
 #include "volume/voxel_decoding.h"
@@ -88,9 +91,9 @@ std::optional<RawLayout> rawLayout(const VolumeOptions& options) {
 std::vector<std::string> volumeArguments(const VolumeOptions& options) {
   std::vector<std::string> arguments;
   const std::pair<const char*, const std::string*> named[] = {
-      {"--volume", &options.path},     {"--dims", &options.dims},
-      {"--type", &options.type},       {"--endian", &options.endian},
-      {"--spacing", &options.spacing}, {"--origin", &options.origin}};
+      {"--volume", &options.path},  {"--series", &options.series}, {"--dims", &options.dims},
+      {"--type", &options.type},    {"--endian", &options.endian}, {"--spacing", &options.spacing},
+      {"--origin", &options.origin}};
   for (const auto& [name, value] : named) {
     if (!value->empty()) arguments.insert(arguments.end(), {name, *value});
   }
@@ -145,7 +148,7 @@ Inside insideNamed(const std::string& name) {
   return name == "below" ? Inside::Below : Inside::Above;
 }
 
-std::unique_ptr<VolumeReader> openVolumeOrFail(const VolumeOptions& options) {
+mcubes::FileSource fileSourceOrFail(const VolumeOptions& options) {
   // An HDF5 dataset states its sizes and type, but not where it lies.
   const bool hdf5 = hdf5Name(options.path).has_value();
   if (hdf5 && (!options.dims.empty() || !options.type.empty() || !options.endian.empty())) {
@@ -156,10 +159,28 @@ std::unique_ptr<VolumeReader> openVolumeOrFail(const VolumeOptions& options) {
     failCommand(options.series.empty() ? "the raw layout options need --volume FILE"
                                        : "--series needs --volume DIR, a folder of DICOM files");
   }
-  allowOutsideReferences(options.outsideReferences);
+  mcubes::FileSource source;
+  source.path = options.path;
+  const VoxelPlacement place = placement(options);
+  std::copy(place.spacing, place.spacing + 3, source.placement.spacing);
+  std::copy(place.origin, place.origin + 3, source.placement.origin);
+  source.spacingGiven = place.spacingGiven;
+  if (raw) {
+    source.raw = mcubes::RawLayout{{raw->dims[0], raw->dims[1], raw->dims[2]},
+                                   static_cast<mcubes::VoxelType>(raw->type),
+                                   raw->bigEndian};
+  }
+  source.series = options.series;
+  source.outsideReferences = options.outsideReferences;
+  return source;
+}
+
+std::unique_ptr<VolumeReader> openVolumeOrFail(const VolumeOptions& options) {
+  mcubes::MeshRequest request;
+  request.source = fileSourceOrFail(options);
   try {
-    return openVolume(options.path, raw, placement(options), options.series);
-  } catch (const VolumeError& error) {
-    failCommand(error.what());
+    return mcubes::openSource(request);
+  } catch (const mcubes::Error& error) {
+    failCommand(error.worded(commandLineWord));
   }
 }

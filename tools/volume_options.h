@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "mcubes/meshing.h"
 #include "mesh/inside.h"
 #include "volume/volume.h"
 
@@ -32,6 +33,10 @@ void addVolumeOptions(CLI::App& command, VolumeOptions& options);
 // (mesh/inside.h); the option, so that callers can tell whether it was given.
 CLI::Option* addInsideOption(CLI::App& command, std::string& inside);
 Inside insideNamed(const std::string& name);
+
+// The library's source for the volume the options name, or the command
+// ended with why not (failCommand).
+mcubes::FileSource fileSourceOrFail(const VolumeOptions& options);
 
 // Opens the volume the options name, or ends the command with one line that
 // says what is wrong (failCommand).

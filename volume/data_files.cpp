@@ -59,8 +59,7 @@ void checkReferencedFile(const std::string& referrer, const std::string& path,
     return;
   }
   failVolume(referrer, "the file it names, " + shown(name) + ", lies outside its folder",
-             "move it into that folder, or give --allow-outside-references to read files "
-             "anywhere");
+             "move it into that folder, or give {outside_references} to read files anywhere");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <optional>
 #include <utility>
 
+#include "volume/number_text.h"
 #include "volume/read_failure.h"
 #include "volume/volume_layout.h"
 #include "volume/voxel_decoding.h"
@@ -65,12 +66,6 @@ std::optional<std::vector<double>> numbers(const std::string& text) {
     start = end + 1;
   }
   return values;
-}
-
-std::string number(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6g", value);
-  return text;
 }
 
 std::string fileName(const DicomFileFields& file) { return printableName(file.file); }
@@ -148,10 +143,11 @@ const std::vector<DicomFileFields>& chosen(const std::string& source, const Seri
   for (const auto& [uid, files] : series) {
     if (choice == uid || choice == std::to_string(++number)) return files;
   }
-  failVolume(source,
-             choice.empty() ? "holds " + std::to_string(series.size()) + " series"
-                            : "holds no series " + shown(choice),
-             "choose one with --series N or --series UID:" + seriesTable(series));
+  failVolume(
+      source,
+      choice.empty() ? "holds " + std::to_string(series.size()) + " series"
+                     : "holds no series " + shown(choice),
+      "choose one with {series}, its number in this listing or its UID:" + seriesTable(series));
 }
 
 struct Vector {
@@ -243,7 +239,8 @@ struct Placed {
 };
 
 std::string at(const Placed& slice) {
-  return fileName(*slice.file) + " (at " + number(slice.along) + " mm along the slice normal)";
+  return fileName(*slice.file) + " (at " + numberText(slice.along, 6) +
+         " mm along the slice normal)";
 }
 
 constexpr const char* Resample =
@@ -353,13 +350,13 @@ DicomSeries assembleDicomSeries(const std::string& source, std::vector<DicomFile
     const double multiple = std::round(ratio);
     if (multiple >= 2.0 && std::fabs(ratio - multiple) <= StepTolerance * multiple) {
       failVolume(source,
-                 number(multiple - 1.0) + " slice(s) missing between " + pair +
-                     ", where the others are " + number(usual) + " mm apart",
+                 numberText(multiple - 1.0, 6) + " slice(s) missing between " + pair +
+                     ", where the others are " + numberText(usual, 6) + " mm apart",
                  "copy the whole series, or " + std::string(Resample));
     }
     failVolume(source,
-               "uneven slice spacing: " + number(step) + " mm between " + pair +
-                   ", where the others are " + number(usual) + " mm apart",
+               "uneven slice spacing: " + numberText(step, 6) + " mm between " + pair +
+                   ", where the others are " + numberText(usual, 6) + " mm apart",
                Resample);
   }
 

@@ -303,7 +303,7 @@ std::optional<std::array<double, 3>> statedSpacing(const std::string& path, hid_
     failVolume(path,
                "the " + std::string(key) + " attribute of its dataset " + shown(name) +
                    " is not three positive numbers",
-               "give the voxel size with --spacing SX,SY,SZ");
+               "give the voxel size with {spacing}");
   }
   return std::array<double, 3>{zyx[2], zyx[1], zyx[0]};
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "volume/gzip_sink.h"
+#include "volume/number_text.h"
 #include "volume/voxel_decoding.h"
 
 namespace {
@@ -26,14 +27,8 @@ bool littleEndianMachine() {
 }
 
 // Enough digits that the reader's strtod gives back the same double.
-std::string number(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.17g", value);
-  return text;
-}
-
 std::string vector(const double (&v)[3]) {
-  return "(" + number(v[0]) + "," + number(v[1]) + "," + number(v[2]) + ")";
+  return "(" + numberText(v[0], 17) + "," + numberText(v[1], 17) + "," + numberText(v[2], 17) + ")";
 }
 
 std::string headerText(const VolumeHeader& header, NrrdEncoding encoding) {

@@ -34,7 +34,7 @@ std::unique_ptr<VolumeReader> openVolume(const std::string& path,
                      (name.size() == 8 && endsWith(name, "dicomdir"));
   if (!series.empty() && (raw || !dicom)) {
     failVolume(path, "is no DICOM folder or DICOMDIR, so it has no series to choose",
-               "leave out --series, or name a folder of DICOM files");
+               "leave out {series}, or name a folder of DICOM files");
   }
   if (raw) return openRaw(path, *raw);
   if (dicom) return openDicom(path, series);
@@ -52,6 +52,5 @@ std::unique_ptr<VolumeReader> openVolume(const std::string& path,
   failVolume(path, "its extension names no volume format known here",
              "name a .nrrd, .nhdr, .nii, .nii.gz, .hdr, .mha, .mhd, .mgh, .mgz, .h5, .hdf5 or .he5 "
              "file, a folder of DICOM files or a DICOMDIR, or read it as raw voxels "
-             "with --dims X,Y,Z --type T [--endian little|big] [--spacing SX,SY,SZ] "
-             "[--origin OX,OY,OZ]");
+             "with {dims} and {type} (and {endian}, {spacing}, {origin})");
 }

@@ -8,7 +8,7 @@
 namespace {
 
 std::string triple(const std::int64_t (&values)[3]) {
-  return std::to_string(values[0]) + "," + std::to_string(values[1]) + "," +
+  return std::to_string(values[0]) + " x " + std::to_string(values[1]) + " x " +
          std::to_string(values[2]);
 }
 
@@ -19,8 +19,8 @@ std::unique_ptr<VolumeReader> openRaw(const std::string& path, const RawLayout& 
   const std::vector<std::int64_t> sizes(raw.dims, raw.dims + 3);
   for (const std::int64_t size : sizes) {
     if (size < 1) {
-      failVolume(path, "--dims " + triple(raw.dims) + " has a size below 1",
-                 "give three sizes of at least 1 with --dims X,Y,Z");
+      failVolume(path, "the raw layout's sizes " + triple(raw.dims) + " hold one below 1",
+                 "give three sizes of at least 1 with {dims}");
     }
   }
   const std::int64_t bytes = latticeBytes(path, sizes, voxelBytes(raw.type));
@@ -29,9 +29,9 @@ std::unique_ptr<VolumeReader> openRaw(const std::string& path, const RawLayout& 
   header.geometry = placedGeometry(path, raw.dims, raw.placement);
   if (fileBytes != bytes) {
     failVolume(path,
-               "holds " + std::to_string(fileBytes) + " bytes where --dims " + triple(raw.dims) +
-                   " of " + voxelTypeName(raw.type) + " make " + std::to_string(bytes),
-               "check --dims and --type (the file must hold the voxels and nothing else)");
+               "holds " + std::to_string(fileBytes) + " bytes where " + triple(raw.dims) +
+                   " voxels of " + voxelTypeName(raw.type) + " make " + std::to_string(bytes),
+               "check {dims} and {type} (the file must hold the voxels and nothing else)");
   }
   DataLayout layout;
   layout.headerFile = path;

@@ -105,8 +105,8 @@ VolumeGeometry placedGeometry(const std::string& file, const std::int64_t (&dims
   for (int a = 0; a < 3; ++a) {
     const double spacing = placement.spacing[a];
     if (!std::isfinite(spacing) || spacing == 0.0 || !std::isfinite(placement.origin[a])) {
-      failVolume(file, "--spacing must be finite and not 0, --origin finite",
-                 "give --spacing SX,SY,SZ and --origin OX,OY,OZ as plain numbers");
+      failVolume(file, "the spacing must be finite and not 0, the origin finite",
+                 "give {spacing} and {origin} as plain numbers");
     }
     geometry.dims[a] = dims[a];
     geometry.origin[a] = placement.origin[a];

@@ -1,16 +1,34 @@
-// The library's errors: every message is one line that names the file or the
-// argument, what is wrong with it and what to do about it, as mcubes, the
-// command-line tool, prints them.
+// The library's errors. Each is one line that names the file or the
+// argument, what is wrong with it and what to do about it. The arguments a
+// message names are written as the library's fields (RawLayout::dims,
+// SurfaceOptions::level); worded() names them as another front end does
+// (mcubes's flags, the Python module's keyword arguments).
 #pragma once
 
+#include <functional>
 #include <stdexcept>
+#include <string>
 
 namespace mcubes {
 
 class Error : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  // `text` names arguments as {name} (see argumentWords below).
+  explicit Error(const std::string& text);
+
+  // The message with each {name} replaced by term(name).
+  std::string worded(const std::function<std::string(const std::string& name)>& term) const;
+
+ private:
+  std::string text_;
 };
+
+// The library's own name for each argument a message can name: dims, type,
+// endian, spacing, origin (RawLayout, Placement), series,
+// outside_references (FileSource), level, otsu, inside, welded, closed,
+// normals, threads, labels, space, format (the request's fields),
+// keep_largest, min_component, smooth, passband, decimate (FinishOptions).
+std::string libraryWord(const std::string& name);
 
 // An argument the library cannot work with (a level that is not finite, an
 // unknown mesh format, a face naming a vertex that is not there).

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "mcubes/mesh.h"
@@ -21,18 +22,22 @@ namespace mcubes {
 enum class Inside { Above, Below };
 
 struct SurfaceOptions {
-  double level = 0.0;             // the iso level; not used for labels
-  Inside inside = Inside::Above;  // not used for labels
+  double level = 0.0;  // the iso level; not used for labels
+  // Not used for labels. Empty: Above, and a finding where the caps then
+  // enclose the whole box (how a signed distance field comes out).
+  std::optional<Inside> inside;
   // Flat caps where the surface leaves the volume, so that it bounds a
   // solid.
   bool closed = true;
   // Vertices shared by neighbouring triangles; without it each triangle has
   // three of its own, as extracted (and no caps).
   bool welded = true;
-  bool normals = true;  // per-vertex normals from the volume's gradient
-  int threads = 0;      // 0: one per hardware thread; the mesh does not depend on it
-  // Called on the calling thread after each slab of layers, with the layers
-  // done and their total: returning false stops the run, which then throws
+  bool normals = false;  // per-vertex normals from the volume's gradient
+  // 0: one per processor this process may run on; the mesh does not depend
+  // on it.
+  int threads = 0;
+  // Called on the calling thread between layers, with the layers done and
+  // their total: returning false stops the run, which then throws
   // Cancelled.
   std::function<bool(std::int64_t done, std::int64_t total)> progress;
 };

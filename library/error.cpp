@@ -1,0 +1,46 @@
+#include "mcubes/error.h"
+
+#include <map>
+
+#include "volume/argument_words.h"
+
+namespace mcubes {
+
+Error::Error(const std::string& text)
+    : std::runtime_error(wordArguments(text, libraryWord)), text_(text) {}
+
+std::string Error::worded(const std::function<std::string(const std::string&)>& term) const {
+  return wordArguments(text_, term);
+}
+
+std::string libraryWord(const std::string& name) {
+  static const std::map<std::string, std::string> words = {
+      {"dims", "RawLayout::dims"},
+      {"type", "RawLayout::type"},
+      {"endian", "RawLayout::bigEndian"},
+      {"spacing", "Placement::spacing"},
+      {"origin", "Placement::origin"},
+      {"series", "FileSource::series"},
+      {"outside_references", "FileSource::outsideReferences"},
+      {"level", "SurfaceOptions::level"},
+      {"otsu", "MeshRequest::otsu"},
+      {"inside", "SurfaceOptions::inside"},
+      {"inside_below", "SurfaceOptions::inside = Inside::Below"},
+      {"unwelded", "SurfaceOptions::welded = false"},
+      {"unclosed", "SurfaceOptions::closed = false"},
+      {"normals", "SurfaceOptions::normals"},
+      {"threads", "SurfaceOptions::threads"},
+      {"labels", "MeshRequest::labels"},
+      {"space", "MeshRequest::space"},
+      {"format", "WriteOptions::format"},
+      {"keep_largest", "FinishOptions::keepLargest"},
+      {"min_component", "FinishOptions::minComponent"},
+      {"smooth", "FinishOptions::smoothIterations"},
+      {"passband", "FinishOptions::smoothPassband"},
+      {"decimate", "FinishOptions::decimate"},
+  };
+  const auto found = words.find(name);
+  return found == words.end() ? "{" + name + "}" : found->second;
+}
+
+}  // namespace mcubes

@@ -1,0 +1,146 @@
+#include "library/mesh_output.h"
+
+#include <filesystem>
+#include <optional>
+
+#include "mcubes/error.h"
+#include "volume/output_file.h"
+
+namespace mcubes {
+
+namespace {
+
+constexpr const char* Formats = "obj, ply, stl, glb, vtp or gii";
+constexpr const char* Extensions = ".obj, .ply, .stl, .glb, .vtp or .gii";
+
+bool namesFolder(const std::string& path) {
+  return path != "-" && !path.empty() &&
+         (path.back() == '/' || std::filesystem::is_directory(path));
+}
+
+// Adds `mesh` (made of `parts`, if any) to `files` as `path`; OBJ parts get
+// their materials in a .mtl file beside it.
+void addMesh(OutputFiles& files, const std::string& path, MeshFormat format,
+             const IndexedMesh& mesh, const std::string& comment, const OutputText& text,
+             const std::vector<MeshPart>& parts = {}) {
+  std::string materials;
+  if (format == MeshFormat::Obj && !parts.empty() && path != "-") {
+    const std::filesystem::path library = std::filesystem::path(path).replace_extension(".mtl");
+    materials = library.filename().string();
+    const std::string error =
+        files.add(library.string(), [&](std::FILE* out) { return writeMaterials(out, parts); });
+    if (!error.empty()) throw FileError(error);
+  }
+  const std::string error = files.add(path, [&](std::FILE* out) {
+    return writeMeshAs(format, out, mesh, comment, text.space, text.ascii, parts, materials);
+  });
+  if (!error.empty()) throw FileError(error);
+}
+
+void addLabels(OutputFiles& files, const std::string& path, const OutputPlan& plan, Run& run,
+               const OutputText& text) {
+  IndexedMesh all;
+  std::vector<MeshPart> parts;
+  for (RunSurface& label : run.surfaces) {
+    IndexedMesh& mesh = label.mesh;
+    const std::string value = std::to_string(label.label);
+    if (plan.perLabel) {
+      std::string file = path;
+      if (plan.folder) {
+        file =
+            (std::filesystem::path(path) / ("label_" + value + "." + meshFormatName(plan.format)))
+                .string();
+      }
+      for (std::size_t at; (at = file.find("{label}")) != std::string::npos;) {
+        file.replace(at, 7, value);
+      }
+      addMesh(files, file, plan.format, mesh, text.comment + ", label " + value, text);
+    } else {
+      parts.push_back({label.label, label.style.name, label.style.colour, mesh.vertices.size(),
+                       mesh.faces.size()});
+      const auto base = static_cast<std::uint32_t>(all.vertices.size());
+      all.vertices.insert(all.vertices.end(), mesh.vertices.begin(), mesh.vertices.end());
+      all.normals.insert(all.normals.end(), mesh.normals.begin(), mesh.normals.end());
+      for (const auto& f : mesh.faces) all.faces.push_back({f[0] + base, f[1] + base, f[2] + base});
+    }
+    mesh = {};
+  }
+  if (!plan.perLabel)
+    addMesh(files, path, plan.format, all, text.comment + ", labels", text, parts);
+}
+
+}  // namespace
+
+OutputPlan planOutput(const std::string& path, const std::string& format, long labels) {
+  OutputPlan plan;
+  plan.folder = labels != 0 && namesFolder(path);
+  plan.perLabel = plan.folder || (labels != 0 && path.find("{label}") != std::string::npos);
+  std::optional<MeshFormat> chosen;
+  if (!format.empty()) {
+    chosen = meshFormatNamed(format);
+    if (!chosen) throw ArgumentError("unknown mesh format '" + format + "' (use " + Formats + ")");
+  } else if (!plan.folder && path != "-") {
+    const std::string name = std::filesystem::path(path).filename().string();
+    if (name.find('.') != std::string::npos) {
+      chosen = meshFormatOfPath(name);
+      if (!chosen) {
+        throw ArgumentError("cannot tell the mesh format from '" + path + "': end it in " +
+                            Extensions + ", or give {format}");
+      }
+    }
+  }
+  if (chosen == MeshFormat::Gii && !writesGii()) {
+    throw ArgumentError(
+        "this build of mcubes writes no gii (it was built without giftiio): use obj, ply, "
+        "stl, glb or vtp");
+  }
+  plan.format = chosen.value_or(MeshFormat::Obj);
+  const bool oneSurface = plan.format == MeshFormat::Stl || plan.format == MeshFormat::Gii;
+  if (labels != 0 && labels != 1 && !plan.perLabel && oneSurface) {
+    const std::string name = meshFormatName(plan.format);
+    throw ArgumentError(name +
+                        " holds one surface: write a file per label with {label} in the "
+                        "output's name (label_{label}." +
+                        name + ") or a folder, or use obj, ply, glb or vtp for one file");
+  }
+  return plan;
+}
+
+WorldSpace spaceNamed(const std::string& name) {
+  if (name.empty()) return WorldSpace::Unstated;
+  if (name == "RAS") return WorldSpace::Ras;
+  if (name == "LPS") return WorldSpace::Lps;
+  if (name == "LAS") return WorldSpace::Las;
+  throw ArgumentError("unknown space '" + name + "' (use RAS, LPS or none)");
+}
+
+void writeRun(const std::string& path, const OutputPlan& plan, Run& run, const OutputText& text) {
+  OutputFiles files;
+  if (!run.labels || (run.surfaces.size() == 1 && !plan.perLabel &&
+                      (plan.format == MeshFormat::Stl || plan.format == MeshFormat::Gii))) {
+    const IndexedMesh empty;
+    const IndexedMesh& mesh = run.surfaces.empty() ? empty : run.surfaces.front().mesh;
+    const std::string comment =
+        run.labels ? text.comment + ", label " + std::to_string(run.surfaces.front().label)
+                   : text.comment;
+    addMesh(files, path, plan.format, mesh, comment, text);
+  } else {
+    std::error_code made;
+    const bool makeFolder = plan.folder && !std::filesystem::is_directory(path);
+    if (makeFolder && !std::filesystem::create_directory(path, made)) {
+      throw FileError("cannot make the folder '" + path + "': " + made.message());
+    }
+    try {
+      addLabels(files, path, plan, run, text);
+      if (const std::string error = files.commit(); !error.empty()) throw FileError(error);
+    } catch (...) {
+      // The files' temporaries are gone by now: a folder made for them goes too.
+      if (makeFolder) std::filesystem::remove(path, made);
+      throw;
+    }
+    return;
+  }
+  if (const std::string error = files.commit(); !error.empty()) throw FileError(error);
+}
+
+}  // namespace mcubes

@@ -1,0 +1,41 @@
+// A run's surfaces as mesh files, whole or not at all: the format chosen
+// from the name or the path, one file of parts or a file per label.
+#pragma once
+
+#include <string>
+
+#include "library/mesh_run.h"
+#include "mcubes/mesh.h"
+#include "mesh/mesh_writers.h"
+
+namespace mcubes {
+
+struct OutputPlan {
+  MeshFormat format = MeshFormat::Obj;
+  bool folder = false;    // labels: a file each in the folder `path` names
+  bool perLabel = false;  // labels: a file each (a folder, or {label} in the path)
+};
+
+// The format `format` names, else the path's extension, else OBJ (standard
+// output, a name without one, a folder of labels); `labels`: how many
+// labels are asked for (0: a level's surface; -1: every label). Throws
+// ArgumentError for a format it cannot tell or this build cannot write, or
+// several labels for one file of a format that holds one surface.
+OutputPlan planOutput(const std::string& path, const std::string& format, long labels);
+
+// "RAS", "LPS" or "LAS" as a space; "" as the file's own. Throws
+// ArgumentError for anything else.
+WorldSpace spaceNamed(const std::string& name);
+
+struct OutputText {
+  std::string comment;
+  WorldSpace space = WorldSpace::Unstated;
+  bool ascii = false;  // text PLY
+};
+
+// Writes the surfaces to `path` as planned, each label's mesh dropped once
+// written. A folder made for them goes again where writing fails. Throws
+// FileError where writing fails.
+void writeRun(const std::string& path, const OutputPlan& plan, Run& run, const OutputText& text);
+
+}  // namespace mcubes

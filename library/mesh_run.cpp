@@ -1,0 +1,269 @@
+#include "library/mesh_run.h"
+
+#include <cmath>
+#include <thread>
+
+#include "library/conversion.h"
+#include "library/findings.h"
+#include "mcubes/error.h"
+#include "mesh/degenerate_faces.h"
+#include "mesh/patient_space.h"
+#include "volume/array_volume.h"
+#include "volume/number_text.h"
+#include "volume/otsu_level.h"
+
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
+namespace mcubes {
+
+namespace {
+
+using Kind = Finding::Kind;
+
+// Beyond this many, every label of a map is likely not what was meant (a
+// map of random integers, or a scan read as labels).
+constexpr std::size_t ManyLabels = 256;
+
+std::unique_ptr<VolumeReader> openArray(const ArraySource& source) {
+  const Geometry& g = source.geometry;
+  for (int a = 0; a < 3; ++a) {
+    if (g.dims[a] != source.array.dims[a]) {
+      throw ArgumentError("the geometry's dims differ from the array's along axis " +
+                          std::to_string(a));
+    }
+    if (g.dims[a] < 1) {
+      throw ArgumentError("the volume has " + std::to_string(g.dims[a]) + " voxels along axis " +
+                          std::to_string(a) + "; it needs at least one along every axis");
+    }
+    bool finite = std::isfinite(g.origin[a]);
+    for (int b = 0; b < 3; ++b) finite = finite && std::isfinite(g.axes[a][b]);
+    if (!finite) throw ArgumentError("the geometry's origin and axes must be finite numbers");
+  }
+  const ArrayView& view = source.array;
+  return std::make_unique<ArrayVolume>(
+      internalGeometry(g),
+      VoxelArray{
+          view.data, internalType(view.type), {view.strides[0], view.strides[1], view.strides[2]}});
+}
+
+std::string sourceName(const MeshRequest& request) {
+  const auto* file = std::get_if<FileSource>(&request.source);
+  return file ? file->path : "the array";
+}
+
+// The patient space asked for: the file's own, or RAS or LPS from the
+// space the file states.
+WorldSpace targetSpace(const MeshRequest& request, const VolumeHeader& header) {
+  if (request.space == Space::File) return header.space;
+  if (header.space == WorldSpace::Unstated) {
+    throw ArgumentError("{space} " + std::string(request.space == Space::Ras ? "ras" : "lps") +
+                        ": " + sourceName(request) +
+                        " states no patient space (RAS or LPS) to convert from; leave out "
+                        "{space}");
+  }
+  return request.space == Space::Ras ? WorldSpace::Ras : WorldSpace::Lps;
+}
+
+// Otsu's level of the volume, noted; the volume is read for it (once or
+// twice, see volume/otsu_level.h) before it is meshed.
+double otsuLevelOf(const MeshRequest& request, FindingList& findings) {
+  const OtsuLevel otsu = otsuLevel([&] { return openSource(request); });
+  const std::string name = sourceName(request);
+  if (otsu.finiteVoxels == 0) {
+    throw ArgumentError("{otsu}: " + name + " has no finite voxels to choose a level from");
+  }
+  if (std::isnan(otsu.level)) {
+    throw ArgumentError("{otsu}: every finite voxel of " + name + " is " + numberText(otsu.least) +
+                        ", so no level splits the data in two; give {level}");
+  }
+  findings.add(Kind::OtsuLevel, false,
+               "Otsu's level " + numberText(otsu.level) + " (data " + numberText(otsu.least) +
+                   " to " + numberText(otsu.most) + ": " + std::to_string(otsu.below) +
+                   " voxels below it, mean " + numberText(otsu.meanBelow) + ", " +
+                   std::to_string(otsu.finiteVoxels - otsu.below) + " above, mean " +
+                   numberText(otsu.meanAbove) + "; a histogram of " +
+                   (otsu.exact ? "one bin per value" : std::to_string(otsu.bins) + " bins") + ")");
+  return otsu.level;
+}
+
+SurfaceProgress progressOf(const SurfaceOptions& options) {
+  if (!options.progress) return {};
+  return [&options](const char*, std::int64_t done, std::int64_t total) {
+    if (!options.progress(done, total)) throw Cancelled();
+  };
+}
+
+void runLevel(const MeshRequest& request, VolumeReader& reader, const Extractor& extract, Run& run,
+              FindingList& findings) {
+  const VolumeHeader& header = reader.header();
+  ::SurfaceOptions options = internalOptions(request.surface);
+  options.isoLevel = run.report.level;
+  SurfaceReport report;
+  IndexedMesh mesh = extract ? extract(reader, options, report)
+                             : volumeSurface(reader, options, report, progressOf(request.surface));
+  addExtractionFindings(findings, report, run.report.level, request.surface, header.geometry);
+  finishNoting(mesh, internalFinishing(request.finish, request.surface.normals), header.geometry,
+               "the volume's units", findings);
+  moveToSpace(mesh, header.space, run.space);
+  if (request.surface.welded) addFlatFaces(findings, zeroAreaFaces(mesh), mesh.faces.size());
+  run.surfaces.push_back({0, {}, std::move(mesh)});
+}
+
+void runLabels(const MeshRequest& request, VolumeReader& reader, Run& run, FindingList& findings) {
+  const VolumeHeader& header = reader.header();
+  const ::SurfaceOptions options = internalOptions(request.surface);
+  SurfaceReport report;
+  std::vector<LabelSurface> surfaces;
+  try {
+    surfaces = labelSurfaces(reader, *request.labels, options, report, progressOf(request.surface));
+  } catch (const VolumeError& error) {
+    // A voxel that is no label: the caller's array, or the file.
+    if (std::holds_alternative<ArraySource>(request.source)) throw ArgumentError(error.what());
+    throw;
+  }
+  if (!report.absentLabels.empty()) {
+    std::string absent;
+    for (const std::int64_t label : report.absentLabels) {
+      absent += (absent.empty() ? "" : ", ") + std::to_string(label);
+    }
+    findings.add(Kind::AbsentLabels, true,
+                 "no voxel holds label " + absent + ", so it has no mesh");
+  }
+  if (surfaces.empty()) {
+    findings.add(Kind::NoLabels, true, "the volume holds no label to mesh (0 is the background)");
+  }
+  if (request.labels->empty() && surfaces.size() > ManyLabels) {
+    findings.add(Kind::ManyLabels, true,
+                 "the volume holds " + std::to_string(surfaces.size()) +
+                     " labels, each meshed on its own; is it a label map? Give {labels} a list "
+                     "such as 1,2,5 to choose them");
+  }
+  const LabelStyles styles(header);
+  const FinishingOptions finishing = internalFinishing(request.finish, request.surface.normals);
+  for (LabelSurface& label : surfaces) {
+    RunSurface surface{label.label, styles(label.label), std::move(label.mesh)};
+    const std::string named = "label " + std::to_string(label.label);
+    const std::string subject =
+        surface.style.name == named ? named : surface.style.name + " (" + named + ")";
+    finishNoting(surface.mesh, finishing, header.geometry, "the volume's units", findings, subject);
+    moveToSpace(surface.mesh, header.space, run.space);
+    findings.add(Kind::LabelMeshed, false, std::to_string(surface.mesh.faces.size()) + " triangles",
+                 subject);
+    run.surfaces.push_back(std::move(surface));
+  }
+}
+
+// Refuses what no run can do, before any work.
+void checkRequest(const MeshRequest& request) {
+  internalOptions(request.surface);
+  const FinishingOptions finishing = internalFinishing(request.finish, request.surface.normals);
+  if (finishes(finishing) && !request.surface.welded) {
+    throw ArgumentError(
+        "{keep_largest}, {min_component}, {smooth} and {decimate} need the welded mesh; leave "
+        "out {unwelded}");
+  }
+  if (request.labels && !(request.surface.welded && request.surface.closed)) {
+    throw ArgumentError("{labels} makes welded, closed meshes: leave out {unwelded}");
+  }
+}
+
+}  // namespace
+
+int availableProcessors() {
+#if defined(__linux__)
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
+#endif
+  const unsigned hardware = std::thread::hardware_concurrency();
+  return hardware > 0 ? static_cast<int>(hardware) : 1;
+}
+
+std::unique_ptr<VolumeReader> openSource(const MeshRequest& request) {
+  if (const auto* array = std::get_if<ArraySource>(&request.source)) return openArray(*array);
+  try {
+    return openFile(std::get<FileSource>(request.source));
+  } catch (const VolumeError& error) {
+    throw FileError(error.what());
+  }
+}
+
+::SurfaceOptions internalOptions(const SurfaceOptions& options) {
+  if (!std::isfinite(options.level)) {
+    throw ArgumentError("{level} " + numberText(options.level) +
+                        ": the iso level must be a finite number");
+  }
+  if (options.threads < 0 || options.threads > 1024) {
+    throw ArgumentError("{threads} " + std::to_string(options.threads) +
+                        ": give 1 to 1024, or 0 for one per processor");
+  }
+  ::SurfaceOptions result;
+  result.isoLevel = options.level;
+  result.inside =
+      options.inside.value_or(Inside::Above) == Inside::Below ? ::Inside::Below : ::Inside::Above;
+  result.closed = options.closed;
+  result.welded = options.welded;
+  result.normals = options.normals;
+  result.threads = options.threads > 0 ? options.threads : availableProcessors();
+  return result;
+}
+
+FinishingOptions internalFinishing(const FinishOptions& options, bool normals) {
+  if (options.minComponent < 0) throw ArgumentError("{min_component} must be 0 or more triangles");
+  if (options.smoothIterations < 0) throw ArgumentError("{smooth} must be 0 or more iterations");
+  if (!(options.smoothPassband > 0.0 && options.smoothPassband < 2.0)) {
+    throw ArgumentError("{passband} must lie above 0 and below 2");
+  }
+  if (!(options.decimate > 0.0 && options.decimate <= 1.0)) {
+    throw ArgumentError("{decimate} must lie above 0 and be at most 1");
+  }
+  FinishingOptions finishing;
+  finishing.keepLargest = options.keepLargest;
+  finishing.minComponent = options.minComponent;
+  finishing.smoothIterations = options.smoothIterations;
+  finishing.smoothPassband = options.smoothPassband;
+  finishing.decimate = options.decimate;
+  finishing.normals = normals;
+  return finishing;
+}
+
+Run runRequest(const MeshRequest& request,
+               const std::function<void(const VolumeReader&)>& beforeWork) {
+  checkRequest(request);
+  const std::unique_ptr<VolumeReader> reader = openSource(request);
+  if (beforeWork) beforeWork(*reader);
+  return runOn(request, *reader);
+}
+
+Run runOn(const MeshRequest& request, VolumeReader& reader, const Extractor& extract) {
+  checkRequest(request);
+  FindingList findings(request.onFinding);
+  Run run;
+  run.labels = request.labels.has_value();
+  try {
+    const VolumeHeader& header = reader.header();
+    run.space = targetSpace(request, header);
+    if (!header.notice.empty()) findings.add(Kind::Notice, false, header.notice);
+    const std::string name = sourceName(request);
+    run.report.geometry = publicGeometry(header.geometry);
+    run.report.space = run.space == WorldSpace::Unstated ? "" : worldSpaceName(run.space);
+    if (run.labels) {
+      run.report.comment = "mcubes mesh, " + name + ", in " + worldSpaceName(run.space);
+      runLabels(request, reader, run, findings);
+    } else {
+      run.report.level = request.otsu ? otsuLevelOf(request, findings) : request.surface.level;
+      run.report.comment = "mcubes mesh, " + name + ", iso " + numberText(run.report.level) +
+                           (request.otsu ? " (Otsu's)" : "") +
+                           (request.surface.inside == Inside::Below ? ", inside below" : "") +
+                           ", in " + worldSpaceName(run.space);
+      runLevel(request, reader, extract, run, findings);
+    }
+  } catch (const VolumeError& error) {
+    throw FileError(error.what());
+  }
+  run.report.findings = findings.take();
+  return run;
+}
+
+}  // namespace mcubes

@@ -1,0 +1,61 @@
+// The one run behind every front end's "mesh this volume": open the source,
+// choose the level, extract (a level's surface or a label map's), note what
+// was found, finish, move to the patient space asked for. Meshes stay in
+// the pipeline's own type, so that a caller that writes them (mcubes mesh,
+// meshVolumeToFile) never copies them.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "mcubes/meshing.h"
+#include "mesh/finishing.h"
+#include "mesh/surface.h"
+#include "mesh/surface_pipeline.h"
+#include "volume/label_styles.h"
+#include "volume/volume.h"
+
+namespace mcubes {
+
+struct RunSurface {
+  std::int64_t label = 0;
+  LabelStyle style;  // label maps
+  IndexedMesh mesh;
+};
+
+struct Run {
+  bool labels = false;  // a label map's surfaces, one per label found
+  std::vector<RunSurface> surfaces;
+  WorldSpace space = WorldSpace::Unstated;  // the surfaces' space
+  MeshReport report;
+};
+
+// The source opened, as the run reads it (a reader of the file, or of the
+// caller's array in place). Throws FileError or ArgumentError.
+std::unique_ptr<VolumeReader> openSource(const MeshRequest& request);
+
+// Runs the request. `beforeWork`, if given, is called with the open volume
+// before its voxels are read (to refuse an output that is the volume's own
+// file). Throws ArgumentError, FileError or Cancelled.
+Run runRequest(const MeshRequest& request,
+               const std::function<void(const VolumeReader&)>& beforeWork = {});
+// How a level's surface is extracted: volumeSurface, or the processes of
+// mpirun each meshing their share (tools/mesh_across.h).
+using Extractor = std::function<IndexedMesh(VolumeReader& reader, const ::SurfaceOptions& options,
+                                            SurfaceReport& report)>;
+
+// The same over a volume already open at its first slice (the request's
+// source names it, for messages and Otsu's level).
+Run runOn(const MeshRequest& request, VolumeReader& reader, const Extractor& extract = {});
+
+// The processors this process may run on (its CPU affinity: taskset, a
+// container's or an MPI launcher's binding), else the machine's.
+int availableProcessors();
+
+// The pipeline's options for the public ones; throws ArgumentError for
+// options out of range.
+::SurfaceOptions internalOptions(const SurfaceOptions& options);
+FinishingOptions internalFinishing(const FinishOptions& options, bool normals);
+
+}  // namespace mcubes

@@ -1,0 +1,71 @@
+#include "mcubes/meshing.h"
+
+#include "library/conversion.h"
+#include "library/mesh_output.h"
+#include "library/mesh_run.h"
+#include "mcubes/error.h"
+#include "volume/output_file.h"
+
+namespace mcubes {
+
+namespace {
+
+// How many labels the request asks for: 0 for a level, -1 for every label.
+long labelsAsked(const MeshRequest& request) {
+  if (!request.labels) return 0;
+  return request.labels->empty() ? -1 : static_cast<long>(request.labels->size());
+}
+
+OutputText outputText(const WriteOptions& options, const MeshReport& report) {
+  return {options.comment.empty() ? report.comment : options.comment,
+          spaceNamed(options.space.empty() ? report.space : options.space), options.ascii};
+}
+
+}  // namespace
+
+ArraySource arraySource(const ArrayView& array, const Placement& placement) {
+  return {array, publicGeometry(placedGeometry(array.dims, placement))};
+}
+
+MeshResult meshVolume(const MeshRequest& request) {
+  Run run = runRequest(request);
+  MeshResult result;
+  result.report = std::move(run.report);
+  for (RunSurface& surface : run.surfaces) {
+    result.surfaces.push_back({surface.label, surface.style.name, surface.style.colour,
+                               publicMesh(std::move(surface.mesh))});
+  }
+  return result;
+}
+
+MeshReport meshVolumeToFile(const MeshRequest& request, const std::string& path,
+                            const WriteOptions& options) {
+  const OutputPlan plan = planOutput(path, options.format, labelsAsked(request));
+  spaceNamed(options.space);
+  if (request.surface.normals && plan.format == MeshFormat::Stl) {
+    throw ArgumentError("{normals} needs obj, ply, glb, vtp or gii (stl has facet normals only)");
+  }
+  Run run = runRequest(request, [&](const VolumeReader&) {
+    // Before the work: the volume's own files are known while it is open.
+    if (const std::string refused = refusedOutput(plan.perLabel ? "" : path); !refused.empty()) {
+      throw FileError(refused);
+    }
+  });
+  writeRun(path, plan, run, outputText(options, run.report));
+  return std::move(run.report);
+}
+
+void writeMeshes(const std::string& path, const MeshResult& result, const WriteOptions& options) {
+  const bool labels = !result.surfaces.empty() && !result.surfaces.front().name.empty();
+  const OutputPlan plan =
+      planOutput(path, options.format, labels ? static_cast<long>(result.surfaces.size()) : 0);
+  Run run;
+  run.labels = labels;
+  for (const Surface& surface : result.surfaces) {
+    run.surfaces.push_back(
+        {surface.label, {surface.name, surface.colour}, internalMesh(surface.mesh)});
+  }
+  writeRun(path, plan, run, outputText(options, result.report));
+}
+
+}  // namespace mcubes

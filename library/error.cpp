@@ -6,8 +6,8 @@
 
 namespace mcubes {
 
-Error::Error(const std::string& text)
-    : std::runtime_error(wordArguments(text, libraryWord)), text_(text) {}
+Error::Error(const std::string& text, std::string file)
+    : std::runtime_error(wordArguments(text, libraryWord)), text_(text), file_(std::move(file)) {}
 
 std::string Error::worded(const std::function<std::string(const std::string&)>& term) const {
   return wordArguments(text_, term);

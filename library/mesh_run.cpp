@@ -185,17 +185,17 @@ std::unique_ptr<VolumeReader> openSource(const MeshRequest& request) {
   try {
     return openFile(std::get<FileSource>(request.source));
   } catch (const VolumeError& error) {
-    throw FileError(error.what());
+    throw FileError(error.what(), error.file());
   }
 }
 
 ::SurfaceOptions internalOptions(const SurfaceOptions& options) {
   if (!std::isfinite(options.level)) {
-    throw ArgumentError("{level} " + numberText(options.level) +
+    throw ArgumentError("level " + numberText(options.level) +
                         ": the iso level must be a finite number");
   }
   if (options.threads < 0 || options.threads > 1024) {
-    throw ArgumentError("{threads} " + std::to_string(options.threads) +
+    throw ArgumentError("threads " + std::to_string(options.threads) +
                         ": give 1 to 1024, or 0 for one per processor");
   }
   ::SurfaceOptions result;
@@ -260,7 +260,7 @@ Run runOn(const MeshRequest& request, VolumeReader& reader, const Extractor& ext
       runLevel(request, reader, extract, run, findings);
     }
   } catch (const VolumeError& error) {
-    throw FileError(error.what());
+    throw FileError(error.what(), error.file());
   }
   run.report.findings = findings.take();
   return run;

@@ -23,8 +23,12 @@ OutputText outputText(const WriteOptions& options, const MeshReport& report) {
 
 }  // namespace
 
+Geometry gridGeometry(const std::int64_t (&dims)[3], const Placement& placement) {
+  return publicGeometry(placedGeometry(dims, placement));
+}
+
 ArraySource arraySource(const ArrayView& array, const Placement& placement) {
-  return {array, publicGeometry(placedGeometry(array.dims, placement))};
+  return {array, gridGeometry(array.dims, placement)};
 }
 
 MeshResult meshVolume(const MeshRequest& request) {

@@ -73,7 +73,7 @@ Volume::Volume(const std::string& path, const std::optional<RawLayout>& raw,
     source.placement = placement;
     reader_ = openFile(source);
   } catch (const VolumeError& error) {
-    throw FileError(error.what());
+    throw FileError(error.what(), error.file());
   }
   geometry_ = publicGeometry(reader_->header().geometry);
 }
@@ -107,7 +107,7 @@ void Volume::readSlices(std::int64_t count, double* out) {
   try {
     reader_->readSlices(count, out);
   } catch (const VolumeError& error) {
-    throw FileError(error.what());
+    throw FileError(error.what(), error.file());
   }
   nextSlice_ += count;
 }

@@ -7,6 +7,7 @@
 #include <pybind11/stl.h>
 
 #include <array>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -19,6 +20,51 @@ namespace py = pybind11;
 namespace {
 
 using Triple = std::array<double, 3>;
+
+// The keyword arguments that the library's messages name as {name}.
+std::string pythonWord(const std::string& name) {
+  static const std::map<std::string, std::string> words = {
+      {"dims", "shape=(nz, ny, nx)"},
+      {"type", "dtype="},
+      {"endian", "dtype= with its byte order ('<u2', '>u2')"},
+      {"spacing", "spacing=(sx, sy, sz)"},
+      {"origin", "origin=(ox, oy, oz)"},
+      {"series", "series="},
+      {"outside_references", "allow_outside_references=True"},
+      {"level", "level="},
+      {"otsu", "level="},
+      {"inside", "inside="},
+      {"inside_below", "inside=\"below\""},
+      {"unwelded", "welded=False"},
+      {"unclosed", "closed=False"},
+      {"normals", "normals=True"},
+      {"threads", "threads="},
+      {"labels", "mesh_labels"},
+      {"space", "space="},
+      {"format", "format="},
+      {"keep_largest", "keep_largest="},
+      {"min_component", "min_component="},
+      {"smooth", "smooth="},
+      {"passband", "passband="},
+      {"decimate", "decimate="},
+  };
+  const auto found = words.find(name);
+  return found == words.end() ? "{" + name + "}" : found->second;
+}
+
+// The module's MeshWarning, a UserWarning.
+PyObject* meshWarning = nullptr;
+
+// The library's findings as MeshWarnings, raised once the GIL is held
+// again.
+void warnAbout(const std::vector<mcubes::Finding>& findings) {
+  for (const mcubes::Finding& finding : findings) {
+    if (!finding.warning) continue;
+    const std::string text = (finding.subject.empty() ? "" : finding.subject + ": ") +
+                             mcubes::Error(finding.text).worded(pythonWord);
+    if (PyErr_WarnEx(meshWarning, text.c_str(), 2) != 0) throw py::error_already_set();
+  }
+}
 
 // Numpy's dtype as a voxel type, in the machine's byte order; `bigEndian`,
 // where given, takes a foreign order (files).
@@ -95,13 +141,16 @@ py::tuple meshTuple(mcubes::Mesh&& mesh) {
 }
 
 mcubes::SurfaceOptions surfaceOptions(double level, bool closed, bool welded, bool normals,
-                                      int threads, const std::string& inside = "above") {
-  if (inside != "above" && inside != "below") {
-    throw mcubes::ArgumentError("inside '" + inside + "': give \"above\" or \"below\"");
-  }
+                                      int threads,
+                                      const std::optional<std::string>& inside = std::nullopt) {
   mcubes::SurfaceOptions options;
+  if (inside) {
+    if (*inside != "above" && *inside != "below") {
+      throw mcubes::ArgumentError("inside '" + *inside + "': give \"above\" or \"below\"");
+    }
+    options.inside = *inside == "below" ? mcubes::Inside::Below : mcubes::Inside::Above;
+  }
   options.level = level;
-  options.inside = inside == "below" ? mcubes::Inside::Below : mcubes::Inside::Above;
   options.closed = closed;
   options.welded = welded;
   options.normals = normals;
@@ -124,34 +173,36 @@ mcubes::SurfaceOptions surfaceOptions(double level, bool closed, bool welded, bo
 
 py::tuple marchingCubes(const py::array& volume, double level, const Triple& spacing,
                         const Triple& origin, bool closed, bool welded, bool normals, int threads,
-                        const std::string& inside) {
-  const mcubes::ArrayView view = arrayView(volume);
-  const mcubes::Placement place = placement(spacing, origin);
-  const mcubes::SurfaceOptions options =
-      surfaceOptions(level, closed, welded, normals, threads, inside);
-  mcubes::Mesh mesh;
+                        const std::optional<std::string>& inside) {
+  mcubes::MeshRequest request;
+  request.source = mcubes::arraySource(arrayView(volume), placement(spacing, origin));
+  request.surface = surfaceOptions(level, closed, welded, normals, threads, inside);
+  mcubes::MeshResult result;
   {
     const py::gil_scoped_release release;
-    mesh = mcubes::extract(view, place, options);
+    result = mcubes::meshVolume(request);
   }
-  return meshTuple(std::move(mesh));
+  warnAbout(result.report.findings);
+  return meshTuple(std::move(result.surfaces.front().mesh));
 }
 
 py::dict meshLabels(const py::array& volume, const std::optional<std::vector<std::int64_t>>& labels,
                     const Triple& spacing, const Triple& origin, bool closed, bool welded,
                     bool normals, int threads) {
-  const mcubes::ArrayView view = arrayView(volume);
-  const mcubes::Placement place = placement(spacing, origin);
-  const mcubes::SurfaceOptions options = surfaceOptions(0.0, closed, welded, normals, threads);
-  std::vector<mcubes::LabelMesh> meshes;
+  mcubes::MeshRequest request;
+  request.source = mcubes::arraySource(arrayView(volume), placement(spacing, origin));
+  request.surface = surfaceOptions(0.0, closed, welded, normals, threads);
+  request.labels = labels.value_or(std::vector<std::int64_t>{});
+  mcubes::MeshResult meshed;
   {
     const py::gil_scoped_release release;
-    meshes =
-        mcubes::extractLabels(view, place, labels.value_or(std::vector<std::int64_t>{}), options);
+    meshed = mcubes::meshVolume(request);
   }
+  warnAbout(meshed.report.findings);
   py::dict result;
-  for (mcubes::LabelMesh& label : meshes)
+  for (mcubes::Surface& label : meshed.surfaces) {
     result[py::int_(label.label)] = meshTuple(std::move(label.mesh));
+  }
   return result;
 }
 
@@ -253,13 +304,8 @@ py::tuple finish(const FloatRows& vertices, const IndexRows& faces,
   options.decimate = decimate;
   std::optional<mcubes::Geometry> box;
   if (volumeShape) {
-    mcubes::Geometry geometry{};
-    for (int a = 0; a < 3; ++a) {
-      geometry.dims[a] = (*volumeShape)[2 - a];
-      geometry.origin[a] = origin[a];
-      geometry.axes[a][a] = spacing[a];
-    }
-    box = geometry;
+    const std::int64_t dims[3] = {(*volumeShape)[2], (*volumeShape)[1], (*volumeShape)[0]};
+    box = mcubes::gridGeometry(dims, placement(spacing, origin));
   }
   {
     const py::gil_scoped_release release;
@@ -286,12 +332,16 @@ void writeMesh(const py::object& path, const FloatRows& vertices, const IndexRow
 
 PYBIND11_MODULE(_mcubes, m) {
   m.doc() = "Exact marching-cubes surfaces of volumes (the mcubes library).";
-  py::register_exception<mcubes::FileError>(m, "FileError", PyExc_OSError);
+  static const py::exception<mcubes::FileError> fileError(m, "FileError", PyExc_OSError);
+  static const py::exception<void> warning(m, "MeshWarning", PyExc_UserWarning);
+  meshWarning = warning.ptr();
   py::register_exception_translator([](std::exception_ptr error) {
     try {
       if (error) std::rethrow_exception(error);
     } catch (const mcubes::ArgumentError& bad) {
-      PyErr_SetString(PyExc_ValueError, bad.what());
+      PyErr_SetString(PyExc_ValueError, bad.worded(pythonWord).c_str());
+    } catch (const mcubes::FileError& failed) {
+      PyErr_SetString(fileError.ptr(), failed.worded(pythonWord).c_str());
     } catch (const mcubes::Cancelled&) {
       // Stopped where a signal's handler raised: its exception is set.
       if (!PyErr_Occurred()) PyErr_SetNone(PyExc_KeyboardInterrupt);
@@ -300,10 +350,11 @@ PYBIND11_MODULE(_mcubes, m) {
 
   const Triple one{1.0, 1.0, 1.0};
   const Triple zero{0.0, 0.0, 0.0};
+  const mcubes::SurfaceOptions defaults;
   m.def("marching_cubes", &marchingCubes, py::arg("volume"), py::arg("level"),
-        py::arg("spacing") = one, py::arg("origin") = zero, py::arg("closed") = true,
-        py::arg("welded") = true, py::arg("normals") = true, py::arg("threads") = 0, py::kw_only(),
-        py::arg("inside") = "above",
+        py::arg("spacing") = one, py::arg("origin") = zero, py::arg("closed") = defaults.closed,
+        py::arg("welded") = defaults.welded, py::arg("normals") = defaults.normals,
+        py::arg("threads") = defaults.threads, py::kw_only(), py::arg("inside") = py::none(),
         R"(The isosurface of a volume at `level`, exact and outward-wound.
 
 volume: a 3-D numpy array indexed [z, y, x] of uint8, int8, uint16, int16,
@@ -322,9 +373,9 @@ closed: flat caps where the surface leaves the volume, so that it bounds a
 welded: vertices shared by neighbouring triangles; False gives each
     triangle its own three, as extracted, without caps.
 normals: per-vertex unit normals from the volume's gradient.
-threads: worker threads, 0 for one per hardware thread; the mesh does not
-    depend on it. The GIL is released meanwhile.
-inside: "above" (CT, MRI, densities, probabilities) or "below" (signed
+threads: worker threads, 0 for one per processor this process may run on;
+    the mesh does not depend on it. The GIL is released meanwhile.
+inside: None or "above" (CT, MRI, densities, probabilities) or "below" (signed
     distance fields, negative inside, and level sets: the object where
     values are below the level), closed and wound outward either way; the
     mesh of the negated volume, without a negated copy of it.
@@ -342,10 +393,14 @@ columns are turned to (x, y, z); in its (z, y, x) columns they appear the
 other way round. Caps close the surface by default (closed=False gives
 skimage's open surface).
 
-Raises ValueError for bad arguments.)");
+What the run finds that is likely not what was meant (NaN voxels, a level
+beyond the data, a box closed around a signed distance field's outside) is
+warned as mcubes.MeshWarning, a UserWarning. Raises ValueError for bad
+arguments.)");
   m.def("mesh_labels", &meshLabels, py::arg("volume"), py::arg("labels") = py::none(),
-        py::arg("spacing") = one, py::arg("origin") = zero, py::arg("closed") = true,
-        py::arg("welded") = true, py::arg("normals") = true, py::arg("threads") = 0,
+        py::arg("spacing") = one, py::arg("origin") = zero, py::arg("closed") = defaults.closed,
+        py::arg("welded") = defaults.welded, py::arg("normals") = defaults.normals,
+        py::arg("threads") = defaults.threads,
         R"(The surfaces of a label map's labels from one pass over it.
 
 volume: a 3-D array of integer values indexed [z, y, x], read in place as

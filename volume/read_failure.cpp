@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 void failVolume(const std::string& file, const std::string& problem, const std::string& remedy) {
-  throw VolumeError(printableName(file) + ": " + problem + "; " + remedy);
+  throw VolumeError(printableName(file), problem, remedy);
 }
 
 std::string printableName(std::string_view name) {

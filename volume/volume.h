@@ -16,10 +16,24 @@
 #include <vector>
 
 // Bad or unreadable input: the message names the file, what is wrong with it
-// and what to do about it, in one line.
+// and what to do about it, in one line ("FILE: PROBLEM; REMEDY"), the
+// arguments it names as {name} (volume/argument_words.h). The parts are
+// kept for callers that show them apart.
 class VolumeError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+  VolumeError(std::string file, std::string problem, std::string remedy)
+      : std::runtime_error(file + ": " + problem + "; " + remedy),
+        file_(std::move(file)),
+        problem_(std::move(problem)),
+        remedy_(std::move(remedy)) {}
+
+  const std::string& file() const { return file_; }  // empty where none is named
+  const std::string& problem() const { return problem_; }
+  const std::string& remedy() const { return remedy_; }
+
+ private:
+  std::string file_, problem_, remedy_;
 };
 
 // The patient space a file's world coordinates are in, where the file says:

@@ -22,16 +22,20 @@ int main(int argc, char** argv) {
     }
   }
   try {
-    mcubes::SurfaceOptions options;
-    options.level = -8.0;
     mcubes::Placement placement;
     placement.spacing[0] = placement.spacing[1] = placement.spacing[2] = 0.5;
-    mcubes::Mesh mesh = mcubes::extract(
-        mcubes::packedArray(distance.data(), mcubes::VoxelType::Float32, dims), placement, options);
-    mcubes::FinishOptions finishing;
-    finishing.smoothIterations = 10;
-    mcubes::finish(mesh, finishing);
-    mcubes::writeMesh(argv[1], mesh);
+    mcubes::MeshRequest request;
+    request.source = mcubes::arraySource(
+        mcubes::packedArray(distance.data(), mcubes::VoxelType::Float32, dims), placement);
+    request.surface.level = -8.0;
+    request.surface.normals = true;
+    request.finish.smoothIterations = 10;
+    request.onFinding = [](const mcubes::Finding& finding) {
+      std::fprintf(stderr, "sphere_mesh: %s\n", finding.message().c_str());
+    };
+    mcubes::MeshResult result = mcubes::meshVolume(request);
+    mcubes::writeMeshes(argv[1], result);
+    const mcubes::Mesh& mesh = result.surfaces.front().mesh;
 
     // A closed sphere: V - E + F = 2 with E = 3F / 2, and every vertex 4
     // (the radius, times the spacing) from the centre.

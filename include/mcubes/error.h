@@ -13,14 +13,18 @@ namespace mcubes {
 
 class Error : public std::runtime_error {
  public:
-  // `text` names arguments as {name} (see argumentWords below).
-  explicit Error(const std::string& text);
+  // `text` names arguments as {name} (see libraryWord below); `file`: the
+  // file it is about, if any.
+  explicit Error(const std::string& text, std::string file = {});
+
+  const std::string& file() const { return file_; }
 
   // The message with each {name} replaced by term(name).
   std::string worded(const std::function<std::string(const std::string& name)>& term) const;
 
  private:
   std::string text_;
+  std::string file_;
 };
 
 // The library's own name for each argument a message can name: dims, type,

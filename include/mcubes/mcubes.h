@@ -4,5 +4,6 @@
 
 #include "mcubes/error.h"
 #include "mcubes/mesh.h"
+#include "mcubes/meshing.h"
 #include "mcubes/surface.h"
 #include "mcubes/volume.h"

@@ -50,20 +50,6 @@ ArraySource arraySource(const ArrayView& array, const Placement& placement = {})
 // converted from the patient space the file states.
 enum class Space { File, Ras, Lps };
 
-struct MeshRequest {
-  std::variant<FileSource, ArraySource> source;
-  SurfaceOptions surface;
-  bool otsu = false;  // the level is Otsu's threshold of the finite voxels
-  // A label map's labels to mesh, each the boundary of its voxels (empty:
-  // every label but 0); none: the isosurface at the level.
-  std::optional<std::vector<std::int64_t>> labels;
-  FinishOptions finish;
-  Space space = Space::File;
-  // Told each finding as it is made, on the calling thread (progress lines
-  // make room for them); the result holds them all as well.
-  std::function<void(const struct Finding&)> onFinding;
-};
-
 // What a run found that its user should know.
 struct Finding {
   enum class Kind {
@@ -93,6 +79,21 @@ struct Finding {
 
   std::string message() const;
 };
+
+struct MeshRequest {
+  std::variant<FileSource, ArraySource> source;
+  SurfaceOptions surface;
+  bool otsu = false;  // the level is Otsu's threshold of the finite voxels
+  // A label map's labels to mesh, each the boundary of its voxels (empty:
+  // every label but 0); none: the isosurface at the level.
+  std::optional<std::vector<std::int64_t>> labels;
+  FinishOptions finish;
+  Space space = Space::File;
+  // Told each finding as it is made, on the calling thread (progress lines
+  // make room for them); the result holds them all as well.
+  std::function<void(const Finding&)> onFinding;
+};
+
 
 // One surface of the result: the volume's at the level, or one label's.
 struct Surface {

@@ -31,6 +31,11 @@ struct Placement {
   double origin[3] = {0.0, 0.0, 0.0};
 };
 
+// The geometry of `dims` voxels on the grid of `placement`. Throws
+// ArgumentError for a size below 1, or a spacing or origin that is not
+// finite (a spacing of 0 included).
+Geometry gridGeometry(const std::int64_t (&dims)[3], const Placement& placement);
+
 // A headerless file of voxels: its size and type.
 struct RawLayout {
   std::int64_t dims[3];

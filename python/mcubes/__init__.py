@@ -7,6 +7,10 @@
     mcubes.write_mesh("head.ply", vertices, faces, normals)
 """
 
-from ._mcubes import FileError, finish, marching_cubes, mesh_labels, read_volume, write_mesh
+from ._mcubes import (FileError, MeshWarning, finish, marching_cubes, mesh_labels, read_volume,
+                      write_mesh)
 
-__all__ = ["FileError", "finish", "marching_cubes", "mesh_labels", "read_volume", "write_mesh"]
+__all__ = [
+    "FileError", "MeshWarning", "finish", "marching_cubes", "mesh_labels", "read_volume",
+    "write_mesh"
+]

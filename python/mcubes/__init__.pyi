@@ -11,6 +11,7 @@ _Mesh = Tuple[
 ]
 
 class FileError(OSError): ...
+class MeshWarning(UserWarning): ...
 
 def marching_cubes(
     volume: npt.NDArray,
@@ -22,7 +23,7 @@ def marching_cubes(
     normals: bool = ...,
     threads: int = ...,
     *,
-    inside: Literal["above", "below"] = ...,
+    inside: Optional[Literal["above", "below"]] = ...,
 ) -> _Mesh: ...
 def mesh_labels(
     volume: npt.NDArray,

@@ -93,7 +93,8 @@ def test_the_cli_triangles_for_every_dtype_and_layout(tmp_path, dtype, layout, u
     view = LAYOUTS[layout](volume)
     assert np.array_equal(view, volume)
     vertices, faces, normals = mcubes.marching_cubes(view, level, spacing=SPACING, origin=ORIGIN,
-                                                     welded=not unwelded, threads=3)
+                                                     welded=not unwelded, threads=3,
+                                                     normals=True)
     expected = cli_mesh(tmp_path, volume, level, unwelded)
     assert len(faces) > 100
     assert vertices.dtype == np.float32 and faces.dtype == np.uint32
@@ -132,7 +133,7 @@ def _affine_volume(tmp_path):
 
 def test_a_read_volume_written_back_meshes_as_it_was(tmp_path):
     voxels, level = _affine_volume(tmp_path)
-    vertices, faces, normals = mcubes.marching_cubes(voxels, level, SPACING, ORIGIN)
+    vertices, faces, normals = mcubes.marching_cubes(voxels, level, SPACING, ORIGIN, normals=True)
     finished = mcubes.finish(vertices, faces, normals, smooth=5, keep_largest=True,
                              volume_shape=voxels.shape, spacing=SPACING, origin=ORIGIN)
     assert 0 < len(finished[1]) <= len(faces) and finished[2].shape == finished[0].shape
@@ -236,8 +237,8 @@ def _edges_twice(faces):
 def test_a_signed_distance_is_meshed_inside_below_at_any_scale(scale, power_of_two):
     z, y, x = _grid(40)
     distance = np.sqrt(x * x + y * y + z * z) - 0.6
-    below = mcubes.marching_cubes(distance * scale, 0.1 * scale, inside="below")
-    negated = mcubes.marching_cubes(-distance * scale, -0.1 * scale)
+    below = mcubes.marching_cubes(distance * scale, 0.1 * scale, inside="below", normals=True)
+    negated = mcubes.marching_cubes(-distance * scale, -0.1 * scale, normals=True)
     for ours, theirs in zip(below, negated):
         assert np.array_equal(ours, theirs)
     vertices, faces, normals = below

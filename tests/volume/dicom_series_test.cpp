@@ -251,7 +251,7 @@ TEST(DicomSeries, SeveralSeriesAreListedAndOneIsChosenByNumberOrUid) {
     EXPECT_EQ(message.rfind(folder + ": ", 0), 0u) << message;
     // A table under the line: its heading, then a row a series.
     const std::string table =
-        "--series N or --series UID:\n"
+        "{series}, its number in this listing or its UID:\n"
         "  N  series UID                    description  modality  columns x rows x slices\n"
         "  1  " +
         first +

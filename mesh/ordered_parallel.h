@@ -74,10 +74,10 @@ void runInOrder(WorkerPool& pool, std::int64_t count, std::int64_t ahead, Start&
         } catch (...) {
           mine.failure = std::current_exception();
         }
-        {
-          std::lock_guard<std::mutex> lock(mutex);
-          mine.done = true;
-        }
+        // Told under the lock: once the part is seen done the run can end,
+        // and with it the condition variable.
+        std::lock_guard<std::mutex> lock(mutex);
+        mine.done = true;
         made.notify_all();
       });
     }

@@ -69,6 +69,19 @@ class LabelTable {
   std::vector<Followed> followed_;
 };
 
+// A label's layers of a slab to sweep: those next to its slices there.
+struct LabelSweep {
+  std::size_t followed;
+  double value;
+  std::int64_t from, to;
+};
+
+// A slab's sweeps of the labels in it, a welded part for each.
+struct LabelsPart {
+  std::vector<LabelSweep> sweeps;
+  std::vector<WeldedPart> welds;
+};
+
 [[noreturn]] void notALabel(const VolumeGeometry& geometry, std::int64_t k, std::int64_t n,
                             double value) {
   const std::int64_t x = geometry.dims[0];
@@ -114,37 +127,55 @@ LabelWelds weldLabels(VolumeReader& reader, const std::vector<std::int64_t>& lab
     // Every label sweeps the slab again: a quarter of the memory (with the
     // indicator's as much again) keeps it in cache from label to label.
     const SlabReading reading = slabReading(geometry, settings.sliceMemory / 4, settings.normals);
-    std::vector<LayerSweep> sweeps =
-        sweepsFor(lattice, std::min<std::int64_t>(settings.threads, reading.layers));
+    const std::int64_t layers = geometry.dims[2] - 1;
+    SweepWorkers workers(lattice, std::min<std::int64_t>(settings.threads, layers));
     const std::int64_t sliceSize = geometry.dims[0] * geometry.dims[1];
-    std::vector<double> ones(
-        static_cast<std::size_t>((reading.layers + 1 + 2 * reading.margin) * sliceSize));
-    VolumeFindings findings;
-    readSlabs(
-        reader, reading,
+    // Per worker, the indicator of the label it sweeps.
+    std::vector<std::vector<double>> ones(
+        workers.sweeps.size(), std::vector<double>(static_cast<std::size_t>(
+                                   (reading.layers + 1 + 2 * reading.margin) * sliceSize)));
+    readSlabs<LabelsPart>(
+        reader, reading, workers.pool,
         [&](std::int64_t k, const double* slice) {
           welds.boundary.record(k, slice);
           noteLabels(table, geometry, k, slice);
         },
-        [&](const SliceWindow& window, std::int64_t first, std::int64_t last) {
-          for (Followed& label : table.followed()) {
+        [&](std::int64_t first, std::int64_t last, LabelsPart& part) {
+          part.sweeps.clear();
+          std::vector<Followed>& followed = table.followed();
+          for (std::size_t n = 0; n < followed.size(); ++n) {
+            const std::vector<bool>& inSlice = followed[n].inSlice;
             // Only the layers next to the label's slices have triangles.
             std::int64_t lo = first;
-            while (lo <= last && !label.inSlice[static_cast<std::size_t>(lo)]) ++lo;
+            while (lo <= last && !inSlice[static_cast<std::size_t>(lo)]) ++lo;
             if (lo > last) continue;
             std::int64_t hi = last;
-            while (!label.inSlice[static_cast<std::size_t>(hi)]) --hi;
-            const std::int64_t from = std::max(first, lo - 1), to = std::min(last, hi + 1);
-            const std::int64_t fill = std::max(window.first, from - reading.margin);
-            const std::int64_t fillEnd = std::min(geometry.dims[2], to + 1 + reading.margin);
-            const double value = static_cast<double>(label.label);
+            while (!inSlice[static_cast<std::size_t>(hi)]) --hi;
+            part.sweeps.push_back({n, static_cast<double>(followed[n].label),
+                                   std::max(first, lo - 1), std::min(last, hi + 1)});
+          }
+          if (part.welds.size() < part.sweeps.size()) part.welds.resize(part.sweeps.size());
+        },
+        [&](int worker, const SliceWindow& window, std::int64_t, std::int64_t, LabelsPart& part) {
+          double* const indicator = ones[static_cast<std::size_t>(worker)].data();
+          VolumeFindings findings;
+          for (std::size_t n = 0; n < part.sweeps.size(); ++n) {
+            const LabelSweep& label = part.sweeps[n];
+            const std::int64_t fill = std::max(window.first, label.from - reading.margin);
+            const std::int64_t fillEnd = std::min(geometry.dims[2], label.to + 1 + reading.margin);
             const double* raw = window.slice(fill);
-            double* out = ones.data() + (fill - window.first) * sliceSize;
-            for (std::int64_t n = 0, size = (fillEnd - fill) * sliceSize; n < size; ++n) {
-              out[n] = raw[n] == value ? 1.0 : 0.0;
+            double* out = indicator + (fill - window.first) * sliceSize;
+            for (std::int64_t v = 0, size = (fillEnd - fill) * sliceSize; v < size; ++v) {
+              out[v] = raw[v] == label.value ? 1.0 : 0.0;
             }
-            sweepLayers(sweeps, {ones.data(), window.first, sliceSize}, from, to,
-                        {nullptr, label.weld.get()}, findings);
+            workers.sweeps[static_cast<std::size_t>(worker)].run(
+                {indicator, window.first, sliceSize}, label.from, label.to, part.welds[n],
+                findings);
+          }
+        },
+        [&](std::int64_t, std::int64_t, LabelsPart& part) {
+          for (std::size_t n = 0; n < part.sweeps.size(); ++n) {
+            table.followed()[part.sweeps[n].followed].weld->add(part.welds[n]);
           }
         },
         progress);

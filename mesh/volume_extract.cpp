@@ -1,7 +1,6 @@
 #include "mesh/volume_extract.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "mesh/volume_caps.h"
 #include "mesh/volume_slabs.h"
@@ -18,15 +17,8 @@ void sweepInMemory(const VolumeGeometry& geometry, const double* values,
   if (findings.cells == 0) return;
   const Lattice l = latticeFor(geometry, settings, output.weld != nullptr);
   const std::int64_t layers = l.dims[2] - 1;
-  std::vector<LayerSweep> sweeps = sweepsFor(l, std::min<std::int64_t>(settings.threads, layers));
-  // Progress wants steps; otherwise all layers go to the threads at once.
-  const std::int64_t step = progress ? std::max<std::int64_t>(1, layers / 100) : layers;
-  const SliceWindow window{values, 0, l.dims[0] * l.dims[1]};
-  for (std::int64_t first = 0; first < layers; first += step) {
-    const std::int64_t last = std::min(layers, first + step);
-    sweepLayers(sweeps, window, first, last, output, findings);
-    if (progress) progress(last, layers);
-  }
+  SweepWorkers workers(l, std::min<std::int64_t>(settings.threads, layers));
+  sweepLayers(workers, {values, 0, l.dims[0] * l.dims[1]}, layers, output, findings, progress);
 }
 
 // The volume's layers [first, last) (last -1: to the end) read slab by
@@ -45,17 +37,14 @@ void sweepStreamed(VolumeReader& reader, const VolumeExtractionSettings& setting
   reading.begin = first;
   reading.end = last;
   if (first == last) return;
-  std::vector<LayerSweep> sweeps =
-      sweepsFor(l, std::min<std::int64_t>(settings.threads, reading.layers));
-  readSlabs(
-      reader, reading,
+  const std::int64_t end = last < 0 ? geometry.dims[2] - 1 : last;
+  SweepWorkers workers(l, std::min<std::int64_t>(settings.threads, end - first));
+  sweepSlabs(
+      reader, reading, workers,
       [boundary](std::int64_t k, const double* slice) {
         if (boundary) boundary->record(k, slice);
       },
-      [&](const SliceWindow& window, std::int64_t from, std::int64_t to) {
-        sweepLayers(sweeps, window, from, to, output, findings);
-      },
-      progress);
+      output, findings, progress);
 }
 
 }  // namespace

@@ -34,9 +34,10 @@ struct VolumeExtractionSettings {
   bool edgeKeys = false;          // also name each vertex's lattice edge (for welding)
   bool normals = false;           // also each vertex's normal (mesh/volume_normals.h)
   VectorUnit vectorUnit = fastestVectorUnit();  // the result does not depend on it
-  // Streaming: bytes of slices held at a time (at least two slices are).
-  // One buffer of them is reused slab after slab: kept small, its pages
-  // stay mapped and in cache instead of being faulted in for every slice.
+  // Streaming: bytes of slices a slab holds (at least two slices), with one
+  // slab more in flight than there are threads. The slabs' buffers are
+  // reused slab after slab: kept small, their pages stay mapped and in cache
+  // instead of being faulted in for every slice.
   std::int64_t sliceMemory = std::int64_t{8} << 20;
 };
 

@@ -18,61 +18,86 @@ void mergeFindings(VolumeFindings& into, const VolumeFindings& part) {
 
 namespace {
 
-struct SoupPart {
-  ExtractedSurface surface;
+// A part of the layers swept for the output: its triangles or its welded
+// part, and what it found.
+struct LayersPart {
+  ExtractedSurface soup;
+  WeldedPart weld;
   VolumeFindings findings;
 };
 
-struct WeldPart {
-  WeldedPart part;
-  VolumeFindings findings;
-};
+// Without workers a soup is swept straight into the output: nothing to join.
+void makePart(LayerSweep& sweep, bool alone, const SliceWindow& window, std::int64_t first,
+              std::int64_t last, const VolumeOutput& output, LayersPart& part) {
+  part.findings = {};
+  if (output.weld) {
+    sweep.run(window, first, last, part.weld, part.findings);
+    return;
+  }
+  ExtractedSurface& soup = alone ? *output.soup : part.soup;
+  if (!alone) soup.clear();
+  sweep.run(window, first, last, soup, part.findings);
+}
+
+void takePart(bool alone, const VolumeOutput& output, LayersPart& part, VolumeFindings& findings) {
+  mergeFindings(findings, part.findings);
+  if (output.weld) {
+    output.weld->add(part.weld);
+    return;
+  }
+  if (alone) return;
+  ExtractedSurface& soup = *output.soup;
+  soup.triangles.insert(soup.triangles.end(), part.soup.triangles.begin(),
+                        part.soup.triangles.end());
+  soup.edges.insert(soup.edges.end(), part.soup.edges.begin(), part.soup.edges.end());
+  soup.normals.insert(soup.normals.end(), part.soup.normals.begin(), part.soup.normals.end());
+}
 
 }  // namespace
 
-// Several parts per thread even out the uneven work of layers.
-void sweepLayers(std::vector<LayerSweep>& sweeps, const SliceWindow& window, std::int64_t first,
-                 std::int64_t last, const VolumeOutput& output, VolumeFindings& findings) {
-  const std::int64_t layers = last - first;
-  const int threads = static_cast<int>(std::min<std::int64_t>(sweeps.size(), layers));
-  const std::int64_t parts = threads == 1 ? 1 : std::min<std::int64_t>(layers, 4 * threads);
-  const auto from = [&](std::int64_t part) { return first + layers * part / parts; };
-  if (output.weld) {
-    runInOrder<WeldPart>(
-        parts, threads,
-        [&](int worker, std::int64_t p, WeldPart& made) {
-          made.findings = {};
-          sweeps[static_cast<std::size_t>(worker)].run(window, from(p), from(p + 1), made.part,
-                                                       made.findings);
-        },
-        [&](std::int64_t, WeldPart& made) {
-          mergeFindings(findings, made.findings);
-          output.weld->add(made.part);
-        });
-    return;
-  }
-  if (threads == 1) {
-    // Straight into the soup: nothing to join.
-    sweeps[0].run(window, first, last, *output.soup, findings);
-    return;
-  }
-  runInOrder<SoupPart>(
-      parts, threads,
-      [&](int worker, std::int64_t p, SoupPart& part) {
-        part.surface.clear();
-        part.findings = {};
-        sweeps[static_cast<std::size_t>(worker)].run(window, from(p), from(p + 1), part.surface,
-                                                     part.findings);
+SweepWorkers::SweepWorkers(const Lattice& lattice, std::int64_t threads)
+    : pool(static_cast<int>(threads)) {
+  for (int t = 0; t < std::max(pool.size(), 1); ++t) sweeps.emplace_back(lattice);
+}
+
+// Several chunks per worker even out the uneven work of layers.
+void sweepLayers(SweepWorkers& workers, const SliceWindow& window, std::int64_t layers,
+                 const VolumeOutput& output, VolumeFindings& findings,
+                 const LayerProgress& progress) {
+  const bool alone = workers.pool.size() == 0;
+  std::int64_t chunks = alone ? 1 : 4 * workers.pool.size();
+  // Progress wants steps.
+  if (progress) chunks = std::max<std::int64_t>(chunks, 100);
+  chunks = std::min(chunks, layers);
+  const auto from = [&](std::int64_t chunk) { return layers * chunk / chunks; };
+  runInOrder<LayersPart>(
+      workers.pool, chunks, 2 * std::max(workers.pool.size(), 1), [](std::int64_t, LayersPart&) {},
+      [&](int worker, std::int64_t c, LayersPart& part) {
+        makePart(workers.sweeps[static_cast<std::size_t>(worker)], alone, window, from(c),
+                 from(c + 1), output, part);
       },
-      [&](std::int64_t, const SoupPart& part) {
-        ExtractedSurface& soup = *output.soup;
-        soup.triangles.insert(soup.triangles.end(), part.surface.triangles.begin(),
-                              part.surface.triangles.end());
-        soup.edges.insert(soup.edges.end(), part.surface.edges.begin(), part.surface.edges.end());
-        soup.normals.insert(soup.normals.end(), part.surface.normals.begin(),
-                            part.surface.normals.end());
-        mergeFindings(findings, part.findings);
+      [&](std::int64_t c, LayersPart& part) {
+        takePart(alone, output, part, findings);
+        if (progress) progress(from(c + 1), layers);
       });
+}
+
+void sweepSlabs(VolumeReader& reader, const SlabReading& reading, SweepWorkers& workers,
+                const std::function<void(std::int64_t k, const double* slice)>& read,
+                const VolumeOutput& output, VolumeFindings& findings,
+                const LayerProgress& progress) {
+  const bool alone = workers.pool.size() == 0;
+  readSlabs<LayersPart>(
+      reader, reading, workers.pool, read, [](std::int64_t, std::int64_t, LayersPart&) {},
+      [&](int worker, const SliceWindow& window, std::int64_t first, std::int64_t last,
+          LayersPart& part) {
+        makePart(workers.sweeps[static_cast<std::size_t>(worker)], alone, window, first, last,
+                 output, part);
+      },
+      [&](std::int64_t, std::int64_t, LayersPart& part) {
+        takePart(alone, output, part, findings);
+      },
+      progress);
 }
 
 void checkSettings(const VolumeGeometry& geometry, const VolumeExtractionSettings& settings) {
@@ -97,12 +122,6 @@ Lattice latticeFor(const VolumeGeometry& geometry, const VolumeExtractionSetting
   return makeLattice(geometry, options);
 }
 
-std::vector<LayerSweep> sweepsFor(const Lattice& lattice, std::int64_t threads) {
-  std::vector<LayerSweep> sweeps;
-  for (std::int64_t t = 0; t < threads; ++t) sweeps.emplace_back(lattice);
-  return sweeps;
-}
-
 std::int64_t cellCount(const std::int64_t (&dims)[3]) {
   return (dims[0] - 1) * (dims[1] - 1) * (dims[2] - 1);
 }
@@ -116,40 +135,45 @@ SlabReading slabReading(const VolumeGeometry& geometry, std::int64_t sliceMemory
           margin};
 }
 
-void readSlabs(VolumeReader& reader, const SlabReading& reading,
-               const std::function<void(std::int64_t k, const double* slice)>& read,
-               const std::function<void(const SliceWindow& window, std::int64_t first,
-                                        std::int64_t last)>& sweep,
-               const LayerProgress& progress) {
-  const std::int64_t(&dims)[3] = reader.header().geometry.dims;
-  const std::int64_t begin = reading.begin;
-  const std::int64_t end = reading.end < 0 ? dims[2] - 1 : reading.end;
-  const std::int64_t sliceSize = dims[0] * dims[1];
-  const std::int64_t slab = reading.layers, margin = reading.margin;
-  // Left unfilled: every value is read before it is used.
-  const std::unique_ptr<double[]> held(
-      new double[static_cast<std::size_t>((slab + 1 + 2 * margin) * sliceSize)]);
-  double* const buffer = held.get();
-  std::int64_t firstHeld = std::max<std::int64_t>(0, begin - margin), nextToRead = firstHeld;
-  reader.skipSlices(firstHeld);
-  for (std::int64_t first = begin; first < end; first += slab) {
-    const std::int64_t last = std::min(end, first + slab);
-    // Keep the slices still needed, then read up to the last one needed.
-    const std::int64_t keepFrom = std::max<std::int64_t>(0, first - margin);
-    if (keepFrom > firstHeld) {
-      std::memmove(buffer, buffer + (keepFrom - firstHeld) * sliceSize,
-                   static_cast<std::size_t>((nextToRead - keepFrom) * sliceSize) * sizeof(double));
-      firstHeld = keepFrom;
-    }
-    const std::int64_t needed = std::min(dims[2], last + 1 + margin);
-    if (needed > nextToRead) {
-      reader.readSlices(needed - nextToRead, buffer + (nextToRead - firstHeld) * sliceSize);
-      for (std::int64_t k = nextToRead; read && k < needed; ++k) {
-        read(k, buffer + (k - firstHeld) * sliceSize);
-      }
-      nextToRead = needed;
-    }
-    sweep({buffer, firstHeld, sliceSize}, first, last);
-    if (progress) progress(last - begin, end - begin);
+SlabBuffers::SlabBuffers(VolumeReader& reader, const SlabReading& reading, std::int64_t buffers,
+                         std::int64_t workers)
+    : reader_(reader),
+      depth_(reader.header().geometry.dims[2]),
+      sliceSize_(reader.header().geometry.dims[0] * reader.header().geometry.dims[1]),
+      margin_(reading.margin),
+      layers_(reading.layers),
+      begin_(reading.begin),
+      end_(reading.end < 0 ? depth_ - 1 : reading.end) {
+  if (workers > 0) {
+    layers_ = std::clamp<std::int64_t>((end_ - begin_) / (4 * workers), 1, layers_);
   }
+  for (std::int64_t b = 0; b < buffers; ++b) {
+    // Left unfilled: every value is read before it is used.
+    buffers_.emplace_back(
+        new double[static_cast<std::size_t>((layers_ + 1 + 2 * margin_) * sliceSize_)]);
+  }
+  nextToRead_ = std::max<std::int64_t>(0, begin_ - margin_);
+  reader_.skipSlices(nextToRead_);
+}
+
+SliceWindow SlabBuffers::fill(
+    std::int64_t slab, const std::function<void(std::int64_t k, const double* slice)>& read) {
+  const std::int64_t held = std::max<std::int64_t>(0, first(slab) - margin_);
+  const std::int64_t needed = std::min(depth_, last(slab) + 1 + margin_);
+  double* const buffer = buffers_[static_cast<std::size_t>(slab) % buffers_.size()].get();
+  if (nextToRead_ > held) {
+    // The slices the slab before holds too (in the same buffer, when only
+    // one, which this moves down).
+    std::memmove(buffer, previous_.slice(held),
+                 static_cast<std::size_t>((nextToRead_ - held) * sliceSize_) * sizeof(double));
+  }
+  if (needed > nextToRead_) {
+    reader_.readSlices(needed - nextToRead_, buffer + (nextToRead_ - held) * sliceSize_);
+    for (std::int64_t k = nextToRead_; read && k < needed; ++k) {
+      read(k, buffer + (k - held) * sliceSize_);
+    }
+    nextToRead_ = needed;
+  }
+  previous_ = {buffer, held, sliceSize_};
+  return previous_;
 }

@@ -62,11 +62,11 @@ std::vector<LabelMap> labelMaps() {
 TEST(LabelSurfaces, EachLabelIsItsIndicatorsSurfaceFromOnePass) {
   for (const LabelMap& map : labelMaps()) {
     const VolumeGeometry& g = map.header.geometry;
-    for (const int threads : {1, 3}) {
+    for (const int threads : {1, 2, 3, 7}) {
       for (const std::int64_t slices : {2, 5, 1000}) {
         SurfaceOptions options;
         options.threads = threads;
-        options.normals = threads == 3;
+        options.normals = threads >= 3;
         options.sliceMemory = slices * g.dims[0] * g.dims[1] * 8;
         InMemoryVolume reader(map.header, copyOf(map.values));
         SurfaceReport report;

@@ -404,7 +404,7 @@ TEST(ExtractVolume, WeldedAsItSweepsItIsTheSoupWeldedByEdge) {
     dropRepeatedVertexFaces(expected);
 
     settings.edgeKeys = false;
-    for (const int threads : {1, 2, 3}) {
+    for (const int threads : {1, 2, 3, 7}) {
       const std::string context = volume.name + ", " + std::to_string(threads) + " threads";
       // Slabs of a few layers: parts meet across slabs and threads.
       settings.threads = threads;
@@ -434,6 +434,53 @@ TEST(ExtractVolume, WeldedAsItSweepsItIsTheSoupWeldedByEdge) {
         EXPECT_TRUE(closedAndConsistent(inMemory.faces)) << context;
       }
     }
+  }
+}
+
+// A progress callback that throws stops the sweep where it is called,
+// streamed or in memory, soup or welded, at any thread count: the error
+// comes out once the workers are done with the slabs they hold, and the
+// next run makes the whole mesh again.
+TEST(ExtractVolume, AnErrorFromTheProgressStopsTheSweepAtAnyThreadCount) {
+  const std::vector<TestVolume> all = volumes();
+  const TestVolume& volume =
+      *std::max_element(all.begin(), all.end(), [](const TestVolume& a, const TestVolume& b) {
+        return a.geometry.dims[2] < b.geometry.dims[2];
+      });
+  const VolumeGeometry& g = volume.geometry;
+  ASSERT_GE(g.dims[2], 8) << volume.name;
+  VolumeHeader header{};
+  header.geometry = g;
+  VolumeExtractionSettings settings;
+  settings.isoLevel = volume.iso;
+  settings.inside = volume.inside;
+  settings.sliceMemory = 8 * g.dims[0] * g.dims[1] * 3;
+  InMemoryVolume once(header, copyOf(volume.values));
+  VolumeFindings findings;
+  const ExtractedSurface expected = extractVolume(once, settings, findings);
+  struct Stop {};
+  for (const int threads : {1, 2, 3, 7}) {
+    settings.threads = threads;
+    int calls = 0;
+    const LayerProgress stopSecond = [&](std::int64_t, std::int64_t) {
+      if (++calls == 2) throw Stop();
+    };
+    const std::string context = std::to_string(threads) + " threads";
+    InMemoryVolume soupReader(header, copyOf(volume.values));
+    EXPECT_THROW(extractVolume(soupReader, settings, findings, stopSecond), Stop) << context;
+    calls = 0;
+    InMemoryVolume weldReader(header, copyOf(volume.values));
+    VolumeWeld weld(g, false);
+    EXPECT_THROW(weldVolume(weldReader, settings, weld, findings, stopSecond), Stop) << context;
+    calls = 0;
+    ExtractedSurface surface;
+    EXPECT_THROW(
+        extractVolumeInto(g, volume.values.data(), settings, surface, findings, stopSecond), Stop)
+        << context;
+    InMemoryVolume again(header, copyOf(volume.values));
+    EXPECT_TRUE(
+        sameTriangles(expected.triangles, extractVolume(again, settings, findings).triangles))
+        << context;
   }
 }
 

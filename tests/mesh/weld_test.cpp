@@ -37,7 +37,7 @@ TEST(WeldSurface, TheSceneWeldedAsItSweepsIsItsSoupWeldedByEdge) {
         settings.edgeKeys = true;
         const IndexedMesh expected = weldSurface(extractSurface(ballCentres(ticks), settings));
         settings.edgeKeys = false;
-        for (const int threads : {1, 2, 3}) {
+        for (const int threads : {1, 2, 3, 7}) {
           settings.threads = threads;
           EXPECT_TRUE(sameMesh(expected, weldSceneSurface(ballCentres(ticks), settings)))
               << divisions << " divisions, tick " << ticks << ", iso " << iso << ", " << threads

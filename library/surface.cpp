@@ -4,9 +4,9 @@
 
 #include "library/conversion.h"
 #include "mcubes/error.h"
-#include "mesh/decimation.h"
-#include "mesh/finishing.h"
-#include "mesh/surface_pipeline.h"
+#include "mesh/finishing/decimation.h"
+#include "mesh/finishing/finishing.h"
+#include "mesh/pipeline/surface_pipeline.h"
 #include "volume/array_volume.h"
 
 namespace mcubes {

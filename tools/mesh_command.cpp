@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "mesh/cap.h"
-#include "mesh/decimation.h"
-#include "mesh/degenerate_faces.h"
-#include "mesh/finishing.h"
-#include "mesh/grid.h"
-#include "mesh/mesh_writers.h"
-#include "mesh/patient_space.h"
-#include "mesh/surface_pipeline.h"
+#include "mesh/finishing/decimation.h"
+#include "mesh/finishing/finishing.h"
+#include "mesh/finishing/patient_space.h"
+#include "mesh/pipeline/surface_pipeline.h"
+#include "mesh/scene/cap.h"
+#include "mesh/scene/grid.h"
+#include "mesh/surface/degenerate_faces.h"
+#include "mesh/writers/mesh_writers.h"
 #include "tools/cli_support.h"
 #include "tools/cluster.h"
 #include "tools/mesh_across.h"

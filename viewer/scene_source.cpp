@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "mesh/grid.h"
+#include "mesh/scene/grid.h"
 #include "viewer/surface_source.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "mesh/extract.h"
-#include "mesh/normals.h"
-#include "mesh/weld.h"
+#include "mesh/scene/extract.h"
+#include "mesh/scene/normals.h"
+#include "mesh/surface/weld.h"
 #include "tests/mesh/mesh_checks.h"
 
 namespace {

@@ -5,4 +5,5 @@
 #include "mcubes/error.h"
 #include "mcubes/mesh.h"
 #include "mcubes/surface.h"
+#include "mcubes/version.h"
 #include "mcubes/volume.h"

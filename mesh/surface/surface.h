@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "iso/isosurface.h"
+#include "mesh/surface/huge_pages.h"
 
 // A lattice edge: neighbouring cells compute the vertex on an edge they
 // share from their own corner values, which can differ in the last bits, so
@@ -44,8 +45,11 @@ struct IndexedMesh {
 };
 
 // Room for `total` elements, growing geometrically: callers add batch after
-// batch to the same vectors.
+// batch to the same vectors. A large new block goes on huge pages
+// (mesh/surface/huge_pages.h) before it is filled.
 template <typename T>
 void makeRoom(std::vector<T>& v, std::size_t total) {
-  if (total > v.capacity()) v.reserve(std::max(total, 2 * v.capacity()));
+  if (total <= v.capacity()) return;
+  v.reserve(std::max(total, 2 * v.capacity()));
+  adviseHugePages(v.data(), v.capacity() * sizeof(T));
 }

@@ -1,12 +1,14 @@
-// The program's operator new advises large blocks onto transparent huge
-// pages and leaves small ones be, as the kernel's memory map shows.
+// The library's large arrays go on transparent huge pages as makeRoom grows
+// them, and small ones are left be, as the kernel's memory map shows.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <fstream>
-#include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
+
+#include "mesh/surface/surface.h"
 
 namespace {
 
@@ -43,9 +45,12 @@ TEST(HugePages, LargeBlocksAreAdvisedOntoHugePagesSmallOnesAreNot) {
   if (mode.find("[madvise]") == std::string::npos) {
     GTEST_SKIP() << "the kernel's huge pages do not follow advice here: " << mode;
   }
-  const auto large = std::make_unique<char[]>(std::size_t{64} << 20);
-  const auto small = std::make_unique<char[]>(std::size_t{1} << 20);
+  std::vector<Triangle> large;
+  std::vector<Triangle> small;
+  makeRoom(large, (std::size_t{64} << 20) / sizeof(Triangle));
+  makeRoom(small, (std::size_t{1} << 20) / sizeof(Triangle));
   // Well inside the large block, past its first huge page boundary.
-  EXPECT_EQ(hugePageEligible(large.get() + (std::size_t{32} << 20)), 1);
-  EXPECT_EQ(hugePageEligible(small.get()), 0);
+  EXPECT_EQ(hugePageEligible(reinterpret_cast<const char*>(large.data()) + (std::size_t{32} << 20)),
+            1);
+  EXPECT_EQ(hugePageEligible(small.data()), 0);
 }

@@ -39,7 +39,8 @@ void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& sett
 
 // The same triangles welded as the slabs are swept: each grid edge's vertex
 // numbered where a face first uses it, at the position that face's cell
-// computed, faces wound outward (mesh/surface/welded_parts.h). The mesh is the one
-// weldSurface makes of the soup with its edge keys.
+// computed, faces wound outward (mesh/surface/welded_parts.h). The mesh is
+// the one welding the soup by its edge keys gives (the tests' definition,
+// tests/mesh/oracles/weld_by_edge.h).
 IndexedMesh weldSceneSurface(const BallCentres& balls, const ExtractionSettings& settings,
                              const SlabProgress& progress = {});

@@ -250,12 +250,3 @@ void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundar
     }
   }
 }
-
-void appendBoundaryCells(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
-                         double isoLevel, bool normals, ExtractedSurface& surface, Inside side) {
-  forEachBoundaryTriangle(geometry, boundary, isoLevel, side, [&](const CapTriangle& cap) {
-    surface.triangles.push_back(cap.triangle);
-    surface.edges.push_back(cap.keys);
-    if (normals) surface.normals.push_back(cap.normals);
-  });
-}

@@ -84,9 +84,3 @@ void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundar
                              double isoLevel, Inside inside, std::int64_t firstK,
                              std::int64_t lastK,
                              const std::function<void(const CapTriangle&)>& take);
-
-// Appends the triangles of the cells around the volume to `surface`, with
-// edge keys, and with normals where the surface has them.
-void appendBoundaryCells(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
-                         double isoLevel, bool normals, ExtractedSurface& surface,
-                         Inside inside = Inside::Above);

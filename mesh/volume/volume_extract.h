@@ -74,7 +74,8 @@ ExtractedSurface extractVolume(VolumeReader& reader, const VolumeExtractionSetti
 // The same triangles welded as the sweep goes (mesh/volume/volume_weld.h): each
 // crossed edge's vertex numbered where a face first uses it, the parts of
 // the threads and slabs joined in order into `weld`. The numbering is the
-// one welding the soup by edge key gives (weldSurface).
+// one welding the soup by edge key gives (the tests' definition,
+// tests/mesh/oracles/weld_by_edge.h).
 void weldVolumeInto(const VolumeGeometry& geometry, const double* values,
                     const VolumeExtractionSettings& settings, VolumeWeld& weld,
                     VolumeFindings& findings, const LayerProgress& progress = {});

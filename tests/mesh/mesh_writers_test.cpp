@@ -10,6 +10,7 @@
 #include "mesh/finishing/patient_space.h"
 #include "mesh/scene/extract.h"
 #include "mesh/surface/weld.h"
+#include "tests/mesh/oracles/weld_by_edge.h"
 
 namespace {
 

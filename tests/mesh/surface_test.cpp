@@ -9,6 +9,7 @@
 #include "mesh/scene/normals.h"
 #include "mesh/surface/weld.h"
 #include "tests/mesh/mesh_checks.h"
+#include "tests/mesh/oracles/weld_by_edge.h"
 
 namespace {
 

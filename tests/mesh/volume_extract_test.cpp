@@ -22,6 +22,8 @@
 #include "mesh/volume/volume_weld.h"
 #include "tests/mesh/literal_volume.h"
 #include "tests/mesh/mesh_checks.h"
+#include "tests/mesh/oracles/boundary_cells.h"
+#include "tests/mesh/oracles/weld_by_edge.h"
 #include "volume/in_memory_volume.h"
 
 namespace {

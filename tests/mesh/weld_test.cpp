@@ -11,6 +11,7 @@
 #include "mesh/scene/extract.h"
 #include "mesh/surface/degenerate_faces.h"
 #include "tests/mesh/mesh_checks.h"
+#include "tests/mesh/oracles/weld_by_edge.h"
 
 namespace {
 

@@ -20,6 +20,8 @@
 #include "mesh/surface/weld.h"
 #include "mesh/volume/volume_caps.h"
 #include "mesh/volume/volume_extract.h"
+#include "tests/mesh/oracles/boundary_cells.h"
+#include "tests/mesh/oracles/weld_by_edge.h"
 #include "tests/viewer/small_volume.h"
 #include "viewer/surface_arrays.h"
 #include "viewer/surface_source.h"

@@ -17,6 +17,7 @@
 #include "mesh/pipeline/surface_pipeline.h"
 #include "mesh/scene/cap.h"
 #include "mesh/scene/grid.h"
+#include "mesh/scene/scene_surface.h"
 #include "mesh/surface/degenerate_faces.h"
 #include "mesh/writers/mesh_writers.h"
 #include "tools/cli_support.h"

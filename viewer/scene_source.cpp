@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "mesh/scene/grid.h"
+#include "mesh/scene/scene_surface.h"
 #include "viewer/surface_source.h"
 
 namespace {

@@ -3,22 +3,17 @@
 #include <optional>
 
 #include "mesh/labels/label_extract.h"
-#include "mesh/scene/cap.h"
-#include "mesh/scene/extract.h"
-#include "mesh/scene/grid.h"
-#include "mesh/scene/normals.h"
 #include "mesh/surface/degenerate_faces.h"
 #include "mesh/surface/weld.h"
 #include "mesh/volume/volume_caps.h"
 #include "mesh/volume/volume_slabs.h"
 #include "mesh/volume/volume_weld.h"
 
-namespace {
-
-// The stages after welding that every source shares, in order.
 void finishSurface(IndexedMesh& mesh, const SurfaceOptions& options) {
   if (options.mergeSnapped) dropRepeatedVertexFaces(mesh);
 }
+
+namespace {
 
 VolumeExtractionSettings extractionSettings(const SurfaceOptions& options, bool edgeKeys) {
   VolumeExtractionSettings settings;
@@ -56,30 +51,6 @@ IndexedMesh unweldedVolume(const ExtractedSurface& surface, const VolumeGeometry
   IndexedMesh mesh = unweldedMesh(surface);
   // A mirrored lattice turns the extraction's outward order inward.
   if (isMirrored(geometry)) reverseFaces(mesh);
-  return mesh;
-}
-
-IndexedMesh sceneSurface(const BallCentres& balls, std::int32_t divisions,
-                         const SurfaceOptions& options, SurfaceReport& report,
-                         const SurfaceProgress& progress) {
-  ExtractionSettings settings;
-  settings.divisions = divisions;
-  settings.isoLevel = options.isoLevel;
-  settings.threads = options.threads;
-  SlabProgress slabs;
-  if (progress) {
-    slabs = [&](std::int32_t done, std::int32_t total) { progress("slab", done, total); };
-  }
-  IndexedMesh mesh;
-  if (!options.welded) {
-    mesh = unweldedMesh(extractSurface(balls, settings, slabs));
-  } else {
-    mesh = weldSceneSurface(balls, settings, slabs);
-    if (options.closed) capGridBoundary(mesh, sceneGrid(divisions), &report.uncappedRims);
-    if (options.mergeSnapped) mergeCoincidentVertices(mesh);
-    finishSurface(mesh, options);
-  }
-  if (options.normals) mesh.normals = fieldNormals(balls, mesh.vertices);
   return mesh;
 }
 

@@ -56,10 +56,8 @@ struct SurfaceReport {
 using SurfaceProgress =
     std::function<void(const char* unit, std::int64_t done, std::int64_t total)>;
 
-// The scene at the balls' positions on a grid of `divisions`.
-IndexedMesh sceneSurface(const BallCentres& balls, std::int32_t divisions,
-                         const SurfaceOptions& options, SurfaceReport& report,
-                         const SurfaceProgress& progress = {});
+// The stages after welding that every source shares, in order.
+void finishSurface(IndexedMesh& mesh, const SurfaceOptions& options);
 
 // A volume read slab by slab; faces wound outward in world space, also
 // where its axes are mirrored, welded or not. Throws VolumeError where

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "mesh/surface/vector_unit.h"
+
 // Per-ball inputs of a row. Squares are the squared per-axis offsets of a
 // corner from the ball's centre, as the sampler forms them; side 0 is the
 // corner below the cell centre on that axis, side 1 the one above.
@@ -40,8 +42,6 @@ struct CrossedCell {
   double values[8];  // the field at the corners, bit for bit the sampler's
 };
 
-enum class VectorUnit { Baseline, Avx2 };
-
 // Writes the row's crossed cells to `out` (room for `cells`), in order of
 // k, and returns how many. A crossed cell has corners on both sides of the
 // iso level; every other cell yields no triangle.
@@ -49,8 +49,3 @@ std::int32_t findCrossedCellsBaseline(const RowInputs& row, CrossedCell* out);
 #if defined(__x86_64__) || defined(__i386__)
 std::int32_t findCrossedCellsAvx2(const RowInputs& row, CrossedCell* out);
 #endif
-
-// Baseline is SSE2 on x86 and plain code elsewhere; Avx2 needs the CPU's
-// support, checked at run time.
-bool vectorUnitAvailable(VectorUnit unit);
-VectorUnit fastestVectorUnit();

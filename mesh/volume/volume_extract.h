@@ -22,9 +22,9 @@
 #include <limits>
 #include <vector>
 
-#include "mesh/scene/crossed_cells.h"
 #include "mesh/surface/inside.h"
 #include "mesh/surface/surface.h"
+#include "mesh/surface/vector_unit.h"
 #include "volume/volume.h"
 
 struct VolumeExtractionSettings {

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "mesh/scene/crossed_cells.h"
+#include "mesh/surface/vector_unit.h"
 
 // A row of voxels: the least and largest values other than NaN; whether a
 // value is not finite.

@@ -21,6 +21,7 @@
 #include "mesh/pipeline/surface_pipeline.h"
 #include "mesh/scene/cap.h"
 #include "mesh/scene/grid.h"
+#include "mesh/scene/scene_surface.h"
 #include "mesh/surface/degenerate_faces.h"
 #include "mesh/volume/box_faces.h"
 #include "tests/mesh/mesh_checks.h"

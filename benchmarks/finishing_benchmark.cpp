@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "mesh/decimation.h"
-#include "mesh/smoothing.h"
-#include "mesh/surface_pipeline.h"
+#include "mesh/finishing/decimation.h"
+#include "mesh/finishing/smoothing.h"
+#include "mesh/pipeline/surface_pipeline.h"
 #include "volume/sample_volumes.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include "mcubes/meshing.h"
 #include "mcubes/surface.h"
 #include "mcubes/volume.h"
-#include "mesh/surface.h"
-#include "mesh/surface_pipeline.h"
+#include "mesh/pipeline/surface_pipeline.h"
+#include "mesh/surface/surface.h"
 #include "volume/volume.h"
 
 namespace mcubes {

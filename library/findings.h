@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "mcubes/meshing.h"
-#include "mesh/finishing.h"
-#include "mesh/surface_pipeline.h"
+#include "mesh/finishing/finishing.h"
+#include "mesh/pipeline/surface_pipeline.h"
 
 namespace mcubes {
 

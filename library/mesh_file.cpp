@@ -3,7 +3,7 @@
 #include "library/conversion.h"
 #include "mcubes/error.h"
 #include "mcubes/mesh.h"
-#include "mesh/mesh_writers.h"
+#include "mesh/writers/mesh_writers.h"
 #include "volume/output_file.h"
 
 namespace mcubes {

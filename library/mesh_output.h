@@ -6,7 +6,7 @@
 
 #include "library/mesh_run.h"
 #include "mcubes/mesh.h"
-#include "mesh/mesh_writers.h"
+#include "mesh/writers/mesh_writers.h"
 
 namespace mcubes {
 

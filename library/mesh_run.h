@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "mcubes/meshing.h"
-#include "mesh/finishing.h"
-#include "mesh/surface.h"
-#include "mesh/surface_pipeline.h"
+#include "mesh/finishing/finishing.h"
+#include "mesh/pipeline/surface_pipeline.h"
+#include "mesh/surface/surface.h"
 #include "volume/label_styles.h"
 #include "volume/volume.h"
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "mesh/grid.h"
+#include "mesh/scene/grid.h"
 #include "tools/bench_run.h"
 #include "tools/cli_support.h"
 #include "tools/cluster.h"

@@ -7,7 +7,7 @@
 
 #include "engine/engine.h"
 #include "engine/frame_drawing.h"
-#include "mesh/extract.h"
+#include "mesh/scene/extract.h"
 #include "scene/scene.h"
 #include "tools/headless_window.h"
 #include "tools/progress_line.h"

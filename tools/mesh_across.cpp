@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "mesh/binary_records.h"
-#include "mesh/volume_lattice.h"
-#include "mesh/volume_slabs.h"
+#include "mesh/volume/volume_lattice.h"
+#include "mesh/volume/volume_slabs.h"
+#include "mesh/writers/binary_records.h"
 #include "tools/byte_stream.h"
 #include "tools/cli_support.h"
 #include "tools/cluster.h"
@@ -90,7 +90,7 @@ std::vector<std::uint64_t> listed(const PieceCounts& counts) {
 }
 
 // The pieces of the shares that have layers, made together: the messages
-// of mesh/volume_piece.h between neighbours, the sums over all.
+// of mesh/distributed/volume_piece.h between neighbours, the sums over all.
 MeshPiece weldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
                       const VolumeBoundary& boundary, const SurfaceOptions& options) {
   const ClusterPlace place = clusterPlace();

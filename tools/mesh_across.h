@@ -8,9 +8,9 @@
 
 #include <string>
 
-#include "mesh/mesh_writers.h"
-#include "mesh/surface_pipeline.h"
-#include "mesh/volume_piece.h"
+#include "mesh/distributed/volume_piece.h"
+#include "mesh/pipeline/surface_pipeline.h"
+#include "mesh/writers/mesh_writers.h"
 
 // Process 0 joins the shares (the mesh of one process, bit for bit) and
 // gets the mesh and the report; the others get nothing.
@@ -23,7 +23,7 @@ IndexedMesh volumeMeshGathered(VolumeReader& reader, const SurfaceOptions& optio
 bool writtenInPieces(const std::string& path, MeshFormat format, bool ascii,
                      const VolumeGeometry& geometry, const SurfaceOptions& options);
 
-// This process's piece of the mesh (mesh/volume_piece.h); every process
+// This process's piece of the mesh (mesh/distributed/volume_piece.h); every process
 // gets the whole volume's findings.
 MeshPiece volumeMeshPiece(VolumeReader& reader, const SurfaceOptions& options,
                           SurfaceReport& report, const SurfaceProgress& progress);

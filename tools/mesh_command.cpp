@@ -1,5 +1,4 @@
 #include "tools/mesh_command.h"
-#include "tools/mesh_options.h"
 
 #include <cmath>
 #include <cstdint>
@@ -16,21 +15,21 @@
 #include "library/mesh_run.h"
 #include "mcubes/error.h"
 #include "mcubes/meshing.h"
-#include "mesh/cap.h"
-#include "mesh/degenerate_faces.h"
-#include "mesh/grid.h"
-#include "mesh/patient_space.h"
+#include "mesh/finishing/patient_space.h"
+#include "mesh/scene/cap.h"
+#include "mesh/scene/grid.h"
+#include "mesh/surface/degenerate_faces.h"
 #include "tools/cli_support.h"
 #include "tools/cli_words.h"
 #include "tools/cluster.h"
 #include "tools/mesh_across.h"
+#include "tools/mesh_options.h"
 #include "tools/progress_line.h"
 #include "tools/volume_options.h"
 #include "volume/number_text.h"
 #include "volume/output_file.h"
 
 namespace {
-
 
 // Under mpirun only process 0 speaks.
 void warn(const std::string& message) {

@@ -2,13 +2,12 @@
 // command that runs them (tools/mesh_command.cpp).
 #pragma once
 
+#include <CLI/CLI.hpp>
 #include <cstdint>
 #include <string>
 
-#include <CLI/CLI.hpp>
-
 #include "mcubes/meshing.h"
-#include "mesh/grid.h"
+#include "mesh/scene/grid.h"
 #include "scene/scene.h"
 #include "tools/volume_options.h"
 

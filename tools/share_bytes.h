@@ -1,11 +1,11 @@
-// A volume's share (mesh/surface_pipeline.h) as bytes for another process
+// A volume's share (mesh/pipeline/surface_pipeline.h) as bytes for another process
 // of the same build on the same kind of machine, with the faces' voxels of
 // its slices.
 #pragma once
 
 #include <vector>
 
-#include "mesh/surface_pipeline.h"
+#include "mesh/pipeline/surface_pipeline.h"
 
 std::vector<char> shareBytes(const VolumeShare& share, const VolumeBoundary& boundary);
 

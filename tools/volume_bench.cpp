@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "mesh/volume_extract.h"
+#include "mesh/volume/volume_extract.h"
 #include "tools/cli_support.h"
 #include "tools/cluster.h"
 #include "tools/progress_line.h"

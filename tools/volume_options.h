@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "mcubes/meshing.h"
-#include "mesh/inside.h"
+#include "mesh/surface/inside.h"
 #include "volume/volume.h"
 
 struct VolumeOptions {
@@ -30,7 +30,7 @@ std::vector<std::string> volumeArguments(const VolumeOptions& options);
 void addVolumeOptions(CLI::App& command, VolumeOptions& options);
 
 // --inside above|below: which side of the level a volume's object lies on
-// (mesh/inside.h); the option, so that callers can tell whether it was given.
+// (mesh/surface/inside.h); the option, so that callers can tell whether it was given.
 CLI::Option* addInsideOption(CLI::App& command, std::string& inside);
 Inside insideNamed(const std::string& name);
 

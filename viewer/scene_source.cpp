@@ -1,7 +1,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "mesh/grid.h"
+#include "mesh/scene/grid.h"
+#include "mesh/scene/scene_surface.h"
 #include "viewer/surface_source.h"
 
 namespace {

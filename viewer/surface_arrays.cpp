@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "mesh/face_normals.h"
+#include "mesh/finishing/face_normals.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "iso/isosurface.h"
-#include "mesh/weld.h"
+#include "mesh/surface/weld.h"
 
 struct ShadedVertex {
   Point3 position;

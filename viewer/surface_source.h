@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "mesh/surface.h"
-#include "mesh/surface_pipeline.h"
+#include "mesh/pipeline/surface_pipeline.h"
+#include "mesh/surface/surface.h"
 #include "viewer/view_state.h"
 #include "volume/in_memory_volume.h"
 
@@ -117,7 +117,7 @@ class VolumeSource : public SurfaceSource {
   // voxel is not an integer.
   void showLabels(const std::vector<std::int64_t>& asked, std::vector<std::int64_t>& absent);
 
-  // Which side of the level the object lies on (mesh/inside.h) from now
+  // Which side of the level the object lies on (mesh/surface/inside.h) from now
   // on: above, as a scan's, unless this says below.
   void setInside(Inside inside) { options_.inside = inside; }
   Inside inside() const { return options_.inside; }

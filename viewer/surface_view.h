@@ -17,7 +17,7 @@
 #include <optional>
 #include <vector>
 
-#include "mesh/weld.h"
+#include "mesh/surface/weld.h"
 #include "viewer/background_extraction.h"
 #include "viewer/detail_chooser.h"
 #include "viewer/surface_arrays.h"

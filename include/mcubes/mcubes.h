@@ -6,4 +6,5 @@
 #include "mcubes/mesh.h"
 #include "mcubes/meshing.h"
 #include "mcubes/surface.h"
+#include "mcubes/version.h"
 #include "mcubes/volume.h"

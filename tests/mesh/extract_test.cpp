@@ -1,4 +1,4 @@
-#include "mesh/extract.h"
+#include "mesh/scene/extract.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "mesh/grid.h"
+#include "mesh/scene/grid.h"
 #include "tests/mesh/literal_extraction.h"
 #include "tests/mesh/mesh_checks.h"
 

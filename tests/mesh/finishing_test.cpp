@@ -2,7 +2,7 @@
 // its volume's box, separate parts, a sheared and mirrored lattice, a
 // torus, the gyroid, the scene): every step keeps the mesh closed and
 // outward, and does what it says.
-#include "mesh/finishing.h"
+#include "mesh/finishing/finishing.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +15,15 @@
 #include <string>
 #include <vector>
 
-#include "mesh/box_faces.h"
-#include "mesh/cap.h"
-#include "mesh/decimation.h"
-#include "mesh/degenerate_faces.h"
-#include "mesh/grid.h"
-#include "mesh/mesh_components.h"
-#include "mesh/smoothing.h"
-#include "mesh/surface_pipeline.h"
+#include "mesh/finishing/decimation.h"
+#include "mesh/finishing/mesh_components.h"
+#include "mesh/finishing/smoothing.h"
+#include "mesh/pipeline/surface_pipeline.h"
+#include "mesh/scene/cap.h"
+#include "mesh/scene/grid.h"
+#include "mesh/scene/scene_surface.h"
+#include "mesh/surface/degenerate_faces.h"
+#include "mesh/volume/box_faces.h"
 #include "tests/mesh/mesh_checks.h"
 #include "volume/sample_volumes.h"
 

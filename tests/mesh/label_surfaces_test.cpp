@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "mesh/label_extract.h"
-#include "mesh/surface_pipeline.h"
+#include "mesh/labels/label_extract.h"
+#include "mesh/pipeline/surface_pipeline.h"
 #include "tests/mesh/mesh_checks.h"
 #include "volume/in_memory_volume.h"
 #include "volume/sample_volumes.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "iso/isosurface.h"
-#include "mesh/grid.h"
+#include "mesh/scene/grid.h"
 #include "scene/scene.h"
 
 inline std::vector<Triangle> literalExtraction(const BallCentres& balls, std::int32_t divisions,

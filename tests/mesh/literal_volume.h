@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "iso/isosurface.h"
-#include "mesh/inside.h"
+#include "mesh/surface/inside.h"
 #include "volume/volume.h"
 
 // The vertex of the edge from p (value a) to q (value b) at `level`, one of

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "iso/isosurface.h"
-#include "mesh/enclosed_volume.h"  // signedVolume6, shared with the library
-#include "mesh/surface.h"
+#include "mesh/finishing/enclosed_volume.h"  // signedVolume6, shared with the library
+#include "mesh/surface/surface.h"
 
 // A volume's values as a reader in memory takes them.
 inline std::unique_ptr<double[]> copyOf(const std::vector<double>& values) {

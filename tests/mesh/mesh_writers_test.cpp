@@ -1,4 +1,4 @@
-#include "mesh/mesh_writers.h"
+#include "mesh/writers/mesh_writers.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,10 @@
 #include <sstream>
 #include <string>
 
-#include "mesh/extract.h"
-#include "mesh/patient_space.h"
-#include "mesh/weld.h"
+#include "mesh/finishing/patient_space.h"
+#include "mesh/scene/extract.h"
+#include "mesh/surface/weld.h"
+#include "tests/mesh/oracles/weld_by_edge.h"
 
 namespace {
 

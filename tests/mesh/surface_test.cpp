@@ -5,10 +5,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "mesh/extract.h"
-#include "mesh/normals.h"
-#include "mesh/weld.h"
+#include "mesh/scene/extract.h"
+#include "mesh/scene/normals.h"
+#include "mesh/surface/weld.h"
 #include "tests/mesh/mesh_checks.h"
+#include "tests/mesh/oracles/weld_by_edge.h"
 
 namespace {
 

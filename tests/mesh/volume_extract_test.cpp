@@ -1,4 +1,4 @@
-#include "mesh/volume_extract.h"
+#include "mesh/volume/volume_extract.h"
 
 #include <gtest/gtest.h>
 
@@ -13,15 +13,17 @@
 #include <string>
 #include <vector>
 
-#include "mesh/degenerate_faces.h"
-#include "mesh/surface_pipeline.h"
-#include "mesh/volume_caps.h"
-#include "mesh/volume_lattice.h"
-#include "mesh/volume_piece.h"
-#include "mesh/volume_weld.h"
-#include "mesh/weld.h"
+#include "mesh/distributed/volume_piece.h"
+#include "mesh/pipeline/surface_pipeline.h"
+#include "mesh/surface/degenerate_faces.h"
+#include "mesh/surface/weld.h"
+#include "mesh/volume/volume_caps.h"
+#include "mesh/volume/volume_lattice.h"
+#include "mesh/volume/volume_weld.h"
 #include "tests/mesh/literal_volume.h"
 #include "tests/mesh/mesh_checks.h"
+#include "tests/mesh/oracles/boundary_cells.h"
+#include "tests/mesh/oracles/weld_by_edge.h"
 #include "volume/in_memory_volume.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "mesh/weld.h"
+#include "mesh/surface/weld.h"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +7,11 @@
 #include <stdexcept>
 #include <vector>
 
-#include "mesh/cap.h"
-#include "mesh/degenerate_faces.h"
-#include "mesh/extract.h"
+#include "mesh/scene/cap.h"
+#include "mesh/scene/extract.h"
+#include "mesh/surface/degenerate_faces.h"
 #include "tests/mesh/mesh_checks.h"
+#include "tests/mesh/oracles/weld_by_edge.h"
 
 namespace {
 

@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "mesh/decimation.h"
-#include "mesh/extract.h"
-#include "mesh/mesh_writers.h"
+#include "mesh/finishing/decimation.h"
+#include "mesh/scene/extract.h"
+#include "mesh/writers/mesh_writers.h"
 #include "tests/mesh/literal_volume.h"
 #include "tests/mesh/mesh_checks.h"
 #include "tests/support/temporary_directory.h"

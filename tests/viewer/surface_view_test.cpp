@@ -17,9 +17,11 @@
 #include <utility>
 #include <vector>
 
-#include "mesh/volume_caps.h"
-#include "mesh/volume_extract.h"
-#include "mesh/weld.h"
+#include "mesh/surface/weld.h"
+#include "mesh/volume/volume_caps.h"
+#include "mesh/volume/volume_extract.h"
+#include "tests/mesh/oracles/boundary_cells.h"
+#include "tests/mesh/oracles/weld_by_edge.h"
 #include "tests/viewer/small_volume.h"
 #include "viewer/surface_arrays.h"
 #include "viewer/surface_source.h"

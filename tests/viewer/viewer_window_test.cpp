@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "app/window_proc.h"
-#include "mesh/extract.h"
+#include "mesh/scene/extract.h"
 #include "tests/support/captured_stdout.h"
 #include "tests/support/headless_suite.h"
 #include "tests/support/temporary_directory.h"

@@ -1,0 +1,315 @@
+#include "mesh/distributed/volume_piece.h"
+
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+
+#include "mesh/surface/weld.h"
+#include "mesh/volume/volume_slabs.h"
+
+namespace {
+
+constexpr std::uint64_t Unset = ~std::uint64_t{0};
+
+[[noreturn]] void disagree() {
+  throw std::logic_error("the shares disagree on the vertices of the plane between them");
+}
+
+// A vertex's number in the whole mesh, which its files index in 32 bits.
+std::uint32_t indexable(std::uint64_t number) {
+  if (number >= PlaneNumbers::Unnumbered) {
+    throw std::runtime_error("the mesh has more vertices than 32-bit indices can number");
+  }
+  return static_cast<std::uint32_t>(number);
+}
+
+}  // namespace
+
+MeshPiece unweldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
+                        std::uint64_t trianglesBefore) {
+  MeshPiece piece;
+  piece.mesh = unweldedVolume(share.soup, geometry);
+  share.soup = {};
+  const std::uint64_t first = 3 * trianglesBefore;
+  piece.numbers.resize(piece.mesh.vertices.size());
+  for (std::size_t v = 0; v < piece.numbers.size(); ++v) piece.numbers[v] = indexable(first + v);
+  piece.surfaceVertices = piece.mesh.vertices.size();
+  piece.surfaceFaces = piece.mesh.faces.size();
+  return piece;
+}
+
+VolumePiece::VolumePiece(const VolumeGeometry& geometry, VolumeShare& share,
+                         const VolumeBoundary& boundary, const SurfaceOptions& options, bool first,
+                         bool last)
+    : geometry_(geometry),
+      firstSlice_(share.first),
+      lastSlice_(share.last),
+      first_(first),
+      last_(last),
+      mirrored_(isMirrored(geometry)),
+      merge_(options.mergeSnapped),
+      normals_(options.normals) {
+  WeldedPart& part = share.part;
+  std::swap(mesh_, part.mesh);
+  surfaceFaces_ = mesh_.faces.size();
+  kinds_.assign(mesh_.vertices.size(), Kind::Surface);
+  // The vertices on the first plane are the piece before's.
+  if (!first_) {
+    for (const auto& [place, v] : part.firstPlane) kinds_[v] = Kind::SharedSurface;
+  }
+  firstPlane_ = std::move(part.firstPlane);
+  lastPlane_ = std::move(part.lastPlane);
+  for (const auto& [point, v] : part.onPoints) {
+    if (kinds_[v] == Kind::Surface) onPoints_.emplace_back(point, v);
+  }
+  if (options.closed && cellCount(geometry.dims) > 0) {
+    makeCaps(boundary, options.isoLevel, options.inside, part.faceEdges);
+  }
+  part = {};
+}
+
+std::uint32_t VolumePiece::addVertex(Kind kind, const Point3& position, const Point3& normal) {
+  const auto v = static_cast<std::uint32_t>(mesh_.vertices.size());
+  mesh_.vertices.push_back(position);
+  if (normals_) mesh_.normals.push_back(normal);
+  kinds_.push_back(kind);
+  return v;
+}
+
+// The caps of the cells around the volume beside its layers (and below the
+// first slice, above the last, where no piece comes before or after),
+// welded with the surface by edge as VolumeWeld::close does. An edge in
+// the first slice that no vertex of the surface has is met by the piece
+// before's caps too, first: theirs.
+void VolumePiece::makeCaps(const VolumeBoundary& boundary, double isoLevel, Inside inside,
+                           const std::vector<std::pair<EdgeKey, std::uint32_t>>& faceEdges) {
+  std::unordered_map<EdgeKey, std::uint32_t> edges(faceEdges.begin(), faceEdges.end());
+  const std::int64_t firstK = first_ ? -1 : firstSlice_;
+  const std::int64_t lastK = last_ ? geometry_.dims[2] : lastSlice_;
+  forEachBoundaryTriangle(
+      geometry_, boundary, isoLevel, inside, firstK, lastK, [&](const CapTriangle& cap) {
+        std::array<std::uint32_t, 3> face;
+        const int outward[3] = {0, 2, 1};
+        for (int v = 0; v < 3; ++v) {
+          const int drawn = outward[v];
+          const EdgeKey key = cap.keys[drawn];
+          const auto found = edges.find(key);
+          if (found != edges.end()) {
+            face[v] = found->second;
+            continue;
+          }
+          const bool shared = !first_ && edgeInSlice(geometry_, key, firstSlice_);
+          face[v] = addVertex(shared ? Kind::SharedCap : Kind::Cap, cap.triangle.vertices[drawn],
+                              cap.normals[drawn]);
+          edges.emplace(key, face[v]);
+          if (shared) {
+            sharedCaps_.emplace_back(key, face[v]);
+            continue;
+          }
+          if (cap.points[drawn] >= 0) onPoints_.emplace_back(cap.points[drawn], face[v]);
+          if (!last_ && edgeInSlice(geometry_, key, lastSlice_))
+            planeCaps_.emplace_back(key, face[v]);
+        }
+        mesh_.faces.push_back(face);
+      });
+}
+
+PieceCounts VolumePiece::ownVertices() const {
+  PieceCounts counts;
+  for (const Kind kind : kinds_) {
+    counts.surface += kind == Kind::Surface;
+    counts.caps += kind == Kind::Cap;
+  }
+  return counts;
+}
+
+void VolumePiece::numberVertices(const PieceCounts& before, std::uint64_t surfaceTotal) {
+  numbers_.assign(kinds_.size(), Unset);
+  std::uint64_t surface = before.surface, caps = surfaceTotal + before.caps;
+  for (std::size_t v = 0; v < kinds_.size(); ++v) {
+    if (kinds_[v] == Kind::Surface) numbers_[v] = surface++;
+    if (kinds_[v] == Kind::Cap) numbers_[v] = caps++;
+  }
+}
+
+std::int64_t VolumePiece::sliceOf(std::int64_t point) const {
+  return point / (geometry_.dims[0] * geometry_.dims[1]);
+}
+
+std::vector<std::uint32_t> VolumePiece::sentVertices(PieceSide side) const {
+  std::vector<std::uint32_t> sent;
+  if (side == PieceSide::After) {
+    for (const auto& [place, v] : lastPlane_) sent.push_back(v);
+    for (const auto& [key, v] : planeCaps_) sent.push_back(v);
+  }
+  const std::int64_t slice = side == PieceSide::After ? lastSlice_ : firstSlice_;
+  for (const auto& [point, v] : onPoints_) {
+    if (merge_ && sliceOf(point) == slice) sent.push_back(v);
+  }
+  return sent;
+}
+
+PlaneVertices VolumePiece::plane(PieceSide side) const {
+  PlaneVertices plane;
+  if (side == PieceSide::After) {
+    for (const auto& [place, v] : lastPlane_) plane.edges.emplace_back(place, numbers_[v]);
+    for (const auto& [key, v] : planeCaps_) plane.capEdges.emplace_back(key, numbers_[v]);
+  }
+  const std::int64_t slice = side == PieceSide::After ? lastSlice_ : firstSlice_;
+  for (const auto& [point, v] : onPoints_) {
+    if (merge_ && sliceOf(point) == slice) plane.onPoints.emplace_back(point, numbers_[v]);
+  }
+  return plane;
+}
+
+void VolumePiece::takePlane(PieceSide side, const PlaneVertices& plane) {
+  std::vector<std::uint64_t>& received = received_[static_cast<int>(side)];
+  for (const auto& [place, g] : plane.edges) received.push_back(g);
+  for (const auto& [key, g] : plane.capEdges) received.push_back(g);
+  for (const auto& [point, g] : plane.onPoints) received.push_back(g);
+  neighbourPoints_.insert(neighbourPoints_.end(), plane.onPoints.begin(), plane.onPoints.end());
+  if (side == PieceSide::After) return;
+  // The vertices shared with the piece before take its numbers.
+  const auto numberShared = [&](auto theirs, const auto& mine) {
+    std::sort(theirs.begin(), theirs.end());
+    for (const auto& [where, v] : mine) {
+      const auto found =
+          std::lower_bound(theirs.begin(), theirs.end(), std::make_pair(where, 0ull),
+                           [](const auto& a, const auto& b) { return a.first < b.first; });
+      if (found == theirs.end() || found->first != where) disagree();
+      numbers_[v] = found->second;
+    }
+  };
+  if (!first_) numberShared(plane.edges, firstPlane_);
+  numberShared(plane.capEdges, sharedCaps_);
+}
+
+PieceCounts VolumePiece::removedVertices() {
+  if (!merge_) return {};
+  // Vertices on one lattice point are one: the lowest numbered. By point,
+  // number, and the vertex here (None: a neighbour's).
+  struct OnPoint {
+    std::int64_t point;
+    std::uint64_t number;
+    std::uint32_t vertex;
+    bool operator<(const OnPoint& other) const {
+      return point != other.point ? point < other.point : number < other.number;
+    }
+  };
+  std::vector<OnPoint> points;
+  for (const auto& [point, g] : neighbourPoints_) points.push_back({point, g, None});
+  for (const auto& [point, v] : onPoints_) points.push_back({point, numbers_[v], v});
+  neighbourPoints_ = {};
+  std::sort(points.begin(), points.end());
+  for (std::size_t n = 1, first = 0; n < points.size(); ++n) {
+    if (points[n].point != points[n - 1].point) {
+      first = n;
+      continue;
+    }
+    mergedInto_[points[n].number] = {points[first].number, points[first].vertex};
+  }
+  PieceCounts removed;
+  for (std::size_t v = 0; v < kinds_.size(); ++v) {
+    if (!mergedInto_.count(numbers_[v])) continue;
+    removed.surface += kinds_[v] == Kind::Surface;
+    removed.caps += kinds_[v] == Kind::Cap;
+  }
+  return removed;
+}
+
+void VolumePiece::renumber(const PieceCounts& removedBefore, std::uint64_t surfaceRemovedTotal) {
+  finals_.assign(kinds_.size(), None);
+  std::uint64_t surfaceGone = removedBefore.surface;
+  std::uint64_t capsGone = surfaceRemovedTotal + removedBefore.caps;
+  for (std::size_t v = 0; v < kinds_.size(); ++v) {
+    const bool surface = kinds_[v] == Kind::Surface;
+    if (!surface && kinds_[v] != Kind::Cap) continue;
+    std::uint64_t& gone = surface ? surfaceGone : capsGone;
+    if (mergedInto_.count(numbers_[v])) {
+      ++gone;
+      continue;
+    }
+    finals_[v] = indexable(numbers_[v] - gone);
+  }
+}
+
+PlaneNumbers VolumePiece::finalNumbers(PieceSide side) const {
+  PlaneNumbers numbers;
+  for (const std::uint32_t v : sentVertices(side)) {
+    numbers.numbers.push_back(finals_[v]);
+    numbers.positions.push_back(mesh_.vertices[v]);
+  }
+  return numbers;
+}
+
+void VolumePiece::takeFinalNumbers(PieceSide side, const PlaneNumbers& numbers) {
+  const std::vector<std::uint64_t>& received = received_[static_cast<int>(side)];
+  if (numbers.numbers.size() != received.size() || numbers.positions.size() != received.size()) {
+    disagree();
+  }
+  for (std::size_t n = 0; n < received.size(); ++n) {
+    if (numbers.numbers[n] == None) continue;
+    neighbourFinals_[received[n]] = {numbers.numbers[n], numbers.positions[n]};
+  }
+}
+
+MeshPiece VolumePiece::take() {
+  // The kept own vertices moved to the front, in place: the surface's come
+  // before any of the caps' here too.
+  const std::size_t count = kinds_.size();
+  std::vector<std::uint32_t> to(count, None);
+  MeshPiece piece;
+  std::size_t kept = 0;
+  for (std::size_t v = 0; v < count; ++v) {
+    if ((kinds_[v] != Kind::Surface && kinds_[v] != Kind::Cap) || finals_[v] == None) continue;
+    to[v] = static_cast<std::uint32_t>(kept);
+    mesh_.vertices[kept] = mesh_.vertices[v];
+    if (normals_) mesh_.normals[kept] = mesh_.normals[v];
+    finals_[kept++] = finals_[v];
+    (kinds_[v] == Kind::Surface ? piece.surfaceVertices : piece.capVertices) += 1;
+  }
+  // Then the neighbours' vertices the faces use, after those: no more than
+  // the vertices that went, whose places they take.
+  std::unordered_map<std::uint32_t, std::uint32_t> neighbours;  // final number -> vertex
+  const auto vertexOf = [&](std::uint32_t v) {
+    if (to[v] != None) return to[v];
+    const auto merged = mergedInto_.find(numbers_[v]);
+    if (merged != mergedInto_.end() && merged->second.second != None) {
+      to[v] = to[merged->second.second];
+    } else {
+      const std::uint64_t g = merged == mergedInto_.end() ? numbers_[v] : merged->second.first;
+      const auto found = neighbourFinals_.find(g);
+      if (found == neighbourFinals_.end()) disagree();
+      const auto [at, made] =
+          neighbours.emplace(found->second.first, static_cast<std::uint32_t>(kept));
+      if (made) {
+        if (kept == count) disagree();
+        mesh_.vertices[kept] = found->second.second;
+        if (normals_) mesh_.normals[kept] = {0, 0, 0};
+        finals_[kept++] = found->second.first;
+      }
+      to[v] = at->second;
+    }
+    if (to[v] == None) disagree();
+    return to[v];
+  };
+  // The faces, less those that merging made lines or points, in place.
+  std::size_t faces = 0;
+  for (std::size_t f = 0; f < mesh_.faces.size(); ++f) {
+    const auto& face = mesh_.faces[f];
+    const std::array<std::uint32_t, 3> made = {vertexOf(face[0]), vertexOf(face[1]),
+                                               vertexOf(face[2])};
+    if (made[0] == made[1] || made[1] == made[2] || made[2] == made[0]) continue;
+    mesh_.faces[faces++] = made;
+    piece.surfaceFaces += f < surfaceFaces_;
+  }
+  mesh_.faces.resize(faces);
+  mesh_.vertices.resize(kept);
+  if (normals_) mesh_.normals.resize(kept);
+  finals_.resize(kept);
+  piece.mesh = std::move(mesh_);
+  piece.numbers = std::move(finals_);
+  // A mirrored lattice turns the extraction's outward order inward.
+  if (mirrored_) reverseFaces(piece.mesh);
+  return piece;
+}

@@ -1,0 +1,127 @@
+// A volume's welded mesh made by several processes together, none holding
+// the whole: each from its share of the layers (volumeShare) makes its
+// piece. A piece makes the caps of its own layers, numbers its vertices and
+// faces from sums over the pieces before it, and learns from the pieces
+// beside it (the shares of the layers before and after, with which it
+// shares a plane of lattice points) what it needs of theirs. Written one
+// after another the pieces are the mesh volumeSurface makes, bit for bit:
+// its vertices the first piece's, the next's, ..., then the caps' vertices
+// in the same order, and its faces alike.
+//
+// The caller carries the messages (MPI in mcubes); every piece takes the
+// steps together, in this order:
+//   1. ownVertices(), summed over the pieces before it and over all, to
+//      numberVertices();
+//   2. plane(side) to the piece on that side, whose takePlane() reads it;
+//   3. removedVertices() (the snapped vertices merged), summed over the
+//      pieces before it and over all, to renumber();
+//   4. finalNumbers(side) to the piece on that side, to takeFinalNumbers();
+//   5. take(): its vertices and its faces in the whole mesh's numbers.
+// Pieces whose share has no layers take no part. Needs a lattice whose
+// points are distinct, where snapped vertices meet only on lattice points.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "mesh/pipeline/surface_pipeline.h"
+#include "mesh/surface/surface.h"
+#include "mesh/volume/volume_caps.h"
+
+enum class PieceSide { Before, After };
+
+// Vertices of the surface, then of the caps.
+struct PieceCounts {
+  std::uint64_t surface = 0, caps = 0;
+};
+
+// Vertex numbers in the whole mesh, before snapped vertices are merged, of
+// the vertices a piece has on the plane it shares with the piece beside it:
+// on the plane's edges, by place in the plane (only to the piece after:
+// the vertices it shares); its caps' on the plane, by edge (likewise); and
+// those exactly on a lattice point of the plane, by point.
+struct PlaneVertices {
+  std::vector<std::pair<std::int64_t, std::uint64_t>> edges;
+  std::vector<std::pair<EdgeKey, std::uint64_t>> capEdges;
+  std::vector<std::pair<std::int64_t, std::uint64_t>> onPoints;
+};
+
+// For each vertex of the PlaneVertices a piece sent, in its order, the
+// vertex's final number and position (Unnumbered where it merged into
+// another).
+struct PlaneNumbers {
+  static constexpr std::uint32_t Unnumbered = 0xffffffffu;
+  std::vector<std::uint32_t> numbers;
+  std::vector<Point3> positions;
+};
+
+// A piece of the mesh. Its own vertices (the surface's, then the caps')
+// come first in `mesh`, then those of the pieces beside it that its faces
+// use; its faces are the surface's, then the caps', wound outward in world
+// space.
+struct MeshPiece {
+  IndexedMesh mesh;
+  std::vector<std::uint32_t> numbers;  // each vertex's number in the whole mesh
+  std::size_t surfaceVertices = 0, capVertices = 0;
+  std::size_t surfaceFaces = 0;
+};
+
+// The piece of an unwelded share (its triangles as extracted, each with
+// vertices of its own), numbered after the shares' triangles before it.
+MeshPiece unweldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
+                        std::uint64_t trianglesBefore);
+
+class VolumePiece {
+ public:
+  // `share` welded; `boundary` holds its slices' faces' voxels; `first` and
+  // `last`: whether no piece with layers comes before or after it.
+  VolumePiece(const VolumeGeometry& geometry, VolumeShare& share, const VolumeBoundary& boundary,
+              const SurfaceOptions& options, bool first, bool last);
+
+  PieceCounts ownVertices() const;
+  void numberVertices(const PieceCounts& before, std::uint64_t surfaceTotal);
+
+  PlaneVertices plane(PieceSide side) const;
+  void takePlane(PieceSide side, const PlaneVertices& plane);
+
+  PieceCounts removedVertices();
+  void renumber(const PieceCounts& removedBefore, std::uint64_t surfaceRemovedTotal);
+
+  PlaneNumbers finalNumbers(PieceSide side) const;
+  void takeFinalNumbers(PieceSide side, const PlaneNumbers& numbers);
+
+  MeshPiece take();
+
+ private:
+  enum class Kind : std::uint8_t { Surface, SharedSurface, Cap, SharedCap };
+  static constexpr std::uint32_t None = PlaneNumbers::Unnumbered;
+
+  std::uint32_t addVertex(Kind kind, const Point3& position, const Point3& normal);
+  void makeCaps(const VolumeBoundary& boundary, double isoLevel, Inside inside,
+                const std::vector<std::pair<EdgeKey, std::uint32_t>>& faceEdges);
+  // The vertices (local) sent to the piece on `side`, in the order sent.
+  std::vector<std::uint32_t> sentVertices(PieceSide side) const;
+  std::int64_t sliceOf(std::int64_t point) const;
+
+  VolumeGeometry geometry_;
+  std::int64_t firstSlice_, lastSlice_;
+  bool first_, last_, mirrored_, merge_, normals_;
+  IndexedMesh mesh_;  // the share's vertices, then the caps' as they come
+  std::size_t surfaceFaces_;
+  std::vector<Kind> kinds_;
+  std::vector<std::uint64_t> numbers_;  // in the whole mesh before merging
+  std::vector<std::pair<std::int64_t, std::uint32_t>> firstPlane_, lastPlane_;
+  std::vector<std::pair<EdgeKey, std::uint32_t>> sharedCaps_, planeCaps_;
+  std::vector<std::pair<std::int64_t, std::uint32_t>> onPoints_;  // own vertices only
+  // Both planes' vertices on lattice points, and what the neighbours sent.
+  std::vector<std::pair<std::int64_t, std::uint64_t>> neighbourPoints_;
+  std::vector<std::uint64_t> received_[2];
+  // Merged vertices: number before merging -> the number it became, and
+  // that vertex here (None: a neighbour's).
+  std::unordered_map<std::uint64_t, std::pair<std::uint64_t, std::uint32_t>> mergedInto_;
+  std::vector<std::uint32_t> finals_;  // own kept vertices' final numbers
+  std::unordered_map<std::uint64_t, std::pair<std::uint32_t, Point3>> neighbourFinals_;
+};

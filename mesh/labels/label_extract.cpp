@@ -1,0 +1,202 @@
+#include "mesh/labels/label_extract.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <unordered_map>
+
+#include "mesh/volume/volume_slabs.h"
+
+namespace {
+
+// Labels beyond this are not all distinct as doubles.
+constexpr double LargestLabel = 9007199254740992.0;  // 2^53
+
+// A label being followed through the volume: the slices that hold it.
+struct Followed {
+  std::int64_t label;
+  std::vector<bool> inSlice;
+  std::unique_ptr<VolumeWeld> weld;
+};
+
+// The followed label of each value: small values through a table, others
+// through a hash map. With all labels asked, a new value starts one.
+class LabelTable {
+ public:
+  LabelTable(const VolumeGeometry& geometry, const std::vector<std::int64_t>& asked, bool normals)
+      : geometry_(geometry), normals_(normals), all_(asked.empty()), small_(SmallLabels, Unseen) {
+    for (const std::int64_t label : asked) slot(label, true);
+  }
+
+  // The followed label's index, or -1 for a value not asked for.
+  int find(std::int64_t label) {
+    if (label >= 0 && label < SmallLabels) {
+      const int n = small_[static_cast<std::size_t>(label)];
+      if (n != Unseen) return n;
+    } else if (const auto found = large_.find(label); found != large_.end()) {
+      return found->second;
+    }
+    return slot(label, all_ && label != 0);
+  }
+
+  std::vector<Followed>& followed() { return followed_; }
+
+ private:
+  static constexpr std::int64_t SmallLabels = 1 << 16;
+  static constexpr int Unseen = -2;
+
+  int slot(std::int64_t label, bool follow) {
+    int n = -1;
+    if (follow) {
+      n = static_cast<int>(followed_.size());
+      followed_.push_back({label, std::vector<bool>(static_cast<std::size_t>(geometry_.dims[2])),
+                           std::make_unique<VolumeWeld>(geometry_, normals_)});
+    }
+    if (label >= 0 && label < SmallLabels) {
+      small_[static_cast<std::size_t>(label)] = n;
+    } else {
+      large_.emplace(label, n);
+    }
+    return n;
+  }
+
+  VolumeGeometry geometry_;
+  bool normals_;
+  bool all_;
+  std::vector<int> small_;
+  std::unordered_map<std::int64_t, int> large_;
+  std::vector<Followed> followed_;
+};
+
+// A label's layers of a slab to sweep: those next to its slices there.
+struct LabelSweep {
+  std::size_t followed;
+  double value;
+  std::int64_t from, to;
+};
+
+// A slab's sweeps of the labels in it, a welded part for each.
+struct LabelsPart {
+  std::vector<LabelSweep> sweeps;
+  std::vector<WeldedPart> welds;
+};
+
+[[noreturn]] void notALabel(const VolumeGeometry& geometry, std::int64_t k, std::int64_t n,
+                            double value) {
+  const std::int64_t x = geometry.dims[0];
+  char text[64];
+  std::snprintf(text, sizeof text, "%.9g", value);
+  throw VolumeError("voxel (" + std::to_string(n % x) + ", " + std::to_string(n / x) + ", " +
+                    std::to_string(k) + ") holds " + text +
+                    ": {labels} needs a label map, a volume of integer values");
+}
+
+// Marks the labels slice k holds; values come in runs, so a run is looked
+// up once.
+void noteLabels(LabelTable& table, const VolumeGeometry& geometry, std::int64_t k,
+                const double* slice) {
+  const std::int64_t size = geometry.dims[0] * geometry.dims[1];
+  std::vector<Followed>& followed = table.followed();
+  double previous = std::nan("");
+  for (std::int64_t n = 0; n < size; ++n) {
+    const double value = slice[n];
+    if (value == previous) continue;
+    if (!(std::floor(value) == value && std::fabs(value) <= LargestLabel)) {
+      notALabel(geometry, k, n, value);
+    }
+    const int at = table.find(static_cast<std::int64_t>(value));
+    if (at >= 0) followed[static_cast<std::size_t>(at)].inSlice[static_cast<std::size_t>(k)] = true;
+    previous = value;
+  }
+}
+
+}  // namespace
+
+LabelWelds weldLabels(VolumeReader& reader, const std::vector<std::int64_t>& labels,
+                      const VolumeExtractionSettings& settings, const LayerProgress& progress) {
+  const VolumeGeometry& geometry = reader.header().geometry;
+  VolumeExtractionSettings indicator = settings;
+  indicator.isoLevel = IndicatorLevel;
+  indicator.inside = Inside::Above;  // a label's voxels are its indicator's 1s
+  checkSettings(geometry, indicator);
+  LabelTable table(geometry, labels, settings.normals);
+  LabelWelds welds{{}, VolumeBoundary(geometry.dims)};
+  if (cellCount(geometry.dims) > 0) {
+    const Lattice lattice = latticeFor(geometry, indicator, true);
+    // Every label sweeps the slab again: a quarter of the memory (with the
+    // indicator's as much again) keeps it in cache from label to label.
+    const SlabReading reading = slabReading(geometry, settings.sliceMemory / 4, settings.normals);
+    const std::int64_t layers = geometry.dims[2] - 1;
+    SweepWorkers workers(lattice, std::min<std::int64_t>(settings.threads, layers));
+    const std::int64_t sliceSize = geometry.dims[0] * geometry.dims[1];
+    // Per worker, the indicator of the label it sweeps.
+    std::vector<std::vector<double>> ones(
+        workers.sweeps.size(), std::vector<double>(static_cast<std::size_t>(
+                                   (reading.layers + 1 + 2 * reading.margin) * sliceSize)));
+    readSlabs<LabelsPart>(
+        reader, reading, workers.pool,
+        [&](std::int64_t k, const double* slice) {
+          welds.boundary.record(k, slice);
+          noteLabels(table, geometry, k, slice);
+        },
+        [&](std::int64_t first, std::int64_t last, LabelsPart& part) {
+          part.sweeps.clear();
+          std::vector<Followed>& followed = table.followed();
+          for (std::size_t n = 0; n < followed.size(); ++n) {
+            const std::vector<bool>& inSlice = followed[n].inSlice;
+            // Only the layers next to the label's slices have triangles.
+            std::int64_t lo = first;
+            while (lo <= last && !inSlice[static_cast<std::size_t>(lo)]) ++lo;
+            if (lo > last) continue;
+            std::int64_t hi = last;
+            while (!inSlice[static_cast<std::size_t>(hi)]) --hi;
+            part.sweeps.push_back({n, static_cast<double>(followed[n].label),
+                                   std::max(first, lo - 1), std::min(last, hi + 1)});
+          }
+          if (part.welds.size() < part.sweeps.size()) part.welds.resize(part.sweeps.size());
+        },
+        [&](int worker, const SliceWindow& window, std::int64_t, std::int64_t, LabelsPart& part) {
+          double* const indicator = ones[static_cast<std::size_t>(worker)].data();
+          VolumeFindings findings;
+          for (std::size_t n = 0; n < part.sweeps.size(); ++n) {
+            const LabelSweep& label = part.sweeps[n];
+            const std::int64_t fill = std::max(window.first, label.from - reading.margin);
+            const std::int64_t fillEnd = std::min(geometry.dims[2], label.to + 1 + reading.margin);
+            const double* raw = window.slice(fill);
+            double* out = indicator + (fill - window.first) * sliceSize;
+            for (std::int64_t v = 0, size = (fillEnd - fill) * sliceSize; v < size; ++v) {
+              out[v] = raw[v] == label.value ? 1.0 : 0.0;
+            }
+            workers.sweeps[static_cast<std::size_t>(worker)].run(
+                {indicator, window.first, sliceSize}, label.from, label.to, part.welds[n],
+                findings);
+          }
+        },
+        [&](std::int64_t, std::int64_t, LabelsPart& part) {
+          for (std::size_t n = 0; n < part.sweeps.size(); ++n) {
+            table.followed()[part.sweeps[n].followed].weld->add(part.welds[n]);
+          }
+        },
+        progress);
+  } else {
+    // Without cells no slab is read; the voxels are still checked.
+    std::vector<double> slice(static_cast<std::size_t>(geometry.dims[0] * geometry.dims[1]));
+    for (std::int64_t k = 0; k < geometry.dims[2]; ++k) {
+      reader.readSlices(1, slice.data());
+      welds.boundary.record(k, slice.data());
+      noteLabels(table, geometry, k, slice.data());
+    }
+  }
+  std::vector<Followed>& followed = table.followed();
+  if (labels.empty()) {
+    std::sort(followed.begin(), followed.end(),
+              [](const Followed& a, const Followed& b) { return a.label < b.label; });
+  }
+  for (Followed& label : followed) {
+    const bool found =
+        std::find(label.inSlice.begin(), label.inSlice.end(), true) != label.inSlice.end();
+    welds.labels.push_back({label.label, found, std::move(label.weld)});
+  }
+  return welds;
+}

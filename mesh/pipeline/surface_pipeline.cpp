@@ -1,0 +1,168 @@
+#include "mesh/pipeline/surface_pipeline.h"
+
+#include <optional>
+
+#include "mesh/labels/label_extract.h"
+#include "mesh/surface/degenerate_faces.h"
+#include "mesh/surface/weld.h"
+#include "mesh/volume/volume_caps.h"
+#include "mesh/volume/volume_slabs.h"
+#include "mesh/volume/volume_weld.h"
+
+void finishSurface(IndexedMesh& mesh, const SurfaceOptions& options) {
+  if (options.mergeSnapped) dropRepeatedVertexFaces(mesh);
+}
+
+namespace {
+
+VolumeExtractionSettings extractionSettings(const SurfaceOptions& options, bool edgeKeys) {
+  VolumeExtractionSettings settings;
+  settings.isoLevel = options.isoLevel;
+  settings.inside = options.inside;
+  settings.threads = options.threads;
+  settings.edgeKeys = edgeKeys;
+  settings.normals = options.normals;
+  settings.sliceMemory = options.sliceMemory;
+  return settings;
+}
+
+LayerProgress layerProgress(const SurfaceProgress& progress) {
+  if (!progress) return {};
+  return [progress](std::int64_t done, std::int64_t total) { progress("layer", done, total); };
+}
+
+// A welded volume closed by the cells around it where `caps` holds the
+// faces' voxels, merged and turned outward in world space.
+IndexedMesh finishVolume(VolumeWeld& weld, const VolumeGeometry& geometry,
+                         const VolumeBoundary* caps, double isoLevel, Inside inside,
+                         const SurfaceOptions& options) {
+  if (caps) weld.close(*caps, isoLevel, inside);
+  if (options.mergeSnapped) weld.mergeCoincidentVertices();
+  IndexedMesh mesh = std::move(weld.mesh());
+  finishSurface(mesh, options);
+  // A mirrored lattice turns the extraction's outward order inward.
+  if (isMirrored(geometry)) reverseFaces(mesh);
+  return mesh;
+}
+
+}  // namespace
+
+IndexedMesh unweldedVolume(const ExtractedSurface& surface, const VolumeGeometry& geometry) {
+  IndexedMesh mesh = unweldedMesh(surface);
+  // A mirrored lattice turns the extraction's outward order inward.
+  if (isMirrored(geometry)) reverseFaces(mesh);
+  return mesh;
+}
+
+IndexedMesh volumeSurface(VolumeReader& reader, const SurfaceOptions& options,
+                          SurfaceReport& report, const SurfaceProgress& progress) {
+  const VolumeGeometry& geometry = reader.header().geometry;
+  const VolumeExtractionSettings settings = extractionSettings(options, false);
+  if (!options.welded) {
+    return unweldedVolume(extractVolume(reader, settings, report.findings, layerProgress(progress)),
+                          geometry);
+  }
+  // The faces' voxels, to close the surface where it leaves the volume.
+  VolumeBoundary boundary(geometry.dims);
+  VolumeWeld weld(geometry, options.normals);
+  weldVolume(reader, settings, weld, report.findings, layerProgress(progress), &boundary);
+  const bool capped = options.closed && report.findings.cells > 0;
+  report.facesAllInside = capped && boundary.allInside(options.isoLevel, options.inside);
+  return finishVolume(weld, geometry, capped ? &boundary : nullptr, options.isoLevel,
+                      options.inside, options);
+}
+
+VolumeShare volumeShare(VolumeReader& reader, std::int64_t first, std::int64_t last,
+                        const SurfaceOptions& options, VolumeBoundary& boundary,
+                        const SurfaceProgress& progress) {
+  const VolumeGeometry& geometry = reader.header().geometry;
+  const VolumeExtractionSettings settings = extractionSettings(options, false);
+  VolumeShare share{first, last, {}, {}, {}};
+  if (!options.welded) {
+    share.soup =
+        extractVolumeShare(reader, settings, first, last, share.findings, layerProgress(progress));
+    return share;
+  }
+  VolumeWeld weld(geometry, options.normals);
+  weldVolumeShare(reader, settings, first, last, weld, share.findings, layerProgress(progress),
+                  &boundary);
+  share.part = weld.take();
+  return share;
+}
+
+IndexedMesh joinVolumeShares(const VolumeGeometry& geometry, std::vector<VolumeShare>& shares,
+                             const VolumeBoundary& boundary, const SurfaceOptions& options,
+                             SurfaceReport& report) {
+  report.findings = {};
+  report.findings.cells = cellCount(geometry.dims);
+  for (const VolumeShare& share : shares) mergeFindings(report.findings, share.findings);
+  if (!options.welded) {
+    ExtractedSurface soup;
+    for (VolumeShare& share : shares) {
+      const auto append = [](auto& to, auto& from) {
+        to.insert(to.end(), from.begin(), from.end());
+        from = {};
+      };
+      append(soup.triangles, share.soup.triangles);
+      append(soup.normals, share.soup.normals);
+    }
+    return unweldedVolume(soup, geometry);
+  }
+  VolumeWeld weld(geometry, options.normals);
+  for (VolumeShare& share : shares) {
+    if (share.first == share.last) continue;
+    weld.add(share.part);
+    share.part = {};
+  }
+  const bool capped = options.closed && report.findings.cells > 0;
+  report.facesAllInside = capped && boundary.allInside(options.isoLevel, options.inside);
+  return finishVolume(weld, geometry, capped ? &boundary : nullptr, options.isoLevel,
+                      options.inside, options);
+}
+
+IndexedMesh volumeSurface(const VolumeGeometry& geometry, const double* values,
+                          const SurfaceOptions& options, SurfaceReport& report) {
+  const VolumeExtractionSettings settings = extractionSettings(options, false);
+  if (!options.welded) {
+    ExtractedSurface surface;
+    extractVolumeInto(geometry, values, settings, surface, report.findings);
+    return unweldedVolume(surface, geometry);
+  }
+  VolumeBoundary boundary(geometry.dims);
+  const std::int64_t sliceSize = geometry.dims[0] * geometry.dims[1];
+  for (std::int64_t k = 0; options.closed && k < geometry.dims[2]; ++k) {
+    boundary.record(k, values + k * sliceSize);
+  }
+  VolumeWeld weld(geometry, options.normals);
+  weldVolumeInto(geometry, values, settings, weld, report.findings);
+  const bool capped = options.closed && report.findings.cells > 0;
+  report.facesAllInside = capped && boundary.allInside(options.isoLevel, options.inside);
+  return finishVolume(weld, geometry, capped ? &boundary : nullptr, options.isoLevel,
+                      options.inside, options);
+}
+
+std::vector<LabelSurface> labelSurfaces(VolumeReader& reader,
+                                        const std::vector<std::int64_t>& labels,
+                                        const SurfaceOptions& options, SurfaceReport& report,
+                                        const SurfaceProgress& progress) {
+  const VolumeGeometry& geometry = reader.header().geometry;
+  LabelWelds welds =
+      weldLabels(reader, labels, extractionSettings(options, false), layerProgress(progress));
+  report.findings = {};
+  report.findings.cells = cellCount(geometry.dims);
+  std::vector<LabelSurface> surfaces;
+  for (LabelWeld& label : welds.labels) {
+    if (!label.found) {
+      report.absentLabels.push_back(label.label);
+      continue;
+    }
+    // A label away from the volume's faces needs no caps.
+    const double value = static_cast<double>(label.label);
+    std::optional<VolumeBoundary> caps;
+    if (options.closed && welds.boundary.holds(value)) caps = welds.boundary.indicator(value);
+    surfaces.push_back({label.label, finishVolume(*label.weld, geometry, caps ? &*caps : nullptr,
+                                                  IndicatorLevel, Inside::Above, options)});
+    label.weld.reset();
+  }
+  return surfaces;
+}

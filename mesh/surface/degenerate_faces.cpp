@@ -1,0 +1,200 @@
+#include "mesh/surface/degenerate_faces.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <vector>
+
+#include "mesh/surface/vertex_faces.h"
+
+std::size_t mergeCoincidentVertices(IndexedMesh& mesh) {
+  // Open addressing over the positions' bits, at most half full.
+  std::size_t size = 16;
+  while (size < 2 * mesh.vertices.size()) size *= 2;
+  constexpr std::uint32_t Empty = 0xffffffffu;
+  std::vector<std::uint32_t> slots(size, Empty);
+  std::vector<std::uint32_t> same(mesh.vertices.size());
+  bool merged = false;
+  for (std::uint32_t v = 0; v < mesh.vertices.size(); ++v) {
+    std::uint32_t bits[3];
+    std::memcpy(bits, &mesh.vertices[v], sizeof bits);
+    std::uint64_t h = bits[0];
+    h = h * 0x9e3779b97f4a7c15ull ^ bits[1];
+    h = h * 0x9e3779b97f4a7c15ull ^ bits[2];
+    h *= 0x9e3779b97f4a7c15ull;
+    std::size_t s = static_cast<std::size_t>(h >> 32) & (size - 1);
+    while (slots[s] != Empty &&
+           std::memcmp(&mesh.vertices[slots[s]], &mesh.vertices[v], sizeof bits) != 0) {
+      s = (s + 1) & (size - 1);
+    }
+    if (slots[s] == Empty) slots[s] = v;
+    same[v] = slots[s];
+    merged = merged || same[v] != v;
+  }
+  return merged ? mergeVertices(mesh, same) : 0;
+}
+
+std::size_t mergeVertices(IndexedMesh& mesh, const std::vector<std::uint32_t>& same) {
+  std::vector<std::uint32_t> to(mesh.vertices.size());
+  std::uint32_t kept = 0;
+  for (std::uint32_t v = 0; v < mesh.vertices.size(); ++v) {
+    if (same[v] != v) {
+      to[v] = to[same[v]];
+      continue;
+    }
+    to[v] = kept;
+    mesh.vertices[kept] = mesh.vertices[v];
+    if (!mesh.normals.empty()) mesh.normals[kept] = mesh.normals[v];
+    ++kept;
+  }
+  const std::size_t merged = mesh.vertices.size() - kept;
+  mesh.vertices.resize(kept);
+  if (!mesh.normals.empty()) mesh.normals.resize(kept);
+  for (auto& f : mesh.faces) {
+    for (std::uint32_t& v : f) v = to[v];
+  }
+  return merged;
+}
+
+std::size_t dropRepeatedVertexFaces(IndexedMesh& mesh) {
+  const std::size_t before = mesh.faces.size();
+  mesh.faces.erase(
+      std::remove_if(mesh.faces.begin(), mesh.faces.end(),
+                     [](const auto& f) { return f[0] == f[1] || f[1] == f[2] || f[2] == f[0]; }),
+      mesh.faces.end());
+  return before - mesh.faces.size();
+}
+
+bool spansNoArea(const Point3& p, const Point3& q, const Point3& r) {
+  const double u[3] = {static_cast<double>(q.x) - p.x, static_cast<double>(q.y) - p.y,
+                       static_cast<double>(q.z) - p.z};
+  const double v[3] = {static_cast<double>(r.x) - p.x, static_cast<double>(r.y) - p.y,
+                       static_cast<double>(r.z) - p.z};
+  return u[1] * v[2] - u[2] * v[1] == 0.0 && u[2] * v[0] - u[0] * v[2] == 0.0 &&
+         u[0] * v[1] - u[1] * v[0] == 0.0;
+}
+
+std::size_t zeroAreaFaces(const IndexedMesh& mesh) {
+  std::size_t count = 0;
+  for (const auto& f : mesh.faces) {
+    count += spansNoArea(mesh.vertices[f[0]], mesh.vertices[f[1]], mesh.vertices[f[2]]);
+  }
+  return count;
+}
+
+namespace {
+
+double squaredDistance(const Point3& p, const Point3& q) {
+  const double d[3] = {static_cast<double>(q.x) - p.x, static_cast<double>(q.y) - p.y,
+                       static_cast<double>(q.z) - p.z};
+  return d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+}
+
+// The faces around each vertex as flips change them: the rows built once,
+// faces a flip gave a vertex kept beside them, and every face checked for
+// the vertex when read (a flip also takes faces away).
+class FacesAround {
+ public:
+  explicit FacesAround(const IndexedMesh& mesh) : mesh_(mesh), rows_(mesh) {}
+
+  void gained(std::uint32_t v, std::uint32_t f) { added_[v].push_back(f); }
+
+  // Calls take(f) for each face f that has v now.
+  template <typename Take>
+  void forEach(std::uint32_t v, Take take) const {
+    const auto has = [&](std::uint32_t f) {
+      const auto& face = mesh_.faces[f];
+      return face[0] == v || face[1] == v || face[2] == v;
+    };
+    for (std::uint32_t e = rows_.start[v]; e < rows_.start[v + 1]; ++e) {
+      if (has(rows_.face[e])) take(rows_.face[e]);
+    }
+    const auto more = added_.find(v);
+    if (more == added_.end()) return;
+    for (const std::uint32_t f : more->second) {
+      if (has(f)) take(f);
+    }
+  }
+
+ private:
+  const IndexedMesh& mesh_;
+  VertexFaces rows_;
+  std::map<std::uint32_t, std::vector<std::uint32_t>> added_;
+};
+
+// The face (a, b, c) turned so that c, its middle corner, comes last; false
+// where two corners coincide.
+bool middleLast(const IndexedMesh& mesh, std::array<std::uint32_t, 3>& f) {
+  double longest = -1;
+  int opposite = 0;
+  for (int i = 0; i < 3; ++i) {
+    const double d = squaredDistance(mesh.vertices[f[(i + 1) % 3]], mesh.vertices[f[(i + 2) % 3]]);
+    if (d == 0) return false;
+    if (d > longest) {
+      longest = d;
+      opposite = i;
+    }
+  }
+  f = {f[(opposite + 1) % 3], f[(opposite + 2) % 3], f[opposite]};
+  return true;
+}
+
+}  // namespace
+
+std::size_t flipCollinearFaces(IndexedMesh& mesh) {
+  const auto flat = [&](const std::array<std::uint32_t, 3>& f) {
+    return spansNoArea(mesh.vertices[f[0]], mesh.vertices[f[1]], mesh.vertices[f[2]]);
+  };
+  std::vector<std::uint32_t> waiting;
+  for (std::uint32_t f = 0; f < mesh.faces.size(); ++f) {
+    if (flat(mesh.faces[f])) waiting.push_back(f);
+  }
+  if (waiting.empty()) return 0;
+  FacesAround around(mesh);
+  // Faces on one line come in fans along a box edge, where a face's
+  // neighbour across its long edge is on the line too until the neighbour
+  // itself is mended: sweeps until one mends nothing. Each flip mends a
+  // face and makes none, so this ends.
+  std::size_t flipped = 0;
+  for (bool progress = true; progress && !waiting.empty();) {
+    progress = false;
+    std::vector<std::uint32_t> left;
+    for (const std::uint32_t f : waiting) {
+      std::array<std::uint32_t, 3> t = mesh.faces[f];
+      if (!flat(t)) continue;
+      if (!middleLast(mesh, t)) continue;  // two corners coincide: not a fold
+      const std::uint32_t a = t[0], b = t[1], c = t[2];
+      // The neighbour across a -> b runs b -> a.
+      std::uint32_t g = ~0u, d = 0;
+      around.forEach(a, [&](std::uint32_t e) {
+        const auto& u = mesh.faces[e];
+        for (int i = 0; i < 3; ++i) {
+          if (u[i] == b && u[(i + 1) % 3] == a) {
+            g = e;
+            d = u[(i + 2) % 3];
+          }
+        }
+      });
+      if (g == ~0u || d == c) continue;
+      bool joined = false;
+      around.forEach(c, [&](std::uint32_t e) {
+        for (const std::uint32_t v : mesh.faces[e]) joined = joined || v == d;
+      });
+      const std::array<std::uint32_t, 3> first = {a, d, c}, second = {d, b, c};
+      if (joined || flat(first) || flat(second)) {
+        left.push_back(f);
+        continue;
+      }
+      mesh.faces[f] = first;
+      mesh.faces[g] = second;
+      around.gained(d, f);
+      around.gained(c, g);
+      ++flipped;
+      progress = true;
+    }
+    waiting.swap(left);
+  }
+  return flipped;
+}

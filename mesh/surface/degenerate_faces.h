@@ -1,0 +1,42 @@
+// Faces without area in a welded mesh. Where the polygoniser snapped the
+// vertices of several edges onto one cell corner, welding by edge leaves
+// distinct vertices at one point; a file format without indices (STL), and
+// every reader that merges by position, sees one vertex there. Merging them
+// turns the faces between them into faces whose vertex index repeats: lines
+// and points that close nothing, dropped. A face of three distinct vertices
+// on one line has no area either; it stays, since dropping it would open
+// the surface, and is counted for the user.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "mesh/surface/surface.h"
+
+// Makes vertices with the same bits one (the first, with its normal);
+// returns how many went.
+std::size_t mergeCoincidentVertices(IndexedMesh& mesh);
+
+// Makes each vertex v the vertex same[v] (same[v] <= v, and same[v] is its
+// own), keeping the order of the rest; returns how many went.
+std::size_t mergeVertices(IndexedMesh& mesh, const std::vector<std::uint32_t>& same);
+
+// Removes the faces whose vertex index repeats; returns how many went.
+std::size_t dropRepeatedVertexFaces(IndexedMesh& mesh);
+
+// Whether three corners span no area (their cross product is zero in
+// double precision).
+bool spansNoArea(const Point3& p, const Point3& q, const Point3& r);
+
+// The faces whose three corners span no area.
+std::size_t zeroAreaFaces(const IndexedMesh& mesh);
+
+// Mends faces whose three distinct corners lie on one line (a fold), as
+// decimation leaves on flat caps: such a face (a, b, c), c between a and
+// b, and its neighbour (b, a, d) across the long edge become (a, d, c) and
+// (d, b, c), which cover the neighbour's triangle exactly, so the surface
+// keeps its shape, stays closed and wound as it was. Skipped where d lies
+// on the line too, or c and d already share an edge. Returns the number
+// of faces mended.
+std::size_t flipCollinearFaces(IndexedMesh& mesh);

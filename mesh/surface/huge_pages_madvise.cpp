@@ -1,0 +1,21 @@
+// Linux: madvise(MADV_HUGEPAGE) over the block's whole huge pages.
+#include <sys/mman.h>
+
+#include <cstdint>
+
+#include "mesh/surface/huge_pages.h"
+
+namespace {
+
+constexpr std::uintptr_t HugePage = std::uintptr_t{2} << 20;
+
+}  // namespace
+
+void adviseHugePages(void* block, std::size_t bytes) {
+  if (bytes < HugePage) return;
+  const auto at = reinterpret_cast<std::uintptr_t>(block);
+  const std::uintptr_t first = (at + HugePage - 1) & ~(HugePage - 1);
+  const std::uintptr_t end = (at + bytes) & ~(HugePage - 1);
+  // Advice only: where the kernel refuses it the block keeps small pages.
+  if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+}

@@ -1,0 +1,55 @@
+// The surface types that the extractors produce and the pipeline's stages,
+// writers and viewer consume: the triangle soup as extracted, and the
+// indexed mesh it is welded into.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "iso/isosurface.h"
+#include "mesh/surface/huge_pages.h"
+
+// A lattice edge: neighbouring cells compute the vertex on an edge they
+// share from their own corner values, which can differ in the last bits, so
+// only the edge says reliably that two vertices are one.
+using EdgeKey = std::uint64_t;
+
+// Triangles as the polygoniser draws them, each with three vertices of its
+// own.
+struct ExtractedSurface {
+  std::vector<Triangle> triangles;
+  // Per triangle, the edge of each vertex; empty unless asked for.
+  std::vector<std::array<EdgeKey, 3>> edges;
+  // Per triangle, the unit normal at each vertex; empty unless asked for
+  // (volumes only: the scene's normals come from its field, mesh/scene/normals.h).
+  std::vector<std::array<Point3, 3>> normals;
+
+  void clear() {
+    triangles.clear();
+    edges.clear();
+    normals.clear();
+  }
+};
+
+// Shared vertices and faces that index them. Per-vertex attributes are
+// either empty or one per vertex; stages that add one (a label, a scalar)
+// add a vector beside `normals` and keep it in step where vertices are
+// merged or renumbered.
+struct IndexedMesh {
+  std::vector<Point3> vertices;
+  std::vector<std::array<std::uint32_t, 3>> faces;  // zero-based, outward winding
+  std::vector<Point3> normals;                      // empty, or one unit normal per vertex
+};
+
+// Room for `total` elements, growing geometrically: callers add batch after
+// batch to the same vectors. A large new block goes on huge pages
+// (mesh/surface/huge_pages.h) before it is filled.
+template <typename T>
+void makeRoom(std::vector<T>& v, std::size_t total) {
+  if (total <= v.capacity()) return;
+  v.reserve(std::max(total, 2 * v.capacity()));
+  adviseHugePages(v.data(), v.capacity() * sizeof(T));
+}

@@ -1,0 +1,53 @@
+// A surface welded as the sweep goes, made in parts (slabs of the scene,
+// chunks of a volume's layers) on several threads and joined in order. A
+// part numbers its vertices in the order its faces first use them, faces
+// wound outward in the drawing order of their triangles: the numbering that
+// welding the whole soup by edge key gives, once the parts are joined.
+#pragma once
+
+#include <cstdint>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "mesh/surface/surface.h"
+
+// (place or index, vertex number) pairs.
+using NumberedVertices = std::vector<std::pair<std::int64_t, std::uint32_t>>;
+
+struct WeldedPart {
+  IndexedMesh mesh;
+  // The vertices on the edges of the part's first and last plane of lattice
+  // points, which it shares with the parts before and after, by their
+  // place in the plane (any numbering the part before and after share).
+  NumberedVertices firstPlane, lastPlane;
+  // Vertices on edges in the faces of the lattice's box, by the edge's key
+  // (kept where caps need them).
+  std::vector<std::pair<EdgeKey, std::uint32_t>> faceEdges;
+  // Vertices exactly on a lattice point, by the point's index (kept where
+  // lattice points are distinct).
+  NumberedVertices onPoints;
+
+  void clear();
+};
+
+// Parts joined in order: the vertices a part shares with the part before
+// become that part's, the rest are numbered on after the mesh's.
+class JoinedParts {
+ public:
+  void add(WeldedPart& part);
+
+  // What was joined as one part, to be joined in turn with others (the
+  // shares of several processes); empties this.
+  WeldedPart take();
+
+  IndexedMesh mesh;
+  std::unordered_map<EdgeKey, std::uint32_t> faceEdges;
+  NumberedVertices onPoints;
+
+ private:
+  bool first_ = true;
+  NumberedVertices firstPlane_;         // the first part's
+  NumberedVertices lastPlane_;          // in the mesh's numbering, by place
+  std::vector<std::uint32_t> numbers_;  // a part's vertex numbers in the mesh
+};

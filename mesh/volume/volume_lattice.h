@@ -1,0 +1,75 @@
+// The voxel lattice of one extraction, shared read-only by its threads:
+// where each lattice point lies in world space, how index-space gradients
+// map to world space, and which slices of values a sweep reads.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "iso/isosurface.h"
+#include "mesh/surface/inside.h"
+#include "mesh/volume/volume_rows.h"
+#include "volume/volume.h"
+
+// The slices a sweep may read: slice k starts at base + (k - first) * X * Y.
+struct SliceWindow {
+  const double* base;
+  std::int64_t first;
+  std::int64_t sliceSize;
+
+  const double* slice(std::int64_t k) const { return base + (k - first) * sliceSize; }
+};
+
+// A voxel's value as the extraction takes it: NaN and infinities count as
+// below every level, like the layer outside the volume that the caps close
+// (mesh/volume/volume_caps.h). As -infinity they are below any finite level, and
+// the polygoniser puts the vertex of an edge to one on its other, finite
+// end, where the caps put theirs.
+inline double latticeValue(double v) {
+  return v - v == 0.0 ? v : -std::numeric_limits<double>::infinity();
+}
+
+struct Lattice {
+  std::int64_t dims[3];
+  // The level as the sweep compares values with it: the user's, or its
+  // negation where the inside lies below it (`negated`), where every value
+  // is taken negated too: the surface of the negated volume, bit for bit.
+  double iso;
+  bool negated;
+  bool edgeKeys;  // the triangle soup names each vertex's edge
+  bool normals;
+  bool weld;  // vertex numbers per edge instead of a triangle soup
+  RowClassifier classifyRow;
+  std::vector<double> rowStart[3];  // per i: origin + i * a, per coordinate
+  double axes[3][3];
+  // Where each world coordinate depends on one index alone (the others'
+  // steps have +0 there, which adds nothing to any sum), that coordinate of
+  // every lattice point, rounded to float, per value of that index: the
+  // usual case of axes along the world's.
+  bool separable;
+  int coordinateAxis[3];
+  std::vector<float> coordinates[3];
+  // Separable with world coordinate d along index axis d: a lattice point's
+  // position is (x[i], y[j], z[k]).
+  bool aligned;
+  // Aligned, and each axis's coordinates strictly monotone: two vertices
+  // then meet only at a lattice point, both placed exactly on it.
+  bool distinctPoints;
+  double inverseTranspose[3][3];  // maps index-space gradients to world space
+};
+
+struct LatticeOptions {
+  double iso = 0.0;
+  Inside inside = Inside::Above;
+  bool edgeKeys = false;
+  bool normals = false;
+  bool weld = false;
+  VectorUnit vectorUnit = VectorUnit::Baseline;
+};
+
+Lattice makeLattice(const VolumeGeometry& geometry, const LatticeOptions& options);
+
+// Lattice point (i, j, k)'s world position: origin + i * a + j * b + k * c
+// summed in double in that order, rounded to float once.
+Point3 latticePoint(const VolumeGeometry& geometry, const std::int64_t (&p)[3]);

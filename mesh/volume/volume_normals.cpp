@@ -1,0 +1,86 @@
+#include "mesh/volume/volume_normals.h"
+
+#include <cmath>
+
+#include "iso/cell_geometry.h"
+
+namespace {
+
+// The gradient at a voxel of finite value in index space: central
+// differences, one-sided at the volume's faces and beside neighbours that
+// are not finite.
+void gradient(const Lattice& l, const SliceWindow& window, const std::int64_t (&p)[3],
+              double (&g)[3]) {
+  const auto value = [&](const std::int64_t(&at)[3]) {
+    return window.slice(at[2])[at[1] * l.dims[0] + at[0]];
+  };
+  const double here = value(p);
+  for (int axis = 0; axis < 3; ++axis) {
+    std::int64_t lo = p[axis], hi = p[axis];
+    double low = here, high = here;
+    std::int64_t at[3] = {p[0], p[1], p[2]};
+    if (p[axis] > 0) {
+      at[axis] = p[axis] - 1;
+      const double v = value(at);
+      if (std::isfinite(v)) {
+        lo = at[axis];
+        low = v;
+      }
+    }
+    if (p[axis] + 1 < l.dims[axis]) {
+      at[axis] = p[axis] + 1;
+      const double v = value(at);
+      if (std::isfinite(v)) {
+        hi = at[axis];
+        high = v;
+      }
+    }
+    const double span = static_cast<double>(hi - lo);
+    g[axis] = span > 0 ? (high - low) / span : 0.0;
+  }
+}
+
+}  // namespace
+
+Point3 gradientNormal(const Lattice& l, const SliceWindow& window, const std::int64_t (&pa)[3],
+                      const std::int64_t (&pb)[3], double va, double vb, const Point3& wa,
+                      const Point3& wb) {
+  // Where the vertex lies along the edge, as the interpolation puts it: on
+  // the finite end where the other is not (-infinity, as latticeValue gives).
+  double g[3], world[3] = {0, 0, 0};
+  if (!std::isfinite(va) || !std::isfinite(vb)) {
+    gradient(l, window, std::isfinite(va) ? pa : pb, g);
+  } else {
+    // As interpolateVolumeEdgeVertex takes it (the nudge off an end it
+    // rounds onto is below the normal's precision).
+    const double t = l.iso == va   ? 0.0
+                     : l.iso == vb ? 1.0
+                     : va == vb    ? 0.0
+                                   : iso_internal::edgeFraction(l.iso, va, vb);
+    double ga[3], gb[3];
+    gradient(l, window, pa, ga);
+    gradient(l, window, pb, gb);
+    for (int axis = 0; axis < 3; ++axis) g[axis] = ga[axis] + (gb[axis] - ga[axis]) * t;
+  }
+  // The gradient of the values as the sweep takes them (negated where the
+  // inside lies below the level), so that the normal points out of the
+  // object either way.
+  if (l.negated) {
+    for (double& component : g) component = -component;
+  }
+  for (int d = 0; d < 3; ++d) {
+    for (int axis = 0; axis < 3; ++axis) world[d] -= l.inverseTranspose[d][axis] * g[axis];
+  }
+  double length = std::sqrt(world[0] * world[0] + world[1] * world[1] + world[2] * world[2]);
+  if (!(length > 0.0) || !std::isfinite(length)) {
+    // Toward the lower end of the edge.
+    const double sign = va < vb ? -1.0 : 1.0;
+    world[0] = sign * (static_cast<double>(wb.x) - wa.x);
+    world[1] = sign * (static_cast<double>(wb.y) - wa.y);
+    world[2] = sign * (static_cast<double>(wb.z) - wa.z);
+    length = std::sqrt(world[0] * world[0] + world[1] * world[1] + world[2] * world[2]);
+    if (!(length > 0.0)) return {0.0f, 0.0f, 0.0f};
+  }
+  return {static_cast<float>(world[0] / length), static_cast<float>(world[1] / length),
+          static_cast<float>(world[2] / length)};
+}

@@ -1,0 +1,179 @@
+#include "mesh/volume/volume_slabs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+
+#include "mesh/surface/ordered_parallel.h"
+#include "mesh/volume/volume_weld.h"
+
+void mergeFindings(VolumeFindings& into, const VolumeFindings& part) {
+  into.nonFiniteVoxels += part.nonFiniteVoxels;
+  into.least = std::min(into.least, part.least);
+  into.most = std::max(into.most, part.most);
+  into.levelOnVoxels += part.levelOnVoxels;
+}
+
+namespace {
+
+// A part of the layers swept for the output: its triangles or its welded
+// part, and what it found.
+struct LayersPart {
+  ExtractedSurface soup;
+  WeldedPart weld;
+  VolumeFindings findings;
+};
+
+// Without workers a soup is swept straight into the output: nothing to join.
+void makePart(LayerSweep& sweep, bool alone, const SliceWindow& window, std::int64_t first,
+              std::int64_t last, const VolumeOutput& output, LayersPart& part) {
+  part.findings = {};
+  if (output.weld) {
+    sweep.run(window, first, last, part.weld, part.findings);
+    return;
+  }
+  ExtractedSurface& soup = alone ? *output.soup : part.soup;
+  if (!alone) soup.clear();
+  sweep.run(window, first, last, soup, part.findings);
+}
+
+void takePart(bool alone, const VolumeOutput& output, LayersPart& part, VolumeFindings& findings) {
+  mergeFindings(findings, part.findings);
+  if (output.weld) {
+    output.weld->add(part.weld);
+    return;
+  }
+  if (alone) return;
+  ExtractedSurface& soup = *output.soup;
+  soup.triangles.insert(soup.triangles.end(), part.soup.triangles.begin(),
+                        part.soup.triangles.end());
+  soup.edges.insert(soup.edges.end(), part.soup.edges.begin(), part.soup.edges.end());
+  soup.normals.insert(soup.normals.end(), part.soup.normals.begin(), part.soup.normals.end());
+}
+
+}  // namespace
+
+SweepWorkers::SweepWorkers(const Lattice& lattice, std::int64_t threads)
+    : pool(static_cast<int>(threads)) {
+  for (int t = 0; t < std::max(pool.size(), 1); ++t) sweeps.emplace_back(lattice);
+}
+
+// Several chunks per worker even out the uneven work of layers.
+void sweepLayers(SweepWorkers& workers, const SliceWindow& window, std::int64_t layers,
+                 const VolumeOutput& output, VolumeFindings& findings,
+                 const LayerProgress& progress) {
+  const bool alone = workers.pool.size() == 0;
+  std::int64_t chunks = alone ? 1 : 4 * workers.pool.size();
+  // Progress wants steps.
+  if (progress) chunks = std::max<std::int64_t>(chunks, 100);
+  chunks = std::min(chunks, layers);
+  const auto from = [&](std::int64_t chunk) { return layers * chunk / chunks; };
+  runInOrder<LayersPart>(
+      workers.pool, chunks, 2 * std::max(workers.pool.size(), 1), [](std::int64_t, LayersPart&) {},
+      [&](int worker, std::int64_t c, LayersPart& part) {
+        makePart(workers.sweeps[static_cast<std::size_t>(worker)], alone, window, from(c),
+                 from(c + 1), output, part);
+      },
+      [&](std::int64_t c, LayersPart& part) {
+        takePart(alone, output, part, findings);
+        if (progress) progress(from(c + 1), layers);
+      });
+}
+
+void sweepSlabs(VolumeReader& reader, const SlabReading& reading, SweepWorkers& workers,
+                const std::function<void(std::int64_t k, const double* slice)>& read,
+                const VolumeOutput& output, VolumeFindings& findings,
+                const LayerProgress& progress) {
+  const bool alone = workers.pool.size() == 0;
+  readSlabs<LayersPart>(
+      reader, reading, workers.pool, read, [](std::int64_t, std::int64_t, LayersPart&) {},
+      [&](int worker, const SliceWindow& window, std::int64_t first, std::int64_t last,
+          LayersPart& part) {
+        makePart(workers.sweeps[static_cast<std::size_t>(worker)], alone, window, first, last,
+                 output, part);
+      },
+      [&](std::int64_t, std::int64_t, LayersPart& part) {
+        takePart(alone, output, part, findings);
+      },
+      progress);
+}
+
+void checkSettings(const VolumeGeometry& geometry, const VolumeExtractionSettings& settings) {
+  if (settings.threads < 1) throw std::invalid_argument("threads must be 1 or more");
+  if (!std::isfinite(settings.isoLevel)) {
+    throw std::invalid_argument("the iso level must be a finite number");
+  }
+  for (const std::int64_t d : geometry.dims) {
+    if (d < 1) throw std::invalid_argument("every dimension of a volume must be 1 or more");
+  }
+}
+
+Lattice latticeFor(const VolumeGeometry& geometry, const VolumeExtractionSettings& settings,
+                   bool weld) {
+  LatticeOptions options;
+  options.iso = settings.isoLevel;
+  options.inside = settings.inside;
+  options.edgeKeys = settings.edgeKeys;
+  options.normals = settings.normals;
+  options.weld = weld;
+  options.vectorUnit = settings.vectorUnit;
+  return makeLattice(geometry, options);
+}
+
+std::int64_t cellCount(const std::int64_t (&dims)[3]) {
+  return (dims[0] - 1) * (dims[1] - 1) * (dims[2] - 1);
+}
+
+SlabReading slabReading(const VolumeGeometry& geometry, std::int64_t sliceMemory, bool normals) {
+  const std::int64_t layers = geometry.dims[2] - 1;
+  const std::int64_t sliceSize = geometry.dims[0] * geometry.dims[1];
+  const std::int64_t margin = normals ? 1 : 0;
+  const std::int64_t budget = sliceMemory / static_cast<std::int64_t>(sizeof(double)) / sliceSize;
+  return {std::clamp<std::int64_t>(budget - 1 - 2 * margin, 1, std::max<std::int64_t>(layers, 1)),
+          margin};
+}
+
+SlabBuffers::SlabBuffers(VolumeReader& reader, const SlabReading& reading, std::int64_t buffers,
+                         std::int64_t workers)
+    : reader_(reader),
+      depth_(reader.header().geometry.dims[2]),
+      sliceSize_(reader.header().geometry.dims[0] * reader.header().geometry.dims[1]),
+      margin_(reading.margin),
+      layers_(reading.layers),
+      begin_(reading.begin),
+      end_(reading.end < 0 ? depth_ - 1 : reading.end) {
+  if (workers > 0) {
+    layers_ = std::clamp<std::int64_t>((end_ - begin_) / (4 * workers), 1, layers_);
+  }
+  for (std::int64_t b = 0; b < buffers; ++b) {
+    // Left unfilled: every value is read before it is used.
+    buffers_.emplace_back(
+        new double[static_cast<std::size_t>((layers_ + 1 + 2 * margin_) * sliceSize_)]);
+  }
+  nextToRead_ = std::max<std::int64_t>(0, begin_ - margin_);
+  reader_.skipSlices(nextToRead_);
+}
+
+SliceWindow SlabBuffers::fill(
+    std::int64_t slab, const std::function<void(std::int64_t k, const double* slice)>& read) {
+  const std::int64_t held = std::max<std::int64_t>(0, first(slab) - margin_);
+  const std::int64_t needed = std::min(depth_, last(slab) + 1 + margin_);
+  double* const buffer = buffers_[static_cast<std::size_t>(slab) % buffers_.size()].get();
+  if (nextToRead_ > held) {
+    // The slices the slab before holds too (in the same buffer, when only
+    // one, which this moves down).
+    std::memmove(buffer, previous_.slice(held),
+                 static_cast<std::size_t>((nextToRead_ - held) * sliceSize_) * sizeof(double));
+  }
+  if (needed > nextToRead_) {
+    reader_.readSlices(needed - nextToRead_, buffer + (nextToRead_ - held) * sliceSize_);
+    for (std::int64_t k = nextToRead_; read && k < needed; ++k) {
+      read(k, buffer + (k - held) * sliceSize_);
+    }
+    nextToRead_ = needed;
+  }
+  previous_ = {buffer, held, sliceSize_};
+  return previous_;
+}

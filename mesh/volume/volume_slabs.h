@@ -1,0 +1,133 @@
+// What the volume extractions share: the sweeps of a lattice's layers on
+// workers made once for the run, joined in order, and the reading of a
+// volume slab by slab, several slabs swept at once.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "mesh/surface/ordered_parallel.h"
+#include "mesh/surface/surface.h"
+#include "mesh/surface/worker_pool.h"
+#include "mesh/volume/volume_extract.h"
+#include "mesh/volume/volume_lattice.h"
+#include "mesh/volume/volume_sweep.h"
+
+// Where the sweep's output goes: a triangle soup, or a welded mesh.
+struct VolumeOutput {
+  ExtractedSurface* soup;
+  VolumeWeld* weld;
+};
+
+// Throws std::invalid_argument for settings no sweep can run with.
+void checkSettings(const VolumeGeometry& geometry, const VolumeExtractionSettings& settings);
+
+std::int64_t cellCount(const std::int64_t (&dims)[3]);
+
+Lattice latticeFor(const VolumeGeometry& geometry, const VolumeExtractionSettings& settings,
+                   bool weld);
+
+// The workers of one run, made once for it, and a sweep for each (one
+// sweep, on the calling thread, without workers).
+struct SweepWorkers {
+  SweepWorkers(const Lattice& lattice, std::int64_t threads);
+  WorkerPool pool;
+  std::vector<LayerSweep> sweeps;
+};
+
+// Sweeps layers [0, layers) of a volume held whole in `window` in chunks on
+// the workers and joins them in order into `output`; `progress` as chunks
+// are joined.
+void sweepLayers(SweepWorkers& workers, const SliceWindow& window, std::int64_t layers,
+                 const VolumeOutput& output, VolumeFindings& findings,
+                 const LayerProgress& progress);
+
+// The reading of a volume in slabs of `layers` layers of cells, `margin`
+// slices (0 or 1, for normals) more on each side where the volume has them;
+// of the layers [begin, end) only (end -1: to the last), the slices before
+// them skipped.
+struct SlabReading {
+  std::int64_t layers;
+  std::int64_t margin;
+  std::int64_t begin = 0;
+  std::int64_t end = -1;
+};
+
+// Adds what a part of the layers found to what the others did.
+void mergeFindings(VolumeFindings& into, const VolumeFindings& part);
+
+// As many layers as `sliceMemory` bytes of slices hold, at least one.
+SlabReading slabReading(const VolumeGeometry& geometry, std::int64_t sliceMemory, bool normals);
+
+// The slices of the slabs being read and swept: one buffer of a slab for
+// each slab in flight, the slices a slab shares with the one before copied
+// over from that one's buffer (or kept in place, with one buffer). Slabs
+// are filled in order on one thread; their windows stay valid until the
+// buffer is filled again, `buffers` slabs on.
+class SlabBuffers {
+ public:
+  // With workers, slabs are kept small enough for each worker to have a
+  // few to sweep.
+  SlabBuffers(VolumeReader& reader, const SlabReading& reading, std::int64_t buffers,
+              std::int64_t workers);
+
+  std::int64_t slabs() const { return (end_ - begin_ + layers_ - 1) / layers_; }
+  std::int64_t begin() const { return begin_; }
+  std::int64_t end() const { return end_; }
+  std::int64_t first(std::int64_t slab) const { return begin_ + slab * layers_; }
+  std::int64_t last(std::int64_t slab) const { return std::min(end_, first(slab) + layers_); }
+
+  // Reads the slices of the next slab, `slab`, not read yet into its
+  // buffer, `read` seeing each as it comes; the window that holds the slab.
+  SliceWindow fill(std::int64_t slab,
+                   const std::function<void(std::int64_t k, const double* slice)>& read);
+
+ private:
+  VolumeReader& reader_;
+  std::int64_t depth_, sliceSize_, margin_, layers_, begin_, end_;
+  std::vector<std::unique_ptr<double[]>> buffers_;
+  std::int64_t nextToRead_;
+  SliceWindow previous_{};
+};
+
+// Reads the volume slab by slab on the calling thread and sweeps the slabs
+// on the workers, several at once, a part for each: `read` sees each slice
+// once as it comes (its index and its values), before any slab whose layers
+// need it; then, for each slab's layers [first, last) in order, `start` on
+// the calling thread, `make` on a worker with the window that holds them,
+// and `take` back on the calling thread in order, `progress` then the layers
+// done of the reading's. One slab more than there are workers is in flight.
+template <typename Part, typename Start, typename Make, typename Take>
+void readSlabs(VolumeReader& reader, const SlabReading& reading, WorkerPool& pool,
+               const std::function<void(std::int64_t k, const double* slice)>& read, Start&& start,
+               Make&& make, Take&& take, const LayerProgress& progress) {
+  const std::int64_t inFlight = pool.size() + 1;
+  SlabBuffers buffers(reader, reading, inFlight, pool.size());
+  struct Slab {
+    SliceWindow window{};
+    Part part;
+  };
+  runInOrder<Slab>(
+      pool, buffers.slabs(), inFlight,
+      [&](std::int64_t i, Slab& slab) {
+        slab.window = buffers.fill(i, read);
+        start(buffers.first(i), buffers.last(i), slab.part);
+      },
+      [&](int worker, std::int64_t i, Slab& slab) {
+        make(worker, slab.window, buffers.first(i), buffers.last(i), slab.part);
+      },
+      [&](std::int64_t i, Slab& slab) {
+        take(buffers.first(i), buffers.last(i), slab.part);
+        if (progress) progress(buffers.last(i) - buffers.begin(), buffers.end() - buffers.begin());
+      });
+}
+
+// The streamed sweep of both volume extractions: the reading's slabs into
+// `output`.
+void sweepSlabs(VolumeReader& reader, const SlabReading& reading, SweepWorkers& workers,
+                const std::function<void(std::int64_t k, const double* slice)>& read,
+                const VolumeOutput& output, VolumeFindings& findings,
+                const LayerProgress& progress);

@@ -1,0 +1,556 @@
+#include "mesh/volume/volume_sweep.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+
+#include "iso/cell_geometry.h"
+#include "mesh/surface/edge_numbers.h"
+#include "mesh/volume/volume_normals.h"
+
+namespace {
+
+// Edge e of a cell, as the place its vertex is kept between cells: one of
+// six families of lattice edges (by axis, slice and the order the
+// polygoniser takes the ends in), the lattice row (0: the cell's j, 1: j + 1)
+// and the column (0: the cell's i, 1: i + 1). Families: 0 i-edges at the
+// cell's k, lower end first (edges 0, 4); 1 i-edges at k + 1, upper end
+// first (2, 6); 2 k-edges, lower end first (1, 5); 3 k-edges, upper end
+// first (3, 7); 4 j-edges at k (8, 9); 5 j-edges at k + 1 (11, 10).
+// Cells of one layer that share such a place get the same bits for it.
+constexpr int EdgeFamily[12] = {0, 2, 1, 3, 0, 2, 1, 3, 4, 4, 5, 5};
+constexpr int EdgeRow[12] = {0, 0, 0, 0, 1, 1, 1, 1, 0, 0, 0, 0};
+constexpr int EdgeColumn[12] = {0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 0};
+constexpr int Families = 6;
+constexpr int MaxCellTriangles = 5;
+
+// The ends of each edge of a cell, in the polygoniser's order: the corner
+// row (dj + 2 dk) and column (di) of each.
+struct EdgeEnd {
+  int row, column;
+};
+struct EdgeEndTable {
+  EdgeEnd ends[12][2];
+  int axis[12];    // the axis the edge runs along: 0 i, 1 j, 2 k
+  int low[12][3];  // the edge's lower end's offset from the cell
+  constexpr EdgeEndTable() : ends(), axis(), low() {
+    for (int e = 0; e < 12; ++e) {
+      for (int end = 0; end < 2; ++end) {
+        const int* side = CornerSide[EdgeCorners[e][end]];
+        ends[e][end] = {side[1] + 2 * side[2], side[0]};
+      }
+      const int* a = CornerSide[EdgeCorners[e][0]];
+      const int* b = CornerSide[EdgeCorners[e][1]];
+      axis[e] = a[0] != b[0] ? 0 : a[1] != b[1] ? 1 : 2;
+      for (int d = 0; d < 3; ++d) low[e][d] = a[d] < b[d] ? a[d] : b[d];
+    }
+  }
+  constexpr const EdgeEnd* operator[](int e) const { return ends[e]; }
+};
+constexpr EdgeEndTable EdgeEnds;
+
+typedef std::uint8_t Bytes __attribute__((vector_size(16)));
+
+Bytes loadBytes(const std::uint8_t* from) {
+  Bytes b;
+  std::memcpy(&b, from, sizeof b);
+  return b;
+}
+
+struct EdgeVertex {
+  Point3 position;
+  Point3 normal;
+  std::int64_t stamp = 0;  // which lattice row it was computed for; 0: none
+};
+
+}  // namespace
+
+// One thread's sweep over layers of cells: the side of the iso level of the
+// voxels of two slices, and the vertices of the lattice rows in reach.
+class LayerSweep::Sweep {
+ public:
+  explicit Sweep(const Lattice& lattice)
+      : l_(lattice),
+        x_(lattice.dims[0]),
+        y_(lattice.dims[1]),
+        sliceSize_(x_ * y_),
+        cases_(static_cast<std::size_t>(x_) + 32),
+        vertices_(static_cast<std::size_t>(Families * 2 * (x_ + 1))),
+        alignedX_(lattice.aligned ? lattice.coordinates[0].data() : nullptr) {
+    for (int s = 0; s < 2; ++s) {
+      // Room past the last row for the case loop's sixteen-wide reads.
+      below_[s].resize(static_cast<std::size_t>(sliceSize_ + 32));
+      firstChange_[s].resize(static_cast<std::size_t>(y_));
+      lastChange_[s].resize(static_cast<std::size_t>(y_));
+      nonFinite_[s].resize(static_cast<std::size_t>(y_));
+    }
+    if (lattice.weld)
+      numbers_ = std::make_unique<EdgeNumbers>(static_cast<std::size_t>(sliceSize_));
+  }
+
+  void run(const SliceWindow& window, std::int64_t first, std::int64_t last, ExtractedSurface* soup,
+           WeldedPart* part, VolumeFindings& findings) {
+    window_ = window;
+    first_ = first;
+    last_ = last;
+    soup_ = soup;
+    part_ = part;
+    findings_ = &findings;
+    // The vertices kept are another run's, perhaps of other values at the
+    // same rows (a label map's labels).
+    for (EdgeVertex& v : vertices_) v.stamp = 0;
+    if (part_) {
+      numbers_->forgetAll();
+    }
+    classify(first, last, findings);
+    for (std::int64_t k = first; k < last; ++k) {
+      classify(k + 1, last, findings);
+      if (part_) {
+        // Slice k + 1's edges take the place of slice k - 1's.
+        numbers_->forget(static_cast<int>((k + 1) & 1));
+        numbers_->forget(EdgeNumbers::Across);
+      }
+      layer(k);
+    }
+  }
+
+ private:
+  const double* slice(std::int64_t k) const { return window_.slice(k); }
+
+  // Which side of the iso level each voxel of slice k is on (values that
+  // are not finite below, as latticeValue takes them); per row, the first
+  // and last voxel where that changes along the row, and whether a value is
+  // not finite; the finite values' range into `findings`.
+  void classify(std::int64_t k, std::int64_t last, VolumeFindings& findings) {
+    const bool counted = k < last || k == l_.dims[2] - 1;
+    const int s = static_cast<int>(k & 1);
+    const double* values = slice(k);
+    for (std::int64_t j = 0; j < y_; ++j) {
+      const double* row = values + j * x_;
+      std::uint8_t* below = below_[s].data() + j * x_;
+      const RowClasses classes = l_.classifyRow(row, x_, l_.iso, below);
+      double rowLeast = classes.least, rowMost = classes.most;
+      const bool nonFinite = classes.nonFinite;
+      if (nonFinite) {
+        // Rare: NaN and +infinity turned below, the range and the count
+        // from the finite values alone.
+        rowLeast = HUGE_VAL;
+        rowMost = -HUGE_VAL;
+        std::int64_t count = 0;
+        for (std::int64_t i = 0; i < x_; ++i) {
+          if (std::isfinite(row[i])) {
+            rowLeast = std::min(rowLeast, row[i]);
+            rowMost = std::max(rowMost, row[i]);
+          } else {
+            below[i] = 1;
+            ++count;
+          }
+        }
+        if (counted) findings.nonFiniteVoxels += count;
+      }
+      const auto ju = static_cast<std::size_t>(j);
+      nonFinite_[s][ju] = nonFinite;
+      firstChange_[s][ju] = firstChange(below);
+      lastChange_[s][ju] = lastChange(below);
+      if (!counted) continue;
+      findings.least = std::min(findings.least, rowLeast);
+      findings.most = std::max(findings.most, rowMost);
+    }
+  }
+
+  // The first voxel of the row on the other side from voxel 0 (x if none),
+  // eight at a time.
+  std::int64_t firstChange(const std::uint8_t* below) const {
+    const std::uint64_t same = below[0] * 0x0101010101010101ull;
+    std::int64_t i = 0;
+    for (; i + 8 <= x_; i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, below + i, sizeof word);
+      if (word != same) break;
+    }
+    while (i < x_ && below[i] == below[0]) ++i;
+    return i;
+  }
+
+  // The last voxel of the row on the other side from the last (-1 if none).
+  std::int64_t lastChange(const std::uint8_t* below) const {
+    const std::uint8_t end = below[x_ - 1];
+    const std::uint64_t same = end * 0x0101010101010101ull;
+    std::int64_t i = x_;
+    for (; i >= 8; i -= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, below + i - 8, sizeof word);
+      if (word != same) break;
+    }
+    while (i > 0 && below[i - 1] == end) --i;
+    return i - 1;
+  }
+
+  void layer(std::int64_t k) {
+    const int s0 = static_cast<int>(k & 1), s1 = 1 - s0;
+    const std::int64_t cells = x_ - 1;
+    for (std::int64_t j = 0; j + 1 < y_; ++j) {
+      const auto ju = static_cast<std::size_t>(j);
+      const std::uint8_t* r0 = below_[s0].data() + j * x_;
+      const std::uint8_t* r1 = below_[s1].data() + j * x_;
+      const std::uint8_t* r2 = r0 + x_;
+      const std::uint8_t* r3 = r1 + x_;
+      // Cells before every row's first change, or after every row's last,
+      // are uniform where the four rows agree there.
+      std::int64_t from = 0, to = cells;
+      if (r0[0] == r1[0] && r0[0] == r2[0] && r0[0] == r3[0]) {
+        from = std::min({firstChange_[s0][ju], firstChange_[s0][ju + 1], firstChange_[s1][ju],
+                         firstChange_[s1][ju + 1]}) -
+               1;
+        from = std::max<std::int64_t>(from, 0);
+      }
+      const std::int64_t e = x_ - 1;
+      if (r0[e] == r1[e] && r0[e] == r2[e] && r0[e] == r3[e]) {
+        to = std::max({lastChange_[s0][ju], lastChange_[s0][ju + 1], lastChange_[s1][ju],
+                       lastChange_[s1][ju + 1]}) +
+             1;
+        to = std::min(to, cells);
+      }
+      if (from >= to) continue;
+      // The cases of cells from..to, sixteen at a time; the rows are padded
+      // so that reads past a row's end stay in the buffer.
+      std::uint8_t* cases = cases_.data();
+      for (std::int64_t i = from; i < to; i += 16) {
+        const Bytes a = loadBytes(r0 + i), b = loadBytes(r0 + i + 1);
+        const Bytes c = loadBytes(r1 + i + 1), d = loadBytes(r1 + i);
+        const Bytes f = loadBytes(r2 + i), g = loadBytes(r2 + i + 1);
+        const Bytes h = loadBytes(r3 + i + 1), m = loadBytes(r3 + i);
+        const Bytes code = a | b << 1 | c << 2 | d << 3 | f << 4 | g << 5 | h << 6 | m << 7;
+        std::memcpy(cases + i, &code, sizeof code);
+      }
+      std::memset(cases + to, 0, 16);
+      // Where each edge of the row's cells keeps its vertex, and the stamp
+      // of a vertex made for this lattice row.
+      for (int e = 0; e < 12; ++e) {
+        rowSlots_[e] = vertices_.data() + (EdgeFamily[e] * 2 + ((j + EdgeRow[e]) & 1)) * (x_ + 1) +
+                       EdgeColumn[e];
+        rowStamps_[e] = k * (y_ + 1) + j + EdgeRow[e] + 1;
+      }
+      if (part_) {
+        // Where each edge of the row's cells finds its vertex number, by i.
+        for (int e = 0; e < 12; ++e) {
+          const int axis = EdgeEnds.axis[e];
+          const int* low = EdgeEnds.low[e];
+          const int list = axis == 2 ? EdgeNumbers::Across : static_cast<int>((k + low[2]) & 1);
+          rowNumbers_[e] = numbers_->numbers(list, axis) + (j + low[1]) * x_ + low[0];
+        }
+      }
+      // The four rows of voxels the row's cells span (corner row dj + 2 dk)
+      // and, where coordinates depend on one index each, where each corner
+      // row finds its coordinates: along i from the table, across it fixed
+      // (aligned lattices have their own, below).
+      for (int r = 0; r < 4; ++r) {
+        const int dj = r & 1, dk = r >> 1;
+        cornerValues_[r] = slice(k + dk) + (j + dj) * x_;
+        if (!l_.separable || l_.aligned) continue;
+        for (int d = 0; d < 3; ++d) {
+          const int axis = l_.coordinateAxis[d];
+          const std::int64_t at = axis == 0 ? 0 : axis == 1 ? j + dj : k + dk;
+          cornerCoordinates_[r][d] = l_.coordinates[d].data() + at;
+        }
+      }
+      // Rows with values that are not finite take them as latticeValue does.
+      const bool checkFinite = nonFinite_[s0][ju] || nonFinite_[s0][ju + 1] || nonFinite_[s1][ju] ||
+                               nonFinite_[s1][ju + 1];
+      // Room for the most triangles the row's cells can make: the vector is
+      // not grown in the middle of a row.
+      const auto most = static_cast<std::size_t>(MaxCellTriangles * (to - from));
+      if (soup_) {
+        makeRoom(soup_->triangles, soup_->triangles.size() + most);
+      } else {
+        makeRoom(part_->mesh.faces, part_->mesh.faces.size() + most);
+      }
+      if (l_.aligned) {
+        for (int r = 0; r < 4; ++r) {
+          alignedRows_[r][0] = l_.coordinates[1][static_cast<std::size_t>(j + (r & 1))];
+          alignedRows_[r][1] = l_.coordinates[2][static_cast<std::size_t>(k + (r >> 1))];
+        }
+        if (part_) {
+          crossedCells<true, true>(from, to, j, k, checkFinite, soup_, *findings_);
+        } else {
+          crossedCells<true, false>(from, to, j, k, checkFinite, soup_, *findings_);
+        }
+      } else {
+        if (part_) {
+          crossedCells<false, true>(from, to, j, k, checkFinite, soup_, *findings_);
+        } else {
+          crossedCells<false, false>(from, to, j, k, checkFinite, soup_, *findings_);
+        }
+      }
+    }
+  }
+
+  // The cells from..to of row j of layer k with their cases in cases_.
+  template <bool Aligned, bool Weld>
+  __attribute__((always_inline)) void crossedCells(std::int64_t from, std::int64_t to,
+                                                   std::int64_t j, std::int64_t k, bool checkFinite,
+                                                   ExtractedSurface* out,
+                                                   VolumeFindings& findings) {
+    const std::uint8_t* cases = cases_.data();
+    // Eight cells at a time where none is crossed (all 0 or all 255).
+    for (std::int64_t i = from; i < to; i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, cases + i, sizeof word);
+      if (word == 0 || word == ~std::uint64_t{0}) continue;
+      for (std::int64_t c = i; c < i + 8 && c < to; ++c) {
+        if (cases[c] != 0 && cases[c] != 255) {
+          cell<Aligned, Weld>(c, j, k, cases[c], checkFinite, out, findings);
+        }
+      }
+    }
+  }
+
+  // The world position of lattice point (i, j, k), which lies in corner row
+  // r of the current row of cells.
+  template <bool Aligned>
+  Point3 cornerPosition(int r, std::int64_t i, std::int64_t j, std::int64_t k) const {
+    if (Aligned) return {alignedX_[i], alignedRows_[r][0], alignedRows_[r][1]};
+    if (l_.separable) {
+      const float* const* c = cornerCoordinates_[r];
+      return {c[0][l_.coordinateAxis[0] == 0 ? i : 0], c[1][l_.coordinateAxis[1] == 0 ? i : 0],
+              c[2][l_.coordinateAxis[2] == 0 ? i : 0]};
+    }
+    float p[3];
+    for (int d = 0; d < 3; ++d) {
+      p[d] = static_cast<float>(
+          (l_.rowStart[d][static_cast<std::size_t>(i)] + static_cast<double>(j) * l_.axes[1][d]) +
+          static_cast<double>(k) * l_.axes[2][d]);
+    }
+    return {p[0], p[1], p[2]};
+  }
+
+  // Inlined into the row loop, as the bulk of the work.
+  template <bool Aligned, bool Weld>
+  __attribute__((always_inline)) void cell(std::int64_t i, std::int64_t j, std::int64_t k,
+                                           int caseIndex, bool checkFinite, ExtractedSurface* soup,
+                                           VolumeFindings& findings) {
+    const EdgeVertex* at[12];
+    for (auto mask = static_cast<std::uint32_t>(CaseEdgeMasks[caseIndex]); mask != 0;
+         mask &= mask - 1) {
+      const int e = __builtin_ctz(mask);
+      EdgeVertex& v = rowSlots_[e][i];
+      if (v.stamp != rowStamps_[e]) {
+        v.stamp = rowStamps_[e];
+        computeVertex<Aligned>(e, i, j, k, checkFinite, v, findings);
+      }
+      at[e] = &v;
+    }
+    const std::int32_t* row = CaseTriangles[caseIndex];
+    if (Weld) {
+      weldTriangles(row, i, j, k, at);
+      return;
+    }
+    ExtractedSurface& out = *soup;
+    for (int t = 0; row[t] != -1; t += 3) {
+      // Read before the vector is written, which could otherwise alias them.
+      const Point3 p0 = at[row[t]]->position, p1 = at[row[t + 1]]->position,
+                   p2 = at[row[t + 2]]->position;
+      Triangle& made = out.triangles.emplace_back();
+      made.vertices[0] = p0;
+      made.vertices[1] = p1;
+      made.vertices[2] = p2;
+    }
+    if (!l_.edgeKeys && !l_.normals) return;
+    for (int t = 0; row[t] != -1; t += 3) {
+      if (l_.edgeKeys) {
+        out.edges.push_back(
+            {edgeKey(row[t], i, j, k), edgeKey(row[t + 1], i, j, k), edgeKey(row[t + 2], i, j, k)});
+      }
+      if (l_.normals) {
+        out.normals.push_back({at[row[t]]->normal, at[row[t + 1]]->normal, at[row[t + 2]]->normal});
+      }
+    }
+  }
+
+  // `checkFinite`: the ends' values may be not finite.
+  template <bool Aligned>
+  __attribute__((always_inline)) void computeVertex(int e, std::int64_t i, std::int64_t j,
+                                                    std::int64_t k, bool checkFinite, EdgeVertex& v,
+                                                    VolumeFindings& findings) const {
+    const int* a = CornerSide[EdgeCorners[e][0]];
+    const int* b = CornerSide[EdgeCorners[e][1]];
+    double va, vb;
+    Point3 wa, wb;
+    if (Aligned) {
+      const EdgeEnd& ea = EdgeEnds[e][0];
+      const EdgeEnd& eb = EdgeEnds[e][1];
+      va = swept(cornerValues_[ea.row][i + ea.column]);
+      vb = swept(cornerValues_[eb.row][i + eb.column]);
+      if (checkFinite) {
+        va = latticeValue(va);
+        vb = latticeValue(vb);
+      }
+      wa = {alignedX_[i + ea.column], alignedRows_[ea.row][0], alignedRows_[ea.row][1]};
+      wb = {alignedX_[i + eb.column], alignedRows_[eb.row][0], alignedRows_[eb.row][1]};
+      v.position = alignedEdgeVertex(EdgeEnds.axis[e], wa, wb, va, vb, findings);
+    } else {
+      const int ra = a[1] + 2 * a[2], rb = b[1] + 2 * b[2];
+      va = swept(cornerValues_[ra][i + a[0]]);
+      vb = swept(cornerValues_[rb][i + b[0]]);
+      if (checkFinite) {
+        va = latticeValue(va);
+        vb = latticeValue(vb);
+      }
+      wa = cornerPosition<Aligned>(ra, i + a[0], j + a[1], k + a[2]);
+      wb = cornerPosition<Aligned>(rb, i + b[0], j + b[1], k + b[2]);
+      v.position = interpolateVolumeEdgeVertex(l_.iso, wa, wb, va, vb);
+      countLevelOnVoxel(va, vb, findings);
+    }
+    if (l_.normals) {
+      const std::int64_t pa[3] = {i + a[0], j + a[1], k + a[2]};
+      const std::int64_t pb[3] = {i + b[0], j + b[1], k + b[2]};
+      v.normal = gradientNormal(l_, window_, pa, pb, va, vb, wa, wb);
+    }
+  }
+
+  // A voxel's value as the sweep takes it: negated where the inside lies
+  // below the level (the level is then negated too), before latticeValue.
+  double swept(double v) const { return l_.negated ? -v : v; }
+
+  // An edge with an end whose value is the level exactly.
+  void countLevelOnVoxel(double va, double vb, VolumeFindings& findings) const {
+    if (va == l_.iso || vb == l_.iso) ++findings.levelOnVoxels;
+  }
+
+  // interpolateVolumeEdgeVertex(iso, wa, wb, va, vb) on an edge along world
+  // coordinate `axis`, bit for bit: it takes the same branches, and where it
+  // interpolates, the coordinates the ends share come out as they are (it
+  // adds a zero difference times a factor in (0, 1], which changes nothing
+  // but -0, and aligned lattices have none), so only the one along the edge
+  // is interpolated, and moved off an end it rounds onto; an infinite end
+  // gives the other end, as there.
+  Point3 alignedEdgeVertex(int axis, const Point3& wa, const Point3& wb, double va, double vb,
+                           VolumeFindings& findings) const {
+    const double iso = l_.iso;
+    if (iso == va || iso == vb || va == vb) {
+      countLevelOnVoxel(va, vb, findings);
+      return interpolateVolumeEdgeVertex(iso, wa, wb, va, vb);
+    }
+    if (!std::isfinite(vb - va)) {
+      if (std::isinf(va)) return wb;
+      if (std::isinf(vb)) return wa;
+    }
+    const double mu = iso_internal::edgeFraction(iso, va, vb);
+    Point3 p = wa;
+    float* along = axis == 0 ? &p.x : axis == 1 ? &p.y : &p.z;
+    const float from = axis == 0 ? wa.x : axis == 1 ? wa.y : wa.z;
+    const float to = axis == 0 ? wb.x : axis == 1 ? wb.y : wb.z;
+    *along = interpolateCoordinate(from, to, mu);
+    if (*along == from) {
+      *along = iso_internal::offTheEnd(from, to);
+    } else if (*along == to) {
+      *along = iso_internal::offTheEnd(to, from);
+    }
+    return p;
+  }
+
+  // Faces of the cell's triangles, outward, with the vertex numbers of
+  // their edges, numbered on first use. Kept out of line: the soup's cell
+  // loop stays small enough to be inlined.
+  __attribute__((noinline)) void weldTriangles(const std::int32_t* row, std::int64_t i,
+                                               std::int64_t j, std::int64_t k,
+                                               const EdgeVertex* const (&at)[12]) {
+    for (int t = 0; row[t] != -1; t += 3) {
+      const int outward[3] = {row[t], row[t + 2], row[t + 1]};
+      std::array<std::uint32_t, 3> face;
+      for (int v = 0; v < 3; ++v) face[v] = vertexOf(outward[v], i, j, k, *at[outward[v]]);
+      part_->mesh.faces.push_back(face);
+    }
+  }
+
+  std::uint32_t vertexOf(int e, std::int64_t i, std::int64_t j, std::int64_t k,
+                         const EdgeVertex& vertex) {
+    std::uint32_t& index = rowNumbers_[e][i];
+    if (index != EdgeNumbers::None) return index;
+    const int axis = EdgeEnds.axis[e];
+    const int* low = EdgeEnds.low[e];
+    const std::int64_t at[3] = {i + low[0], j + low[1], k + low[2]};
+    const std::int64_t place = at[1] * x_ + at[0];
+    const int list = axis == 2 ? EdgeNumbers::Across : static_cast<int>(at[2] & 1);
+    IndexedMesh& mesh = part_->mesh;
+    index = static_cast<std::uint32_t>(mesh.vertices.size());
+    numbers_->set(list, axis, place);
+    mesh.vertices.push_back(vertex.position);
+    if (l_.normals) mesh.normals.push_back(vertex.normal);
+    if (axis != 2 && at[2] == first_) part_->firstPlane.emplace_back(2 * place + axis, index);
+    if (axis != 2 && at[2] == last_) part_->lastPlane.emplace_back(2 * place + axis, index);
+    const auto outer = [&](int d) { return at[d] == 0 || at[d] == l_.dims[d] - 1; };
+    if (outer((axis + 1) % 3) || outer((axis + 2) % 3)) {
+      part_->faceEdges.emplace_back(edgeKey(e, i, j, k), index);
+    }
+    // On lattices of distinct points (aligned ones) a vertex meets another
+    // only on the lattice point it was snapped to.
+    for (int end = 0; l_.distinctPoints && end < 2; ++end) {
+      const int* side = CornerSide[EdgeCorners[e][end]];
+      const std::int64_t p[3] = {i + side[0], j + side[1], k + side[2]};
+      const Point3 point{l_.coordinates[0][static_cast<std::size_t>(p[0])],
+                         l_.coordinates[1][static_cast<std::size_t>(p[1])],
+                         l_.coordinates[2][static_cast<std::size_t>(p[2])]};
+      if (std::memcmp(&point, &vertex.position, sizeof point) == 0) {
+        part_->onPoints.emplace_back((p[2] * y_ + p[1]) * x_ + p[0], index);
+        break;
+      }
+    }
+    return index;
+  }
+
+  EdgeKey edgeKey(int e, std::int64_t i, std::int64_t j, std::int64_t k) const {
+    const int* a = CornerSide[EdgeCorners[e][0]];
+    const int* b = CornerSide[EdgeCorners[e][1]];
+    const int axis = a[0] != b[0] ? 0 : a[1] != b[1] ? 1 : 2;
+    const auto low = [&](int d) { return std::min(a[d], b[d]); };
+    const auto index = static_cast<EdgeKey>(((k + low(2)) * y_ + (j + low(1))) * x_ + (i + low(0)));
+    return index * 3 + static_cast<EdgeKey>(axis);
+  }
+
+  const Lattice& l_;
+  std::int64_t x_, y_, sliceSize_;
+  SliceWindow window_{};
+  // Per slice parity: per voxel, 1 where below the iso level; per row, the
+  // first and last change along it and whether a value is not finite.
+  std::vector<std::uint8_t> below_[2];
+  std::vector<std::int64_t> firstChange_[2];
+  std::vector<std::int64_t> lastChange_[2];
+  std::vector<std::uint8_t> nonFinite_[2];
+  std::vector<std::uint8_t> cases_;
+  std::vector<EdgeVertex> vertices_;
+  EdgeVertex* rowSlots_[12];              // per edge of a cell: its family's slots for this row
+  const double* cornerValues_[4];         // per corner row (dj + 2 dk): its voxels' values
+  const float* cornerCoordinates_[4][3];  // per corner row and coordinate (separable lattices)
+  // Aligned lattices: x per i; per corner row, its y and z.
+  const float* alignedX_;
+  float alignedRows_[4][2];
+
+  std::int64_t rowStamps_[12];
+
+  // The run: its layers, where its output goes.
+  std::int64_t first_ = 0, last_ = 0;
+  ExtractedSurface* soup_ = nullptr;
+  WeldedPart* part_ = nullptr;
+  VolumeFindings* findings_ = nullptr;
+  // Welding: the vertex numbers of the i- and j-edges of the two slices in
+  // reach and of the layer's k-edges, by place j * X + i.
+  std::unique_ptr<EdgeNumbers> numbers_;
+  std::uint32_t* rowNumbers_[12];  // per edge of a cell: its numbers for this row, by i
+};
+
+LayerSweep::LayerSweep(const Lattice& lattice) : sweep_(std::make_unique<Sweep>(lattice)) {}
+LayerSweep::LayerSweep(LayerSweep&&) noexcept = default;
+LayerSweep::~LayerSweep() = default;
+
+void LayerSweep::run(const SliceWindow& window, std::int64_t first, std::int64_t last,
+                     ExtractedSurface& out, VolumeFindings& findings) {
+  sweep_->run(window, first, last, &out, nullptr, findings);
+}
+
+void LayerSweep::run(const SliceWindow& window, std::int64_t first, std::int64_t last,
+                     WeldedPart& out, VolumeFindings& findings) {
+  out.clear();
+  sweep_->run(window, first, last, nullptr, &out, findings);
+}

@@ -1,0 +1,36 @@
+// The sweep over a volume's layers of cells that both volume extractions
+// share: one per thread, reused from part to part. It writes either the
+// triangle soup or a welded part whose vertex numbers are given per crossed
+// edge as the cells are polygonised.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "mesh/surface/surface.h"
+#include "mesh/surface/welded_parts.h"
+#include "mesh/volume/volume_extract.h"
+#include "mesh/volume/volume_lattice.h"
+
+class LayerSweep {
+ public:
+  explicit LayerSweep(const Lattice& lattice);
+  LayerSweep(LayerSweep&&) noexcept;
+  ~LayerSweep();
+
+  // The layers [first, last). The window holds slices first to last (and
+  // one more on each side, where the volume has them, for normals). Slices
+  // first to last - 1, and the volume's last slice if it is `last`, are
+  // counted in `findings`. The soup is appended to `out`; a welded part
+  // (mesh/surface/welded_parts.h) is cleared first, its planes the slices first and
+  // last, places in them (j * X + i) * 2 + axis for i- and j-edges, its
+  // lattice points' index (k * Y + j) * X + i.
+  void run(const SliceWindow& window, std::int64_t first, std::int64_t last, ExtractedSurface& out,
+           VolumeFindings& findings);
+  void run(const SliceWindow& window, std::int64_t first, std::int64_t last, WeldedPart& out,
+           VolumeFindings& findings);
+
+ private:
+  class Sweep;
+  std::unique_ptr<Sweep> sweep_;
+};

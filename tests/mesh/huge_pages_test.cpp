@@ -1,0 +1,56 @@
+// The library's large arrays go on transparent huge pages as makeRoom grows
+// them, and small ones are left be, as the kernel's memory map shows.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "mesh/surface/surface.h"
+
+namespace {
+
+std::string readAll(const char* path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Whether the mapping holding `address` may get huge pages (smaps'
+// THPeligible), or -1 where no mapping is listed with it.
+int hugePageEligible(const void* address) {
+  const auto at = reinterpret_cast<std::uintptr_t>(address);
+  std::istringstream maps(readAll("/proc/self/smaps"));
+  bool inside = false;
+  for (std::string line; std::getline(maps, line);) {
+    std::uintptr_t from = 0, to = 0;
+    char dash = 0;
+    std::istringstream range(line);
+    if (range >> std::hex >> from >> dash >> to && dash == '-') {
+      inside = from <= at && at < to;
+    } else if (inside && line.rfind("THPeligible:", 0) == 0) {
+      return std::stoi(line.substr(12));
+    }
+  }
+  return -1;
+}
+
+}  // namespace
+
+TEST(HugePages, LargeBlocksAreAdvisedOntoHugePagesSmallOnesAreNot) {
+  const std::string mode = readAll("/sys/kernel/mm/transparent_hugepage/enabled");
+  if (mode.find("[madvise]") == std::string::npos) {
+    GTEST_SKIP() << "the kernel's huge pages do not follow advice here: " << mode;
+  }
+  std::vector<Triangle> large;
+  std::vector<Triangle> small;
+  makeRoom(large, (std::size_t{64} << 20) / sizeof(Triangle));
+  makeRoom(small, (std::size_t{1} << 20) / sizeof(Triangle));
+  // Well inside the large block, past its first huge page boundary.
+  EXPECT_EQ(hugePageEligible(reinterpret_cast<const char*>(large.data()) + (std::size_t{32} << 20)),
+            1);
+  EXPECT_EQ(hugePageEligible(small.data()), 0);
+}

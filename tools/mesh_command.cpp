@@ -18,6 +18,7 @@
 #include "mesh/finishing/patient_space.h"
 #include "mesh/scene/cap.h"
 #include "mesh/scene/grid.h"
+#include "mesh/scene/scene_surface.h"
 #include "mesh/surface/degenerate_faces.h"
 #include "tools/cli_support.h"
 #include "tools/cli_words.h"
@@ -110,6 +111,7 @@ void runScene(const MeshOptions& options) {
   }
   ::SurfaceOptions surface = mcubes::internalOptions(options.surface);
   surface.isoLevel = options.iso;
+  surface.welded = !options.unwelded;
   ProgressLine progress("mesh", "slab", options.divisions + 1);
   SurfaceReport report;
   mcubes::Run run;

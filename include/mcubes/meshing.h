@@ -94,7 +94,6 @@ struct MeshRequest {
   std::function<void(const Finding&)> onFinding;
 };
 
-
 // One surface of the result: the volume's at the level, or one label's.
 struct Surface {
   std::int64_t label = 0;                // label maps: the label

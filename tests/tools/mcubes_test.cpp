@@ -491,7 +491,7 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
       {"mesh --divisions 0 -o " + target, "--divisions"},
       {"mesh --divisions 2049 -o " + target, "--divisions"},
       {"mesh --divisions x -o " + target, "--divisions"},
-      {"mesh --threads 0 -o " + target, "--threads"},
+      {"mesh --threads -1 -o " + target, "--threads"},
       {"mesh --normals --format stl -o " + target, "--normals"},
       {"mesh -o " + (work() / "out.txt").string(), "out.txt"},
       {"mesh --iso 0 -o " + target, "--iso"},
@@ -732,7 +732,8 @@ TEST_F(Mcubes, DicomFolderOfSeveralSeriesIsListedAndTheChosenOneMeshed) {
   // row each.
   EXPECT_EQ(std::count(listed.err.begin(), listed.err.end(), '\n'), 15) << listed.err;
   EXPECT_EQ(listed.err.rfind("mcubes: " + folder + ": holds 13 series", 0), 0u) << listed.err;
-  for (const std::string& part : {std::string("--series N or --series UID:\n  N   series UID   "),
+  for (const std::string& part : {std::string("choose one with --series, its number in this "
+                                              "listing or its UID:\n  N   series UID   "),
                                   "  2   " + even + "    'SmartScore - Gated 0.5 sec'  CT   "}) {
     EXPECT_NE(listed.err.find(part), std::string::npos) << part << " not in " << listed.err;
   }
@@ -823,8 +824,9 @@ TEST_F(Mcubes, LabelMapsMeshEveryLabelIntoOneFileOrOneEachNamedAndColouredBySlic
       run("mesh --volume " + many.string() + " --dims 10,10,3 --type uint16 --labels all -o " +
           (work() / "many.ply").string());
   ASSERT_EQ(scattered.status, 0) << scattered.err;
-  EXPECT_NE(scattered.err.find("mcubes: warning: the volume holds 300 labels, each meshed as a "
-                               "part; is it a label map? Give --labels with a list such as 1,2,5"),
+  EXPECT_NE(scattered.err.find(
+                "mcubes: warning: the volume holds 300 labels, each meshed on its own; is it "
+                "a label map? Give --labels a list such as 1,2,5"),
             std::string::npos)
       << scattered.err;
   EXPECT_EQ(run(mesh + "all -o " + (work() / "all.ply").string()).err.find("is it a label map"),

@@ -565,7 +565,7 @@ std::vector<BadInput> badInputs() {
       {"raw spacing of 0",
        "a.raw",
        {{"a.raw", Uchar24}},
-       {"--spacing"},
+       {"{spacing}"},
        "",
        RawLayout{{4, 3, 2}, VoxelType::Uint8, false, {{1.0, 0.0, 1.0}}}},
   };

@@ -531,7 +531,7 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
       {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --labels all --inside below -o " +
            target,
        "leave out --inside"},
-      {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --labels 7 -o " +
+      {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --labels 7,8 -o " +
            (work() / "out.stl").string(),
        "{label}"},
       {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --labels all -o " +

@@ -422,8 +422,8 @@ void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& sett
   });
 }
 
-IndexedMesh weldSceneSurface(const BallCentres& balls, const ExtractionSettings& settings,
-                             const SlabProgress& progress) {
+WeldedPart weldSceneSurface(const BallCentres& balls, const ExtractionSettings& settings,
+                            const SlabProgress& progress) {
   JoinedParts joined;
   extractScene(balls, settings, [&](std::int32_t slabs, int threads, const auto& extractors) {
     const auto made = extractors(true);
@@ -452,5 +452,5 @@ IndexedMesh weldSceneSurface(const BallCentres& balls, const ExtractionSettings&
           if (progress) progress(static_cast<std::int32_t>(i + 1), slabs);
         });
   });
-  return std::move(joined.mesh);
+  return joined.take();
 }

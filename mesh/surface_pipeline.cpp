@@ -3,22 +3,17 @@
 #include <optional>
 
 #include "mesh/cap.h"
-#include "mesh/degenerate_faces.h"
 #include "mesh/extract.h"
 #include "mesh/grid.h"
 #include "mesh/label_extract.h"
 #include "mesh/normals.h"
 #include "mesh/volume_caps.h"
+#include "mesh/volume_piece.h"
 #include "mesh/volume_slabs.h"
 #include "mesh/volume_weld.h"
 #include "mesh/weld.h"
 
 namespace {
-
-// The stages after welding that every source shares, in order.
-void finishSurface(IndexedMesh& mesh, const SurfaceOptions& options) {
-  if (options.mergeSnapped) dropRepeatedVertexFaces(mesh);
-}
 
 VolumeExtractionSettings extractionSettings(const SurfaceOptions& options, bool edgeKeys) {
   VolumeExtractionSettings settings;
@@ -41,13 +36,9 @@ LayerProgress layerProgress(const SurfaceProgress& progress) {
 IndexedMesh finishVolume(VolumeWeld& weld, const VolumeGeometry& geometry,
                          const VolumeBoundary* caps, double isoLevel, Inside inside,
                          const SurfaceOptions& options) {
-  if (caps) weld.close(*caps, isoLevel, inside);
-  if (options.mergeSnapped) weld.mergeCoincidentVertices();
-  IndexedMesh mesh = std::move(weld.mesh());
-  finishSurface(mesh, options);
-  // A mirrored lattice turns the extraction's outward order inward.
-  if (isMirrored(geometry)) reverseFaces(mesh);
-  return mesh;
+  WeldedPart part = weld.take();
+  return closeAndMerge(geometry, part, {caps, isoLevel, inside, {}},
+                       {options.mergeSnapped, false, options.normals});
 }
 
 }  // namespace
@@ -74,10 +65,10 @@ IndexedMesh sceneSurface(const BallCentres& balls, std::int32_t divisions,
   if (!options.welded) {
     mesh = unweldedMesh(extractSurface(balls, settings, slabs));
   } else {
-    mesh = weldSceneSurface(balls, settings, slabs);
-    if (options.closed) capGridBoundary(mesh, sceneGrid(divisions), &report.uncappedRims);
-    if (options.mergeSnapped) mergeCoincidentVertices(mesh);
-    finishSurface(mesh, options);
+    WeldedPart part = weldSceneSurface(balls, settings, slabs);
+    if (options.closed) capGridBoundary(part.mesh, sceneGrid(divisions), &report.uncappedRims);
+    mesh =
+        closeAndMerge(gridBox(sceneGrid(divisions)), part, {}, {options.mergeSnapped, true, false});
   }
   if (options.normals) mesh.normals = fieldNormals(balls, mesh.vertices);
   return mesh;
@@ -93,7 +84,7 @@ IndexedMesh volumeSurface(VolumeReader& reader, const SurfaceOptions& options,
   }
   // The faces' voxels, to close the surface where it leaves the volume.
   VolumeBoundary boundary(geometry.dims);
-  VolumeWeld weld(geometry, options.normals);
+  VolumeWeld weld;
   weldVolume(reader, settings, weld, report.findings, layerProgress(progress), &boundary);
   const bool capped = options.closed && report.findings.cells > 0;
   report.facesAllInside = capped && boundary.allInside(options.isoLevel, options.inside);
@@ -104,7 +95,6 @@ IndexedMesh volumeSurface(VolumeReader& reader, const SurfaceOptions& options,
 VolumeShare volumeShare(VolumeReader& reader, std::int64_t first, std::int64_t last,
                         const SurfaceOptions& options, VolumeBoundary& boundary,
                         const SurfaceProgress& progress) {
-  const VolumeGeometry& geometry = reader.header().geometry;
   const VolumeExtractionSettings settings = extractionSettings(options, false);
   VolumeShare share{first, last, {}, {}, {}};
   if (!options.welded) {
@@ -112,7 +102,7 @@ VolumeShare volumeShare(VolumeReader& reader, std::int64_t first, std::int64_t l
         extractVolumeShare(reader, settings, first, last, share.findings, layerProgress(progress));
     return share;
   }
-  VolumeWeld weld(geometry, options.normals);
+  VolumeWeld weld;
   weldVolumeShare(reader, settings, first, last, weld, share.findings, layerProgress(progress),
                   &boundary);
   share.part = weld.take();
@@ -137,7 +127,7 @@ IndexedMesh joinVolumeShares(const VolumeGeometry& geometry, std::vector<VolumeS
     }
     return unweldedVolume(soup, geometry);
   }
-  VolumeWeld weld(geometry, options.normals);
+  VolumeWeld weld;
   for (VolumeShare& share : shares) {
     if (share.first == share.last) continue;
     weld.add(share.part);
@@ -162,7 +152,7 @@ IndexedMesh volumeSurface(const VolumeGeometry& geometry, const double* values,
   for (std::int64_t k = 0; options.closed && k < geometry.dims[2]; ++k) {
     boundary.record(k, values + k * sliceSize);
   }
-  VolumeWeld weld(geometry, options.normals);
+  VolumeWeld weld;
   weldVolumeInto(geometry, values, settings, weld, report.findings);
   const bool capped = options.closed && report.findings.cells > 0;
   report.facesAllInside = capped && boundary.allInside(options.isoLevel, options.inside);

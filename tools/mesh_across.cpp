@@ -126,7 +126,7 @@ MeshPiece weldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
     });
   };
 
-  step([&] { piece.emplace(geometry, share, boundary, options, before < 0, after < 0); });
+  step([&] { piece = sharePiece(geometry, share, boundary, options, before < 0, after < 0); });
   const ClusterSums own = sumsAcross(held ? listed(piece->ownVertices()) : listed({}));
   step([&] { piece->numberVertices({own.before[0], own.before[1]}, own.all[0]); });
   swap([&](PieceSide side) { return piece->plane(side); }, planeFrom,

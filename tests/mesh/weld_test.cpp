@@ -10,6 +10,7 @@
 #include "mesh/cap.h"
 #include "mesh/degenerate_faces.h"
 #include "mesh/extract.h"
+#include "mesh/volume_piece.h"
 #include "tests/mesh/mesh_checks.h"
 
 namespace {
@@ -39,7 +40,7 @@ TEST(WeldSurface, TheSceneWeldedAsItSweepsIsItsSoupWeldedByEdge) {
         settings.edgeKeys = false;
         for (const int threads : {1, 2, 3}) {
           settings.threads = threads;
-          EXPECT_TRUE(sameMesh(expected, weldSceneSurface(ballCentres(ticks), settings)))
+          EXPECT_TRUE(sameMesh(expected, weldSceneSurface(ballCentres(ticks), settings).mesh))
               << divisions << " divisions, tick " << ticks << ", iso " << iso << ", " << threads
               << " threads";
         }
@@ -70,17 +71,16 @@ TEST(WeldSurface, OneVertexPerEdgeAtItsFirstPositionWithFacesTurnedOutward) {
   EXPECT_THROW(weldSurface(surface), std::invalid_argument);
 }
 
-TEST(DegenerateFaces, CoincidentVerticesMergeAndTheFacesThatCollapseGo) {
-  IndexedMesh mesh;
+TEST(CloseAndMerge, CoincidentVerticesMergeAndTheFacesThatCollapseGo) {
+  WeldedPart part;
   const Point3 a = {0, 0, 0}, b = {1, 0, 0}, c = {0, 1, 0}, d = {2, 0, 0};
   // Vertex 3 is vertex 0 again (two edges' vertices snapped onto one
   // corner); vertex 4 lies on the line through 1 and 5.
-  mesh.vertices = {a, b, c, a, {1.5f, 0, 0}, d};
-  mesh.faces = {{0, 1, 2}, {3, 2, 5}, {0, 3, 1}, {1, 4, 5}, {3, 0, 3}};
-  EXPECT_EQ(mergeCoincidentVertices(mesh), 1u);
+  part.mesh.vertices = {a, b, c, a, {1.5f, 0, 0}, d};
+  part.mesh.faces = {{0, 1, 2}, {3, 2, 5}, {0, 3, 1}, {1, 4, 5}, {3, 0, 3}};
+  const IndexedMesh mesh = closeAndMerge(VolumeGeometry{}, part, {}, {true, true, false});
   ASSERT_EQ(mesh.vertices.size(), 5u);
   EXPECT_TRUE(same(mesh.vertices[3], {1.5f, 0, 0}));
-  EXPECT_EQ(dropRepeatedVertexFaces(mesh), 2u);
   const std::vector<std::array<std::uint32_t, 3>> faces = {{0, 1, 2}, {0, 2, 4}, {1, 3, 4}};
   EXPECT_EQ(mesh.faces, faces);
   EXPECT_EQ(zeroAreaFaces(mesh), 1u);

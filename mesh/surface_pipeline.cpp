@@ -2,11 +2,11 @@
 
 #include <optional>
 
-#include "mesh/cap.h"
 #include "mesh/extract.h"
 #include "mesh/grid.h"
 #include "mesh/label_extract.h"
 #include "mesh/normals.h"
+#include "mesh/scene_caps.h"
 #include "mesh/volume_caps.h"
 #include "mesh/volume_piece.h"
 #include "mesh/volume_slabs.h"
@@ -50,8 +50,9 @@ IndexedMesh unweldedVolume(const ExtractedSurface& surface, const VolumeGeometry
   return mesh;
 }
 
+// The scene's report stays empty: its caps close every rim.
 IndexedMesh sceneSurface(const BallCentres& balls, std::int32_t divisions,
-                         const SurfaceOptions& options, SurfaceReport& report,
+                         const SurfaceOptions& options, SurfaceReport&,
                          const SurfaceProgress& progress) {
   ExtractionSettings settings;
   settings.divisions = divisions;
@@ -66,9 +67,15 @@ IndexedMesh sceneSurface(const BallCentres& balls, std::int32_t divisions,
     mesh = unweldedMesh(extractSurface(balls, settings, slabs));
   } else {
     WeldedPart part = weldSceneSurface(balls, settings, slabs);
-    if (options.closed) capGridBoundary(part.mesh, sceneGrid(divisions), &report.uncappedRims);
-    mesh =
-        closeAndMerge(gridBox(sceneGrid(divisions)), part, {}, {options.mergeSnapped, true, false});
+    const SceneGrid grid = sceneGrid(divisions);
+    std::optional<SceneBoundary> box;
+    if (options.closed) box = sceneBoundary(balls, grid);
+    // Snapped vertices of neighbouring cells can lie a few bits apart: only
+    // those with the same bits are one.
+    mesh = closeAndMerge(gridBox(grid), part,
+                         {box ? &box->values : nullptr, options.isoLevel, Inside::Above,
+                          box ? box->points : LatticePoints()},
+                         {options.mergeSnapped, true, false});
   }
   if (options.normals) mesh.normals = fieldNormals(balls, mesh.vertices);
   return mesh;

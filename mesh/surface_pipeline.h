@@ -48,7 +48,6 @@ struct SurfaceReport {
   // Volumes, closed: every voxel on the volume's faces lies inside, so the
   // caps cover its whole box (the mesh is the box around what lies outside).
   bool facesAllInside = false;
-  std::size_t uncappedRims = 0;            // the scene: rims across an edge of the grid
   std::vector<std::int64_t> absentLabels;  // label maps: labels asked for, found nowhere
 };
 

@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "mesh/cap.h"
 #include "mesh/decimation.h"
 #include "mesh/degenerate_faces.h"
 #include "mesh/finishing.h"
 #include "mesh/grid.h"
 #include "mesh/mesh_writers.h"
 #include "mesh/patient_space.h"
+#include "mesh/scene_caps.h"
 #include "mesh/surface_pipeline.h"
 #include "tools/cli_support.h"
 #include "tools/cluster.h"
@@ -180,13 +180,6 @@ void refuseFacetNormalsOnly(const MeshOptions& options, MeshFormat format) {
   }
 }
 
-void warnAboutOpenRims(std::size_t uncapped) {
-  if (uncapped == 0) return;
-  warn("warning: the mesh is open: " + std::to_string(uncapped) +
-       " rim(s) where the surface leaves the grid or the volume cross an edge of its box and are "
-       "not capped (only rims on one face are)");
-}
-
 SurfaceOptions surfaceOptions(const MeshOptions& options) {
   SurfaceOptions surface;
   surface.isoLevel = options.iso;
@@ -217,7 +210,6 @@ IndexedMesh sceneMesh(const MeshOptions& options, ProgressLine& progress) {
   SurfaceReport report;
   IndexedMesh mesh = sceneSurface(ballCentres(options.tick), options.divisions,
                                   surfaceOptions(options), report, showProgress(progress));
-  warnAboutOpenRims(report.uncappedRims);
   finish(options, mesh, gridBox(sceneGrid(options.divisions)), "the scene's units", progress);
   return mesh;
 }

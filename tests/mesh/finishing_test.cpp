@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "mesh/box_faces.h"
-#include "mesh/cap.h"
 #include "mesh/decimation.h"
 #include "mesh/degenerate_faces.h"
 #include "mesh/grid.h"
 #include "mesh/mesh_components.h"
+#include "mesh/scene_caps.h"
 #include "mesh/smoothing.h"
 #include "mesh/surface_pipeline.h"
 #include "tests/mesh/mesh_checks.h"

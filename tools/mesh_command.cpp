@@ -19,6 +19,7 @@
 #include "mesh/patient_space.h"
 #include "mesh/scene_caps.h"
 #include "mesh/surface_pipeline.h"
+#include "mesh/volume_across.h"
 #include "tools/cli_support.h"
 #include "tools/cluster.h"
 #include "tools/mesh_across.h"
@@ -60,7 +61,7 @@ constexpr const char* Extensions = ".obj, .ply, .stl, .glb, .vtp or .gii";
 
 // Under mpirun only process 0 speaks.
 void warn(const std::string& message) {
-  if (clusterPlace().rank != 0) return;
+  if (cluster().rank() != 0) return;
   ProgressLine::makeRoomForMessage();
   std::fprintf(stderr, "mcubes: %s\n", message.c_str());
 }
@@ -354,7 +355,7 @@ std::optional<IndexedMesh> volumeMesh(MeshOptions options, MeshFormat format, st
   if (!std::isfinite(options.iso)) failCommand("--iso must be a finite number");
   // Every process opens the volume; one that cannot fails them all.
   std::unique_ptr<VolumeReader> reader;
-  togetherOrFail([&] {
+  cluster().together([&] {
     reader = openVolumeOrFail(options.volume);
     // Before the work: the volume's own files are known while it is open.
     if (const std::string refused = refusedOutput(options.output); !refused.empty()) {
@@ -371,25 +372,26 @@ std::optional<IndexedMesh> volumeMesh(MeshOptions options, MeshFormat format, st
 
   const SurfaceOptions surface = surfaceOptions(options);
   SurfaceReport report;
-  const bool across = clusterPlace().size > 1;
+  const bool across = cluster().size() > 1;
   if (across && !finishes(options.finishing) &&
       writtenInPieces(options.output, format, options.ascii, header.geometry, surface)) {
-    MeshPiece piece = volumeMeshPiece(*reader, surface, report, showProgress(progress));
+    MeshPiece piece = volumeMeshPiece(cluster(), *reader, surface, report, showProgress(progress));
     warnAbout(report.findings, options.iso, surface.inside, header.geometry, !options.unwelded);
     warnAboutBoxAroundCavity(report, options);
     moveToSpace(piece.mesh, header.space, space);
     progress.stage("writing", 1);
     if (!options.unwelded) {
-      const ClusterSums flat = sumsAcross({zeroAreaFaces(piece.mesh), piece.mesh.faces.size()});
+      const ProcessSums flat = cluster().sums({zeroAreaFaces(piece.mesh), piece.mesh.faces.size()});
       warnAboutFlatFaces(flat.all[0], flat.all[1]);
     }
-    writePieces(options.output, format, commentInSpace(comment, space), piece, options.normals);
+    writePieces(cluster(), options.output, format, commentInSpace(comment, space), piece,
+                options.normals);
     return std::nullopt;
   }
   IndexedMesh mesh;
   if (across) {
-    mesh = volumeMeshGathered(*reader, surface, report, showProgress(progress));
-    if (clusterPlace().rank != 0) return mesh;
+    mesh = volumeMeshGathered(cluster(), *reader, surface, report, showProgress(progress));
+    if (cluster().rank() != 0) return mesh;
   } else {
     try {
       mesh = volumeSurface(*reader, surface, report, showProgress(progress));
@@ -614,8 +616,8 @@ void runLevel(MeshOptions options) {
     if (options.iso != SceneIsoLevel) comment += ", iso " + number(options.iso);
   }
   // Process 0 writes; a write that fails fails every process.
-  togetherOrFail([&] {
-    if (clusterPlace().rank != 0) return;
+  cluster().together([&] {
+    if (cluster().rank() != 0) return;
     progress.stage("writing", 1);
     if (!options.unwelded) warnAboutFlatFaces(zeroAreaFaces(mesh), mesh.faces.size());
     writeMesh(options.output, format, mesh, comment, space, options.ascii);
@@ -623,11 +625,11 @@ void runLevel(MeshOptions options) {
 }
 
 void runMesh(MeshOptions options) {
-  const ClusterPlace place = clusterPlace();
-  if (!options.labels.empty() || (place.size > 1 && !namesVolume(options.volume))) {
+  const Communicator& place = cluster();
+  if (!options.labels.empty() || (place.size() > 1 && !namesVolume(options.volume))) {
     // Under mpirun, process 0 alone: the scene, and label maps.
-    togetherOrFail([&] {
-      if (place.rank != 0) return;
+    cluster().together([&] {
+      if (place.rank() != 0) return;
       if (!options.labels.empty()) {
         runLabels(options);
       } else {

@@ -1,9 +1,9 @@
-#include "tools/share_bytes.h"
+#include "mesh/share_bytes.h"
 
 #include <cstdint>
 #include <type_traits>
 
-#include "tools/byte_stream.h"
+#include "mesh/byte_stream.h"
 
 namespace {
 

@@ -208,13 +208,12 @@ void VolumePiece::takePlane(PieceSide side, const PlaneVertices& plane) {
   numberShared(plane.capEdges, sharedCaps_);
 }
 
-void VolumePiece::nameEveryPosition() {
-  // Open addressing over the positions' bits, at most half full; a vertex
-  // is named by the first with its bits.
+void VolumePiece::mergeSameBits() {
+  // Open addressing over the positions' bits, at most half full: each
+  // vertex becomes the first with its bits.
   std::size_t size = 16;
   while (size < 2 * mesh_.vertices.size()) size *= 2;
   std::vector<std::uint32_t> slots(size, None);
-  onPoints_.clear();
   for (std::uint32_t v = 0; v < mesh_.vertices.size(); ++v) {
     std::uint32_t bits[3];
     std::memcpy(bits, &mesh_.vertices[v], sizeof bits);
@@ -227,14 +226,15 @@ void VolumePiece::nameEveryPosition() {
            std::memcmp(&mesh_.vertices[slots[s]], &mesh_.vertices[v], sizeof bits) != 0) {
       s = (s + 1) & (size - 1);
     }
-    if (slots[s] == None) slots[s] = v;
-    onPoints_.emplace_back(slots[s], v);
+    if (slots[s] == None) {
+      slots[s] = v;
+    } else {
+      mergedInto_[numbers_[v]] = {numbers_[slots[s]], slots[s]};
+    }
   }
 }
 
-PieceCounts VolumePiece::removedVertices() {
-  if (!merge_) return {};
-  if (byPosition_) nameEveryPosition();
+void VolumePiece::mergeOnLatticePoints() {
   // Vertices on one lattice point are one: the lowest numbered. By point,
   // number, and the vertex here (None: a neighbour's).
   struct OnPoint {
@@ -256,6 +256,15 @@ PieceCounts VolumePiece::removedVertices() {
       continue;
     }
     mergedInto_[points[n].number] = {points[first].number, points[first].vertex};
+  }
+}
+
+PieceCounts VolumePiece::removedVertices() {
+  if (!merge_) return {};
+  if (byPosition_) {
+    mergeSameBits();
+  } else {
+    mergeOnLatticePoints();
   }
   PieceCounts removed;
   for (std::size_t v = 0; v < kinds_.size(); ++v) {

@@ -146,9 +146,10 @@ class VolumePiece {
   std::uint32_t addVertex(Kind kind, const Point3& position, const Point3& normal);
   void makeCaps(const PieceCaps& caps,
                 const std::vector<std::pair<EdgeKey, std::uint32_t>>& faceEdges);
-  // Every own vertex by its position's bits: the merge where vertices can
-  // meet anywhere.
-  void nameEveryPosition();
+  // The two ways vertices are found to be one (mergedInto_): on one
+  // lattice point, or with the same bits wherever they lie (one piece).
+  void mergeOnLatticePoints();
+  void mergeSameBits();
   // The vertices (local) sent to the piece on `side`, in the order sent.
   std::vector<std::uint32_t> sentVertices(PieceSide side) const;
   std::int64_t sliceOf(std::int64_t point) const;
@@ -162,7 +163,7 @@ class VolumePiece {
   std::vector<std::uint64_t> numbers_;  // in the whole mesh before merging
   std::vector<std::pair<std::int64_t, std::uint32_t>> firstPlane_, lastPlane_;
   std::vector<std::pair<EdgeKey, std::uint32_t>> sharedCaps_, planeCaps_;
-  // Own vertices only, by lattice point (or by position: nameEveryPosition).
+  // Own vertices only, by lattice point.
   std::vector<std::pair<std::int64_t, std::uint32_t>> onPoints_;
   // Both planes' vertices on lattice points, and what the neighbours sent.
   std::vector<std::pair<std::int64_t, std::uint64_t>> neighbourPoints_;

@@ -139,6 +139,8 @@ TEST(SceneCaps, CloseTheSceneAcrossTheBoxsFacesEdgesAndCornersOutward) {
     const IndexedMesh mesh = sceneSurface(ballCentres(c.ticks), c.divisions, options, report);
     EXPECT_TRUE(closedAndConsistent(mesh.faces)) << context;
     EXPECT_TRUE(closedAndConsistent(unmerged.faces)) << context;
+    // Merged as readers that merge by position see it, on any thread count.
+    EXPECT_TRUE(sameMesh(mergedByPosition(unmerged), mesh)) << context;
     const VolumeGeometry box = gridBox(sceneGrid(c.divisions));
     const double side = box.axes[0][0] * static_cast<double>(box.dims[0] - 1);
     const double volume = signedVolume6(mesh.vertices, mesh.faces) / 6;

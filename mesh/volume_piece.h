@@ -118,8 +118,9 @@ MeshPiece unweldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
 
 class VolumePiece {
  public:
-  // The welded `part` of layers [firstSlice, lastSlice); the caps' boundary
-  // holds its slices' faces' voxels; `first` and `last`: whether no piece
+  // The welded `part` of layers [firstSlice, lastSlice), which span slices
+  // firstSlice to lastSlice; the caps' boundary holds those slices' faces'
+  // voxels; `first` and `last`: whether no piece
   // with layers comes before or after it.
   VolumePiece(const VolumeGeometry& geometry, WeldedPart& part, std::int64_t firstSlice,
               std::int64_t lastSlice, const PieceCaps& caps, const PieceMerge& merge, bool first,

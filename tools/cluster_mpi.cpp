@@ -20,8 +20,6 @@
 
 namespace {
 
-bool joined = false;
-
 // Launched by mpirun (Open MPI, or a PMI launcher such as srun): only then
 // is MPI started, so that a plain run stays as it always was.
 bool launched() {
@@ -123,15 +121,22 @@ class MpiProcesses final : public Communicator {
   void writeTogether(const std::string& path,
                      const std::function<void(SharedFile&)>& write) override;
 
-  void noteJoined(bool in) {
-    rank_ = 0;
-    size_ = 1;
-    if (!in) return;
+  void join(int& argc, char**& argv) {
+    MPI_Init(&argc, &argv);
+    joined_ = true;
     MPI_Comm_rank(MPI_COMM_WORLD, &rank_);
     MPI_Comm_size(MPI_COMM_WORLD, &size_);
   }
 
+  void leave() {
+    if (joined_) MPI_Finalize();
+    joined_ = false;
+    rank_ = 0;
+    size_ = 1;
+  }
+
  private:
+  bool joined_ = false;
   int rank_ = 0, size_ = 1;
 };
 
@@ -140,17 +145,10 @@ MpiProcesses processes;
 }  // namespace
 
 void joinCluster(int& argc, char**& argv) {
-  if (!launched()) return;
-  MPI_Init(&argc, &argv);
-  joined = true;
-  processes.noteJoined(true);
+  if (launched()) processes.join(argc, argv);
 }
 
-void leaveCluster() {
-  if (joined) MPI_Finalize();
-  joined = false;
-  processes.noteJoined(false);
-}
+void leaveCluster() { processes.leave(); }
 
 Communicator& cluster() { return processes; }
 
@@ -191,7 +189,7 @@ std::vector<std::vector<char>> MpiProcesses::gatherToFirst(const std::vector<cha
 
 ProcessSums MpiProcesses::sums(const std::vector<std::uint64_t>& values) {
   ProcessSums sums{std::vector<std::uint64_t>(values.size(), 0), values};
-  if (!joined) return sums;
+  if (!joined_) return sums;
   std::vector<std::uint64_t> mine = values;
   const auto count = static_cast<int>(values.size());
   MPI_Exscan(mine.data(), sums.before.data(), count, MPI_UINT64_T, MPI_SUM, MPI_COMM_WORLD);
@@ -301,7 +299,7 @@ void MpiProcesses::writeTogether(const std::string& path,
 }
 
 double MpiProcesses::largest(double value) {
-  if (!joined) return value;
+  if (!joined_) return value;
   double largest = value;
   MPI_Allreduce(&value, &largest, 1, MPI_DOUBLE, MPI_MAX, MPI_COMM_WORLD);
   return largest;

@@ -33,7 +33,7 @@ void runVolumeBenchCommand(const BenchOptions& options) {
   const VolumeBenchSettings settings = {options.volume, options.settings.isoLevel,
                                         options.settings.threads, repeats};
   const VolumeBenchResult result = runVolumeBench(settings);
-  if (clusterPlace().rank != 0) return;  // process 0 reports for all
+  if (cluster().rank() != 0) return;  // process 0 reports for all
   const std::string report =
       options.json ? volumeBenchJson(settings, result) : volumeBenchText(settings, result);
   std::fputs(report.c_str(), stdout);

@@ -31,19 +31,34 @@ void joinCluster(int&, char**&) {
   }
 }
 void leaveCluster() {}
-ClusterPlace clusterPlace() { return {}; }
-void togetherOrFail(const std::function<void()>& step) { step(); }
-std::vector<std::vector<char>> gatherToFirst(const std::vector<char>& mine) { return {mine}; }
-double largestOfAll(double value) { return value; }
-ClusterSums sumsAcross(const std::vector<std::uint64_t>& values) {
-  return {std::vector<std::uint64_t>(values.size(), 0), values};
-}
-std::pair<std::vector<char>, std::vector<char>> swapWithNeighbours(int, int,
-                                                                   const std::vector<char>&,
-                                                                   const std::vector<char>&) {
-  return {};
-}
-// A lone process writes its files whole (volume/output_file.h).
-void writeTogether(const std::string&, const std::function<void(SharedFile&)>&) {
-  throw std::logic_error("writing one file from several processes needs a build with MPI");
+
+namespace {
+
+class LoneProcess final : public Communicator {
+ public:
+  int rank() const override { return 0; }
+  int size() const override { return 1; }
+  void together(const std::function<void()>& step) override { step(); }
+  std::vector<std::vector<char>> gatherToFirst(const std::vector<char>& mine) override {
+    return {mine};
+  }
+  double largest(double value) override { return value; }
+  ProcessSums sums(const std::vector<std::uint64_t>& values) override {
+    return {std::vector<std::uint64_t>(values.size(), 0), values};
+  }
+  std::pair<std::vector<char>, std::vector<char>> swapWithNeighbours(
+      int, int, const std::vector<char>&, const std::vector<char>&) override {
+    return {};
+  }
+  // A lone process writes its files whole (volume/output_file.h).
+  void writeTogether(const std::string&, const std::function<void(SharedFile&)>&) override {
+    throw std::logic_error("writing one file from several processes needs a build with MPI");
+  }
+};
+
+}  // namespace
+
+Communicator& cluster() {
+  static LoneProcess alone;
+  return alone;
 }

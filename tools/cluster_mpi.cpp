@@ -20,8 +20,6 @@
 
 namespace {
 
-bool joined = false;
-
 // Launched by mpirun (Open MPI, or a PMI launcher such as srun): only then
 // is MPI started, so that a plain run stays as it always was.
 bool launched() {
@@ -107,30 +105,55 @@ class MpiFile final : public SharedFile {
   MPI_File file_;
 };
 
+// The processes of MPI_COMM_WORLD, where this one joined them; alone
+// otherwise.
+class MpiProcesses final : public Communicator {
+ public:
+  int rank() const override { return rank_; }
+  int size() const override { return size_; }
+  void together(const std::function<void()>& step) override;
+  std::vector<std::vector<char>> gatherToFirst(const std::vector<char>& mine) override;
+  double largest(double value) override;
+  ProcessSums sums(const std::vector<std::uint64_t>& values) override;
+  std::pair<std::vector<char>, std::vector<char>> swapWithNeighbours(
+      int before, int after, const std::vector<char>& toBefore,
+      const std::vector<char>& toAfter) override;
+  void writeTogether(const std::string& path,
+                     const std::function<void(SharedFile&)>& write) override;
+
+  void join(int& argc, char**& argv) {
+    MPI_Init(&argc, &argv);
+    joined_ = true;
+    MPI_Comm_rank(MPI_COMM_WORLD, &rank_);
+    MPI_Comm_size(MPI_COMM_WORLD, &size_);
+  }
+
+  void leave() {
+    if (joined_) MPI_Finalize();
+    joined_ = false;
+    rank_ = 0;
+    size_ = 1;
+  }
+
+ private:
+  bool joined_ = false;
+  int rank_ = 0, size_ = 1;
+};
+
+MpiProcesses processes;
+
 }  // namespace
 
 void joinCluster(int& argc, char**& argv) {
-  if (!launched()) return;
-  MPI_Init(&argc, &argv);
-  joined = true;
+  if (launched()) processes.join(argc, argv);
 }
 
-void leaveCluster() {
-  if (joined) MPI_Finalize();
-  joined = false;
-}
+void leaveCluster() { processes.leave(); }
 
-ClusterPlace clusterPlace() {
-  ClusterPlace place;
-  if (!joined) return place;
-  MPI_Comm_rank(MPI_COMM_WORLD, &place.rank);
-  MPI_Comm_size(MPI_COMM_WORLD, &place.size);
-  return place;
-}
+Communicator& cluster() { return processes; }
 
-void togetherOrFail(const std::function<void()>& step) {
-  const ClusterPlace place = clusterPlace();
-  if (place.size == 1) {
+void MpiProcesses::together(const std::function<void()>& step) {
+  if (size_ == 1) {
     step();
     return;
   }
@@ -142,7 +165,7 @@ void togetherOrFail(const std::function<void()>& step) {
     if (failure.empty()) failure = "a process failed";
   }
   // The lowest failing rank tells the rest why.
-  int mine = failure.empty() ? INT_MAX : place.rank, first = INT_MAX;
+  int mine = failure.empty() ? INT_MAX : rank_, first = INT_MAX;
   std::vector<MPI_Request> request(1);
   MPI_Iallreduce(&mine, &first, 1, MPI_INT, MPI_MIN, MPI_COMM_WORLD, request.data());
   waitIdle(request);
@@ -154,30 +177,29 @@ void togetherOrFail(const std::function<void()>& step) {
   failCommand(failure);
 }
 
-std::vector<std::vector<char>> gatherToFirst(const std::vector<char>& mine) {
-  const ClusterPlace place = clusterPlace();
-  if (place.rank != 0) {
+std::vector<std::vector<char>> MpiProcesses::gatherToFirst(const std::vector<char>& mine) {
+  if (rank_ != 0) {
     sendBytes(mine.data(), mine.size(), 0);
     return {};
   }
   std::vector<std::vector<char>> all{mine};
-  for (int from = 1; from < place.size; ++from) all.push_back(receiveBytes(from));
+  for (int from = 1; from < size_; ++from) all.push_back(receiveBytes(from));
   return all;
 }
 
-ClusterSums sumsAcross(const std::vector<std::uint64_t>& values) {
-  ClusterSums sums{std::vector<std::uint64_t>(values.size(), 0), values};
-  if (!joined) return sums;
+ProcessSums MpiProcesses::sums(const std::vector<std::uint64_t>& values) {
+  ProcessSums sums{std::vector<std::uint64_t>(values.size(), 0), values};
+  if (!joined_) return sums;
   std::vector<std::uint64_t> mine = values;
   const auto count = static_cast<int>(values.size());
   MPI_Exscan(mine.data(), sums.before.data(), count, MPI_UINT64_T, MPI_SUM, MPI_COMM_WORLD);
   // Process 0 has nothing before it (MPI leaves its result undefined).
-  if (clusterPlace().rank == 0) std::fill(sums.before.begin(), sums.before.end(), 0);
+  if (rank_ == 0) std::fill(sums.before.begin(), sums.before.end(), 0);
   MPI_Allreduce(mine.data(), sums.all.data(), count, MPI_UINT64_T, MPI_SUM, MPI_COMM_WORLD);
   return sums;
 }
 
-std::pair<std::vector<char>, std::vector<char>> swapWithNeighbours(
+std::pair<std::vector<char>, std::vector<char>> MpiProcesses::swapWithNeighbours(
     int before, int after, const std::vector<char>& toBefore, const std::vector<char>& toAfter) {
   const int peers[2] = {before, after};
   const std::vector<char>* sent[2] = {&toBefore, &toAfter};
@@ -219,8 +241,9 @@ std::pair<std::vector<char>, std::vector<char>> swapWithNeighbours(
   return {std::move(received[0]), std::move(received[1])};
 }
 
-void writeTogether(const std::string& path, const std::function<void(SharedFile&)>& write) {
-  const bool first = clusterPlace().rank == 0;
+void MpiProcesses::writeTogether(const std::string& path,
+                                 const std::function<void(SharedFile&)>& write) {
+  const bool first = rank_ == 0;
   const auto cannot = [&](const std::string& reason) {
     failCommand("cannot write '" + path + "': " + reason);
   };
@@ -228,7 +251,7 @@ void writeTogether(const std::string& path, const std::function<void(SharedFile&
   // where it cannot be made, and names it to the others.
   std::string temporary;
   std::unique_ptr<NotedTemporary> noted;  // removed by a signal that ends the run
-  togetherOrFail([&] {
+  together([&] {
     if (!first) return;
     temporary = temporaryBeside(path).string();
     noted = std::make_unique<NotedTemporary>(temporary);
@@ -260,10 +283,10 @@ void writeTogether(const std::string& path, const std::function<void(SharedFile&
   // Renamed only once every process has written its part.
   std::error_code ignored;
   try {
-    togetherOrFail([&] {
+    together([&] {
       if (!failure.empty()) cannot(failure);
     });
-    togetherOrFail([&] {
+    together([&] {
       if (!first) return;
       std::error_code error;
       std::filesystem::rename(temporary, path, error);
@@ -275,8 +298,8 @@ void writeTogether(const std::string& path, const std::function<void(SharedFile&
   }
 }
 
-double largestOfAll(double value) {
-  if (!joined) return value;
+double MpiProcesses::largest(double value) {
+  if (!joined_) return value;
   double largest = value;
   MPI_Allreduce(&value, &largest, 1, MPI_DOUBLE, MPI_MAX, MPI_COMM_WORLD);
   return largest;

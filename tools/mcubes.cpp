@@ -29,7 +29,7 @@ namespace {
 // before each row of a table under it (a folder's DICOM series, rows that
 // start with two spaces).
 void printError(const char* message) {
-  if (clusterPlace().rank != 0) return;
+  if (cluster().rank() != 0) return;
   std::string line = "mcubes: ";
   for (const char* c = message; *c != '\0'; ++c) {
     const auto byte = static_cast<unsigned char>(*c);
@@ -63,7 +63,7 @@ int runMcubes(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::Error& e) {
     // --help, which under mpirun process 0 alone prints.
-    if (e.get_exit_code() == 0) return clusterPlace().rank == 0 ? app.exit(e) : 0;
+    if (e.get_exit_code() == 0) return cluster().rank() == 0 ? app.exit(e) : 0;
     printError(e.what());
     return BadInputExitCode;
   } catch (const std::exception& e) {

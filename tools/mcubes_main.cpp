@@ -4,7 +4,7 @@
 
 int main(int argc, char** argv) {
   joinCluster(argc, argv);
-  stopOnSignals(clusterPlace().rank == 0);
+  stopOnSignals(cluster().rank() == 0);
   const int status = runMcubes(argc, argv);
   leaveCluster();
   return status;

@@ -15,9 +15,10 @@
 #include "library/mesh_run.h"
 #include "mcubes/error.h"
 #include "mcubes/meshing.h"
+#include "mesh/distributed/volume_across.h"
 #include "mesh/finishing/patient_space.h"
-#include "mesh/scene/cap.h"
 #include "mesh/scene/grid.h"
+#include "mesh/scene/scene_caps.h"
 #include "mesh/scene/scene_surface.h"
 #include "mesh/surface/degenerate_faces.h"
 #include "tools/cli_support.h"
@@ -34,7 +35,7 @@ namespace {
 
 // Under mpirun only process 0 speaks.
 void warn(const std::string& message) {
-  if (clusterPlace().rank != 0) return;
+  if (cluster().rank() != 0) return;
   ProgressLine::makeRoomForMessage();
   std::fprintf(stderr, "mcubes: %s\n", message.c_str());
 }
@@ -45,7 +46,7 @@ void say(const mcubes::Finding& finding) {
 }
 
 // `step`, its library errors worded with the flags (failCommand), for
-// togetherOrFail, which hands every process the first failure's message.
+// cluster().together, which hands every process the first failure's message.
 std::function<void()> inFlagsOnFailure(std::function<void()> step) {
   return [step = std::move(step)] {
     try {
@@ -121,11 +122,6 @@ void runScene(const MeshOptions& options) {
                       [&](const char*, std::int64_t done, std::int64_t) {
                         progress.update(static_cast<long>(done));
                       });
-  if (report.uncappedRims > 0) {
-    warn("warning: the mesh is open: " + std::to_string(report.uncappedRims) +
-         " rim(s) where the surface leaves the grid or the volume cross an edge of its box and "
-         "are not capped (only rims on one face are)");
-  }
   mcubes::finishNoting(mesh, finishing, gridBox(sceneGrid(options.divisions)), "the scene's units",
                        findings);
   std::string comment = "mcubes mesh, tick " + std::to_string(options.tick);
@@ -171,7 +167,7 @@ mcubes::WriteOptions writeOptions(const MeshOptions& options) {
 void runAcross(const MeshOptions& options, mcubes::MeshRequest request) {
   const mcubes::OutputPlan plan = mcubes::planOutput(options.output, options.format, 0);
   std::unique_ptr<VolumeReader> reader;
-  togetherOrFail(inFlagsOnFailure([&] { reader = mcubes::openSource(request); }));
+  cluster().together(inFlagsOnFailure([&] { reader = mcubes::openSource(request); }));
   ::SurfaceOptions surface = mcubes::internalOptions(request.surface);
   surface.isoLevel = options.iso;
   const bool finishing = finishes(mcubes::internalFinishing(request.finish, surface.normals));
@@ -180,37 +176,37 @@ void runAcross(const MeshOptions& options, mcubes::MeshRequest request) {
                       surface)) {
     const VolumeHeader& header = reader->header();
     if (!header.notice.empty()) warn(header.notice);
-    togetherOrFail([&] {
+    cluster().together([&] {
       if (const std::string refused = refusedOutput(options.output); !refused.empty()) {
         failCommand(refused);
       }
     });
     ProgressLine progress("mesh", "layer", header.geometry.dims[2]);
     SurfaceReport report;
-    MeshPiece piece = volumeMeshPiece(*reader, surface, report, {});
+    MeshPiece piece = volumeMeshPiece(cluster(), *reader, surface, report, {});
     mcubes::FindingList findings(say);
     mcubes::addExtractionFindings(findings, report, options.iso, request.surface, header.geometry);
     progress.stage("writing", 1);
     if (!options.unwelded) {
-      const ClusterSums flat = sumsAcross({zeroAreaFaces(piece.mesh), piece.mesh.faces.size()});
+      const ProcessSums flat = cluster().sums({zeroAreaFaces(piece.mesh), piece.mesh.faces.size()});
       mcubes::addFlatFaces(findings, flat.all[0], flat.all[1]);
     }
     const std::string comment = "mcubes mesh, " + options.volume.path + ", iso " +
                                 numberText(options.iso) +
                                 (options.inside == "below" ? ", inside below" : "") + ", in " +
                                 worldSpaceName(header.space);
-    writePieces(options.output, plan.format, commentInSpace(comment, header.space), piece,
-                surface.normals);
+    writePieces(cluster(), options.output, plan.format, commentInSpace(comment, header.space),
+                piece, surface.normals);
     return;
   }
   // Process 0 finishes and writes the gathered mesh; a failure fails them all.
-  togetherOrFail(inFlagsOnFailure([&] {
+  cluster().together(inFlagsOnFailure([&] {
     mcubes::Run run = mcubes::runOn(
         request, *reader,
         [](VolumeReader& volume, const ::SurfaceOptions& settings, SurfaceReport& report) {
-          return volumeMeshGathered(volume, settings, report, {});
+          return volumeMeshGathered(cluster(), volume, settings, report, {});
         });
-    if (clusterPlace().rank != 0) return;
+    if (cluster().rank() != 0) return;
     mcubes::writeRun(options.output, plan, run,
                      {run.report.comment, mcubes::spaceNamed(run.report.space), options.ascii});
   }));
@@ -231,10 +227,10 @@ void runVolume(MeshOptions options) {
   mcubes::MeshRequest request = requestOf(options);
   if (!options.labels.empty()) request.labels = labelsNamed(options.labels);
   try {
-    if (clusterPlace().size > 1 && options.labels.empty()) return runAcross(options, request);
+    if (cluster().size() > 1 && options.labels.empty()) return runAcross(options, request);
     // Under mpirun, process 0 alone meshes a label map.
-    togetherOrFail(inFlagsOnFailure([&] {
-      if (clusterPlace().rank != 0) return;
+    cluster().together(inFlagsOnFailure([&] {
+      if (cluster().rank() != 0) return;
       ProgressLine progress("mesh", "layer", 0);
       request.surface.progress = showProgress(progress);
       mcubes::meshVolumeToFile(request, options.output, writeOptions(options));
@@ -251,8 +247,8 @@ void runMesh(MeshOptions options) {
   if (namesVolume(options.volume)) return runVolume(options);
   if (!options.labels.empty()) failCommand("--labels needs --volume, the label map to mesh");
   // Under mpirun, process 0 alone meshes the scene.
-  togetherOrFail(inFlagsOnFailure([&] {
-    if (clusterPlace().rank != 0) return;
+  cluster().together(inFlagsOnFailure([&] {
+    if (cluster().rank() != 0) return;
     runScene(options);
   }));
 }

@@ -35,7 +35,7 @@ ProgressLine::ProgressLine(std::string tool, std::string what, long total)
 ProgressLine::~ProgressLine() { finish(); }
 
 void ProgressLine::update(long done) {
-  if (clusterPlace().rank != 0) return;  // under mpirun process 0 speaks for all
+  if (cluster().rank() != 0) return;  // under mpirun process 0 speaks for all
   const Clock::time_point now = Clock::now();
   const Clock::duration every =
       toTerminal() ? Clock::duration(std::chrono::milliseconds(100)) : std::chrono::seconds(10);

@@ -55,7 +55,7 @@ void addShares(VolumeBenchResult& result) {
   const ShareNumbers mine{result.extractUsMedian, usage.ru_maxrss, result.triangles, result.cells};
   std::vector<char> bytes(sizeof mine);
   std::memcpy(bytes.data(), &mine, sizeof mine);
-  const std::vector<std::vector<char>> all = gatherToFirst(bytes);
+  const std::vector<std::vector<char>> all = cluster().gatherToFirst(bytes);
   result.processes = static_cast<int>(all.size());
   result.slowestExtractUsMedian = 0;
   result.triangles = 0;
@@ -74,20 +74,20 @@ void addShares(VolumeBenchResult& result) {
 
 VolumeBenchResult runVolumeBench(const VolumeBenchSettings& settings) {
   VolumeBenchResult result{};
-  const ClusterPlace place = clusterPlace();
+  const Communicator& place = cluster();
   std::unique_ptr<VolumeReader> reader;
-  togetherOrFail([&] { reader = openVolumeOrFail(settings.volume); });
+  cluster().together([&] { reader = openVolumeOrFail(settings.volume); });
   // This process's share of the layers and the slices they span (all of
   // them for one process); placed at k = 0, which the timing cannot tell.
   VolumeGeometry geometry = reader->header().geometry;
   const std::int64_t layers = std::max<std::int64_t>(geometry.dims[2] - 1, 0);
-  const std::int64_t first = layers * place.rank / place.size;
-  const std::int64_t last = layers * (place.rank + 1) / place.size;
+  const std::int64_t first = layers * place.rank() / place.size();
+  const std::int64_t last = layers * (place.rank() + 1) / place.size();
   geometry.dims[2] = std::min(geometry.dims[2] - first, last - first + 1);
   const std::int64_t voxels = geometry.dims[0] * geometry.dims[1] * geometry.dims[2];
   std::vector<double> values;
   Clock::time_point start = Clock::now();
-  togetherOrFail([&] {
+  cluster().together([&] {
     try {
       values.resize(static_cast<std::size_t>(voxels));
       reader->skipSlices(first);

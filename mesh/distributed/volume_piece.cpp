@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <stdexcept>
 
 #include "mesh/surface/weld.h"
+#include "mesh/volume/volume_lattice.h"
 #include "mesh/volume/volume_slabs.h"
 
 namespace {
@@ -38,18 +40,40 @@ MeshPiece unweldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
   return piece;
 }
 
-VolumePiece::VolumePiece(const VolumeGeometry& geometry, VolumeShare& share,
-                         const VolumeBoundary& boundary, const SurfaceOptions& options, bool first,
-                         bool last)
+IndexedMesh closeAndMerge(const VolumeGeometry& geometry, WeldedPart& part, const PieceCaps& caps,
+                          const PieceMerge& merge) {
+  const std::int64_t lastSlice = std::max<std::int64_t>(geometry.dims[2] - 1, 0);
+  VolumePiece piece(geometry, part, 0, lastSlice, caps, merge, true, true);
+  const PieceCounts own = piece.ownVertices();
+  piece.numberVertices({}, own.surface);
+  const PieceCounts removed = piece.removedVertices();
+  piece.renumber({}, removed.surface);
+  return std::move(piece.take().mesh);
+}
+
+VolumePiece sharePiece(const VolumeGeometry& geometry, VolumeShare& share,
+                       const VolumeBoundary& boundary, const SurfaceOptions& options, bool first,
+                       bool last) {
+  const PieceCaps caps{options.closed ? &boundary : nullptr, options.isoLevel, options.inside, {}};
+  return VolumePiece(geometry, share.part, share.first, share.last, caps,
+                     {options.mergeSnapped, false, options.normals}, first, last);
+}
+
+VolumePiece::VolumePiece(const VolumeGeometry& geometry, WeldedPart& part, std::int64_t firstSlice,
+                         std::int64_t lastSlice, const PieceCaps& caps, const PieceMerge& merge,
+                         bool first, bool last)
     : geometry_(geometry),
-      firstSlice_(share.first),
-      lastSlice_(share.last),
+      firstSlice_(firstSlice),
+      lastSlice_(lastSlice),
       first_(first),
       last_(last),
       mirrored_(isMirrored(geometry)),
-      merge_(options.mergeSnapped),
-      normals_(options.normals) {
-  WeldedPart& part = share.part;
+      merge_(merge.merge),
+      byPosition_(merge.merge && (merge.byPosition || !makeLattice(geometry, {}).distinctPoints)),
+      normals_(merge.normals) {
+  if (byPosition_ && !(first && last)) {
+    throw std::logic_error("pieces of a lattice whose points are not distinct cannot be merged");
+  }
   std::swap(mesh_, part.mesh);
   surfaceFaces_ = mesh_.faces.size();
   kinds_.assign(mesh_.vertices.size(), Kind::Surface);
@@ -62,9 +86,7 @@ VolumePiece::VolumePiece(const VolumeGeometry& geometry, VolumeShare& share,
   for (const auto& [point, v] : part.onPoints) {
     if (kinds_[v] == Kind::Surface) onPoints_.emplace_back(point, v);
   }
-  if (options.closed && cellCount(geometry.dims) > 0) {
-    makeCaps(boundary, options.isoLevel, options.inside, part.faceEdges);
-  }
+  if (caps.boundary && cellCount(geometry.dims) > 0) makeCaps(caps, part.faceEdges);
   part = {};
 }
 
@@ -78,40 +100,42 @@ std::uint32_t VolumePiece::addVertex(Kind kind, const Point3& position, const Po
 
 // The caps of the cells around the volume beside its layers (and below the
 // first slice, above the last, where no piece comes before or after),
-// welded with the surface by edge as VolumeWeld::close does. An edge in
-// the first slice that no vertex of the surface has is met by the piece
+// welded with the surface by edge: every edge then has two faces. An edge
+// in the first slice that no vertex of the surface has is met by the piece
 // before's caps too, first: theirs.
-void VolumePiece::makeCaps(const VolumeBoundary& boundary, double isoLevel, Inside inside,
+void VolumePiece::makeCaps(const PieceCaps& caps,
                            const std::vector<std::pair<EdgeKey, std::uint32_t>>& faceEdges) {
   std::unordered_map<EdgeKey, std::uint32_t> edges(faceEdges.begin(), faceEdges.end());
   const std::int64_t firstK = first_ ? -1 : firstSlice_;
   const std::int64_t lastK = last_ ? geometry_.dims[2] : lastSlice_;
-  forEachBoundaryTriangle(
-      geometry_, boundary, isoLevel, inside, firstK, lastK, [&](const CapTriangle& cap) {
-        std::array<std::uint32_t, 3> face;
-        const int outward[3] = {0, 2, 1};
-        for (int v = 0; v < 3; ++v) {
-          const int drawn = outward[v];
-          const EdgeKey key = cap.keys[drawn];
-          const auto found = edges.find(key);
-          if (found != edges.end()) {
-            face[v] = found->second;
-            continue;
-          }
-          const bool shared = !first_ && edgeInSlice(geometry_, key, firstSlice_);
-          face[v] = addVertex(shared ? Kind::SharedCap : Kind::Cap, cap.triangle.vertices[drawn],
-                              cap.normals[drawn]);
-          edges.emplace(key, face[v]);
-          if (shared) {
-            sharedCaps_.emplace_back(key, face[v]);
-            continue;
-          }
-          if (cap.points[drawn] >= 0) onPoints_.emplace_back(cap.points[drawn], face[v]);
-          if (!last_ && edgeInSlice(geometry_, key, lastSlice_))
-            planeCaps_.emplace_back(key, face[v]);
-        }
-        mesh_.faces.push_back(face);
-      });
+  forEachBoundaryTriangle(geometry_, caps.points, *caps.boundary, caps.isoLevel, caps.inside,
+                          firstK, lastK, [&](const CapTriangle& cap) {
+                            std::array<std::uint32_t, 3> face;
+                            const int outward[3] = {0, 2, 1};
+                            for (int v = 0; v < 3; ++v) {
+                              const int drawn = outward[v];
+                              const EdgeKey key = cap.keys[drawn];
+                              const auto found = edges.find(key);
+                              if (found != edges.end()) {
+                                face[v] = found->second;
+                                continue;
+                              }
+                              const bool shared =
+                                  !first_ && edgeInSlice(geometry_, key, firstSlice_);
+                              face[v] = addVertex(shared ? Kind::SharedCap : Kind::Cap,
+                                                  cap.triangle.vertices[drawn], cap.normals[drawn]);
+                              edges.emplace(key, face[v]);
+                              if (shared) {
+                                sharedCaps_.emplace_back(key, face[v]);
+                                continue;
+                              }
+                              if (cap.points[drawn] >= 0)
+                                onPoints_.emplace_back(cap.points[drawn], face[v]);
+                              if (!last_ && edgeInSlice(geometry_, key, lastSlice_))
+                                planeCaps_.emplace_back(key, face[v]);
+                            }
+                            mesh_.faces.push_back(face);
+                          });
 }
 
 PieceCounts VolumePiece::ownVertices() const {
@@ -184,8 +208,33 @@ void VolumePiece::takePlane(PieceSide side, const PlaneVertices& plane) {
   numberShared(plane.capEdges, sharedCaps_);
 }
 
-PieceCounts VolumePiece::removedVertices() {
-  if (!merge_) return {};
+void VolumePiece::mergeSameBits() {
+  // Open addressing over the positions' bits, at most half full: each
+  // vertex becomes the first with its bits.
+  std::size_t size = 16;
+  while (size < 2 * mesh_.vertices.size()) size *= 2;
+  std::vector<std::uint32_t> slots(size, None);
+  for (std::uint32_t v = 0; v < mesh_.vertices.size(); ++v) {
+    std::uint32_t bits[3];
+    std::memcpy(bits, &mesh_.vertices[v], sizeof bits);
+    std::uint64_t h = bits[0];
+    h = h * 0x9e3779b97f4a7c15ull ^ bits[1];
+    h = h * 0x9e3779b97f4a7c15ull ^ bits[2];
+    h *= 0x9e3779b97f4a7c15ull;
+    std::size_t s = static_cast<std::size_t>(h >> 32) & (size - 1);
+    while (slots[s] != None &&
+           std::memcmp(&mesh_.vertices[slots[s]], &mesh_.vertices[v], sizeof bits) != 0) {
+      s = (s + 1) & (size - 1);
+    }
+    if (slots[s] == None) {
+      slots[s] = v;
+    } else {
+      mergedInto_[numbers_[v]] = {numbers_[slots[s]], slots[s]};
+    }
+  }
+}
+
+void VolumePiece::mergeOnLatticePoints() {
   // Vertices on one lattice point are one: the lowest numbered. By point,
   // number, and the vertex here (None: a neighbour's).
   struct OnPoint {
@@ -207,6 +256,15 @@ PieceCounts VolumePiece::removedVertices() {
       continue;
     }
     mergedInto_[points[n].number] = {points[first].number, points[first].vertex};
+  }
+}
+
+PieceCounts VolumePiece::removedVertices() {
+  if (!merge_) return {};
+  if (byPosition_) {
+    mergeSameBits();
+  } else {
+    mergeOnLatticePoints();
   }
   PieceCounts removed;
   for (std::size_t v = 0; v < kinds_.size(); ++v) {

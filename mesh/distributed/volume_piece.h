@@ -17,8 +17,13 @@
 //      pieces before it and over all, to renumber();
 //   4. finalNumbers(side) to the piece on that side, to takeFinalNumbers();
 //   5. take(): its vertices and its faces in the whole mesh's numbers.
-// Pieces whose share has no layers take no part. Needs a lattice whose
-// points are distinct, where snapped vertices meet only on lattice points.
+// Pieces whose share has no layers take no part. Several pieces need a
+// lattice whose points are distinct, where snapped vertices meet only on
+// lattice points.
+//
+// One process's mesh is one piece, first and last, that takes the same
+// steps with nothing before it (closeAndMerge): the caps and the merge of
+// snapped vertices are made one way wherever the mesh is made.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +34,7 @@
 
 #include "mesh/pipeline/surface_pipeline.h"
 #include "mesh/surface/surface.h"
+#include "mesh/surface/welded_parts.h"
 #include "mesh/volume/volume_caps.h"
 
 enum class PieceSide { Before, After };
@@ -69,6 +75,42 @@ struct MeshPiece {
   std::size_t surfaceFaces = 0;
 };
 
+// What closes a piece: the triangles of the cells around the volume
+// (mesh/volume/volume_caps.h) at the level, from the faces' voxels in `boundary`
+// (none where it is null), their lattice points placed by `points` (empty:
+// latticePoint of the geometry).
+struct PieceCaps {
+  const VolumeBoundary* boundary = nullptr;
+  double isoLevel = 0;
+  Inside inside = Inside::Above;
+  LatticePoints points;
+};
+
+// How a piece merges snapped vertices.
+struct PieceMerge {
+  bool merge = true;
+  // Vertices with the same bits are one, wherever they lie (one piece
+  // alone), instead of those on one lattice point; so too where the
+  // lattice's points are not distinct.
+  bool byPosition = false;
+  bool normals = false;  // the vertices have normals
+};
+
+// The welded surface of a whole volume (`part`, joined from every layer's)
+// closed by its caps and merged as one piece: faces wound outward in world
+// space.
+IndexedMesh closeAndMerge(const VolumeGeometry& geometry, WeldedPart& part, const PieceCaps& caps,
+                          const PieceMerge& merge);
+
+class VolumePiece;
+
+// The piece of a welded share under the pipeline's options: closed where
+// they ask (`boundary` holds its slices' faces' voxels), merged where they
+// ask.
+VolumePiece sharePiece(const VolumeGeometry& geometry, VolumeShare& share,
+                       const VolumeBoundary& boundary, const SurfaceOptions& options, bool first,
+                       bool last);
+
 // The piece of an unwelded share (its triangles as extracted, each with
 // vertices of its own), numbered after the shares' triangles before it.
 MeshPiece unweldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
@@ -76,10 +118,13 @@ MeshPiece unweldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
 
 class VolumePiece {
  public:
-  // `share` welded; `boundary` holds its slices' faces' voxels; `first` and
-  // `last`: whether no piece with layers comes before or after it.
-  VolumePiece(const VolumeGeometry& geometry, VolumeShare& share, const VolumeBoundary& boundary,
-              const SurfaceOptions& options, bool first, bool last);
+  // The welded `part` of layers [firstSlice, lastSlice), which span slices
+  // firstSlice to lastSlice; the caps' boundary holds those slices' faces'
+  // voxels; `first` and `last`: whether no piece
+  // with layers comes before or after it.
+  VolumePiece(const VolumeGeometry& geometry, WeldedPart& part, std::int64_t firstSlice,
+              std::int64_t lastSlice, const PieceCaps& caps, const PieceMerge& merge, bool first,
+              bool last);
 
   PieceCounts ownVertices() const;
   void numberVertices(const PieceCounts& before, std::uint64_t surfaceTotal);
@@ -100,22 +145,27 @@ class VolumePiece {
   static constexpr std::uint32_t None = PlaneNumbers::Unnumbered;
 
   std::uint32_t addVertex(Kind kind, const Point3& position, const Point3& normal);
-  void makeCaps(const VolumeBoundary& boundary, double isoLevel, Inside inside,
+  void makeCaps(const PieceCaps& caps,
                 const std::vector<std::pair<EdgeKey, std::uint32_t>>& faceEdges);
+  // The two ways vertices are found to be one (mergedInto_): on one
+  // lattice point, or with the same bits wherever they lie (one piece).
+  void mergeOnLatticePoints();
+  void mergeSameBits();
   // The vertices (local) sent to the piece on `side`, in the order sent.
   std::vector<std::uint32_t> sentVertices(PieceSide side) const;
   std::int64_t sliceOf(std::int64_t point) const;
 
   VolumeGeometry geometry_;
   std::int64_t firstSlice_, lastSlice_;
-  bool first_, last_, mirrored_, merge_, normals_;
+  bool first_, last_, mirrored_, merge_, byPosition_, normals_;
   IndexedMesh mesh_;  // the share's vertices, then the caps' as they come
   std::size_t surfaceFaces_;
   std::vector<Kind> kinds_;
   std::vector<std::uint64_t> numbers_;  // in the whole mesh before merging
   std::vector<std::pair<std::int64_t, std::uint32_t>> firstPlane_, lastPlane_;
   std::vector<std::pair<EdgeKey, std::uint32_t>> sharedCaps_, planeCaps_;
-  std::vector<std::pair<std::int64_t, std::uint32_t>> onPoints_;  // own vertices only
+  // Own vertices only, by lattice point.
+  std::vector<std::pair<std::int64_t, std::uint32_t>> onPoints_;
   // Both planes' vertices on lattice points, and what the neighbours sent.
   std::vector<std::pair<std::int64_t, std::uint64_t>> neighbourPoints_;
   std::vector<std::uint64_t> received_[2];

@@ -24,8 +24,8 @@ struct Followed {
 // through a hash map. With all labels asked, a new value starts one.
 class LabelTable {
  public:
-  LabelTable(const VolumeGeometry& geometry, const std::vector<std::int64_t>& asked, bool normals)
-      : geometry_(geometry), normals_(normals), all_(asked.empty()), small_(SmallLabels, Unseen) {
+  LabelTable(const VolumeGeometry& geometry, const std::vector<std::int64_t>& asked)
+      : geometry_(geometry), all_(asked.empty()), small_(SmallLabels, Unseen) {
     for (const std::int64_t label : asked) slot(label, true);
   }
 
@@ -51,7 +51,7 @@ class LabelTable {
     if (follow) {
       n = static_cast<int>(followed_.size());
       followed_.push_back({label, std::vector<bool>(static_cast<std::size_t>(geometry_.dims[2])),
-                           std::make_unique<VolumeWeld>(geometry_, normals_)});
+                           std::make_unique<VolumeWeld>()});
     }
     if (label >= 0 && label < SmallLabels) {
       small_[static_cast<std::size_t>(label)] = n;
@@ -62,7 +62,6 @@ class LabelTable {
   }
 
   VolumeGeometry geometry_;
-  bool normals_;
   bool all_;
   std::vector<int> small_;
   std::unordered_map<std::int64_t, int> large_;
@@ -120,7 +119,7 @@ LabelWelds weldLabels(VolumeReader& reader, const std::vector<std::int64_t>& lab
   indicator.isoLevel = IndicatorLevel;
   indicator.inside = Inside::Above;  // a label's voxels are its indicator's 1s
   checkSettings(geometry, indicator);
-  LabelTable table(geometry, labels, settings.normals);
+  LabelTable table(geometry, labels);
   LabelWelds welds{{}, VolumeBoundary(geometry.dims)};
   if (cellCount(geometry.dims) > 0) {
     const Lattice lattice = latticeFor(geometry, indicator, true);

@@ -2,16 +2,16 @@
 
 #include <optional>
 
+#include "mesh/distributed/volume_piece.h"
 #include "mesh/labels/label_extract.h"
-#include "mesh/surface/degenerate_faces.h"
+#include "mesh/scene/extract.h"
+#include "mesh/scene/grid.h"
+#include "mesh/scene/normals.h"
+#include "mesh/scene/scene_caps.h"
 #include "mesh/surface/weld.h"
 #include "mesh/volume/volume_caps.h"
 #include "mesh/volume/volume_slabs.h"
 #include "mesh/volume/volume_weld.h"
-
-void finishSurface(IndexedMesh& mesh, const SurfaceOptions& options) {
-  if (options.mergeSnapped) dropRepeatedVertexFaces(mesh);
-}
 
 namespace {
 
@@ -36,13 +36,9 @@ LayerProgress layerProgress(const SurfaceProgress& progress) {
 IndexedMesh finishVolume(VolumeWeld& weld, const VolumeGeometry& geometry,
                          const VolumeBoundary* caps, double isoLevel, Inside inside,
                          const SurfaceOptions& options) {
-  if (caps) weld.close(*caps, isoLevel, inside);
-  if (options.mergeSnapped) weld.mergeCoincidentVertices();
-  IndexedMesh mesh = std::move(weld.mesh());
-  finishSurface(mesh, options);
-  // A mirrored lattice turns the extraction's outward order inward.
-  if (isMirrored(geometry)) reverseFaces(mesh);
-  return mesh;
+  WeldedPart part = weld.take();
+  return closeAndMerge(geometry, part, {caps, isoLevel, inside, {}},
+                       {options.mergeSnapped, false, options.normals});
 }
 
 }  // namespace
@@ -64,7 +60,7 @@ IndexedMesh volumeSurface(VolumeReader& reader, const SurfaceOptions& options,
   }
   // The faces' voxels, to close the surface where it leaves the volume.
   VolumeBoundary boundary(geometry.dims);
-  VolumeWeld weld(geometry, options.normals);
+  VolumeWeld weld;
   weldVolume(reader, settings, weld, report.findings, layerProgress(progress), &boundary);
   const bool capped = options.closed && report.findings.cells > 0;
   report.facesAllInside = capped && boundary.allInside(options.isoLevel, options.inside);
@@ -75,7 +71,6 @@ IndexedMesh volumeSurface(VolumeReader& reader, const SurfaceOptions& options,
 VolumeShare volumeShare(VolumeReader& reader, std::int64_t first, std::int64_t last,
                         const SurfaceOptions& options, VolumeBoundary& boundary,
                         const SurfaceProgress& progress) {
-  const VolumeGeometry& geometry = reader.header().geometry;
   const VolumeExtractionSettings settings = extractionSettings(options, false);
   VolumeShare share{first, last, {}, {}, {}};
   if (!options.welded) {
@@ -83,7 +78,7 @@ VolumeShare volumeShare(VolumeReader& reader, std::int64_t first, std::int64_t l
         extractVolumeShare(reader, settings, first, last, share.findings, layerProgress(progress));
     return share;
   }
-  VolumeWeld weld(geometry, options.normals);
+  VolumeWeld weld;
   weldVolumeShare(reader, settings, first, last, weld, share.findings, layerProgress(progress),
                   &boundary);
   share.part = weld.take();
@@ -108,7 +103,7 @@ IndexedMesh joinVolumeShares(const VolumeGeometry& geometry, std::vector<VolumeS
     }
     return unweldedVolume(soup, geometry);
   }
-  VolumeWeld weld(geometry, options.normals);
+  VolumeWeld weld;
   for (VolumeShare& share : shares) {
     if (share.first == share.last) continue;
     weld.add(share.part);
@@ -133,7 +128,7 @@ IndexedMesh volumeSurface(const VolumeGeometry& geometry, const double* values,
   for (std::int64_t k = 0; options.closed && k < geometry.dims[2]; ++k) {
     boundary.record(k, values + k * sliceSize);
   }
-  VolumeWeld weld(geometry, options.normals);
+  VolumeWeld weld;
   weldVolumeInto(geometry, values, settings, weld, report.findings);
   const bool capped = options.closed && report.findings.cells > 0;
   report.facesAllInside = capped && boundary.allInside(options.isoLevel, options.inside);

@@ -48,16 +48,12 @@ struct SurfaceReport {
   // Volumes, closed: every voxel on the volume's faces lies inside, so the
   // caps cover its whole box (the mesh is the box around what lies outside).
   bool facesAllInside = false;
-  std::size_t uncappedRims = 0;            // the scene: rims across an edge of the grid
   std::vector<std::int64_t> absentLabels;  // label maps: labels asked for, found nowhere
 };
 
 // Progress of long runs: the stage's unit ("slab", "layer"), done, total.
 using SurfaceProgress =
     std::function<void(const char* unit, std::int64_t done, std::int64_t total)>;
-
-// The stages after welding that every source shares, in order.
-void finishSurface(IndexedMesh& mesh, const SurfaceOptions& options);
 
 // A volume read slab by slab; faces wound outward in world space, also
 // where its axes are mirrored, welded or not. Throws VolumeError where

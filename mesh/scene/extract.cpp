@@ -318,6 +318,16 @@ class SlabExtractor {
     const std::int64_t entry = 2 * place + (axis - 1);
     if (axis != 0 && low[0] == firstPlane_) part_->firstPlane.emplace_back(entry, number);
     if (axis != 0 && low[0] == lastPlane_) part_->lastPlane.emplace_back(entry, number);
+    // On the box's faces: keyed as the caps key the grid's corners as a
+    // volume, x fastest (mesh/scene/scene_caps.h).
+    const auto outer = [&](int d) { return low[d] == 0 || low[d] == points_ - 1; };
+    if (outer((axis + 1) % 3) || outer((axis + 2) % 3)) {
+      const auto point = (static_cast<EdgeKey>(low[2]) * static_cast<EdgeKey>(points_) +
+                          static_cast<EdgeKey>(low[1])) *
+                             static_cast<EdgeKey>(points_) +
+                         static_cast<EdgeKey>(low[0]);
+      part_->faceEdges.emplace_back(point * 3 + static_cast<EdgeKey>(axis), number);
+    }
     return number;
   }
 
@@ -422,8 +432,8 @@ void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& sett
   });
 }
 
-IndexedMesh weldSceneSurface(const BallCentres& balls, const ExtractionSettings& settings,
-                             const SlabProgress& progress) {
+WeldedPart weldSceneSurface(const BallCentres& balls, const ExtractionSettings& settings,
+                            const SlabProgress& progress) {
   JoinedParts joined;
   extractScene(balls, settings, [&](std::int32_t slabs, int threads, const auto& extractors) {
     const auto made = extractors(true);
@@ -452,5 +462,5 @@ IndexedMesh weldSceneSurface(const BallCentres& balls, const ExtractionSettings&
           if (progress) progress(static_cast<std::int32_t>(i + 1), slabs);
         });
   });
-  return std::move(joined.mesh);
+  return joined.take();
 }

@@ -11,6 +11,7 @@
 
 #include "mesh/scene/crossed_cells.h"
 #include "mesh/surface/surface.h"
+#include "mesh/surface/welded_parts.h"
 #include "scene/scene.h"
 
 struct ExtractionSettings {
@@ -39,8 +40,9 @@ void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& sett
 
 // The same triangles welded as the slabs are swept: each grid edge's vertex
 // numbered where a face first uses it, at the position that face's cell
-// computed, faces wound outward (mesh/surface/welded_parts.h). The mesh is
-// the one welding the soup by its edge keys gives (the tests' definition,
-// tests/mesh/oracles/weld_by_edge.h).
-IndexedMesh weldSceneSurface(const BallCentres& balls, const ExtractionSettings& settings,
-                             const SlabProgress& progress = {});
+// computed, faces wound outward (mesh/surface/welded_parts.h). The part's mesh is
+// the one welding the soup by its edge keys gives (tests/mesh/oracles); its faceEdges
+// name the vertices on the grid's outer faces as the caps of the grid's box
+// as a volume of its cell corners number them (mesh/scene/scene_caps.h).
+WeldedPart weldSceneSurface(const BallCentres& balls, const ExtractionSettings& settings,
+                            const SlabProgress& progress = {});

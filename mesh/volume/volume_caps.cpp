@@ -154,12 +154,12 @@ bool edgeInSlice(const VolumeGeometry& geometry, EdgeKey key, std::int64_t k) {
 void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
                              double isoLevel, Inside side,
                              const std::function<void(const CapTriangle&)>& take) {
-  forEachBoundaryTriangle(geometry, boundary, isoLevel, side, -1, geometry.dims[2], take);
+  forEachBoundaryTriangle(geometry, {}, boundary, isoLevel, side, -1, geometry.dims[2], take);
 }
 
-void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
-                             double givenLevel, Inside side, std::int64_t firstK,
-                             std::int64_t lastK,
+void forEachBoundaryTriangle(const VolumeGeometry& geometry, const LatticePoints& points,
+                             const VolumeBoundary& boundary, double givenLevel, Inside side,
+                             std::int64_t firstK, std::int64_t lastK,
                              const std::function<void(const CapTriangle&)>& take) {
   // The values as the extraction takes them: latticeValue of the negated
   // voxel is the negated recorded value where that is finite, else
@@ -207,7 +207,9 @@ void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundar
           reached = reached || !(cell.values[c] < isoLevel);
         }
         if (!reached) continue;
-        for (int c = 0; c < 8; ++c) cell.points[c] = latticePoint(geometry, corners[c]);
+        for (int c = 0; c < 8; ++c) {
+          cell.points[c] = points ? points(corners[c]) : latticePoint(geometry, corners[c]);
+        }
         Triangle made[5];
         const CellTriangles result = polygoniseVolumeCell(cell, isoLevel, made);
         const std::int32_t* row = CaseTriangles[result.caseIndex];

@@ -64,6 +64,10 @@ struct CapTriangle {
   std::array<std::int64_t, 3> points;
 };
 
+// Where lattice point (i, j, k) lies in world space, for lattices that
+// latticePoint does not place (the scene's grid of cell corners).
+using LatticePoints = std::function<Point3(const std::int64_t (&)[3])>;
+
 // The edge keys from here on reach out of the volume.
 EdgeKey outerEdgeKeys(const VolumeGeometry& geometry);
 
@@ -77,10 +81,11 @@ bool edgeInSlice(const VolumeGeometry& geometry, EdgeKey key, std::int64_t k);
 // which `boundary` needs slices max(firstK, 0) to min(lastK, Z - 1). Where
 // the inside lies below the level, the face voxels and the level are taken
 // negated, as the extraction takes them; the outer layer stays outside.
+// The lattice points lie where `points` puts them (empty: latticePoint).
 void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
                              double isoLevel, Inside inside,
                              const std::function<void(const CapTriangle&)>& take);
-void forEachBoundaryTriangle(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
-                             double isoLevel, Inside inside, std::int64_t firstK,
-                             std::int64_t lastK,
+void forEachBoundaryTriangle(const VolumeGeometry& geometry, const LatticePoints& points,
+                             const VolumeBoundary& boundary, double isoLevel, Inside inside,
+                             std::int64_t firstK, std::int64_t lastK,
                              const std::function<void(const CapTriangle&)>& take);

@@ -27,6 +27,32 @@ inline std::unique_ptr<double[]> copyOf(const std::vector<double>& values) {
   return copy;
 }
 
+// Vertices with the same bits made one (the first, with its normal), the
+// rest in order, and the faces that then repeat a vertex dropped: what a
+// reader that merges by position sees, by a map over every vertex.
+inline IndexedMesh mergedByPosition(const IndexedMesh& mesh) {
+  IndexedMesh merged;
+  std::map<std::array<std::uint32_t, 3>, std::uint32_t> first;
+  std::vector<std::uint32_t> to(mesh.vertices.size());
+  for (std::size_t v = 0; v < mesh.vertices.size(); ++v) {
+    std::array<std::uint32_t, 3> bits;
+    std::memcpy(bits.data(), &mesh.vertices[v], sizeof bits);
+    const auto [at, made] = first.emplace(bits, static_cast<std::uint32_t>(merged.vertices.size()));
+    if (made) {
+      merged.vertices.push_back(mesh.vertices[v]);
+      if (!mesh.normals.empty()) merged.normals.push_back(mesh.normals[v]);
+    }
+    to[v] = at->second;
+  }
+  for (const auto& f : mesh.faces) {
+    const std::array<std::uint32_t, 3> face = {to[f[0]], to[f[1]], to[f[2]]};
+    if (face[0] != face[1] && face[1] != face[2] && face[2] != face[0]) {
+      merged.faces.push_back(face);
+    }
+  }
+  return merged;
+}
+
 // Same bits, same order; on a mismatch, the first differing triangle.
 inline ::testing::AssertionResult sameTriangles(const std::vector<Triangle>& expected,
                                                 const std::vector<Triangle>& actual) {

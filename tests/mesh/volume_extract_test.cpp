@@ -15,7 +15,6 @@
 
 #include "mesh/distributed/volume_piece.h"
 #include "mesh/pipeline/surface_pipeline.h"
-#include "mesh/surface/degenerate_faces.h"
 #include "mesh/surface/weld.h"
 #include "mesh/volume/volume_caps.h"
 #include "mesh/volume/volume_lattice.h"
@@ -357,9 +356,7 @@ TEST(ExtractVolume, WeldedWithTheBoundaryCellsAndMergedItIsClosed) {
     ExtractedSurface surface = extractVolume(reader, settings, findings, {}, &boundary);
     const std::size_t extracted = surface.triangles.size();
     appendBoundaryCells(volume.geometry, boundary, volume.iso, false, surface, volume.inside);
-    IndexedMesh mesh = weldSurface(surface);
-    mergeCoincidentVertices(mesh);
-    dropRepeatedVertexFaces(mesh);
+    const IndexedMesh mesh = mergedByPosition(weldSurface(surface));
     // Where vertices lie on voxels (the level on their values) the surface
     // can touch itself, as the user is warned; nowhere else.
     if (findings.levelOnVoxels == 0) {
@@ -401,9 +398,7 @@ TEST(ExtractVolume, WeldedAsItSweepsItIsTheSoupWeldedByEdge) {
     VolumeBoundary boundary(g.dims);
     ExtractedSurface soup = extractVolume(soupReader, settings, findings, {}, &boundary);
     if (findings.cells > 0) appendBoundaryCells(g, boundary, volume.iso, true, soup, volume.inside);
-    IndexedMesh expected = weldSurface(soup);
-    mergeCoincidentVertices(expected);
-    dropRepeatedVertexFaces(expected);
+    const IndexedMesh expected = mergedByPosition(weldSurface(soup));
 
     settings.edgeKeys = false;
     for (const int threads : {1, 2, 3, 7}) {
@@ -412,14 +407,16 @@ TEST(ExtractVolume, WeldedAsItSweepsItIsTheSoupWeldedByEdge) {
       settings.threads = threads;
       settings.sliceMemory = 8 * g.dims[0] * g.dims[1] * (threads + 3);
       InMemoryVolume reader(header, copyOf(volume.values));
-      VolumeWeld weld(g, true);
+      VolumeWeld weld;
       VolumeBoundary faces(g.dims);
       VolumeFindings found;
       weldVolume(reader, settings, weld, found, {}, &faces);
-      if (found.cells > 0) weld.close(faces, volume.iso, volume.inside);
-      weld.mergeCoincidentVertices();
-      dropRepeatedVertexFaces(weld.mesh());
-      EXPECT_TRUE(sameMesh(expected, weld.mesh())) << context << ", streamed";
+      WeldedPart part = weld.take();
+      IndexedMesh streamed = closeAndMerge(
+          g, part, {found.cells > 0 ? &faces : nullptr, volume.iso, volume.inside, {}},
+          {true, false, true});
+      if (isMirrored(g)) reverseFaces(streamed);
+      EXPECT_TRUE(sameMesh(expected, streamed)) << context << ", streamed";
 
       SurfaceOptions options;
       options.isoLevel = volume.iso;
@@ -472,7 +469,7 @@ TEST(ExtractVolume, AnErrorFromTheProgressStopsTheSweepAtAnyThreadCount) {
     EXPECT_THROW(extractVolume(soupReader, settings, findings, stopSecond), Stop) << context;
     calls = 0;
     InMemoryVolume weldReader(header, copyOf(volume.values));
-    VolumeWeld weld(g, false);
+    VolumeWeld weld;
     EXPECT_THROW(weldVolume(weldReader, settings, weld, findings, stopSecond), Stop) << context;
     calls = 0;
     ExtractedSurface surface;
@@ -498,8 +495,8 @@ IndexedMesh piecesInOrder(const VolumeGeometry& g, std::vector<VolumeShare>& sha
     if (shares[n].first < shares[n].last) held.push_back(n);
   }
   for (std::size_t n = 0; n < held.size(); ++n) {
-    pieces.emplace_back(g, shares[held[n]], boundaries[held[n]], options, n == 0,
-                        n + 1 == held.size());
+    pieces.push_back(
+        sharePiece(g, shares[held[n]], boundaries[held[n]], options, n == 0, n + 1 == held.size()));
   }
   // Sums over the pieces before each, and over all.
   const auto sums = [&](const std::vector<PieceCounts>& counts) {

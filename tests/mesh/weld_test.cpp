@@ -5,10 +5,14 @@
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
-#include "mesh/scene/cap.h"
+#include "mesh/distributed/volume_piece.h"
+#include "mesh/pipeline/surface_pipeline.h"
 #include "mesh/scene/extract.h"
+#include "mesh/scene/scene_caps.h"
+#include "mesh/scene/scene_surface.h"
 #include "mesh/surface/degenerate_faces.h"
 #include "tests/mesh/mesh_checks.h"
 #include "tests/mesh/oracles/weld_by_edge.h"
@@ -40,7 +44,7 @@ TEST(WeldSurface, TheSceneWeldedAsItSweepsIsItsSoupWeldedByEdge) {
         settings.edgeKeys = false;
         for (const int threads : {1, 2, 3, 7}) {
           settings.threads = threads;
-          EXPECT_TRUE(sameMesh(expected, weldSceneSurface(ballCentres(ticks), settings)))
+          EXPECT_TRUE(sameMesh(expected, weldSceneSurface(ballCentres(ticks), settings).mesh))
               << divisions << " divisions, tick " << ticks << ", iso " << iso << ", " << threads
               << " threads";
         }
@@ -71,17 +75,16 @@ TEST(WeldSurface, OneVertexPerEdgeAtItsFirstPositionWithFacesTurnedOutward) {
   EXPECT_THROW(weldSurface(surface), std::invalid_argument);
 }
 
-TEST(DegenerateFaces, CoincidentVerticesMergeAndTheFacesThatCollapseGo) {
-  IndexedMesh mesh;
+TEST(CloseAndMerge, CoincidentVerticesMergeAndTheFacesThatCollapseGo) {
+  WeldedPart part;
   const Point3 a = {0, 0, 0}, b = {1, 0, 0}, c = {0, 1, 0}, d = {2, 0, 0};
   // Vertex 3 is vertex 0 again (two edges' vertices snapped onto one
   // corner); vertex 4 lies on the line through 1 and 5.
-  mesh.vertices = {a, b, c, a, {1.5f, 0, 0}, d};
-  mesh.faces = {{0, 1, 2}, {3, 2, 5}, {0, 3, 1}, {1, 4, 5}, {3, 0, 3}};
-  EXPECT_EQ(mergeCoincidentVertices(mesh), 1u);
+  part.mesh.vertices = {a, b, c, a, {1.5f, 0, 0}, d};
+  part.mesh.faces = {{0, 1, 2}, {3, 2, 5}, {0, 3, 1}, {1, 4, 5}, {3, 0, 3}};
+  const IndexedMesh mesh = closeAndMerge(VolumeGeometry{}, part, {}, {true, true, false});
   ASSERT_EQ(mesh.vertices.size(), 5u);
   EXPECT_TRUE(same(mesh.vertices[3], {1.5f, 0, 0}));
-  EXPECT_EQ(dropRepeatedVertexFaces(mesh), 2u);
   const std::vector<std::array<std::uint32_t, 3>> faces = {{0, 1, 2}, {0, 2, 4}, {1, 3, 4}};
   EXPECT_EQ(mesh.faces, faces);
   EXPECT_EQ(zeroAreaFaces(mesh), 1u);
@@ -107,28 +110,70 @@ TEST(WeldSurface, TheSceneIsClosedAndWoundOutwardAtAnyResolution) {
   }
 }
 
-TEST(CapGridBoundary, ClosesTheRimWhereTheSurfaceLeavesTheGridAndNothingElse) {
+TEST(SceneCaps, CloseTheSceneAcrossTheBoxsFacesEdgesAndCornersOutward) {
   // At tick 0 ball A sits at x = 5.5 and its surface reaches x = 8.33: past
-  // the outermost corners (8 + half a cell) from about 24 divisions on.
-  for (const std::int32_t divisions : {16, 32, 64, 101}) {
-    for (const std::int32_t ticks : {0, 157, 25}) {
-      IndexedMesh mesh = weldedFrame(ticks, divisions);
-      const std::size_t sides = mesh.faces.size();
-      const bool open = !closedAndConsistent(mesh.faces);
-      const std::size_t caps = capGridBoundary(mesh, sceneGrid(divisions));
-      EXPECT_EQ(caps > 0, open) << divisions << " divisions, tick " << ticks;
-      EXPECT_EQ(ticks != 25 && divisions >= 32, open) << divisions << " divisions, tick " << ticks;
-      EXPECT_TRUE(closedAndConsistent(mesh.faces)) << divisions << " divisions, tick " << ticks;
-      const double volume = signedVolume6(mesh.vertices, mesh.faces) / 6;
-      EXPECT_GT(volume, 78) << ticks;
-      EXPECT_LT(volume, 1000) << ticks;
-      // The caps lie flat on the grid's face at x = +-(8 + half a cell).
-      const float outer = 8.0f + sceneGrid(divisions).halfEdge;
-      for (std::size_t f = sides; f < mesh.faces.size(); ++f) {
-        for (const std::uint32_t v : mesh.faces[f]) {
-          EXPECT_NEAR(std::fabs(mesh.vertices[v].x), outer, 1e-5) << divisions;
+  // the outermost corners (8 + half a cell) from about 24 divisions on. At
+  // lower levels the blobs grow across the box's edges and corners (0.05
+  // at 60 divisions), and at 0.01 the whole box lies inside. Where the
+  // surface stays inside the grid there are no caps.
+  struct Case {
+    std::int32_t ticks, divisions;
+    double iso;
+    bool capped;
+  };
+  const Case cases[] = {{0, 16, 0.25, false},  {0, 32, 0.25, true},   {157, 64, 0.25, true},
+                        {0, 101, 0.25, true},  {25, 64, 0.25, false}, {0, 60, 0.05, true},
+                        {116, 60, 0.05, true}, {500, 16, 0.05, true}, {116, 7, 0.1, false},
+                        {39, 33, 0.03, true},  {0, 20, 0.01, true}};
+  for (const Case& c : cases) {
+    const std::string context = std::to_string(c.divisions) + " divisions, tick " +
+                                std::to_string(c.ticks) + ", iso " + std::to_string(c.iso);
+    SurfaceOptions options;
+    options.isoLevel = c.iso;
+    options.mergeSnapped = false;
+    options.closed = false;
+    SurfaceReport report;
+    const IndexedMesh open = sceneSurface(ballCentres(c.ticks), c.divisions, options, report);
+    options.closed = true;
+    const IndexedMesh unmerged = sceneSurface(ballCentres(c.ticks), c.divisions, options, report);
+    options.mergeSnapped = true;
+    options.threads = 3;
+    const IndexedMesh mesh = sceneSurface(ballCentres(c.ticks), c.divisions, options, report);
+    EXPECT_TRUE(closedAndConsistent(mesh.faces)) << context;
+    EXPECT_TRUE(closedAndConsistent(unmerged.faces)) << context;
+    // Merged as readers that merge by position see it, on any thread count.
+    EXPECT_TRUE(sameMesh(mergedByPosition(unmerged), mesh)) << context;
+    const VolumeGeometry box = gridBox(sceneGrid(c.divisions));
+    const double side = box.axes[0][0] * static_cast<double>(box.dims[0] - 1);
+    const double volume = signedVolume6(mesh.vertices, mesh.faces) / 6;
+    EXPECT_GT(volume, 0) << context;
+    EXPECT_LE(volume, side * side * side * (1 + 1e-6)) << context;
+    // The caps come after the open surface, which keeps its vertices and
+    // faces; they lie flat on the box's faces.
+    ASSERT_GE(unmerged.faces.size(), open.faces.size()) << context;
+    EXPECT_EQ(c.capped, unmerged.faces.size() > open.faces.size()) << context;
+    if (!open.faces.empty()) {
+      EXPECT_EQ(c.capped, !closedAndConsistent(open.faces)) << context;
+    }
+    IndexedMesh surface = unmerged;
+    surface.vertices.resize(open.vertices.size());
+    surface.faces.resize(open.faces.size());
+    EXPECT_TRUE(sameMesh(open, surface)) << context;
+    const float low = static_cast<float>(box.origin[0]);
+    const float high = static_cast<float>(box.origin[0] + side);
+    for (std::size_t f = open.faces.size(); f < unmerged.faces.size(); ++f) {
+      bool onOneFace = false;
+      for (int a = 0; a < 3; ++a) {
+        for (const float plane : {low, high}) {
+          bool all = true;
+          for (const std::uint32_t v : unmerged.faces[f]) {
+            const Point3& p = unmerged.vertices[v];
+            all = all && (a == 0 ? p.x : a == 1 ? p.y : p.z) == plane;
+          }
+          onOneFace = onOneFace || all;
         }
       }
+      EXPECT_TRUE(onOneFace) << context << ", cap face " << f;
     }
   }
 }

@@ -1,9 +1,9 @@
-#include "tools/share_bytes.h"
+#include "mesh/distributed/share_bytes.h"
 
 #include <cstdint>
 #include <type_traits>
 
-#include "tools/byte_stream.h"
+#include "mesh/distributed/byte_stream.h"
 
 namespace {
 

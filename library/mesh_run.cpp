@@ -5,9 +5,9 @@
 
 #include "library/conversion.h"
 #include "library/findings.h"
+#include "library/mesh_stages.h"
 #include "mcubes/error.h"
 #include "mesh/finishing/patient_space.h"
-#include "mesh/surface/degenerate_faces.h"
 #include "volume/array_volume.h"
 #include "volume/number_text.h"
 #include "volume/otsu_level.h"
@@ -104,10 +104,7 @@ void runLevel(const MeshRequest& request, VolumeReader& reader, const Extractor&
   IndexedMesh mesh = extract ? extract(reader, options, report)
                              : volumeSurface(reader, options, report, progressOf(request.surface));
   addExtractionFindings(findings, report, run.report.level, request.surface, header.geometry);
-  finishNoting(mesh, internalFinishing(request.finish, request.surface.normals), header.geometry,
-               "the volume's units", findings);
-  moveToSpace(mesh, header.space, run.space);
-  if (request.surface.welded) addFlatFaces(findings, zeroAreaFaces(mesh), mesh.faces.size());
+  runStages(mesh, {request, header, run.space, findings, {}});
   run.surfaces.push_back({0, {}, std::move(mesh)});
 }
 
@@ -141,14 +138,12 @@ void runLabels(const MeshRequest& request, VolumeReader& reader, Run& run, Findi
                      "such as 1,2,5 to choose them");
   }
   const LabelStyles styles(header);
-  const FinishingOptions finishing = internalFinishing(request.finish, request.surface.normals);
   for (LabelSurface& label : surfaces) {
     RunSurface surface{label.label, styles(label.label), std::move(label.mesh)};
     const std::string named = "label " + std::to_string(label.label);
     const std::string subject =
         surface.style.name == named ? named : surface.style.name + " (" + named + ")";
-    finishNoting(surface.mesh, finishing, header.geometry, "the volume's units", findings, subject);
-    moveToSpace(surface.mesh, header.space, run.space);
+    runStages(surface.mesh, {request, header, run.space, findings, subject});
     findings.add(Kind::LabelMeshed, false, std::to_string(surface.mesh.faces.size()) + " triangles",
                  subject);
     run.surfaces.push_back(std::move(surface));

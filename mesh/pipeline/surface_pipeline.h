@@ -1,9 +1,10 @@
 // The one way from a source to a mesh, for mcubes mesh and the viewer
 // alike: exact extraction, then welding by edge, caps where the surface
 // leaves the grid or the volume, the merge of snapped vertices with the
-// faces that collapse, outward winding and normals. Every stage is an
-// option; a new stage is a function over the IndexedMesh called from
-// finishSurface in surface_pipeline.cpp and a flag here.
+// faces that collapse (mesh/distributed/volume_piece.h's close-and-merge,
+// one process's mesh being one piece), outward winding and normals. The
+// stages after it (finishing, the patient space) are the library's
+// (library/mesh_stages.h).
 #pragma once
 
 #include <cstddef>

@@ -106,6 +106,17 @@ OutputPlan planOutput(const std::string& path, const std::string& format, long l
   return plan;
 }
 
+long labelsAsked(const MeshRequest& request) {
+  if (!request.labels) return 0;
+  return request.labels->empty() ? -1 : static_cast<long>(request.labels->size());
+}
+
+void refuseMissingNormals(const OutputPlan& plan, bool normals) {
+  if (normals && plan.format == MeshFormat::Stl) {
+    throw ArgumentError("{normals} needs obj, ply, glb, vtp or gii (stl has facet normals only)");
+  }
+}
+
 WorldSpace spaceNamed(const std::string& name) {
   if (name.empty()) return WorldSpace::Unstated;
   if (name == "RAS") return WorldSpace::Ras;

@@ -23,6 +23,13 @@ struct OutputPlan {
 // several labels for one file of a format that holds one surface.
 OutputPlan planOutput(const std::string& path, const std::string& format, long labels);
 
+// How many labels `request` asks for, as planOutput takes them.
+long labelsAsked(const MeshRequest& request);
+
+// Throws ArgumentError where normals are asked of a format without them
+// (STL has facet normals only).
+void refuseMissingNormals(const OutputPlan& plan, bool normals);
+
 // "RAS", "LPS" or "LAS" as a space; "" as the file's own. Throws
 // ArgumentError for anything else.
 WorldSpace spaceNamed(const std::string& name);

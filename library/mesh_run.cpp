@@ -150,7 +150,8 @@ void runLabels(const MeshRequest& request, VolumeReader& reader, Run& run, Findi
   }
 }
 
-// Refuses what no run can do, before any work.
+}  // namespace
+
 void checkRequest(const MeshRequest& request) {
   internalOptions(request.surface);
   const FinishingOptions finishing = internalFinishing(request.finish, request.surface.normals);
@@ -163,8 +164,6 @@ void checkRequest(const MeshRequest& request) {
     throw ArgumentError("{labels} makes welded, closed meshes: leave out {unwelded}");
   }
 }
-
-}  // namespace
 
 int availableProcessors() {
 #if defined(__linux__)
@@ -231,27 +230,34 @@ Run runRequest(const MeshRequest& request,
   return runOn(request, *reader);
 }
 
+void beginRun(const MeshRequest& request, const VolumeHeader& header, Run& run,
+              FindingList& findings) {
+  run.labels = request.labels.has_value();
+  run.space = targetSpace(request, header);
+  if (!header.notice.empty()) findings.add(Kind::Notice, false, header.notice);
+  const std::string name = sourceName(request);
+  run.report.geometry = publicGeometry(header.geometry);
+  run.report.space = run.space == WorldSpace::Unstated ? "" : worldSpaceName(run.space);
+  if (run.labels) {
+    run.report.comment = "mcubes mesh, " + name + ", in " + worldSpaceName(run.space);
+    return;
+  }
+  run.report.level = request.otsu ? otsuLevelOf(request, findings) : request.surface.level;
+  run.report.comment = "mcubes mesh, " + name + ", iso " + numberText(run.report.level) +
+                       (request.otsu ? " (Otsu's)" : "") +
+                       (request.surface.inside == Inside::Below ? ", inside below" : "") + ", in " +
+                       worldSpaceName(run.space);
+}
+
 Run runOn(const MeshRequest& request, VolumeReader& reader, const Extractor& extract) {
   checkRequest(request);
   FindingList findings(request.onFinding);
   Run run;
-  run.labels = request.labels.has_value();
   try {
-    const VolumeHeader& header = reader.header();
-    run.space = targetSpace(request, header);
-    if (!header.notice.empty()) findings.add(Kind::Notice, false, header.notice);
-    const std::string name = sourceName(request);
-    run.report.geometry = publicGeometry(header.geometry);
-    run.report.space = run.space == WorldSpace::Unstated ? "" : worldSpaceName(run.space);
+    beginRun(request, reader.header(), run, findings);
     if (run.labels) {
-      run.report.comment = "mcubes mesh, " + name + ", in " + worldSpaceName(run.space);
       runLabels(request, reader, run, findings);
     } else {
-      run.report.level = request.otsu ? otsuLevelOf(request, findings) : request.surface.level;
-      run.report.comment = "mcubes mesh, " + name + ", iso " + numberText(run.report.level) +
-                           (request.otsu ? " (Otsu's)" : "") +
-                           (request.surface.inside == Inside::Below ? ", inside below" : "") +
-                           ", in " + worldSpaceName(run.space);
       runLevel(request, reader, extract, run, findings);
     }
   } catch (const VolumeError& error) {

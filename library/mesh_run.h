@@ -41,13 +41,25 @@ std::unique_ptr<VolumeReader> openSource(const MeshRequest& request);
 Run runRequest(const MeshRequest& request,
                const std::function<void(const VolumeReader&)>& beforeWork = {});
 // How a level's surface is extracted: volumeSurface, or the processes of
-// mpirun each meshing their share (tools/mesh_across.h).
+// several processes each meshing their share (library/mesh_across.h).
 using Extractor = std::function<IndexedMesh(VolumeReader& reader, const ::SurfaceOptions& options,
                                             SurfaceReport& report)>;
 
 // The same over a volume already open at its first slice (the request's
 // source names it, for messages and Otsu's level).
 Run runOn(const MeshRequest& request, VolumeReader& reader, const Extractor& extract = {});
+
+// Refuses what no run can do, before any work: options out of range,
+// finishing asked of the unwelded mesh, labels of an open one.
+void checkRequest(const MeshRequest& request);
+
+class FindingList;
+
+// What a run knows before it extracts: the space the mesh goes to, the
+// level (Otsu's, where asked, the volume read for it), the report's
+// geometry, space and comment; the reader's notice noted.
+void beginRun(const MeshRequest& request, const VolumeHeader& header, Run& run,
+              FindingList& findings);
 
 // The processors this process may run on (its CPU affinity: taskset, a
 // container's or an MPI launcher's binding), else the machine's.

@@ -10,12 +10,6 @@ namespace mcubes {
 
 namespace {
 
-// How many labels the request asks for: 0 for a level, -1 for every label.
-long labelsAsked(const MeshRequest& request) {
-  if (!request.labels) return 0;
-  return request.labels->empty() ? -1 : static_cast<long>(request.labels->size());
-}
-
 OutputText outputText(const WriteOptions& options, const MeshReport& report) {
   return {options.comment.empty() ? report.comment : options.comment,
           spaceNamed(options.space.empty() ? report.space : options.space), options.ascii};
@@ -46,9 +40,7 @@ MeshReport meshVolumeToFile(const MeshRequest& request, const std::string& path,
                             const WriteOptions& options) {
   const OutputPlan plan = planOutput(path, options.format, labelsAsked(request));
   spaceNamed(options.space);
-  if (request.surface.normals && plan.format == MeshFormat::Stl) {
-    throw ArgumentError("{normals} needs obj, ply, glb, vtp or gii (stl has facet normals only)");
-  }
+  refuseMissingNormals(plan, request.surface.normals);
   Run run = runRequest(request, [&](const VolumeReader&) {
     // Before the work: the volume's own files are known while it is open.
     if (const std::string refused = refusedOutput(plan.perLabel ? "" : path); !refused.empty()) {

@@ -13,7 +13,9 @@
 #include <stdexcept>
 #include <thread>
 
+#include "mcubes/error.h"
 #include "tools/cli_support.h"
+#include "tools/cli_words.h"
 #include "tools/cluster.h"
 #include "volume/output_file.h"
 #include "volume/temporary_files.h"
@@ -160,6 +162,8 @@ void MpiProcesses::together(const std::function<void()>& step) {
   std::string failure;
   try {
     step();
+  } catch (const mcubes::Error& error) {
+    failure = error.worded(commandLineWord);
   } catch (const std::exception& error) {
     failure = error.what();
     if (failure.empty()) failure = "a process failed";

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "library/findings.h"
+#include "library/mesh_across.h"
 #include "library/mesh_output.h"
 #include "library/mesh_run.h"
 #include "mcubes/error.h"
@@ -24,7 +25,6 @@
 #include "tools/cli_support.h"
 #include "tools/cli_words.h"
 #include "tools/cluster.h"
-#include "tools/mesh_across.h"
 #include "tools/mesh_options.h"
 #include "tools/progress_line.h"
 #include "tools/volume_options.h"
@@ -99,9 +99,7 @@ void runScene(const MeshOptions& options) {
     failCommand("--iso " + numberText(options.iso) + ": the scene's iso level must be positive");
   }
   const mcubes::OutputPlan plan = mcubes::planOutput(options.output, options.format, 0);
-  if (options.surface.normals && plan.format == MeshFormat::Stl) {
-    failCommand("--normals needs obj, ply, glb, vtp or gii (stl has facet normals only)");
-  }
+  mcubes::refuseMissingNormals(plan, options.surface.normals);
   mcubes::FindingList findings(say);
   const FinishingOptions finishing =
       mcubes::internalFinishing(options.finishing, options.surface.normals);
@@ -161,57 +159,6 @@ mcubes::WriteOptions writeOptions(const MeshOptions& options) {
   return write;
 }
 
-// Under mpirun: every process meshes its share of the layers; binary PLY
-// and STL files are written in pieces, else process 0 gathers the shares
-// and goes on alone (tools/mesh_across.h).
-void runAcross(const MeshOptions& options, mcubes::MeshRequest request) {
-  const mcubes::OutputPlan plan = mcubes::planOutput(options.output, options.format, 0);
-  std::unique_ptr<VolumeReader> reader;
-  cluster().together(inFlagsOnFailure([&] { reader = mcubes::openSource(request); }));
-  ::SurfaceOptions surface = mcubes::internalOptions(request.surface);
-  surface.isoLevel = options.iso;
-  const bool finishing = finishes(mcubes::internalFinishing(request.finish, surface.normals));
-  if (!request.otsu && !finishing && request.space == mcubes::Space::File &&
-      writtenInPieces(options.output, plan.format, options.ascii, reader->header().geometry,
-                      surface)) {
-    const VolumeHeader& header = reader->header();
-    if (!header.notice.empty()) warn(header.notice);
-    cluster().together([&] {
-      if (const std::string refused = refusedOutput(options.output); !refused.empty()) {
-        failCommand(refused);
-      }
-    });
-    ProgressLine progress("mesh", "layer", header.geometry.dims[2]);
-    SurfaceReport report;
-    MeshPiece piece = volumeMeshPiece(cluster(), *reader, surface, report, {});
-    mcubes::FindingList findings(say);
-    mcubes::addExtractionFindings(findings, report, options.iso, request.surface, header.geometry);
-    progress.stage("writing", 1);
-    if (!options.unwelded) {
-      const ProcessSums flat = cluster().sums({zeroAreaFaces(piece.mesh), piece.mesh.faces.size()});
-      mcubes::addFlatFaces(findings, flat.all[0], flat.all[1]);
-    }
-    const std::string comment = "mcubes mesh, " + options.volume.path + ", iso " +
-                                numberText(options.iso) +
-                                (options.inside == "below" ? ", inside below" : "") + ", in " +
-                                worldSpaceName(header.space);
-    writePieces(cluster(), options.output, plan.format, commentInSpace(comment, header.space),
-                piece, surface.normals);
-    return;
-  }
-  // Process 0 finishes and writes the gathered mesh; a failure fails them all.
-  cluster().together(inFlagsOnFailure([&] {
-    mcubes::Run run = mcubes::runOn(
-        request, *reader,
-        [](VolumeReader& volume, const ::SurfaceOptions& settings, SurfaceReport& report) {
-          return volumeMeshGathered(cluster(), volume, settings, report, {});
-        });
-    if (cluster().rank() != 0) return;
-    mcubes::writeRun(options.output, plan, run,
-                     {run.report.comment, mcubes::spaceNamed(run.report.space), options.ascii});
-  }));
-}
-
 void runVolume(MeshOptions options) {
   if (!options.labels.empty()) {
     if (options.isoOption->count() > 0) {
@@ -227,14 +174,13 @@ void runVolume(MeshOptions options) {
   mcubes::MeshRequest request = requestOf(options);
   if (!options.labels.empty()) request.labels = labelsNamed(options.labels);
   try {
-    if (cluster().size() > 1 && options.labels.empty()) return runAcross(options, request);
-    // Under mpirun, process 0 alone meshes a label map.
-    cluster().together(inFlagsOnFailure([&] {
-      if (cluster().rank() != 0) return;
-      ProgressLine progress("mesh", "layer", 0);
-      request.surface.progress = showProgress(progress);
-      mcubes::meshVolumeToFile(request, options.output, writeOptions(options));
-    }));
+    if (cluster().size() > 1) {
+      mcubes::meshVolumeAcross(cluster(), request, options.output, writeOptions(options));
+      return;
+    }
+    ProgressLine progress("mesh", "layer", 0);
+    request.surface.progress = showProgress(progress);
+    mcubes::meshVolumeToFile(request, options.output, writeOptions(options));
   } catch (const mcubes::Error& error) {
     failCommand(error.worded(commandLineWord));
   }

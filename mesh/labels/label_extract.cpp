@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "mesh/volume/volume_slabs.h"
+#include "volume/number_text.h"
 
 namespace {
 
@@ -84,10 +85,8 @@ struct LabelsPart {
 [[noreturn]] void notALabel(const VolumeGeometry& geometry, std::int64_t k, std::int64_t n,
                             double value) {
   const std::int64_t x = geometry.dims[0];
-  char text[64];
-  std::snprintf(text, sizeof text, "%.9g", value);
   throw VolumeError("voxel (" + std::to_string(n % x) + ", " + std::to_string(n / x) + ", " +
-                    std::to_string(k) + ") holds " + text +
+                    std::to_string(k) + ") holds " + numberText(value) +
                     ": {labels} needs a label map, a volume of integer values");
 }
 

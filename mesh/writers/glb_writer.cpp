@@ -10,6 +10,7 @@
 
 #include "mesh/writers/binary_records.h"
 #include "mesh/writers/mesh_writers.h"
+#include "volume/number_text.h"
 
 namespace {
 
@@ -39,11 +40,7 @@ std::string jsonString(const std::string& text) {
 
 // Seventeen digits: the number reads back as the same double, so a float's
 // bounds equal its data exactly, as validators check.
-std::string jsonNumber(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.17g", value);
-  return text;
-}
+std::string jsonNumber(double value) { return numberText(value, 17); }
 
 std::string jsonPoint(const Point3& p) {
   return "[" + jsonNumber(p.x) + "," + jsonNumber(p.y) + "," + jsonNumber(p.z) + "]";

@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -21,6 +22,9 @@ namespace mcubes {
 
 // A volume file (the formats Volume reads), read slice by slice.
 struct FileSource {
+  FileSource() = default;
+  explicit FileSource(std::string file) : path(std::move(file)) {}
+
   std::string path;
   std::optional<RawLayout> raw;  // any file as raw voxels
   Placement placement;           // for files that state none (raw, HDF5)

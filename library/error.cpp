@@ -31,6 +31,7 @@ std::string libraryWord(const std::string& name) {
       {"normals", "SurfaceOptions::normals"},
       {"threads", "SurfaceOptions::threads"},
       {"labels", "MeshRequest::labels"},
+      {"label_table", "MeshRequest::labelTable"},
       {"space", "MeshRequest::space"},
       {"format", "WriteOptions::format"},
       {"keep_largest", "FinishOptions::keepLargest"},

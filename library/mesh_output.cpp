@@ -54,6 +54,13 @@ void addLabels(OutputFiles& files, const std::string& path, const OutputPlan& pl
       for (std::size_t at; (at = file.find("{label}")) != std::string::npos;) {
         file.replace(at, 7, value);
       }
+      std::string name = label.style.name;
+      for (char& c : name) {
+        if (c == ' ' || c == '/' || c == '\\') c = '_';
+      }
+      for (std::size_t at; (at = file.find("{name}")) != std::string::npos;) {
+        file.replace(at, 6, name);
+      }
       addMesh(files, file, plan.format, mesh, text.comment + ", label " + value, text);
     } else {
       parts.push_back({label.label, label.style.name, label.style.colour, mesh.vertices.size(),
@@ -74,7 +81,8 @@ void addLabels(OutputFiles& files, const std::string& path, const OutputPlan& pl
 OutputPlan planOutput(const std::string& path, const std::string& format, long labels) {
   OutputPlan plan;
   plan.folder = labels != 0 && namesFolder(path);
-  plan.perLabel = plan.folder || (labels != 0 && path.find("{label}") != std::string::npos);
+  plan.perLabel = plan.folder || (labels != 0 && (path.find("{label}") != std::string::npos ||
+                                                  path.find("{name}") != std::string::npos));
   std::optional<MeshFormat> chosen;
   if (!format.empty()) {
     chosen = meshFormatNamed(format);
@@ -108,7 +116,8 @@ OutputPlan planOutput(const std::string& path, const std::string& format, long l
 
 long labelsAsked(const MeshRequest& request) {
   if (!request.labels) return 0;
-  return request.labels->empty() ? -1 : static_cast<long>(request.labels->size());
+  const std::size_t asked = request.labels->size() + request.labelNames.size();
+  return asked == 0 ? -1 : static_cast<long>(asked);
 }
 
 void refuseMissingNormals(const OutputPlan& plan, bool normals) {

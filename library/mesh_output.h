@@ -13,7 +13,7 @@ namespace mcubes {
 struct OutputPlan {
   MeshFormat format = MeshFormat::Obj;
   bool folder = false;    // labels: a file each in the folder `path` names
-  bool perLabel = false;  // labels: a file each (a folder, or {label} in the path)
+  bool perLabel = false;  // labels: a file each (a folder, or {label} or {name} in the path)
 };
 
 // The format `format` names, else the path's extension, else OBJ (standard

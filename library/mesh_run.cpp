@@ -1,6 +1,9 @@
 #include "library/mesh_run.h"
 
+#include <algorithm>
 #include <cmath>
+#include <map>
+#include <optional>
 #include <thread>
 
 #include "library/conversion.h"
@@ -9,6 +12,7 @@
 #include "mcubes/error.h"
 #include "mesh/finishing/patient_space.h"
 #include "volume/array_volume.h"
+#include "volume/label_table.h"
 #include "volume/number_text.h"
 #include "volume/otsu_level.h"
 
@@ -111,10 +115,22 @@ void runLevel(const MeshRequest& request, VolumeReader& reader, const Extractor&
 void runLabels(const MeshRequest& request, VolumeReader& reader, Run& run, FindingList& findings) {
   const VolumeHeader& header = reader.header();
   const ::SurfaceOptions options = internalOptions(request.surface);
+  const LabelStyles styles(header, request.labelTable.empty() ? std::map<std::int64_t, LabelStyle>{}
+                                                              : readLabelTable(request.labelTable));
+  std::vector<std::int64_t> asked = *request.labels;
+  for (const std::string& name : request.labelNames) {
+    const std::optional<std::int64_t> label = styles.labelNamed(name);
+    if (!label) {
+      throw ArgumentError("{labels}: no label is named '" + name + "' in " +
+                          (request.labelTable.empty() ? sourceName(request) : request.labelTable) +
+                          "; give its number, or its name in {label_table}");
+    }
+    if (std::find(asked.begin(), asked.end(), *label) == asked.end()) asked.push_back(*label);
+  }
   SurfaceReport report;
   std::vector<LabelSurface> surfaces;
   try {
-    surfaces = labelSurfaces(reader, *request.labels, options, report, progressOf(request.surface));
+    surfaces = labelSurfaces(reader, asked, options, report, progressOf(request.surface));
   } catch (const VolumeError& error) {
     // A voxel that is no label: the caller's array, or the file.
     if (std::holds_alternative<ArraySource>(request.source)) throw ArgumentError(error.what());
@@ -131,13 +147,12 @@ void runLabels(const MeshRequest& request, VolumeReader& reader, Run& run, Findi
   if (surfaces.empty()) {
     findings.add(Kind::NoLabels, true, "the volume holds no label to mesh (0 is the background)");
   }
-  if (request.labels->empty() && surfaces.size() > ManyLabels) {
+  if (asked.empty() && surfaces.size() > ManyLabels) {
     findings.add(Kind::ManyLabels, true,
                  "the volume holds " + std::to_string(surfaces.size()) +
                      " labels, each meshed on its own; is it a label map? Give {labels} a list "
                      "such as 1,2,5 to choose them");
   }
-  const LabelStyles styles(header);
   for (LabelSurface& label : surfaces) {
     RunSurface surface{label.label, styles(label.label), std::move(label.mesh)};
     const std::string named = "label " + std::to_string(label.label);

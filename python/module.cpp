@@ -40,6 +40,7 @@ std::string pythonWord(const std::string& name) {
       {"normals", "normals=True"},
       {"threads", "threads"},
       {"labels", "mesh_labels"},
+      {"label_table", "label_table"},
       {"space", "space"},
       {"format", "format"},
       {"keep_largest", "keep_largest"},

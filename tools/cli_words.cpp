@@ -22,6 +22,7 @@ std::string commandLineWord(const std::string& name) {
       {"normals", "--normals"},
       {"threads", "--threads"},
       {"labels", "--labels"},
+      {"label_table", "--label-names FILE"},
       {"space", "--space"},
       {"format", "--format"},
       {"keep_largest", "--keep-largest"},

@@ -167,12 +167,19 @@ void runVolume(MeshOptions options) {
     if (options.insideOption->count() > 0) {
       failCommand("--labels meshes the boundary of each label's voxels: leave out --inside");
     }
+  } else if (!options.labelTable.empty()) {
+    failCommand("--label-names names a label map's labels: give --labels too");
   } else if (options.isoOption->count() == 0) {
     failCommand(
         "--volume needs --iso V, the level of the surface in the data's units, or --iso otsu");
   }
   mcubes::MeshRequest request = requestOf(options);
-  if (!options.labels.empty()) request.labels = labelsNamed(options.labels);
+  if (!options.labels.empty()) {
+    const LabelChoice choice = labelsNamed(options.labels);
+    request.labels = choice.numbers;
+    request.labelNames = choice.names;
+  }
+  request.labelTable = options.labelTable;
   try {
     if (cluster().size() > 1) {
       mcubes::meshVolumeAcross(cluster(), request, options.output, writeOptions(options));
@@ -192,6 +199,7 @@ void runMesh(MeshOptions options) {
   parseIso(options);
   if (namesVolume(options.volume)) return runVolume(options);
   if (!options.labels.empty()) failCommand("--labels needs --volume, the label map to mesh");
+  if (!options.labelTable.empty()) failCommand("--label-names needs --volume and --labels");
   // Under mpirun, process 0 alone meshes the scene.
   cluster().together(inFlagsOnFailure([&] {
     if (cluster().rank() != 0) return;
@@ -199,9 +207,9 @@ void runMesh(MeshOptions options) {
   }));
 }
 
-std::vector<std::int64_t> labelsNamed(const std::string& text) {
-  if (text == "all") return {};
-  std::vector<std::int64_t> labels;
+LabelChoice labelsNamed(const std::string& text) {
+  LabelChoice choice;
+  if (text == "all") return choice;
   std::istringstream list(text);
   for (std::string item; std::getline(list, item, ',');) {
     std::size_t used = 0;
@@ -212,13 +220,22 @@ std::vector<std::int64_t> labelsNamed(const std::string& text) {
       used = 0;
     }
     if (used == 0 || used != item.size()) {
-      failCommand("--labels " + text + ": '" + item +
-                  "' is no whole number; give all, or labels such as 1,2,5");
+      if (item.empty()) {
+        failCommand("--labels " + text + ": an empty item; give all, or labels such as 1,2,5");
+      }
+      if (std::find(choice.names.begin(), choice.names.end(), item) == choice.names.end()) {
+        choice.names.push_back(item);
+      }
+      continue;
     }
-    if (std::find(labels.begin(), labels.end(), label) == labels.end()) labels.push_back(label);
+    if (std::find(choice.numbers.begin(), choice.numbers.end(), label) == choice.numbers.end()) {
+      choice.numbers.push_back(label);
+    }
   }
-  if (labels.empty()) failCommand("--labels needs all or a list of labels such as 1,2,5");
-  return labels;
+  if (choice.numbers.empty() && choice.names.empty()) {
+    failCommand("--labels needs all or a list of labels such as 1,2,5");
+  }
+  return choice;
 }
 
 int runMeshCommand(const std::vector<std::string>& arguments) {

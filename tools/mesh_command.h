@@ -8,9 +8,14 @@
 
 void addMeshCommand(CLI::App& app);
 
-// --labels as given: "all" (empty: every label but 0), else the labels
-// listed, each once; or the command ended with why not (failCommand).
-std::vector<std::int64_t> labelsNamed(const std::string& text);
+// --labels as given: "all" (both empty: every label but 0), else the labels
+// listed by number and by name, each once; or the command ended with why
+// not (failCommand).
+struct LabelChoice {
+  std::vector<std::int64_t> numbers;
+  std::vector<std::string> names;
+};
+LabelChoice labelsNamed(const std::string& text);
 
 // `mcubes mesh ARGUMENTS...` in-process, as the viewer's export runs it:
 // the exit status, after its one line on stderr where it failed.

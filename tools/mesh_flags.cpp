@@ -91,12 +91,18 @@ void addMeshCommand(CLI::App& app) {
   mesh->add_option(
       "--labels", options->labels,
       "Mesh a label map (a volume of integers): all its labels but 0, or those "
-      "listed (1,2,5); each label's surface bounds its voxels, closed. One file "
-      "holds every label (obj: a group each, colours in a .mtl beside it; ply: "
+      "listed by number or name (1,2,liver); each label's surface bounds its voxels, closed. "
+      "One file holds every label (obj: a group each, colours in a .mtl beside it; ply: "
       "vertex colours and a label per face; glb: a named, coloured mesh each; vtp: "
       "a label per face), or one file per label where -o names a folder or holds "
-      "{label} (-o liver_{label}.stl; stl and gii hold one surface). Names and colours come "
-      "from a 3D Slicer .seg.nrrd, else a fixed palette");
+      "{label} or {name} (-o part_{name}.stl; stl and gii hold one surface, or one label). "
+      "Names and colours come from --label-names, else a 3D Slicer .seg.nrrd, else a fixed "
+      "palette");
+  mesh->add_option("--label-names", options->labelTable,
+                   "The labels' names and colours: FreeSurfer's FreeSurferColorLUT.txt, a 3D "
+                   "Slicer .ctbl, an ITK-SNAP label description file, or a CSV table of value, "
+                   "name and optionally R, G, B (an atlas's)")
+      ->type_name("FILE");
   mesh->footer(
       "A volume's NaN and infinite voxels count as outside the object (below every level, or "
       "above it with --inside below), like the outside of the volume: the mesh is closed "

@@ -22,6 +22,7 @@ struct MeshOptions {
   bool unwelded = false;
   bool ascii = false;
   std::string labels;            // "all" or a list; empty: one iso level
+  std::string labelTable;        // --label-names: the labels' names and colours
   std::string space = "file";    // file, ras or lps
   std::string inside = "above";  // above or below: which side is the volume's object
   const CLI::Option* insideOption = nullptr;

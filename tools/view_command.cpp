@@ -98,7 +98,12 @@ void runView(ViewOptions options) {
       if (options.insideOption->count() > 0) {
         failCommand("--labels shows the boundary of each label's voxels: leave out --inside");
       }
-      showLabelsOrFail(*source, labelsNamed(options.labels));
+      const LabelChoice choice = labelsNamed(options.labels);
+      if (!choice.names.empty()) {
+        failCommand("--labels " + options.labels +
+                    ": the viewer takes labels by number (mcubes mesh takes names too)");
+      }
+      showLabelsOrFail(*source, choice.numbers);
       return openAndRun(options);
     }
     source->setInside(insideNamed(options.inside));

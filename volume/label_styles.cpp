@@ -1,5 +1,6 @@
 #include "volume/label_styles.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -37,7 +38,8 @@ bool colourOf(const std::string& text, std::array<std::uint8_t, 3>& colour) {
 
 }  // namespace
 
-LabelStyles::LabelStyles(const VolumeHeader& header) {
+LabelStyles::LabelStyles(const VolumeHeader& header,
+                         const std::map<std::int64_t, LabelStyle>& table) {
   std::map<std::int64_t, Segment> segments;
   for (const auto& [key, value] : header.keyValues) {
     std::int64_t n;
@@ -62,6 +64,18 @@ LabelStyles::LabelStyles(const VolumeHeader& header) {
     colourOf(segment.colour, style.colour);
     segments_[label] = style;
   }
+  for (const auto& [label, style] : table) segments_[label] = style;
+}
+
+std::optional<std::int64_t> LabelStyles::labelNamed(const std::string& name) const {
+  const auto lower = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  for (const auto& [label, style] : segments_) {
+    if (lower(style.name) == lower(name)) return label;
+  }
+  return std::nullopt;
 }
 
 LabelStyle LabelStyles::operator()(std::int64_t label) const {

@@ -91,6 +91,14 @@ struct MeshRequest {
   // A label map's labels to mesh, each the boundary of its voxels (empty:
   // every label but 0); none: the isosurface at the level.
   std::optional<std::vector<std::int64_t>> labels;
+  // Labels chosen by their names in the label table or the segmentation
+  // (letter case aside), meshed after those `labels` lists.
+  std::vector<std::string> labelNames;
+  // A file of the labels' names and colours: FreeSurfer's or 3D Slicer's
+  // colour table, ITK-SNAP's label description file, or a CSV table of
+  // value, name and optionally R, G, B; its labels take the place of a
+  // segmentation's (.seg.nrrd). Empty: the segmentation's, else "label N".
+  std::string labelTable;
   FinishOptions finish;
   Space space = Space::File;
   // Told each finding as it is made, on the calling thread (progress lines
@@ -137,8 +145,9 @@ MeshReport meshVolumeToFile(const MeshRequest& request, const std::string& path,
 // it; labels as one file of parts (OBJ groups with a .mtl beside it, PLY
 // colours and a label per face, glTF a named mesh each, VTP a label per
 // face), or a file each where `path` is a folder (label_N.FORMAT, OBJ
-// unless a format is given) or holds {label} (STL and GIfTI hold one
-// surface: one label only, or a file each). The comment and space default
+// unless a format is given) or holds {label} or {name} (the label's name,
+// its blanks and slashes made '_'; STL and GIfTI hold one surface: one
+// label only, or a file each). The comment and space default
 // to the report's.
 void writeMeshes(const std::string& path, const MeshResult& result,
                  const WriteOptions& options = {});

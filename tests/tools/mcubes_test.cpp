@@ -812,6 +812,25 @@ TEST_F(Mcubes, LabelMapsMeshEveryLabelIntoOneFileOrOneEachNamedAndColouredBySlic
   EXPECT_FALSE(fs::exists(work() / "cell_9.stl"));
   EXPECT_EQ(faces, all.faces.size());
 
+  // A label table names labels beside the segmentation's: chosen by name
+  // (letter case aside), a file each named after its label.
+  const fs::path table = inputs() / "cells.txt";
+  std::ofstream(table) << "# ITK-SnAP Label Description File\n"
+                          "    3   255    0    0        1  1  1    \"Spleen\"\n";
+  const Outcome named = run(mesh + "spleen,2 --label-names " + table.string() + " -o " +
+                            (work() / "{name}.stl").string());
+  ASSERT_EQ(named.status, 0) << named.err;
+  EXPECT_EQ(parseStl(readFile(work() / "Spleen.stl")).faces.size(),
+            parseStl(readFile(work() / "cell_3.stl")).faces.size());
+  EXPECT_TRUE(fs::exists(work() / "left_kidney.stl"));
+  const Outcome unknown = run(mesh + "liver --label-names " + table.string() + " -o " +
+                              (work() / "{name}.stl").string());
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_NE(unknown.err.find("no label is named 'liver' in " + table.string() +
+                             "; give its number, or its name in --label-names FILE"),
+            std::string::npos)
+      << unknown.err;
+
   // A map of as many labels as voxels is likely no label map: said, with
   // how to choose.
   const fs::path many = inputs() / "many.raw";

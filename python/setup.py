@@ -1,5 +1,5 @@
-"""The isocubes Python package (the mcubes library's module), built by CMake from the repository around this
-folder, offline with the platform's packages:
+"""The isocubes Python package over the mcubes library, built by CMake from
+the repository around this folder, offline with the platform's packages:
 
     /usr/bin/python3 -m pip install --no-build-isolation --no-index ./python
 
@@ -46,8 +46,8 @@ class CMakeBuild(build_ext):
 
 
 def version():
-    text = (ROOT / "CMakeLists.txt").read_text()
-    return re.search(r"project\(\S+ VERSION (\S+)", text).group(1)
+    text = (ROOT / "include" / "mcubes" / "version.h").read_text()
+    return re.search(r'MCUBES_VERSION "(\S+)"', text).group(1)
 
 
 setup(

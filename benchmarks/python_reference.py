@@ -33,12 +33,15 @@ import subprocess
 import sys
 import tempfile
 import time
+import warnings
 
 import numpy
 
 import isocubes
 
 os.environ.setdefault("VTK_SMP_BACKEND_IN_USE", "Sequential")
+# The Wavelet's level equals voxels' values: said once here, not per run.
+warnings.simplefilter("once", isocubes.MeshWarning)
 
 VOLUMES = {"torus": 0.0, "wavelet": 160.5, "marschner-lobb": 0.5}
 

@@ -13,7 +13,6 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
-
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -104,12 +103,12 @@ int errnoOf(const mcubes::FileError& failed) {
 void raiseFileError(const mcubes::FileError& failed) {
   const int code = errnoOf(failed);
   const std::string message = failed.worded(pythonWord);
-  py::object error = py::reinterpret_borrow<py::object>(code == ENOENT ? missingFileError
-                                                                       : fileError)(message);
+  py::object error =
+      py::reinterpret_borrow<py::object>(code == ENOENT ? missingFileError : fileError)(message);
   error.attr("errno") = code == 0 ? py::object(py::none()) : py::object(py::int_(code));
   error.attr("strerror") = message;
-  error.attr("filename") = failed.file().empty() ? py::object(py::none())
-                                                 : py::object(py::str(failed.file()));
+  error.attr("filename") =
+      failed.file().empty() ? py::object(py::none()) : py::object(py::str(failed.file()));
   PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
 }
 
@@ -151,8 +150,8 @@ py::dtype dtypeOf(mcubes::VoxelType type) {
 // library's i.
 mcubes::ArrayView arrayView(const py::array& volume) {
   if (volume.ndim() != 3) {
-    throw mcubes::ArgumentError("volume must be a 3-D array, not " +
-                                std::to_string(volume.ndim()) + "-D");
+    throw mcubes::ArgumentError("volume must be a 3-D array, not " + std::to_string(volume.ndim()) +
+                                "-D");
   }
   mcubes::ArrayView view;
   view.data = volume.data();
@@ -250,8 +249,8 @@ mcubes::SurfaceOptions surfaceOptions(double level, bool closed, bool welded, bo
       return true;
     } catch (py::error_already_set& raised) {
       if (py::hasattr(raised.value(), "add_note")) {
-        raised.value().attr("add_note")("isocubes stopped after " + std::to_string(done) +
-                                        " of " + std::to_string(total) + " layers");
+        raised.value().attr("add_note")("isocubes stopped after " + std::to_string(done) + " of " +
+                                        std::to_string(total) + " layers");
       }
       raised.restore();
       return false;
@@ -305,8 +304,7 @@ py::dict meshLabels(const py::array& volume, const std::optional<std::vector<std
   const mcubes::ArrayView view = arrayView(volume);
   mcubes::MeshRequest request;
   request.source = mcubes::ArraySource{view, geometry(view.dims, spacing, origin, affine)};
-  request.surface =
-      surfaceOptions(0.0, closed, welded, normals, threads, std::nullopt, progress);
+  request.surface = surfaceOptions(0.0, closed, welded, normals, threads, std::nullopt, progress);
   request.labels = labels.value_or(std::vector<std::int64_t>{});
   mcubes::MeshResult meshed = run(request);
   py::dict result;
@@ -403,8 +401,7 @@ py::tuple finish(const FloatRows& vertices, const IndexRows& faces,
                  const std::optional<FloatRows>& normals, bool keepLargest,
                  std::int64_t minComponent, int smooth, double passband, double decimate,
                  const std::optional<std::array<std::int64_t, 3>>& volumeShape,
-                 const Triple& spacing, const Triple& origin,
-                 const std::optional<Affine>& affine) {
+                 const Triple& spacing, const Triple& origin, const std::optional<Affine>& affine) {
   mcubes::Mesh mesh = meshOf(vertices, faces, normals);
   mcubes::FinishOptions options;
   options.keepLargest = keepLargest;

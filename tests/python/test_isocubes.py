@@ -494,7 +494,8 @@ def test_nibabel_arrays_with_their_affine_mesh_as_the_file(tmp_path):
 def test_progress_is_told_and_can_stop_the_run():
     volume, level = _torus()
     told = []
-    isocubes.marching_cubes(volume, level, progress=lambda done, total: told.append((done, total)))
+    isocubes.marching_cubes(volume, level, inside="below",
+                            progress=lambda done, total: told.append((done, total)))
     assert told and told[-1] == (47, 47) and told == sorted(told)
 
     def stop(done, total):
@@ -534,3 +535,26 @@ def test_the_package_describes_itself():
                    if name not in ("vertices", "faces", "path"))
     assert list(inspect.signature(isocubes.marching_cubes).parameters)[:2] == ["volume", "level"]
     assert issubclass(isocubes.MeshWarning, UserWarning)
+
+
+# threads=0 is one worker per processor this process may run on: pinned to
+# one (taskset -c 0), the run makes no thread beside the caller's; asked for
+# two, it makes two. Counted from the progress callback, mid-run.
+@pytest.mark.skipif(not hasattr(os, "sched_setaffinity"), reason="no CPU affinity here")
+def test_threads_follow_the_cpu_affinity():
+    volume, level = _torus()
+
+    def threads_while_meshing(**keywords):
+        seen = []
+        isocubes.marching_cubes(volume, level, inside="below", progress=lambda done, total:
+                                seen.append(len(os.listdir("/proc/self/task"))), **keywords)
+        return max(seen)
+
+    before = len(os.listdir("/proc/self/task"))
+    processors = os.sched_getaffinity(0)
+    os.sched_setaffinity(0, {min(processors)})
+    try:
+        assert threads_while_meshing() == before
+        assert threads_while_meshing(threads=2) == before + 2
+    finally:
+        os.sched_setaffinity(0, processors)

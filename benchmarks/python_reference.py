@@ -146,7 +146,7 @@ def large(size):
     del y, x, radius
     before = peak_bytes()
     start = time.perf_counter()
-    vertices, faces, normals = isocubes.marching_cubes(volume, 127.5)
+    vertices, faces, normals = isocubes.marching_cubes(volume, 127.5, normals=True)
     seconds = time.perf_counter() - start
     mesh = vertices.nbytes + faces.nbytes + normals.nbytes
     added = peak_bytes() - before

@@ -12,7 +12,8 @@ def marching_cubes(volume, level=None, *, spacing=None, origin=None, affine=None
         os.PathLike). Arrays of uint8, int8, uint16, int16, uint32, int32,
         float32, float64 and bool (0 and 1) are read in place, never copied,
         whatever their strides; other integers are meshed from a float64
-        copy. A file (.nrrd, .nhdr, .nii, .nii.gz, .hdr, .mha, .mhd, .mgh,
+        copy, array-likes (zarr and dask arrays too) through numpy.asarray,
+        whole. A file (.nrrd, .nhdr, .nii, .nii.gz, .hdr, .mha, .mhd, .mgh,
         .mgz, .h5:/dataset, DICOM) is read slice by slice, never whole, and
         gives the mesh `mcubes mesh --volume` writes, in the file's world.
     level: the iso level, a finite number; None: halfway between the

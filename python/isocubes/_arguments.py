@@ -96,3 +96,22 @@ def progress(callback):
     if callback is not None and not callable(callback):
         raise TypeError("progress must be a callable progress(done, total), or None")
     return callback
+
+
+def rows(name, value, dtype):
+    """Vertices, faces or normals as the binding takes them (C order, its
+    dtype); None stays None."""
+    if value is None:
+        return None
+    try:
+        array = np.ascontiguousarray(value, dtype=dtype)
+    except (TypeError, ValueError) as error:
+        raise TypeError(f"{name} must be an array of shape (N, 3) of numbers: {error}") from None
+    if array.ndim != 2 or array.shape[1] != 3:
+        raise ValueError(f"{name} must be an array of shape (N, 3), not {array.shape}")
+    return array
+
+
+def mesh_rows(vertices, faces, normals):
+    return (rows("vertices", vertices, np.float32), rows("faces", faces, np.int64),
+            rows("normals", normals, np.float32))

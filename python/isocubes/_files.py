@@ -50,5 +50,5 @@ def write_mesh(path, vertices, faces, normals=None, *, format=None, comment="", 
     Raises ValueError for a format it cannot tell or write, FileError (an
     OSError) where writing fails.
     """
-    _isocubes.write_mesh(path, vertices, faces, normals, format, str(comment), bool(ascii),
-                         str(space))
+    _isocubes.write_mesh(path, *arguments.mesh_rows(vertices, faces, normals), format,
+                         str(comment), bool(ascii), str(space))

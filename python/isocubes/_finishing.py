@@ -26,7 +26,7 @@ def finish(vertices, faces, normals=None, *, keep_largest=False, min_component=0
     if shape is not None and len(shape) != 3:
         raise ValueError(f"volume_shape must be the volume's shape, three numbers, not "
                          f"{len(shape)}")
-    return _isocubes.finish(vertices, faces, normals, bool(keep_largest), int(min_component),
-                            int(smooth), arguments.number("passband", passband),
+    return _isocubes.finish(*arguments.mesh_rows(vertices, faces, normals), bool(keep_largest),
+                            int(min_component), int(smooth), arguments.number("passband", passband),
                             arguments.number("decimate", decimate), shape,
                             *arguments.placement(spacing, origin, affine))

@@ -174,7 +174,8 @@ def main():
           f"{'no normals':>12}")
     for row in compare(arguments.mcubes, arguments.size, arguments.repeat):
         print(f"{row['volume']:<18}{row['triangles']:>11}{row['isocubes_s'] * 1e3:>7.0f}ms"
-              f"{row['isocubes_1_thread_s'] * 1e3:>8.0f}ms{row['isocubes_no_normals_s'] * 1e3:>10.0f}ms"
+              f"{row['isocubes_1_thread_s'] * 1e3:>8.0f}ms"
+              f"{row['isocubes_no_normals_s'] * 1e3:>10.0f}ms"
               f"{row['skimage_lorensen_s'] * 1e3:>8.0f}ms{row['skimage_lewiner_s'] * 1e3:>7.0f}ms"
               f"{row['ratio_lorensen']:>6.1f}x{row['ratio_lewiner']:>8.1f}x"
               f"{row['ratio_lorensen_1_thread']:>8.1f}x"

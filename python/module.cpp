@@ -1,12 +1,24 @@
-// The mcubes Python module (mcubes._mcubes, re-exported by the mcubes
-// package): numpy arrays in and out of the library's API. Volumes are read
-// in place, meshes handed to numpy without a copy, and the GIL released
-// while the library works.
+// The isocubes package's binding (isocubes._isocubes, wrapped by the
+// package's Python functions): numpy arrays in and out of the library's
+// API. Volumes are read in place, meshes handed to numpy without a copy,
+// and the GIL released while the library works.
+//
+// Everything a Python user sees follows the array's axes: column c of an
+// affine, a spacing's c-th number and a vertex's c-th coordinate are along
+// array axis c, as in numpy, scikit-image and nibabel. The library's voxel
+// (i, j, k) is the array's [k, j, i] (its last axis is i, usually the
+// fastest in memory), so the geometry handed to it maps i to the last
+// column; where that mirrors the axes the library keeps faces outward.
+#include <pybind11/functional.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
@@ -14,6 +26,7 @@
 #include <vector>
 
 #include "mcubes/mcubes.h"
+#include "mcubes/version.h"
 
 namespace py = pybind11;
 
@@ -24,11 +37,11 @@ using Triple = std::array<double, 3>;
 // The keyword arguments that the library's messages name as {name}.
 std::string pythonWord(const std::string& name) {
   static const std::map<std::string, std::string> words = {
-      {"dims", "shape=(nz, ny, nx)"},
+      {"dims", "shape"},
       {"type", "dtype"},
       {"endian", "dtype's byte order ('<u2', '>u2')"},
-      {"spacing", "spacing=(sx, sy, sz)"},
-      {"origin", "origin=(ox, oy, oz)"},
+      {"spacing", "spacing"},
+      {"origin", "origin"},
       {"series", "series"},
       {"outside_references", "allow_outside_references=True"},
       {"level", "level"},
@@ -53,8 +66,11 @@ std::string pythonWord(const std::string& name) {
   return found == words.end() ? "{" + name + "}" : found->second;
 }
 
-// The module's MeshWarning, a UserWarning.
+// The package's exceptions and warning (isocubes/_errors.py), held for the
+// module's life.
 PyObject* meshWarning = nullptr;
+PyObject* fileError = nullptr;
+PyObject* missingFileError = nullptr;
 
 // The library's findings as MeshWarnings, raised once the GIL is held
 // again.
@@ -65,6 +81,36 @@ void warnAbout(const std::vector<mcubes::Finding>& findings) {
                              mcubes::Error(finding.text).worded(pythonWord);
     if (PyErr_WarnEx(meshWarning, text.c_str(), 2) != 0) throw py::error_already_set();
   }
+}
+
+// The operating system's reason behind a file's failure, where the
+// library's message states one (it ends with strerror's words) or the file
+// is missing; 0 where the file is there but malformed.
+int errnoOf(const mcubes::FileError& failed) {
+  static const int known[] = {ENOENT, EACCES, EPERM, EISDIR, ENOTDIR, ENOSPC, EROFS, ENAMETOOLONG};
+  const std::string message = failed.what();
+  for (const int code : known) {
+    if (message.find(std::strerror(code)) != std::string::npos) return code;
+  }
+  struct stat status;
+  if (!failed.file().empty() && stat(failed.file().c_str(), &status) != 0 && errno == ENOENT) {
+    return ENOENT;
+  }
+  return 0;
+}
+
+// FileError's instance: the message as its text, errno (None where no
+// reason of the system's applies) and filename as OSError's.
+void raiseFileError(const mcubes::FileError& failed) {
+  const int code = errnoOf(failed);
+  const std::string message = failed.worded(pythonWord);
+  py::object error =
+      py::reinterpret_borrow<py::object>(code == ENOENT ? missingFileError : fileError)(message);
+  error.attr("errno") = code == 0 ? py::object(py::none()) : py::object(py::int_(code));
+  error.attr("strerror") = message;
+  error.attr("filename") =
+      failed.file().empty() ? py::object(py::none()) : py::object(py::str(failed.file()));
+  PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
 }
 
 // Numpy's dtype as a voxel type, in the machine's byte order; `bigEndian`,
@@ -101,11 +147,12 @@ py::dtype dtypeOf(mcubes::VoxelType type) {
   return py::dtype(names[static_cast<int>(type)]);
 }
 
-// The array (z, y, x) read in place, whatever its strides.
+// The 3-D array read in place, whatever its strides: its last axis is the
+// library's i.
 mcubes::ArrayView arrayView(const py::array& volume) {
   if (volume.ndim() != 3) {
-    throw mcubes::ArgumentError("volume must be a 3-D array indexed [z, y, x], not " +
-                                std::to_string(volume.ndim()) + "-D");
+    throw mcubes::ArgumentError("volume must be a 3-D array, not " + std::to_string(volume.ndim()) +
+                                "-D");
   }
   mcubes::ArrayView view;
   view.data = volume.data();
@@ -117,10 +164,44 @@ mcubes::ArrayView arrayView(const py::array& volume) {
   return view;
 }
 
+// The library's placement (along i, j, k) of a spacing and origin given
+// along the array's axes.
 mcubes::Placement placement(const Triple& spacing, const Triple& origin) {
   mcubes::Placement result;
-  std::copy(spacing.begin(), spacing.end(), result.spacing);
-  std::copy(origin.begin(), origin.end(), result.origin);
+  for (int a = 0; a < 3; ++a) {
+    result.spacing[a] = spacing[2 - a];
+    result.origin[a] = origin[2 - a];
+  }
+  return result;
+}
+
+using Affine = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+// Where the voxels of an array of library `dims` lie: on the grid of
+// `spacing` and `origin`, with vertex columns along the array's axes, or
+// where the 4x4 `affine` takes array indices (axis 0 first).
+mcubes::Geometry geometry(const std::int64_t (&dims)[3], const Triple& spacing,
+                          const Triple& origin, const std::optional<Affine>& affine) {
+  mcubes::Geometry result{};
+  if (!affine) {
+    result = mcubes::gridGeometry(dims, placement(spacing, origin));
+    // The library's world (along i, j, k) turned to the array's columns.
+    std::reverse(std::begin(result.origin), std::end(result.origin));
+    for (auto& axis : result.axes) std::reverse(std::begin(axis), std::end(axis));
+    return result;
+  }
+  if (affine->ndim() != 2 || affine->shape(0) != 4 || affine->shape(1) != 4) {
+    throw mcubes::ArgumentError("affine must be a 4x4 matrix (index to world)");
+  }
+  const auto a = affine->unchecked<2>();
+  if (a(3, 0) != 0.0 || a(3, 1) != 0.0 || a(3, 2) != 0.0 || a(3, 3) != 1.0) {
+    throw mcubes::ArgumentError("affine's last row must be (0, 0, 0, 1)");
+  }
+  std::copy(std::begin(dims), std::end(dims), result.dims);
+  for (int row = 0; row < 3; ++row) {
+    result.origin[row] = a(row, 3);
+    for (int axis = 0; axis < 3; ++axis) result.axes[axis][row] = a(row, 2 - axis);
+  }
   return result;
 }
 
@@ -141,9 +222,11 @@ py::tuple meshTuple(mcubes::Mesh&& mesh) {
                         rowsOfThree(std::move(mesh.indices)), normalRows);
 }
 
+using Progress = std::optional<std::function<void(std::int64_t, std::int64_t)>>;
+
 mcubes::SurfaceOptions surfaceOptions(double level, bool closed, bool welded, bool normals,
-                                      int threads,
-                                      const std::optional<std::string>& inside = std::nullopt) {
+                                      int threads, const std::optional<std::string>& inside,
+                                      const Progress& progress) {
   mcubes::SurfaceOptions options;
   if (inside) {
     if (*inside != "above" && *inside != "below") {
@@ -156,59 +239,80 @@ mcubes::SurfaceOptions surfaceOptions(double level, bool closed, bool welded, bo
   options.welded = welded;
   options.normals = normals;
   options.threads = threads;
-  // Ctrl+C between slabs of layers: Python's handler runs (raising
-  // KeyboardInterrupt) and the run stops, noting how far it got.
-  options.progress = [](std::int64_t done, std::int64_t total) {
+  // Between slabs of layers: Ctrl+C (Python's handler raising
+  // KeyboardInterrupt) or an exception from the caller's callback stops the
+  // run, noting how far it got.
+  options.progress = [progress](std::int64_t done, std::int64_t total) {
     const py::gil_scoped_acquire gil;
-    if (PyErr_CheckSignals() == 0) return true;
-    py::error_already_set raised;
-    if (py::hasattr(raised.value(), "add_note")) {
-      raised.value().attr("add_note")("mcubes stopped after " + std::to_string(done) + " of " +
-                                      std::to_string(total) + " layers");
+    try {
+      if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+      if (progress) (*progress)(done, total);
+      return true;
+    } catch (py::error_already_set& raised) {
+      if (py::hasattr(raised.value(), "add_note")) {
+        raised.value().attr("add_note")("isocubes stopped after " + std::to_string(done) + " of " +
+                                        std::to_string(total) + " layers");
+      }
+      raised.restore();
+      return false;
     }
-    raised.restore();
-    return false;
   };
   return options;
 }
 
-py::tuple marchingCubes(const py::array& volume, double level, const Triple& spacing,
-                        const Triple& origin, bool closed, bool welded, bool normals, int threads,
-                        const std::optional<std::string>& inside) {
-  mcubes::MeshRequest request;
-  request.source = mcubes::arraySource(arrayView(volume), placement(spacing, origin));
-  request.surface = surfaceOptions(level, closed, welded, normals, threads, inside);
+mcubes::MeshResult run(const mcubes::MeshRequest& request) {
   mcubes::MeshResult result;
   {
     const py::gil_scoped_release release;
     result = mcubes::meshVolume(request);
   }
   warnAbout(result.report.findings);
-  return meshTuple(std::move(result.surfaces.front().mesh));
+  return result;
+}
+
+py::tuple marchingCubes(const py::array& volume, double level, const Triple& spacing,
+                        const Triple& origin, const std::optional<Affine>& affine, bool closed,
+                        bool welded, bool normals, int threads,
+                        const std::optional<std::string>& inside, const Progress& progress) {
+  const mcubes::ArrayView view = arrayView(volume);
+  mcubes::MeshRequest request;
+  request.source = mcubes::ArraySource{view, geometry(view.dims, spacing, origin, affine)};
+  request.surface = surfaceOptions(level, closed, welded, normals, threads, inside, progress);
+  return meshTuple(std::move(run(request).surfaces.front().mesh));
+}
+
+std::string pathOf(const py::object& path) {
+  return py::str(py::module_::import("os").attr("fsdecode")(path)).cast<std::string>();
+}
+
+// A volume file meshed as `mcubes mesh --volume` meshes it: read slice by
+// slice, in the file's world.
+py::tuple meshFile(const py::object& path, double level, bool closed, bool welded, bool normals,
+                   int threads, const std::optional<std::string>& inside,
+                   const Progress& progress) {
+  mcubes::FileSource file;
+  file.path = pathOf(path);
+  mcubes::MeshRequest request;
+  request.source = file;
+  request.surface = surfaceOptions(level, closed, welded, normals, threads, inside, progress);
+  return meshTuple(std::move(run(request).surfaces.front().mesh));
 }
 
 py::dict meshLabels(const py::array& volume, const std::optional<std::vector<std::int64_t>>& labels,
-                    const Triple& spacing, const Triple& origin, bool closed, bool welded,
-                    bool normals, int threads) {
+                    const Triple& spacing, const Triple& origin,
+                    const std::optional<Affine>& affine, bool closed, bool welded, bool normals,
+                    int threads, const Progress& progress) {
+  const mcubes::ArrayView view = arrayView(volume);
   mcubes::MeshRequest request;
-  request.source = mcubes::arraySource(arrayView(volume), placement(spacing, origin));
-  request.surface = surfaceOptions(0.0, closed, welded, normals, threads);
+  request.source = mcubes::ArraySource{view, geometry(view.dims, spacing, origin, affine)};
+  request.surface = surfaceOptions(0.0, closed, welded, normals, threads, std::nullopt, progress);
   request.labels = labels.value_or(std::vector<std::int64_t>{});
-  mcubes::MeshResult meshed;
-  {
-    const py::gil_scoped_release release;
-    meshed = mcubes::meshVolume(request);
-  }
-  warnAbout(meshed.report.findings);
+  mcubes::MeshResult meshed = run(request);
   py::dict result;
   for (mcubes::Surface& label : meshed.surfaces) {
     result[py::int_(label.label)] = meshTuple(std::move(label.mesh));
   }
   return result;
-}
-
-std::string pathOf(const py::object& path) {
-  return py::str(py::module_::import("os").attr("fsdecode")(path)).cast<std::string>();
 }
 
 py::tuple readVolume(const py::object& path,
@@ -234,24 +338,27 @@ py::tuple readVolume(const py::object& path,
     volume.emplace(file, raw, placement(spacing, origin));
   }
   if (!volume->notice().empty()) {
-    if (PyErr_WarnEx(nullptr, volume->notice().c_str(), 1) != 0) throw py::error_already_set();
+    if (PyErr_WarnEx(meshWarning, volume->notice().c_str(), 1) != 0) {
+      throw py::error_already_set();
+    }
   }
-  const mcubes::Geometry& geometry = volume->geometry();
+  const mcubes::Geometry& g = volume->geometry();
   const mcubes::VoxelType type =
       volume->scaled() ? mcubes::VoxelType::Float64 : volume->storedType();
-  py::array voxels(dtypeOf(type), {geometry.dims[2], geometry.dims[1], geometry.dims[0]});
+  py::array voxels(dtypeOf(type), {g.dims[2], g.dims[1], g.dims[0]});
   void* out = voxels.mutable_data();
   {
     const py::gil_scoped_release release;
     volume->readRest(type, out);
   }
+  // Array axis c is the library's axis 2 - c; rows are the file's world.
   py::array_t<double> affine({4, 4});
   auto a = affine.mutable_unchecked<2>();
   for (py::ssize_t row = 0; row < 4; ++row) {
     for (py::ssize_t column = 0; column < 3; ++column) {
-      a(row, column) = row < 3 ? geometry.axes[column][row] : 0.0;
+      a(row, column) = row < 3 ? g.axes[2 - column][row] : 0.0;
     }
-    a(row, 3) = row < 3 ? geometry.origin[row] : 1.0;
+    a(row, 3) = row < 3 ? g.origin[row] : 1.0;
   }
   return py::make_tuple(voxels, affine);
 }
@@ -295,7 +402,7 @@ py::tuple finish(const FloatRows& vertices, const IndexRows& faces,
                  const std::optional<FloatRows>& normals, bool keepLargest,
                  std::int64_t minComponent, int smooth, double passband, double decimate,
                  const std::optional<std::array<std::int64_t, 3>>& volumeShape,
-                 const Triple& spacing, const Triple& origin) {
+                 const Triple& spacing, const Triple& origin, const std::optional<Affine>& affine) {
   mcubes::Mesh mesh = meshOf(vertices, faces, normals);
   mcubes::FinishOptions options;
   options.keepLargest = keepLargest;
@@ -306,7 +413,7 @@ py::tuple finish(const FloatRows& vertices, const IndexRows& faces,
   std::optional<mcubes::Geometry> box;
   if (volumeShape) {
     const std::int64_t dims[3] = {(*volumeShape)[2], (*volumeShape)[1], (*volumeShape)[0]};
-    box = mcubes::gridGeometry(dims, placement(spacing, origin));
+    box = geometry(dims, spacing, origin, affine);
   }
   {
     const py::gil_scoped_release release;
@@ -331,129 +438,34 @@ void writeMesh(const py::object& path, const FloatRows& vertices, const IndexRow
 
 }  // namespace
 
-PYBIND11_MODULE(_mcubes, m) {
-  m.doc() = "Exact marching-cubes surfaces of volumes (the mcubes library).";
-  static const py::exception<mcubes::FileError> fileError(m, "FileError", PyExc_OSError);
-  static const py::exception<void> warning(m, "MeshWarning", PyExc_UserWarning);
-  meshWarning = warning.ptr();
+// The binding's functions take every argument in order, checked and
+// converted by the package's Python functions, which users call.
+PYBIND11_MODULE(_isocubes, m) {
+  m.doc() = "The mcubes library's binding; use the isocubes package's functions.";
+  m.attr("version") = MCUBES_VERSION;
+  // Python classes (isocubes/_errors.py), so that FileError words itself as
+  // the library's one line while carrying errno and filename.
+  const py::module_ errors = py::module_::import("isocubes._errors");
+  fileError = py::object(errors.attr("FileError")).release().ptr();
+  missingFileError = py::object(errors.attr("MissingFileError")).release().ptr();
+  meshWarning = py::object(errors.attr("MeshWarning")).release().ptr();
   py::register_exception_translator([](std::exception_ptr error) {
     try {
       if (error) std::rethrow_exception(error);
     } catch (const mcubes::ArgumentError& bad) {
       PyErr_SetString(PyExc_ValueError, bad.worded(pythonWord).c_str());
     } catch (const mcubes::FileError& failed) {
-      PyErr_SetString(fileError.ptr(), failed.worded(pythonWord).c_str());
+      raiseFileError(failed);
     } catch (const mcubes::Cancelled&) {
-      // Stopped where a signal's handler raised: its exception is set.
+      // Stopped where a signal's handler or the callback raised: its
+      // exception is set.
       if (!PyErr_Occurred()) PyErr_SetNone(PyExc_KeyboardInterrupt);
     }
   });
-
-  const Triple one{1.0, 1.0, 1.0};
-  const Triple zero{0.0, 0.0, 0.0};
-  const mcubes::SurfaceOptions defaults;
-  m.def("marching_cubes", &marchingCubes, py::arg("volume"), py::arg("level"),
-        py::arg("spacing") = one, py::arg("origin") = zero, py::arg("closed") = defaults.closed,
-        py::arg("welded") = defaults.welded, py::arg("normals") = defaults.normals,
-        py::arg("threads") = defaults.threads, py::kw_only(), py::arg("inside") = py::none(),
-        R"(The isosurface of a volume at `level`, exact and outward-wound.
-
-volume: a 3-D numpy array indexed [z, y, x] of uint8, int8, uint16, int16,
-    uint32, int32, float32 or float64. It is read in place, never copied,
-    whatever its strides: C order (fastest), Fortran order, slices and
-    reversed views alike. The inside is where values lie above the level,
-    unless inside="below".
-level: the iso level, a finite number. The mesh does not depend on the
-    values' units: scaling the data and the level by a power of two gives
-    the same vertices, bit for bit (a vertex lies on a voxel only where the
-    level equals its value).
-spacing, origin: (x, y, z): vertex = origin + index * spacing, where index
-    (x, y, z) is (volume's last, middle, first index).
-closed: flat caps where the surface leaves the volume, so that it bounds a
-    solid.
-welded: vertices shared by neighbouring triangles; False gives each
-    triangle its own three, as extracted, without caps.
-normals: per-vertex unit normals from the volume's gradient.
-threads: worker threads, 0 for one per processor this process may run on;
-    the mesh does not depend on it. The GIL is released meanwhile.
-inside: None or "above" (CT, MRI, densities, probabilities) or "below" (signed
-    distance fields, negative inside, and level sets: the object where
-    values are below the level), closed and wound outward either way; the
-    mesh of the negated volume, without a negated copy of it.
-
-Returns (vertices, faces, normals): float32 (N, 3) columns x, y, z; uint32
-(M, 3); float32 (N, 3), or None without normals. These are the triangles
-`mcubes mesh` writes for the same data and options.
-
-Differences from skimage.measure.marching_cubes: skimage's spacing and
-vertex columns follow the array's axes (z, y, x for an array indexed
-[z, y, x]); here they are (x, y, z), as in volume files and mesh files:
-skimage's vertices are ours[:, ::-1]. Faces are wound counter-clockwise seen
-from outside (where values are lower), and so are skimage's once its vertex
-columns are turned to (x, y, z); in its (z, y, x) columns they appear the
-other way round. Caps close the surface by default (closed=False gives
-skimage's open surface).
-
-What the run finds that is likely not what was meant (NaN voxels, a level
-beyond the data, a box closed around a signed distance field's outside) is
-warned as mcubes.MeshWarning, a UserWarning. Raises ValueError for bad
-arguments.)");
-  m.def("mesh_labels", &meshLabels, py::arg("volume"), py::arg("labels") = py::none(),
-        py::arg("spacing") = one, py::arg("origin") = zero, py::arg("closed") = defaults.closed,
-        py::arg("welded") = defaults.welded, py::arg("normals") = defaults.normals,
-        py::arg("threads") = defaults.threads,
-        R"(The surfaces of a label map's labels from one pass over it.
-
-volume: a 3-D array of integer values indexed [z, y, x], read in place as
-    marching_cubes reads it.
-labels: the labels to mesh, or None for every label but 0.
-
-Returns {label: (vertices, faces, normals)} in the order asked (or of
-increasing labels); labels found nowhere are left out. The other arguments
-are marching_cubes's. Raises ValueError where a voxel is no integer.)");
-  m.def("read_volume", &readVolume, py::arg("path"), py::arg("shape") = py::none(),
-        py::arg("dtype") = py::none(), py::arg("spacing") = one, py::arg("origin") = zero,
-        R"(Reads a volume file in any format `mcubes mesh --volume` reads.
-
-path: .nrrd, .nhdr, .nii, .nii.gz, .hdr (with its .img), .mha, .mhd, .mgh,
-    .mgz, or HDF5 (.h5, .hdf5, .he5) with the dataset after a colon
-    ("sim.h5:/group/data"); with shape and dtype, any file as raw voxels.
-shape: (nz, ny, nx) of a raw file; dtype: its numpy dtype ('<u2', '>f4').
-spacing, origin: (x, y, z), for files that state no placement (raw, HDF5).
-
-Returns (voxels, affine): voxels indexed [z, y, x] in the stored type (or
-float64 where the file scales its values), and the 4x4 float64 matrix that
-takes (x index, y index, z index, 1) to world coordinates in the file's
-space. marching_cubes(voxels, level) meshes in index space; for world
-coordinates of an axis-aligned affine pass spacing=affine.diagonal()[:3]
-and origin=affine[:3, 3]. Raises FileError (an OSError) with the reader's
-message where the file cannot be read.)");
-  m.def("finish", &finish, py::arg("vertices"), py::arg("faces"), py::arg("normals") = py::none(),
-        py::kw_only(), py::arg("keep_largest") = false, py::arg("min_component") = 0,
-        py::arg("smooth") = 0, py::arg("passband") = 0.1, py::arg("decimate") = 1.0,
-        py::arg("volume_shape") = py::none(), py::arg("spacing") = one, py::arg("origin") = zero,
-        R"(The finishing steps `mcubes mesh` offers, in its order.
-
-keep_largest: only the connected part with the most triangles stays.
-min_component: parts of fewer triangles go.
-smooth: iterations of windowed-sinc smoothing, which does not shrink
-    (10 to 50 is usual); passband, above 0 and below 2: lower smooths more.
-decimate: the fraction of triangles to keep, above 0 and at most 1.
-volume_shape, spacing, origin: the volume the mesh came from (nz, ny, nx),
-    whose faces the caps stay on when smoothing.
-
-Normals, where given, are recomputed from the faces where vertices moved.
-Returns (vertices, faces, normals) as marching_cubes does.)");
-  m.def("write_mesh", &writeMesh, py::arg("path"), py::arg("vertices"), py::arg("faces"),
-        py::arg("normals") = py::none(), py::kw_only(), py::arg("format") = py::none(),
-        py::arg("comment") = "", py::arg("ascii") = false, py::arg("space") = "",
-        R"(Writes a mesh file whole or not at all: OBJ, PLY, STL, glb, VTP or GIfTI.
-
-format: "obj", "ply", "stl", "glb", "vtp" or "gii"; None: from the path's
-    extension. ascii: text PLY. "-" is standard output. space: "RAS" or
-    "LPS", the vertices' space, said where readers look for it (SPACE=RAS
-    or SPACE=LPS leading STL, OBJ and PLY comments, as 3D Slicer reads
-    them; VTK's field data SPACE; GIfTI's coordinate system); "": unsaid.
-Raises ValueError for a format it cannot tell or write, FileError (an
-OSError) where writing fails.)");
+  m.def("marching_cubes", &marchingCubes);
+  m.def("mesh_file", &meshFile);
+  m.def("mesh_labels", &meshLabels);
+  m.def("read_volume", &readVolume);
+  m.def("finish", &finish);
+  m.def("write_mesh", &writeMesh);
 }

@@ -1,5 +1,5 @@
-"""The mcubes Python module, built by CMake from the repository around this
-folder, offline with the platform's packages:
+"""The isocubes Python package over the mcubes library, built by CMake from
+the repository around this folder, offline with the platform's packages:
 
     /usr/bin/python3 -m pip install --no-build-isolation --no-index ./python
 
@@ -37,26 +37,26 @@ class CMakeBuild(build_ext):
              f"-DPYTHON_EXECUTABLE={sys.executable}"],
             check=True)
         subprocess.run(
-            ["cmake", "--build", str(build), "--target", "mcubes_python",
+            ["cmake", "--build", str(build), "--target", "isocubes_python",
              "--parallel", str(os.cpu_count() or 1)],
             check=True)
-        built = next(pathlib.Path(build, "python", "mcubes").glob("_mcubes*"))
+        built = next(pathlib.Path(build, "python", "isocubes").glob("_isocubes*"))
         target.parent.mkdir(parents=True, exist_ok=True)
         shutil.copyfile(built, target)
 
 
 def version():
-    text = (ROOT / "CMakeLists.txt").read_text()
-    return re.search(r"project\(\S+ VERSION (\S+)", text).group(1)
+    text = (ROOT / "include" / "mcubes" / "version.h").read_text()
+    return re.search(r'MCUBES_VERSION "(\S+)"', text).group(1)
 
 
 setup(
-    name="mcubes",
+    name="isocubes",
     version=version(),
     description="Exact marching-cubes surfaces of volumes, from numpy arrays or volume files",
-    packages=["mcubes"],
-    package_data={"mcubes": ["__init__.pyi", "py.typed"]},
-    ext_modules=[Extension("mcubes._mcubes", sources=[])],
+    packages=["isocubes"],
+    package_data={"isocubes": ["*.pyi", "py.typed"]},
+    ext_modules=[Extension("isocubes._isocubes", sources=[])],
     cmdclass={"build_ext": CMakeBuild},
     install_requires=["numpy"],
     python_requires=">=3.9",

@@ -1,46 +1,56 @@
 from os import PathLike
-from typing import Dict, Literal, Optional, Sequence, Tuple, Union
+from typing import Callable, Dict, Literal, Optional, Sequence, Tuple, Union
 
 import numpy as np
 import numpy.typing as npt
 
 _Path = Union[str, bytes, PathLike]
-_Triple = Tuple[float, float, float]
+_Three = Sequence[float]  # one number per array axis
 _Mesh = Tuple[
     npt.NDArray[np.float32], npt.NDArray[np.uint32], Optional[npt.NDArray[np.float32]]
 ]
+_Progress = Optional[Callable[[int, int], object]]
+
+__version__: str
 
 class FileError(OSError): ...
+class MissingFileError(FileError, FileNotFoundError): ...
 class MeshWarning(UserWarning): ...
 
 def marching_cubes(
-    volume: npt.NDArray,
-    level: float,
-    spacing: _Triple = ...,
-    origin: _Triple = ...,
+    volume: Union[npt.ArrayLike, _Path],
+    level: Optional[float] = ...,
+    *,
+    spacing: Optional[_Three] = ...,
+    origin: Optional[_Three] = ...,
+    affine: Optional[npt.ArrayLike] = ...,
     closed: bool = ...,
     welded: bool = ...,
     normals: bool = ...,
     threads: int = ...,
-    *,
     inside: Optional[Literal["above", "below"]] = ...,
+    progress: _Progress = ...,
 ) -> _Mesh: ...
 def mesh_labels(
-    volume: npt.NDArray,
+    volume: npt.ArrayLike,
     labels: Optional[Sequence[int]] = ...,
-    spacing: _Triple = ...,
-    origin: _Triple = ...,
+    *,
+    spacing: Optional[_Three] = ...,
+    origin: Optional[_Three] = ...,
+    affine: Optional[npt.ArrayLike] = ...,
     closed: bool = ...,
     welded: bool = ...,
     normals: bool = ...,
     threads: int = ...,
+    progress: _Progress = ...,
 ) -> Dict[int, _Mesh]: ...
 def read_volume(
     path: _Path,
-    shape: Optional[Tuple[int, int, int]] = ...,
+    shape: Optional[Sequence[int]] = ...,
     dtype: Optional[npt.DTypeLike] = ...,
-    spacing: _Triple = ...,
-    origin: _Triple = ...,
+    *,
+    spacing: Optional[_Three] = ...,
+    origin: Optional[_Three] = ...,
 ) -> Tuple[npt.NDArray, npt.NDArray[np.float64]]: ...
 def finish(
     vertices: npt.ArrayLike,
@@ -52,9 +62,10 @@ def finish(
     smooth: int = ...,
     passband: float = ...,
     decimate: float = ...,
-    volume_shape: Optional[Tuple[int, int, int]] = ...,
-    spacing: _Triple = ...,
-    origin: _Triple = ...,
+    volume_shape: Optional[Sequence[int]] = ...,
+    spacing: Optional[_Three] = ...,
+    origin: Optional[_Three] = ...,
+    affine: Optional[npt.ArrayLike] = ...,
 ) -> _Mesh: ...
 def write_mesh(
     path: _Path,

@@ -1,0 +1,90 @@
+"""marching_cubes and mesh_labels: a volume's surfaces."""
+
+from . import _arguments as arguments
+from . import _isocubes
+
+
+def marching_cubes(volume, level=None, *, spacing=None, origin=None, affine=None, closed=True,
+                   welded=True, normals=False, threads=0, inside=None, progress=None):
+    """The isosurface of a volume at `level`, exact and wound outward.
+
+    volume: a 3-D array or array-like, or the path of a volume file (str or
+        os.PathLike). Arrays of uint8, int8, uint16, int16, uint32, int32,
+        float32, float64 and bool (0 and 1) are read in place, never copied,
+        whatever their strides; other integers are meshed from a float64
+        copy, array-likes (zarr and dask arrays too) through numpy.asarray,
+        whole. A file (.nrrd, .nhdr, .nii, .nii.gz, .hdr, .mha, .mhd, .mgh,
+        .mgz, .h5:/dataset, DICOM) is read slice by slice, never whole, and
+        gives the mesh `mcubes mesh --volume` writes, in the file's world.
+    level: the iso level, a finite number; None: halfway between the
+        array's lowest and highest values, as scikit-image takes it. The
+        inside is where values lie above it, unless inside="below".
+    spacing, origin: the voxel size and the first voxel's place, one number
+        per array axis, as scikit-image's spacing: vertex column c is
+        origin[c] + index along axis c * spacing[c].
+    affine: instead, the 4x4 matrix taking (index along axis 0, 1, 2, 1) to
+        world coordinates, as nibabel's img.affine for img.get_fdata() and
+        read_volume's: the vertices are in that world, and faces are wound
+        outward there whatever the matrix's determinant.
+    closed: flat caps where the surface leaves the volume, so that it bounds
+        a solid (False: scikit-image's open surface).
+    welded: vertices shared by neighbouring triangles; False gives each
+        triangle its own three, as extracted, without caps.
+    normals: per-vertex unit normals from the volume's gradient, outward.
+    threads: worker threads, 0 for one per processor this process may run
+        on (its CPU affinity); the mesh does not depend on it. The GIL is
+        released meanwhile.
+    inside: None or "above" (CT, MRI, densities, probabilities), or "below"
+        (signed distance fields and level sets: the object where values are
+        below the level), closed and wound outward either way.
+    progress: progress(done, total) called between slabs of layers; an
+        exception it raises stops the run and comes out of this call (as
+        Ctrl+C does, as KeyboardInterrupt), with a note of how far it got.
+
+    Returns (vertices, faces, normals): float32 (N, 3), uint32 (M, 3), and
+    float32 (N, 3) or None without normals. Faces are counter-clockwise seen
+    from outside. The scaling of the data does not matter: the data and the
+    level times a power of two give the same vertices, bit for bit.
+
+    What the run finds that is likely not what was meant (NaN voxels, a
+    level beyond the data, a box closed around a signed distance field's
+    outside) is warned as isocubes.MeshWarning, a UserWarning. Raises
+    ValueError for bad arguments, FileError (an OSError) where a file cannot
+    be read.
+    """
+    options = (bool(closed), bool(welded), bool(normals), arguments.threads(threads), inside,
+               arguments.progress(progress))
+    if arguments.is_path(volume):
+        if level is None:
+            raise ValueError("level=None takes the middle of an array's values; give a number "
+                             "for a file, which is read slice by slice")
+        if spacing is not None or origin is not None or affine is not None:
+            raise ValueError("a file states where its voxels lie: spacing, origin and affine "
+                             "are for arrays (read_volume reads a file as one)")
+        return _isocubes.mesh_file(volume, arguments.number("level", level), *options)
+    array = arguments.voxels(volume)
+    level = arguments.mid_range(array) if level is None else arguments.number("level", level)
+    return _isocubes.marching_cubes(array, level, *arguments.placement(spacing, origin, affine),
+                                    *options)
+
+
+def mesh_labels(volume, labels=None, *, spacing=None, origin=None, affine=None, closed=True,
+                welded=True, normals=False, threads=0, progress=None):
+    """The surfaces of a label map's labels from one pass over it.
+
+    volume: a 3-D array or array-like of integer values (any integer dtype,
+        bool, or floats holding integers), read in place as marching_cubes
+        reads it.
+    labels: the labels to mesh, or None for every label but 0.
+
+    Returns {label: (vertices, faces, normals)} in the order asked (or of
+    increasing labels); labels found nowhere are left out. The other
+    arguments are marching_cubes's. Raises ValueError where a voxel is no
+    integer.
+    """
+    array = arguments.voxels(volume)
+    if labels is not None:
+        labels = [int(label) for label in labels]
+    return _isocubes.mesh_labels(array, labels, *arguments.placement(spacing, origin, affine),
+                                 bool(closed), bool(welded), bool(normals),
+                                 arguments.threads(threads), arguments.progress(progress))

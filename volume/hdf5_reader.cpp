@@ -383,7 +383,7 @@ std::unique_ptr<VolumeReader> openHdf5(const std::string& path, const std::strin
                  nameOneOf(path, volumes));
     }
     name = volumes[0].name;
-    notice = printableName(path) + ": meshing " + printableName(name) + ", its only 3-D dataset";
+    notice = printableName(path) + ": reading " + printableName(name) + ", its only 3-D dataset";
   }
   const Handle access = checkedAccess();
   {

@@ -94,7 +94,7 @@ LatticeSize firstVolume(const std::string& file, const std::vector<std::int64_t>
   for (int axis = 0; axis < 3; ++axis) volume.geometry.dims[axis] = sizes[axis];
   if (size.volumes > 1) {
     volume.notice = printableName(file) + " has " + std::to_string(size.volumes) +
-                    " volumes; meshing the first";
+                    " volumes; reading the first";
   }
   return size;
 }

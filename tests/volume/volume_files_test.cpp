@@ -243,7 +243,7 @@ TEST(VolumeFiles, ReadAsTheToolsThatWroteThemDo) {
       for (int b = 0; b < 3; ++b) EXPECT_NEAR(g.axes[a][b], fixture.axes[a][b], 1e-6);
     }
     if (fixture.severalVolumes) {
-      EXPECT_EQ(header.notice, path + " has 2 volumes; meshing the first");
+      EXPECT_EQ(header.notice, path + " has 2 volumes; reading the first");
     } else {
       EXPECT_EQ(header.notice, fixture.notice.empty() ? "" : path + fixture.notice);
     }

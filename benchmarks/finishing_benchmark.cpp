@@ -18,6 +18,8 @@
 #include "mesh/pipeline/surface_pipeline.h"
 #include "volume/sample_volumes.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 std::string sample = "gyroid";

@@ -1,10 +1,8 @@
 // The cell's geometry as the polygoniser and the samplers use it, public for
 // the extractors that reproduce their results without going through them:
 // where each corner sits, which corners each edge joins and in what order,
-// and the per-axis corner arithmetic of the samplers.
-#pragma once
-
-#include "math/exact_arithmetic.h"
+// and the per-axis corner arithmetic of the samplers. Part of
+// iso/cell_operations.h (no include guard: see there).
 
 // Corner c sits at the cell's lower corner plus these steps (0 or 1) along
 // x, y and z (for a voxel lattice: along i, j and k).
@@ -32,15 +30,6 @@ inline float worldCoordinate(float grid, float extent) {
 inline float floatDifference(float a, float b) {
   return static_cast<float>(static_cast<double>(a) - static_cast<double>(b));
 }
-
-// One axis of a cell: the two corner coordinates and, for the offset of the
-// cell centre from a field's centre, the squares of the offset minus and
-// plus the half edge. Every corner's sum draws on these, so the samplers
-// compute them once per axis; the values are the same as per corner.
-struct CellAxis {
-  float corner[2];
-  double square[2];
-};
 
 inline CellAxis cellAxis(float centre, float offset, float halfEdge) {
   const double below = static_cast<double>(offset) - halfEdge;

@@ -1,13 +1,6 @@
 // The cell polygoniser: classify the corners, look the case up, place one
 // vertex on each crossed edge, emit the case's triangles. Defined inline (see
-// iso/isosurface.h, which includes this file).
-#pragma once
-
-#include <cmath>
-
-#include "iso/cell_geometry.h"
-#include "iso/isosurface.h"
-#include "math/exact_arithmetic.h"
+// iso/isosurface.h). Part of iso/cell_operations.h (no include guard).
 
 namespace iso_internal {
 

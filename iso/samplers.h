@@ -1,11 +1,7 @@
 // Field samplers: each stores a cell's corner positions and adds its field to
 // the corner values, so several fields can be summed in one cell. Defined
-// inline (see iso/isosurface.h, which includes this file).
-#pragma once
-
-#include "iso/cell_geometry.h"
-#include "iso/isosurface.h"
-#include "math/exact_arithmetic.h"
+// inline (see iso/isosurface.h). Part of
+// iso/cell_operations.h (no include guard).
 
 namespace iso_internal {
 

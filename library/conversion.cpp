@@ -6,15 +6,19 @@
 
 #include "mcubes/error.h"
 
+using namespace mcubes::internal;
+
 namespace mcubes {
 
-static_assert(static_cast<int>(VoxelType::Float64) == static_cast<int>(::VoxelType::Float64) &&
-                  static_cast<int>(VoxelType::Uint8) == static_cast<int>(::VoxelType::Uint8),
+static_assert(static_cast<int>(VoxelType::Float64) ==
+                      static_cast<int>(internal::VoxelType::Float64) &&
+                  static_cast<int>(VoxelType::Uint8) ==
+                      static_cast<int>(internal::VoxelType::Uint8),
               "the public voxel types are the readers' in the same order");
 
-VoxelType publicType(::VoxelType type) { return static_cast<VoxelType>(type); }
+VoxelType publicType(internal::VoxelType type) { return static_cast<VoxelType>(type); }
 
-::VoxelType internalType(VoxelType type) { return static_cast<::VoxelType>(type); }
+internal::VoxelType internalType(VoxelType type) { return static_cast<internal::VoxelType>(type); }
 
 Geometry publicGeometry(const VolumeGeometry& geometry) {
   Geometry result;

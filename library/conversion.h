@@ -14,27 +14,27 @@
 
 namespace mcubes {
 
-VoxelType publicType(::VoxelType type);
-::VoxelType internalType(VoxelType type);
-Geometry publicGeometry(const VolumeGeometry& geometry);
-VolumeGeometry internalGeometry(const Geometry& geometry);
-VolumeGeometry placedGeometry(const std::int64_t (&dims)[3], const Placement& placement);
+VoxelType publicType(internal::VoxelType type);
+internal::VoxelType internalType(VoxelType type);
+Geometry publicGeometry(const internal::VolumeGeometry& geometry);
+internal::VolumeGeometry internalGeometry(const Geometry& geometry);
+internal::VolumeGeometry placedGeometry(const std::int64_t (&dims)[3], const Placement& placement);
 
 // Moves the mesh's arrays over one at a time, so that at most one of them is
 // held twice.
-Mesh publicMesh(IndexedMesh&& mesh);
+Mesh publicMesh(internal::IndexedMesh&& mesh);
 // Throws ArgumentError where the arrays do not make a mesh.
-IndexedMesh internalMesh(const Mesh& mesh);
+internal::IndexedMesh internalMesh(const Mesh& mesh);
 
 // The volume file the source names, opened; throws VolumeError.
-std::unique_ptr<VolumeReader> openFile(const FileSource& source);
+std::unique_ptr<internal::VolumeReader> openFile(const FileSource& source);
 
 // The reader of a volume none of whose slices were read, which the caller
 // then reads whole: the pipeline reads a volume once, from its first slice.
 // Throws ArgumentError for a volume already read from.
 class VolumeAccess {
  public:
-  static VolumeReader& unreadReader(Volume& volume);
+  static internal::VolumeReader& unreadReader(Volume& volume);
 };
 
 }  // namespace mcubes

@@ -4,6 +4,8 @@
 
 #include "volume/argument_words.h"
 
+using namespace mcubes::internal;
+
 namespace mcubes {
 
 Error::Error(const std::string& text, std::string file)

@@ -6,6 +6,8 @@
 #include "volume/argument_words.h"
 #include "volume/number_text.h"
 
+using namespace mcubes::internal;
+
 namespace mcubes {
 
 namespace {

@@ -28,15 +28,17 @@ class FindingList {
 
 // What the extraction saw of the data at `level`; `insideAsked`: whether
 // the caller chose the inside (else the caps covering the box is noted).
-void addExtractionFindings(FindingList& findings, const SurfaceReport& report, double level,
-                           const SurfaceOptions& options, const VolumeGeometry& geometry);
+void addExtractionFindings(FindingList& findings, const internal::SurfaceReport& report,
+                           double level, const SurfaceOptions& options,
+                           const internal::VolumeGeometry& geometry);
 
 // Applies the finishing steps asked for to `mesh` and notes what they did,
 // of `subject` if given (a label); `units`: what the mesh's coordinates are
 // in ("the volume's units"). `box`: the volume's or grid's box, whose faces
 // the caps stay on.
-void finishNoting(IndexedMesh& mesh, const FinishingOptions& options, const VolumeGeometry& box,
-                  const std::string& units, FindingList& findings, const std::string& subject = {});
+void finishNoting(internal::IndexedMesh& mesh, const internal::FinishingOptions& options,
+                  const internal::VolumeGeometry& box, const std::string& units,
+                  FindingList& findings, const std::string& subject = {});
 
 // Faces of no area where snapped vertices met, which the mesh keeps.
 void addFlatFaces(FindingList& findings, std::size_t flat, std::size_t faces);

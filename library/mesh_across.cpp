@@ -13,6 +13,8 @@
 #include "mesh/surface/degenerate_faces.h"
 #include "volume/output_file.h"
 
+using namespace mcubes::internal;
+
 namespace mcubes {
 
 namespace {
@@ -23,7 +25,7 @@ namespace {
 // the whole mesh).
 bool writtenInPieces(const std::string& path, const OutputPlan& plan, const MeshRequest& request,
                      const WriteOptions& options, const VolumeGeometry& geometry,
-                     const ::SurfaceOptions& surface) {
+                     const internal::SurfaceOptions& surface) {
   if (request.labels || finishes(internalFinishing(request.finish, surface.normals))) return false;
   if (!(plan.format == MeshFormat::Stl || (plan.format == MeshFormat::Ply && !options.ascii))) {
     return false;
@@ -42,7 +44,7 @@ MeshReport writeInPieces(Communicator& processes, const MeshRequest& request, Vo
   Run run;
   const VolumeHeader& header = reader.header();
   beginRun(request, header, run, findings);
-  ::SurfaceOptions surface = internalOptions(request.surface);
+  internal::SurfaceOptions surface = internalOptions(request.surface);
   surface.isoLevel = run.report.level;
   SurfaceReport report;
   MeshPiece piece = volumeMeshPiece(processes, reader, surface, report, {});
@@ -74,7 +76,7 @@ MeshReport meshVolumeAcross(Communicator& processes, const MeshRequest& request,
       throw FileError(refused);
     }
   });
-  ::SurfaceOptions surface = internalOptions(request.surface);
+  internal::SurfaceOptions surface = internalOptions(request.surface);
   if (writtenInPieces(path, plan, request, options, reader->header().geometry, surface)) {
     MeshReport report;
     processes.together([&] { report = writeInPieces(processes, request, *reader, path, plan); });
@@ -85,11 +87,11 @@ MeshReport meshVolumeAcross(Communicator& processes, const MeshRequest& request,
   MeshReport report;
   processes.together([&] {
     if (request.labels && processes.rank() != 0) return;
-    Run run =
-        runOn(request, *reader,
-              [&](VolumeReader& volume, const ::SurfaceOptions& settings, SurfaceReport& found) {
-                return volumeMeshGathered(processes, volume, settings, found, {});
-              });
+    Run run = runOn(
+        request, *reader,
+        [&](VolumeReader& volume, const internal::SurfaceOptions& settings, SurfaceReport& found) {
+          return volumeMeshGathered(processes, volume, settings, found, {});
+        });
     if (processes.rank() != 0) return;
     writeRun(path, plan, run,
              {options.comment.empty() ? run.report.comment : options.comment,

@@ -17,7 +17,7 @@ namespace mcubes {
 // meshVolumeToFile across `processes`, every one of which calls it alike.
 // A failure on any fails every process with its message. Findings are told
 // on every process; process 0's report holds them all.
-MeshReport meshVolumeAcross(Communicator& processes, const MeshRequest& request,
+MeshReport meshVolumeAcross(internal::Communicator& processes, const MeshRequest& request,
                             const std::string& path, const WriteOptions& options = {});
 
 }  // namespace mcubes

@@ -6,6 +6,8 @@
 #include "mesh/writers/mesh_writers.h"
 #include "volume/output_file.h"
 
+using namespace mcubes::internal;
+
 namespace mcubes {
 
 namespace {

@@ -6,6 +6,8 @@
 #include "mcubes/error.h"
 #include "volume/output_file.h"
 
+using namespace mcubes::internal;
+
 namespace mcubes {
 
 namespace {

@@ -11,7 +11,7 @@
 namespace mcubes {
 
 struct OutputPlan {
-  MeshFormat format = MeshFormat::Obj;
+  internal::MeshFormat format = internal::MeshFormat::Obj;
   bool folder = false;    // labels: a file each in the folder `path` names
   bool perLabel = false;  // labels: a file each (a folder, or {label} or {name} in the path)
 };
@@ -32,11 +32,11 @@ void refuseMissingNormals(const OutputPlan& plan, bool normals);
 
 // "RAS", "LPS" or "LAS" as a space; "" as the file's own. Throws
 // ArgumentError for anything else.
-WorldSpace spaceNamed(const std::string& name);
+internal::WorldSpace spaceNamed(const std::string& name);
 
 struct OutputText {
   std::string comment;
-  WorldSpace space = WorldSpace::Unstated;
+  internal::WorldSpace space = internal::WorldSpace::Unstated;
   bool ascii = false;  // text PLY
 };
 

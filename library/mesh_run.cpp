@@ -20,6 +20,8 @@
 #include <sched.h>
 #endif
 
+using namespace mcubes::internal;
+
 namespace mcubes {
 
 namespace {
@@ -102,7 +104,7 @@ SurfaceProgress progressOf(const SurfaceOptions& options) {
 void runLevel(const MeshRequest& request, VolumeReader& reader, const Extractor& extract, Run& run,
               FindingList& findings) {
   const VolumeHeader& header = reader.header();
-  ::SurfaceOptions options = internalOptions(request.surface);
+  internal::SurfaceOptions options = internalOptions(request.surface);
   options.isoLevel = run.report.level;
   SurfaceReport report;
   IndexedMesh mesh = extract ? extract(reader, options, report)
@@ -114,7 +116,7 @@ void runLevel(const MeshRequest& request, VolumeReader& reader, const Extractor&
 
 void runLabels(const MeshRequest& request, VolumeReader& reader, Run& run, FindingList& findings) {
   const VolumeHeader& header = reader.header();
-  const ::SurfaceOptions options = internalOptions(request.surface);
+  const internal::SurfaceOptions options = internalOptions(request.surface);
   const LabelStyles styles(header, request.labelTable.empty() ? std::map<std::int64_t, LabelStyle>{}
                                                               : readLabelTable(request.labelTable));
   std::vector<std::int64_t> asked = *request.labels;
@@ -198,7 +200,7 @@ std::unique_ptr<VolumeReader> openSource(const MeshRequest& request) {
   }
 }
 
-::SurfaceOptions internalOptions(const SurfaceOptions& options) {
+internal::SurfaceOptions internalOptions(const SurfaceOptions& options) {
   if (!std::isfinite(options.level)) {
     throw ArgumentError("level " + numberText(options.level) +
                         ": the iso level must be a finite number");
@@ -207,10 +209,10 @@ std::unique_ptr<VolumeReader> openSource(const MeshRequest& request) {
     throw ArgumentError("threads " + std::to_string(options.threads) +
                         ": give 1 to 1024, or 0 for one per processor");
   }
-  ::SurfaceOptions result;
+  internal::SurfaceOptions result;
   result.isoLevel = options.level;
-  result.inside =
-      options.inside.value_or(Inside::Above) == Inside::Below ? ::Inside::Below : ::Inside::Above;
+  result.inside = options.inside.value_or(Inside::Above) == Inside::Below ? internal::Inside::Below
+                                                                          : internal::Inside::Above;
   result.closed = options.closed;
   result.welded = options.welded;
   result.normals = options.normals;

@@ -20,34 +20,36 @@ namespace mcubes {
 
 struct RunSurface {
   std::int64_t label = 0;
-  LabelStyle style;  // label maps
-  IndexedMesh mesh;
+  internal::LabelStyle style;  // label maps
+  internal::IndexedMesh mesh;
 };
 
 struct Run {
   bool labels = false;  // a label map's surfaces, one per label found
   std::vector<RunSurface> surfaces;
-  WorldSpace space = WorldSpace::Unstated;  // the surfaces' space
+  internal::WorldSpace space = internal::WorldSpace::Unstated;  // the surfaces' space
   MeshReport report;
 };
 
 // The source opened, as the run reads it (a reader of the file, or of the
 // caller's array in place). Throws FileError or ArgumentError.
-std::unique_ptr<VolumeReader> openSource(const MeshRequest& request);
+std::unique_ptr<internal::VolumeReader> openSource(const MeshRequest& request);
 
 // Runs the request. `beforeWork`, if given, is called with the open volume
 // before its voxels are read (to refuse an output that is the volume's own
 // file). Throws ArgumentError, FileError or Cancelled.
 Run runRequest(const MeshRequest& request,
-               const std::function<void(const VolumeReader&)>& beforeWork = {});
+               const std::function<void(const internal::VolumeReader&)>& beforeWork = {});
 // How a level's surface is extracted: volumeSurface, or the processes of
 // several processes each meshing their share (library/mesh_across.h).
-using Extractor = std::function<IndexedMesh(VolumeReader& reader, const ::SurfaceOptions& options,
-                                            SurfaceReport& report)>;
+using Extractor = std::function<internal::IndexedMesh(internal::VolumeReader& reader,
+                                                      const internal::SurfaceOptions& options,
+                                                      internal::SurfaceReport& report)>;
 
 // The same over a volume already open at its first slice (the request's
 // source names it, for messages and Otsu's level).
-Run runOn(const MeshRequest& request, VolumeReader& reader, const Extractor& extract = {});
+Run runOn(const MeshRequest& request, internal::VolumeReader& reader,
+          const Extractor& extract = {});
 
 // Refuses what no run can do, before any work: options out of range,
 // finishing asked of the unwelded mesh, labels of an open one.
@@ -58,7 +60,7 @@ class FindingList;
 // What a run knows before it extracts: the space the mesh goes to, the
 // level (Otsu's, where asked, the volume read for it), the report's
 // geometry, space and comment; the reader's notice noted.
-void beginRun(const MeshRequest& request, const VolumeHeader& header, Run& run,
+void beginRun(const MeshRequest& request, const internal::VolumeHeader& header, Run& run,
               FindingList& findings);
 
 // The processors this process may run on (its CPU affinity: taskset, a
@@ -67,7 +69,7 @@ int availableProcessors();
 
 // The pipeline's options for the public ones; throws ArgumentError for
 // options out of range.
-::SurfaceOptions internalOptions(const SurfaceOptions& options);
-FinishingOptions internalFinishing(const FinishOptions& options, bool normals);
+internal::SurfaceOptions internalOptions(const SurfaceOptions& options);
+internal::FinishingOptions internalFinishing(const FinishOptions& options, bool normals);
 
 }  // namespace mcubes

@@ -4,6 +4,8 @@
 #include "mesh/finishing/patient_space.h"
 #include "mesh/surface/degenerate_faces.h"
 
+using namespace mcubes::internal;
+
 namespace mcubes {
 
 namespace {

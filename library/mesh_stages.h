@@ -20,18 +20,18 @@ namespace mcubes {
 // What a stage knows of the run.
 struct StageContext {
   const MeshRequest& request;
-  const VolumeHeader& header;  // the volume's, in its file's space
-  WorldSpace space;            // the space the mesh goes to
+  const internal::VolumeHeader& header;  // the volume's, in its file's space
+  internal::WorldSpace space;            // the space the mesh goes to
   FindingList& findings;
   std::string subject;  // the label a label map's surface is of, else empty
 };
 
-using Stage = void (*)(IndexedMesh& mesh, const StageContext& context);
+using Stage = void (*)(internal::IndexedMesh& mesh, const StageContext& context);
 
 // The stages in their order.
 const std::vector<Stage>& stages();
 
 // Runs every stage over `mesh`.
-void runStages(IndexedMesh& mesh, const StageContext& context);
+void runStages(internal::IndexedMesh& mesh, const StageContext& context);
 
 }  // namespace mcubes

@@ -5,6 +5,8 @@
 #include "mcubes/error.h"
 #include "mcubes/meshing.h"
 
+using namespace mcubes::internal;
+
 namespace mcubes {
 
 namespace {

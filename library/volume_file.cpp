@@ -8,6 +8,8 @@
 #include "volume/data_files.h"
 #include "volume/voxel_decoding.h"
 
+using namespace mcubes::internal;
+
 namespace mcubes {
 
 namespace {
@@ -50,14 +52,14 @@ ArrayView packedArray(const void* data, VoxelType type, const std::int64_t (&dim
 }
 
 std::unique_ptr<VolumeReader> openFile(const FileSource& source) {
-  std::optional<::RawLayout> layout;
-  ::VoxelPlacement place;
+  std::optional<internal::RawLayout> layout;
+  internal::VoxelPlacement place;
   std::copy(source.placement.spacing, source.placement.spacing + 3, place.spacing);
   std::copy(source.placement.origin, source.placement.origin + 3, place.origin);
   place.spacingGiven = source.spacingGiven;
   if (source.raw) {
     const RawLayout& raw = *source.raw;
-    layout = ::RawLayout{
+    layout = internal::RawLayout{
         {raw.dims[0], raw.dims[1], raw.dims[2]}, internalType(raw.type), raw.bigEndian, place};
   }
   allowOutsideReferences(source.outsideReferences);

@@ -13,6 +13,8 @@
 #include "tools/volume_bench.h"
 #include "tools/volume_options.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 struct BenchOptions {

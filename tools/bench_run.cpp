@@ -13,6 +13,8 @@
 #include "tools/progress_line.h"
 #include "viewer/nearest_rank.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -5,6 +5,8 @@
 #include "library/mesh_run.h"
 #include "tools/cli_words.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 // Accepts exactly an optional sign and decimal digits within the 32-bit

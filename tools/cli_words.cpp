@@ -4,6 +4,8 @@
 
 #include "volume/argument_words.h"
 
+using namespace mcubes::internal;
+
 std::string commandLineWord(const std::string& name) {
   static const std::map<std::string, std::string> words = {
       {"dims", "--dims X,Y,Z"},

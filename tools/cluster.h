@@ -15,4 +15,4 @@ void leaveCluster();
 // The processes this one belongs to. Where a step they take together
 // throws on any, every process fails with the first failing process's
 // message (failCommand), which only process 0 prints.
-Communicator& cluster();
+mcubes::internal::Communicator& cluster();

@@ -7,6 +7,8 @@
 #include "tools/cli_support.h"
 #include "tools/cluster.h"
 
+using namespace mcubes::internal;
+
 // Started by an MPI launcher as one of several processes, which this build
 // cannot join: each would run the whole command and write the whole output
 // file over the others', so every one refuses (process 0 says why).

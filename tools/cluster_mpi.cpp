@@ -20,6 +20,8 @@
 #include "volume/output_file.h"
 #include "volume/temporary_files.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 // Launched by mpirun (Open MPI, or a PMI launcher such as srun): only then

@@ -21,6 +21,8 @@
 #include "tools/snapshot_command.h"
 #endif
 
+using namespace mcubes::internal;
+
 namespace {
 
 // The one error line (under mpirun, process 0's). Messages quote the

@@ -2,6 +2,8 @@
 #include "tools/mcubes.h"
 #include "tools/stop_signals.h"
 
+using namespace mcubes::internal;
+
 int main(int argc, char** argv) {
   joinCluster(argc, argv);
   stopOnSignals(cluster().rank() == 0);

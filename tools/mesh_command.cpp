@@ -31,6 +31,8 @@
 #include "volume/number_text.h"
 #include "volume/output_file.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 // Under mpirun only process 0 speaks.

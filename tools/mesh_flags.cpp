@@ -8,6 +8,8 @@
 #include "tools/mesh_options.h"
 #include "volume/number_text.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 // Accepts a number in (low, high], or (low, high) where `openHigh`.

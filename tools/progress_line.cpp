@@ -9,6 +9,8 @@
 
 #include "tools/cluster.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 bool toTerminal() {

@@ -11,6 +11,8 @@
 #include "tools/snapshot_render.h"
 #include "volume/output_file.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 // The clock moves one tick every 16 ms. GIF counts delays in hundredths of a

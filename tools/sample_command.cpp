@@ -11,6 +11,8 @@
 #include "volume/output_file.h"
 #include "volume/sample_volumes.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 struct SampleOptions {

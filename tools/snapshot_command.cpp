@@ -10,6 +10,8 @@
 #include "viewer/png_file.h"
 #include "volume/output_file.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 struct SnapshotOptions {

@@ -9,6 +9,8 @@
 #include "tools/progress_line.h"
 #include "volume/temporary_files.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 volatile std::sig_atomic_t speaking = 0;

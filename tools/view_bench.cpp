@@ -11,6 +11,8 @@
 #include "tools/view_command.h"
 #include "viewer/frame_bench.h"
 
+using namespace mcubes::internal;
+
 void runViewBench(const ViewBenchOptions& options) {
   ViewerOptions viewer;
   viewer.start.divisions = options.divisions;

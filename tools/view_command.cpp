@@ -19,6 +19,8 @@
 #include "port/port.h"
 #endif
 
+using namespace mcubes::internal;
+
 namespace {
 
 struct ViewOptions {

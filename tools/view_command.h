@@ -21,7 +21,8 @@ std::shared_ptr<VolumeSource> volumeSourceOrFail(const VolumeOptions& options, i
 // state shows, at full detail and with normals, of the volume the options
 // name (else the scene), in-process, so that the file is the command's to
 // the byte; `inside`: the side of the level the volume's object lies on.
-MeshExporter meshExporter(const VolumeOptions& volume, Inside inside = Inside::Above);
+MeshExporter meshExporter(const VolumeOptions& volume,
+                          mcubes::internal::Inside inside = mcubes::internal::Inside::Above);
 
 struct ViewBenchOptions {
   int frames;

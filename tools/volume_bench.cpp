@@ -15,6 +15,8 @@
 #include "tools/cluster.h"
 #include "tools/progress_line.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

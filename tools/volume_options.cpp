@@ -15,6 +15,8 @@
 #include "volume/hdf5_name.h"
 #include "volume/voxel_decoding.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 // "A,B,C": exactly three numbers, parsed whole.

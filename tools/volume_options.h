@@ -32,7 +32,7 @@ void addVolumeOptions(CLI::App& command, VolumeOptions& options);
 // --inside above|below: which side of the level a volume's object lies on
 // (mesh/surface/inside.h); the option, so that callers can tell whether it was given.
 CLI::Option* addInsideOption(CLI::App& command, std::string& inside);
-Inside insideNamed(const std::string& name);
+mcubes::internal::Inside insideNamed(const std::string& name);
 
 // The library's source for the volume the options name, or the command
 // ended with why not (failCommand).
@@ -40,4 +40,4 @@ mcubes::FileSource fileSourceOrFail(const VolumeOptions& options);
 
 // Opens the volume the options name, or ends the command with one line that
 // says what is wrong (failCommand).
-std::unique_ptr<VolumeReader> openVolumeOrFail(const VolumeOptions& options);
+std::unique_ptr<mcubes::internal::VolumeReader> openVolumeOrFail(const VolumeOptions& options);

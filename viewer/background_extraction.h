@@ -15,7 +15,7 @@
 
 struct Extraction {
   ViewState state;  // what it was made for
-  IndexedMesh mesh;
+  mcubes::internal::IndexedMesh mesh;
   std::vector<Rgb> colours;
   bool closed = false;
   // The arrays that draw it with smooth normals.

@@ -2,6 +2,8 @@
 
 #include "viewer/background_extraction.h"
 
+using namespace mcubes::internal;
+
 void extractTimed(SurfaceSource& source, const ViewState& state, Extraction& extraction) {
   const auto start = std::chrono::steady_clock::now();
   extraction.state = state;

@@ -2,6 +2,8 @@
 
 #include "viewer/background_extraction.h"
 
+using namespace mcubes::internal;
+
 struct BackgroundExtraction::Shared {
   SurfaceSource& source;
   std::optional<ViewState> pending;

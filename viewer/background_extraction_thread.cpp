@@ -5,6 +5,8 @@
 
 #include "viewer/background_extraction.h"
 
+using namespace mcubes::internal;
+
 struct BackgroundExtraction::Shared {
   SurfaceSource& source;
   std::mutex mutex;

@@ -11,6 +11,8 @@
 #include "viewer/nearest_rank.h"
 #include "viewer/viewer_window.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

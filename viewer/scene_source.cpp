@@ -5,6 +5,8 @@
 #include "mesh/scene/scene_surface.h"
 #include "viewer/surface_source.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 // Where the grid cuts the surface open, its rim lies on the grid's outer

@@ -1,5 +1,7 @@
 #include "viewer/slice_view.h"
 
+using namespace mcubes::internal;
+
 void SliceView::release() {
   if (textures_[0] != 0) glDeleteTextures(3, textures_);
   for (int axis = 0; axis < 3; ++axis) {

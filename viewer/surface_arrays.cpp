@@ -5,6 +5,8 @@
 
 #include "mesh/finishing/face_normals.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 // `count` indices into `vertices` vertices, stored as narrow as they fit.

@@ -28,15 +28,16 @@ struct ElementIndices {
 };
 
 // The mesh's vertices with their normals.
-void buildSmoothArray(const IndexedMesh& mesh, std::vector<ShadedVertex>& vertices);
+void buildSmoothArray(const mcubes::internal::IndexedMesh& mesh,
+                      std::vector<ShadedVertex>& vertices);
 
 // Three corners per face in face order with the face's outward unit normal
 // on each (zero for a face without area).
-void buildFlatArray(const IndexedMesh& mesh, std::vector<ShadedVertex>& vertices);
+void buildFlatArray(const mcubes::internal::IndexedMesh& mesh, std::vector<ShadedVertex>& vertices);
 
 // The faces' corners in order, for GL_TRIANGLES.
-void buildFaceIndices(const IndexedMesh& mesh, ElementIndices& indices);
+void buildFaceIndices(const mcubes::internal::IndexedMesh& mesh, ElementIndices& indices);
 
 // Every edge of the faces once, as pairs of vertex indices (lower first),
 // for GL_LINES.
-void buildEdgeIndices(const IndexedMesh& mesh, ElementIndices& indices);
+void buildEdgeIndices(const mcubes::internal::IndexedMesh& mesh, ElementIndices& indices);

@@ -67,7 +67,8 @@ class SurfaceSource {
   // between two faces), so that no face can be seen from behind. A volume's
   // (at more than one level of detail) is called from the window's thread
   // and a worker's at once.
-  virtual bool extract(const ViewState& state, IndexedMesh& mesh, std::vector<Rgb>& colours) = 0;
+  virtual bool extract(const ViewState& state, mcubes::internal::IndexedMesh& mesh,
+                       std::vector<Rgb>& colours) = 0;
   // The slice across the frame's axis `axis` through `fraction` of the box
   // along it; false where the source has no data to slice (the scene).
   virtual bool slice(int axis, double fraction, SliceImage& image) const {
@@ -87,10 +88,11 @@ class SceneSource : public SurfaceSource {
   explicit SceneSource(int threads);
 
   SurfaceDescription describe() const override;
-  bool extract(const ViewState& state, IndexedMesh& mesh, std::vector<Rgb>& colours) override;
+  bool extract(const ViewState& state, mcubes::internal::IndexedMesh& mesh,
+               std::vector<Rgb>& colours) override;
 
  private:
-  SurfaceOptions options_;
+  mcubes::internal::SurfaceOptions options_;
 };
 
 // A user's volume held in memory, extracted exactly (the literal pipeline's
@@ -110,7 +112,7 @@ class SceneSource : public SurfaceSource {
 // once, with caps and without as the state asks, and kept.
 class VolumeSource : public SurfaceSource {
  public:
-  VolumeSource(std::shared_ptr<const InMemoryVolume> volume, int threads);
+  VolumeSource(std::shared_ptr<const mcubes::internal::InMemoryVolume> volume, int threads);
 
   // Shows the label map's labels `asked` (empty: all but 0) from now on;
   // those found nowhere are named in `absent`. Throws VolumeError where a
@@ -119,8 +121,8 @@ class VolumeSource : public SurfaceSource {
 
   // Which side of the level the object lies on (mesh/surface/inside.h) from now
   // on: above, as a scan's, unless this says below.
-  void setInside(Inside inside) { options_.inside = inside; }
-  Inside inside() const { return options_.inside; }
+  void setInside(mcubes::internal::Inside inside) { options_.inside = inside; }
+  mcubes::internal::Inside inside() const { return options_.inside; }
 
   // Its fine iso step is 1 % of the range of the data's finite values (0.01
   // where they are all alike).
@@ -138,8 +140,9 @@ class VolumeSource : public SurfaceSource {
   // The least and the most finite value (both 0 where there is none).
   double least() const { return least_; }
   double most() const { return most_; }
-  const InMemoryVolume& volume() const { return *volume_; }
-  bool extract(const ViewState& state, IndexedMesh& mesh, std::vector<Rgb>& colours) override;
+  const mcubes::internal::InMemoryVolume& volume() const { return *volume_; }
+  bool extract(const ViewState& state, mcubes::internal::IndexedMesh& mesh,
+               std::vector<Rgb>& colours) override;
   // Greyscale from the least finite value (black) to the most (white).
   bool slice(int axis, double fraction, SliceImage& image) const override;
 
@@ -151,26 +154,27 @@ class VolumeSource : public SurfaceSource {
   struct LabelMesh {
     ShownLabel label;
     Rgb colour;
-    IndexedMesh mesh;  // in the viewer's frame
+    mcubes::internal::IndexedMesh mesh;  // in the viewer's frame
   };
 
   // The level of detail of every `stride`-th voxel, built on first use.
-  const InMemoryVolume& level(std::int32_t stride);
+  const mcubes::internal::InMemoryVolume& level(std::int32_t stride);
   // The labels' meshes with caps or without, built on first use.
   const std::vector<LabelMesh>& labelMeshes(bool caps);
-  void toFrame(IndexedMesh& mesh) const;
+  void toFrame(mcubes::internal::IndexedMesh& mesh) const;
   // The voxel axis that runs most nearly along the frame's axis `a`.
   int voxelAxisAlong(int a) const;
 
-  std::shared_ptr<const InMemoryVolume> volume_;
+  std::shared_ptr<const mcubes::internal::InMemoryVolume> volume_;
   std::mutex levelsMutex_;  // the window's thread reads levels_ while a worker extracts
-  std::map<std::int32_t, std::shared_ptr<const InMemoryVolume>> levels_;  // by stride
+  std::map<std::int32_t, std::shared_ptr<const mcubes::internal::InMemoryVolume>>
+      levels_;  // by stride
   std::vector<std::int64_t> labelsAsked_;
   std::vector<LabelMesh> labels_[2];  // without caps, with caps
   bool labelsBuilt_[2] = {false, false};
   bool labelMap_ = false;
   std::int32_t coarsestStride_ = 1;
-  SurfaceOptions options_;
+  mcubes::internal::SurfaceOptions options_;
   double fineStep_ = 0.01;
   double least_ = 0.0;
   double most_ = 0.0;
@@ -183,4 +187,4 @@ class VolumeSource : public SurfaceSource {
 // The volume `reader` gives, read whole into memory (as doubles, the way the
 // viewer holds it), to be shown on `threads` extraction threads. Throws
 // VolumeError where it cannot be read or does not fit in memory.
-std::shared_ptr<VolumeSource> loadVolumeSource(VolumeReader& reader, int threads);
+std::shared_ptr<VolumeSource> loadVolumeSource(mcubes::internal::VolumeReader& reader, int threads);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+using namespace mcubes::internal;
+
 SurfaceView::SurfaceView(SurfaceSource& source, bool progressive)
     : source_(source),
       animated_(source.describe().animated),

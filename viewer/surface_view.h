@@ -67,7 +67,7 @@ class SurfaceView {
   ViewState requested_;  // of the background, while awaited
   bool awaiting_ = false;
   std::optional<Extraction> kept_;  // the surface shown before this one
-  IndexedMesh mesh_;
+  mcubes::internal::IndexedMesh mesh_;
   std::vector<ShadedVertex> smooth_;
   ElementIndices faces_;
   std::vector<ShadedVertex> flat_;

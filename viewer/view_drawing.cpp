@@ -2,6 +2,8 @@
 
 #include "platform/gl.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 void drawElements(GLenum mode, const ElementIndices& indices) {

@@ -16,6 +16,8 @@
 #include "viewer/surface_view.h"
 #include "viewer/view_drawing.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 const char viewerClassName[] = "mcubes view";

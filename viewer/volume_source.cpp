@@ -10,6 +10,8 @@
 #include "volume/label_styles.h"
 #include "volume/otsu_level.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 std::int64_t voxelCount(const VolumeGeometry& geometry) {

@@ -23,6 +23,8 @@
 #include "volume/read_failure.h"
 #include "volume/voxel_decoding.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 // JavaScript bodies are left as written: clang-format would read them as C++.

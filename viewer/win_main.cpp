@@ -7,6 +7,8 @@
 
 #include "viewer/viewer_window.h"
 
+using namespace mcubes::internal;
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   std::string error;
   const HWND window = openViewer(ViewerOptions{}, CW_USEDEFAULT, CW_USEDEFAULT, error);

@@ -1,5 +1,7 @@
 #include "volume/argument_words.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 bool isNameCharacter(char c) { return (c >= 'a' && c <= 'z') || c == '_'; }
@@ -27,3 +29,5 @@ std::string wordArguments(const std::string& text,
   result.append(text, at, std::string::npos);
   return result;
 }
+
+}  // namespace mcubes::internal

@@ -8,8 +8,12 @@
 #include <functional>
 #include <string>
 
+namespace mcubes::internal {
+
 // `text` with each {name} of lower-case letters and underscores replaced by
 // term(name); other braces stay as they are. A term returns "{name}" for a
 // name that is no argument of its front end ({label} in an output's name).
 std::string wordArguments(const std::string& text,
                           const std::function<std::string(const std::string& name)>& term);
+
+}  // namespace mcubes::internal

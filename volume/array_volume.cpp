@@ -5,6 +5,8 @@
 #include "volume/read_failure.h"
 #include "volume/voxel_decoding.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 constexpr bool BigEndianMachine = __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__;
@@ -39,3 +41,5 @@ void ArrayVolume::readSlices(std::int64_t count, double* out) {
   }
   nextSlice_ += count;
 }
+
+}  // namespace mcubes::internal

@@ -8,6 +8,8 @@
 
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 // Where voxel (i, j, k) lies: data + i * strides[0] + j * strides[1] + k *
 // strides[2] bytes, strides of either sign (a C-ordered array, a Fortran-
 // ordered one, a reversed or sliced view), in the machine's byte order.
@@ -29,3 +31,5 @@ class ArrayVolume : public VolumeReader {
   std::int64_t nextSlice_ = 0;
   std::vector<unsigned char> row_;  // a row gathered where its voxels are apart
 };
+
+}  // namespace mcubes::internal

@@ -3,6 +3,8 @@
 #include "volume/file_source.h"
 #include "volume/gzip_source.h"
 
+namespace mcubes::internal {
+
 std::vector<unsigned char> binaryHeader(const std::string& path, bool gzip, std::size_t size) {
   std::unique_ptr<ByteSource> source = std::make_unique<FileSource>(path);
   if (gzip) source = inflatingSource(std::move(source), path);
@@ -10,3 +12,5 @@ std::vector<unsigned char> binaryHeader(const std::string& path, bool gzip, std:
   bytes.resize(source->read(bytes.data(), size));
   return bytes;
 }
+
+}  // namespace mcubes::internal

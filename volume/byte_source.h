@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace mcubes::internal {
+
 class ByteSource {
  public:
   virtual ~ByteSource() = default;
@@ -19,3 +21,5 @@ class ByteSource {
   // does. Nothing for bytes that are not compressed.
   virtual void verifyRest() {}
 };
+
+}  // namespace mcubes::internal

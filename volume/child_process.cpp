@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstdio>
 
+namespace mcubes::internal {
+
 bool writeAll(int to, const void* bytes, std::size_t size) {
   const char* at = static_cast<const char*>(bytes);
   while (size > 0) {
@@ -92,3 +94,5 @@ void reapChild(pid_t child) {
   while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
 }
+
+}  // namespace mcubes::internal

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 
+namespace mcubes::internal {
+
 // Reads or writes `size` bytes of a pipe or socket whole, through
 // interruptions; false where the other end is gone (a socket's, without
 // SIGPIPE).
@@ -27,3 +29,5 @@ pid_t forkGdcmChild(std::size_t headroom, bool diesWithThread, int keep);
 
 // Waits for the child to end, through interruptions.
 void reapChild(pid_t child);
+
+}  // namespace mcubes::internal

@@ -5,6 +5,8 @@
 
 #include "volume/read_failure.h"
 
+namespace mcubes::internal {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -119,3 +121,5 @@ std::vector<std::string> numberedFiles(const std::string& headerFile, std::strin
   }
   return files;
 }
+
+}  // namespace mcubes::internal

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace mcubes::internal {
+
 // The most files one header may name.
 constexpr std::int64_t MostDataFiles = 1 << 20;
 
@@ -29,3 +31,5 @@ std::string besideHeader(const std::string& headerFile, std::string_view name);
 // pattern it cannot use or more than MostDataFiles files.
 std::vector<std::string> numberedFiles(const std::string& headerFile, std::string_view pattern,
                                        std::int64_t first, std::int64_t last, std::int64_t step);
+
+}  // namespace mcubes::internal

@@ -7,6 +7,8 @@
 #include "volume/output_file.h"
 #include "volume/read_failure.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 const char* const SizesOrTruncated =
@@ -157,3 +159,5 @@ void DataStream::endsEarly(std::int64_t got) const {
                  " asks for",
              SizesOrTruncated);
 }
+
+}  // namespace mcubes::internal

@@ -10,6 +10,8 @@
 #include "volume/byte_source.h"
 #include "volume/file_source.h"
 
+namespace mcubes::internal {
+
 struct DataLayout {
   std::string headerFile;          // the file whose header describes the data
   std::vector<std::string> files;  // the data files, in order
@@ -47,3 +49,5 @@ class DataStream {
   std::unique_ptr<ByteSource> piece_;
   std::int64_t pieceLeft_ = 0;
 };
+
+}  // namespace mcubes::internal

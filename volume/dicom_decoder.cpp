@@ -16,6 +16,8 @@
 #include "volume/child_process.h"
 #include "volume/read_failure.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 const gdcm::Tag PixelData(0x7fe0, 0x0010);
@@ -159,3 +161,5 @@ const unsigned char* DicomDecoder::decode(const std::string& file) {
   if (!problem.empty()) failVolume(file, problem, remedy);
   return static_cast<const unsigned char*>(pixels_);
 }
+
+}  // namespace mcubes::internal

@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <string>
 
+namespace mcubes::internal {
+
 class DicomDecoder {
  public:
   // Starts the child for slices of `sliceBytes` decoded bytes each.
@@ -34,3 +36,5 @@ class DicomDecoder {
   int channel_ = -1;        // a socket to the child
   pid_t child_ = -1;
 };
+
+}  // namespace mcubes::internal

@@ -22,6 +22,8 @@
 #include "volume/volume_readers.h"
 #include "volume/voxel_decoding.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -238,3 +240,5 @@ std::unique_ptr<VolumeReader> openDicom(const std::string& path, const std::stri
   if (!damaged.empty()) assembled.header.notice = leftOut(path, damaged);
   return std::make_unique<DicomVolume>(std::move(assembled));
 }
+
+}  // namespace mcubes::internal

@@ -14,6 +14,8 @@
 #include "volume/volume_layout.h"
 #include "volume/voxel_decoding.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 // How far the slices may stray from an even lattice: a step may differ from
@@ -416,3 +418,5 @@ DicomSeries assembleDicomSeries(const std::string& source, std::vector<DicomFile
   }
   return result;
 }
+
+}  // namespace mcubes::internal

@@ -11,6 +11,8 @@
 
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 // The fields read from each file, as text (absent: empty).
 enum class DicomField {
   SeriesUid,            // (0020,000E)
@@ -69,3 +71,5 @@ struct DicomSeries {
 // (Enhanced CT or MR, RT Dose...), each said as what it is.
 DicomSeries assembleDicomSeries(const std::string& source, std::vector<DicomFileFields> files,
                                 const std::string& choice);
+
+}  // namespace mcubes::internal

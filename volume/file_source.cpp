@@ -7,6 +7,8 @@
 
 #include "volume/read_failure.h"
 
+namespace mcubes::internal {
+
 std::int64_t fileSize(const std::string& path) {
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(path, error);
@@ -62,3 +64,5 @@ std::string fileHead(const std::string& path, std::size_t most) {
   head.resize(file.read(reinterpret_cast<unsigned char*>(head.data()), head.size()));
   return head;
 }
+
+}  // namespace mcubes::internal

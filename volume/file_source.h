@@ -7,6 +7,8 @@
 
 #include "volume/byte_source.h"
 
+namespace mcubes::internal {
+
 // The size of the file at `path`; fails naming it when it is missing, a
 // folder or otherwise no file.
 std::int64_t fileSize(const std::string& path);
@@ -29,3 +31,5 @@ class FileSource : public ByteSource {
   std::int64_t size_;
   std::ifstream in_;
 };
+
+}  // namespace mcubes::internal

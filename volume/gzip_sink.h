@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <memory>
 
+namespace mcubes::internal {
+
 // Whether this build can compress (it has zlib).
 bool writesGzip();
 
@@ -25,3 +27,5 @@ class GzipSink {
   struct Stream;
   std::unique_ptr<Stream> stream_;
 };
+
+}  // namespace mcubes::internal

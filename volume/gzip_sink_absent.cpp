@@ -2,6 +2,8 @@
 // writesGzip() first and write uncompressed data instead or refuse.
 #include "volume/gzip_sink.h"
 
+namespace mcubes::internal {
+
 struct GzipSink::Stream {};
 
 bool writesGzip() { return false; }
@@ -13,3 +15,5 @@ GzipSink::~GzipSink() = default;
 bool GzipSink::write(const void*, std::size_t) { return false; }
 
 bool GzipSink::finish() { return false; }
+
+}  // namespace mcubes::internal

@@ -2,6 +2,8 @@
 
 #include "volume/gzip_sink.h"
 
+namespace mcubes::internal {
+
 struct GzipSink::Stream {
   std::FILE* file;
   z_stream z{};
@@ -52,3 +54,5 @@ bool GzipSink::finish() {
   stream_->z.avail_in = 0;
   return stream_->ok && stream_->drain(Z_FINISH);
 }
+
+}  // namespace mcubes::internal

@@ -8,8 +8,12 @@
 
 #include "volume/byte_source.h"
 
+namespace mcubes::internal {
+
 // The bytes that decompressing `compressed` gives, gzip or zlib as its first
 // bytes say; concatenated gzip members read as one stream. Corrupt or
 // truncated data fails naming `file`.
 std::unique_ptr<ByteSource> inflatingSource(std::unique_ptr<ByteSource> compressed,
                                             const std::string& file);
+
+}  // namespace mcubes::internal

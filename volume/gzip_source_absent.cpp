@@ -2,7 +2,11 @@
 #include "volume/gzip_source.h"
 #include "volume/read_failure.h"
 
+namespace mcubes::internal {
+
 std::unique_ptr<ByteSource> inflatingSource(std::unique_ptr<ByteSource>, const std::string& file) {
   failVolume(file, "this build cannot read compressed data (built without zlib)",
              "decompress it first, or use a build with zlib");
 }
+
+}  // namespace mcubes::internal

@@ -7,6 +7,8 @@
 #include "volume/gzip_source.h"
 #include "volume/read_failure.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 class InflatingSource : public ByteSource {
@@ -91,3 +93,5 @@ std::unique_ptr<ByteSource> inflatingSource(std::unique_ptr<ByteSource> compress
                                             const std::string& file) {
   return std::make_unique<InflatingSource>(std::move(compressed), file);
 }
+
+}  // namespace mcubes::internal

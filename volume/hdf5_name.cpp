@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+namespace mcubes::internal {
+
 namespace {
 
 // Whether `path` holds an HDF5 extension ending just before `end`.
@@ -29,3 +31,5 @@ std::optional<Hdf5Name> hdf5Name(const std::string& path) {
   if (hdf5ExtensionBefore(path, path.size())) return Hdf5Name{path, ""};
   return std::nullopt;
 }
+
+}  // namespace mcubes::internal

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+namespace mcubes::internal {
+
 struct Hdf5Name {
   std::string file;
   std::string dataset;  // empty: not named
@@ -14,3 +16,5 @@ struct Hdf5Name {
 // ends in .h5, .hdf5 or .he5 (in any case) either where `path` ends or where
 // the first colon after such an extension begins the dataset.
 std::optional<Hdf5Name> hdf5Name(const std::string& path);
+
+}  // namespace mcubes::internal

@@ -19,6 +19,8 @@
 #include "volume/volume_readers.h"
 #include "volume/voxel_decoding.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 // An identifier of the library's, closed by the function for its kind.
@@ -430,3 +432,5 @@ std::unique_ptr<VolumeReader> openHdf5(const std::string& path, const std::strin
   return std::make_unique<Hdf5Volume>(path, name, std::move(file), std::move(data),
                                       std::move(header));
 }
+
+}  // namespace mcubes::internal

@@ -4,6 +4,8 @@
 #include "volume/header_text.h"
 #include "volume/read_failure.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 constexpr std::int64_t MostAxes = 16;  // as teem allows
@@ -110,3 +112,5 @@ std::vector<std::string> HeaderFields::dataFiles(std::string_view value,
   }
   return files;
 }
+
+}  // namespace mcubes::internal

@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+namespace mcubes::internal {
+
 class HeaderFields {
  public:
   HeaderFields(const std::string& file, const char* fix) : file_(file), fix_(fix) {}
@@ -62,3 +64,5 @@ class HeaderFields {
   const char* fix_;
   std::map<std::string, std::string_view> values_;
 };
+
+}  // namespace mcubes::internal

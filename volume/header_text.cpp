@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+namespace mcubes::internal {
+
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
@@ -66,3 +68,5 @@ std::string lowered(std::string_view text) {
   }
   return result;
 }
+
+}  // namespace mcubes::internal

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+namespace mcubes::internal {
+
 std::string_view trimmed(std::string_view text);
 // Splits at runs of spaces and tabs.
 std::vector<std::string_view> words(std::string_view text);
@@ -19,3 +21,5 @@ std::optional<std::int64_t> parseInteger(std::string_view text);
 std::optional<double> parseNumber(std::string_view text);
 // Lower case, for keywords that files write in any case.
 std::string lowered(std::string_view text);
+
+}  // namespace mcubes::internal

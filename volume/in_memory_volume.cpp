@@ -5,6 +5,8 @@
 
 #include "volume/read_failure.h"
 
+namespace mcubes::internal {
+
 InMemoryVolume::InMemoryVolume(const VolumeHeader& header, std::unique_ptr<double[]> values)
     : header_(header), values_(std::move(values)) {}
 
@@ -21,3 +23,5 @@ void InMemoryVolume::skipSlices(std::int64_t count) {
   checkSlicesLeft(count, nextSlice_, header_.geometry.dims[2]);
   nextSlice_ += count;
 }
+
+}  // namespace mcubes::internal

@@ -6,6 +6,8 @@
 
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 // The volume's voxels held in memory, the same values a reader gives: for
 // benchmarks (extraction alone) and tests.
 class InMemoryVolume : public VolumeReader {
@@ -22,3 +24,5 @@ class InMemoryVolume : public VolumeReader {
   std::unique_ptr<double[]> values_;
   std::int64_t nextSlice_ = 0;
 };
+
+}  // namespace mcubes::internal

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <sstream>
 
+namespace mcubes::internal {
+
 namespace {
 
 // Ten colours told apart at a glance (Tableau's), label 1 the first.
@@ -83,3 +85,5 @@ LabelStyle LabelStyles::operator()(std::int64_t label) const {
   const std::int64_t count = std::size(Palette);
   return {"label " + std::to_string(label), Palette[((label - 1) % count + count) % count]};
 }
+
+}  // namespace mcubes::internal

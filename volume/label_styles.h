@@ -11,6 +11,8 @@
 
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 struct LabelStyle {
   std::string name;
   std::array<std::uint8_t, 3> colour;  // sRGB
@@ -34,3 +36,5 @@ class LabelStyles {
  private:
   std::map<std::int64_t, LabelStyle> segments_;
 };
+
+}  // namespace mcubes::internal

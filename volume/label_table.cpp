@@ -9,6 +9,8 @@
 
 #include "volume/read_failure.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 std::string trimmed(const std::string& text) {
@@ -135,3 +137,5 @@ std::map<std::int64_t, LabelStyle> readLabelTable(const std::string& path) {
   }
   return table;
 }
+
+}  // namespace mcubes::internal

@@ -17,6 +17,10 @@
 
 #include "volume/label_styles.h"
 
+namespace mcubes::internal {
+
 // Throws VolumeError naming the line for a file it cannot read or a line
 // that is none of these, or a value given twice.
 std::map<std::int64_t, LabelStyle> readLabelTable(const std::string& path);
+
+}  // namespace mcubes::internal

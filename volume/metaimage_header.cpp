@@ -9,6 +9,8 @@
 #include "volume/volume_layout.h"
 #include "volume/voxel_decoding.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 const char* const FixHeader = "correct the MetaImage header";
@@ -153,3 +155,5 @@ MetaImageHeader parseMetaImageHeader(std::string_view text, const std::string& f
   if (dataFile != "LOCAL") header.dataFiles = fields.dataFiles(dataFile, "ElementDataFile", sizes);
   return header;
 }
+
+}  // namespace mcubes::internal

@@ -9,6 +9,8 @@
 
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 struct MetaImageHeader {
   VolumeHeader volume;       // the first three axes; the notice for more
   std::int64_t volumes = 1;  // the product of the sizes past the third axis
@@ -25,3 +27,5 @@ struct MetaImageHeader {
 // files are taken as relative to `file`'s folder; every failure names
 // `file`.
 MetaImageHeader parseMetaImageHeader(std::string_view text, const std::string& file);
+
+}  // namespace mcubes::internal

@@ -5,6 +5,8 @@
 #include "volume/streamed_volume.h"
 #include "volume/volume_readers.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 // Far beyond any real header (a few hundred bytes, or a long list of files).
@@ -55,3 +57,5 @@ std::unique_ptr<VolumeReader> openMetaImage(const std::string& path) {
   layout.bytesPerFile = header.bytes / static_cast<std::int64_t>(layout.files.size());
   return std::make_unique<StreamedVolume>(header.volume, header.bigEndian, std::move(layout));
 }
+
+}  // namespace mcubes::internal

@@ -6,6 +6,8 @@
 #include "volume/volume_layout.h"
 #include "volume/voxel_decoding.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 const char* const Damaged = "the file is damaged, or not FreeSurfer MGH";
@@ -88,3 +90,5 @@ MghHeader parseMghHeader(const unsigned char* bytes, std::size_t size, const std
                 "c_ras (c_r, c_a, c_s)");
   return header;
 }
+
+}  // namespace mcubes::internal

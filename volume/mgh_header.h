@@ -8,6 +8,8 @@
 
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 constexpr std::size_t MghHeaderBytes = 284;
 
 struct MghHeader {
@@ -22,3 +24,5 @@ struct MghHeader {
 // cosines times its voxel size, and the volume's centre (voxel dims / 2,
 // halves included) lies at c_ras.
 MghHeader parseMghHeader(const unsigned char* bytes, std::size_t size, const std::string& file);
+
+}  // namespace mcubes::internal

@@ -3,6 +3,8 @@
 #include "volume/streamed_volume.h"
 #include "volume/volume_readers.h"
 
+namespace mcubes::internal {
+
 std::unique_ptr<VolumeReader> openMgh(const std::string& path, bool gzip) {
   const std::vector<unsigned char> bytes = binaryHeader(path, gzip, MghHeaderBytes);
   const MghHeader header = parseMghHeader(bytes.data(), bytes.size(), path);
@@ -14,3 +16,5 @@ std::unique_ptr<VolumeReader> openMgh(const std::string& path, bool gzip) {
   layout.bytesPerFile = header.bytes;
   return std::make_unique<StreamedVolume>(header.volume, true, std::move(layout));
 }
+
+}  // namespace mcubes::internal

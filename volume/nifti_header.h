@@ -11,6 +11,8 @@
 
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 // The longest header: NIfTI-2's (NIfTI-1's and Analyze's are 348 bytes).
 constexpr std::size_t NiftiHeaderBytes = 540;
 
@@ -28,3 +30,5 @@ struct NiftiHeader {
 // single .nii file (n+1 or n+2). Every failure names `file`.
 NiftiHeader parseNiftiHeader(const unsigned char* bytes, std::size_t size, bool pair,
                              const std::string& file);
+
+}  // namespace mcubes::internal

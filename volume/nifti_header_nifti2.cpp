@@ -9,6 +9,8 @@
 #include "volume/volume_layout.h"
 #include "volume/voxel_decoding.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 static_assert(sizeof(nifti_1_header) == 348 && sizeof(nifti_2_header) == NiftiHeaderBytes,
@@ -255,3 +257,5 @@ NiftiHeader parseNiftiHeader(const unsigned char* bytes, std::size_t size, bool 
   }
   return header;
 }
+
+}  // namespace mcubes::internal

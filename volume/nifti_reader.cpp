@@ -5,6 +5,8 @@
 #include "volume/streamed_volume.h"
 #include "volume/volume_readers.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 NiftiHeader readHeader(const std::string& path, bool gzip, bool pair) {
@@ -41,3 +43,5 @@ std::unique_ptr<VolumeReader> openNiftiPair(const std::string& path) {
   }
   return streamed(header, path, image, false);
 }
+
+}  // namespace mcubes::internal

@@ -10,6 +10,8 @@
 #include "volume/volume_layout.h"
 #include "volume/voxel_decoding.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 const char* const FixHeader = "correct the NRRD header";
@@ -271,3 +273,5 @@ NrrdHeader parseNrrdHeader(std::string_view text, const std::string& file) {
   }
   return header;
 }
+
+}  // namespace mcubes::internal

@@ -9,6 +9,8 @@
 
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 struct NrrdHeader {
   VolumeHeader volume;       // the first three axes; the notice for more
   std::int64_t volumes = 1;  // the product of the sizes past the third axis
@@ -24,3 +26,5 @@ struct NrrdHeader {
 // blank line that ends it. Detached data files are taken as relative to
 // `file`'s folder; every failure names `file`.
 NrrdHeader parseNrrdHeader(std::string_view text, const std::string& file);
+
+}  // namespace mcubes::internal

@@ -4,6 +4,8 @@
 #include "volume/streamed_volume.h"
 #include "volume/volume_readers.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 // Far beyond any real header (a few kilobytes, or a long list of data files).
@@ -48,3 +50,5 @@ std::unique_ptr<VolumeReader> openNrrd(const std::string& path) {
   layout.bytesPerFile = header.bytes / static_cast<std::int64_t>(layout.files.size());
   return std::make_unique<StreamedVolume>(header.volume, header.bigEndian, std::move(layout));
 }
+
+}  // namespace mcubes::internal

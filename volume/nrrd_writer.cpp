@@ -10,6 +10,8 @@
 #include "volume/number_text.h"
 #include "volume/voxel_decoding.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 // NRRD's names are ours but for its floating types.
@@ -100,3 +102,5 @@ bool writeNrrd(std::FILE* file, VolumeReader& volume, NrrdEncoding encoding) {
   }
   return !gzip || gzip->finish();
 }
+
+}  // namespace mcubes::internal

@@ -5,6 +5,8 @@
 
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 enum class NrrdEncoding { Raw, Gzip };
 
 // Writes every slice `volume` has left as a NRRD file: its voxel type, in
@@ -14,3 +16,5 @@ enum class NrrdEncoding { Raw, Gzip };
 // offset are not written). Gzip needs writesGzip() (volume/gzip_sink.h).
 // False when a write failed.
 bool writeNrrd(std::FILE* file, VolumeReader& volume, NrrdEncoding encoding);
+
+}  // namespace mcubes::internal

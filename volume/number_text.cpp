@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace mcubes::internal {
+
 std::string numberText(double value, int digits) {
   char text[32];
   std::snprintf(text, sizeof text, "%.*g", digits, value);
@@ -17,3 +19,5 @@ std::string exactNumber(double value) {
   }
   return text;
 }
+
+}  // namespace mcubes::internal

@@ -7,6 +7,8 @@
 #include "volume/read_failure.h"
 #include "volume/volume_readers.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 bool endsWith(const std::string& text, const std::string& ending) {
@@ -54,3 +56,5 @@ std::unique_ptr<VolumeReader> openVolume(const std::string& path,
              "file, a folder of DICOM files or a DICOMDIR, or read it as raw voxels "
              "with {dims} and {type} (and {endian}, {spacing}, {origin})");
 }
+
+}  // namespace mcubes::internal

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <vector>
 
+namespace mcubes::internal {
+
 namespace {
 
 constexpr int RangeBins = 4096;
@@ -205,3 +207,5 @@ OtsuLevel otsuLevel(const VolumeHeader& header, const double* values) {
   histogram.count(values, count);
   return histogram.level();
 }
+
+}  // namespace mcubes::internal

@@ -21,6 +21,8 @@
 
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 struct OtsuLevel {
   // The level; NaN where no level splits the finite values (there are none,
   // or they are all the same).
@@ -48,3 +50,5 @@ OtsuLevel otsuLevel(const VolumeOpener& open);
 // The same of a volume held in memory, `header` its reader's (i fastest,
 // then j, then k).
 OtsuLevel otsuLevel(const VolumeHeader& header, const double* values);
+
+}  // namespace mcubes::internal

@@ -16,6 +16,8 @@
 #include <io.h>
 #endif
 
+namespace mcubes::internal {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -214,3 +216,5 @@ std::string writeOutput(const std::string& path, const std::function<bool(std::F
   const std::string error = file.add(path, write);
   return error.empty() ? file.commit() : error;
 }
+
+}  // namespace mcubes::internal

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace mcubes::internal {
+
 // Writes through `write` to `path`. "-" (or an empty path) is standard
 // output, switched to binary on Windows so that bytes pass unchanged. A
 // regular file is written to a temporary file beside it and renamed over it
@@ -56,3 +58,5 @@ std::string refusedOutput(const std::string& path);
 // A name beside `target`, on the same file system so that a rename over it
 // is atomic, and unlikely to meet another run's temporary file.
 std::filesystem::path temporaryBeside(const std::filesystem::path& target);
+
+}  // namespace mcubes::internal

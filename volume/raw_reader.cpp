@@ -5,6 +5,8 @@
 #include "volume/volume_readers.h"
 #include "volume/voxel_decoding.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 std::string triple(const std::int64_t (&values)[3]) {
@@ -39,3 +41,5 @@ std::unique_ptr<VolumeReader> openRaw(const std::string& path, const RawLayout& 
   layout.bytesPerFile = bytes;
   return std::make_unique<StreamedVolume>(header, raw.bigEndian, std::move(layout));
 }
+
+}  // namespace mcubes::internal

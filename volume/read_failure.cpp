@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+namespace mcubes::internal {
+
 void failVolume(const std::string& file, const std::string& problem, const std::string& remedy) {
   throw VolumeError(printableName(file), problem, remedy);
 }
@@ -33,3 +35,5 @@ std::string shown(std::string_view text) {
   constexpr std::size_t Longest = 40;
   return "'" + printableName(text.substr(0, Longest)) + (text.size() > Longest ? "...'" : "'");
 }
+
+}  // namespace mcubes::internal

@@ -8,6 +8,8 @@
 
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 // Throws VolumeError("FILE: PROBLEM; REMEDY"), the file's name as
 // printableName shows it. A remedy that lists choices (a folder's DICOM
 // series) ends in a table: lines after the first, each starting with two
@@ -29,3 +31,5 @@ void checkSlicesLeft(std::int64_t count, std::int64_t next, std::int64_t slices)
 // Text taken from a file, fit for an error message: in quotes, at most 40
 // bytes of it, written as printableName writes names.
 std::string shown(std::string_view text);
+
+}  // namespace mcubes::internal

@@ -4,6 +4,8 @@
 #include <functional>
 #include <utility>
 
+namespace mcubes::internal {
+
 namespace {
 
 constexpr double Pi = 3.14159265358979323846;
@@ -159,3 +161,5 @@ std::unique_ptr<VolumeReader> openSampleVolume(const std::string& name, std::int
   }
   return nullptr;
 }
+
+}  // namespace mcubes::internal

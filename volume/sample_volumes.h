@@ -9,6 +9,8 @@
 
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 struct SampleVolume {
   const char* name;
   const char* summary;  // one line: what it holds and a level that shows it
@@ -28,3 +30,5 @@ constexpr std::int64_t maxSampleSize = 1024;
 // that is no sample's. Slices are computed as they are read, so memory
 // stays at one slice whatever the size.
 std::unique_ptr<VolumeReader> openSampleVolume(const std::string& name, std::int64_t size);
+
+}  // namespace mcubes::internal

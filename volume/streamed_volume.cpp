@@ -5,6 +5,8 @@
 #include "volume/read_failure.h"
 #include "volume/voxel_decoding.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 // Voxels decoded per read of stored bytes: 512 KiB of float64.
@@ -41,3 +43,5 @@ void StreamedVolume::skipSlices(std::int64_t count) {
   nextSlice_ += count;
   data_.skip(g.dims[0] * g.dims[1] * count * voxelBytes(header_.type));
 }
+
+}  // namespace mcubes::internal

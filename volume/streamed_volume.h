@@ -8,6 +8,8 @@
 #include "volume/data_stream.h"
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 class StreamedVolume : public VolumeReader {
  public:
   StreamedVolume(const VolumeHeader& header, bool bigEndian, DataLayout layout);
@@ -22,3 +24,5 @@ class StreamedVolume : public VolumeReader {
   std::int64_t nextSlice_ = 0;
   std::vector<unsigned char> stored_;
 };
+
+}  // namespace mcubes::internal

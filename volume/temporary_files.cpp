@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace mcubes::internal {
+
 namespace {
 
 // A signal handler cannot take a lock or free memory that another thread may
@@ -67,3 +69,5 @@ void removeTemporaryFiles() {
     }
   }
 }
+
+}  // namespace mcubes::internal

@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace mcubes::internal {
+
 // Notes `path` for as long as it lives: removeTemporaryFiles removes it
 // while it is noted. Noting allocates only the first time that more files
 // are noted at once than ever before.
@@ -22,3 +24,5 @@ class NotedTemporary {
 // Removes every file noted now. Safe in a signal handler: it takes no lock
 // and allocates nothing.
 void removeTemporaryFiles();
+
+}  // namespace mcubes::internal

@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+namespace mcubes::internal {
+
 // Bad or unreadable input: the message names the file, what is wrong with it
 // and what to do about it, in one line ("FILE: PROBLEM; REMEDY"), the
 // arguments it names as {name} (volume/argument_words.h). The parts are
@@ -122,3 +124,5 @@ std::unique_ptr<VolumeReader> openVolume(const std::string& path,
                                          const std::optional<RawLayout>& raw = std::nullopt,
                                          const VoxelPlacement& placement = {},
                                          const std::string& series = {});
+
+}  // namespace mcubes::internal

@@ -6,6 +6,8 @@
 #include "volume/read_failure.h"
 #include "volume/voxel_decoding.h"
 
+namespace mcubes::internal {
+
 std::int64_t latticeBytes(const std::string& file, const std::vector<std::int64_t>& sizes,
                           int bytesPerVoxel) {
   if (sizes.size() < 3) {
@@ -114,3 +116,5 @@ VolumeGeometry placedGeometry(const std::string& file, const std::int64_t (&dims
   }
   return geometry;
 }
+
+}  // namespace mcubes::internal

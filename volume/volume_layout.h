@@ -8,6 +8,8 @@
 
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 // The bytes that voxels of `bytesPerVoxel` need for a lattice of `sizes`
 // (every axis, past the third too). Fails, naming `file`, unless there are
 // at least three axes, each at least 1, and the bytes fit in 63 bits.
@@ -50,3 +52,5 @@ LatticeSize firstVolume(const std::string& file, const std::vector<std::int64_t>
 // spacing is 0.
 VolumeGeometry placedGeometry(const std::string& file, const std::int64_t (&dims)[3],
                               const VoxelPlacement& placement);
+
+}  // namespace mcubes::internal

@@ -6,6 +6,8 @@
 
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 std::unique_ptr<VolumeReader> openNrrd(const std::string& path);
 std::unique_ptr<VolumeReader> openMetaImage(const std::string& path);
 // `gzip`: the whole file is compressed (.nii.gz).
@@ -22,3 +24,5 @@ std::unique_ptr<VolumeReader> openHdf5(const std::string& path, const std::strin
 // number or UID of the series to read, or empty for the only one.
 std::unique_ptr<VolumeReader> openDicom(const std::string& path, const std::string& series);
 std::unique_ptr<VolumeReader> openRaw(const std::string& path, const RawLayout& layout);
+
+}  // namespace mcubes::internal

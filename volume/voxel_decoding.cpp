@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace mcubes::internal {
+
 namespace {
 
 // The voxel's bits as an unsigned integer, assembled from its bytes in the
@@ -114,3 +116,5 @@ void decodeVoxels(VoxelType type, bool bigEndian, const unsigned char* bytes, st
       return decode<double, std::uint64_t>(bigEndian, bytes, count, out);
   }
 }
+
+}  // namespace mcubes::internal

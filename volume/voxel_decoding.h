@@ -8,6 +8,8 @@
 
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 int voxelBytes(VoxelType type);
 // "uint8", "int16", "float32", ... as the raw options spell them.
 const char* voxelTypeName(VoxelType type);
@@ -17,3 +19,5 @@ std::optional<VoxelType> voxelTypeNamed(const std::string& name);
 // Decodes `count` voxels of `type` stored at `bytes` into `out`.
 void decodeVoxels(VoxelType type, bool bigEndian, const unsigned char* bytes, std::size_t count,
                   double* out);
+
+}  // namespace mcubes::internal

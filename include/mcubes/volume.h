@@ -10,7 +10,9 @@
 #include <optional>
 #include <string>
 
+namespace mcubes::internal {
 class VolumeReader;
+}
 
 namespace mcubes {
 
@@ -86,7 +88,7 @@ class Volume {
 
  private:
   friend class VolumeAccess;
-  std::unique_ptr<VolumeReader> reader_;
+  std::unique_ptr<mcubes::internal::VolumeReader> reader_;
   Geometry geometry_;
   std::int64_t nextSlice_ = 0;
 };

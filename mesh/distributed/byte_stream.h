@@ -8,6 +8,8 @@
 #include <type_traits>
 #include <vector>
 
+namespace mcubes::internal {
+
 class ByteWriter {
  public:
   template <typename T>
@@ -72,3 +74,5 @@ void readFields(const std::vector<char>& bytes, Fields&... fields) {
   ByteReader in(bytes);
   (in.get(fields), ...);
 }
+
+}  // namespace mcubes::internal

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+namespace mcubes::internal {
+
 // A file that every process writes at once, each its bytes at their
 // offsets.
 class SharedFile {
@@ -62,3 +64,5 @@ class Communicator {
   virtual void writeTogether(const std::string& path,
                              const std::function<void(SharedFile&)>& write) = 0;
 };
+
+}  // namespace mcubes::internal

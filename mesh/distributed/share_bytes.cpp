@@ -5,6 +5,8 @@
 
 #include "mesh/distributed/byte_stream.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 // Both ways through the same list of fields.
@@ -42,3 +44,5 @@ VolumeShare shareFromBytes(const std::vector<char>& bytes, VolumeBoundary& bound
   }
   return share;
 }
+
+}  // namespace mcubes::internal

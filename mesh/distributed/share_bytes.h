@@ -7,7 +7,11 @@
 
 #include "mesh/pipeline/surface_pipeline.h"
 
+namespace mcubes::internal {
+
 std::vector<char> shareBytes(const VolumeShare& share, const VolumeBoundary& boundary);
 
 // The share the bytes hold; its faces' voxels go to `boundary`.
 VolumeShare shareFromBytes(const std::vector<char>& bytes, VolumeBoundary& boundary);
+
+}  // namespace mcubes::internal

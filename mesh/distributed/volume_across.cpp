@@ -12,6 +12,8 @@
 #include "mesh/volume/volume_slabs.h"
 #include "mesh/writers/binary_records.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 // This process's share of the volume's layers: [first, last).
@@ -249,3 +251,5 @@ void writePieces(Communicator& processes, const std::string& path, MeshFormat fo
     }
   });
 }
+
+}  // namespace mcubes::internal

@@ -12,6 +12,8 @@
 #include "mesh/pipeline/surface_pipeline.h"
 #include "mesh/writers/mesh_writers.h"
 
+namespace mcubes::internal {
+
 // Process 0 joins the shares (the mesh of one process, bit for bit) and
 // gets the mesh and the report; the others get nothing.
 IndexedMesh volumeMeshGathered(Communicator& processes, VolumeReader& reader,
@@ -33,3 +35,5 @@ MeshPiece volumeMeshPiece(Communicator& processes, VolumeReader& reader,
 // mesh has them (a piece may have no vertices).
 void writePieces(Communicator& processes, const std::string& path, MeshFormat format,
                  const std::string& comment, const MeshPiece& piece, bool normals);
+
+}  // namespace mcubes::internal

@@ -9,6 +9,8 @@
 #include "mesh/volume/volume_lattice.h"
 #include "mesh/volume/volume_slabs.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 constexpr std::uint64_t Unset = ~std::uint64_t{0};
@@ -371,3 +373,5 @@ MeshPiece VolumePiece::take() {
   if (mirrored_) reverseFaces(piece.mesh);
   return piece;
 }
+
+}  // namespace mcubes::internal

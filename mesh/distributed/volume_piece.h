@@ -37,6 +37,8 @@
 #include "mesh/surface/welded_parts.h"
 #include "mesh/volume/volume_caps.h"
 
+namespace mcubes::internal {
+
 enum class PieceSide { Before, After };
 
 // Vertices of the surface, then of the caps.
@@ -175,3 +177,5 @@ class VolumePiece {
   std::vector<std::uint32_t> finals_;  // own kept vertices' final numbers
   std::unordered_map<std::uint64_t, std::pair<std::uint32_t, Point3>> neighbourFinals_;
 };
+
+}  // namespace mcubes::internal

@@ -31,6 +31,8 @@
 #include "mesh/finishing/mesh_components.h"
 #include "mesh/volume/box_faces.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 using Vec = std::array<double, 3>;
@@ -675,3 +677,5 @@ DecimationResult decimateMesh(IndexedMesh& mesh, double fraction, const VolumeGe
   result.error = extent > 0 ? result.worldError / extent : 0.0;
   return result;
 }
+
+}  // namespace mcubes::internal

@@ -10,6 +10,8 @@
 #include "mesh/surface/surface.h"
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 struct DecimationResult {
   // Whether the mesh given was closed (tallyEdges); if so, it still is.
   bool closed = false;
@@ -33,3 +35,5 @@ struct DecimationResult {
 // order, normals in step (stale: recompute them).
 DecimationResult decimateMesh(IndexedMesh& mesh, double fraction,
                               const VolumeGeometry* box = nullptr);
+
+}  // namespace mcubes::internal

@@ -1,5 +1,7 @@
 #include "mesh/finishing/edge_tally.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 // Each vertex's outgoing directed edges (the vertex that follows it in each
@@ -66,3 +68,5 @@ std::vector<std::uint32_t> facesOnDefectiveEdges(const Faces& faces, std::size_t
   }
   return found;
 }
+
+}  // namespace mcubes::internal

@@ -11,6 +11,8 @@
 
 #include "mesh/surface/surface.h"
 
+namespace mcubes::internal {
+
 struct EdgeTally {
   std::size_t edges = 0;  // directed edges: three per face
   // Directed edges that no face runs backwards: the rims of holes.
@@ -32,3 +34,5 @@ inline EdgeTally tallyEdges(const IndexedMesh& mesh) {
 
 // The faces with an edge that tallyEdges counts as defective.
 std::vector<std::uint32_t> facesOnDefectiveEdges(const Faces& faces, std::size_t vertexCount);
+
+}  // namespace mcubes::internal

@@ -10,6 +10,8 @@
 
 #include "mesh/surface/surface.h"
 
+namespace mcubes::internal {
+
 // Six times the enclosed volume; positive when the faces wind outward. In
 // double whatever the vertices hold, so that a mesh of millions of faces
 // loses nothing to the sum.
@@ -34,3 +36,5 @@ double signedVolume6(const std::vector<Vertex>& vertices,
 inline double enclosedVolume(const IndexedMesh& mesh) {
   return signedVolume6(mesh.vertices, mesh.faces) / 6.0;
 }
+
+}  // namespace mcubes::internal

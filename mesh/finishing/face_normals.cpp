@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace mcubes::internal {
+
 std::array<double, 3> faceCross(const Point3& a, const Point3& b, const Point3& c) {
   const double u[3] = {static_cast<double>(b.x) - a.x, static_cast<double>(b.y) - a.y,
                        static_cast<double>(b.z) - a.z};
@@ -40,3 +42,5 @@ std::vector<Point3> faceAreaNormals(const IndexedMesh& mesh) {
   }
   return normals;
 }
+
+}  // namespace mcubes::internal

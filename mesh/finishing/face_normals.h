@@ -8,6 +8,8 @@
 
 #include "mesh/surface/surface.h"
 
+namespace mcubes::internal {
+
 // Each vertex's unit normal: the sum of its faces' normals weighted by
 // their areas (the cross product of two edges), so that slivers count for
 // little; outward where the faces wind outward. A vertex whose faces'
@@ -20,3 +22,5 @@ std::array<double, 3> faceCross(const Point3& a, const Point3& b, const Point3& 
 
 // The face's unit normal; zero for a face of no area.
 Point3 unitFaceNormal(const Point3& a, const Point3& b, const Point3& c);
+
+}  // namespace mcubes::internal

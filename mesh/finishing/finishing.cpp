@@ -9,6 +9,8 @@
 #include "mesh/finishing/mesh_components.h"
 #include "mesh/finishing/smoothing.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 // Returns the parts dropped.
@@ -86,3 +88,5 @@ void finishMesh(IndexedMesh& mesh, const FinishingOptions& options, const Volume
   }
   report.trianglesAfter = mesh.faces.size();
 }
+
+}  // namespace mcubes::internal

@@ -12,6 +12,8 @@
 #include "mesh/surface/surface.h"
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 struct FinishingOptions {
   // Only the part with the most triangles stays (the first, where parts
   // tie).
@@ -69,3 +71,5 @@ bool finishes(const FinishingOptions& options);
 // them when smoothing; nullptr smooths every vertex freely.
 void finishMesh(IndexedMesh& mesh, const FinishingOptions& options, const VolumeGeometry* box,
                 FinishingReport& report);
+
+}  // namespace mcubes::internal

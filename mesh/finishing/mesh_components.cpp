@@ -2,6 +2,8 @@
 
 #include <numeric>
 
+namespace mcubes::internal {
+
 namespace {
 
 // Union-find over vertices, by index with path halving: the smaller root
@@ -88,3 +90,5 @@ std::size_t removeUnusedVertices(IndexedMesh& mesh) {
   }
   return gone;
 }
+
+}  // namespace mcubes::internal

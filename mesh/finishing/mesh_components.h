@@ -10,6 +10,8 @@
 
 #include "mesh/surface/surface.h"
 
+namespace mcubes::internal {
+
 struct MeshComponents {
   // Per face, its part, numbered in the order of each part's first face.
   std::vector<std::uint32_t> ofFace;
@@ -26,3 +28,5 @@ std::size_t keepFaces(IndexedMesh& mesh, const std::vector<bool>& keep);
 // Removes the vertices no face uses, keeping the order of the rest and
 // their normals in step; returns how many went.
 std::size_t removeUnusedVertices(IndexedMesh& mesh);
+
+}  // namespace mcubes::internal

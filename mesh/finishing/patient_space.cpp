@@ -2,6 +2,8 @@
 
 #include "mesh/surface/weld.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 // The signs of x and y against RAS.
@@ -49,3 +51,5 @@ std::string commentInSpace(const std::string& comment, WorldSpace space) {
   if (space != WorldSpace::Ras && space != WorldSpace::Lps) return comment;
   return std::string("SPACE=") + worldSpaceName(space) + (comment.empty() ? "" : " ") + comment;
 }
+
+}  // namespace mcubes::internal

@@ -7,6 +7,8 @@
 #include "mesh/surface/surface.h"
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 // "RAS", "LAS", "LPS", or "the file's own space" for Unstated.
 const char* worldSpaceName(WorldSpace space);
 
@@ -19,3 +21,5 @@ void moveToSpace(IndexedMesh& mesh, WorldSpace from, WorldSpace to);
 // takes a file without one as LPS), so that it survives STL's 80 bytes.
 // LAS and the file's own space have no tag: the comment alone.
 std::string commentInSpace(const std::string& comment, WorldSpace space);
+
+}  // namespace mcubes::internal

@@ -10,6 +10,8 @@
 
 #include "mesh/volume/box_faces.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 constexpr double Pi = 3.14159265358979323846;
@@ -424,3 +426,5 @@ void smoothMesh(IndexedMesh& mesh, int iterations, double passband, const Volume
   for (const auto& [v, p] : corners) mesh.vertices[v] = p;
   if (tally) *tally = edges;
 }
+
+}  // namespace mcubes::internal

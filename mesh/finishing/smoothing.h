@@ -14,6 +14,8 @@
 #include "mesh/surface/surface.h"
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 // Smooths the vertices in place over `iterations` (the filter's degree;
 // 10 to 50 is usual) with `passband` (0 < passband < 2; lower smooths
 // more; VTK's default is 0.1). Faces and vertex order stay;
@@ -35,3 +37,5 @@ void smoothMesh(IndexedMesh& mesh, int iterations, double passband,
 // The filter's coefficients for the Chebyshev polynomials T_0 ... T_n,
 // scaled to sum to 1 (see smoothing.cpp).
 std::vector<double> windowedSincCoefficients(int iterations, double passband);
+
+}  // namespace mcubes::internal

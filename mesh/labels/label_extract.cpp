@@ -9,6 +9,8 @@
 #include "mesh/volume/volume_slabs.h"
 #include "volume/number_text.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 // Labels beyond this are not all distinct as doubles.
@@ -198,3 +200,5 @@ LabelWelds weldLabels(VolumeReader& reader, const std::vector<std::int64_t>& lab
   }
   return welds;
 }
+
+}  // namespace mcubes::internal

@@ -14,6 +14,8 @@
 #include "mesh/volume/volume_extract.h"
 #include "mesh/volume/volume_weld.h"
 
+namespace mcubes::internal {
+
 struct LabelWeld {
   std::int64_t label;
   bool found = false;  // some voxel holds it
@@ -35,3 +37,5 @@ LabelWelds weldLabels(VolumeReader& reader, const std::vector<std::int64_t>& lab
 
 // The level between a label's voxels (1) and the rest (0).
 constexpr double IndicatorLevel = 0.5;
+
+}  // namespace mcubes::internal

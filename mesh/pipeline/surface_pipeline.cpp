@@ -13,6 +13,8 @@
 #include "mesh/volume/volume_slabs.h"
 #include "mesh/volume/volume_weld.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 VolumeExtractionSettings extractionSettings(const SurfaceOptions& options, bool edgeKeys) {
@@ -161,3 +163,5 @@ std::vector<LabelSurface> labelSurfaces(VolumeReader& reader,
   }
   return surfaces;
 }
+
+}  // namespace mcubes::internal

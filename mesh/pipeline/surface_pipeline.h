@@ -19,6 +19,8 @@
 #include "scene/scene.h"
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 struct SurfaceOptions {
   double isoLevel = SceneIsoLevel;
   // Volumes: which side of the level the object lies on (mesh/surface/inside.h).
@@ -108,3 +110,5 @@ std::vector<LabelSurface> labelSurfaces(VolumeReader& reader,
                                         const std::vector<std::int64_t>& labels,
                                         const SurfaceOptions& options, SurfaceReport& report,
                                         const SurfaceProgress& progress = {});
+
+}  // namespace mcubes::internal

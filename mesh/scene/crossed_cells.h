@@ -8,6 +8,8 @@
 
 #include "mesh/surface/vector_unit.h"
 
+namespace mcubes::internal {
+
 // Per-ball inputs of a row. Squares are the squared per-axis offsets of a
 // corner from the ball's centre, as the sampler forms them; side 0 is the
 // corner below the cell centre on that axis, side 1 the one above.
@@ -49,3 +51,5 @@ std::int32_t findCrossedCellsBaseline(const RowInputs& row, CrossedCell* out);
 #if defined(__x86_64__) || defined(__i386__)
 std::int32_t findCrossedCellsAvx2(const RowInputs& row, CrossedCell* out);
 #endif
+
+}  // namespace mcubes::internal

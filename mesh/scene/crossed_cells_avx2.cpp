@@ -4,6 +4,8 @@
 #include "mesh/scene/crossed_cells.h"
 #include "mesh/scene/crossed_cells_kernel.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 typedef double FourDoubles __attribute__((vector_size(32)));
@@ -13,3 +15,5 @@ typedef double FourDoubles __attribute__((vector_size(32)));
 std::int32_t findCrossedCellsAvx2(const RowInputs& row, CrossedCell* out) {
   return findCrossedCells<FourDoubles>(row, out);
 }
+
+}  // namespace mcubes::internal

@@ -10,6 +10,8 @@
 #include "mesh/scene/crossed_cells.h"
 #include "scene/scene.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 // With a = dA + 1 and b = dB + 1 (d: a corner's squared distance from a
@@ -119,3 +121,5 @@ std::int32_t findCrossedCells(const RowInputs& row, CrossedCell* out) {
 }
 
 }  // namespace
+
+}  // namespace mcubes::internal

@@ -13,6 +13,8 @@
 #include "mesh/surface/ordered_parallel.h"
 #include "mesh/surface/welded_parts.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 using RowKernel = std::int32_t (*)(const RowInputs&, CrossedCell*);
@@ -464,3 +466,5 @@ WeldedPart weldSceneSurface(const BallCentres& balls, const ExtractionSettings& 
   });
   return joined.take();
 }
+
+}  // namespace mcubes::internal

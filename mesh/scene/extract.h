@@ -14,6 +14,8 @@
 #include "mesh/surface/welded_parts.h"
 #include "scene/scene.h"
 
+namespace mcubes::internal {
+
 struct ExtractionSettings {
   std::int32_t divisions = GridDivisions;  // MinDivisions ... MaxDivisions
   double isoLevel = SceneIsoLevel;         // any positive value
@@ -46,3 +48,5 @@ void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& sett
 // as a volume of its cell corners number them (mesh/scene/scene_caps.h).
 WeldedPart weldSceneSurface(const BallCentres& balls, const ExtractionSettings& settings,
                             const SlabProgress& progress = {});
+
+}  // namespace mcubes::internal

@@ -7,6 +7,8 @@
 
 #include "scene/scene.h"
 
+namespace mcubes::internal {
+
 constexpr std::int32_t MinDivisions = 1;
 constexpr std::int32_t MaxDivisions = 2048;
 
@@ -27,3 +29,5 @@ inline SceneGrid sceneGrid(std::int32_t divisions) {
   const float step = static_cast<float>(GridExtent) / static_cast<float>(divisions);
   return {divisions, step, step / 2.0f};
 }
+
+}  // namespace mcubes::internal

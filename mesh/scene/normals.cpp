@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace mcubes::internal {
+
 namespace {
 
 Point3 unit(double x, double y, double z) {
@@ -42,3 +44,5 @@ std::vector<Point3> fieldNormals(const BallCentres& balls, const std::vector<Poi
   }
   return normals;
 }
+
+}  // namespace mcubes::internal

@@ -7,8 +7,12 @@
 #include "iso/isosurface.h"
 #include "scene/scene.h"
 
+namespace mcubes::internal {
+
 // The unit vector against the gradient of the two balls' summed field at
 // each point: the field falls outward, so these point out of the blobs.
 // Where the gradient vanishes (a point exactly between two equal balls) the
 // normal is the unit vector from the nearer centre, or +x at a centre.
 std::vector<Point3> fieldNormals(const BallCentres& balls, const std::vector<Point3>& points);
+
+}  // namespace mcubes::internal

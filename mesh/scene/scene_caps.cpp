@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "iso/cell_geometry.h"
+#include "iso/isosurface.h"
+
+namespace mcubes::internal {
 
 namespace {
 
@@ -104,3 +106,5 @@ SceneBoundary sceneBoundary(const BallCentres& balls, const SceneGrid& grid) {
   };
   return boundary;
 }
+
+}  // namespace mcubes::internal

@@ -12,6 +12,8 @@
 #include "scene/scene.h"
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 // The grid's box as a lattice of its cell corners (divisions + 2 a side),
 // x fastest, then y, then z: the numbering of the edges its caps and its
 // surface's faceEdges share (weldSceneSurface), and the box whose faces the
@@ -27,3 +29,5 @@ struct SceneBoundary {
 };
 
 SceneBoundary sceneBoundary(const BallCentres& balls, const SceneGrid& grid);
+
+}  // namespace mcubes::internal

@@ -9,6 +9,8 @@
 #include "mesh/scene/scene_caps.h"
 #include "mesh/surface/weld.h"
 
+namespace mcubes::internal {
+
 // The scene's report stays empty: its caps close every rim.
 IndexedMesh sceneSurface(const BallCentres& balls, std::int32_t divisions,
                          const SurfaceOptions& options, SurfaceReport&,
@@ -39,3 +41,5 @@ IndexedMesh sceneSurface(const BallCentres& balls, std::int32_t divisions,
   if (options.normals) mesh.normals = fieldNormals(balls, mesh.vertices);
   return mesh;
 }
+
+}  // namespace mcubes::internal

@@ -8,7 +8,11 @@
 #include "mesh/pipeline/surface_pipeline.h"
 #include "scene/scene.h"
 
+namespace mcubes::internal {
+
 // The scene at the balls' positions on a grid of `divisions`.
 IndexedMesh sceneSurface(const BallCentres& balls, std::int32_t divisions,
                          const SurfaceOptions& options, SurfaceReport& report,
                          const SurfaceProgress& progress = {});
+
+}  // namespace mcubes::internal

@@ -8,6 +8,8 @@
 
 #include "mesh/surface/vertex_faces.h"
 
+namespace mcubes::internal {
+
 bool spansNoArea(const Point3& p, const Point3& q, const Point3& r) {
   const double u[3] = {static_cast<double>(q.x) - p.x, static_cast<double>(q.y) - p.y,
                        static_cast<double>(q.z) - p.z};
@@ -139,3 +141,5 @@ std::size_t flipCollinearFaces(IndexedMesh& mesh) {
   }
   return flipped;
 }
+
+}  // namespace mcubes::internal

@@ -13,6 +13,8 @@
 
 #include "mesh/surface/surface.h"
 
+namespace mcubes::internal {
+
 // Whether three corners span no area (their cross product is zero in
 // double precision).
 bool spansNoArea(const Point3& p, const Point3& q, const Point3& r);
@@ -28,3 +30,5 @@ std::size_t zeroAreaFaces(const IndexedMesh& mesh);
 // on the line too, or c and d already share an edge. Returns the number
 // of faces mended.
 std::size_t flipCollinearFaces(IndexedMesh& mesh);
+
+}  // namespace mcubes::internal

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace mcubes::internal {
+
 class EdgeNumbers {
  public:
   static constexpr std::uint32_t None = 0xffffffffu;
@@ -53,3 +55,5 @@ class EdgeNumbers {
   std::vector<std::uint32_t> across_;
   std::vector<std::int64_t> touched_[3];
 };
+
+}  // namespace mcubes::internal

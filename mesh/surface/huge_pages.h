@@ -14,6 +14,10 @@
 
 #include <cstddef>
 
+namespace mcubes::internal {
+
 // Advises the huge pages that lie wholly inside the block, if it is 2 MB or
 // more; best before the block is first written.
 void adviseHugePages(void* block, std::size_t bytes);
+
+}  // namespace mcubes::internal

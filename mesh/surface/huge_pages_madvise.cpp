@@ -5,6 +5,8 @@
 
 #include "mesh/surface/huge_pages.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 constexpr std::uintptr_t HugePage = std::uintptr_t{2} << 20;
@@ -19,3 +21,5 @@ void adviseHugePages(void* block, std::size_t bytes) {
   // Advice only: where the kernel refuses it the block keeps small pages.
   if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
 }
+
+}  // namespace mcubes::internal

@@ -14,6 +14,8 @@
 
 #include "mesh/surface/worker_pool.h"
 
+namespace mcubes::internal {
+
 // For every i in [0, count), in order of i on the calling thread,
 // `start(i, part)` (what must be done in order before a part is made: its
 // slices read), then `make(worker, i, part)` on the pool's workers (worker
@@ -99,3 +101,5 @@ void runInOrder(std::int64_t count, int threads, Make&& make, Take&& take) {
   runInOrder<Part>(
       pool, count, 2 * static_cast<std::int64_t>(threads), [](std::int64_t, Part&) {}, make, take);
 }
+
+}  // namespace mcubes::internal

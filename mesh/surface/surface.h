@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "iso/isosurface.h"
+#include "iso/cell_types.h"
 #include "mesh/surface/huge_pages.h"
+
+namespace mcubes::internal {
 
 // A lattice edge: neighbouring cells compute the vertex on an edge they
 // share from their own corner values, which can differ in the last bits, so
@@ -53,3 +55,5 @@ void makeRoom(std::vector<T>& v, std::size_t total) {
   v.reserve(std::max(total, 2 * v.capacity()));
   adviseHugePages(v.data(), v.capacity() * sizeof(T));
 }
+
+}  // namespace mcubes::internal

@@ -1,5 +1,7 @@
 #include "mesh/surface/vector_unit.h"
 
+namespace mcubes::internal {
+
 bool vectorUnitAvailable(VectorUnit unit) {
   switch (unit) {
     case VectorUnit::Baseline:
@@ -17,3 +19,5 @@ bool vectorUnitAvailable(VectorUnit unit) {
 VectorUnit fastestVectorUnit() {
   return vectorUnitAvailable(VectorUnit::Avx2) ? VectorUnit::Avx2 : VectorUnit::Baseline;
 }
+
+}  // namespace mcubes::internal

@@ -1,5 +1,7 @@
 #include "mesh/surface/vertex_faces.h"
 
+namespace mcubes::internal {
+
 VertexFaces::VertexFaces(const IndexedMesh& mesh) : start(mesh.vertices.size() + 1, 0) {
   // Rows filled from their ends, faces in reverse: start[v] counts down to
   // the row's start, which then holds the faces in order.
@@ -12,3 +14,5 @@ VertexFaces::VertexFaces(const IndexedMesh& mesh) : start(mesh.vertices.size() +
     for (const std::uint32_t v : mesh.faces[f]) face[--start[v]] = static_cast<std::uint32_t>(f);
   }
 }
+
+}  // namespace mcubes::internal

@@ -8,6 +8,8 @@
 
 #include "mesh/surface/surface.h"
 
+namespace mcubes::internal {
+
 struct VertexFaces {
   // The faces of vertex v are face[start[v]] ... face[start[v + 1] - 1], in
   // the order of the mesh's faces.
@@ -16,3 +18,5 @@ struct VertexFaces {
 
   explicit VertexFaces(const IndexedMesh& mesh);
 };
+
+}  // namespace mcubes::internal

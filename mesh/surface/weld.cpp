@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <utility>
 
+namespace mcubes::internal {
+
 Triangle outwardFace(const Triangle& triangle) {
   return {{triangle.vertices[0], triangle.vertices[2], triangle.vertices[1]}};
 }
@@ -28,3 +30,5 @@ IndexedMesh unweldedMesh(const ExtractedSurface& surface) {
 void reverseFaces(IndexedMesh& mesh) {
   for (auto& f : mesh.faces) std::swap(f[1], f[2]);
 }
+
+}  // namespace mcubes::internal

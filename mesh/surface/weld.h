@@ -7,6 +7,8 @@
 
 #include "mesh/surface/surface.h"
 
+namespace mcubes::internal {
+
 // The triangle with its winding reversed: outward instead of drawing order.
 Triangle outwardFace(const Triangle& triangle);
 
@@ -18,3 +20,5 @@ IndexedMesh unweldedMesh(const ExtractedSurface& surface);
 // mirrored (a negative determinant), where the extraction's outward order
 // faces inward in world space.
 void reverseFaces(IndexedMesh& mesh);
+
+}  // namespace mcubes::internal

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace mcubes::internal {
+
 namespace {
 
 constexpr std::uint32_t None = 0xffffffffu;
@@ -72,3 +74,5 @@ WeldedPart JoinedParts::take() {
   first_ = true;
   return part;
 }
+
+}  // namespace mcubes::internal

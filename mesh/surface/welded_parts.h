@@ -12,6 +12,8 @@
 
 #include "mesh/surface/surface.h"
 
+namespace mcubes::internal {
+
 // (place or index, vertex number) pairs.
 using NumberedVertices = std::vector<std::pair<std::int64_t, std::uint32_t>>;
 
@@ -51,3 +53,5 @@ class JoinedParts {
   NumberedVertices lastPlane_;          // in the mesh's numbering, by place
   std::vector<std::uint32_t> numbers_;  // a part's vertex numbers in the mesh
 };
+
+}  // namespace mcubes::internal

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace mcubes::internal {
+
 WorkerPool::WorkerPool(int threads) {
   for (int t = 0; threads > 1 && t < threads; ++t)
     threads_.emplace_back(&WorkerPool::work, this, t);
@@ -37,3 +39,5 @@ void WorkerPool::work(int worker) {
     task(worker);
   }
 }
+
+}  // namespace mcubes::internal

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+namespace mcubes::internal {
+
 class WorkerPool {
  public:
   // `threads` workers; with one or fewer, none: the caller does the work.
@@ -35,3 +37,5 @@ class WorkerPool {
   bool stopping_ = false;
   std::vector<std::thread> threads_;
 };
+
+}  // namespace mcubes::internal

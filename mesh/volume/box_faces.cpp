@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace mcubes::internal {
+
 BoxFaces boxFaces(const std::vector<Point3>& vertices, const VolumeGeometry& box) {
   BoxFaces faces;
   const double(&a)[3][3] = box.axes;
@@ -42,3 +44,5 @@ void indexCoordinates(const BoxFaces& faces, const VolumeGeometry& box, const Po
     index[i] = faces.toIndex[i][0] * d[0] + faces.toIndex[i][1] * d[1] + faces.toIndex[i][2] * d[2];
   }
 }
+
+}  // namespace mcubes::internal

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "iso/isosurface.h"
+#include "iso/cell_types.h"
 #include "volume/volume.h"
+
+namespace mcubes::internal {
 
 // How far from a face of the box, in voxels, a vertex still counts as on
 // it: the caps' vertices lie on it up to the rounding of float coordinates.
@@ -28,3 +30,5 @@ BoxFaces boxFaces(const std::vector<Point3>& vertices, const VolumeGeometry& box
 // The index-space coordinates of a world point.
 void indexCoordinates(const BoxFaces& faces, const VolumeGeometry& box, const Point3& p,
                       double (&index)[3]);
+
+}  // namespace mcubes::internal

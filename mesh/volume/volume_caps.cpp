@@ -7,8 +7,10 @@
 #include <limits>
 #include <utility>
 
-#include "iso/cell_geometry.h"
+#include "mesh/surface/cell_rules.h"
 #include "mesh/volume/volume_lattice.h"
+
+namespace mcubes::internal {
 
 VolumeBoundary::VolumeBoundary(const std::int64_t (&dims)[3])
     : VolumeBoundary(dims, 0, dims[2] - 1) {}
@@ -200,7 +202,7 @@ void forEachBoundaryTriangle(const VolumeGeometry& geometry, const LatticePoints
         bool reached = false;
         for (int c = 0; c < 8; ++c) {
           for (int d = 0; d < 3; ++d)
-            corners[c][d] = (d == 0 ? i : d == 1 ? j : k) + CornerSide[c][d];
+            corners[c][d] = (d == 0 ? i : d == 1 ? j : k) + iso::CornerSide[c][d];
           cell.values[c] = inside(corners[c])
                                ? swept(boundary.value(corners[c][0], corners[c][1], corners[c][2]))
                                : Outside;
@@ -211,12 +213,13 @@ void forEachBoundaryTriangle(const VolumeGeometry& geometry, const LatticePoints
           cell.points[c] = points ? points(corners[c]) : latticePoint(geometry, corners[c]);
         }
         Triangle made[5];
-        const CellTriangles result = polygoniseVolumeCell(cell, isoLevel, made);
-        const std::int32_t* row = CaseTriangles[result.caseIndex];
+        const CellTriangles result = iso::polygoniseVolumeCell(cell, isoLevel, made);
+        const std::int32_t* row = iso::CaseTriangles[result.caseIndex];
         for (int t = 0; t < result.count; ++t) {
           CapTriangle cap;
           for (int v = 0; v < 3; ++v) {
-            const int a = EdgeCorners[row[3 * t + v]][0], b = EdgeCorners[row[3 * t + v]][1];
+            const int a = iso::EdgeCorners[row[3 * t + v]][0],
+                      b = iso::EdgeCorners[row[3 * t + v]][1];
             cap.keys[v] = keyOf(corners[a], corners[b]);
             cap.normals[v] = {0, 0, 0};
             cap.points[v] = -1;
@@ -252,3 +255,5 @@ void forEachBoundaryTriangle(const VolumeGeometry& geometry, const LatticePoints
     }
   }
 }
+
+}  // namespace mcubes::internal

@@ -18,6 +18,8 @@
 #include "mesh/surface/surface.h"
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 // The values on the six faces of a volume, or on the part of them in
 // slices [first, last] (a process's share): i = 0, i = X - 1 (indexed j +
 // (k - first) Y), j = 0, j = Y - 1 (i + (k - first) X), k = 0, k = Z - 1
@@ -89,3 +91,5 @@ void forEachBoundaryTriangle(const VolumeGeometry& geometry, const LatticePoints
                              const VolumeBoundary& boundary, double isoLevel, Inside inside,
                              std::int64_t firstK, std::int64_t lastK,
                              const std::function<void(const CapTriangle&)>& take);
+
+}  // namespace mcubes::internal

@@ -5,6 +5,8 @@
 #include "mesh/volume/volume_caps.h"
 #include "mesh/volume/volume_slabs.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 // The volume held in memory.
@@ -89,3 +91,5 @@ void weldVolumeShare(VolumeReader& reader, const VolumeExtractionSettings& setti
                      VolumeBoundary* boundary) {
   sweepStreamed(reader, settings, first, last, {nullptr, &weld}, findings, progress, boundary);
 }
+
+}  // namespace mcubes::internal

@@ -27,6 +27,8 @@
 #include "mesh/surface/vector_unit.h"
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 struct VolumeExtractionSettings {
   double isoLevel = 0.0;
   Inside inside = Inside::Above;  // which side of the level is the object's
@@ -95,3 +97,5 @@ void weldVolumeShare(VolumeReader& reader, const VolumeExtractionSettings& setti
                      std::int64_t first, std::int64_t last, VolumeWeld& weld,
                      VolumeFindings& findings, const LayerProgress& progress = {},
                      VolumeBoundary* boundary = nullptr);
+
+}  // namespace mcubes::internal

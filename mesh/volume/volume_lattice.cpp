@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace mcubes::internal {
+
 namespace {
 
 bool strictlyMonotone(const std::vector<float>& c) {
@@ -103,3 +105,5 @@ Point3 latticePoint(const VolumeGeometry& g, const std::int64_t (&p)[3]) {
   }
   return {c[0], c[1], c[2]};
 }
+
+}  // namespace mcubes::internal

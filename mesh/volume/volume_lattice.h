@@ -7,10 +7,12 @@
 #include <limits>
 #include <vector>
 
-#include "iso/isosurface.h"
+#include "iso/cell_types.h"
 #include "mesh/surface/inside.h"
 #include "mesh/volume/volume_rows.h"
 #include "volume/volume.h"
+
+namespace mcubes::internal {
 
 // The slices a sweep may read: slice k starts at base + (k - first) * X * Y.
 struct SliceWindow {
@@ -73,3 +75,5 @@ Lattice makeLattice(const VolumeGeometry& geometry, const LatticeOptions& option
 // Lattice point (i, j, k)'s world position: origin + i * a + j * b + k * c
 // summed in double in that order, rounded to float once.
 Point3 latticePoint(const VolumeGeometry& geometry, const std::int64_t (&p)[3]);
+
+}  // namespace mcubes::internal

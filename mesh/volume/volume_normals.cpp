@@ -2,7 +2,9 @@
 
 #include <cmath>
 
-#include "iso/cell_geometry.h"
+#include "mesh/surface/cell_rules.h"
+
+namespace mcubes::internal {
 
 namespace {
 
@@ -56,7 +58,7 @@ Point3 gradientNormal(const Lattice& l, const SliceWindow& window, const std::in
     const double t = l.iso == va   ? 0.0
                      : l.iso == vb ? 1.0
                      : va == vb    ? 0.0
-                                   : iso_internal::edgeFraction(l.iso, va, vb);
+                                   : iso::iso_internal::edgeFraction(l.iso, va, vb);
     double ga[3], gb[3];
     gradient(l, window, pa, ga);
     gradient(l, window, pb, gb);
@@ -84,3 +86,5 @@ Point3 gradientNormal(const Lattice& l, const SliceWindow& window, const std::in
   return {static_cast<float>(world[0] / length), static_cast<float>(world[1] / length),
           static_cast<float>(world[2] / length)};
 }
+
+}  // namespace mcubes::internal

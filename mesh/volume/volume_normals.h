@@ -8,8 +8,10 @@
 
 #include <cstdint>
 
-#include "iso/isosurface.h"
+#include "iso/cell_types.h"
 #include "mesh/volume/volume_lattice.h"
+
+namespace mcubes::internal {
 
 // The normal of the vertex on the edge from lattice point `pa` (value va,
 // world position wa) to `pb`, whose values and their neighbours' the window
@@ -18,3 +20,5 @@
 Point3 gradientNormal(const Lattice& lattice, const SliceWindow& window,
                       const std::int64_t (&pa)[3], const std::int64_t (&pb)[3], double va,
                       double vb, const Point3& wa, const Point3& wb);
+
+}  // namespace mcubes::internal

@@ -7,6 +7,8 @@
 #include <emmintrin.h>
 #endif
 
+namespace mcubes::internal {
+
 template <bool Negated>
 RowClasses classifyRowBaseline(const double* row, std::int64_t n, double iso, std::uint8_t* below) {
   std::int64_t i = 0;
@@ -52,3 +54,5 @@ RowClassifier rowClassifier(VectorUnit unit, bool negated) {
 #endif
   return negated ? classifyRowBaseline<true> : classifyRowBaseline<false>;
 }
+
+}  // namespace mcubes::internal

@@ -8,6 +8,8 @@
 
 #include "mesh/surface/vector_unit.h"
 
+namespace mcubes::internal {
+
 // A row of voxels: the least and largest values other than NaN; whether a
 // value is not finite.
 struct RowClasses {
@@ -62,3 +64,5 @@ inline RowClasses finishRow(const double* row, std::int64_t from, std::int64_t n
 }
 
 }  // namespace volume_rows
+
+}  // namespace mcubes::internal

@@ -7,6 +7,8 @@
 
 #include "mesh/volume/volume_rows.h"
 
+namespace mcubes::internal {
+
 template <bool Negated>
 RowClasses classifyRowAvx2(const double* row, std::int64_t n, double iso, std::uint8_t* below) {
   // Negated: -v < iso is iso' < v with iso' = -iso, both exact.
@@ -37,3 +39,5 @@ RowClasses classifyRowAvx2(const double* row, std::int64_t n, double iso, std::u
 
 template RowClasses classifyRowAvx2<false>(const double*, std::int64_t, double, std::uint8_t*);
 template RowClasses classifyRowAvx2<true>(const double*, std::int64_t, double, std::uint8_t*);
+
+}  // namespace mcubes::internal

@@ -9,6 +9,8 @@
 #include "mesh/surface/ordered_parallel.h"
 #include "mesh/volume/volume_weld.h"
 
+namespace mcubes::internal {
+
 void mergeFindings(VolumeFindings& into, const VolumeFindings& part) {
   into.nonFiniteVoxels += part.nonFiniteVoxels;
   into.least = std::min(into.least, part.least);
@@ -177,3 +179,5 @@ SliceWindow SlabBuffers::fill(
   previous_ = {buffer, held, sliceSize_};
   return previous_;
 }
+
+}  // namespace mcubes::internal

@@ -16,6 +16,8 @@
 #include "mesh/volume/volume_lattice.h"
 #include "mesh/volume/volume_sweep.h"
 
+namespace mcubes::internal {
+
 // Where the sweep's output goes: a triangle soup, or a welded mesh.
 struct VolumeOutput {
   ExtractedSurface* soup;
@@ -131,3 +133,5 @@ void sweepSlabs(VolumeReader& reader, const SlabReading& reading, SweepWorkers& 
                 const std::function<void(std::int64_t k, const double* slice)>& read,
                 const VolumeOutput& output, VolumeFindings& findings,
                 const LayerProgress& progress);
+
+}  // namespace mcubes::internal

@@ -5,9 +5,11 @@
 #include <cmath>
 #include <cstring>
 
-#include "iso/cell_geometry.h"
+#include "mesh/surface/cell_rules.h"
 #include "mesh/surface/edge_numbers.h"
 #include "mesh/volume/volume_normals.h"
+
+namespace mcubes::internal {
 
 namespace {
 
@@ -37,11 +39,11 @@ struct EdgeEndTable {
   constexpr EdgeEndTable() : ends(), axis(), low() {
     for (int e = 0; e < 12; ++e) {
       for (int end = 0; end < 2; ++end) {
-        const int* side = CornerSide[EdgeCorners[e][end]];
+        const int* side = iso::CornerSide[iso::EdgeCorners[e][end]];
         ends[e][end] = {side[1] + 2 * side[2], side[0]};
       }
-      const int* a = CornerSide[EdgeCorners[e][0]];
-      const int* b = CornerSide[EdgeCorners[e][1]];
+      const int* a = iso::CornerSide[iso::EdgeCorners[e][0]];
+      const int* b = iso::CornerSide[iso::EdgeCorners[e][1]];
       axis[e] = a[0] != b[0] ? 0 : a[1] != b[1] ? 1 : 2;
       for (int d = 0; d < 3; ++d) low[e][d] = a[d] < b[d] ? a[d] : b[d];
     }
@@ -331,7 +333,7 @@ class LayerSweep::Sweep {
                                            int caseIndex, bool checkFinite, ExtractedSurface* soup,
                                            VolumeFindings& findings) {
     const EdgeVertex* at[12];
-    for (auto mask = static_cast<std::uint32_t>(CaseEdgeMasks[caseIndex]); mask != 0;
+    for (auto mask = static_cast<std::uint32_t>(iso::CaseEdgeMasks[caseIndex]); mask != 0;
          mask &= mask - 1) {
       const int e = __builtin_ctz(mask);
       EdgeVertex& v = rowSlots_[e][i];
@@ -341,7 +343,7 @@ class LayerSweep::Sweep {
       }
       at[e] = &v;
     }
-    const std::int32_t* row = CaseTriangles[caseIndex];
+    const std::int32_t* row = iso::CaseTriangles[caseIndex];
     if (Weld) {
       weldTriangles(row, i, j, k, at);
       return;
@@ -373,8 +375,8 @@ class LayerSweep::Sweep {
   __attribute__((always_inline)) void computeVertex(int e, std::int64_t i, std::int64_t j,
                                                     std::int64_t k, bool checkFinite, EdgeVertex& v,
                                                     VolumeFindings& findings) const {
-    const int* a = CornerSide[EdgeCorners[e][0]];
-    const int* b = CornerSide[EdgeCorners[e][1]];
+    const int* a = iso::CornerSide[iso::EdgeCorners[e][0]];
+    const int* b = iso::CornerSide[iso::EdgeCorners[e][1]];
     double va, vb;
     Point3 wa, wb;
     if (Aligned) {
@@ -399,7 +401,7 @@ class LayerSweep::Sweep {
       }
       wa = cornerPosition<Aligned>(ra, i + a[0], j + a[1], k + a[2]);
       wb = cornerPosition<Aligned>(rb, i + b[0], j + b[1], k + b[2]);
-      v.position = interpolateVolumeEdgeVertex(l_.iso, wa, wb, va, vb);
+      v.position = iso::interpolateVolumeEdgeVertex(l_.iso, wa, wb, va, vb);
       countLevelOnVoxel(va, vb, findings);
     }
     if (l_.normals) {
@@ -430,22 +432,22 @@ class LayerSweep::Sweep {
     const double iso = l_.iso;
     if (iso == va || iso == vb || va == vb) {
       countLevelOnVoxel(va, vb, findings);
-      return interpolateVolumeEdgeVertex(iso, wa, wb, va, vb);
+      return iso::interpolateVolumeEdgeVertex(iso, wa, wb, va, vb);
     }
     if (!std::isfinite(vb - va)) {
       if (std::isinf(va)) return wb;
       if (std::isinf(vb)) return wa;
     }
-    const double mu = iso_internal::edgeFraction(iso, va, vb);
+    const double mu = iso::iso_internal::edgeFraction(iso, va, vb);
     Point3 p = wa;
     float* along = axis == 0 ? &p.x : axis == 1 ? &p.y : &p.z;
     const float from = axis == 0 ? wa.x : axis == 1 ? wa.y : wa.z;
     const float to = axis == 0 ? wb.x : axis == 1 ? wb.y : wb.z;
-    *along = interpolateCoordinate(from, to, mu);
+    *along = iso::interpolateCoordinate(from, to, mu);
     if (*along == from) {
-      *along = iso_internal::offTheEnd(from, to);
+      *along = iso::iso_internal::offTheEnd(from, to);
     } else if (*along == to) {
-      *along = iso_internal::offTheEnd(to, from);
+      *along = iso::iso_internal::offTheEnd(to, from);
     }
     return p;
   }
@@ -487,7 +489,7 @@ class LayerSweep::Sweep {
     // On lattices of distinct points (aligned ones) a vertex meets another
     // only on the lattice point it was snapped to.
     for (int end = 0; l_.distinctPoints && end < 2; ++end) {
-      const int* side = CornerSide[EdgeCorners[e][end]];
+      const int* side = iso::CornerSide[iso::EdgeCorners[e][end]];
       const std::int64_t p[3] = {i + side[0], j + side[1], k + side[2]};
       const Point3 point{l_.coordinates[0][static_cast<std::size_t>(p[0])],
                          l_.coordinates[1][static_cast<std::size_t>(p[1])],
@@ -501,8 +503,8 @@ class LayerSweep::Sweep {
   }
 
   EdgeKey edgeKey(int e, std::int64_t i, std::int64_t j, std::int64_t k) const {
-    const int* a = CornerSide[EdgeCorners[e][0]];
-    const int* b = CornerSide[EdgeCorners[e][1]];
+    const int* a = iso::CornerSide[iso::EdgeCorners[e][0]];
+    const int* b = iso::CornerSide[iso::EdgeCorners[e][1]];
     const int axis = a[0] != b[0] ? 0 : a[1] != b[1] ? 1 : 2;
     const auto low = [&](int d) { return std::min(a[d], b[d]); };
     const auto index = static_cast<EdgeKey>(((k + low(2)) * y_ + (j + low(1))) * x_ + (i + low(0)));
@@ -554,3 +556,5 @@ void LayerSweep::run(const SliceWindow& window, std::int64_t first, std::int64_t
   out.clear();
   sweep_->run(window, first, last, nullptr, &out, findings);
 }
+
+}  // namespace mcubes::internal

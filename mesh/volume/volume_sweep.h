@@ -12,6 +12,8 @@
 #include "mesh/volume/volume_extract.h"
 #include "mesh/volume/volume_lattice.h"
 
+namespace mcubes::internal {
+
 class LayerSweep {
  public:
   explicit LayerSweep(const Lattice& lattice);
@@ -34,3 +36,5 @@ class LayerSweep {
   class Sweep;
   std::unique_ptr<Sweep> sweep_;
 };
+
+}  // namespace mcubes::internal

@@ -6,6 +6,8 @@
 
 #include "mesh/surface/welded_parts.h"
 
+namespace mcubes::internal {
+
 class VolumeWeld {
  public:
   // Joins the next part of layers.
@@ -17,3 +19,5 @@ class VolumeWeld {
  private:
   JoinedParts joined_;
 };
+
+}  // namespace mcubes::internal

@@ -9,7 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "iso/isosurface.h"
+#include "iso/cell_types.h"
+
+namespace mcubes::internal {
 
 inline void putLittleEndian32(unsigned char* bytes, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
@@ -80,3 +82,5 @@ class RecordWriter {
   std::size_t held_ = 0;
   bool ok_ = true;
 };
+
+}  // namespace mcubes::internal

@@ -17,6 +17,8 @@ extern "C" {
 #include "mesh/writers/mesh_writers.h"
 #include "volume/temporary_files.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 struct ImageFree {
@@ -145,3 +147,5 @@ bool writeGii(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
   std::remove(path.c_str());
   return ok;
 }
+
+}  // namespace mcubes::internal

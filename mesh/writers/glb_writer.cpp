@@ -12,6 +12,8 @@
 #include "mesh/writers/mesh_writers.h"
 #include "volume/number_text.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 constexpr std::uint32_t GlbMagic = 0x46546C67;     // "glTF"
@@ -185,3 +187,5 @@ bool writeGlb(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
   }
   return faces.finish() && ok;
 }
+
+}  // namespace mcubes::internal

@@ -10,6 +10,8 @@
 #include "mesh/finishing/patient_space.h"
 #include "mesh/writers/binary_records.h"
 
+namespace mcubes::internal {
+
 std::optional<MeshFormat> meshFormatNamed(const std::string& name) {
   for (const MeshFormat format : {MeshFormat::Obj, MeshFormat::Ply, MeshFormat::Stl,
                                   MeshFormat::Glb, MeshFormat::Vtp, MeshFormat::Gii}) {
@@ -256,3 +258,5 @@ bool writeMeshAs(MeshFormat format, std::FILE* out, const IndexedMesh& mesh,
   }
   return false;
 }
+
+}  // namespace mcubes::internal

@@ -15,6 +15,8 @@
 #include "mesh/surface/surface.h"
 #include "volume/volume.h"
 
+namespace mcubes::internal {
+
 enum class MeshFormat { Obj, Ply, Stl, Glb, Vtp, Gii };
 
 // "obj", "ply", "stl", "glb", "vtp" or "gii"; nothing for any other name.
@@ -98,3 +100,5 @@ bool writeMeshAs(MeshFormat format, std::FILE* out, const IndexedMesh& mesh,
                  const std::vector<MeshPart>& parts = {}, const std::string& materials = {});
 // Whether this build writes GIfTI (it needs the giftiio library).
 bool writesGii();
+
+}  // namespace mcubes::internal

@@ -11,6 +11,8 @@
 #include "mesh/writers/binary_records.h"
 #include "mesh/writers/mesh_writers.h"
 
+namespace mcubes::internal {
+
 namespace {
 
 // An XML comment may hold no "--" and may not end in '-'.
@@ -148,3 +150,5 @@ bool writeVtp(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
   }
   return std::fputs("\n</AppendedData>\n</VTKFile>\n", out) >= 0 && ok;
 }
+
+}  // namespace mcubes::internal

@@ -21,6 +21,8 @@
 #include "tests/fuzz/volume_header_fuzz_check.h"
 #include "tools/mcubes.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 constexpr std::size_t MaxArguments = 12;

@@ -9,6 +9,8 @@
 #include "volume/dicom_series.h"
 #include "volume/voxel_decoding.h"
 
+using namespace mcubes::internal;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   std::string choice;

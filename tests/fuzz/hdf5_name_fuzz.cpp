@@ -6,6 +6,8 @@
 #include "tests/fuzz/volume_header_fuzz_check.h"
 #include "volume/hdf5_name.h"
 
+using namespace mcubes::internal;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string path(reinterpret_cast<const char*>(data), size);
   const std::optional<Hdf5Name> name = hdf5Name(path);

@@ -6,6 +6,8 @@
 #include "volume/metaimage_header.h"
 #include "volume/voxel_decoding.h"
 
+using namespace mcubes::internal;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   try {

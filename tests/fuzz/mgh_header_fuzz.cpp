@@ -5,6 +5,8 @@
 #include "volume/mgh_header.h"
 #include "volume/voxel_decoding.h"
 
+using namespace mcubes::internal;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   try {
     const MghHeader header = parseMghHeader(data, size, FuzzedFile);

@@ -7,6 +7,8 @@
 #include "volume/nifti_header.h"
 #include "volume/voxel_decoding.h"
 
+using namespace mcubes::internal;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   try {
     const bool pair = size > 0 && (data[size - 1] & 1) != 0;

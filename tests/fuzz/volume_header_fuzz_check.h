@@ -34,7 +34,7 @@ inline bool oneLineOrTableRows(const std::string& text) {
   return true;
 }
 
-inline void checkError(const VolumeError& error, const char* harness) {
+inline void checkError(const mcubes::internal::VolumeError& error, const char* harness) {
   const std::string message = error.what();
   check(message.rfind(std::string(FuzzedFile) + ": ", 0) == 0, harness,
         "the message does not begin with the file: " + message);
@@ -46,17 +46,19 @@ inline void checkError(const VolumeError& error, const char* harness) {
 
 // `stated`: the header has its own notice to give (Analyze's missing
 // orientation), whatever its volumes.
-inline void checkHeader(const VolumeHeader& header, std::int64_t volumes, std::int64_t bytes,
-                        int voxelBytes, const char* harness, bool stated = false) {
-  const VolumeGeometry& g = header.geometry;
-  long double product = voxelBytes * static_cast<long double>(volumes);
+inline void checkHeader(const mcubes::internal::VolumeHeader& header, std::int64_t volumes,
+                        std::int64_t bytes, int bytesPerVoxel, const char* harness,
+                        bool stated = false) {
+  const mcubes::internal::VolumeGeometry& g = header.geometry;
+  long double product = bytesPerVoxel * static_cast<long double>(volumes);
   for (int a = 0; a < 3; ++a) {
     check(g.dims[a] >= 1, harness, "a size below 1");
     check(std::isfinite(g.origin[a]), harness, "an origin that is not finite");
     for (int b = 0; b < 3; ++b) check(std::isfinite(g.axes[a][b]), harness, "an axis not finite");
     product *= g.dims[a];
   }
-  check(axesSpread(g) >= FlatSpread, harness, "axes that lie in one plane");
+  check(mcubes::internal::axesSpread(g) >= mcubes::internal::FlatSpread, harness,
+        "axes that lie in one plane");
   check(volumes >= 1, harness, "fewer than one volume");
   check(product == static_cast<long double>(bytes), harness,
         "the bytes are not the sizes' product");

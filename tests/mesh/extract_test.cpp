@@ -13,6 +13,8 @@
 #include "tests/mesh/literal_extraction.h"
 #include "tests/mesh/mesh_checks.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 std::vector<VectorUnit> availableUnits() {

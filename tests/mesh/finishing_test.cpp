@@ -27,6 +27,8 @@
 #include "tests/mesh/mesh_checks.h"
 #include "volume/sample_volumes.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 using Field = std::function<double(double, double, double)>;

@@ -10,6 +10,8 @@
 
 #include "mesh/surface/surface.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 std::string readAll(const char* path) {

@@ -14,6 +14,8 @@
 #include "volume/in_memory_volume.h"
 #include "volume/sample_volumes.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 struct LabelMap {

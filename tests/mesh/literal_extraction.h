@@ -12,7 +12,7 @@
 
 inline std::vector<Triangle> literalExtraction(const BallCentres& balls, std::int32_t divisions,
                                                double isoLevel = SceneIsoLevel) {
-  const SceneGrid grid = sceneGrid(divisions);
+  const mcubes::internal::SceneGrid grid = mcubes::internal::sceneGrid(divisions);
   const float extent = static_cast<float>(GridExtent);
   std::vector<Triangle> triangles;
   GridCell cell;

@@ -50,16 +50,16 @@ inline Point3 literalVolumeVertex(double level, Point3 p, Point3 q, double a, do
   return {c[0], c[1], c[2]};
 }
 
-inline std::vector<Triangle> literalVolumeExtraction(const VolumeGeometry& g, const double* values,
-                                                     double isoLevel,
-                                                     Inside inside = Inside::Above) {
+inline std::vector<Triangle> literalVolumeExtraction(
+    const mcubes::internal::VolumeGeometry& g, const double* values, double isoLevel,
+    mcubes::internal::Inside inside = mcubes::internal::Inside::Above) {
   // Corner c's offset in (i, j, k), and each edge's corners in the order
   // the vertex is formed from, written out here apart from the library.
   constexpr int offsets[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1},
                                  {0, 1, 0}, {1, 1, 0}, {1, 1, 1}, {0, 1, 1}};
   constexpr int edges[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
                                 {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
-  const double sign = inside == Inside::Below ? -1.0 : 1.0;
+  const double sign = inside == mcubes::internal::Inside::Below ? -1.0 : 1.0;
   const double level = sign * isoLevel;
   const std::int64_t nx = g.dims[0], ny = g.dims[1], nz = g.dims[2];
   std::vector<Triangle> triangles;

@@ -30,8 +30,8 @@ inline std::unique_ptr<double[]> copyOf(const std::vector<double>& values) {
 // Vertices with the same bits made one (the first, with its normal), the
 // rest in order, and the faces that then repeat a vertex dropped: what a
 // reader that merges by position sees, by a map over every vertex.
-inline IndexedMesh mergedByPosition(const IndexedMesh& mesh) {
-  IndexedMesh merged;
+inline mcubes::internal::IndexedMesh mergedByPosition(const mcubes::internal::IndexedMesh& mesh) {
+  mcubes::internal::IndexedMesh merged;
   std::map<std::array<std::uint32_t, 3>, std::uint32_t> first;
   std::vector<std::uint32_t> to(mesh.vertices.size());
   for (std::size_t v = 0; v < mesh.vertices.size(); ++v) {
@@ -69,7 +69,8 @@ inline ::testing::AssertionResult sameTriangles(const std::vector<Triangle>& exp
 }
 
 // The same vertices and normals, bit for bit, and the same faces.
-inline ::testing::AssertionResult sameMesh(const IndexedMesh& expected, const IndexedMesh& actual) {
+inline ::testing::AssertionResult sameMesh(const mcubes::internal::IndexedMesh& expected,
+                                           const mcubes::internal::IndexedMesh& actual) {
   const auto sameBits = [](const std::vector<Point3>& a, const std::vector<Point3>& b) {
     return a.size() == b.size() &&
            (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Point3)) == 0);
@@ -137,7 +138,7 @@ inline std::size_t pinchedVertices(const std::vector<std::array<std::uint32_t, 3
 // corner they share): the self-intersections a printer's slicer trips on.
 // Candidates from a grid of cells two mean edges wide; faces that only
 // touch, or lie in one plane (within float rounding), are not counted.
-inline std::size_t selfIntersectingPairs(const IndexedMesh& mesh) {
+inline std::size_t selfIntersectingPairs(const mcubes::internal::IndexedMesh& mesh) {
   using V = std::array<double, 3>;
   const auto at = [&](std::uint32_t v) {
     const Point3& p = mesh.vertices[v];

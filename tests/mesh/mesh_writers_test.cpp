@@ -12,6 +12,8 @@
 #include "mesh/surface/weld.h"
 #include "tests/mesh/oracles/weld_by_edge.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 std::string contents(std::FILE* file) {

@@ -11,6 +11,8 @@
 #include "tests/mesh/mesh_checks.h"
 #include "tests/mesh/oracles/weld_by_edge.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 double dot(const Point3& a, double x, double y, double z) { return a.x * x + a.y * y + a.z * z; }

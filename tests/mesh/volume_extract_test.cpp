@@ -25,6 +25,8 @@
 #include "tests/mesh/oracles/weld_by_edge.h"
 #include "volume/in_memory_volume.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 struct TestVolume {

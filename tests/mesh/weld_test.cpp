@@ -17,6 +17,8 @@
 #include "tests/mesh/mesh_checks.h"
 #include "tests/mesh/oracles/weld_by_edge.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 bool same(const Point3& a, const Point3& b) { return std::memcmp(&a, &b, sizeof a) == 0; }

@@ -10,6 +10,8 @@
 
 #include "tools/cluster.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 struct Launch {

@@ -26,6 +26,8 @@
 #include "tests/mesh/mesh_checks.h"
 #include "tests/support/temporary_directory.h"
 
+using namespace mcubes::internal;
+
 namespace fs = std::filesystem;
 
 namespace {

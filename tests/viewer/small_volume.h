@@ -8,9 +8,9 @@
 
 #include "volume/in_memory_volume.h"
 
-inline std::shared_ptr<const InMemoryVolume> smallVolume(bool mirrored) {
-  VolumeHeader header{};
-  VolumeGeometry& geometry = header.geometry;
+inline std::shared_ptr<const mcubes::internal::InMemoryVolume> smallVolume(bool mirrored) {
+  mcubes::internal::VolumeHeader header{};
+  mcubes::internal::VolumeGeometry& geometry = header.geometry;
   const std::int64_t dims[3] = {10, 9, 8};
   const double spacing[3] = {1.0, 1.25, 1.5};
   for (int a = 0; a < 3; ++a) {
@@ -19,7 +19,7 @@ inline std::shared_ptr<const InMemoryVolume> smallVolume(bool mirrored) {
     for (int b = 0; b < 3; ++b) geometry.axes[a][b] = a == b ? spacing[a] : 0.0;
   }
   if (mirrored) geometry.axes[0][0] = -1.0;
-  header.type = VoxelType::Float64;
+  header.type = mcubes::internal::VoxelType::Float64;
   auto values = std::make_unique<double[]>(10 * 9 * 8);
   for (int k = 0; k < 8; ++k) {
     for (int j = 0; j < 9; ++j) {
@@ -29,5 +29,5 @@ inline std::shared_ptr<const InMemoryVolume> smallVolume(bool mirrored) {
       }
     }
   }
-  return std::make_shared<const InMemoryVolume>(header, std::move(values));
+  return std::make_shared<const mcubes::internal::InMemoryVolume>(header, std::move(values));
 }

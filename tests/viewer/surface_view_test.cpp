@@ -27,6 +27,8 @@
 #include "viewer/surface_source.h"
 #include "volume/otsu_level.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 bool same(const Point3& a, const Point3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }

@@ -28,6 +28,8 @@
 #include "viewer/surface_source.h"
 #include "volume/nrrd_writer.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 constexpr int width = 800;

@@ -12,6 +12,8 @@
 #include "tests/support/temporary_directory.h"
 #include "volume/volume.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 struct Entry {

@@ -12,6 +12,8 @@
 
 #include "volume/in_memory_volume.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 struct OtsuCase {

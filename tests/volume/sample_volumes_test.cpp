@@ -15,6 +15,8 @@
 #include "tests/volume/volume_test_support.h"
 #include "volume/nrrd_writer.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 // The values of a cube of `size` voxels a side, looked up by index.

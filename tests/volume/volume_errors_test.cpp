@@ -14,6 +14,8 @@
 #include "tests/volume/volume_test_support.h"
 #include "volume/volume.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 struct BadInput {

@@ -22,6 +22,8 @@
 #include "tests/volume/volume_test_support.h"
 #include "volume/volume.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 struct Fixture {

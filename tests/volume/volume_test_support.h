@@ -39,8 +39,9 @@ inline std::string compressed(const std::string& bytes, bool gzip) {
 }
 
 // The first volume's values, read `slicesPerRead` slices at a time.
-inline std::vector<double> readAll(VolumeReader& reader, std::int64_t slicesPerRead = 1) {
-  const VolumeGeometry& g = reader.header().geometry;
+inline std::vector<double> readAll(mcubes::internal::VolumeReader& reader,
+                                   std::int64_t slicesPerRead = 1) {
+  const mcubes::internal::VolumeGeometry& g = reader.header().geometry;
   std::vector<double> values(static_cast<std::size_t>(g.dims[0] * g.dims[1] * g.dims[2]));
   for (std::int64_t k = 0; k < g.dims[2]; k += slicesPerRead) {
     const std::int64_t count = std::min(slicesPerRead, g.dims[2] - k);

@@ -9,6 +9,7 @@
 
 // Appends the triangles of the cells around the volume to `surface`, with
 // edge keys, and with normals where the surface has them.
-void appendBoundaryCells(const VolumeGeometry& geometry, const VolumeBoundary& boundary,
-                         double isoLevel, bool normals, ExtractedSurface& surface,
-                         Inside inside = Inside::Above);
+void appendBoundaryCells(const mcubes::internal::VolumeGeometry& geometry,
+                         const mcubes::internal::VolumeBoundary& boundary, double isoLevel,
+                         bool normals, mcubes::internal::ExtractedSurface& surface,
+                         mcubes::internal::Inside inside = mcubes::internal::Inside::Above);

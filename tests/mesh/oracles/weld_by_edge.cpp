@@ -7,6 +7,8 @@
 
 #include "mesh/surface/weld.h"
 
+using namespace mcubes::internal;
+
 namespace {
 
 constexpr std::uint32_t None = 0xffffffffu;

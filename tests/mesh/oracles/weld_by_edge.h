@@ -16,4 +16,4 @@
 // but never loses its place in the surface. Needs the surface's edge keys;
 // takes each vertex's normal, where the surface has normals, from its first
 // triangle, as the position; memory grows linearly with the vertices.
-IndexedMesh weldSurface(const ExtractedSurface& surface);
+mcubes::internal::IndexedMesh weldSurface(const mcubes::internal::ExtractedSurface& surface);

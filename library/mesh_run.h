@@ -40,8 +40,9 @@ std::unique_ptr<internal::VolumeReader> openSource(const MeshRequest& request);
 // file). Throws ArgumentError, FileError or Cancelled.
 Run runRequest(const MeshRequest& request,
                const std::function<void(const internal::VolumeReader&)>& beforeWork = {});
-// How a level's surface is extracted: volumeSurface, or the processes of
-// several processes each meshing their share (library/mesh_across.h).
+
+// How a level's surface is extracted: volumeSurface, or several processes
+// each meshing their share (library/mesh_across.h).
 using Extractor = std::function<internal::IndexedMesh(internal::VolumeReader& reader,
                                                       const internal::SurfaceOptions& options,
                                                       internal::SurfaceReport& report)>;

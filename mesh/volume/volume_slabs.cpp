@@ -76,9 +76,9 @@ void sweepLayers(SweepWorkers& workers, const SliceWindow& window, std::int64_t 
         makePart(workers.sweeps[static_cast<std::size_t>(worker)], alone, window, from(c),
                  from(c + 1), output, part);
       },
-      [&](std::int64_t c, LayersPart& part) {
-        takePart(alone, output, part, findings);
-        if (progress) progress(from(c + 1), layers);
+      [&](std::int64_t, LayersPart& part) { takePart(alone, output, part, findings); },
+      [&](std::int64_t taken) {
+        if (progress) progress(from(taken), layers);
       });
 }
 

@@ -60,12 +60,15 @@ SweepWorkers::SweepWorkers(const Lattice& lattice, std::int64_t threads)
   for (int t = 0; t < std::max(pool.size(), 1); ++t) sweeps.emplace_back(lattice);
 }
 
-// Several chunks per worker even out the uneven work of layers.
+// Several chunks per worker even out the uneven work of layers, and many
+// keep the parts in flight small: they are reused chunk after chunk, so
+// that few of the pages they fill are new ones, which the kernel gives at a
+// cost near that of the sweep's own writes.
 void sweepLayers(SweepWorkers& workers, const SliceWindow& window, std::int64_t layers,
                  const VolumeOutput& output, VolumeFindings& findings,
                  const LayerProgress& progress) {
   const bool alone = workers.pool.size() == 0;
-  std::int64_t chunks = alone ? 1 : 4 * workers.pool.size();
+  std::int64_t chunks = alone ? 1 : std::max(4 * workers.pool.size(), 64);
   // Progress wants steps.
   if (progress) chunks = std::max<std::int64_t>(chunks, 100);
   chunks = std::min(chunks, layers);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -241,6 +242,7 @@ bool writeStl(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
   // Putting a facet (its normal, its bytes) costs more than writing it out.
   constexpr std::size_t Block = 16384;
   const std::size_t faces = mesh.faces.size();
+  int failure = 0;
   runInOrder<std::vector<unsigned char>>(
       static_cast<std::int64_t>((faces + Block - 1) / Block), threads,
       [&](int, std::int64_t b, std::vector<unsigned char>& bytes) {
@@ -254,9 +256,13 @@ bool writeStl(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
         }
       },
       [&](std::int64_t, const std::vector<unsigned char>& bytes) {
-        ok = std::fwrite(bytes.data(), bytes.size(), 1, out) == 1 && ok;
+        if (!ok || std::fwrite(bytes.data(), bytes.size(), 1, out) == 1) return;
+        ok = false;
+        failure = errno;
       },
       [](std::int64_t) {});
+  // The caller words a failure from errno, which is the writing thread's.
+  if (!ok) errno = failure;
   return ok;
 }
 

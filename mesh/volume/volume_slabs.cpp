@@ -63,7 +63,8 @@ SweepWorkers::SweepWorkers(const Lattice& lattice, std::int64_t threads)
 // Several chunks per worker even out the uneven work of layers, and many
 // keep the parts in flight small: they are reused chunk after chunk, so
 // that few of the pages they fill are new ones, which the kernel gives at a
-// cost near that of the sweep's own writes.
+// cost near that of the sweep's own writes. Two layers a chunk at least: a
+// chunk sorts the voxels of one slice more than the layers it sweeps.
 void sweepLayers(SweepWorkers& workers, const SliceWindow& window, std::int64_t layers,
                  const VolumeOutput& output, VolumeFindings& findings,
                  const LayerProgress& progress) {
@@ -71,7 +72,7 @@ void sweepLayers(SweepWorkers& workers, const SliceWindow& window, std::int64_t 
   std::int64_t chunks = alone ? 1 : std::max(4 * workers.pool.size(), 64);
   // Progress wants steps.
   if (progress) chunks = std::max<std::int64_t>(chunks, 100);
-  chunks = std::min(chunks, layers);
+  chunks = std::min(chunks, std::max<std::int64_t>(layers / 2, 1));
   const auto from = [&](std::int64_t chunk) { return layers * chunk / chunks; };
   runInOrder<LayersPart>(
       workers.pool, chunks, 2 * std::max(workers.pool.size(), 1), [](std::int64_t, LayersPart&) {},

@@ -1,8 +1,8 @@
 // Parts of one job made on several threads and handed on in order: the
-// extractors' slabs of the scene, chunks of a volume's layers and the slabs
-// of a volume read as it streams. The result is the same at any thread
-// count, and memory held in parts started and not yet handed on stays
-// bounded.
+// extractors' slabs of the scene, chunks of a volume's layers, the slabs
+// of a volume read as it streams and an STL file's blocks of facets. The
+// result is the same at any thread count, and memory held in parts started
+// and not yet handed on stays bounded.
 #pragma once
 
 #include <condition_variable>

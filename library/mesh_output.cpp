@@ -34,7 +34,8 @@ void addMesh(OutputFiles& files, const std::string& path, MeshFormat format,
     if (!error.empty()) throw FileError(error);
   }
   const std::string error = files.add(path, [&](std::FILE* out) {
-    return writeMeshAs(format, out, mesh, comment, text.space, text.ascii, parts, materials);
+    return writeMeshAs(format, out, mesh, comment, text.space, text.ascii, parts, materials,
+                       text.threads);
   });
   if (!error.empty()) throw FileError(error);
 }

@@ -38,6 +38,7 @@ struct OutputText {
   std::string comment;
   internal::WorldSpace space = internal::WorldSpace::Unstated;
   bool ascii = false;  // text PLY
+  int threads = 1;     // putting the records apart where the format allows (same bytes)
 };
 
 // Writes the surfaces to `path` as planned, each label's mesh dropped once

@@ -49,7 +49,9 @@ MeshReport meshVolumeToFile(const MeshRequest& request, const std::string& path,
       throw FileError(refused);
     }
   });
-  writeRun(path, plan, run, outputText(options, run.report));
+  OutputText text = outputText(options, run.report);
+  text.threads = request.surface.threads > 0 ? request.surface.threads : availableProcessors();
+  writeRun(path, plan, run, text);
   return std::move(run.report);
 }
 

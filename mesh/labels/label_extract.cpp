@@ -71,9 +71,11 @@ class LabelTable {
   std::vector<Followed> followed_;
 };
 
-// A label's layers of a slab to sweep: those next to its slices there.
+// A label's layers of a slab to sweep: those next to its slices there, and
+// its weld (held apart from the table, which a slab's reading may grow
+// while a part is joined).
 struct LabelSweep {
-  std::size_t followed;
+  VolumeWeld* weld;
   double value;
   std::int64_t from, to;
 };
@@ -151,7 +153,7 @@ LabelWelds weldLabels(VolumeReader& reader, const std::vector<std::int64_t>& lab
             if (lo > last) continue;
             std::int64_t hi = last;
             while (!inSlice[static_cast<std::size_t>(hi)]) --hi;
-            part.sweeps.push_back({n, static_cast<double>(followed[n].label),
+            part.sweeps.push_back({followed[n].weld.get(), static_cast<double>(followed[n].label),
                                    std::max(first, lo - 1), std::min(last, hi + 1)});
           }
           if (part.welds.size() < part.sweeps.size()) part.welds.resize(part.sweeps.size());
@@ -175,7 +177,7 @@ LabelWelds weldLabels(VolumeReader& reader, const std::vector<std::int64_t>& lab
         },
         [&](std::int64_t, std::int64_t, LabelsPart& part) {
           for (std::size_t n = 0; n < part.sweeps.size(); ++n) {
-            table.followed()[part.sweeps[n].followed].weld->add(part.welds[n]);
+            part.sweeps[n].weld->add(part.welds[n]);
           }
         },
         progress);

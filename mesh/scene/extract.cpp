@@ -425,11 +425,13 @@ void extractSurfaceInto(const BallCentres& balls, const ExtractionSettings& sett
           made[static_cast<std::size_t>(worker)]->output(&slab, nullptr);
           made[static_cast<std::size_t>(worker)]->extract(static_cast<std::int32_t>(i));
         },
-        [&](std::int64_t i, const ExtractedSurface& slab) {
+        [&](std::int64_t, const ExtractedSurface& slab) {
           surface.triangles.insert(surface.triangles.end(), slab.triangles.begin(),
                                    slab.triangles.end());
           surface.edges.insert(surface.edges.end(), slab.edges.begin(), slab.edges.end());
-          if (progress) progress(static_cast<std::int32_t>(i + 1), slabs);
+        },
+        [&](std::int64_t taken) {
+          if (progress) progress(static_cast<std::int32_t>(taken), slabs);
         });
   });
 }
@@ -459,9 +461,9 @@ WeldedPart weldSceneSurface(const BallCentres& balls, const ExtractionSettings& 
           made[static_cast<std::size_t>(worker)]->output(nullptr, &part, slab, slab + 1);
           made[static_cast<std::size_t>(worker)]->extract(slab);
         },
-        [&](std::int64_t i, WeldedPart& part) {
-          joined.add(part);
-          if (progress) progress(static_cast<std::int32_t>(i + 1), slabs);
+        [&](std::int64_t, WeldedPart& part) { joined.add(part); },
+        [&](std::int64_t taken) {
+          if (progress) progress(static_cast<std::int32_t>(taken), slabs);
         });
   });
   return joined.take();

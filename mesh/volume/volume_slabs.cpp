@@ -62,15 +62,19 @@ SweepWorkers::SweepWorkers(const Lattice& lattice, std::int64_t threads)
   for (int t = 0; t < std::max(pool.size(), 1); ++t) sweeps.emplace_back(lattice);
 }
 
-// Several chunks per worker even out the uneven work of layers.
+// Several chunks per worker even out the uneven work of layers, and many
+// keep the parts in flight small: they are reused chunk after chunk, so
+// that few of the pages they fill are new ones, which the kernel gives at a
+// cost near that of the sweep's own writes. Two layers a chunk at least: a
+// chunk sorts the voxels of one slice more than the layers it sweeps.
 void sweepLayers(SweepWorkers& workers, const SliceWindow& window, std::int64_t layers,
                  const VolumeOutput& output, VolumeFindings& findings,
                  const LayerProgress& progress) {
   const bool alone = workers.pool.size() == 0;
-  std::int64_t chunks = alone ? 1 : 4 * workers.pool.size();
+  std::int64_t chunks = alone ? 1 : std::max(4 * workers.pool.size(), 64);
   // Progress wants steps.
   if (progress) chunks = std::max<std::int64_t>(chunks, 100);
-  chunks = std::min(chunks, layers);
+  chunks = std::min(chunks, std::max<std::int64_t>(layers / 2, 1));
   const auto from = [&](std::int64_t chunk) { return layers * chunk / chunks; };
   runInOrder<LayersPart>(
       workers.pool, chunks, 2 * std::max(workers.pool.size(), 1), [](std::int64_t, LayersPart&) {},
@@ -78,9 +82,9 @@ void sweepLayers(SweepWorkers& workers, const SliceWindow& window, std::int64_t 
         makePart(workers.sweeps[static_cast<std::size_t>(worker)], alone, window, from(c),
                  from(c + 1), output, part);
       },
-      [&](std::int64_t c, LayersPart& part) {
-        takePart(alone, output, part, findings);
-        if (progress) progress(from(c + 1), layers);
+      [&](std::int64_t, LayersPart& part) { takePart(alone, output, part, findings); },
+      [&](std::int64_t taken) {
+        if (progress) progress(from(taken), layers);
       });
 }
 

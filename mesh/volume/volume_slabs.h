@@ -67,8 +67,8 @@ SlabReading slabReading(const VolumeGeometry& geometry, std::int64_t sliceMemory
 // The slices of the slabs being read and swept: one buffer of a slab for
 // each slab in flight, the slices a slab shares with the one before copied
 // over from that one's buffer (or kept in place, with one buffer). Slabs
-// are filled in order on one thread; their windows stay valid until the
-// buffer is filled again, `buffers` slabs on.
+// are filled in order, one fill after another (on any thread); their
+// windows stay valid until the buffer is filled again, `buffers` slabs on.
 class SlabBuffers {
  public:
   // With workers, slabs are kept small enough for each worker to have a
@@ -95,13 +95,14 @@ class SlabBuffers {
   SliceWindow previous_{};
 };
 
-// Reads the volume slab by slab on the calling thread and sweeps the slabs
-// on the workers, several at once, a part for each: `read` sees each slice
+// Reads the volume slab by slab and sweeps the slabs, several at once, a
+// part for each, all on the workers (runInOrder): `read` sees each slice
 // once as it comes (its index and its values), before any slab whose layers
-// need it; then, for each slab's layers [first, last) in order, `start` on
-// the calling thread, `make` on a worker with the window that holds them,
-// and `take` back on the calling thread in order, `progress` then the layers
-// done of the reading's. One slab more than there are workers is in flight.
+// need it; then, for each slab's layers [first, last), `start` in order
+// (after the slab's reading, on the same worker), `make` with the window
+// that holds them, and `take` in order; `progress` on the calling thread
+// with the layers taken of the reading's. A start and a take may run at
+// once. One slab more than there are workers is in flight.
 template <typename Part, typename Start, typename Make, typename Take>
 void readSlabs(VolumeReader& reader, const SlabReading& reading, WorkerPool& pool,
                const std::function<void(std::int64_t k, const double* slice)>& read, Start&& start,
@@ -121,9 +122,11 @@ void readSlabs(VolumeReader& reader, const SlabReading& reading, WorkerPool& poo
       [&](int worker, std::int64_t i, Slab& slab) {
         make(worker, slab.window, buffers.first(i), buffers.last(i), slab.part);
       },
-      [&](std::int64_t i, Slab& slab) {
-        take(buffers.first(i), buffers.last(i), slab.part);
-        if (progress) progress(buffers.last(i) - buffers.begin(), buffers.end() - buffers.begin());
+      [&](std::int64_t i, Slab& slab) { take(buffers.first(i), buffers.last(i), slab.part); },
+      [&](std::int64_t taken) {
+        if (progress) {
+          progress(buffers.last(taken - 1) - buffers.begin(), buffers.end() - buffers.begin());
+        }
       });
 }
 

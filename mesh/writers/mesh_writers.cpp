@@ -1,6 +1,8 @@
 #include "mesh/writers/mesh_writers.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -8,6 +10,7 @@
 
 #include "mesh/finishing/face_normals.h"
 #include "mesh/finishing/patient_space.h"
+#include "mesh/surface/ordered_parallel.h"
 #include "mesh/writers/binary_records.h"
 
 namespace mcubes::internal {
@@ -227,20 +230,47 @@ bool writePly(std::FILE* out, const IndexedMesh& mesh, const std::string& commen
   return ok;
 }
 
-bool writeStl(std::FILE* out, const IndexedMesh& mesh, const std::string& comment) {
+bool writeStl(std::FILE* out, const IndexedMesh& mesh, const std::string& comment, int threads) {
   unsigned char header[StlHeaderBytes];
   putStlHeader(header, comment, mesh.faces.size());
-  const bool ok = std::fwrite(header, sizeof header, 1, out) == 1;
-  RecordWriter facets(out, StlFacetBytes);
-  for (const auto& f : mesh.faces) {
-    putStlFacet(facets.next(), mesh.vertices[f[0]], mesh.vertices[f[1]], mesh.vertices[f[2]]);
+  bool ok = std::fwrite(header, sizeof header, 1, out) == 1;
+  if (threads <= 1) {
+    RecordWriter facets(out, StlFacetBytes);
+    for (const auto& f : mesh.faces) {
+      putStlFacet(facets.next(), mesh.vertices[f[0]], mesh.vertices[f[1]], mesh.vertices[f[2]]);
+    }
+    return facets.finish() && ok;
   }
-  return facets.finish() && ok;
+  // Putting a facet (its normal, its bytes) costs more than writing it out.
+  constexpr std::size_t Block = 16384;
+  const std::size_t faces = mesh.faces.size();
+  int failure = 0;
+  runInOrder<std::vector<unsigned char>>(
+      static_cast<std::int64_t>((faces + Block - 1) / Block), threads,
+      [&](int, std::int64_t b, std::vector<unsigned char>& bytes) {
+        const std::size_t from = static_cast<std::size_t>(b) * Block;
+        const std::size_t to = std::min(faces, from + Block);
+        bytes.resize((to - from) * StlFacetBytes);
+        unsigned char* at = bytes.data();
+        for (std::size_t n = from; n < to; ++n) {
+          const auto& f = mesh.faces[n];
+          at = putStlFacet(at, mesh.vertices[f[0]], mesh.vertices[f[1]], mesh.vertices[f[2]]);
+        }
+      },
+      [&](std::int64_t, const std::vector<unsigned char>& bytes) {
+        if (!ok || std::fwrite(bytes.data(), bytes.size(), 1, out) == 1) return;
+        ok = false;
+        failure = errno;
+      },
+      [](std::int64_t) {});
+  // The caller words a failure from errno, which is the writing thread's.
+  if (!ok) errno = failure;
+  return ok;
 }
 
 bool writeMeshAs(MeshFormat format, std::FILE* out, const IndexedMesh& mesh,
                  const std::string& comment, WorldSpace space, bool ascii,
-                 const std::vector<MeshPart>& parts, const std::string& materials) {
+                 const std::vector<MeshPart>& parts, const std::string& materials, int threads) {
   const std::string tagged = commentInSpace(comment, space);
   switch (format) {
     case MeshFormat::Obj:
@@ -248,7 +278,7 @@ bool writeMeshAs(MeshFormat format, std::FILE* out, const IndexedMesh& mesh,
     case MeshFormat::Ply:
       return writePly(out, mesh, tagged, ascii ? PlyEncoding::Ascii : PlyEncoding::Binary, parts);
     case MeshFormat::Stl:
-      return writeStl(out, mesh, tagged);
+      return writeStl(out, mesh, tagged, threads);
     case MeshFormat::Glb:
       return writeGlb(out, mesh, comment, parts);
     case MeshFormat::Vtp:

@@ -58,8 +58,10 @@ bool writeMaterials(std::FILE* out, const std::vector<MeshPart>& parts);
 bool writePly(std::FILE* out, const IndexedMesh& mesh, const std::string& comment,
               PlyEncoding encoding, const std::vector<MeshPart>& parts = {});
 // 80-byte header, face count, then per face the unit normal and the three
-// vertices in the face's order, little-endian.
-bool writeStl(std::FILE* out, const IndexedMesh& mesh, const std::string& comment);
+// vertices in the face's order, little-endian. With `threads` above 1 the
+// facets are put in blocks on that many threads and written in order: the
+// same bytes.
+bool writeStl(std::FILE* out, const IndexedMesh& mesh, const std::string& comment, int threads = 1);
 
 // glTF 2.0 binary (.glb): a mesh and a node per part, named, with a
 // material of its colour (or one unnamed mesh without parts), each
@@ -95,9 +97,11 @@ unsigned char* putStlFacet(unsigned char* bytes, const Point3& p, const Point3& 
 // the format holds them (not STL or GIfTI). The mesh's space is said where
 // readers look for it (commentInSpace, VTK's field data, GIfTI's
 // coordinate system; glTF has no place for it).
+// `threads`: for the formats whose records can be put apart (STL).
 bool writeMeshAs(MeshFormat format, std::FILE* out, const IndexedMesh& mesh,
                  const std::string& comment, WorldSpace space, bool ascii,
-                 const std::vector<MeshPart>& parts = {}, const std::string& materials = {});
+                 const std::vector<MeshPart>& parts = {}, const std::string& materials = {},
+                 int threads = 1);
 // Whether this build writes GIfTI (it needs the giftiio library).
 bool writesGii();
 

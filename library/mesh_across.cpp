@@ -73,7 +73,7 @@ MeshReport meshVolumeAcross(Communicator& processes, const MeshRequest& request,
     reader = openSource(request);
     // Before the work: the volume's own files are known while it is open.
     if (const std::string refused = refusedOutput(plan.perLabel ? "" : path); !refused.empty()) {
-      throw FileError(refused);
+      throw FileError(refused, path);
     }
   });
   internal::SurfaceOptions surface = internalOptions(request.surface);

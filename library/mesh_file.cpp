@@ -51,7 +51,7 @@ void writeMesh(const std::string& path, const Mesh& mesh, const WriteOptions& op
   const std::string error = writeOutput(path, [&](std::FILE* out) {
     return writeMeshAs(format, out, indexed, options.comment, space, options.ascii);
   });
-  if (!error.empty()) throw FileError(error);
+  if (!error.empty()) throw FileError(error, path);
 }
 
 }  // namespace mcubes

@@ -31,13 +31,13 @@ void addMesh(OutputFiles& files, const std::string& path, MeshFormat format,
     materials = library.filename().string();
     const std::string error =
         files.add(library.string(), [&](std::FILE* out) { return writeMaterials(out, parts); });
-    if (!error.empty()) throw FileError(error);
+    if (!error.empty()) throw FileError(error, library.string());
   }
   const std::string error = files.add(path, [&](std::FILE* out) {
     return writeMeshAs(format, out, mesh, comment, text.space, text.ascii, parts, materials,
                        text.threads);
   });
-  if (!error.empty()) throw FileError(error);
+  if (!error.empty()) throw FileError(error, path);
 }
 
 void addLabels(OutputFiles& files, const std::string& path, const OutputPlan& plan, Run& run,
@@ -151,7 +151,7 @@ void writeRun(const std::string& path, const OutputPlan& plan, Run& run, const O
     std::error_code made;
     const bool makeFolder = plan.folder && !std::filesystem::is_directory(path);
     if (makeFolder && !std::filesystem::create_directory(path, made)) {
-      throw FileError("cannot make the folder '" + path + "': " + made.message());
+      throw FileError("cannot make the folder '" + path + "': " + made.message(), path);
     }
     try {
       addLabels(files, path, plan, run, text);

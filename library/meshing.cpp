@@ -46,7 +46,7 @@ MeshReport meshVolumeToFile(const MeshRequest& request, const std::string& path,
   Run run = runRequest(request, [&](const VolumeReader&) {
     // Before the work: the volume's own files are known while it is open.
     if (const std::string refused = refusedOutput(plan.perLabel ? "" : path); !refused.empty()) {
-      throw FileError(refused);
+      throw FileError(refused, path);
     }
   });
   OutputText text = outputText(options, run.report);

@@ -42,6 +42,10 @@ std::string libraryWord(const std::string& name) {
       {"passband", "FinishOptions::smoothPassband"},
       {"decimate", "FinishOptions::decimate"},
   };
+  return wordFrom(words, name);
+}
+
+std::string wordFrom(const std::map<std::string, std::string>& words, const std::string& name) {
   const auto found = words.find(name);
   return found == words.end() ? "{" + name + "}" : found->second;
 }

@@ -62,8 +62,7 @@ std::string pythonWord(const std::string& name) {
       {"passband", "passband"},
       {"decimate", "decimate"},
   };
-  const auto found = words.find(name);
-  return found == words.end() ? "{" + name + "}" : found->second;
+  return mcubes::wordFrom(words, name);
 }
 
 // The package's exceptions and warning (isocubes/_errors.py), held for the

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "mcubes/error.h"
 #include "volume/argument_words.h"
 
 using namespace mcubes::internal;
@@ -33,8 +34,7 @@ std::string commandLineWord(const std::string& name) {
       {"passband", "--smooth-passband"},
       {"decimate", "--decimate"},
   };
-  const auto found = words.find(name);
-  return found == words.end() ? "{" + name + "}" : found->second;
+  return mcubes::wordFrom(words, name);
 }
 
 std::string inFlags(const std::string& text) { return wordArguments(text, commandLineWord); }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <stdexcept>
 #include <string>
 
@@ -33,6 +34,10 @@ class Error : public std::runtime_error {
 // normals, threads, labels, space, format (the request's fields),
 // keep_largest, min_component, smooth, passband, decimate (FinishOptions).
 std::string libraryWord(const std::string& name);
+
+// A front end's term for worded(): its word for `name` in `words`, or
+// "{name}" as written where it has none ({label} in an output's name).
+std::string wordFrom(const std::map<std::string, std::string>& words, const std::string& name);
 
 // An argument the library cannot work with (a level that is not finite, an
 // unknown mesh format, a face naming a vertex that is not there).

@@ -4,6 +4,8 @@
 #include <optional>
 
 #include "mcubes/error.h"
+#include "mesh/finishing/patient_space.h"
+#include "mesh/writers/streamed_writers.h"
 #include "volume/output_file.h"
 
 using namespace mcubes::internal;
@@ -135,6 +137,28 @@ WorldSpace spaceNamed(const std::string& name) {
   if (name == "LPS") return WorldSpace::Lps;
   if (name == "LAS") return WorldSpace::Las;
   throw ArgumentError("unknown space '" + name + "' (use RAS, LPS or none)");
+}
+
+bool streamsTo(const std::string& path, const OutputPlan& plan, const OutputText& text) {
+  const bool binary =
+      plan.format == MeshFormat::Stl || (plan.format == MeshFormat::Ply && !text.ascii);
+  if (!binary || plan.perLabel || path.empty() || path == "-") return false;
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  return !std::filesystem::exists(status) || std::filesystem::is_regular_file(status);
+}
+
+void writeStreamed(const std::string& path, const OutputPlan& plan, const OutputText& text,
+                   bool normals, const std::function<void(SurfaceStream&)>& sweep) {
+  const std::string comment = commentInSpace(text.comment, text.space);
+  const std::string error = writeOutput(path, [&](std::FILE* out) {
+    const std::unique_ptr<StreamedFile> file = plan.format == MeshFormat::Stl
+                                                   ? streamedStl(out, comment)
+                                                   : streamedPly(out, comment, normals);
+    sweep(*file);
+    return file->finish();
+  });
+  if (!error.empty()) throw FileError(error, path);
 }
 
 void writeRun(const std::string& path, const OutputPlan& plan, Run& run, const OutputText& text) {

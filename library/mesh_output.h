@@ -2,10 +2,12 @@
 // from the name or the path, one file of parts or a file per label.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "library/mesh_run.h"
 #include "mcubes/mesh.h"
+#include "mesh/pipeline/streamed_surface.h"
 #include "mesh/writers/mesh_writers.h"
 
 namespace mcubes {
@@ -40,6 +42,19 @@ struct OutputText {
   bool ascii = false;  // text PLY
   int threads = 1;     // putting the records apart where the format allows (same bytes)
 };
+
+// Whether a level's surface can go to `path` as planned while it is made
+// (writeStreamed): binary STL or PLY, to a file that is or will be a
+// regular one (standard output and pipes cannot be patched once the counts
+// are known).
+bool streamsTo(const std::string& path, const OutputPlan& plan, const OutputText& text);
+
+// Writes to `path` as planned, whole or not at all, the surface `sweep`
+// makes into the stream it is given; `normals`: its vertices have them.
+// Throws FileError where writing fails, and passes on what `sweep` throws
+// (no file is left).
+void writeStreamed(const std::string& path, const OutputPlan& plan, const OutputText& text,
+                   bool normals, const std::function<void(internal::SurfaceStream&)>& sweep);
 
 // Writes the surfaces to `path` as planned, each label's mesh dropped once
 // written. A folder made for them goes again where writing fails. Throws

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 #include <optional>
+#include <stdexcept>
 #include <thread>
 
 #include "library/conversion.h"
@@ -11,6 +12,7 @@
 #include "library/mesh_stages.h"
 #include "mcubes/error.h"
 #include "mesh/finishing/patient_space.h"
+#include "mesh/surface/degenerate_faces.h"
 #include "volume/array_volume.h"
 #include "volume/label_table.h"
 #include "volume/number_text.h"
@@ -167,7 +169,68 @@ void runLabels(const MeshRequest& request, VolumeReader& reader, Run& run, Findi
   }
 }
 
+// The surface moved to the run's patient space on its way to `to`, its
+// faces without area counted as they pass.
+class MovedStream : public SurfaceStream {
+ public:
+  MovedStream(SurfaceStream& to, const SpaceMove& move) : to_(to), move_(move) {}
+  void vertex(const Point3& position, const Point3& normal) override {
+    to_.vertex(move_(position), move_(normal));
+  }
+  void face(const std::array<std::uint32_t, 3>& face, const Point3& p, const Point3& q,
+            const Point3& r) override {
+    const Point3 a = move_(p), b = move_(q), c = move_(r);
+    ++faces;
+    flat += spansNoArea(a, b, c);
+    if (move_.turnsFaces()) {
+      to_.face({face[0], face[2], face[1]}, a, c, b);
+    } else {
+      to_.face(face, a, b, c);
+    }
+  }
+  std::size_t faces = 0, flat = 0;
+
+ private:
+  SurfaceStream& to_;
+  SpaceMove move_;
+};
+
 }  // namespace
+
+bool streams(const MeshRequest& request, const VolumeGeometry& geometry) {
+  return !request.labels && request.surface.welded &&
+         !finishes(internalFinishing(request.finish, request.surface.normals)) &&
+         streamsSurface(geometry, internalOptions(request.surface));
+}
+
+Run runStreamed(const MeshRequest& request, VolumeReader& reader, const StreamedWrite& write) {
+  checkRequest(request);
+  if (!streams(request, reader.header().geometry)) {
+    throw std::logic_error("runStreamed: the request needs the whole mesh");
+  }
+  FindingList findings(request.onFinding);
+  Run run;
+  try {
+    const VolumeHeader& header = reader.header();
+    beginRun(request, header, run, findings);
+    internal::SurfaceOptions options = internalOptions(request.surface);
+    options.isoLevel = run.report.level;
+    SurfaceReport report;
+    std::size_t faces = 0, flat = 0;
+    write(run, [&](SurfaceStream& stream) {
+      MovedStream moved(stream, spaceMove(header.space, run.space));
+      streamSurface(reader, options, report, moved, progressOf(request.surface));
+      faces = moved.faces;
+      flat = moved.flat;
+    });
+    addExtractionFindings(findings, report, run.report.level, request.surface, header.geometry);
+    addFlatFaces(findings, flat, faces);
+  } catch (const VolumeError& error) {
+    throw FileError(error.what(), error.file());
+  }
+  run.report.findings = findings.take();
+  return run;
+}
 
 void checkRequest(const MeshRequest& request) {
   internalOptions(request.surface);

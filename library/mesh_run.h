@@ -11,6 +11,7 @@
 
 #include "mcubes/meshing.h"
 #include "mesh/finishing/finishing.h"
+#include "mesh/pipeline/streamed_surface.h"
 #include "mesh/pipeline/surface_pipeline.h"
 #include "mesh/surface/surface.h"
 #include "volume/label_styles.h"
@@ -51,6 +52,23 @@ using Extractor = std::function<internal::IndexedMesh(internal::VolumeReader& re
 // source names it, for messages and Otsu's level).
 Run runOn(const MeshRequest& request, internal::VolumeReader& reader,
           const Extractor& extract = {});
+
+// Where runStreamed's surface goes: called once the run is begun (its
+// comment and space known) with `sweep`, which meshes the volume into the
+// stream it is given.
+using StreamedWrite = std::function<void(
+    const Run& run, const std::function<void(internal::SurfaceStream& stream)>& sweep)>;
+
+// Whether runStreamed can run `request` over a volume of `geometry`: a
+// level's surface, welded, with no finishing step (they need the whole
+// mesh), streamsSurface allowing.
+bool streams(const MeshRequest& request, const internal::VolumeGeometry& geometry);
+
+// runOn for a request that streams(): the surface goes into the stream of
+// `write` as the sweep makes it, moved to the patient space asked for and
+// its flat faces counted on the way, and the run's surfaces stay empty.
+Run runStreamed(const MeshRequest& request, internal::VolumeReader& reader,
+                const StreamedWrite& write);
 
 // Refuses what no run can do, before any work: options out of range,
 // finishing asked of the unwelded mesh, labels of an open one.

@@ -43,12 +43,21 @@ MeshReport meshVolumeToFile(const MeshRequest& request, const std::string& path,
   const OutputPlan plan = planOutput(path, options.format, labelsAsked(request));
   spaceNamed(options.space);
   refuseMissingNormals(plan, request.surface.normals);
-  Run run = runRequest(request, [&](const VolumeReader&) {
-    // Before the work: the volume's own files are known while it is open.
-    if (const std::string refused = refusedOutput(plan.perLabel ? "" : path); !refused.empty()) {
-      throw FileError(refused, path);
-    }
-  });
+  checkRequest(request);
+  const std::unique_ptr<VolumeReader> reader = openSource(request);
+  // Before the work: the volume's own files are known while it is open.
+  if (const std::string refused = refusedOutput(plan.perLabel ? "" : path); !refused.empty()) {
+    throw FileError(refused, path);
+  }
+  // Where nothing needs the whole mesh, it leaves for the file as it is made.
+  if (streams(request, reader->header().geometry) &&
+      streamsTo(path, plan, outputText(options, {}))) {
+    Run run = runStreamed(request, *reader, [&](const Run& begun, const auto& sweep) {
+      writeStreamed(path, plan, outputText(options, begun.report), request.surface.normals, sweep);
+    });
+    return std::move(run.report);
+  }
+  Run run = runOn(request, *reader);
   OutputText text = outputText(options, run.report);
   text.threads = request.surface.threads > 0 ? request.surface.threads : availableProcessors();
   writeRun(path, plan, run, text);

@@ -42,7 +42,15 @@ std::string writeStandardOutput(const std::function<bool(std::FILE*)>& write) {
 std::string writeFile(const std::string& path, const std::function<bool(std::FILE*)>& write) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return std::strerror(errno);
-  const bool written = write(file);
+  bool written = false;
+  try {
+    written = write(file);
+  } catch (...) {
+    // A writer that gives up (the volume unreadable, the run cancelled)
+    // leaves the file to be removed.
+    std::fclose(file);
+    throw;
+  }
   const int writeErrno = errno;
   const bool closed = std::fclose(file) == 0;
   if (written && closed) return {};
@@ -162,7 +170,15 @@ std::string OutputFiles::add(const std::string& path,
   }
   Written file{path, to.target, temporaryBeside(to.target), nullptr};
   file.noted = std::make_unique<NotedTemporary>(file.temporary.string());
-  const std::string reason = writeFile(file.temporary.string(), write);
+  std::string reason;
+  try {
+    reason = writeFile(file.temporary.string(), write);
+  } catch (...) {
+    std::error_code ignored;
+    fs::remove(file.temporary, ignored);
+    drop();
+    throw;
+  }
   // The file replaced keeps its permissions.
   std::error_code ignored;
   if (fs::exists(to.status)) fs::permissions(file.temporary, to.status.permissions(), ignored);

@@ -16,7 +16,8 @@ namespace mcubes::internal {
 // only once complete; a symbolic link is followed, so that the file it
 // leads to is replaced and the link stays; an existing device or pipe is
 // written to directly. A read-only file, and a file that an open volume is
-// read from, are refused. `write` returns false when a write failed.
+// read from, are refused. `write` returns false when a write failed; where
+// it throws, the temporary file goes and the exception passes on.
 // Returns an empty string on success, otherwise a message naming the path
 // and the reason.
 std::string writeOutput(const std::string& path, const std::function<bool(std::FILE*)>& write);

@@ -38,13 +38,17 @@ const char* worldSpaceName(WorldSpace space) {
   return "the file's own space";
 }
 
-void moveToSpace(IndexedMesh& mesh, WorldSpace from, WorldSpace to) {
+SpaceMove spaceMove(WorldSpace from, WorldSpace to) {
   const Signs a = signsOf(from), b = signsOf(to);
-  const float x = a.x * b.x, y = a.y * b.y;
-  if (x == 1.0f && y == 1.0f) return;
-  for (Point3& v : mesh.vertices) v.x *= x, v.y *= y;
-  for (Point3& n : mesh.normals) n.x *= x, n.y *= y;
-  if (x * y < 0.0f) reverseFaces(mesh);
+  return {a.x * b.x, a.y * b.y};
+}
+
+void moveToSpace(IndexedMesh& mesh, WorldSpace from, WorldSpace to) {
+  const SpaceMove move = spaceMove(from, to);
+  if (!move.moves()) return;
+  for (Point3& v : mesh.vertices) v = move(v);
+  for (Point3& n : mesh.normals) n = move(n);
+  if (move.turnsFaces()) reverseFaces(mesh);
 }
 
 std::string commentInSpace(const std::string& comment, WorldSpace space) {

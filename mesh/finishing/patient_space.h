@@ -12,6 +12,16 @@ namespace mcubes::internal {
 // "RAS", "LAS", "LPS", or "the file's own space" for Unstated.
 const char* worldSpaceName(WorldSpace space);
 
+// The move from `from` to `to` of a point or a normal at a time, for a mesh
+// moved as it streams: x and y times their signs, and whether faces turn.
+struct SpaceMove {
+  float x = 1.0f, y = 1.0f;
+  bool moves() const { return x != 1.0f || y != 1.0f; }
+  bool turnsFaces() const { return x * y < 0.0f; }
+  Point3 operator()(const Point3& p) const { return {p.x * x, p.y * y, p.z}; }
+};
+SpaceMove spaceMove(WorldSpace from, WorldSpace to);
+
 // Moves the vertices and normals from `from` to `to` (both stated), and
 // turns the faces where one axis alone flips, so that they stay outward.
 void moveToSpace(IndexedMesh& mesh, WorldSpace from, WorldSpace to);

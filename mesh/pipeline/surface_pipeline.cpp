@@ -15,14 +15,12 @@
 
 namespace mcubes::internal {
 
-namespace {
-
-VolumeExtractionSettings extractionSettings(const SurfaceOptions& options, bool edgeKeys) {
+VolumeExtractionSettings extractionSettings(const SurfaceOptions& options) {
   VolumeExtractionSettings settings;
   settings.isoLevel = options.isoLevel;
   settings.inside = options.inside;
   settings.threads = options.threads;
-  settings.edgeKeys = edgeKeys;
+  settings.edgeKeys = false;
   settings.normals = options.normals;
   settings.sliceMemory = options.sliceMemory;
   return settings;
@@ -32,6 +30,8 @@ LayerProgress layerProgress(const SurfaceProgress& progress) {
   if (!progress) return {};
   return [progress](std::int64_t done, std::int64_t total) { progress("layer", done, total); };
 }
+
+namespace {
 
 // A welded volume closed by the cells around it where `caps` holds the
 // faces' voxels, merged and turned outward in world space.
@@ -55,7 +55,7 @@ IndexedMesh unweldedVolume(const ExtractedSurface& surface, const VolumeGeometry
 IndexedMesh volumeSurface(VolumeReader& reader, const SurfaceOptions& options,
                           SurfaceReport& report, const SurfaceProgress& progress) {
   const VolumeGeometry& geometry = reader.header().geometry;
-  const VolumeExtractionSettings settings = extractionSettings(options, false);
+  const VolumeExtractionSettings settings = extractionSettings(options);
   if (!options.welded) {
     return unweldedVolume(extractVolume(reader, settings, report.findings, layerProgress(progress)),
                           geometry);
@@ -73,7 +73,7 @@ IndexedMesh volumeSurface(VolumeReader& reader, const SurfaceOptions& options,
 VolumeShare volumeShare(VolumeReader& reader, std::int64_t first, std::int64_t last,
                         const SurfaceOptions& options, VolumeBoundary& boundary,
                         const SurfaceProgress& progress) {
-  const VolumeExtractionSettings settings = extractionSettings(options, false);
+  const VolumeExtractionSettings settings = extractionSettings(options);
   VolumeShare share{first, last, {}, {}, {}};
   if (!options.welded) {
     share.soup =
@@ -119,7 +119,7 @@ IndexedMesh joinVolumeShares(const VolumeGeometry& geometry, std::vector<VolumeS
 
 IndexedMesh volumeSurface(const VolumeGeometry& geometry, const double* values,
                           const SurfaceOptions& options, SurfaceReport& report) {
-  const VolumeExtractionSettings settings = extractionSettings(options, false);
+  const VolumeExtractionSettings settings = extractionSettings(options);
   if (!options.welded) {
     ExtractedSurface surface;
     extractVolumeInto(geometry, values, settings, surface, report.findings);
@@ -144,7 +144,7 @@ std::vector<LabelSurface> labelSurfaces(VolumeReader& reader,
                                         const SurfaceProgress& progress) {
   const VolumeGeometry& geometry = reader.header().geometry;
   LabelWelds welds =
-      weldLabels(reader, labels, extractionSettings(options, false), layerProgress(progress));
+      weldLabels(reader, labels, extractionSettings(options), layerProgress(progress));
   report.findings = {};
   report.findings.cells = cellCount(geometry.dims);
   std::vector<LabelSurface> surfaces;

@@ -58,6 +58,11 @@ struct SurfaceReport {
 using SurfaceProgress =
     std::function<void(const char* unit, std::int64_t done, std::int64_t total)>;
 
+// The extraction's settings for `options`, and its progress as the
+// pipeline's.
+VolumeExtractionSettings extractionSettings(const SurfaceOptions& options);
+LayerProgress layerProgress(const SurfaceProgress& progress);
+
 // A volume read slab by slab; faces wound outward in world space, also
 // where its axes are mirrored, welded or not. Throws VolumeError where
 // reading fails.

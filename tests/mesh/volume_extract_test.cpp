@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "mesh/distributed/volume_piece.h"
+#include "mesh/pipeline/streamed_surface.h"
 #include "mesh/pipeline/surface_pipeline.h"
 #include "mesh/surface/weld.h"
 #include "mesh/volume/volume_caps.h"
@@ -436,6 +437,78 @@ TEST(ExtractVolume, WeldedAsItSweepsItIsTheSoupWeldedByEdge) {
       }
     }
   }
+}
+
+// A surface streamed as it is made, held whole again: its faces name their
+// corners' positions as the mesh's vertices they number.
+class HeldStream : public SurfaceStream {
+ public:
+  void vertex(const Point3& position, const Point3& normal) override {
+    mesh.vertices.push_back(position);
+    mesh.normals.push_back(normal);
+  }
+  void face(const std::array<std::uint32_t, 3>& face, const Point3& p, const Point3& q,
+            const Point3& r) override {
+    const Point3* corners[3] = {&p, &q, &r};
+    for (int v = 0; v < 3; ++v) {
+      cornersAgree = cornersAgree && face[v] < mesh.vertices.size() &&
+                     std::memcmp(&mesh.vertices[face[v]], corners[v], sizeof(Point3)) == 0;
+    }
+    mesh.faces.push_back(face);
+  }
+  IndexedMesh mesh;
+  bool cornersAgree = true;
+};
+
+// Streamed slab by slab, on any thread count, closed or open, snapped
+// vertices merged or not, the surface is the mesh volumeSurface builds whole:
+// the same vertices in the same order, bit for bit, normals and faces, and
+// the same findings. Where snapped vertices merge by position (a lattice
+// whose points may meet elsewhere) it is not streamed.
+TEST(ExtractVolume, StreamedItIsTheMeshBuiltWhole) {
+  const struct {
+    bool closed, merge, normals;
+  } variants[] = {
+      {true, true, false}, {true, true, true}, {false, true, false}, {true, false, true}};
+  int streamed = 0;
+  for (const TestVolume& volume : volumes()) {
+    const VolumeGeometry& g = volume.geometry;
+    VolumeHeader header{};
+    header.geometry = g;
+    for (const auto& variant : variants) {
+      SurfaceOptions options;
+      options.isoLevel = volume.iso;
+      options.inside = volume.inside;
+      options.closed = variant.closed;
+      options.mergeSnapped = variant.merge;
+      options.normals = variant.normals;
+      const bool aligned = makeLattice(g, {}).distinctPoints;
+      EXPECT_EQ(streamsSurface(g, options), aligned || !variant.merge) << volume.name;
+      if (!streamsSurface(g, options)) continue;
+      for (const int threads : {1, 2, 3}) {
+        const std::string context = volume.name + ", " + std::to_string(threads) + " threads, " +
+                                    (variant.closed ? "closed" : "open") +
+                                    (variant.merge ? ", merged" : "") +
+                                    (variant.normals ? ", normals" : "");
+        options.threads = threads;
+        options.sliceMemory = 8 * g.dims[0] * g.dims[1] * (threads + 2);
+        InMemoryVolume whole(header, copyOf(volume.values));
+        SurfaceReport expected;
+        const IndexedMesh built = volumeSurface(whole, options, expected);
+        InMemoryVolume reader(header, copyOf(volume.values));
+        SurfaceReport report;
+        HeldStream held;
+        streamSurface(reader, options, report, held);
+        if (!variant.normals) held.mesh.normals.clear();
+        EXPECT_TRUE(sameMesh(built, held.mesh)) << context;
+        EXPECT_TRUE(held.cornersAgree) << context;
+        EXPECT_TRUE(sameFindings(expected.findings, report.findings)) << context;
+        EXPECT_EQ(expected.facesAllInside, report.facesAllInside) << context;
+        ++streamed;
+      }
+    }
+  }
+  EXPECT_GE(streamed, 100);
 }
 
 // A progress callback that throws stops the sweep where it is called,

@@ -1,16 +1,22 @@
 // The front door as library users call it: what a run finds comes back as
 // data, told as it is found and held in the report, and messages name the
-// request's fields, or another front end's words for them.
+// request's fields, or another front end's words for them; a file written
+// as its surface is made holds the bytes of the mesh built whole, or is not
+// there at all.
 #include "mcubes/meshing.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "mcubes/error.h"
+#include "mcubes/mesh.h"
+#include "tests/support/temporary_directory.h"
 
 namespace {
 
@@ -124,6 +130,138 @@ TEST(Meshing, MessagesNameTheFieldsOrAnotherFrontEndsWords) {
     FAIL() << "a missing file was not refused";
   } catch (const mcubes::FileError& error) {
     EXPECT_EQ(error.file(), "no such file.nrrd");
+  }
+}
+
+// A 256 x 256 x 24 NRRD of float voxels (several slabs, even on one
+// thread) with a disc at level 0.5 that leaves through the first and last
+// slices; `snapped`: its values in steps of 1/64, so that many voxels lie
+// exactly on the level, the caps' among them. `mirrored`: x reversed, in
+// LPS. `voxels` of them written (fewer: a file cut short).
+std::string discFile(const std::filesystem::path& dir, const std::string& name, bool snapped,
+                     bool mirrored, std::size_t voxels = 256 * 256 * 24) {
+  std::vector<float> values;
+  for (int k = 0; k < 24; ++k) {
+    for (int j = 0; j < 256; ++j) {
+      for (int i = 0; i < 256; ++i) {
+        const float v = 1.0f - std::hypot(i - 120.5f, j - 131.25f, 0.2f * (k - 11.5f)) / 150.0f;
+        values.push_back(snapped ? std::round(v * 64.0f) / 64.0f : v);
+      }
+    }
+  }
+  const std::string path = (dir / name).string();
+  std::ofstream out(path, std::ios::binary);
+  out << "NRRD0004\ntype: float\ndimension: 3\nsizes: 256 256 24\nendian: little\n"
+      << "encoding: raw\nspace: left-posterior-superior\nspace directions: ("
+      << (mirrored ? "-0.5" : "0.5") << ",0,0) (0,0.75,0) (0,0,1.25)\nspace origin: (3,-2,1)\n\n";
+  out.write(reinterpret_cast<const char*>(values.data()),
+            static_cast<std::streamsize>(voxels * sizeof(float)));
+  return path;
+}
+
+// What a folder holds: its files' names.
+std::vector<std::string> filesIn(const std::filesystem::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
+// Binary STL and PLY go to their file as the surface is made (the file's
+// temporary is there while the volume is swept), on one thread or two,
+// with voxels on the level or not, the lattice mirrored and moved to RAS or
+// not: the bytes and the findings of the mesh built whole and then written.
+TEST(Meshing, FilesWrittenAsTheSurfaceIsMadeHoldTheMeshBuiltWhole) {
+  const TemporaryDirectory dir;
+  const struct {
+    const char* name;
+    bool snapped, mirrored;
+    mcubes::Space space;
+  } volumes[] = {{"plain.nrrd", false, false, mcubes::Space::File},
+                 {"snapped.nrrd", true, false, mcubes::Space::File},
+                 {"snapped mirrored.nrrd", true, true, mcubes::Space::Ras}};
+  const struct {
+    const char* extension;
+    bool normals;
+  } formats[] = {{"stl", false}, {"ply", false}, {"ply", true}};
+  for (const auto& volume : volumes) {
+    const std::string file = discFile(dir.path(), volume.name, volume.snapped, volume.mirrored);
+    for (const auto& format : formats) {
+      for (const int threads : {1, 2}) {
+        SCOPED_TRACE(std::string(volume.name) + ", " + format.extension +
+                     (format.normals ? " with normals, " : ", ") + std::to_string(threads) +
+                     " threads");
+        mcubes::MeshRequest request;
+        request.source = mcubes::FileSource{file};
+        request.surface.level = 0.5;
+        request.surface.normals = format.normals;
+        request.surface.threads = threads;
+        request.space = volume.space;
+        const std::filesystem::path out = dir.path() / "out", whole = dir.path() / "whole";
+        std::filesystem::create_directories(out);
+        const std::string streamed = (out / "mesh.").string() + format.extension;
+        bool writing = true;
+        request.surface.progress = [&](std::int64_t, std::int64_t) {
+          writing = writing && filesIn(out).size() == 1 && filesIn(out)[0] != "mesh.stl";
+          return true;
+        };
+        const mcubes::MeshReport report = mcubes::meshVolumeToFile(request, streamed);
+        EXPECT_TRUE(writing) << "no file was being written while the volume was swept";
+        request.surface.progress = {};
+        const mcubes::MeshResult result = mcubes::meshVolume(request);
+        const std::string written = (whole.string() + ".") + format.extension;
+        mcubes::writeMeshes(written, result);
+        const std::string bytes = readFile(streamed);
+        EXPECT_GT(bytes.size(), 100000u);
+        EXPECT_TRUE(bytes == readFile(written)) << "the bytes differ";
+        // Voxels on the level are told of.
+        EXPECT_EQ(report.findings.empty(), !volume.snapped);
+        ASSERT_EQ(report.findings.size(), result.report.findings.size());
+        for (std::size_t n = 0; n < report.findings.size(); ++n) {
+          EXPECT_EQ(report.findings[n].message(), result.report.findings[n].message());
+        }
+        std::filesystem::remove_all(out);
+      }
+    }
+  }
+}
+
+// A run that stops part way, cancelled or its volume cut short, leaves the
+// file it was to replace as it was and nothing beside it.
+TEST(Meshing, AFileWrittenAsTheSurfaceIsMadeIsWholeOrNotThere) {
+  const TemporaryDirectory dir;
+  const std::filesystem::path out = dir.path() / "out";
+  const struct {
+    const char* name;
+    std::size_t voxels;
+    int stopAt;  // the progress call that cancels; 0: none
+  } cases[] = {{"cancelled", 256 * 256 * 24, 2}, {"cut short", 256 * 256 * 20, 0}};
+  for (const auto& c : cases) {
+    for (const char* extension : {"stl", "ply"}) {
+      SCOPED_TRACE(std::string(c.name) + ", " + extension);
+      std::filesystem::create_directories(out);
+      const std::string target = (out / "mesh.").string() + extension;
+      std::ofstream(target) << "kept";
+      mcubes::MeshRequest request;
+      request.source = mcubes::FileSource{discFile(dir.path(), "disc.nrrd", true, false, c.voxels)};
+      request.surface.level = 0.5;
+      int calls = 0;
+      request.surface.progress = [&](std::int64_t, std::int64_t) { return ++calls != c.stopAt; };
+      bool failed = false;
+      try {
+        mcubes::meshVolumeToFile(request, target);
+      } catch (const mcubes::Cancelled&) {
+        failed = c.stopAt > 0;
+      } catch (const mcubes::FileError& error) {
+        failed = c.stopAt == 0;
+        EXPECT_NE(std::string(error.what()).find("disc.nrrd"), std::string::npos) << error.what();
+      }
+      EXPECT_TRUE(failed);
+      EXPECT_EQ(filesIn(out), std::vector<std::string>{std::string("mesh.") + extension});
+      EXPECT_EQ(readFile(target), "kept");
+      std::filesystem::remove_all(out);
+    }
   }
 }
 

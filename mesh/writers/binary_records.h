@@ -2,6 +2,7 @@
 // byte order, gathered into large writes.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -47,7 +48,10 @@ class RecordWriter {
   using Sink = std::function<bool(const unsigned char* bytes, std::size_t size)>;
 
   RecordWriter(Sink write, std::size_t recordBytes)
-      : write_(std::move(write)), bytes_(recordBytes), buffer_(recordBytes * Batch, 0) {}
+      : write_(std::move(write)),
+        bytes_(recordBytes),
+        batch_(std::max<std::size_t>(1, BatchBytes / recordBytes)),
+        buffer_(recordBytes * batch_, 0) {}
   RecordWriter(std::FILE* out, std::size_t recordBytes)
       : RecordWriter([out](const unsigned char* bytes,
                            std::size_t size) { return std::fwrite(bytes, size, 1, out) == 1; },
@@ -58,7 +62,7 @@ class RecordWriter {
 
   // Room for the next record.
   unsigned char* next() {
-    if (held_ == Batch) flush();
+    if (held_ == batch_) flush();
     return buffer_.data() + bytes_ * held_++;
   }
   // False if a write failed.
@@ -68,7 +72,9 @@ class RecordWriter {
   }
 
  private:
-  static constexpr std::size_t Batch = 16384;
+  // Small enough to stay in the core's cache between its filling and its
+  // copy into the file's pages.
+  static constexpr std::size_t BatchBytes = std::size_t{128} << 10;
 
   void flush() {
     const std::size_t held = held_;
@@ -77,7 +83,7 @@ class RecordWriter {
   }
 
   Sink write_;
-  std::size_t bytes_;
+  std::size_t bytes_, batch_;
   std::vector<unsigned char> buffer_;
   std::size_t held_ = 0;
   bool ok_ = true;

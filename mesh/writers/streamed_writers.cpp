@@ -2,6 +2,10 @@
 
 #include <vector>
 
+#if defined(__linux__)
+#include <unistd.h>
+#endif
+
 #include "mesh/writers/mesh_writers.h"
 
 namespace mcubes::internal {
@@ -51,9 +55,25 @@ struct TemporaryFile {
   std::FILE* file;
 };
 
-// Appends what `from` holds to `out`.
+// Appends what `from` holds to `out`: within the kernel where it can (the
+// bytes not brought up and written back), else through a buffer.
 bool copyInto(std::FILE* out, std::FILE* from) {
   if (std::fflush(from) != 0 || std::fseek(from, 0, SEEK_SET) != 0) return false;
+#if defined(__linux__)
+  if (std::fflush(out) != 0) return false;
+  for (;;) {
+    const ssize_t copied =
+        copy_file_range(fileno(from), nullptr, fileno(out), nullptr, std::size_t{1} << 30, 0);
+    if (copied == 0) return std::fseek(out, 0, SEEK_END) == 0;
+    if (copied < 0) break;
+  }
+  // Not between these files (another file system, an old kernel): from
+  // where the kernel stopped, through a buffer.
+  if (std::fseek(out, 0, SEEK_END) != 0 ||
+      std::fseek(from, lseek(fileno(from), 0, SEEK_CUR), SEEK_SET) != 0) {
+    return false;
+  }
+#endif
   std::vector<unsigned char> buffer(1 << 20);
   for (;;) {
     const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), from);

@@ -175,12 +175,19 @@ class MovedStream : public SurfaceStream {
  public:
   MovedStream(SurfaceStream& to, const SpaceMove& move) : to_(to), move_(move) {}
   void vertex(const Point3& position, const Point3& normal) override {
+    if (!move_.moves()) return to_.vertex(position, normal);
     to_.vertex(move_(position), move_(normal));
   }
   void face(const std::array<std::uint32_t, 3>& face, const Point3& p, const Point3& q,
             const Point3& r) override {
-    const Point3 a = move_(p), b = move_(q), c = move_(r);
     ++faces;
+    // Unmoved, the corners pass as they are: points just put together and
+    // read back at once by the writer would stall its loads.
+    if (!move_.moves()) {
+      flat += spansNoArea(p, q, r);
+      return to_.face(face, p, q, r);
+    }
+    const Point3 a = move_(p), b = move_(q), c = move_(r);
     flat += spansNoArea(a, b, c);
     if (move_.turnsFaces()) {
       to_.face({face[0], face[2], face[1]}, a, c, b);

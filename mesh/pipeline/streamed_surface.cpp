@@ -143,11 +143,11 @@ void StreamedWeld::add(WeldedPart& part) {
 // The caps of the cells around the volume, welded with the surface by edge;
 // their vertices come after the surface's.
 void StreamedWeld::close(const VolumeBoundary& boundary, double isoLevel, Inside inside) {
-  // Room for a cap vertex on about every voxel of the faces, made once.
-  const std::int64_t X = geometry_.dims[0], Y = geometry_.dims[1], Z = geometry_.dims[2];
-  const auto faceVoxels = static_cast<std::size_t>(2 * (X * Y + Y * Z + X * Z));
-  faceEdges_.reserve(faceEdges_.size() + faceVoxels);
-  if (merge_) points_.reserve(points_.size() + faceVoxels);
+  // Room made once for about a cap vertex per voxel of the faces inside:
+  // growing by rehashing costs more, and so does room for every voxel.
+  const std::size_t caps = boundary.insideCount(isoLevel, inside);
+  faceEdges_.reserve(faceEdges_.size() + caps);
+  if (merge_) points_.reserve(points_.size() + caps);
   forEachBoundaryTriangle(
       geometry_, {}, boundary, isoLevel, inside, -1, geometry_.dims[2],
       [&](const CapTriangle& cap) {

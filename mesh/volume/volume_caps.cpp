@@ -100,15 +100,30 @@ void VolumeBoundary::recordSlices(std::int64_t first, std::int64_t last,
   }
 }
 
+namespace {
+
+// Recorded values that are not finite are -infinity: outside.
+bool recordedInside(double v, double isoLevel, Inside side) {
+  return side == Inside::Above ? !(v < isoLevel) : v - v == 0.0 && v <= isoLevel;
+}
+
+}  // namespace
+
 bool VolumeBoundary::allInside(double isoLevel, Inside side) const {
   for (const std::vector<double>& face : faces_) {
     for (const double v : face) {
-      // Recorded values that are not finite are -infinity: outside.
-      const bool in = side == Inside::Above ? !(v < isoLevel) : v - v == 0.0 && v <= isoLevel;
-      if (!in) return false;
+      if (!recordedInside(v, isoLevel, side)) return false;
     }
   }
   return true;
+}
+
+std::size_t VolumeBoundary::insideCount(double isoLevel, Inside side) const {
+  std::size_t count = 0;
+  for (const std::vector<double>& face : faces_) {
+    for (const double v : face) count += recordedInside(v, isoLevel, side);
+  }
+  return count;
 }
 
 bool VolumeBoundary::holds(double value) const {

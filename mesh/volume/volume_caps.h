@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -43,6 +44,8 @@ class VolumeBoundary {
   // whole volume, the caps then cover its box, and the mesh is that box
   // around whatever lies outside.
   bool allInside(double isoLevel, Inside side) const;
+  // How many voxels held lie inside: about how many vertices the caps make.
+  std::size_t insideCount(double isoLevel, Inside side) const;
   // The faces of a label's indicator volume: 1 where a voxel holds
   // `label`, else 0.
   VolumeBoundary indicator(double label) const;

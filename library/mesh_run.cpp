@@ -170,7 +170,9 @@ void runLabels(const MeshRequest& request, VolumeReader& reader, Run& run, Findi
 }
 
 // The surface moved to the run's patient space on its way to `to`, its
-// faces without area counted as they pass.
+// faces without area counted as they pass. Moved corners wait in a batch
+// before they go: points put together and read back at once by the
+// writer would stall its loads. Unmoved, they pass as they are.
 class MovedStream : public SurfaceStream {
  public:
   MovedStream(SurfaceStream& to, const SpaceMove& move) : to_(to), move_(move) {}
@@ -181,25 +183,42 @@ class MovedStream : public SurfaceStream {
   void face(const std::array<std::uint32_t, 3>& face, const Point3& p, const Point3& q,
             const Point3& r) override {
     ++faces;
-    // Unmoved, the corners pass as they are: points just put together and
-    // read back at once by the writer would stall its loads.
     if (!move_.moves()) {
       flat += spansNoArea(p, q, r);
       return to_.face(face, p, q, r);
     }
-    const Point3 a = move_(p), b = move_(q), c = move_(r);
-    flat += spansNoArea(a, b, c);
+    Held& held = held_[count_];
+    held.face = face;
+    held.corners[0] = move_(p);
+    held.corners[1] = move_(q);
+    held.corners[2] = move_(r);
     if (move_.turnsFaces()) {
-      to_.face({face[0], face[2], face[1]}, a, c, b);
-    } else {
-      to_.face(face, a, b, c);
+      std::swap(held.face[1], held.face[2]);
+      std::swap(held.corners[1], held.corners[2]);
     }
+    if (++count_ == Batch) flush();
+  }
+  // Passes on the faces held.
+  void flush() {
+    for (std::size_t f = 0; f < count_; ++f) {
+      const Held& held = held_[f];
+      flat += spansNoArea(held.corners[0], held.corners[1], held.corners[2]);
+      to_.face(held.face, held.corners[0], held.corners[1], held.corners[2]);
+    }
+    count_ = 0;
   }
   std::size_t faces = 0, flat = 0;
 
  private:
+  static constexpr std::size_t Batch = 256;
+  struct Held {
+    std::array<std::uint32_t, 3> face;
+    Point3 corners[3];
+  };
   SurfaceStream& to_;
   SpaceMove move_;
+  std::array<Held, Batch> held_;
+  std::size_t count_ = 0;
 };
 
 }  // namespace
@@ -227,6 +246,7 @@ Run runStreamed(const MeshRequest& request, VolumeReader& reader, const Streamed
     write(run, [&](SurfaceStream& stream) {
       MovedStream moved(stream, spaceMove(header.space, run.space));
       streamSurface(reader, options, report, moved, progressOf(request.surface));
+      moved.flush();
       faces = moved.faces;
       flat = moved.flat;
     });

@@ -13,10 +13,14 @@ namespace mcubes::internal {
 // Where voxel (i, j, k) lies: data + i * strides[0] + j * strides[1] + k *
 // strides[2] bytes, strides of either sign (a C-ordered array, a Fortran-
 // ordered one, a reversed or sliced view), in the machine's byte order.
+// A slab of the volume (one piece's slices) holds slices from `firstSlice`
+// on: its voxel (i, j, k) lies at k - firstSlice, and the slices before
+// it are skipped, never read.
 struct VoxelArray {
   const void* data;
   VoxelType type;
   std::int64_t strides[3];
+  std::int64_t firstSlice = 0;
 };
 
 class ArrayVolume : public VolumeReader {
@@ -24,6 +28,7 @@ class ArrayVolume : public VolumeReader {
   ArrayVolume(const VolumeGeometry& geometry, const VoxelArray& array);
   const VolumeHeader& header() const override { return header_; }
   void readSlices(std::int64_t count, double* out) override;
+  void skipSlices(std::int64_t count) override;
 
  private:
   VolumeHeader header_;

@@ -60,7 +60,8 @@ std::unique_ptr<VolumeReader> openArray(const Geometry& g, const ArrayView& view
       internalGeometry(g), VoxelArray{view.data,
                                       internalType(view.type),
                                       {view.strides[0], view.strides[1], view.strides[2]},
-                                      firstSlice});
+                                      firstSlice,
+                                      view.dims[2]});
 }
 
 namespace {

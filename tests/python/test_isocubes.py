@@ -128,6 +128,7 @@ def _first_arguments(tmp_path):
     low = int(volume.min())
     placed = {"spacing": SPACING[::-1], "origin": ORIGIN[::-1]}
     raw, cli = _mesh_of_volume_file(tmp_path, volume, level)
+    tall = np.concatenate([volume, volume[::-1]] * 5)  # more slices than one block holds
     voxels, affine = isocubes.read_volume(raw, volume.shape, "int32", spacing=SPACING[::-1],
                                           origin=ORIGIN[::-1])
     return [
@@ -141,6 +142,8 @@ def _first_arguments(tmp_path):
          (volume, (float(volume.min()) + float(volume.max())) / 2), placed),
         ("float16", (volume.astype(np.float16) / 64, 0.25),
          (volume.astype(np.float16).astype(np.float32) / 64, 0.25), placed),
+        ("Fortran order, gathered in blocks of slices", (np.asfortranarray(tall), level),
+         (tall, level), placed),
         ("path", (str(raw), level), None, cli),
         ("read_volume's affine", (voxels, level), None, dict(affine=affine, expected=cli)),
     ]

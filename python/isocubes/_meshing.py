@@ -88,7 +88,8 @@ def mesh_labels(volume, labels=None, *, spacing=None, origin=None, affine=None, 
 
     volume: a 3-D array or array-like of integer values (any integer dtype,
         bool, or floats holding integers), read in place as marching_cubes
-        reads it.
+        reads an array (zarr and dask arrays too, through numpy.asarray,
+        whole).
     labels: the labels to mesh, or None for every label but 0.
 
     Returns {label: (vertices, faces, normals)} in the order asked (or of

@@ -328,16 +328,20 @@ py::bytes meshPiece(const py::array& slab, const std::array<std::int64_t, 3>& sh
 }
 
 // The pieces of every layer, in order, as one mesh: the whole volume's.
+// The list's pieces are let go as they are taken, so that each is held
+// once.
 py::tuple joinPieces(const std::array<std::int64_t, 3>& shape, const py::list& pieces,
                      const Triple& spacing, const Triple& origin,
                      const std::optional<Affine>& affine, const py::tuple& options) {
   std::vector<std::vector<char>> held;
   held.reserve(pieces.size());
-  for (const py::handle piece : pieces) {
+  for (std::size_t p = 0; p < pieces.size(); ++p) {
+    const py::object piece = pieces[p];
     char* data = nullptr;
     py::ssize_t size = 0;
     if (PyBytes_AsStringAndSize(piece.ptr(), &data, &size) != 0) throw py::error_already_set();
     held.emplace_back(data, data + size);
+    pieces[p] = py::none();
   }
   const mcubes::Geometry whole = geometryOfShape(shape, spacing, origin, affine);
   const mcubes::SurfaceOptions surface = pieceOptions(options);

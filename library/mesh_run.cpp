@@ -34,13 +34,11 @@ using Kind = Finding::Kind;
 // map of random integers, or a scan read as labels).
 constexpr std::size_t ManyLabels = 256;
 
-std::unique_ptr<VolumeReader> openArray(const ArraySource& source) {
-  const Geometry& g = source.geometry;
+}  // namespace
+
+std::unique_ptr<VolumeReader> openArray(const Geometry& g, const ArrayView& view,
+                                        std::int64_t firstSlice) {
   for (int a = 0; a < 3; ++a) {
-    if (g.dims[a] != source.array.dims[a]) {
-      throw ArgumentError("the geometry's dims differ from the array's along axis " +
-                          std::to_string(a));
-    }
     if (g.dims[a] < 1) {
       throw ArgumentError("the volume has " + std::to_string(g.dims[a]) + " voxels along axis " +
                           std::to_string(a) + "; it needs at least one along every axis");
@@ -49,12 +47,26 @@ std::unique_ptr<VolumeReader> openArray(const ArraySource& source) {
     for (int b = 0; b < 3; ++b) finite = finite && std::isfinite(g.axes[a][b]);
     if (!finite) throw ArgumentError("the geometry's origin and axes must be finite numbers");
   }
-  const ArrayView& view = source.array;
+  for (int a = 0; a < 2; ++a) {
+    if (g.dims[a] != view.dims[a]) {
+      throw ArgumentError("the geometry's dims differ from the array's along axis " +
+                          std::to_string(a));
+    }
+  }
+  if (view.dims[2] < 1 || firstSlice < 0 || firstSlice + view.dims[2] > g.dims[2]) {
+    throw ArgumentError("the array holds " + std::to_string(view.dims[2]) + " slices from slice " +
+                        std::to_string(firstSlice) + " on, which a volume of " +
+                        std::to_string(g.dims[2]) + " slices along axis 2 does not have");
+  }
   return std::make_unique<ArrayVolume>(
-      internalGeometry(g),
-      VoxelArray{
-          view.data, internalType(view.type), {view.strides[0], view.strides[1], view.strides[2]}});
+      internalGeometry(g), VoxelArray{view.data,
+                                      internalType(view.type),
+                                      {view.strides[0], view.strides[1], view.strides[2]},
+                                      firstSlice,
+                                      view.dims[2]});
 }
+
+namespace {
 
 std::string sourceName(const MeshRequest& request) {
   const auto* file = std::get_if<FileSource>(&request.source);
@@ -94,13 +106,6 @@ double otsuLevelOf(const MeshRequest& request, FindingList& findings) {
                    numberText(otsu.meanAbove) + "; a histogram of " +
                    (otsu.exact ? "one bin per value" : std::to_string(otsu.bins) + " bins") + ")");
   return otsu.level;
-}
-
-SurfaceProgress progressOf(const SurfaceOptions& options) {
-  if (!options.progress) return {};
-  return [&options](const char*, std::int64_t done, std::int64_t total) {
-    if (!options.progress(done, total)) throw Cancelled();
-  };
 }
 
 void runLevel(const MeshRequest& request, VolumeReader& reader, const Extractor& extract, Run& run,
@@ -270,6 +275,13 @@ void checkRequest(const MeshRequest& request) {
   if (request.labels && !(request.surface.welded && request.surface.closed)) {
     throw ArgumentError("{labels} makes welded, closed meshes: leave out {unwelded}");
   }
+  // The triangles as extracted have no caps: a request for both is
+  // refused rather than answered with an open mesh.
+  if (!request.surface.welded && request.surface.closed) {
+    throw ArgumentError(
+        "{unwelded} gives the triangles as extracted, each with its own vertices, and no caps: "
+        "ask for {unclosed} with it, or leave out {unwelded} for a closed mesh");
+  }
 }
 
 int availableProcessors() {
@@ -281,8 +293,20 @@ int availableProcessors() {
   return hardware > 0 ? static_cast<int>(hardware) : 1;
 }
 
+SurfaceProgress progressOf(const SurfaceOptions& options) {
+  if (!options.progress) return {};
+  return [&options](const char*, std::int64_t done, std::int64_t total) {
+    if (!options.progress(done, total)) throw Cancelled();
+  };
+}
+
 std::unique_ptr<VolumeReader> openSource(const MeshRequest& request) {
-  if (const auto* array = std::get_if<ArraySource>(&request.source)) return openArray(*array);
+  if (const auto* array = std::get_if<ArraySource>(&request.source)) {
+    if (array->geometry.dims[2] != array->array.dims[2]) {
+      throw ArgumentError("the geometry's dims differ from the array's along axis 2");
+    }
+    return openArray(array->geometry, array->array);
+  }
   try {
     return openFile(std::get<FileSource>(request.source));
   } catch (const VolumeError& error) {
@@ -327,6 +351,16 @@ FinishingOptions internalFinishing(const FinishOptions& options, bool normals) {
   finishing.decimate = options.decimate;
   finishing.normals = normals;
   return finishing;
+}
+
+MeshResult meshResult(Run&& run) {
+  MeshResult result;
+  result.report = std::move(run.report);
+  for (RunSurface& surface : run.surfaces) {
+    result.surfaces.push_back({surface.label, surface.style.name, surface.style.colour,
+                               publicMesh(std::move(surface.mesh))});
+  }
+  return result;
 }
 
 Run runRequest(const MeshRequest& request,

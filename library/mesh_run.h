@@ -36,6 +36,13 @@ struct Run {
 // caller's array in place). Throws FileError or ArgumentError.
 std::unique_ptr<internal::VolumeReader> openSource(const MeshRequest& request);
 
+// The caller's array read in place as the volume `geometry` places: the
+// whole of it, or from slice `firstSlice` on, a slab of it (a piece's
+// slices). Throws ArgumentError for a geometry that is not finite or whose
+// dims are not the array's along i and j, or slices it does not have.
+std::unique_ptr<internal::VolumeReader> openArray(const Geometry& geometry, const ArrayView& array,
+                                                  std::int64_t firstSlice = 0);
+
 // Runs the request. `beforeWork`, if given, is called with the open volume
 // before its voxels are read (to refuse an output that is the volume's own
 // file). Throws ArgumentError, FileError or Cancelled.
@@ -71,7 +78,8 @@ Run runStreamed(const MeshRequest& request, internal::VolumeReader& reader,
                 const StreamedWrite& write);
 
 // Refuses what no run can do, before any work: options out of range,
-// finishing asked of the unwelded mesh, labels of an open one.
+// finishing asked of the unwelded mesh, labels of an open one, caps of the
+// unwelded triangles.
 void checkRequest(const MeshRequest& request);
 
 class FindingList;
@@ -81,6 +89,13 @@ class FindingList;
 // geometry, space and comment; the reader's notice noted.
 void beginRun(const MeshRequest& request, const internal::VolumeHeader& header, Run& run,
               FindingList& findings);
+
+// The run's surfaces as the public meshes, with its report.
+MeshResult meshResult(Run&& run);
+
+// The public options' progress callback as the pipeline's, throwing
+// Cancelled where it returns false (none where there is none).
+internal::SurfaceProgress progressOf(const SurfaceOptions& options);
 
 // The processors this process may run on (its CPU affinity: taskset, a
 // container's or an MPI launcher's binding), else the machine's.

@@ -27,16 +27,7 @@ ArraySource arraySource(const ArrayView& array, const Placement& placement) {
   return {array, gridGeometry(array.dims, placement)};
 }
 
-MeshResult meshVolume(const MeshRequest& request) {
-  Run run = runRequest(request);
-  MeshResult result;
-  result.report = std::move(run.report);
-  for (RunSurface& surface : run.surfaces) {
-    result.surfaces.push_back({surface.label, surface.style.name, surface.style.colour,
-                               publicMesh(std::move(surface.mesh))});
-  }
-  return result;
-}
+MeshResult meshVolume(const MeshRequest& request) { return meshResult(runRequest(request)); }
 
 MeshReport meshVolumeToFile(const MeshRequest& request, const std::string& path,
                             const WriteOptions& options) {

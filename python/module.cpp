@@ -72,13 +72,14 @@ PyObject* fileError = nullptr;
 PyObject* missingFileError = nullptr;
 
 // The library's findings as MeshWarnings, raised once the GIL is held
-// again.
-void warnAbout(const std::vector<mcubes::Finding>& findings) {
+// again, told of the caller `depth` frames up (2: the caller of the
+// package's function that called the binding).
+void warnAbout(const std::vector<mcubes::Finding>& findings, int depth = 2) {
   for (const mcubes::Finding& finding : findings) {
     if (!finding.warning) continue;
     const std::string text = (finding.subject.empty() ? "" : finding.subject + ": ") +
                              mcubes::Error(finding.text).worded(pythonWord);
-    if (PyErr_WarnEx(meshWarning, text.c_str(), 2) != 0) throw py::error_already_set();
+    if (PyErr_WarnEx(meshWarning, text.c_str(), depth) != 0) throw py::error_already_set();
   }
 }
 
@@ -280,6 +281,80 @@ py::tuple marchingCubes(const py::array& volume, double level, const Triple& spa
   return meshTuple(std::move(run(request).surfaces.front().mesh));
 }
 
+// A volume of array `shape` on the grid or affine given, in the library's
+// dims.
+mcubes::Geometry geometryOfShape(const std::array<std::int64_t, 3>& shape, const Triple& spacing,
+                                 const Triple& origin, const std::optional<Affine>& affine) {
+  const std::int64_t dims[3] = {shape[2], shape[1], shape[0]};
+  return geometry(dims, spacing, origin, affine);
+}
+
+// The options of a volume's pieces and their join, as the package passes
+// them (a tuple pickles as it is for the processes that make pieces):
+// (level, closed, welded, normals, threads, inside).
+mcubes::SurfaceOptions pieceOptions(const py::tuple& options) {
+  return surfaceOptions(options[0].cast<double>(), options[1].cast<bool>(), options[2].cast<bool>(),
+                        options[3].cast<bool>(), options[4].cast<int>(),
+                        options[5].cast<std::optional<std::string>>(), std::nullopt);
+}
+
+// Slices [first, last) along array axis 0 that the piece of layers
+// [first, last) reads.
+std::pair<std::int64_t, std::int64_t> pieceSlices(const std::array<std::int64_t, 3>& shape,
+                                                  std::int64_t first, std::int64_t last,
+                                                  bool normals) {
+  mcubes::SurfaceOptions options;
+  options.normals = normals;
+  const mcubes::SliceRange slices = mcubes::pieceSlices(
+      geometryOfShape(shape, {1, 1, 1}, {0, 0, 0}, std::nullopt), first, last, options);
+  return {slices.first, slices.last};
+}
+
+// The piece of layers [first, last) of a volume of `shape`, from `slab`,
+// its slices pieceSlices names, as bytes to join.
+py::bytes meshPiece(const py::array& slab, const std::array<std::int64_t, 3>& shape,
+                    std::int64_t first, std::int64_t last, const Triple& spacing,
+                    const Triple& origin, const std::optional<Affine>& affine,
+                    const py::tuple& options) {
+  const mcubes::ArrayView view = arrayView(slab);
+  const mcubes::Geometry whole = geometryOfShape(shape, spacing, origin, affine);
+  const mcubes::SurfaceOptions surface = pieceOptions(options);
+  std::vector<char> bytes;
+  {
+    const py::gil_scoped_release release;
+    bytes = mcubes::meshPiece(whole, view, first, last, surface);
+  }
+  return py::bytes(bytes.data(), bytes.size());
+}
+
+// The pieces of every layer, in order, as one mesh: the whole volume's.
+// The list's pieces are let go as they are taken, so that each is held
+// once.
+py::tuple joinPieces(const std::array<std::int64_t, 3>& shape, const py::list& pieces,
+                     const Triple& spacing, const Triple& origin,
+                     const std::optional<Affine>& affine, const py::tuple& options) {
+  std::vector<std::vector<char>> held;
+  held.reserve(pieces.size());
+  for (std::size_t p = 0; p < pieces.size(); ++p) {
+    const py::object piece = pieces[p];
+    char* data = nullptr;
+    py::ssize_t size = 0;
+    if (PyBytes_AsStringAndSize(piece.ptr(), &data, &size) != 0) throw py::error_already_set();
+    held.emplace_back(data, data + size);
+    pieces[p] = py::none();
+  }
+  const mcubes::Geometry whole = geometryOfShape(shape, spacing, origin, affine);
+  const mcubes::SurfaceOptions surface = pieceOptions(options);
+  mcubes::MeshResult result;
+  {
+    const py::gil_scoped_release release;
+    result = mcubes::joinPieces(whole, std::move(held), surface);
+  }
+  // Called by the package's marching_cubes through its chunked meshing.
+  warnAbout(result.report.findings, 3);
+  return meshTuple(std::move(result.surfaces.front().mesh));
+}
+
 std::string pathOf(const py::object& path) {
   return py::str(py::module_::import("os").attr("fsdecode")(path)).cast<std::string>();
 }
@@ -464,6 +539,9 @@ PYBIND11_MODULE(_isocubes, m) {
   m.def("marching_cubes", &marchingCubes);
   m.def("mesh_file", &meshFile);
   m.def("mesh_labels", &meshLabels);
+  m.def("piece_slices", &pieceSlices);
+  m.def("mesh_piece", &meshPiece);
+  m.def("join_pieces", &joinPieces);
   m.def("read_volume", &readVolume);
   m.def("finish", &finish);
   m.def("write_mesh", &writeMesh);

@@ -140,7 +140,9 @@ mcubes::MeshRequest requestOf(const MeshOptions& options) {
   request.source = fileSourceOrFail(options.volume);
   request.surface = options.surface;
   request.surface.level = options.iso;
+  // The triangles as extracted, which have no caps.
   request.surface.welded = !options.unwelded;
+  request.surface.closed = !options.unwelded;
   if (options.insideOption->count() > 0) {
     request.surface.inside =
         options.inside == "below" ? mcubes::Inside::Below : mcubes::Inside::Above;

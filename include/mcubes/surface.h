@@ -30,7 +30,8 @@ struct SurfaceOptions {
   // solid.
   bool closed = true;
   // Vertices shared by neighbouring triangles; without it each triangle has
-  // three of its own, as extracted (and no caps).
+  // three of its own, as extracted, with no caps: closed must then be
+  // false (ArgumentError otherwise).
   bool welded = true;
   bool normals = false;  // per-vertex normals from the volume's gradient
   // 0: one per processor this process may run on; the mesh does not depend

@@ -19,42 +19,60 @@ VolumeBoundary::VolumeBoundary(const std::int64_t (&dims)[3], std::int64_t first
     : first_(first), last_(last) {
   std::memcpy(dims_, dims, sizeof dims_);
   const std::int64_t slices = std::max<std::int64_t>(last - first + 1, 0);
-  const auto size = [&](int across) { return static_cast<std::size_t>(dims[across] * slices); };
-  faces_[0].resize(size(1));
-  faces_[1].resize(size(1));
-  faces_[2].resize(size(0));
-  faces_[3].resize(size(0));
+  const auto length = [&](int across) { return static_cast<std::size_t>(dims[across] * slices); };
+  faces_[0].resize(length(1));
+  faces_[1].resize(length(1));
+  faces_[2].resize(length(0));
+  faces_[3].resize(length(0));
   const auto whole = static_cast<std::size_t>(dims[0] * dims[1]);
   if (first <= 0 && 0 <= last) faces_[4].resize(whole);
   if (first <= dims[2] - 1 && dims[2] - 1 <= last) faces_[5].resize(whole);
+}
+
+void VolumeBoundary::put(int face, std::size_t at, double value) {
+  if (!wide_) {
+    // Beyond a float's range the conversion is undefined: such values
+    // widen the faces too.
+    const bool fits = std::isinf(value) || std::fabs(value) <= std::numeric_limits<float>::max();
+    if (fits && static_cast<double>(static_cast<float>(value)) == value) {
+      faces_[face][at] = static_cast<float>(value);
+      return;
+    }
+    for (int f = 0; f < 6; ++f) {
+      wideFaces_[f].assign(faces_[f].begin(), faces_[f].end());
+      std::vector<float>().swap(faces_[f]);
+    }
+    wide_ = true;
+  }
+  wideFaces_[face][at] = value;
 }
 
 void VolumeBoundary::record(std::int64_t k, const double* slice) {
   if (k < first_ || k > last_) return;
   const std::int64_t x = dims_[0], y = dims_[1], held = k - first_;
   for (std::int64_t j = 0; j < y; ++j) {
-    faces_[0][static_cast<std::size_t>(j + held * y)] = latticeValue(slice[j * x]);
-    faces_[1][static_cast<std::size_t>(j + held * y)] = latticeValue(slice[j * x + x - 1]);
+    put(0, static_cast<std::size_t>(j + held * y), latticeValue(slice[j * x]));
+    put(1, static_cast<std::size_t>(j + held * y), latticeValue(slice[j * x + x - 1]));
   }
   for (std::int64_t i = 0; i < x; ++i) {
-    faces_[2][static_cast<std::size_t>(i + held * x)] = latticeValue(slice[i]);
-    faces_[3][static_cast<std::size_t>(i + held * x)] = latticeValue(slice[(y - 1) * x + i]);
+    put(2, static_cast<std::size_t>(i + held * x), latticeValue(slice[i]));
+    put(3, static_cast<std::size_t>(i + held * x), latticeValue(slice[(y - 1) * x + i]));
   }
-  const auto whole = [&](std::vector<double>& face) {
-    for (std::size_t n = 0; n < face.size(); ++n) face[n] = latticeValue(slice[n]);
+  const auto whole = [&](int face) {
+    for (std::size_t n = 0; n < size(face); ++n) put(face, n, latticeValue(slice[n]));
   };
-  if (k == 0) whole(faces_[4]);
-  if (k == dims_[2] - 1) whole(faces_[5]);
+  if (k == 0) whole(4);
+  if (k == dims_[2] - 1) whole(5);
 }
 
 double VolumeBoundary::value(std::int64_t i, std::int64_t j, std::int64_t k) const {
   const std::int64_t x = dims_[0], y = dims_[1], held = k - first_;
-  if (i == 0) return faces_[0][static_cast<std::size_t>(j + held * y)];
-  if (i == x - 1) return faces_[1][static_cast<std::size_t>(j + held * y)];
-  if (j == 0) return faces_[2][static_cast<std::size_t>(i + held * x)];
-  if (j == y - 1) return faces_[3][static_cast<std::size_t>(i + held * x)];
-  if (k == 0) return faces_[4][static_cast<std::size_t>(i + j * x)];
-  return faces_[5][static_cast<std::size_t>(i + j * x)];
+  if (i == 0) return get(0, static_cast<std::size_t>(j + held * y));
+  if (i == x - 1) return get(1, static_cast<std::size_t>(j + held * y));
+  if (j == 0) return get(2, static_cast<std::size_t>(i + held * x));
+  if (j == y - 1) return get(3, static_cast<std::size_t>(i + held * x));
+  if (k == 0) return get(4, static_cast<std::size_t>(i + j * x));
+  return get(5, static_cast<std::size_t>(i + j * x));
 }
 
 namespace {
@@ -83,8 +101,7 @@ std::vector<double> VolumeBoundary::slices(std::int64_t first, std::int64_t last
   std::vector<double> values;
   const auto spans = sliceSpans(dims_, first_, first, last);
   for (int f = 0; f < 6; ++f) {
-    const auto from = faces_[f].begin() + static_cast<std::ptrdiff_t>(spans[f].first);
-    values.insert(values.end(), from, from + static_cast<std::ptrdiff_t>(spans[f].second));
+    for (std::size_t n = 0; n < spans[f].second; ++n) values.push_back(get(f, spans[f].first + n));
   }
   return values;
 }
@@ -94,9 +111,7 @@ void VolumeBoundary::recordSlices(std::int64_t first, std::int64_t last,
   const auto spans = sliceSpans(dims_, first_, first, last);
   auto from = values.begin();
   for (int f = 0; f < 6; ++f) {
-    const auto count = static_cast<std::ptrdiff_t>(spans[f].second);
-    std::copy(from, from + count, faces_[f].begin() + static_cast<std::ptrdiff_t>(spans[f].first));
-    from += count;
+    for (std::size_t n = 0; n < spans[f].second; ++n) put(f, spans[f].first + n, *from++);
   }
 }
 
@@ -110,9 +125,9 @@ bool recordedInside(double v, double isoLevel, Inside side) {
 }  // namespace
 
 bool VolumeBoundary::allInside(double isoLevel, Inside side) const {
-  for (const std::vector<double>& face : faces_) {
-    for (const double v : face) {
-      if (!recordedInside(v, isoLevel, side)) return false;
+  for (int f = 0; f < 6; ++f) {
+    for (std::size_t n = 0; n < size(f); ++n) {
+      if (!recordedInside(get(f, n), isoLevel, side)) return false;
     }
   }
   return true;
@@ -120,15 +135,17 @@ bool VolumeBoundary::allInside(double isoLevel, Inside side) const {
 
 std::size_t VolumeBoundary::insideCount(double isoLevel, Inside side) const {
   std::size_t count = 0;
-  for (const std::vector<double>& face : faces_) {
-    for (const double v : face) count += recordedInside(v, isoLevel, side);
+  for (int f = 0; f < 6; ++f) {
+    for (std::size_t n = 0; n < size(f); ++n) count += recordedInside(get(f, n), isoLevel, side);
   }
   return count;
 }
 
 bool VolumeBoundary::holds(double value) const {
-  for (const std::vector<double>& face : faces_) {
-    if (std::find(face.begin(), face.end(), value) != face.end()) return true;
+  for (int f = 0; f < 6; ++f) {
+    for (std::size_t n = 0; n < size(f); ++n) {
+      if (get(f, n) == value) return true;
+    }
   }
   return false;
 }
@@ -136,8 +153,7 @@ bool VolumeBoundary::holds(double value) const {
 VolumeBoundary VolumeBoundary::indicator(double label) const {
   VolumeBoundary faces(dims_);
   for (int f = 0; f < 6; ++f) {
-    std::transform(faces_[f].begin(), faces_[f].end(), faces.faces_[f].begin(),
-                   [label](double value) { return value == label ? 1.0 : 0.0; });
+    for (std::size_t n = 0; n < size(f); ++n) faces.put(f, n, get(f, n) == label ? 1.0 : 0.0);
   }
   return faces;
 }

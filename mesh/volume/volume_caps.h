@@ -51,9 +51,19 @@ class VolumeBoundary {
   VolumeBoundary indicator(double label) const;
 
  private:
+  void put(int face, std::size_t at, double value);
+  double get(int face, std::size_t at) const {
+    return wide_ ? wideFaces_[face][at] : faces_[face][at];
+  }
+  std::size_t size(int face) const { return faces_[face].size() + wideFaces_[face].size(); }
+
   std::int64_t dims_[3];
   std::int64_t first_, last_;
-  std::vector<double> faces_[6];
+  // The faces' values as floats while each one recorded is a float exactly
+  // (voxels of 8 and 16 bits, float32: half the memory), else as doubles.
+  std::vector<float> faces_[6];
+  std::vector<double> wideFaces_[6];
+  bool wide_ = false;
 };
 
 // A triangle of a cell around the volume, as drawn, with per vertex its

@@ -1,10 +1,11 @@
 """marching_cubes and mesh_labels: a volume's surfaces."""
 
 from . import _arguments as arguments
+from . import _chunked as chunked
 from . import _isocubes
 
 
-def marching_cubes(volume, level=None, *, spacing=None, origin=None, affine=None, closed=True,
+def marching_cubes(volume, level=None, *, spacing=None, origin=None, affine=None, closed=None,
                    welded=True, normals=False, threads=0, inside=None, progress=None):
     """The isosurface of a volume at `level`, exact and wound outward.
 
@@ -12,8 +13,12 @@ def marching_cubes(volume, level=None, *, spacing=None, origin=None, affine=None
         os.PathLike). Arrays of uint8, int8, uint16, int16, uint32, int32,
         float32, float64 and bool (0 and 1) are read in place, never copied,
         whatever their strides; other integers are meshed from a float64
-        copy, array-likes (zarr and dask arrays too) through numpy.asarray,
-        whole. A file (.nrrd, .nhdr, .nii, .nii.gz, .hdr, .mha, .mhd, .mgh,
+        copy, array-likes through numpy.asarray, whole. zarr and dask arrays
+        are meshed piece by piece, a piece per chunk along axis 0 from that
+        chunk and the slice after it (and one more on each side with
+        normals), never read whole; a dask array's pieces are dask tasks,
+        made by whatever scheduler it computes with (a dask.distributed
+        cluster too). The mesh is the whole array's, bit for bit. A file (.nrrd, .nhdr, .nii, .nii.gz, .hdr, .mha, .mhd, .mgh,
         .mgz, .h5:/dataset, DICOM) is read slice by slice, never whole, and
         gives the mesh `mcubes mesh --volume` writes, in the file's world.
     level: the iso level, a finite number; None: halfway between the
@@ -27,9 +32,10 @@ def marching_cubes(volume, level=None, *, spacing=None, origin=None, affine=None
         read_volume's: the vertices are in that world, and faces are wound
         outward there whatever the matrix's determinant.
     closed: flat caps where the surface leaves the volume, so that it bounds
-        a solid (False: scikit-image's open surface).
+        a solid (False: scikit-image's open surface). None: as welded.
     welded: vertices shared by neighbouring triangles; False gives each
-        triangle its own three, as extracted, without caps.
+        triangle its own three, as extracted, which have no caps (so
+        closed=True with it is refused).
     normals: per-vertex unit normals from the volume's gradient, outward.
     threads: worker threads, 0 for one per processor this process may run
         on (its CPU affinity); the mesh does not depend on it. The GIL is
@@ -37,7 +43,8 @@ def marching_cubes(volume, level=None, *, spacing=None, origin=None, affine=None
     inside: None or "above" (CT, MRI, densities, probabilities), or "below"
         (signed distance fields and level sets: the object where values are
         below the level), closed and wound outward either way.
-    progress: progress(done, total) called between slabs of layers; an
+    progress: progress(done, total) called between slabs of layers (of a
+        zarr array, after each piece; not for a dask array's); an
         exception it raises stops the run and comes out of this call (as
         Ctrl+C does, as KeyboardInterrupt), with a note of how far it got.
 
@@ -52,8 +59,8 @@ def marching_cubes(volume, level=None, *, spacing=None, origin=None, affine=None
     ValueError for bad arguments, FileError (an OSError) where a file cannot
     be read.
     """
-    options = (bool(closed), bool(welded), bool(normals), arguments.threads(threads), inside,
-               arguments.progress(progress))
+    options = (bool(welded) if closed is None else bool(closed), bool(welded), bool(normals),
+               arguments.threads(threads), inside, arguments.progress(progress))
     if arguments.is_path(volume):
         if level is None:
             raise ValueError("level=None takes the middle of an array's values; give a number "
@@ -62,19 +69,27 @@ def marching_cubes(volume, level=None, *, spacing=None, origin=None, affine=None
             raise ValueError("a file states where its voxels lie: spacing, origin and affine "
                              "are for arrays (read_volume reads a file as one)")
         return _isocubes.mesh_file(volume, arguments.number("level", level), *options)
+    sizes = chunked.chunk_sizes(volume)
+    if sizes is not None:
+        level = (chunked.mid_range(volume, sizes) if level is None else
+                 arguments.number("level", level))
+        return chunked.marching_cubes(volume, sizes, level,
+                                      arguments.placement(spacing, origin, affine), options[:-1],
+                                      options[-1])
     array = arguments.voxels(volume)
     level = arguments.mid_range(array) if level is None else arguments.number("level", level)
     return _isocubes.marching_cubes(array, level, *arguments.placement(spacing, origin, affine),
                                     *options)
 
 
-def mesh_labels(volume, labels=None, *, spacing=None, origin=None, affine=None, closed=True,
+def mesh_labels(volume, labels=None, *, spacing=None, origin=None, affine=None, closed=None,
                 welded=True, normals=False, threads=0, progress=None):
     """The surfaces of a label map's labels from one pass over it.
 
     volume: a 3-D array or array-like of integer values (any integer dtype,
         bool, or floats holding integers), read in place as marching_cubes
-        reads it.
+        reads an array (zarr and dask arrays too, through numpy.asarray,
+        whole).
     labels: the labels to mesh, or None for every label but 0.
 
     Returns {label: (vertices, faces, normals)} in the order asked (or of
@@ -86,5 +101,6 @@ def mesh_labels(volume, labels=None, *, spacing=None, origin=None, affine=None, 
     if labels is not None:
         labels = [int(label) for label in labels]
     return _isocubes.mesh_labels(array, labels, *arguments.placement(spacing, origin, affine),
-                                 bool(closed), bool(welded), bool(normals),
+                                 bool(welded) if closed is None else bool(closed), bool(welded),
+                                 bool(normals),
                                  arguments.threads(threads), arguments.progress(progress))

@@ -16,7 +16,7 @@ run(${CMAKE_COMMAND} --install ${BUILD_DIR} --component library --prefix ${prefi
 # Only the public headers are installed.
 file(GLOB_RECURSE headers RELATIVE ${prefix}/include ${prefix}/include/*)
 list(SORT headers)
-if(NOT headers STREQUAL "mcubes/error.h;mcubes/mcubes.h;mcubes/mesh.h;mcubes/meshing.h;mcubes/surface.h;mcubes/version.h;mcubes/volume.h")
+if(NOT headers STREQUAL "mcubes/error.h;mcubes/mcubes.h;mcubes/mesh.h;mcubes/meshing.h;mcubes/pieces.h;mcubes/surface.h;mcubes/version.h;mcubes/volume.h")
   message(FATAL_ERROR "installed headers: ${headers}")
 endif()
 

@@ -339,6 +339,43 @@ TEST(ExtractVolume, NormalsAreUnitPointTowardLowerValuesAndAgreeWithTheWinding) 
   }
 }
 
+// The faces' values come back as recorded, whether every one is a float
+// (held as floats) or one is not (all held as doubles from then on, those
+// before included), and travel to another boundary unchanged.
+TEST(ExtractVolume, TheBoundaryHoldsTheFacesValuesExactly) {
+  const std::int64_t dims[3] = {4, 3, 5};
+  const double notFloat = 0.1, huge = 1e300, infinite = -std::numeric_limits<double>::infinity();
+  for (const double odd : {2.5, notFloat, huge, infinite}) {
+    SCOPED_TRACE(odd);
+    const auto valueAt = [&](std::int64_t i, std::int64_t j, std::int64_t k) {
+      // The odd value in the middle slice, after floats.
+      return i == 1 && j == 0 && k == 2 ? odd : static_cast<double>(i + 10 * j + 100 * k);
+    };
+    VolumeBoundary boundary(dims);
+    for (std::int64_t k = 0; k < dims[2]; ++k) {
+      std::vector<double> slice;
+      for (std::int64_t j = 0; j < dims[1]; ++j) {
+        for (std::int64_t i = 0; i < dims[0]; ++i) slice.push_back(valueAt(i, j, k));
+      }
+      boundary.record(k, slice.data());
+    }
+    VolumeBoundary copied(dims);
+    copied.recordSlices(0, dims[2] - 1, boundary.slices(0, dims[2] - 1));
+    for (std::int64_t k = 0; k < dims[2]; ++k) {
+      for (std::int64_t j = 0; j < dims[1]; ++j) {
+        for (std::int64_t i = 0; i < dims[0]; ++i) {
+          const bool onFace = i == 0 || j == 0 || k == 0 || i == dims[0] - 1 || j == dims[1] - 1 ||
+                              k == dims[2] - 1;
+          if (!onFace) continue;
+          EXPECT_EQ(boundary.value(i, j, k), valueAt(i, j, k)) << i << " " << j << " " << k;
+          EXPECT_EQ(copied.value(i, j, k), valueAt(i, j, k)) << i << " " << j << " " << k;
+        }
+      }
+    }
+    EXPECT_TRUE(boundary.holds(odd));
+  }
+}
+
 TEST(ExtractVolume, WeldedWithTheBoundaryCellsAndMergedItIsClosed) {
   // Balls leave the volume through one face; waves and noise through every
   // face and across the box's edges and corners. The integers put the level

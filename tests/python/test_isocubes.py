@@ -128,6 +128,7 @@ def _first_arguments(tmp_path):
     low = int(volume.min())
     placed = {"spacing": SPACING[::-1], "origin": ORIGIN[::-1]}
     raw, cli = _mesh_of_volume_file(tmp_path, volume, level)
+    tall = np.concatenate([volume, volume[::-1]] * 5)  # more slices than one block holds
     voxels, affine = isocubes.read_volume(raw, volume.shape, "int32", spacing=SPACING[::-1],
                                           origin=ORIGIN[::-1])
     return [
@@ -141,6 +142,8 @@ def _first_arguments(tmp_path):
          (volume, (float(volume.min()) + float(volume.max())) / 2), placed),
         ("float16", (volume.astype(np.float16) / 64, 0.25),
          (volume.astype(np.float16).astype(np.float32) / 64, 0.25), placed),
+        ("Fortran order, gathered in blocks of slices", (np.asfortranarray(tall), level),
+         (tall, level), placed),
         ("path", (str(raw), level), None, cli),
         ("read_volume's affine", (voxels, level), None, dict(affine=affine, expected=cli)),
     ]
@@ -170,6 +173,58 @@ def test_the_first_argument_takes_what_people_have(tmp_path):
         assert len(ours[1]) > 100, name
         for a, b in zip(ours, expected):
             assert np.array_equal(a, b), name
+# zarr and dask arrays, meshed piece by piece from their chunks along axis 0
+# (one layer each, uneven, across other axes too, on a cluster of
+# processes): the whole array's mesh, bit for bit.
+def _chunked_arrays(volume):
+    import dask.array
+    import zarr
+    return [
+        ("zarr, 1-slice chunks", zarr.array(volume, chunks=(1, 11, 13))),
+        ("zarr, 4-slice chunks, 1 in the last", zarr.array(volume, chunks=(4, 5, 13))),
+        ("zarr, one chunk", zarr.array(volume, chunks=(9, 11, 13))),
+        ("dask, 1-slice chunks", dask.array.from_array(volume, chunks=(1, 11, 13))),
+        ("dask, uneven chunks", dask.array.from_array(volume, chunks=((2, 5, 1, 1), 11, 13))),
+        ("dask, chunked on every axis", dask.array.from_array(volume, chunks=(3, 4, 6))),
+    ]
+
+
+CHUNKED_OPTIONS = [
+    {"normals": True},
+    {"closed": False, "inside": "below"},
+    {"welded": False, "normals": True},
+    {"level": None, "affine": np.diag([2.0, -1.0, 0.5, 1.0])},
+]
+
+
+def _on_a_cluster(mesh):
+    """`mesh()` with dask computing on two worker processes."""
+    import dask.distributed
+    with dask.distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                       dashboard_address=None) as cluster:
+        with dask.distributed.Client(cluster):
+            return mesh()
+
+
+@pytest.mark.parametrize("options", CHUNKED_OPTIONS, ids=lambda o: ", ".join(o))
+def test_zarr_and_dask_arrays_mesh_as_the_whole_array(options):
+    volume, level = field("int16")
+    options = dict({"level": level}, **options)
+    expected = isocubes.marching_cubes(volume, **options)
+    assert len(expected[1]) > 100
+    arrays = _chunked_arrays(volume)
+    cases = [(name, lambda a=array: isocubes.marching_cubes(a, **options))
+             for name, array in arrays]
+    if options.get("normals"):
+        cases.append(("dask on a cluster of processes",
+                      lambda: _on_a_cluster(lambda: isocubes.marching_cubes(arrays[-2][1],
+                                                                            **options))))
+    for name, mesh in cases:
+        ours = mesh()
+        for a, b in zip(ours, expected):
+            assert (a is None and b is None) or np.array_equal(a, b), name
+
+
 def _cli_error(*arguments):
     run = subprocess.run([CLI, "mesh", *arguments], capture_output=True, text=True)
     assert run.returncode == 2
@@ -241,6 +296,9 @@ BAD = [
     (lambda: isocubes.marching_cubes(np.zeros((3, 3, 3)), 0, threads=-1), ValueError, "threads -1"),
     (lambda: isocubes.marching_cubes(np.zeros((3, 3, 3)), 0, inside="left"), ValueError,
      "inside 'left'"),
+    (lambda: isocubes.marching_cubes(np.zeros((3, 3, 3)), 0, welded=False, closed=True),
+     ValueError, "welded=False gives the triangles as extracted, each with its own vertices, "
+     "and no caps: ask for closed=False with it"),
     (lambda: isocubes.marching_cubes(np.zeros((3, 3, 3)), 0, spacing=(1, 0, 1)), ValueError,
      "spacing nonzero"),
     (lambda: isocubes.mesh_labels(np.full((3, 3, 3), 0.5)), ValueError, "holds 0.5"),

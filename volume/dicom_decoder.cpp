@@ -170,13 +170,15 @@ bool receiveText(int from, std::string& text) {
   return readAll(from, text.data(), size);
 }
 
-// The child: a file's name in, its outcome out, until the parent's end of
-// the socket closes.
+// The child: a file's name and the slot for its pixels in, its outcome out,
+// until the parent's end of the socket closes.
 [[noreturn]] void serve(int channel, std::size_t bytes, unsigned char* pixels) {
   for (std::string file; receiveText(channel, file);) {
+    unsigned char slot = 0;
+    if (!readAll(channel, &slot, 1)) break;
     Outcome outcome;
     try {
-      outcome = decodeInto(file, bytes, pixels);
+      outcome = decodeInto(file, bytes, pixels + std::size_t(slot & 1) * (bytes + 1));
     } catch (const std::exception&) {
       // Most often std::bad_alloc: a length larger than the child may take.
       outcome = damaged("GDCM cannot decode it (damaged: it claims more memory than it holds)");
@@ -190,7 +192,7 @@ bool receiveText(int from, std::string& text) {
 
 DicomDecoder::DicomDecoder(std::size_t sliceBytes) : bytes_(sliceBytes) {
   void* shared =
-      ::mmap(nullptr, bytes_ + 1, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+      ::mmap(nullptr, 2 * (bytes_ + 1), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
   if (shared == MAP_FAILED) {
     failVolume("the DICOM series", "cannot be read (no memory)", "try again");
   }
@@ -223,20 +225,37 @@ void DicomDecoder::stop() {
   channel_ = -1;
   if (child_ > 0) reapChild(child_);
   child_ = -1;
-  if (pixels_ != nullptr) ::munmap(pixels_, bytes_ + 1);
+  if (pixels_ != nullptr) ::munmap(pixels_, 2 * (bytes_ + 1));
   pixels_ = nullptr;
 }
 
-const unsigned char* DicomDecoder::decode(const std::string& file) {
+unsigned char* DicomDecoder::slot(int n) const {
+  return static_cast<unsigned char*>(pixels_) + std::size_t(n & 1) * (bytes_ + 1);
+}
+
+void DicomDecoder::ask(const std::string& file) {
+  const unsigned char slot = static_cast<unsigned char>(asked_ & 1);
+  files_[slot] = file;
+  ++asked_;
+  // A child that is gone shows when the file is taken.
+  if (channel_ >= 0 && !(sendText(channel_, file) && writeAll(channel_, &slot, 1))) {
+    ::close(channel_);
+    channel_ = -1;
+  }
+}
+
+const unsigned char* DicomDecoder::take(bool needed) {
+  const int n = taken_++;
+  const std::string& file = files_[n & 1];
   std::string problem, remedy;
-  if (channel_ < 0 || !sendText(channel_, file) || !receiveText(channel_, problem) ||
-      !receiveText(channel_, remedy)) {
+  if (channel_ < 0 || !receiveText(channel_, problem) || !receiveText(channel_, remedy)) {
     stop();
+    if (!needed) return nullptr;
     failVolume(file, "GDCM fails on it (it stops the decoding process: damaged, or cut short)",
                "copy the series again");
   }
-  if (!problem.empty()) failVolume(file, problem, remedy);
-  return static_cast<const unsigned char*>(pixels_);
+  if (!problem.empty() && needed) failVolume(file, problem, remedy);
+  return slot(n);
 }
 
 }  // namespace mcubes::internal

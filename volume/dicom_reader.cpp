@@ -196,18 +196,25 @@ class DicomVolume : public VolumeReader {
     const std::int64_t voxels = g.dims[0] * g.dims[1];
     for (std::int64_t k = 0; k < count; ++k, ++nextSlice_, out += voxels) {
       const DicomSlice& slice = series_.slices[std::size_t(nextSlice_)];
+      if (decoder_.pending() == 0) decoder_.ask(slice.file);
+      const unsigned char* pixels = decoder_.take();
+      // The next slice is decoded while this one is widened and meshed.
+      if (nextSlice_ + 1 < g.dims[2])
+        decoder_.ask(series_.slices[std::size_t(nextSlice_ + 1)].file);
       // GDCM hands pixels in the machine's byte order, little-endian
       // wherever this is built.
-      decodeVoxels(series_.stored, false, decoder_.decode(slice.file), std::size_t(voxels), out);
+      decodeVoxels(series_.stored, false, pixels, std::size_t(voxels), out);
       if (slice.slope != 1.0 || slice.intercept != 0.0) {
         for (std::int64_t n = 0; n < voxels; ++n) out[n] = out[n] * slice.slope + slice.intercept;
       }
     }
   }
 
-  // Each slice is a file of its own: the ones skipped are never opened.
+  // Each slice is a file of its own: the ones skipped are never opened
+  // (but the next, already asked for).
   void skipSlices(std::int64_t count) override {
     checkSlicesLeft(count, nextSlice_, series_.header.geometry.dims[2]);
+    if (count > 0 && decoder_.pending() > 0) decoder_.take(false);
     nextSlice_ += count;
   }
 

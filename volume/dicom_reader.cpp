@@ -1,7 +1,7 @@
 // DICOM series read with GDCM: the header fields of every file scanned up
 // front (no pixel data), the series assembled from them (dicom_series.h),
 // then each slice's file read and its pixels decoded, whatever transfer
-// syntax GDCM decodes, when the sweep reaches it (dicom_decoder.h). GDCM
+// syntax GDCM decodes, one slice ahead of the sweep (dicom_decoder.h). GDCM
 // runs in child processes, where its aborts and allocations cost a line.
 #include <gdcmReader.h>
 #include <gdcmScanner.h>
@@ -203,8 +203,9 @@ std::vector<DicomFileFields> scanned(const std::string& source,
     firstFailure = std::current_exception();
   }
   beside.join();
-  if (firstFailure || secondFailure)
+  if (firstFailure || secondFailure) {
     std::rethrow_exception(firstFailure ? firstFailure : secondFailure);
+  }
   std::move(secondFields.begin(), secondFields.end(), std::back_inserter(fields));
   damaged.insert(damaged.end(), secondDamaged.begin(), secondDamaged.end());
   return fields;

@@ -1,5 +1,7 @@
-// HDF5 datasets read by hyperslabs of whole slices, converted to double by
-// the library: the last, fastest-varying dimension is i, the first k.
+// HDF5 datasets read by hyperslabs of whole slices, or, where chunked and
+// compressed by deflate alone or not at all, chunk by chunk past HDF5's
+// filters (hdf5_chunk_layers.h): the last, fastest-varying dimension is i,
+// the first k.
 #include <hdf5.h>
 
 #include <algorithm>

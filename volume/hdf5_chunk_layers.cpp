@@ -73,9 +73,12 @@ std::optional<Hdf5ChunkLayers> Hdf5ChunkLayers::of(hid_t dataset, hid_t memoryTy
   const herr_t counted = H5Dget_num_chunks(dataset, space, &written);
   H5Sclose(space);
   if (counted < 0 || written != chunks) return std::nullopt;
-  const long double layerBytes =
-      static_cast<long double>(chunk[0]) * shape[1] * shape[2] * voxelBytes;
-  if (layerBytes > static_cast<long double>(1u << 30)) return std::nullopt;
+  // A layer and a chunk are held at once: at most 1 GiB of them, as HDF5's
+  // chunk cache is given (else its own read).
+  const long double heldBytes = (static_cast<long double>(chunk[0]) * shape[1] * shape[2] +
+                                 static_cast<long double>(chunk[0]) * chunk[1] * chunk[2]) *
+                                voxelBytes;
+  if (heldBytes > static_cast<long double>(1u << 30)) return std::nullopt;
   return Hdf5ChunkLayers(dataset, shape.data(), chunk, voxelBytes, deflated);
 }
 

@@ -22,7 +22,7 @@ class Hdf5ChunkLayers {
   // read it: not chunked, a filter other than deflate (shuffle,
   // Fletcher-32, another library's), edge chunks left unfiltered, a stored
   // type other than the machine's own, chunks never written (HDF5 reads
-  // its fill value for them), or a layer of more than 1 GiB.
+  // its fill value for them), or a layer and a chunk of more than 1 GiB.
   static std::optional<Hdf5ChunkLayers> of(hid_t dataset, hid_t memoryType,
                                            const std::vector<hsize_t>& shape,
                                            std::size_t voxelBytes);

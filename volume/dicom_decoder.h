@@ -14,6 +14,8 @@
 
 namespace mcubes::internal {
 
+// The child decodes one slice while the caller takes the one before: two
+// slots of shared memory, used in turn.
 class DicomDecoder {
  public:
   // Starts the child for slices of `sliceBytes` decoded bytes each.
@@ -22,19 +24,29 @@ class DicomDecoder {
   DicomDecoder(const DicomDecoder&) = delete;
   DicomDecoder& operator=(const DicomDecoder&) = delete;
 
-  // The pixels of `file`, in the machine's byte order, valid until the next
-  // call. Throws VolumeError naming the file where it holds fewer pixel
-  // bytes than its header promises, GDCM cannot decode it, or GDCM stops
-  // the child on it.
-  const unsigned char* decode(const std::string& file);
+  // Asks for the pixels of `file`, decoded while the caller goes on; at
+  // most two are asked for and not yet taken.
+  void ask(const std::string& file);
+  // The pixels of the file asked for longest ago, in the machine's byte
+  // order, valid until the file after the next is asked for. Throws
+  // VolumeError naming the file where it holds fewer pixel bytes than its
+  // header promises, GDCM cannot decode it, or GDCM stops the child on it;
+  // with `needed` false (a slice skipped), its pixels are dropped unread and
+  // nothing is thrown for it.
+  const unsigned char* take(bool needed = true);
+  // How many files are asked for and not yet taken.
+  int pending() const { return asked_ - taken_; }
 
  private:
   void stop();
+  unsigned char* slot(int n) const;
 
   std::size_t bytes_;
-  void* pixels_ = nullptr;  // shared with the child
+  void* pixels_ = nullptr;  // two slots, shared with the child
   int channel_ = -1;        // a socket to the child
   pid_t child_ = -1;
+  std::string files_[2];  // asked for, by slot
+  int asked_ = 0, taken_ = 0;
 };
 
 }  // namespace mcubes::internal

@@ -10,6 +10,9 @@
 
 namespace mcubes::internal {
 
+// Whether this build inflates (false where it has neither zlib nor ISA-L).
+extern const bool InflatesGzip;
+
 // The bytes that decompressing `compressed` gives, gzip or zlib as its first
 // bytes say; concatenated gzip members read as one stream. Corrupt or
 // truncated data fails naming `file`.

@@ -4,6 +4,8 @@
 
 namespace mcubes::internal {
 
+const bool InflatesGzip = false;
+
 std::unique_ptr<ByteSource> inflatingSource(std::unique_ptr<ByteSource>, const std::string& file) {
   failVolume(file, "this build cannot read compressed data (built without zlib)",
              "decompress it first, or use a build with zlib");

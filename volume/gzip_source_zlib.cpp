@@ -9,6 +9,8 @@
 
 namespace mcubes::internal {
 
+const bool InflatesGzip = true;
+
 namespace {
 
 class InflatingSource : public ByteSource {

@@ -1,5 +1,7 @@
-// HDF5 datasets read by hyperslabs of whole slices, converted to double by
-// the library: the last, fastest-varying dimension is i, the first k.
+// HDF5 datasets read by hyperslabs of whole slices, or, where chunked and
+// compressed by deflate alone or not at all, chunk by chunk past HDF5's
+// filters (hdf5_chunk_layers.h): the last, fastest-varying dimension is i,
+// the first k.
 #include <hdf5.h>
 
 #include <algorithm>
@@ -14,6 +16,7 @@
 
 #include "volume/data_files.h"
 #include "volume/file_source.h"
+#include "volume/hdf5_chunk_layers.h"
 #include "volume/read_failure.h"
 #include "volume/volume_layout.h"
 #include "volume/volume_readers.h"
@@ -312,17 +315,28 @@ std::optional<std::array<double, 3>> statedSpacing(const std::string& path, hid_
 
 class Hdf5Volume : public VolumeReader {
  public:
-  Hdf5Volume(std::string path, std::string dataset, Handle file, Handle data, VolumeHeader header)
+  Hdf5Volume(std::string path, std::string dataset, Handle file, Handle data, VolumeHeader header,
+             std::optional<Hdf5ChunkLayers> layers)
       : path_(std::move(path)),
         dataset_(std::move(dataset)),
         file_(std::move(file)),
         data_(std::move(data)),
-        header_(std::move(header)) {}
+        header_(std::move(header)),
+        layers_(std::move(layers)) {}
   const VolumeHeader& header() const override { return header_; }
 
   void readSlices(std::int64_t count, double* out) override {
     const VolumeGeometry& g = header_.geometry;
     checkSlicesLeft(count, nextSlice_, g.dims[2]);
+    if (layers_) {
+      const std::size_t voxels = std::size_t(g.dims[0] * g.dims[1]);
+      for (std::int64_t k = 0; k < count; ++k, ++nextSlice_, out += voxels) {
+        const unsigned char* slice = layers_->slice(nextSlice_, path_);
+        if (slice == nullptr) failUnreadable();
+        decodeVoxels(header_.type, false, slice, voxels, out);
+      }
+      return;
+    }
     const Handle stored(H5Dget_space(data_.get()), H5Sclose);
     const hsize_t start[3] = {static_cast<hsize_t>(nextSlice_), 0, 0};
     const hsize_t counts[3] = {static_cast<hsize_t>(count), static_cast<hsize_t>(g.dims[1]),
@@ -340,11 +354,7 @@ class Hdf5Volume : public VolumeReader {
     if (H5Sselect_hyperslab(stored.get(), H5S_SELECT_SET, start, nullptr, counts, nullptr) < 0 ||
         H5Dread(data_.get(), nativeType(header_.type), wanted.get(), stored.get(), H5P_DEFAULT,
                 into) < 0) {
-      failVolume(path_,
-                 "its dataset " + shown(dataset_) +
-                     " cannot be read (damaged, or compressed by a filter this HDF5 library "
-                     "lacks)",
-                 "copy the file again, or write the dataset uncompressed or with gzip");
+      failUnreadable();
     }
     if (!wide) decodeVoxels(header_.type, false, stored_.data(), voxels, out);
     nextSlice_ += count;
@@ -356,11 +366,19 @@ class Hdf5Volume : public VolumeReader {
   }
 
  private:
+  [[noreturn]] void failUnreadable() const {
+    failVolume(path_,
+               "its dataset " + shown(dataset_) +
+                   " cannot be read (damaged, or compressed by a filter this HDF5 library lacks)",
+               "copy the file again, or write the dataset uncompressed or with gzip");
+  }
+
   std::string path_, dataset_;
   Handle file_, data_;
   VolumeHeader header_;
   std::int64_t nextSlice_ = 0;
-  std::vector<unsigned char> stored_;  // a slab's voxels in their own type
+  std::vector<unsigned char> stored_;      // a slab's voxels in their own type
+  std::optional<Hdf5ChunkLayers> layers_;  // where its chunks are read directly
 };
 
 }  // namespace
@@ -427,10 +445,13 @@ std::unique_ptr<VolumeReader> openHdf5(const std::string& path, const std::strin
   }
   header.geometry = placedGeometry(path, dims, placed);
   header.notice = notice;
-  Handle data = openCached(file.get(), name, access.get(), H5Tget_size(type.get()), shape.shape,
-                           std::move(probe));
+  std::optional<Hdf5ChunkLayers> layers = Hdf5ChunkLayers::of(
+      probe.get(), nativeType(header.type), shape.shape, std::size_t(voxelBytes(header.type)));
+  Handle data = layers ? std::move(probe)
+                       : openCached(file.get(), name, access.get(), H5Tget_size(type.get()),
+                                    shape.shape, std::move(probe));
   return std::make_unique<Hdf5Volume>(path, name, std::move(file), std::move(data),
-                                      std::move(header));
+                                      std::move(header), std::move(layers));
 }
 
 }  // namespace mcubes::internal

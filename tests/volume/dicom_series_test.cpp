@@ -45,6 +45,7 @@ struct Slice {
   std::string imageType = "ORIGINAL\\PRIMARY\\AXIAL";
   std::string sopClass = "1.2.840.10008.5.1.4.1.1.2";  // CT Image Storage
   int frames = 1;
+  int bitsStored = 16;  // of 16 allocated
 };
 
 template <std::uint16_t Group, std::uint16_t Element, typename Value>
@@ -88,8 +89,8 @@ void writeSlice(const fs::path& folder, const Slice& slice) {
   put<0x0028, 0x0010>(data, std::uint16_t(slice.rows));
   put<0x0028, 0x0011>(data, std::uint16_t(slice.columns));
   put<0x0028, 0x0100>(data, std::uint16_t{16});
-  put<0x0028, 0x0101>(data, std::uint16_t{16});
-  put<0x0028, 0x0102>(data, std::uint16_t{15});
+  put<0x0028, 0x0101>(data, std::uint16_t(slice.bitsStored));
+  put<0x0028, 0x0102>(data, std::uint16_t(slice.bitsStored - 1));
   put<0x0028, 0x0103>(data, std::uint16_t{1});
   put<0x0028, 0x1052>(data, slice.intercept);
   put<0x0028, 0x1053>(data, slice.slope);
@@ -208,6 +209,21 @@ TEST(DicomSeries, SlicesMakeOneLatticeInPatientSpaceWithTheirRescale) {
        1,
        0,
        {{0.25 * c, 0.25 * c, 0}, {-0.5 * c, 0.5 * c, 0}, {0, 0, 2}},
+       {-10, 20, 5},
+       [](double s, int) { return s; }},
+      // Bits above the 12 stored (an overlay, or noise) are not the value's:
+      // GDCM masks them, the pixels are not taken as the file holds them.
+      {"12 of 16 bits stored, bits above them set",
+       [](std::vector<Slice>& s) {
+         for (Slice& slice : s) {
+           slice.bitsStored = 12;
+           for (std::int16_t& pixel : slice.pixels) pixel = std::int16_t(pixel | 0x7000);
+         }
+       },
+       VoxelType::Int16,
+       1,
+       0,
+       {{0.25, 0, 0}, {0, 0.5, 0}, {0, 0, 2}},
        {-10, 20, 5},
        [](double s, int) { return s; }},
   };

@@ -1,0 +1,164 @@
+#include "volume/hdf5_chunk_layers.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "volume/byte_source.h"
+#include "volume/gzip_source.h"
+#include "volume/read_failure.h"
+
+namespace mcubes::internal {
+
+namespace {
+
+// A chunk's stored bytes, for inflatingSource.
+class HeldBytes : public ByteSource {
+ public:
+  HeldBytes(const unsigned char* bytes, std::size_t size) : at_(bytes), left_(size) {}
+  std::size_t read(unsigned char* out, std::size_t size) override {
+    const std::size_t taken = std::min(size, left_);
+    std::memcpy(out, at_, taken);
+    at_ += taken;
+    left_ -= taken;
+    return taken;
+  }
+
+ private:
+  const unsigned char* at_;
+  std::size_t left_;
+};
+
+// Whether the chunks pass through deflate alone (`deflated`) or no filter.
+bool deflateOnly(hid_t creation, bool& deflated) {
+  const int filters = H5Pget_nfilters(creation);
+  unsigned options = 0;
+  if (filters < 0 || filters > 1 || H5Pget_chunk_opts(creation, &options) < 0 ||
+      (options & H5D_CHUNK_DONT_FILTER_PARTIAL_CHUNKS) != 0) {
+    return false;
+  }
+  deflated = filters == 1;
+  if (!deflated) return true;
+  unsigned flags = 0;
+  std::size_t values = 0;
+  return H5Pget_filter2(creation, 0, &flags, &values, nullptr, 0, nullptr, nullptr) ==
+         H5Z_FILTER_DEFLATE;
+}
+
+}  // namespace
+
+std::optional<Hdf5ChunkLayers> Hdf5ChunkLayers::of(hid_t dataset, hid_t memoryType,
+                                                   const std::vector<hsize_t>& shape,
+                                                   std::size_t voxelBytes) {
+  const hid_t creation = H5Dget_create_plist(dataset);
+  hsize_t chunk[3] = {};
+  bool deflated = false;
+  const bool chunked = H5Pget_layout(creation) == H5D_CHUNKED &&
+                       H5Pget_chunk(creation, 3, chunk) == 3 && deflateOnly(creation, deflated);
+  H5Pclose(creation);
+  const hid_t stored = H5Dget_type(dataset);
+  const bool ownType = H5Tequal(stored, memoryType) > 0;
+  H5Tclose(stored);
+  if (!chunked || !ownType || shape.size() != 3 || (deflated && !InflatesGzip)) {
+    return std::nullopt;
+  }
+  hsize_t chunks = 1;
+  for (int a = 0; a < 3; ++a) {
+    if (chunk[a] == 0) return std::nullopt;
+    chunks *= (shape[std::size_t(a)] + chunk[a] - 1) / chunk[a];
+  }
+  // (This HDF5 takes no H5S_ALL here.)
+  const hid_t space = H5Dget_space(dataset);
+  hsize_t written = 0;
+  const herr_t counted = H5Dget_num_chunks(dataset, space, &written);
+  H5Sclose(space);
+  if (counted < 0 || written != chunks) return std::nullopt;
+  // A layer and a chunk are held at once: at most 1 GiB of them, as HDF5's
+  // chunk cache is given (else its own read).
+  const long double heldBytes = (static_cast<long double>(chunk[0]) * shape[1] * shape[2] +
+                                 static_cast<long double>(chunk[0]) * chunk[1] * chunk[2]) *
+                                voxelBytes;
+  if (heldBytes > static_cast<long double>(1u << 30)) return std::nullopt;
+  return Hdf5ChunkLayers(dataset, shape.data(), chunk, voxelBytes, deflated);
+}
+
+Hdf5ChunkLayers::Hdf5ChunkLayers(hid_t dataset, const hsize_t shape[3], const hsize_t chunk[3],
+                                 std::size_t voxelBytes, bool deflated)
+    : dataset_(dataset), voxelBytes_(voxelBytes), deflated_(deflated) {
+  std::copy(shape, shape + 3, shape_);
+  std::copy(chunk, chunk + 3, chunk_);
+}
+
+const unsigned char* Hdf5ChunkLayers::slice(std::int64_t k, const std::string& file) {
+  const hsize_t layer = hsize_t(k) / chunk_[0];
+  if (held_ != layer) {
+    held_.reset();
+    if (!readLayer(layer, file)) return nullptr;
+    held_ = layer;
+  }
+  const std::size_t sliceBytes = std::size_t(shape_[1] * shape_[2]) * voxelBytes_;
+  return layer_.data() + std::size_t(hsize_t(k) - layer * chunk_[0]) * sliceBytes;
+}
+
+// Reads each chunk of the layer and puts the part of it inside the
+// dataset's shape (edge chunks overhang it) in its place in layer_.
+bool Hdf5ChunkLayers::readLayer(hsize_t layer, const std::string& file) {
+  const hsize_t first = layer * chunk_[0];
+  const hsize_t depth = std::min(chunk_[0], shape_[0] - first);
+  const std::size_t row = std::size_t(shape_[2]) * voxelBytes_;
+  layer_.resize(std::size_t(depth * shape_[1]) * row);
+  for (hsize_t y = 0; y < shape_[1]; y += chunk_[1]) {
+    for (hsize_t x = 0; x < shape_[2]; x += chunk_[2]) {
+      const hsize_t offset[3] = {first, y, x};
+      if (!readChunk(offset, file)) return false;
+      const hsize_t rows = std::min(chunk_[1], shape_[1] - y);
+      const std::size_t width = std::size_t(std::min(chunk_[2], shape_[2] - x)) * voxelBytes_;
+      const std::size_t chunkRow = std::size_t(chunk_[2]) * voxelBytes_;
+      for (hsize_t z = 0; z < depth; ++z) {
+        for (hsize_t j = 0; j < rows; ++j) {
+          std::memcpy(layer_.data() + std::size_t(z * shape_[1] + y + j) * row +
+                          std::size_t(x) * voxelBytes_,
+                      chunkVoxels_.data() + std::size_t(z * chunk_[1] + j) * chunkRow, width);
+        }
+      }
+    }
+  }
+  return true;
+}
+
+// The chunk at `offset` into chunkVoxels_: its stored bytes inflated, or
+// taken as they are where no filter applies to it (its filter mask says
+// which).
+bool Hdf5ChunkLayers::readChunk(const hsize_t offset[3], const std::string& file) {
+  const std::size_t bytes = std::size_t(chunk_[0] * chunk_[1] * chunk_[2]) * voxelBytes_;
+  hsize_t size = 0;
+  if (H5Dget_chunk_storage_size(dataset_, offset, &size) < 0) return false;
+  std::uint32_t skipped = 0;
+  stored_.resize(std::size_t(size));
+  if (H5Dread_chunk(dataset_, H5P_DEFAULT, offset, &skipped, stored_.data()) < 0) return false;
+  chunkVoxels_.resize(bytes);
+  if (!deflated_ || (skipped & 1u) != 0) {
+    if (size != bytes) {
+      failVolume(file,
+                 "a chunk of its dataset stores " + std::to_string(size) + " bytes for its " +
+                     std::to_string(bytes),
+                 "copy the file again");
+    }
+    std::memcpy(chunkVoxels_.data(), stored_.data(), bytes);
+    return true;
+  }
+  const std::unique_ptr<ByteSource> inflated =
+      inflatingSource(std::make_unique<HeldBytes>(stored_.data(), std::size_t(size)), file);
+  unsigned char beyond = 0;
+  // One byte more than a chunk's is asked for: the stream must end (its
+  // check value verified) exactly there.
+  if (inflated->read(chunkVoxels_.data(), bytes) != bytes || inflated->read(&beyond, 1) != 0) {
+    failVolume(file,
+               "a chunk of its dataset does not inflate to the chunk's " + std::to_string(bytes) +
+                   " bytes",
+               "copy the file again");
+  }
+  return true;
+}
+
+}  // namespace mcubes::internal

@@ -1,0 +1,50 @@
+// The voxels of a chunked HDF5 dataset compressed by deflate alone, or not
+// at all, read a layer of chunks at a time straight from the file: each
+// chunk's stored bytes (H5Dread_chunk) inflated here, by ISA-L where the
+// build has it. HDF5's own read inflates with zlib into its chunk cache and
+// copies from there, and took twice as long on a gzip-chunked scan.
+#pragma once
+
+#include <hdf5.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mcubes::internal {
+
+class Hdf5ChunkLayers {
+ public:
+  // The layers of `dataset` (3-D, `shape` slowest first), its voxels
+  // `voxelBytes` each and stored as `memoryType` is; none where HDF5 must
+  // read it: not chunked, a filter other than deflate (shuffle,
+  // Fletcher-32, another library's), edge chunks left unfiltered, a stored
+  // type other than the machine's own, chunks never written (HDF5 reads
+  // its fill value for them), or a layer and a chunk of more than 1 GiB.
+  static std::optional<Hdf5ChunkLayers> of(hid_t dataset, hid_t memoryType,
+                                           const std::vector<hsize_t>& shape,
+                                           std::size_t voxelBytes);
+
+  // Slice `k`'s voxels (shape[1] x shape[2], the last fastest) as stored,
+  // valid until a slice of another layer is asked for; null where HDF5
+  // cannot read one of its chunks. Compressed data that is corrupt, or
+  // inflates to another size than a chunk's, fails naming `file`.
+  const unsigned char* slice(std::int64_t k, const std::string& file);
+
+ private:
+  Hdf5ChunkLayers(hid_t dataset, const hsize_t shape[3], const hsize_t chunk[3],
+                  std::size_t voxelBytes, bool deflated);
+  bool readLayer(hsize_t layer, const std::string& file);
+  bool readChunk(const hsize_t offset[3], const std::string& file);
+
+  hid_t dataset_;  // owned by the reader
+  hsize_t shape_[3], chunk_[3];
+  std::size_t voxelBytes_;
+  bool deflated_;
+  std::optional<hsize_t> held_;  // the layer in layer_
+  std::vector<unsigned char> layer_, chunkVoxels_, stored_;
+};
+
+}  // namespace mcubes::internal

@@ -6,6 +6,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "mesh/labels/label_sweep.h"
 #include "mesh/volume/volume_slabs.h"
 #include "volume/number_text.h"
 
@@ -74,7 +75,7 @@ class LabelTable {
 // A label's layers of a slab to sweep: those next to its slices there, and
 // its weld (held apart from the table, which a slab's reading may grow
 // while a part is joined).
-struct LabelSweep {
+struct LabelLayers {
   VolumeWeld* weld;
   double value;
   std::int64_t from, to;
@@ -82,7 +83,7 @@ struct LabelSweep {
 
 // A slab's sweeps of the labels in it, a welded part for each.
 struct LabelsPart {
-  std::vector<LabelSweep> sweeps;
+  std::vector<LabelLayers> sweeps;
   std::vector<WeldedPart> welds;
 };
 
@@ -126,16 +127,24 @@ LabelWelds weldLabels(VolumeReader& reader, const std::vector<std::int64_t>& lab
   LabelWelds welds{{}, VolumeBoundary(geometry.dims)};
   if (cellCount(geometry.dims) > 0) {
     const Lattice lattice = latticeFor(geometry, indicator, true);
-    // Every label sweeps the slab again: a quarter of the memory (with the
-    // indicator's as much again) keeps it in cache from label to label.
+    // With normals every label sweeps its own indicator of the slab again: a
+    // quarter of the memory (with the indicator's as much again) keeps it in
+    // cache from label to label.
+    const bool oneSweep = !settings.normals;
     const SlabReading reading = slabReading(geometry, settings.sliceMemory / 4, settings.normals);
     const std::int64_t layers = geometry.dims[2] - 1;
     SweepWorkers workers(lattice, std::min<std::int64_t>(settings.threads, layers));
     const std::int64_t sliceSize = geometry.dims[0] * geometry.dims[1];
-    // Per worker, the indicator of the label it sweeps.
-    std::vector<std::vector<double>> ones(
-        workers.sweeps.size(), std::vector<double>(static_cast<std::size_t>(
-                                   (reading.layers + 1 + 2 * reading.margin) * sliceSize)));
+    std::vector<LabelSweep> labelSweeps;
+    std::vector<std::vector<double>> ones;
+    if (oneSweep) {
+      for (std::size_t n = 0; n < workers.sweeps.size(); ++n) labelSweeps.emplace_back(lattice);
+    } else {
+      // Per worker, the indicator of the label it sweeps.
+      ones.assign(workers.sweeps.size(),
+                  std::vector<double>(static_cast<std::size_t>(
+                      (reading.layers + 1 + 2 * reading.margin) * sliceSize)));
+    }
     readSlabs<LabelsPart>(
         reader, reading, workers.pool,
         [&](std::int64_t k, const double* slice) {
@@ -158,11 +167,21 @@ LabelWelds weldLabels(VolumeReader& reader, const std::vector<std::int64_t>& lab
           }
           if (part.welds.size() < part.sweeps.size()) part.welds.resize(part.sweeps.size());
         },
-        [&](int worker, const SliceWindow& window, std::int64_t, std::int64_t, LabelsPart& part) {
+        [&](int worker, const SliceWindow& window, std::int64_t first, std::int64_t last,
+            LabelsPart& part) {
+          if (oneSweep) {
+            std::vector<LabelSweep::Label> sweep;
+            for (std::size_t n = 0; n < part.sweeps.size(); ++n) {
+              const LabelLayers& label = part.sweeps[n];
+              sweep.push_back({label.value, label.from, label.to, &part.welds[n]});
+            }
+            labelSweeps[static_cast<std::size_t>(worker)].run(window, first, last, sweep);
+            return;
+          }
           double* const indicator = ones[static_cast<std::size_t>(worker)].data();
           VolumeFindings findings;
           for (std::size_t n = 0; n < part.sweeps.size(); ++n) {
-            const LabelSweep& label = part.sweeps[n];
+            const LabelLayers& label = part.sweeps[n];
             const std::int64_t fill = std::max(window.first, label.from - reading.margin);
             const std::int64_t fillEnd = std::min(geometry.dims[2], label.to + 1 + reading.margin);
             const double* raw = window.slice(fill);

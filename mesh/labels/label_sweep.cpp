@@ -1,0 +1,336 @@
+#include "mesh/labels/label_sweep.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <unordered_map>
+
+#include "mesh/surface/edge_numbers.h"
+#include "mesh/volume/edge_places.h"
+#include "mesh/volume/edge_vertex.h"
+#include "mesh/volume/volume_extract.h"
+
+namespace mcubes::internal {
+
+namespace {
+
+// A voxel's label, as the sweep numbers them: its place in the run's list,
+// or Background.
+using Slot = std::int32_t;
+constexpr Slot Background = -1;
+
+// Values below this find their slot through a table, others through a map.
+constexpr std::int64_t SmallValues = 1 << 16;
+
+// Per edge of a cell, which of its ends (in the polygoniser's order) is the
+// lattice edge's lower one.
+struct LowerEnds {
+  int end[12];
+  constexpr LowerEnds() : end() {
+    for (int e = 0; e < 12; ++e) {
+      const int* a = iso::CornerSide[iso::EdgeCorners[e][0]];
+      const int* b = iso::CornerSide[iso::EdgeCorners[e][1]];
+      end[e] = a[0] + a[1] + a[2] < b[0] + b[1] + b[2] ? 0 : 1;
+    }
+  }
+};
+constexpr LowerEnds LowerEnd;
+
+}  // namespace
+
+// One thread's sweep. The vertex of a lattice edge between two values is
+// kept per end: the label of that end owns it, so each kept vertex and
+// vertex number belongs to one label, as in that label's own sweep.
+class LabelSweep::Sweep {
+ public:
+  explicit Sweep(const Lattice& lattice)
+      : l_(lattice),
+        x_(lattice.dims[0]),
+        y_(lattice.dims[1]),
+        sliceSize_(x_ * y_),
+        mixed_(static_cast<std::size_t>(x_) + 16),
+        small_(SmallValues, Background),
+        numbers_{EdgeNumbers(static_cast<std::size_t>(sliceSize_)),
+                 EdgeNumbers(static_cast<std::size_t>(sliceSize_))} {
+    for (int s = 0; s < 2; ++s) {
+      slots_[s].resize(static_cast<std::size_t>(sliceSize_));
+      firstChange_[s].resize(static_cast<std::size_t>(y_));
+      lastChange_[s].resize(static_cast<std::size_t>(y_));
+      vertices_[s].resize(static_cast<std::size_t>(Families * 2 * (x_ + 1)));
+    }
+  }
+
+  void run(const SliceWindow& window, std::int64_t first, std::int64_t last,
+           const std::vector<Label>& labels) {
+    window_ = window;
+    labels_ = &labels;
+    for (const std::int64_t value : smallSet_) small_[static_cast<std::size_t>(value)] = Background;
+    smallSet_.clear();
+    large_.clear();
+    for (std::size_t n = 0; n < labels.size(); ++n) {
+      const auto value = static_cast<std::int64_t>(labels[n].value);
+      if (value >= 0 && value < SmallValues) {
+        small_[static_cast<std::size_t>(value)] = static_cast<Slot>(n);
+        smallSet_.push_back(value);
+      } else {
+        large_.emplace(value, static_cast<Slot>(n));
+      }
+      labels[n].part->clear();
+    }
+    for (auto& side : vertices_) {
+      for (EdgeVertex& v : side) v.stamp = 0;
+    }
+    for (EdgeNumbers& numbers : numbers_) numbers.forgetAll();
+    assign(first);
+    for (std::int64_t k = first; k < last; ++k) {
+      assign(k + 1);
+      for (EdgeNumbers& numbers : numbers_) {
+        // Slice k + 1's edges take the place of slice k - 1's.
+        numbers.forget(static_cast<int>((k + 1) & 1));
+        numbers.forget(EdgeNumbers::Across);
+      }
+      layer(k);
+    }
+  }
+
+ private:
+  Slot slotOf(double value) const {
+    const auto v = static_cast<std::int64_t>(value);
+    if (v >= 0 && v < SmallValues) return small_[static_cast<std::size_t>(v)];
+    const auto found = large_.find(v);
+    return found == large_.end() ? Background : found->second;
+  }
+
+  // Slice k's slots, and per row the first and last voxel whose slot
+  // differs from the row's first and last one's.
+  void assign(std::int64_t k) {
+    const int s = static_cast<int>(k & 1);
+    const double* values = window_.slice(k);
+    Slot* slots = slots_[s].data();
+    // Values come in runs: a run is looked up once.
+    double previous = values[0];
+    Slot slot = slotOf(previous);
+    for (std::int64_t n = 0; n < sliceSize_; ++n) {
+      if (values[n] != previous) {
+        previous = values[n];
+        slot = slotOf(previous);
+      }
+      slots[n] = slot;
+    }
+    for (std::int64_t j = 0; j < y_; ++j) {
+      const Slot* row = slots + j * x_;
+      std::int64_t i = 0;
+      while (i < x_ && row[i] == row[0]) ++i;
+      firstChange_[s][static_cast<std::size_t>(j)] = i;
+      i = x_;
+      while (i > 0 && row[i - 1] == row[x_ - 1]) --i;
+      lastChange_[s][static_cast<std::size_t>(j)] = i - 1;
+    }
+  }
+
+  void layer(std::int64_t k) {
+    const int s0 = static_cast<int>(k & 1), s1 = 1 - s0;
+    const std::int64_t cells = x_ - 1;
+    for (std::int64_t j = 0; j + 1 < y_; ++j) {
+      const auto ju = static_cast<std::size_t>(j);
+      // Corner rows dj + 2 dk.
+      const Slot* r0 = slots_[s0].data() + j * x_;
+      const Slot* r1 = r0 + x_;
+      const Slot* r2 = slots_[s1].data() + j * x_;
+      const Slot* r3 = r2 + x_;
+      // Cells before every row's first change, or after every row's last,
+      // hold one value where the four rows agree there.
+      std::int64_t from = 0, to = cells;
+      if (r0[0] == r1[0] && r0[0] == r2[0] && r0[0] == r3[0]) {
+        from = std::min({firstChange_[s0][ju], firstChange_[s0][ju + 1], firstChange_[s1][ju],
+                         firstChange_[s1][ju + 1]}) -
+               1;
+        from = std::max<std::int64_t>(from, 0);
+      }
+      const std::int64_t e = x_ - 1;
+      if (r0[e] == r1[e] && r0[e] == r2[e] && r0[e] == r3[e]) {
+        to = std::max({lastChange_[s0][ju], lastChange_[s0][ju + 1], lastChange_[s1][ju],
+                       lastChange_[s1][ju + 1]}) +
+             1;
+        to = std::min(to, cells);
+      }
+      if (from >= to) continue;
+      // Which cells hold more than one value, in a loop the compiler
+      // vectorises.
+      std::uint8_t* mixed = mixed_.data();
+      for (std::int64_t i = from; i < to; ++i) {
+        const Slot a = r0[i];
+        mixed[i] = static_cast<std::uint8_t>((r0[i + 1] != a) | (r1[i] != a) | (r1[i + 1] != a) |
+                                             (r2[i] != a) | (r2[i + 1] != a) | (r3[i] != a) |
+                                             (r3[i + 1] != a));
+      }
+      std::memset(mixed + to, 0, 8);
+      rowCorners_[0] = r0;
+      rowCorners_[1] = r1;
+      rowCorners_[2] = r2;
+      rowCorners_[3] = r3;
+      for (int edge = 0; edge < 12; ++edge) {
+        const std::int64_t place =
+            (EdgeFamily[edge] * 2 + ((j + EdgeRow[edge]) & 1)) * (x_ + 1) + EdgeColumn[edge];
+        for (int s = 0; s < 2; ++s) rowSlots_[s][edge] = vertices_[s].data() + place;
+        rowStamps_[edge] = k * (y_ + 1) + j + EdgeRow[edge] + 1;
+        const int axis = EdgeEnds.axis[edge];
+        const int* low = EdgeEnds.low[edge];
+        const int list = axis == 2 ? EdgeNumbers::Across : static_cast<int>((k + low[2]) & 1);
+        for (int s = 0; s < 2; ++s) {
+          rowNumbers_[s][edge] = numbers_[s].numbers(list, axis) + (j + low[1]) * x_ + low[0];
+        }
+      }
+      for (std::int64_t i = from; i < to; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, mixed + i, sizeof word);
+        if (word == 0) continue;
+        for (std::int64_t c = i; c < i + 8 && c < to; ++c) {
+          if (mixed[c]) cell(c, j, k);
+        }
+      }
+    }
+  }
+
+  // A cell with more than one value: polygonised for each label among them.
+  void cell(std::int64_t i, std::int64_t j, std::int64_t k) {
+    Slot corner[8];
+    for (int c = 0; c < 8; ++c) {
+      const int* side = iso::CornerSide[c];
+      corner[c] = rowCorners_[side[1] + 2 * side[2]][i + side[0]];
+    }
+    for (int c = 0; c < 8; ++c) {
+      const Slot slot = corner[c];
+      if (slot == Background) continue;
+      bool seen = false;
+      for (int b = 0; b < c; ++b) seen = seen || corner[b] == slot;
+      if (seen) continue;
+      // The indicator's case: a bit per voxel outside the label.
+      int caseIndex = 0;
+      for (int b = 0; b < 8; ++b) caseIndex |= (corner[b] != slot) << b;
+      labelCell(slot, caseIndex, corner, i, j, k);
+    }
+  }
+
+  void labelCell(Slot slot, int caseIndex, const Slot (&corner)[8], std::int64_t i, std::int64_t j,
+                 std::int64_t k) {
+    const EdgeVertex* at[12];
+    int lower[12];  // 0 where the label's end of the edge is the lattice edge's lower
+    for (auto mask = static_cast<std::uint32_t>(iso::CaseEdgeMasks[caseIndex]); mask != 0;
+         mask &= mask - 1) {
+      const int e = __builtin_ctz(mask);
+      const int end = corner[iso::EdgeCorners[e][0]] == slot ? 0 : 1;
+      EdgeVertex& v = rowSlots_[end][e][i];
+      if (v.stamp != rowStamps_[e]) {
+        v.stamp = rowStamps_[e];
+        v.position = vertexOn(e, i, j, k, end == 0 ? 1.0 : 0.0, end == 0 ? 0.0 : 1.0);
+      }
+      at[e] = &v;
+      lower[e] = end == LowerEnd.end[e] ? 0 : 1;
+    }
+    const Label& label = (*labels_)[static_cast<std::size_t>(slot)];
+    const std::int32_t* row = iso::CaseTriangles[caseIndex];
+    for (int t = 0; row[t] != -1; t += 3) {
+      const int outward[3] = {row[t], row[t + 2], row[t + 1]};
+      std::array<std::uint32_t, 3> face;
+      for (int v = 0; v < 3; ++v) {
+        const int e = outward[v];
+        face[v] = vertexOf(e, i, j, k, lower[e], *at[e], label);
+      }
+      label.part->mesh.faces.push_back(face);
+    }
+  }
+
+  // The vertex of edge e of cell (i, j, k) of the indicator with values va
+  // and vb at its ends, as the volume sweep places it.
+  Point3 vertexOn(int e, std::int64_t i, std::int64_t j, std::int64_t k, double va,
+                  double vb) const {
+    const int* a = iso::CornerSide[iso::EdgeCorners[e][0]];
+    const int* b = iso::CornerSide[iso::EdgeCorners[e][1]];
+    const Point3 wa = sweptPoint(l_, i + a[0], j + a[1], k + a[2]);
+    const Point3 wb = sweptPoint(l_, i + b[0], j + b[1], k + b[2]);
+    if (l_.aligned) {
+      VolumeFindings unused;
+      return alignedEdgeVertex(l_.iso, EdgeEnds.axis[e], wa, wb, va, vb, unused);
+    }
+    return iso::interpolateVolumeEdgeVertex(l_.iso, wa, wb, va, vb);
+  }
+
+  // The vertex's number in its label's part, numbered on first use, with
+  // the part's records of shared and boundary vertices.
+  std::uint32_t vertexOf(int e, std::int64_t i, std::int64_t j, std::int64_t k, int lower,
+                         const EdgeVertex& vertex, const Label& label) {
+    std::uint32_t& index = rowNumbers_[lower][e][i];
+    if (index != EdgeNumbers::None) return index;
+    const int axis = EdgeEnds.axis[e];
+    const int* low = EdgeEnds.low[e];
+    const std::int64_t at[3] = {i + low[0], j + low[1], k + low[2]};
+    const std::int64_t place = at[1] * x_ + at[0];
+    const int list = axis == 2 ? EdgeNumbers::Across : static_cast<int>(at[2] & 1);
+    WeldedPart& part = *label.part;
+    index = static_cast<std::uint32_t>(part.mesh.vertices.size());
+    numbers_[lower].set(list, axis, place);
+    part.mesh.vertices.push_back(vertex.position);
+    if (axis != 2 && at[2] == label.from) part.firstPlane.emplace_back(2 * place + axis, index);
+    if (axis != 2 && at[2] == label.to) part.lastPlane.emplace_back(2 * place + axis, index);
+    const auto outer = [&](int d) { return at[d] == 0 || at[d] == l_.dims[d] - 1; };
+    if (outer((axis + 1) % 3) || outer((axis + 2) % 3)) {
+      part.faceEdges.emplace_back(edgeKey(at, axis), index);
+    }
+    // On lattices of distinct points (aligned ones) a vertex meets another
+    // only on the lattice point it was snapped to.
+    for (int end = 0; l_.distinctPoints && end < 2; ++end) {
+      const int* side = iso::CornerSide[iso::EdgeCorners[e][end]];
+      const std::int64_t p[3] = {i + side[0], j + side[1], k + side[2]};
+      const Point3 point = sweptPoint(l_, p[0], p[1], p[2]);
+      if (std::memcmp(&point, &vertex.position, sizeof point) == 0) {
+        part.onPoints.emplace_back((p[2] * y_ + p[1]) * x_ + p[0], index);
+        break;
+      }
+    }
+    return index;
+  }
+
+  // The key of the lattice edge from `low` along `axis`, as the volume
+  // sweep's.
+  EdgeKey edgeKey(const std::int64_t (&low)[3], int axis) const {
+    const auto index = static_cast<EdgeKey>((low[2] * y_ + low[1]) * x_ + low[0]);
+    return index * 3 + static_cast<EdgeKey>(axis);
+  }
+
+  const Lattice& l_;
+  std::int64_t x_, y_, sliceSize_;
+  SliceWindow window_{};
+  const std::vector<Label>* labels_ = nullptr;
+  // Per slice parity: per voxel, its slot; per row, the first and last
+  // change along it.
+  std::vector<Slot> slots_[2];
+  std::vector<std::int64_t> firstChange_[2];
+  std::vector<std::int64_t> lastChange_[2];
+  std::vector<std::uint8_t> mixed_;
+  // The run's labels' slots by value.
+  std::vector<Slot> small_;
+  std::vector<std::int64_t> smallSet_;
+  std::unordered_map<std::int64_t, Slot> large_;
+  // Per end of an edge (the polygoniser's first, second): the vertices of
+  // the labels at that end.
+  std::vector<EdgeVertex> vertices_[2];
+  const Slot* rowCorners_[4];    // per corner row (dj + 2 dk): its voxels' slots
+  EdgeVertex* rowSlots_[2][12];  // per end and edge of a cell: its family's slots
+  std::int64_t rowStamps_[12];
+  // Per end of the lattice edge (lower, upper): the vertex numbers of the
+  // labels at that end.
+  EdgeNumbers numbers_[2];
+  std::uint32_t* rowNumbers_[2][12];
+};
+
+LabelSweep::LabelSweep(const Lattice& lattice) : sweep_(std::make_unique<Sweep>(lattice)) {}
+LabelSweep::LabelSweep(LabelSweep&&) noexcept = default;
+LabelSweep::~LabelSweep() = default;
+
+void LabelSweep::run(const SliceWindow& window, std::int64_t first, std::int64_t last,
+                     const std::vector<Label>& labels) {
+  sweep_->run(window, first, last, labels);
+}
+
+}  // namespace mcubes::internal

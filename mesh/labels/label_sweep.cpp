@@ -36,6 +36,58 @@ struct LowerEnds {
 };
 constexpr LowerEnds LowerEnd;
 
+// The vertex numbers of the lattice edges a sweep can reach, as
+// EdgeNumbers (mesh/surface/edge_numbers.h) keeps them, but two per edge,
+// the label at its lower end's and at its upper end's, beside the other
+// axis's of the same place: a cell's edges share cache lines.
+class PairedNumbers {
+ public:
+  static constexpr std::uint32_t None = EdgeNumbers::None;
+  static constexpr int Across = EdgeNumbers::Across;
+
+  explicit PairedNumbers(std::size_t planeSize)
+      : lists_{std::vector<std::uint32_t>(4 * planeSize, None),
+               std::vector<std::uint32_t>(4 * planeSize, None),
+               std::vector<std::uint32_t>(2 * planeSize, None)} {}
+
+  // Numbers of one place after another are `stride(list)` apart.
+  static std::int64_t stride(int list) { return list == Across ? 2 : 4; }
+
+  // The number of the edge of a list along a plane's `axis` (unused across)
+  // at `place`, of the label at its `end` (0 lower, 1 upper).
+  std::uint32_t* at(int list, int axis, int end, std::int64_t place) {
+    const std::int64_t offset = list == Across ? end : 2 * axis + end;
+    return lists_[list].data() + stride(list) * place + offset;
+  }
+
+  // Says that `number`, one of list's, has been set.
+  void set(int list, const std::uint32_t* number) {
+    touched_[list].push_back(number - lists_[list].data());
+  }
+
+  // Lets the numbers set in one list go.
+  void forget(int list) {
+    for (const std::int64_t entry : touched_[list]) {
+      lists_[list][static_cast<std::size_t>(entry)] = None;
+    }
+    touched_[list].clear();
+  }
+
+  void forgetAll() {
+    for (int list = 0; list < 3; ++list) forget(list);
+  }
+
+ private:
+  std::vector<std::uint32_t> lists_[3];
+  std::vector<std::int64_t> touched_[3];
+};
+
+// A vertex kept for the cells of a row that share its edge.
+struct KeptVertex {
+  Point3 position;
+  std::int64_t stamp = 0;  // which lattice row it was computed for; 0: none
+};
+
 }  // namespace
 
 // One thread's sweep. The vertex of a lattice edge between two values is
@@ -50,13 +102,12 @@ class LabelSweep::Sweep {
         sliceSize_(x_ * y_),
         mixed_(static_cast<std::size_t>(x_) + 16),
         small_(SmallValues, Background),
-        numbers_{EdgeNumbers(static_cast<std::size_t>(sliceSize_)),
-                 EdgeNumbers(static_cast<std::size_t>(sliceSize_))} {
+        vertices_(static_cast<std::size_t>(Families * 2 * (x_ + 1))),
+        numbers_(static_cast<std::size_t>(sliceSize_)) {
     for (int s = 0; s < 2; ++s) {
       slots_[s].resize(static_cast<std::size_t>(sliceSize_));
       firstChange_[s].resize(static_cast<std::size_t>(y_));
       lastChange_[s].resize(static_cast<std::size_t>(y_));
-      vertices_[s].resize(static_cast<std::size_t>(Families * 2 * (x_ + 1)));
     }
   }
 
@@ -77,18 +128,16 @@ class LabelSweep::Sweep {
       }
       labels[n].part->clear();
     }
-    for (auto& side : vertices_) {
-      for (EdgeVertex& v : side) v.stamp = 0;
+    for (auto& ends : vertices_) {
+      for (KeptVertex& v : ends) v.stamp = 0;
     }
-    for (EdgeNumbers& numbers : numbers_) numbers.forgetAll();
+    numbers_.forgetAll();
     assign(first);
     for (std::int64_t k = first; k < last; ++k) {
       assign(k + 1);
-      for (EdgeNumbers& numbers : numbers_) {
-        // Slice k + 1's edges take the place of slice k - 1's.
-        numbers.forget(static_cast<int>((k + 1) & 1));
-        numbers.forget(EdgeNumbers::Across);
-      }
+      // Slice k + 1's edges take the place of slice k - 1's.
+      numbers_.forget(static_cast<int>((k + 1) & 1));
+      numbers_.forget(PairedNumbers::Across);
       layer(k);
     }
   }
@@ -172,14 +221,15 @@ class LabelSweep::Sweep {
       for (int edge = 0; edge < 12; ++edge) {
         const std::int64_t place =
             (EdgeFamily[edge] * 2 + ((j + EdgeRow[edge]) & 1)) * (x_ + 1) + EdgeColumn[edge];
-        for (int s = 0; s < 2; ++s) rowSlots_[s][edge] = vertices_[s].data() + place;
+        rowSlots_[edge] = vertices_.data() + place;
         rowStamps_[edge] = k * (y_ + 1) + j + EdgeRow[edge] + 1;
         const int axis = EdgeEnds.axis[edge];
         const int* low = EdgeEnds.low[edge];
-        const int list = axis == 2 ? EdgeNumbers::Across : static_cast<int>((k + low[2]) & 1);
-        for (int s = 0; s < 2; ++s) {
-          rowNumbers_[s][edge] = numbers_[s].numbers(list, axis) + (j + low[1]) * x_ + low[0];
+        const int list = axis == 2 ? PairedNumbers::Across : static_cast<int>((k + low[2]) & 1);
+        for (int end = 0; end < 2; ++end) {
+          rowNumbers_[end][edge] = numbers_.at(list, axis, end, (j + low[1]) * x_ + low[0]);
         }
+        rowStrides_[edge] = PairedNumbers::stride(list);
       }
       for (std::int64_t i = from; i < to; i += 8) {
         std::uint64_t word;
@@ -214,13 +264,13 @@ class LabelSweep::Sweep {
 
   void labelCell(Slot slot, int caseIndex, const Slot (&corner)[8], std::int64_t i, std::int64_t j,
                  std::int64_t k) {
-    const EdgeVertex* at[12];
+    const KeptVertex* at[12];
     int lower[12];  // 0 where the label's end of the edge is the lattice edge's lower
     for (auto mask = static_cast<std::uint32_t>(iso::CaseEdgeMasks[caseIndex]); mask != 0;
          mask &= mask - 1) {
       const int e = __builtin_ctz(mask);
       const int end = corner[iso::EdgeCorners[e][0]] == slot ? 0 : 1;
-      EdgeVertex& v = rowSlots_[end][e][i];
+      KeptVertex& v = rowSlots_[e][i][end];
       if (v.stamp != rowStamps_[e]) {
         v.stamp = rowStamps_[e];
         v.position = vertexOn(e, i, j, k, end == 0 ? 1.0 : 0.0, end == 0 ? 0.0 : 1.0);
@@ -259,17 +309,17 @@ class LabelSweep::Sweep {
   // The vertex's number in its label's part, numbered on first use, with
   // the part's records of shared and boundary vertices.
   std::uint32_t vertexOf(int e, std::int64_t i, std::int64_t j, std::int64_t k, int lower,
-                         const EdgeVertex& vertex, const Label& label) {
-    std::uint32_t& index = rowNumbers_[lower][e][i];
-    if (index != EdgeNumbers::None) return index;
+                         const KeptVertex& vertex, const Label& label) {
+    std::uint32_t& index = rowNumbers_[lower][e][i * rowStrides_[e]];
+    if (index != PairedNumbers::None) return index;
     const int axis = EdgeEnds.axis[e];
     const int* low = EdgeEnds.low[e];
     const std::int64_t at[3] = {i + low[0], j + low[1], k + low[2]};
     const std::int64_t place = at[1] * x_ + at[0];
-    const int list = axis == 2 ? EdgeNumbers::Across : static_cast<int>(at[2] & 1);
+    const int list = axis == 2 ? PairedNumbers::Across : static_cast<int>(at[2] & 1);
     WeldedPart& part = *label.part;
     index = static_cast<std::uint32_t>(part.mesh.vertices.size());
-    numbers_[lower].set(list, axis, place);
+    numbers_.set(list, &index);
     part.mesh.vertices.push_back(vertex.position);
     if (axis != 2 && at[2] == label.from) part.firstPlane.emplace_back(2 * place + axis, index);
     if (axis != 2 && at[2] == label.to) part.lastPlane.emplace_back(2 * place + axis, index);
@@ -312,16 +362,17 @@ class LabelSweep::Sweep {
   std::vector<Slot> small_;
   std::vector<std::int64_t> smallSet_;
   std::unordered_map<std::int64_t, Slot> large_;
-  // Per end of an edge (the polygoniser's first, second): the vertices of
-  // the labels at that end.
-  std::vector<EdgeVertex> vertices_[2];
+  // Per edge place, the vertices of the labels at its two ends (the
+  // polygoniser's first, second).
+  std::vector<std::array<KeptVertex, 2>> vertices_;
   const Slot* rowCorners_[4];    // per corner row (dj + 2 dk): its voxels' slots
-  EdgeVertex* rowSlots_[2][12];  // per end and edge of a cell: its family's slots
+  std::array<KeptVertex, 2>* rowSlots_[12];  // per edge of a cell: its family's places
   std::int64_t rowStamps_[12];
-  // Per end of the lattice edge (lower, upper): the vertex numbers of the
-  // labels at that end.
-  EdgeNumbers numbers_[2];
+  // The vertex numbers of the labels at the lattice edges' ends; per end
+  // (lower, upper) and edge of a cell, the row's, rowStrides_ apart by i.
+  PairedNumbers numbers_;
   std::uint32_t* rowNumbers_[2][12];
+  std::int64_t rowStrides_[12];
 };
 
 LabelSweep::LabelSweep(const Lattice& lattice) : sweep_(std::make_unique<Sweep>(lattice)) {}

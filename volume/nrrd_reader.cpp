@@ -10,11 +10,17 @@ namespace {
 
 // Far beyond any real header (a few kilobytes, or a long list of data files).
 constexpr std::size_t LongestHeader = 8 << 20;
+// What holds nearly every header: read first, the rest only where it does not.
+constexpr std::size_t UsualHeader = 64 << 10;
 
 }  // namespace
 
 std::unique_ptr<VolumeReader> openNrrd(const std::string& path) {
-  const std::string head = fileHead(path, LongestHeader);
+  std::string head = fileHead(path, UsualHeader);
+  if (head.size() == UsualHeader && head.find("\n\n") == std::string::npos &&
+      head.find("\n\r\n") == std::string::npos) {
+    head = fileHead(path, LongestHeader);
+  }
   // The header ends at the first empty line; attached data starts after it.
   std::size_t end = head.find("\n\n");
   std::size_t dataStart = end + 2;

@@ -112,7 +112,7 @@ class LabelSweep::Sweep {
   }
 
   void run(const SliceWindow& window, std::int64_t first, std::int64_t last,
-           const std::vector<Label>& labels) {
+           const std::vector<Label>& labels, bool continued) {
     window_ = window;
     labels_ = &labels;
     for (const std::int64_t value : smallSet_) small_[static_cast<std::size_t>(value)] = Background;
@@ -126,12 +126,16 @@ class LabelSweep::Sweep {
       } else {
         large_.emplace(value, static_cast<Slot>(n));
       }
-      labels[n].part->clear();
+      if (!continued) labels[n].part->clear();
     }
-    for (auto& ends : vertices_) {
-      for (KeptVertex& v : ends) v.stamp = 0;
+    if (!continued) {
+      // The stamps of lattice rows differ along the volume: only a run that
+      // does not go on from the last needs them cleared.
+      for (auto& ends : vertices_) {
+        for (KeptVertex& v : ends) v.stamp = 0;
+      }
+      numbers_.forgetAll();
     }
-    numbers_.forgetAll();
     assign(first);
     for (std::int64_t k = first; k < last; ++k) {
       assign(k + 1);
@@ -279,6 +283,10 @@ class LabelSweep::Sweep {
       lower[e] = end == LowerEnd.end[e] ? 0 : 1;
     }
     const Label& label = (*labels_)[static_cast<std::size_t>(slot)];
+    IndexedMesh& mesh = label.part->mesh;
+    // Room for the cell's most faces and vertices, grown geometrically.
+    makeRoom(mesh.faces, mesh.faces.size() + MaxCellTriangles);
+    makeRoom(mesh.vertices, mesh.vertices.size() + 12);
     const std::int32_t* row = iso::CaseTriangles[caseIndex];
     for (int t = 0; row[t] != -1; t += 3) {
       const int outward[3] = {row[t], row[t + 2], row[t + 1]};
@@ -287,7 +295,7 @@ class LabelSweep::Sweep {
         const int e = outward[v];
         face[v] = vertexOf(e, i, j, k, lower[e], *at[e], label);
       }
-      label.part->mesh.faces.push_back(face);
+      mesh.faces.push_back(face);
     }
   }
 
@@ -365,7 +373,7 @@ class LabelSweep::Sweep {
   // Per edge place, the vertices of the labels at its two ends (the
   // polygoniser's first, second).
   std::vector<std::array<KeptVertex, 2>> vertices_;
-  const Slot* rowCorners_[4];    // per corner row (dj + 2 dk): its voxels' slots
+  const Slot* rowCorners_[4];                // per corner row (dj + 2 dk): its voxels' slots
   std::array<KeptVertex, 2>* rowSlots_[12];  // per edge of a cell: its family's places
   std::int64_t rowStamps_[12];
   // The vertex numbers of the labels at the lattice edges' ends; per end
@@ -380,8 +388,8 @@ LabelSweep::LabelSweep(LabelSweep&&) noexcept = default;
 LabelSweep::~LabelSweep() = default;
 
 void LabelSweep::run(const SliceWindow& window, std::int64_t first, std::int64_t last,
-                     const std::vector<Label>& labels) {
-  sweep_->run(window, first, last, labels);
+                     const std::vector<Label>& labels, bool continued) {
+  sweep_->run(window, first, last, labels, continued);
 }
 
 }  // namespace mcubes::internal

@@ -34,8 +34,12 @@ class LabelSweep {
 
   // The layers [first, last); the window holds slices first to last, every
   // voxel an integer. Values not among `labels` are the background.
+  // `continued`: the run goes on from the one before, which ended at
+  // `first`; the parts of its labels are added to, not cleared (a part
+  // then spans the runs, its `from` the first run's), and the vertices on
+  // slice `first` keep their numbers.
   void run(const SliceWindow& window, std::int64_t first, std::int64_t last,
-           const std::vector<Label>& labels);
+           const std::vector<Label>& labels, bool continued = false);
 
  private:
   class Sweep;

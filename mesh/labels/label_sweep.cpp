@@ -160,24 +160,30 @@ class LabelSweep::Sweep {
     const int s = static_cast<int>(k & 1);
     const double* values = window_.slice(k);
     Slot* slots = slots_[s].data();
-    // Values come in runs: a run is looked up once.
+    // Values come in runs: a run is looked up once. The row's first change
+    // ends its first run of one slot, its last starts the last run.
     double previous = values[0];
     Slot slot = slotOf(previous);
-    for (std::int64_t n = 0; n < sliceSize_; ++n) {
-      if (values[n] != previous) {
-        previous = values[n];
-        slot = slotOf(previous);
-      }
-      slots[n] = slot;
-    }
     for (std::int64_t j = 0; j < y_; ++j) {
-      const Slot* row = slots + j * x_;
-      std::int64_t i = 0;
-      while (i < x_ && row[i] == row[0]) ++i;
-      firstChange_[s][static_cast<std::size_t>(j)] = i;
-      i = x_;
-      while (i > 0 && row[i - 1] == row[x_ - 1]) --i;
-      lastChange_[s][static_cast<std::size_t>(j)] = i - 1;
+      const double* row = values + j * x_;
+      Slot* rowSlots = slots + j * x_;
+      std::int64_t first = x_, lastRun = 0;
+      const Slot start = slot = row[0] == previous ? slot : slotOf(row[0]);
+      previous = row[0];
+      for (std::int64_t i = 0; i < x_; ++i) {
+        if (row[i] != previous) {
+          previous = row[i];
+          const Slot next = slotOf(previous);
+          if (next != slot) {
+            if (first == x_ && next != start) first = i;
+            lastRun = i;
+            slot = next;
+          }
+        }
+        rowSlots[i] = slot;
+      }
+      firstChange_[s][static_cast<std::size_t>(j)] = first;
+      lastChange_[s][static_cast<std::size_t>(j)] = lastRun - 1;
     }
   }
 
@@ -253,16 +259,15 @@ class LabelSweep::Sweep {
       const int* side = iso::CornerSide[c];
       corner[c] = rowCorners_[side[1] + 2 * side[2]][i + side[0]];
     }
-    for (int c = 0; c < 8; ++c) {
-      const Slot slot = corner[c];
-      if (slot == Background) continue;
-      bool seen = false;
-      for (int b = 0; b < c; ++b) seen = seen || corner[b] == slot;
-      if (seen) continue;
-      // The indicator's case: a bit per voxel outside the label.
-      int caseIndex = 0;
-      for (int b = 0; b < 8; ++b) caseIndex |= (corner[b] != slot) << b;
-      labelCell(slot, caseIndex, corner, i, j, k);
+    // The voxels that hold each value, a bit each; the indicator's case of
+    // a label is the others. Most crossed cells hold two values.
+    int left = 0xff;
+    while (left != 0) {
+      const Slot slot = corner[__builtin_ctz(static_cast<unsigned>(left))];
+      int holding = 0;
+      for (int c = 0; c < 8; ++c) holding |= (corner[c] == slot) << c;
+      left &= ~holding;
+      if (slot != Background) labelCell(slot, 0xff & ~holding, corner, i, j, k);
     }
   }
 
@@ -285,8 +290,12 @@ class LabelSweep::Sweep {
     const Label& label = (*labels_)[static_cast<std::size_t>(slot)];
     IndexedMesh& mesh = label.part->mesh;
     // Room for the cell's most faces and vertices, grown geometrically.
-    makeRoom(mesh.faces, mesh.faces.size() + MaxCellTriangles);
-    makeRoom(mesh.vertices, mesh.vertices.size() + 12);
+    if (mesh.faces.capacity() - mesh.faces.size() < MaxCellTriangles) {
+      makeRoom(mesh.faces, mesh.faces.size() + MaxCellTriangles);
+    }
+    if (mesh.vertices.capacity() - mesh.vertices.size() < 12) {
+      makeRoom(mesh.vertices, mesh.vertices.size() + 12);
+    }
     const std::int32_t* row = iso::CaseTriangles[caseIndex];
     for (int t = 0; row[t] != -1; t += 3) {
       const int outward[3] = {row[t], row[t + 2], row[t + 1]};
@@ -305,12 +314,17 @@ class LabelSweep::Sweep {
                   double vb) const {
     const int* a = iso::CornerSide[iso::EdgeCorners[e][0]];
     const int* b = iso::CornerSide[iso::EdgeCorners[e][1]];
-    const Point3 wa = sweptPoint(l_, i + a[0], j + a[1], k + a[2]);
-    const Point3 wb = sweptPoint(l_, i + b[0], j + b[1], k + b[2]);
     if (l_.aligned) {
+      const float* x = l_.coordinates[0].data();
+      const float* y = l_.coordinates[1].data();
+      const float* z = l_.coordinates[2].data();
+      const Point3 wa{x[i + a[0]], y[j + a[1]], z[k + a[2]]};
+      const Point3 wb{x[i + b[0]], y[j + b[1]], z[k + b[2]]};
       VolumeFindings unused;
       return alignedEdgeVertex(l_.iso, EdgeEnds.axis[e], wa, wb, va, vb, unused);
     }
+    const Point3 wa = sweptPoint(l_, i + a[0], j + a[1], k + a[2]);
+    const Point3 wb = sweptPoint(l_, i + b[0], j + b[1], k + b[2]);
     return iso::interpolateVolumeEdgeVertex(l_.iso, wa, wb, va, vb);
   }
 
@@ -336,12 +350,17 @@ class LabelSweep::Sweep {
       part.faceEdges.emplace_back(edgeKey(at, axis), index);
     }
     // On lattices of distinct points (aligned ones) a vertex meets another
-    // only on the lattice point it was snapped to.
+    // only on the lattice point it was snapped to. Its other coordinates
+    // are its edge's, so it lies on an end where the one along the edge is
+    // that end's.
     for (int end = 0; l_.distinctPoints && end < 2; ++end) {
       const int* side = iso::CornerSide[iso::EdgeCorners[e][end]];
       const std::int64_t p[3] = {i + side[0], j + side[1], k + side[2]};
-      const Point3 point = sweptPoint(l_, p[0], p[1], p[2]);
-      if (std::memcmp(&point, &vertex.position, sizeof point) == 0) {
+      const float along = axis == 0   ? vertex.position.x
+                          : axis == 1 ? vertex.position.y
+                                      : vertex.position.z;
+      const float& lattice = l_.coordinates[axis][static_cast<std::size_t>(p[axis])];
+      if (std::memcmp(&lattice, &along, sizeof along) == 0) {
         part.onPoints.emplace_back((p[2] * y_ + p[1]) * x_ + p[0], index);
         break;
       }

@@ -6,6 +6,7 @@
 #include "mcubes/error.h"
 #include "mesh/finishing/patient_space.h"
 #include "mesh/writers/streamed_writers.h"
+#include "mesh/surface/surface.h"
 #include "volume/output_file.h"
 
 using namespace mcubes::internal;
@@ -46,6 +47,19 @@ void addLabels(OutputFiles& files, const std::string& path, const OutputPlan& pl
                const OutputText& text) {
   IndexedMesh all;
   std::vector<MeshPart> parts;
+  if (!plan.perLabel) {
+    // One file of all: its room made once (on huge pages where it is large),
+    // not grown label by label.
+    std::size_t vertices = 0, faces = 0, normals = 0;
+    for (const RunSurface& label : run.surfaces) {
+      vertices += label.mesh.vertices.size();
+      faces += label.mesh.faces.size();
+      normals += label.mesh.normals.size();
+    }
+    makeRoom(all.vertices, vertices);
+    makeRoom(all.faces, faces);
+    makeRoom(all.normals, normals);
+  }
   for (RunSurface& label : run.surfaces) {
     IndexedMesh& mesh = label.mesh;
     const std::string value = std::to_string(label.label);

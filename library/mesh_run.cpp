@@ -13,6 +13,7 @@
 #include "mcubes/error.h"
 #include "mesh/finishing/patient_space.h"
 #include "mesh/surface/degenerate_faces.h"
+#include "mesh/pipeline/layered_segments.h"
 #include "volume/array_volume.h"
 #include "volume/label_table.h"
 #include "volume/number_text.h"
@@ -139,7 +140,11 @@ void runLabels(const MeshRequest& request, VolumeReader& reader, Run& run, Findi
   SurfaceReport report;
   std::vector<LabelSurface> surfaces;
   try {
-    surfaces = labelSurfaces(reader, asked, options, report, progressOf(request.surface));
+    const auto* file = std::get_if<FileSource>(&request.source);
+    surfaces = header.layers > 1 && file
+                   ? segmentSurfaces(reader, file->path, styles.layered(), asked, options, report,
+                                     progressOf(request.surface))
+                   : labelSurfaces(reader, asked, options, report, progressOf(request.surface));
   } catch (const VolumeError& error) {
     // A voxel that is no label: the caller's array, or the file.
     if (std::holds_alternative<ArraySource>(request.source)) throw ArgumentError(error.what());
@@ -375,7 +380,10 @@ void beginRun(const MeshRequest& request, const VolumeHeader& header, Run& run,
               FindingList& findings) {
   run.labels = request.labels.has_value();
   run.space = targetSpace(request, header);
-  if (!header.notice.empty()) findings.add(Kind::Notice, false, header.notice);
+  // Labels mesh every layer of a layered segmentation, not the first alone.
+  if (!header.notice.empty() && !(run.labels && header.layers > 1)) {
+    findings.add(Kind::Notice, false, header.notice);
+  }
   const std::string name = sourceName(request);
   run.report.geometry = publicGeometry(header.geometry);
   run.report.space = run.space == WorldSpace::Unstated ? "" : worldSpaceName(run.space);

@@ -1,8 +1,10 @@
 #include "volume/label_styles.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <set>
 #include <sstream>
 
 namespace mcubes::internal {
@@ -57,14 +59,29 @@ LabelStyles::LabelStyles(const VolumeHeader& header,
     if (field == "Color") segment.colour = value;
     if (field == "Layer") segment.layer = value;
   }
+  std::int64_t largest = 0;
+  std::vector<std::pair<const Segment*, LayeredSegment>> kept;
   for (const auto& [n, segment] : segments) {
-    std::int64_t label, layer = 0;
-    if (!wholeNumber(segment.labelValue, label)) continue;
-    if (!segment.layer.empty() && (!wholeNumber(segment.layer, layer) || layer != 0)) continue;
-    LabelStyle style = (*this)(label);
-    if (!segment.name.empty()) style.name = segment.name;
-    colourOf(segment.colour, style.colour);
-    segments_[label] = style;
+    std::int64_t value, layer = 0;
+    if (!wholeNumber(segment.labelValue, value)) continue;
+    if (!segment.layer.empty() &&
+        (!wholeNumber(segment.layer, layer) || layer < 0 || layer >= header.layers)) {
+      continue;
+    }
+    largest = std::max(largest, value);
+    kept.push_back({&segment, {value, layer, value}});
+  }
+  std::set<std::int64_t> taken;
+  for (auto& [segment, layered] : kept) {
+    if (header.layers > 1) {
+      if (!taken.insert(layered.value).second) layered.number = ++largest;
+      taken.insert(layered.number);
+      layered_.push_back(layered);
+    }
+    LabelStyle style = (*this)(layered.number);
+    if (!segment->name.empty()) style.name = segment->name;
+    colourOf(segment->colour, style.colour);
+    segments_[layered.number] = style;
   }
   for (const auto& [label, style] : table) segments_[label] = style;
 }

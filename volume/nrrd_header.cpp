@@ -155,6 +155,19 @@ std::vector<std::optional<Vector>> vectors(std::string_view text, const std::str
   return result;
 }
 
+// A 3D Slicer segmentation of overlapping segments: a 4-D file whose first
+// axis, a list, holds its layers, its segments each on one (SegmentN_Layer).
+bool layeredSegmentation(const HeaderFields& fields, std::int64_t dimension) {
+  if (dimension != 4) return false;
+  bool layers = false;
+  for (const auto& [key, value] : fields.keyValues) {
+    const bool segment = key.rfind("Segment", 0) == 0;
+    layers = layers || (segment && key.size() > 6 && key.compare(key.size() - 6, 6, "_Layer") == 0);
+  }
+  const auto kinds = fields.find("kinds");
+  return layers && kinds && !words(*kinds).empty() && lowered(words(*kinds)[0]) == "list";
+}
+
 [[noreturn]] void notScalar(const std::string& file, int axis, const std::string& why) {
   failVolume(
       file,
@@ -181,9 +194,18 @@ NrrdHeader parseNrrdHeader(std::string_view text, const std::string& file) {
 
   const std::vector<std::int64_t> sizes =
       fields.sizes(required("sizes"), "size", fieldNamed("sizes"), dimension);
-  const LatticeSize lattice = firstVolume(file, sizes, header.volume);
-  header.bytes = lattice.bytes;
+  // The axes of space: past the layers of a layered segmentation.
+  const int first = layeredSegmentation(fields, dimension) ? 1 : 0;
+  const LatticeSize lattice = firstVolume(
+      file, std::vector<std::int64_t>(sizes.begin() + first, sizes.end()), header.volume);
+  header.bytes = first ? latticeBytes(file, sizes, voxelBytes(*type)) : lattice.bytes;
   header.volumes = lattice.volumes;
+  header.volume.layers = first ? sizes[0] : 1;
+  if (header.volume.layers > 1) {
+    header.volume.notice = printableName(file) + " is a segmentation of " +
+                           std::to_string(sizes[0]) +
+                           " layers; reading the first ({labels} meshes each segment from its own)";
+  }
 
   const std::string encoding = lowered(required("encoding"));
   if (encoding == "gzip" || encoding == "gz") {
@@ -203,7 +225,7 @@ NrrdHeader parseNrrdHeader(std::string_view text, const std::string& file) {
   if (const auto kinds = fields.find("kinds")) {
     const std::vector<std::string_view> kindWords = words(*kinds);
     fields.checkCount(fieldNamed("kinds"), kindWords.size(), "kinds", dimension);
-    for (int axis = 0; axis < 3; ++axis) {
+    for (int axis = first; axis < first + 3; ++axis) {
       const std::string kind = lowered(kindWords[axis]);
       if (kind != "domain" && kind != "space" && kind != "time" && kind != "???" &&
           kind != "none") {
@@ -238,14 +260,17 @@ NrrdHeader parseNrrdHeader(std::string_view text, const std::string& file) {
     const auto steps = vectors(*directions, file, "space directions");
     fields.checkCount(fieldNamed("space directions"), steps.size(), "entries", dimension);
     for (int a = 0; a < 3; ++a) {
-      if (!steps[a]) notScalar(file, a, "marked none in the space directions");
-      for (int b = 0; b < 3; ++b) geometry.axes[a][b] = (*steps[a])[b];
+      if (!steps[a + first]) notScalar(file, a + first, "marked none in the space directions");
+      for (int b = 0; b < 3; ++b) geometry.axes[a][b] = (*steps[a + first])[b];
     }
   } else if (const auto spacings = fields.find("spacings")) {
     const std::vector<double> steps =
         fields.numbers(*spacings, "spacing", fieldNamed("spacings"), dimension);
     // NaN: no spacing known; one unit then.
-    for (int a = 0; a < 3; ++a) geometry.axes[a][a] = steps[a] == steps[a] ? steps[a] : 1.0;
+    for (int a = 0; a < 3; ++a) {
+      const double step = steps[a + first];
+      geometry.axes[a][a] = step == step ? step : 1.0;
+    }
     axesField = fieldNamed("spacings");
   }
   if (const auto origin = fields.find("space origin")) {

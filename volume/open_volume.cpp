@@ -57,4 +57,12 @@ std::unique_ptr<VolumeReader> openVolume(const std::string& path,
              "with {dims} and {type} (and {endian}, {spacing}, {origin})");
 }
 
+std::unique_ptr<VolumeReader> openVolumeLayer(const std::string& path, std::int64_t layer) {
+  if (!endsWith(path, ".nrrd") && !endsWith(path, ".nhdr")) {
+    failVolume(path, "is no NRRD file, so it has no layers of segments",
+               "name a layered segmentation (.seg.nrrd)");
+  }
+  return openNrrd(path, layer);
+}
+
 }  // namespace mcubes::internal

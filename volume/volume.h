@@ -77,6 +77,10 @@ struct VolumeHeader {
   // The free key/value pairs of formats that have them (NRRD's key:=value),
   // in the file's order.
   std::vector<std::pair<std::string, std::string>> keyValues;
+  // A segmentation whose voxels hold several layers of labels side by side
+  // (3D Slicer's of overlapping segments): how many. The reader reads one
+  // (openVolumeLayer), the first unless asked for another.
+  std::int64_t layers = 1;
 };
 
 class VolumeReader {
@@ -124,5 +128,9 @@ std::unique_ptr<VolumeReader> openVolume(const std::string& path,
                                          const std::optional<RawLayout>& raw = std::nullopt,
                                          const VoxelPlacement& placement = {},
                                          const std::string& series = {});
+
+// Layer `layer` of the layered segmentation at `path` (a .seg.nrrd whose
+// header has more than one layer); openVolume reads its first.
+std::unique_ptr<VolumeReader> openVolumeLayer(const std::string& path, std::int64_t layer);
 
 }  // namespace mcubes::internal

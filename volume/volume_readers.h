@@ -1,6 +1,7 @@
 // The readers behind openVolume, one per format.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -8,7 +9,8 @@
 
 namespace mcubes::internal {
 
-std::unique_ptr<VolumeReader> openNrrd(const std::string& path);
+// `layer`: which of a layered segmentation's layers to read.
+std::unique_ptr<VolumeReader> openNrrd(const std::string& path, std::int64_t layer = 0);
 std::unique_ptr<VolumeReader> openMetaImage(const std::string& path);
 // `gzip`: the whole file is compressed (.nii.gz).
 std::unique_ptr<VolumeReader> openNifti(const std::string& path, bool gzip);

@@ -6,6 +6,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "mesh/labels/label_sweep.h"
 #include "mesh/volume/volume_slabs.h"
 #include "volume/number_text.h"
 
@@ -21,6 +22,10 @@ struct Followed {
   std::int64_t label;
   std::vector<bool> inSlice;
   std::unique_ptr<VolumeWeld> weld;
+  // Swept slab after slab into one part (one thread, without normals): the
+  // part and its first layer.
+  std::unique_ptr<WeldedPart> whole = nullptr;
+  std::int64_t wholeFrom = 0;
 };
 
 // The followed label of each value: small values through a table, others
@@ -74,15 +79,16 @@ class LabelTable {
 // A label's layers of a slab to sweep: those next to its slices there, and
 // its weld (held apart from the table, which a slab's reading may grow
 // while a part is joined).
-struct LabelSweep {
+struct LabelLayers {
   VolumeWeld* weld;
   double value;
   std::int64_t from, to;
+  WeldedPart* whole;  // where the label's part goes on from slab to slab, if it does
 };
 
 // A slab's sweeps of the labels in it, a welded part for each.
 struct LabelsPart {
-  std::vector<LabelSweep> sweeps;
+  std::vector<LabelLayers> sweeps;
   std::vector<WeldedPart> welds;
 };
 
@@ -126,16 +132,29 @@ LabelWelds weldLabels(VolumeReader& reader, const std::vector<std::int64_t>& lab
   LabelWelds welds{{}, VolumeBoundary(geometry.dims)};
   if (cellCount(geometry.dims) > 0) {
     const Lattice lattice = latticeFor(geometry, indicator, true);
-    // Every label sweeps the slab again: a quarter of the memory (with the
-    // indicator's as much again) keeps it in cache from label to label.
-    const SlabReading reading = slabReading(geometry, settings.sliceMemory / 4, settings.normals);
+    // With normals every label sweeps its own indicator of the slab again: a
+    // quarter of the memory (with the indicator's as much again) keeps it in
+    // cache from label to label. Without, the slab is swept once for all.
+    const bool oneSweep = !settings.normals;
+    const SlabReading reading =
+        slabReading(geometry, settings.sliceMemory / (oneSweep ? 1 : 4), settings.normals);
     const std::int64_t layers = geometry.dims[2] - 1;
     SweepWorkers workers(lattice, std::min<std::int64_t>(settings.threads, layers));
+    // On one thread the slabs are swept in order, and each label's part goes
+    // on from one slab to the next: nothing is joined, the vertex numbers of
+    // the slice two slabs share are kept from one to the other.
+    const bool continuous = oneSweep && workers.pool.size() == 0;
     const std::int64_t sliceSize = geometry.dims[0] * geometry.dims[1];
-    // Per worker, the indicator of the label it sweeps.
-    std::vector<std::vector<double>> ones(
-        workers.sweeps.size(), std::vector<double>(static_cast<std::size_t>(
-                                   (reading.layers + 1 + 2 * reading.margin) * sliceSize)));
+    std::vector<LabelSweep> labelSweeps;
+    std::vector<std::vector<double>> ones;
+    if (oneSweep) {
+      for (std::size_t n = 0; n < workers.sweeps.size(); ++n) labelSweeps.emplace_back(lattice);
+    } else {
+      // Per worker, the indicator of the label it sweeps.
+      ones.assign(workers.sweeps.size(),
+                  std::vector<double>(static_cast<std::size_t>(
+                      (reading.layers + 1 + 2 * reading.margin) * sliceSize)));
+    }
     readSlabs<LabelsPart>(
         reader, reading, workers.pool,
         [&](std::int64_t k, const double* slice) {
@@ -153,16 +172,38 @@ LabelWelds weldLabels(VolumeReader& reader, const std::vector<std::int64_t>& lab
             if (lo > last) continue;
             std::int64_t hi = last;
             while (!inSlice[static_cast<std::size_t>(hi)]) --hi;
-            part.sweeps.push_back({followed[n].weld.get(), static_cast<double>(followed[n].label),
-                                   std::max(first, lo - 1), std::min(last, hi + 1)});
+            Followed& label = followed[n];
+            const std::int64_t from = std::max(first, lo - 1);
+            if (continuous && !label.whole) {
+              label.whole = std::make_unique<WeldedPart>();
+              label.wholeFrom = from;
+            } else if (continuous) {
+              // The layers before end no longer at the part's last plane.
+              label.whole->lastPlane.clear();
+            }
+            part.sweeps.push_back({label.weld.get(), static_cast<double>(label.label),
+                                   continuous ? label.wholeFrom : from, std::min(last, hi + 1),
+                                   label.whole.get()});
           }
           if (part.welds.size() < part.sweeps.size()) part.welds.resize(part.sweeps.size());
         },
-        [&](int worker, const SliceWindow& window, std::int64_t, std::int64_t, LabelsPart& part) {
+        [&](int worker, const SliceWindow& window, std::int64_t first, std::int64_t last,
+            LabelsPart& part) {
+          if (oneSweep) {
+            std::vector<LabelSweep::Label> sweep;
+            for (std::size_t n = 0; n < part.sweeps.size(); ++n) {
+              const LabelLayers& label = part.sweeps[n];
+              sweep.push_back(
+                  {label.value, label.from, label.to, continuous ? label.whole : &part.welds[n]});
+            }
+            labelSweeps[static_cast<std::size_t>(worker)].run(window, first, last, sweep,
+                                                              continuous && first > 0);
+            return;
+          }
           double* const indicator = ones[static_cast<std::size_t>(worker)].data();
           VolumeFindings findings;
           for (std::size_t n = 0; n < part.sweeps.size(); ++n) {
-            const LabelSweep& label = part.sweeps[n];
+            const LabelLayers& label = part.sweeps[n];
             const std::int64_t fill = std::max(window.first, label.from - reading.margin);
             const std::int64_t fillEnd = std::min(geometry.dims[2], label.to + 1 + reading.margin);
             const double* raw = window.slice(fill);
@@ -176,11 +217,15 @@ LabelWelds weldLabels(VolumeReader& reader, const std::vector<std::int64_t>& lab
           }
         },
         [&](std::int64_t, std::int64_t, LabelsPart& part) {
-          for (std::size_t n = 0; n < part.sweeps.size(); ++n) {
+          for (std::size_t n = 0; !continuous && n < part.sweeps.size(); ++n) {
             part.sweeps[n].weld->add(part.welds[n]);
           }
         },
         progress);
+    for (Followed& label : table.followed()) {
+      if (label.whole) label.weld->add(*label.whole);
+      label.whole.reset();
+    }
   } else {
     // Without cells no slab is read; the voxels are still checked.
     std::vector<double> slice(static_cast<std::size_t>(geometry.dims[0] * geometry.dims[1]));

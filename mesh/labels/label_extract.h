@@ -1,9 +1,11 @@
 // The surfaces of a label map's labels from one pass over the volume. A
 // label's surface is the one its indicator volume (1 where a voxel holds
 // the label, 0 elsewhere) has at 0.5, extracted and welded exactly as any
-// level of any volume is (mesh/volume/volume_extract.h). The indicator is made
-// only for the slices the label's voxels are in, and only their layers are
-// swept, so a label costs what its extent along k costs.
+// level of any volume is (mesh/volume/volume_extract.h). Each slab is swept
+// once for all labels (mesh/labels/label_sweep.h), so the cost is that of
+// the boundaries, not of the number of labels; with normals, which need each
+// indicator's gradient, the indicator is made for the slices the label's
+// voxels are in and only their layers are swept.
 #pragma once
 
 #include <cstdint>

@@ -7,50 +7,13 @@
 
 #include "mesh/surface/cell_rules.h"
 #include "mesh/surface/edge_numbers.h"
+#include "mesh/volume/edge_places.h"
+#include "mesh/volume/edge_vertex.h"
 #include "mesh/volume/volume_normals.h"
 
 namespace mcubes::internal {
 
 namespace {
-
-// Edge e of a cell, as the place its vertex is kept between cells: one of
-// six families of lattice edges (by axis, slice and the order the
-// polygoniser takes the ends in), the lattice row (0: the cell's j, 1: j + 1)
-// and the column (0: the cell's i, 1: i + 1). Families: 0 i-edges at the
-// cell's k, lower end first (edges 0, 4); 1 i-edges at k + 1, upper end
-// first (2, 6); 2 k-edges, lower end first (1, 5); 3 k-edges, upper end
-// first (3, 7); 4 j-edges at k (8, 9); 5 j-edges at k + 1 (11, 10).
-// Cells of one layer that share such a place get the same bits for it.
-constexpr int EdgeFamily[12] = {0, 2, 1, 3, 0, 2, 1, 3, 4, 4, 5, 5};
-constexpr int EdgeRow[12] = {0, 0, 0, 0, 1, 1, 1, 1, 0, 0, 0, 0};
-constexpr int EdgeColumn[12] = {0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 0};
-constexpr int Families = 6;
-constexpr int MaxCellTriangles = 5;
-
-// The ends of each edge of a cell, in the polygoniser's order: the corner
-// row (dj + 2 dk) and column (di) of each.
-struct EdgeEnd {
-  int row, column;
-};
-struct EdgeEndTable {
-  EdgeEnd ends[12][2];
-  int axis[12];    // the axis the edge runs along: 0 i, 1 j, 2 k
-  int low[12][3];  // the edge's lower end's offset from the cell
-  constexpr EdgeEndTable() : ends(), axis(), low() {
-    for (int e = 0; e < 12; ++e) {
-      for (int end = 0; end < 2; ++end) {
-        const int* side = iso::CornerSide[iso::EdgeCorners[e][end]];
-        ends[e][end] = {side[1] + 2 * side[2], side[0]};
-      }
-      const int* a = iso::CornerSide[iso::EdgeCorners[e][0]];
-      const int* b = iso::CornerSide[iso::EdgeCorners[e][1]];
-      axis[e] = a[0] != b[0] ? 0 : a[1] != b[1] ? 1 : 2;
-      for (int d = 0; d < 3; ++d) low[e][d] = a[d] < b[d] ? a[d] : b[d];
-    }
-  }
-  constexpr const EdgeEnd* operator[](int e) const { return ends[e]; }
-};
-constexpr EdgeEndTable EdgeEnds;
 
 typedef std::uint8_t Bytes __attribute__((vector_size(16)));
 
@@ -59,12 +22,6 @@ Bytes loadBytes(const std::uint8_t* from) {
   std::memcpy(&b, from, sizeof b);
   return b;
 }
-
-struct EdgeVertex {
-  Point3 position;
-  Point3 normal;
-  std::int64_t stamp = 0;  // which lattice row it was computed for; 0: none
-};
 
 }  // namespace
 
@@ -390,7 +347,7 @@ class LayerSweep::Sweep {
       }
       wa = {alignedX_[i + ea.column], alignedRows_[ea.row][0], alignedRows_[ea.row][1]};
       wb = {alignedX_[i + eb.column], alignedRows_[eb.row][0], alignedRows_[eb.row][1]};
-      v.position = alignedEdgeVertex(EdgeEnds.axis[e], wa, wb, va, vb, findings);
+      v.position = alignedEdgeVertex(l_.iso, EdgeEnds.axis[e], wa, wb, va, vb, findings);
     } else {
       const int ra = a[1] + 2 * a[2], rb = b[1] + 2 * b[2];
       va = swept(cornerValues_[ra][i + a[0]]);
@@ -402,7 +359,7 @@ class LayerSweep::Sweep {
       wa = cornerPosition<Aligned>(ra, i + a[0], j + a[1], k + a[2]);
       wb = cornerPosition<Aligned>(rb, i + b[0], j + b[1], k + b[2]);
       v.position = iso::interpolateVolumeEdgeVertex(l_.iso, wa, wb, va, vb);
-      countLevelOnVoxel(va, vb, findings);
+      countLevelOnVoxel(l_.iso, va, vb, findings);
     }
     if (l_.normals) {
       const std::int64_t pa[3] = {i + a[0], j + a[1], k + a[2]};
@@ -414,43 +371,6 @@ class LayerSweep::Sweep {
   // A voxel's value as the sweep takes it: negated where the inside lies
   // below the level (the level is then negated too), before latticeValue.
   double swept(double v) const { return l_.negated ? -v : v; }
-
-  // An edge with an end whose value is the level exactly.
-  void countLevelOnVoxel(double va, double vb, VolumeFindings& findings) const {
-    if (va == l_.iso || vb == l_.iso) ++findings.levelOnVoxels;
-  }
-
-  // interpolateVolumeEdgeVertex(iso, wa, wb, va, vb) on an edge along world
-  // coordinate `axis`, bit for bit: it takes the same branches, and where it
-  // interpolates, the coordinates the ends share come out as they are (it
-  // adds a zero difference times a factor in (0, 1], which changes nothing
-  // but -0, and aligned lattices have none), so only the one along the edge
-  // is interpolated, and moved off an end it rounds onto; an infinite end
-  // gives the other end, as there.
-  Point3 alignedEdgeVertex(int axis, const Point3& wa, const Point3& wb, double va, double vb,
-                           VolumeFindings& findings) const {
-    const double iso = l_.iso;
-    if (iso == va || iso == vb || va == vb) {
-      countLevelOnVoxel(va, vb, findings);
-      return iso::interpolateVolumeEdgeVertex(iso, wa, wb, va, vb);
-    }
-    if (!std::isfinite(vb - va)) {
-      if (std::isinf(va)) return wb;
-      if (std::isinf(vb)) return wa;
-    }
-    const double mu = iso::iso_internal::edgeFraction(iso, va, vb);
-    Point3 p = wa;
-    float* along = axis == 0 ? &p.x : axis == 1 ? &p.y : &p.z;
-    const float from = axis == 0 ? wa.x : axis == 1 ? wa.y : wa.z;
-    const float to = axis == 0 ? wb.x : axis == 1 ? wb.y : wb.z;
-    *along = iso::interpolateCoordinate(from, to, mu);
-    if (*along == from) {
-      *along = iso::iso_internal::offTheEnd(from, to);
-    } else if (*along == to) {
-      *along = iso::iso_internal::offTheEnd(to, from);
-    }
-    return p;
-  }
 
   // Faces of the cell's triangles, outward, with the vertex numbers of
   // their edges, numbered on first use. Kept out of line: the soup's cell

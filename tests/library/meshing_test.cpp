@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -261,6 +263,110 @@ TEST(Meshing, AFileWrittenAsTheSurfaceIsMadeIsWholeOrNotThere) {
       EXPECT_EQ(filesIn(out), std::vector<std::string>{std::string("mesh.") + extension});
       EXPECT_EQ(readFile(target), "kept");
       std::filesystem::remove_all(out);
+    }
+  }
+}
+
+// A segmentation of overlapping segments as 3D Slicer writes it: two
+// layers side by side in each voxel, value 1 on both.
+struct Segment {
+  const char* name;
+  int layer, value;
+  std::array<std::uint8_t, 3> colour;
+};
+constexpr Segment Segments[] = {{"liver", 0, 1, {230, 26, 26}},
+                                {"tumour", 0, 2, {26, 230, 26}},
+                                {"vessels", 1, 1, {26, 26, 230}}};
+constexpr std::int64_t Dims[3] = {7, 6, 5};
+
+// The value voxel (i, j, k) holds on `layer`: on layer 0 two boxes that
+// touch, on layer 1 one across both that reaches the volume's face i = 0.
+std::uint8_t layered(int layer, std::int64_t i, std::int64_t j, std::int64_t k) {
+  if (layer == 1) return i < 4 && j > 0 && j < 5 && k > 1 ? 1 : 0;
+  if (i > 0 && i < 4 && j > 0 && j < 4 && k > 0 && k < 4) return 1;
+  return i >= 4 && i < 6 && j > 1 && j < 5 && k > 0 && k < 4 ? 2 : 0;
+}
+
+std::string writeLayered() {
+  const std::string path = ::testing::TempDir() + "layered_segments.seg.nrrd";
+  std::ofstream out(path, std::ios::binary);
+  out << "NRRD0004\ntype: unsigned char\ndimension: 4\nspace: right-anterior-superior\n"
+         "sizes: 2 7 6 5\nspace directions: none (0.5,0,0) (0,0.75,0) (0,0,2)\n"
+         "kinds: list domain domain domain\nencoding: raw\nspace origin: (1,-2,3)\n";
+  for (int n = 0; n < 3; ++n) {
+    const Segment& s = Segments[n];
+    out << "Segment" << n << "_Color:=" << s.colour[0] / 255.0 << " " << s.colour[1] / 255.0 << " "
+        << s.colour[2] / 255.0 << "\nSegment" << n << "_LabelValue:=" << s.value << "\nSegment" << n
+        << "_Layer:=" << s.layer << "\nSegment" << n << "_Name:=" << s.name << "\n";
+  }
+  out << "\n";
+  for (std::int64_t k = 0; k < Dims[2]; ++k) {
+    for (std::int64_t j = 0; j < Dims[1]; ++j) {
+      for (std::int64_t i = 0; i < Dims[0]; ++i) {
+        for (int layer = 0; layer < 2; ++layer) out.put(static_cast<char>(layered(layer, i, j, k)));
+      }
+    }
+  }
+  return path;
+}
+
+// A segment's own indicator (1 on its voxels), meshed as a label map.
+mcubes::Mesh indicatorMesh(const Segment& segment, const mcubes::Geometry& geometry) {
+  std::vector<std::uint8_t> indicator;
+  for (std::int64_t k = 0; k < Dims[2]; ++k) {
+    for (std::int64_t j = 0; j < Dims[1]; ++j) {
+      for (std::int64_t i = 0; i < Dims[0]; ++i) {
+        indicator.push_back(layered(segment.layer, i, j, k) == segment.value ? 1 : 0);
+      }
+    }
+  }
+  mcubes::MeshRequest request;
+  request.source = mcubes::ArraySource{
+      mcubes::packedArray(indicator.data(), mcubes::VoxelType::Uint8, Dims), geometry};
+  request.labels = std::vector<std::int64_t>{1};
+  mcubes::MeshResult result = mcubes::meshVolume(request);
+  return result.surfaces.empty() ? mcubes::Mesh{} : std::move(result.surfaces[0].mesh);
+}
+
+TEST(Meshing, EachSegmentOfALayeredSegmentationIsItsIndicatorsSurface) {
+  const std::string path = writeLayered();
+  // Vessels' value is liver's, so vessels are numbered after the largest
+  // value, 2.
+  const struct {
+    const char* name;
+    std::vector<std::int64_t> labels;
+    std::vector<std::string> names;
+    std::vector<std::int64_t> expected;  // numbers, as meshed
+    std::vector<int> segments;           // the segment of each
+  } cases[] = {
+      {"every segment", {}, {}, {1, 2, 3}, {0, 1, 2}},
+      {"by name, letter case aside", {}, {"Vessels", "liver"}, {3, 1}, {2, 0}},
+      {"by number", {3, 2}, {}, {3, 2}, {2, 1}},
+      {"a number no segment has", {3, 8}, {}, {3}, {2}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    mcubes::MeshRequest request;
+    request.source = mcubes::FileSource{path};
+    request.labels = c.labels;
+    request.labelNames = c.names;
+    const mcubes::MeshResult result = mcubes::meshVolume(request);
+    ASSERT_EQ(result.surfaces.size(), c.expected.size());
+    bool absent = false;
+    for (const mcubes::Finding& finding : result.report.findings) {
+      absent = absent || finding.kind == Kind::AbsentLabels;
+    }
+    EXPECT_EQ(absent, c.labels.size() > c.expected.size());
+    for (std::size_t n = 0; n < c.expected.size(); ++n) {
+      const mcubes::Surface& surface = result.surfaces[n];
+      const Segment& segment = Segments[c.segments[n]];
+      EXPECT_EQ(surface.label, c.expected[n]);
+      EXPECT_EQ(surface.name, segment.name);
+      EXPECT_EQ(surface.colour, segment.colour);
+      const mcubes::Mesh own = indicatorMesh(segment, result.report.geometry);
+      EXPECT_GT(own.triangleCount(), 0u);
+      EXPECT_EQ(surface.mesh.positions, own.positions) << segment.name;
+      EXPECT_EQ(surface.mesh.indices, own.indices) << segment.name;
     }
   }
 }

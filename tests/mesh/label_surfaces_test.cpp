@@ -42,6 +42,11 @@ std::vector<LabelMap> labelMaps() {
   const double mirrored[3][3] = {{-1, 0, 0}, {0, 0.5, 0}, {0, 0.1, 2}};
   std::vector<LabelMap> all{cells("touching cells", 19, unit),
                             cells("touching cells, mirrored and sheared", 14, mirrored)};
+  // Labels not asked for are the background, also where they touch those
+  // asked for.
+  LabelMap some = cells("two touching cells of five", 17, unit);
+  some.asked = some.expected = {4, 2};
+  all.push_back(some);
   // Labels on the volume's faces, one a single voxel, large and negative
   // values, and labels asked for that no voxel holds.
   LabelMap faces{"on the faces",          all[0].header,    {},

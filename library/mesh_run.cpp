@@ -129,10 +129,19 @@ void runLabels(const MeshRequest& request, VolumeReader& reader, Run& run, Findi
     }
     if (std::find(asked.begin(), asked.end(), *label) == asked.end()) asked.push_back(*label);
   }
+  if (request.conforming && std::find(asked.begin(), asked.end(), 0) != asked.end()) {
+    throw ArgumentError(
+        "{labels} 0 with {conforming}: label 0 is the background, which the volume's outside "
+        "belongs to, so it bounds no solid of its own; leave 0 out of {labels}");
+  }
   SurfaceReport report;
   std::vector<LabelSurface> surfaces;
   try {
-    surfaces = labelSurfaces(reader, asked, options, report, progressOf(request.surface));
+    surfaces = request.conforming
+                   ? conformingLabelSurfaces(
+                         reader, asked, options, request.finish.smoothIterations,
+                         request.finish.smoothPassband, report, progressOf(request.surface))
+                   : labelSurfaces(reader, asked, options, report, progressOf(request.surface));
   } catch (const VolumeError& error) {
     // A voxel that is no label: the caller's array, or the file.
     if (std::holds_alternative<ArraySource>(request.source)) throw ArgumentError(error.what());
@@ -160,6 +169,10 @@ void runLabels(const MeshRequest& request, VolumeReader& reader, Run& run, Findi
     const std::string named = "label " + std::to_string(label.label);
     const std::string subject =
         surface.style.name == named ? named : surface.style.name + " (" + named + ")";
+    if (request.conforming && request.finish.smoothIterations > 0) {
+      addSmoothed(findings, internalFinishing(request.finish, request.surface.normals), true,
+                  label.volumeBeforeSmoothing, label.volumeAfterSmoothing, subject);
+    }
     runStages(surface.mesh, {request, header, run.space, findings, subject});
     findings.add(Kind::LabelMeshed, false, std::to_string(surface.mesh.faces.size()) + " triangles",
                  subject);
@@ -179,6 +192,17 @@ void checkRequest(const MeshRequest& request) {
   }
   if (request.labels && !(request.surface.welded && request.surface.closed)) {
     throw ArgumentError("{labels} makes welded, closed meshes: leave out {unwelded}");
+  }
+  if (request.conforming) {
+    if (!request.labels) {
+      throw ArgumentError("{conforming} fits a label map's meshes together: give {labels} too");
+    }
+    if (finishing.keepLargest || finishing.minComponent > 0 || finishing.decimate < 1.0) {
+      throw ArgumentError(
+          "{conforming}: {keep_largest}, {min_component} and {decimate} change each label's "
+          "mesh on its own, so the labels would no longer share their triangles; leave them "
+          "out, or mesh without {conforming}");
+    }
   }
 }
 

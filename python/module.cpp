@@ -54,6 +54,7 @@ std::string pythonWord(const std::string& name) {
       {"threads", "threads"},
       {"labels", "mesh_labels"},
       {"label_table", "label_table"},
+      {"conforming", "conforming=True"},
       {"space", "space"},
       {"format", "format"},
       {"keep_largest", "keep_largest"},

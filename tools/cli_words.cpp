@@ -26,6 +26,7 @@ std::string commandLineWord(const std::string& name) {
       {"threads", "--threads"},
       {"labels", "--labels"},
       {"label_table", "--label-names FILE"},
+      {"conforming", "--conforming"},
       {"space", "--space"},
       {"format", "--format"},
       {"keep_largest", "--keep-largest"},

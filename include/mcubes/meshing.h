@@ -99,6 +99,15 @@ struct MeshRequest {
   // value, name and optionally R, G, B; its labels take the place of a
   // segmentation's (.seg.nrrd). Empty: the segmentation's, else "label N".
   std::string labelTable;
+  // The labels' meshes fit together (surface nets for labels, in one pass
+  // for all labels): the triangles where labels a and b touch are in both
+  // meshes, wound oppositely, and where three or more labels meet the
+  // meshes join without gap or overlap; each is closed and wound outward
+  // (the volume's outside counts as label 0). Smoothing then moves every
+  // shared vertex once for all labels, the lines where three labels meet
+  // only along themselves. Keeping the largest part, dropping small parts
+  // and decimation are refused with it: they would undo the sharing.
+  bool conforming = false;
   FinishOptions finish;
   Space space = Space::File;
   // Told each finding as it is made, on the calling thread (progress lines

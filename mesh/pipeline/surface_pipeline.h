@@ -99,6 +99,10 @@ IndexedMesh volumeSurface(const VolumeGeometry& geometry, const double* values,
 struct LabelSurface {
   std::int64_t label;
   IndexedMesh mesh;
+  // Conforming labels smoothed together: the enclosed volume before and
+  // after.
+  double volumeBeforeSmoothing = 0;
+  double volumeAfterSmoothing = 0;
 };
 
 // Every label's surface from one pass over a label map (mesh/labels/label_extract.h),
@@ -110,5 +114,18 @@ std::vector<LabelSurface> labelSurfaces(VolumeReader& reader,
                                         const std::vector<std::int64_t>& labels,
                                         const SurfaceOptions& options, SurfaceReport& report,
                                         const SurfaceProgress& progress = {});
+
+// The labels' surfaces fitted together, from one net of all the map's labels
+// (mesh/labels/label_nets.h), smoothed as one over `smoothIterations`
+// (mesh/labels/joint_smoothing.h; 0: not smoothed) before each label's
+// triangles are taken out of it. `labels` as labelSurfaces'; 0 cannot be
+// one (the volume's outside is 0). Normals, where asked, come from the
+// faces. Throws VolumeError as labelSurfaces does.
+std::vector<LabelSurface> conformingLabelSurfaces(VolumeReader& reader,
+                                                  const std::vector<std::int64_t>& labels,
+                                                  const SurfaceOptions& options,
+                                                  int smoothIterations, double smoothPassband,
+                                                  SurfaceReport& report,
+                                                  const SurfaceProgress& progress = {});
 
 }  // namespace mcubes::internal

@@ -43,6 +43,9 @@ def mesh_labels(
     normals: bool = ...,
     threads: int = ...,
     progress: _Progress = ...,
+    conforming: bool = ...,
+    smooth: int = ...,
+    passband: float = ...,
 ) -> Dict[int, _Mesh]: ...
 def read_volume(
     path: _Path,

@@ -69,13 +69,25 @@ def marching_cubes(volume, level=None, *, spacing=None, origin=None, affine=None
 
 
 def mesh_labels(volume, labels=None, *, spacing=None, origin=None, affine=None, closed=True,
-                welded=True, normals=False, threads=0, progress=None):
+                welded=True, normals=False, threads=0, progress=None, conforming=False, smooth=0,
+                passband=0.1):
     """The surfaces of a label map's labels from one pass over it.
 
     volume: a 3-D array or array-like of integer values (any integer dtype,
         bool, or floats holding integers), read in place as marching_cubes
         reads it.
     labels: the labels to mesh, or None for every label but 0.
+    conforming: False gives each label its voxels' exact surface, meshed on
+        its own. True gives meshes that fit together (surface nets over all
+        labels at once): where labels a and b touch, both meshes hold the
+        same triangles at the same vertices, wound oppositely, and where
+        three or more meet they join without gap or overlap; each mesh is
+        closed and outward (the volume's outside counts as label 0, which
+        cannot be asked for). One thread.
+    smooth, passband: windowed-sinc smoothing as finish's, each label on
+        its own; with conforming, all labels together: a vertex that labels share moves
+        once, the lines where three labels meet move only along
+        themselves, and the labels stay joined.
 
     Returns {label: (vertices, faces, normals)} in the order asked (or of
     increasing labels); labels found nowhere are left out. The other
@@ -87,4 +99,5 @@ def mesh_labels(volume, labels=None, *, spacing=None, origin=None, affine=None, 
         labels = [int(label) for label in labels]
     return _isocubes.mesh_labels(array, labels, *arguments.placement(spacing, origin, affine),
                                  bool(closed), bool(welded), bool(normals),
-                                 arguments.threads(threads), arguments.progress(progress))
+                                 arguments.threads(threads), arguments.progress(progress),
+                                 bool(conforming), int(smooth), arguments.number("passband", passband))

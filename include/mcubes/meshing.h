@@ -100,13 +100,14 @@ struct MeshRequest {
   // segmentation's (.seg.nrrd). Empty: the segmentation's, else "label N".
   std::string labelTable;
   // The labels' meshes fit together (surface nets for labels, in one pass
-  // for all labels): the triangles where labels a and b touch are in both
-  // meshes, wound oppositely, and where three or more labels meet the
-  // meshes join without gap or overlap; each is closed and wound outward
-  // (the volume's outside counts as label 0). Smoothing then moves every
-  // shared vertex once for all labels, the lines where three labels meet
-  // only along themselves. Keeping the largest part, dropping small parts
-  // and decimation are refused with it: they would undo the sharing.
+  // for all labels, on one thread): the triangles where labels a and b
+  // touch are in both meshes, wound oppositely, and where three or more
+  // labels meet the meshes join without gap or overlap; each is closed and
+  // wound outward (the volume's outside counts as label 0, which cannot be
+  // asked for). Smoothing then moves every shared vertex once for all
+  // labels, the lines where three labels meet only along themselves.
+  // Keeping the largest part, dropping small parts and decimation are
+  // refused with it: they would undo the sharing.
   bool conforming = false;
   FinishOptions finish;
   Space space = Space::File;

@@ -35,6 +35,7 @@ std::string libraryWord(const std::string& name) {
       {"labels", "MeshRequest::labels"},
       {"label_table", "MeshRequest::labelTable"},
       {"conforming", "MeshRequest::conforming"},
+      {"interfaces", "MeshRequest::interfaces"},
       {"space", "MeshRequest::space"},
       {"format", "WriteOptions::format"},
       {"keep_largest", "FinishOptions::keepLargest"},

@@ -137,11 +137,12 @@ void runLabels(const MeshRequest& request, VolumeReader& reader, Run& run, Findi
   SurfaceReport report;
   std::vector<LabelSurface> surfaces;
   try {
-    surfaces = request.conforming
-                   ? conformingLabelSurfaces(
-                         reader, asked, options, request.finish.smoothIterations,
-                         request.finish.smoothPassband, report, progressOf(request.surface))
-                   : labelSurfaces(reader, asked, options, report, progressOf(request.surface));
+    surfaces =
+        request.conforming
+            ? conformingLabelSurfaces(reader, asked, options, request.finish.smoothIterations,
+                                      request.finish.smoothPassband, request.interfaces, report,
+                                      progressOf(request.surface))
+            : labelSurfaces(reader, asked, options, report, progressOf(request.surface));
   } catch (const VolumeError& error) {
     // A voxel that is no label: the caller's array, or the file.
     if (std::holds_alternative<ArraySource>(request.source)) throw ArgumentError(error.what());
@@ -158,18 +159,24 @@ void runLabels(const MeshRequest& request, VolumeReader& reader, Run& run, Findi
   if (surfaces.empty()) {
     findings.add(Kind::NoLabels, true, "the volume holds no label to mesh (0 is the background)");
   }
-  if (asked.empty() && surfaces.size() > ManyLabels) {
+  if (asked.empty() && !request.interfaces && surfaces.size() > ManyLabels) {
     findings.add(Kind::ManyLabels, true,
                  "the volume holds " + std::to_string(surfaces.size()) +
                      " labels, each meshed on its own; is it a label map? Give {labels} a list "
                      "such as 1,2,5 to choose them");
   }
   for (LabelSurface& label : surfaces) {
-    RunSurface surface{label.label, styles(label.label), std::move(label.mesh)};
+    RunSurface surface{label.label, styles(label.label), std::move(label.mesh), label.beyond};
     const std::string named = "label " + std::to_string(label.label);
-    const std::string subject =
-        surface.style.name == named ? named : surface.style.name + " (" + named + ")";
-    if (request.conforming && request.finish.smoothIterations > 0) {
+    if (label.beyond) {
+      // An interface: "liver|kidney", label 0 as the background.
+      surface.style.name +=
+          "|" + (*label.beyond == 0 ? std::string("background") : styles(*label.beyond).name);
+    }
+    const std::string subject = surface.style.name == named || label.beyond
+                                    ? surface.style.name
+                                    : surface.style.name + " (" + named + ")";
+    if (request.conforming && request.finish.smoothIterations > 0 && !label.beyond) {
       addSmoothed(findings, internalFinishing(request.finish, request.surface.normals), true,
                   label.volumeBeforeSmoothing, label.volumeAfterSmoothing, subject);
     }
@@ -192,6 +199,10 @@ void checkRequest(const MeshRequest& request) {
   }
   if (request.labels && !(request.surface.welded && request.surface.closed)) {
     throw ArgumentError("{labels} makes welded, closed meshes: leave out {unwelded}");
+  }
+  if (request.interfaces && !request.conforming) {
+    throw ArgumentError(
+        "{interfaces} are the faces conforming labels share: give {conforming} too");
   }
   if (request.conforming) {
     if (!request.labels) {

@@ -27,6 +27,7 @@ std::string commandLineWord(const std::string& name) {
       {"labels", "--labels"},
       {"label_table", "--label-names FILE"},
       {"conforming", "--conforming"},
+      {"interfaces", "--interfaces"},
       {"space", "--space"},
       {"format", "--format"},
       {"keep_largest", "--keep-largest"},

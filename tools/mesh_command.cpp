@@ -185,6 +185,7 @@ void runVolume(MeshOptions options) {
   }
   request.labelTable = options.labelTable;
   request.conforming = options.conforming;
+  request.interfaces = options.interfaces;
   try {
     if (cluster().size() > 1) {
       mcubes::meshVolumeAcross(cluster(), request, options.output, writeOptions(options));

@@ -109,6 +109,11 @@ struct MeshRequest {
   // Keeping the largest part, dropping small parts and decimation are
   // refused with it: they would undo the sharing.
   bool conforming = false;
+  // With conforming: one surface per pair of labels that touch instead of
+  // one per label, the faces between them wound out of the first (label 0,
+  // the background and the outside, comes second), named "a|b"; a label
+  // asked for brings every interface it has.
+  bool interfaces = false;
   FinishOptions finish;
   Space space = Space::File;
   // Told each finding as it is made, on the calling thread (progress lines
@@ -121,6 +126,8 @@ struct Surface {
   std::int64_t label = 0;                // label maps: the label
   std::string name;                      // label maps: the segment's name, else "label N"
   std::array<std::uint8_t, 3> colour{};  // label maps: sRGB
+  // Interfaces: the label on the other side, which the faces wind into.
+  std::optional<std::int64_t> beyond = std::nullopt;
   Mesh mesh;
 };
 

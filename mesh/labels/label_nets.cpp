@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -280,6 +281,7 @@ LabelNet labelNet(VolumeReader& reader, const LayerProgress& progress) {
     net.labels.push_back(met[order[r]]);
   }
   for (auto& s : net.sides) s = {rank[s[0]], rank[s[1]]};
+  net.background = rank[0];
   return net;
 }
 
@@ -298,6 +300,46 @@ std::vector<std::vector<std::array<std::uint32_t, 3>>> labelTriangles(
     }
   }
   return faces;
+}
+
+LabelInterfaces labelInterfaces(const LabelNet& net, const std::vector<std::uint32_t>& asked) {
+  std::vector<bool> wanted(net.labels.size());
+  for (const std::uint32_t l : asked) wanted[l] = true;
+  // Whether label a winds out before label b: ascending, 0 last.
+  const std::uint32_t zero = net.background;
+  const auto before = [zero](std::uint32_t a, std::uint32_t b) {
+    return b == zero || (a != zero && a < b);
+  };
+  std::map<std::array<std::uint32_t, 2>, std::size_t> slot;
+  LabelInterfaces result;
+  for (std::size_t t = 0; t < net.triangles.size(); ++t) {
+    const auto [from, to] = net.sides[t];
+    if (!wanted[from] && !wanted[to]) continue;
+    const bool out = before(from, to);
+    const std::array<std::uint32_t, 2> pair = out ? std::array{from, to} : std::array{to, from};
+    const auto [at, added] = slot.emplace(pair, result.faces.size());
+    if (added) {
+      result.pairs.push_back(pair);
+      result.faces.emplace_back();
+    }
+    const auto& f = net.triangles[t];
+    result.faces[at->second].push_back(out ? f : std::array{f[0], f[2], f[1]});
+  }
+  // In the order of their labels.
+  std::vector<std::size_t> order(result.pairs.size());
+  for (std::size_t n = 0; n < order.size(); ++n) order[n] = n;
+  const auto key = [&](std::size_t n) {
+    const auto& p = result.pairs[n];
+    return std::pair{p[0], p[1] == zero ? ~0u : p[1]};
+  };
+  std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
+  LabelInterfaces sorted;
+  for (const std::size_t n : order) {
+    sorted.pairs.push_back(result.pairs[n]);
+    sorted.faces.push_back(std::move(result.faces[n]));
+  }
+  return sorted;
 }
 
 std::vector<IndexedMesh> labelMeshes(

@@ -32,9 +32,10 @@ constexpr std::uint32_t NoVertex = ~0u;
 
 struct LabelNet {
   VolumeGeometry geometry;
-  // Every label of the map, ascending, 0 first (there or not: the outside's);
-  // triangles name them by their index here.
+  // Every label of the map and 0 (there or not: the outside's), ascending;
+  // triangles name them by their index here, 0 by `background`.
   std::vector<std::int64_t> labels;
+  std::uint32_t background = 0;
   std::vector<Point3> vertices;
   // Per vertex: its cell's lowest voxel (-1 for the cells around the
   // volume), how many labels the cell's voxels hold, the vertex of the cell
@@ -63,6 +64,16 @@ LabelNet labelNet(VolumeReader& reader, const LayerProgress& progress = {});
 // outward, vertices numbered as the net's.
 std::vector<std::vector<std::array<std::uint32_t, 3>>> labelTriangles(
     const LabelNet& net, const std::vector<std::uint32_t>& asked);
+
+// The interfaces between a label of `asked` and any other, each pair once:
+// the labels (indices into net.labels; the first is the one the faces wind
+// out of: the lower, but 0 comes second) and their triangles, the pairs in
+// the order of their first and second labels.
+struct LabelInterfaces {
+  std::vector<std::array<std::uint32_t, 2>> pairs;
+  std::vector<std::vector<std::array<std::uint32_t, 3>>> faces;
+};
+LabelInterfaces labelInterfaces(const LabelNet& net, const std::vector<std::uint32_t>& asked);
 
 // Each label's triangles as a mesh of their vertices alone (numbered in the
 // order they are first used), at the net's positions.

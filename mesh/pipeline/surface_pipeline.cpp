@@ -173,7 +173,7 @@ std::vector<LabelSurface> conformingLabelSurfaces(VolumeReader& reader,
                                                   const std::vector<std::int64_t>& labels,
                                                   const SurfaceOptions& options,
                                                   int smoothIterations, double smoothPassband,
-                                                  SurfaceReport& report,
+                                                  bool interfaces, SurfaceReport& report,
                                                   const SurfaceProgress& progress) {
   LabelNet net = labelNet(reader, layerProgress(progress));
   report.findings = {};
@@ -195,20 +195,26 @@ std::vector<LabelSurface> conformingLabelSurfaces(VolumeReader& reader,
     }
   }
   if (labels.empty()) {
-    for (std::uint32_t at = 1; at < net.labels.size(); ++at) asked.push_back(at);
+    for (std::uint32_t at = 0; at < net.labels.size(); ++at) {
+      if (at != net.background) asked.push_back(at);
+    }
   }
-  const auto triangles = labelTriangles(net, asked);
-  std::vector<double> before(asked.size());
+  LabelInterfaces pairs;
+  if (interfaces) pairs = labelInterfaces(net, asked);
+  const auto triangles = interfaces ? std::move(pairs.faces) : labelTriangles(net, asked);
+  std::vector<double> before(triangles.size());
   if (smoothIterations > 0) {
-    for (std::size_t l = 0; l < asked.size(); ++l) {
+    for (std::size_t l = 0; l < triangles.size(); ++l) {
       before[l] = signedVolume6(net.vertices, triangles[l]) / 6;
     }
     smoothJointly(net, smoothIterations, smoothPassband);
   }
   std::vector<IndexedMesh> meshes = labelMeshes(net, triangles);
   std::vector<LabelSurface> surfaces;
-  for (std::size_t l = 0; l < asked.size(); ++l) {
-    LabelSurface surface{net.labels[asked[l]], std::move(meshes[l])};
+  for (std::size_t l = 0; l < triangles.size(); ++l) {
+    LabelSurface surface{net.labels[interfaces ? pairs.pairs[l][0] : asked[l]],
+                         std::move(meshes[l])};
+    if (interfaces) surface.beyond = net.labels[pairs.pairs[l][1]];
     if (smoothIterations > 0) {
       surface.volumeBeforeSmoothing = before[l];
       surface.volumeAfterSmoothing = signedVolume6(surface.mesh.vertices, surface.mesh.faces) / 6;

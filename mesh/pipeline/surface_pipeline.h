@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "mesh/surface/surface.h"
@@ -103,6 +104,9 @@ struct LabelSurface {
   // after.
   double volumeBeforeSmoothing = 0;
   double volumeAfterSmoothing = 0;
+  // An interface between two labels rather than a label's surface: the
+  // label beyond, which the faces wind into.
+  std::optional<std::int64_t> beyond = std::nullopt;
 };
 
 // Every label's surface from one pass over a label map (mesh/labels/label_extract.h),
@@ -120,12 +124,14 @@ std::vector<LabelSurface> labelSurfaces(VolumeReader& reader,
 // (mesh/labels/joint_smoothing.h; 0: not smoothed) before each label's
 // triangles are taken out of it. `labels` as labelSurfaces'; 0 cannot be
 // one (the volume's outside is 0). Normals, where asked, come from the
-// faces. Throws VolumeError as labelSurfaces does.
+// faces. `interfaces`: one surface per pair of touching labels of which
+// one was asked for, in the order of labelInterfaces. Throws VolumeError
+// as labelSurfaces does.
 std::vector<LabelSurface> conformingLabelSurfaces(VolumeReader& reader,
                                                   const std::vector<std::int64_t>& labels,
                                                   const SurfaceOptions& options,
                                                   int smoothIterations, double smoothPassband,
-                                                  SurfaceReport& report,
+                                                  bool interfaces, SurfaceReport& report,
                                                   const SurfaceProgress& progress = {});
 
 }  // namespace mcubes::internal

@@ -44,9 +44,10 @@ def mesh_labels(
     threads: int = ...,
     progress: _Progress = ...,
     conforming: bool = ...,
+    interfaces: bool = ...,
     smooth: int = ...,
     passband: float = ...,
-) -> Dict[int, _Mesh]: ...
+) -> Dict[Union[int, Tuple[int, int]], _Mesh]: ...
 def read_volume(
     path: _Path,
     shape: Optional[Sequence[int]] = ...,

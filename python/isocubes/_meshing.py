@@ -69,8 +69,8 @@ def marching_cubes(volume, level=None, *, spacing=None, origin=None, affine=None
 
 
 def mesh_labels(volume, labels=None, *, spacing=None, origin=None, affine=None, closed=True,
-                welded=True, normals=False, threads=0, progress=None, conforming=False, smooth=0,
-                passband=0.1):
+                welded=True, normals=False, threads=0, progress=None, conforming=False,
+                interfaces=False, smooth=0, passband=0.1):
     """The surfaces of a label map's labels from one pass over it.
 
     volume: a 3-D array or array-like of integer values (any integer dtype,
@@ -84,6 +84,10 @@ def mesh_labels(volume, labels=None, *, spacing=None, origin=None, affine=None, 
         three or more meet they join without gap or overlap; each mesh is
         closed and outward (the volume's outside counts as label 0, which
         cannot be asked for). One thread.
+    interfaces: with conforming, one surface per pair of touching labels
+        instead, keyed (a, b): the faces between them wound out of a (b is
+        0 for the background and the volume's outside; a the lower
+        otherwise), for every pair with a label asked for.
     smooth, passband: windowed-sinc smoothing as finish's, each label on
         its own; with conforming, all labels together: a vertex that labels share moves
         once, the lines where three labels meet move only along
@@ -100,4 +104,5 @@ def mesh_labels(volume, labels=None, *, spacing=None, origin=None, affine=None, 
     return _isocubes.mesh_labels(array, labels, *arguments.placement(spacing, origin, affine),
                                  bool(closed), bool(welded), bool(normals),
                                  arguments.threads(threads), arguments.progress(progress),
-                                 bool(conforming), int(smooth), arguments.number("passband", passband))
+                                 bool(conforming), bool(interfaces), int(smooth),
+                                 arguments.number("passband", passband))

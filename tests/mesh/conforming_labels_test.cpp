@@ -230,10 +230,37 @@ void checkTiling(const Map& m, const std::vector<LabelSurface>& surfaces,
   }
 }
 
-std::vector<LabelSurface> conforming(const Map& m, int smooth) {
+std::vector<LabelSurface> conforming(const Map& m, int smooth, bool interfaces = false) {
   InMemoryVolume reader(m.header, copyOf(m.values));
   SurfaceReport report;
-  return conformingLabelSurfaces(reader, {}, SurfaceOptions{}, smooth, 0.1, report);
+  return conformingLabelSurfaces(reader, {}, SurfaceOptions{}, smooth, 0.1, interfaces, report);
+}
+
+// One surface per pair of touching labels: as many faces as the voxels
+// say, and together, per label, the label's own faces.
+void checkInterfaces(const Map& m, const std::vector<LabelSurface>& labels,
+                     const std::vector<LabelSurface>& interfaces) {
+  const Counted expected = counted(m);
+  std::map<std::int64_t, std::multiset<Face>> joined;
+  ASSERT_EQ(interfaces.size(), expected.between.size()) << m.name;
+  for (const LabelSurface& s : interfaces) {
+    ASSERT_TRUE(s.beyond.has_value()) << m.name;
+    const auto a = static_cast<double>(s.label), b = static_cast<double>(*s.beyond);
+    const auto caps = expected.caps.find(a);
+    EXPECT_EQ(s.mesh.faces.size(), expected.between.at({std::min(a, b), std::max(a, b)}) +
+                                       (b == 0 && caps != expected.caps.end() ? caps->second : 0))
+        << m.name << ": " << a << "|" << b;
+    EXPECT_TRUE(b == 0 || a < b) << m.name;
+    for (const auto& f : s.mesh.faces) {
+      joined[s.label].insert(face(s.mesh, f, false));
+      if (*s.beyond != 0) joined[*s.beyond].insert(face(s.mesh, f, true));
+    }
+  }
+  for (const LabelSurface& s : labels) {
+    std::multiset<Face> own;
+    for (const auto& f : s.mesh.faces) own.insert(face(s.mesh, f, false));
+    EXPECT_EQ(own, joined[s.label]) << m.name << ", label " << s.label;
+  }
 }
 
 }  // namespace
@@ -244,6 +271,8 @@ TEST(ConformingLabels, InterfacesSharedAndJoinedWhenSmoothed) {
     checkTiling(m, raw, m.name);
     const std::vector<LabelSurface> smoothed = conforming(m, 20);
     checkTiling(m, smoothed, m.name + ", smoothed");
+    checkInterfaces(m, raw, conforming(m, 0, true));
+    checkInterfaces(m, smoothed, conforming(m, 20, true));
     ASSERT_EQ(raw.size(), smoothed.size());
     // Smoothing moves vertices, not faces: vertex v of a label is the same
     // one before and after. Those the labels shared they still share, those

@@ -236,6 +236,17 @@ def test_conforming_labels_share_their_interfaces_also_smoothed():
                                    & (np.maximum(volume[s0], volume[s1]) == b)))
                         for x, (s0, s1) in enumerate(_neighbours(volume.shape)))
             assert shared[a, b] == 2 * pairs, (smooth, a, b)
+        # The same faces, one surface per pair of touching labels.
+        pairs = isocubes.mesh_labels(volume, conforming=True, interfaces=True, smooth=smooth,
+                                     spacing=(1, 2, 0.5))
+        assert sorted(pairs) == [(1, 0), (1, 2), (1, 7), (2, 0), (2, 7), (7, 0)]
+        for (a, b), (vertices, triangles, _) in pairs.items():
+            if b:
+                assert len(triangles) == shared[a, b]
+            for t in vertices[triangles]:
+                corners = [tuple(c) for c in t]
+                first = corners.index(min(corners))
+                assert faces[tuple(corners[first:] + corners[:first])] == a
 
 
 def _neighbours(shape):

@@ -551,6 +551,9 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
       {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --labels 0,7 --conforming -o " +
            target,
        "--labels 0 with --conforming: label 0 is the background"},
+      {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --labels all --interfaces -o " +
+           target,
+       "--interfaces requires --conforming"},
       // The volume's own files, whatever the format asked for.
       {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --iso 1 --format ply -o " + input,
        "'" + input + "': it is a file that the volume is read from"},

@@ -34,6 +34,8 @@ std::string libraryWord(const std::string& name) {
       {"threads", "SurfaceOptions::threads"},
       {"labels", "MeshRequest::labels"},
       {"label_table", "MeshRequest::labelTable"},
+      {"conforming", "MeshRequest::conforming"},
+      {"interfaces", "MeshRequest::interfaces"},
       {"space", "MeshRequest::space"},
       {"format", "WriteOptions::format"},
       {"keep_largest", "FinishOptions::keepLargest"},

@@ -14,8 +14,8 @@ namespace {
 
 using Kind = Finding::Kind;
 
-std::string volumeChange(const FinishingReport& report, double before, double after) {
-  if (!report.closed) return "the mesh is not closed, so it encloses no volume";
+std::string volumeChange(bool closed, double before, double after) {
+  if (!closed) return "the mesh is not closed, so it encloses no volume";
   char text[96];
   std::snprintf(text, sizeof text, "enclosed volume %.4g -> %.4g (%+.2f %%)", before, after,
                 before != 0 ? 100.0 * (after - before) / before : 0.0);
@@ -45,7 +45,7 @@ std::string decimationLine(const FinishingReport& report, const FinishingOptions
   std::string line = "decimated " + std::to_string(report.trianglesDecimatedFrom) + " -> " +
                      std::to_string(report.trianglesAfter) + " triangles (" +
                      std::to_string(wanted) + " asked), " + error + "; " +
-                     volumeChange(report, report.volumeBeforeDecimation, report.volumeAfter);
+                     volumeChange(report.closed, report.volumeBeforeDecimation, report.volumeAfter);
   if (static_cast<double>(report.trianglesAfter) > 1.1 * static_cast<double>(wanted)) {
     line +=
         "; no more edges collapse without pinching the surface, turning a face over or "
@@ -155,16 +155,20 @@ void finishNoting(IndexedMesh& mesh, const FinishingOptions& options, const Volu
     findings.add(Kind::Components, false, componentsLine(report, options), subject);
   }
   if (options.smoothIterations > 0) {
-    findings.add(
-        Kind::Smoothed, false,
-        "smoothed " + std::to_string(options.smoothIterations) + " iterations (pass band " +
-            numberText(options.smoothPassband) + "): " +
-            volumeChange(report, report.volumeBeforeSmoothing, report.volumeBeforeDecimation),
-        subject);
+    addSmoothed(findings, options, report.closed, report.volumeBeforeSmoothing,
+                report.volumeBeforeDecimation, subject);
   }
   if (options.decimate < 1.0) {
     findings.add(Kind::Decimated, false, decimationLine(report, options, units), subject);
   }
+}
+
+void addSmoothed(FindingList& findings, const FinishingOptions& options, bool closed, double before,
+                 double after, const std::string& subject) {
+  findings.add(Kind::Smoothed, false,
+               "smoothed " + std::to_string(options.smoothIterations) + " iterations (pass band " +
+                   numberText(options.smoothPassband) + "): " + volumeChange(closed, before, after),
+               subject);
 }
 
 void addFlatFaces(FindingList& findings, std::size_t flat, std::size_t faces) {

@@ -40,6 +40,11 @@ void finishNoting(internal::IndexedMesh& mesh, const internal::FinishingOptions&
                   const internal::VolumeGeometry& box, const std::string& units,
                   FindingList& findings, const std::string& subject = {});
 
+// The smoothing of `subject` (or of the mesh) and its enclosed volume's
+// change, where the mesh is `closed`.
+void addSmoothed(FindingList& findings, const internal::FinishingOptions& options, bool closed,
+                 double before, double after, const std::string& subject = {});
+
 // Faces of no area where snapped vertices met, which the mesh keeps.
 void addFlatFaces(FindingList& findings, std::size_t flat, std::size_t faces);
 

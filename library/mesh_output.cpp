@@ -62,7 +62,8 @@ void addLabels(OutputFiles& files, const std::string& path, const OutputPlan& pl
   }
   for (RunSurface& label : run.surfaces) {
     IndexedMesh& mesh = label.mesh;
-    const std::string value = std::to_string(label.label);
+    const std::string value =
+        std::to_string(label.label) + (label.beyond ? "-" + std::to_string(*label.beyond) : "");
     if (plan.perLabel) {
       std::string file = path;
       if (plan.folder) {
@@ -75,7 +76,7 @@ void addLabels(OutputFiles& files, const std::string& path, const OutputPlan& pl
       }
       std::string name = label.style.name;
       for (char& c : name) {
-        if (c == ' ' || c == '/' || c == '\\') c = '_';
+        if (c == ' ' || c == '/' || c == '\\' || c == '|') c = '_';
       }
       for (std::size_t at; (at = file.find("{name}")) != std::string::npos;) {
         file.replace(at, 6, name);
@@ -135,6 +136,7 @@ OutputPlan planOutput(const std::string& path, const std::string& format, long l
 
 long labelsAsked(const MeshRequest& request) {
   if (!request.labels) return 0;
+  if (request.interfaces) return -1;  // as many as the labels' neighbours
   const std::size_t asked = request.labels->size() + request.labelNames.size();
   return asked == 0 ? -1 : static_cast<long>(asked);
 }

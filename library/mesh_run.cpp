@@ -137,14 +137,30 @@ void runLabels(const MeshRequest& request, VolumeReader& reader, Run& run, Findi
     }
     if (std::find(asked.begin(), asked.end(), *label) == asked.end()) asked.push_back(*label);
   }
+  if (request.conforming && std::find(asked.begin(), asked.end(), 0) != asked.end()) {
+    throw ArgumentError(
+        "{labels} 0 with {conforming}: label 0 is the background, which the volume's outside "
+        "belongs to, so it bounds no solid of its own; leave 0 out of {labels}");
+  }
   SurfaceReport report;
   std::vector<LabelSurface> surfaces;
   try {
     const auto* file = std::get_if<FileSource>(&request.source);
-    surfaces = header.layers > 1 && file
-                   ? segmentSurfaces(reader, file->path, styles.layered(), asked, options, report,
-                                     progressOf(request.surface))
-                   : labelSurfaces(reader, asked, options, report, progressOf(request.surface));
+    if (request.conforming) {
+      if (header.layers > 1) {
+        throw ArgumentError("{conforming}: the segments of " + sourceName(request) +
+                            " overlap (it has layers), so they cannot fit together; mesh it "
+                            "without {conforming}");
+      }
+      surfaces = conformingLabelSurfaces(reader, asked, options, request.finish.smoothIterations,
+                                         request.finish.smoothPassband, request.interfaces, report,
+                                         progressOf(request.surface));
+    } else if (header.layers > 1 && file) {
+      surfaces = segmentSurfaces(reader, file->path, styles.layered(), asked, options, report,
+                                 progressOf(request.surface));
+    } else {
+      surfaces = labelSurfaces(reader, asked, options, report, progressOf(request.surface));
+    }
   } catch (const VolumeError& error) {
     // A voxel that is no label: the caller's array, or the file.
     if (std::holds_alternative<ArraySource>(request.source)) throw ArgumentError(error.what());
@@ -161,17 +177,27 @@ void runLabels(const MeshRequest& request, VolumeReader& reader, Run& run, Findi
   if (surfaces.empty()) {
     findings.add(Kind::NoLabels, true, "the volume holds no label to mesh (0 is the background)");
   }
-  if (asked.empty() && surfaces.size() > ManyLabels) {
+  if (asked.empty() && !request.interfaces && surfaces.size() > ManyLabels) {
     findings.add(Kind::ManyLabels, true,
                  "the volume holds " + std::to_string(surfaces.size()) +
                      " labels, each meshed on its own; is it a label map? Give {labels} a list "
                      "such as 1,2,5 to choose them");
   }
   for (LabelSurface& label : surfaces) {
-    RunSurface surface{label.label, styles(label.label), std::move(label.mesh)};
+    RunSurface surface{label.label, styles(label.label), std::move(label.mesh), label.beyond};
     const std::string named = "label " + std::to_string(label.label);
-    const std::string subject =
-        surface.style.name == named ? named : surface.style.name + " (" + named + ")";
+    if (label.beyond) {
+      // An interface: "liver|kidney", label 0 as the background.
+      surface.style.name +=
+          "|" + (*label.beyond == 0 ? std::string("background") : styles(*label.beyond).name);
+    }
+    const std::string subject = surface.style.name == named || label.beyond
+                                    ? surface.style.name
+                                    : surface.style.name + " (" + named + ")";
+    if (request.conforming && request.finish.smoothIterations > 0 && !label.beyond) {
+      addSmoothed(findings, internalFinishing(request.finish, request.surface.normals), true,
+                  label.volumeBeforeSmoothing, label.volumeAfterSmoothing, subject);
+    }
     runStages(surface.mesh, {request, header, run.space, findings, subject});
     findings.add(Kind::LabelMeshed, false, std::to_string(surface.mesh.faces.size()) + " triangles",
                  subject);
@@ -287,6 +313,21 @@ void checkRequest(const MeshRequest& request) {
         "{unwelded} gives the triangles as extracted, each with its own vertices, and no caps: "
         "ask for {unclosed} with it, or leave out {unwelded} for a closed mesh");
   }
+  if (request.interfaces && !request.conforming) {
+    throw ArgumentError(
+        "{interfaces} are the faces conforming labels share: give {conforming} too");
+  }
+  if (request.conforming) {
+    if (!request.labels) {
+      throw ArgumentError("{conforming} fits a label map's meshes together: give {labels} too");
+    }
+    if (finishing.keepLargest || finishing.minComponent > 0 || finishing.decimate < 1.0) {
+      throw ArgumentError(
+          "{conforming}: {keep_largest}, {min_component} and {decimate} change each label's "
+          "mesh on its own, so the labels would no longer share their triangles; leave them "
+          "out, or mesh without {conforming}");
+    }
+  }
 }
 
 int availableProcessors() {
@@ -363,7 +404,7 @@ MeshResult meshResult(Run&& run) {
   result.report = std::move(run.report);
   for (RunSurface& surface : run.surfaces) {
     result.surfaces.push_back({surface.label, surface.style.name, surface.style.colour,
-                               publicMesh(std::move(surface.mesh))});
+                               surface.beyond, publicMesh(std::move(surface.mesh))});
   }
   return result;
 }

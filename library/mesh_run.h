@@ -23,6 +23,7 @@ struct RunSurface {
   std::int64_t label = 0;
   internal::LabelStyle style;  // label maps
   internal::IndexedMesh mesh;
+  std::optional<std::int64_t> beyond = std::nullopt;  // interfaces: the label beyond
 };
 
 struct Run {

@@ -11,8 +11,13 @@ namespace mcubes {
 namespace {
 
 void finishing(IndexedMesh& mesh, const StageContext& context) {
-  finishNoting(mesh, internalFinishing(context.request.finish, context.request.surface.normals),
-               context.header.geometry, "the volume's units", context.findings, context.subject);
+  FinishingOptions options =
+      internalFinishing(context.request.finish, context.request.surface.normals);
+  // Conforming labels were smoothed together, before their meshes were
+  // taken apart.
+  if (context.request.conforming) options.smoothIterations = 0;
+  finishNoting(mesh, options, context.header.geometry, "the volume's units", context.findings,
+               context.subject);
 }
 
 void toPatientSpace(IndexedMesh& mesh, const StageContext& context) {

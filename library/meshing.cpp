@@ -62,8 +62,10 @@ void writeMeshes(const std::string& path, const MeshResult& result, const WriteO
   Run run;
   run.labels = labels;
   for (const Surface& surface : result.surfaces) {
-    run.surfaces.push_back(
-        {surface.label, {surface.name, surface.colour}, internalMesh(surface.mesh)});
+    run.surfaces.push_back({surface.label,
+                            {surface.name, surface.colour},
+                            internalMesh(surface.mesh),
+                            surface.beyond});
   }
   writeRun(path, plan, run, outputText(options, result.report));
 }

@@ -54,6 +54,8 @@ std::string pythonWord(const std::string& name) {
       {"threads", "threads"},
       {"labels", "mesh_labels"},
       {"label_table", "label_table"},
+      {"conforming", "conforming=True"},
+      {"interfaces", "interfaces=True"},
       {"space", "space"},
       {"format", "format"},
       {"keep_largest", "keep_largest"},
@@ -375,16 +377,25 @@ py::tuple meshFile(const py::object& path, double level, bool closed, bool welde
 py::dict meshLabels(const py::array& volume, const std::optional<std::vector<std::int64_t>>& labels,
                     const Triple& spacing, const Triple& origin,
                     const std::optional<Affine>& affine, bool closed, bool welded, bool normals,
-                    int threads, const Progress& progress) {
+                    int threads, const Progress& progress, bool conforming, bool interfaces,
+                    int smooth, double passband) {
   const mcubes::ArrayView view = arrayView(volume);
   mcubes::MeshRequest request;
   request.source = mcubes::ArraySource{view, geometry(view.dims, spacing, origin, affine)};
   request.surface = surfaceOptions(0.0, closed, welded, normals, threads, std::nullopt, progress);
   request.labels = labels.value_or(std::vector<std::int64_t>{});
+  request.conforming = conforming;
+  request.interfaces = interfaces;
+  request.finish.smoothIterations = smooth;
+  request.finish.smoothPassband = passband;
   mcubes::MeshResult meshed = run(request);
   py::dict result;
   for (mcubes::Surface& label : meshed.surfaces) {
-    result[py::int_(label.label)] = meshTuple(std::move(label.mesh));
+    if (label.beyond) {
+      result[py::make_tuple(label.label, *label.beyond)] = meshTuple(std::move(label.mesh));
+    } else {
+      result[py::int_(label.label)] = meshTuple(std::move(label.mesh));
+    }
   }
   return result;
 }

@@ -26,6 +26,8 @@ std::string commandLineWord(const std::string& name) {
       {"threads", "--threads"},
       {"labels", "--labels"},
       {"label_table", "--label-names FILE"},
+      {"conforming", "--conforming"},
+      {"interfaces", "--interfaces"},
       {"space", "--space"},
       {"format", "--format"},
       {"keep_largest", "--keep-largest"},

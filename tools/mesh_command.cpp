@@ -173,6 +173,8 @@ void runVolume(MeshOptions options) {
     }
   } else if (!options.labelTable.empty()) {
     failCommand("--label-names names a label map's labels: give --labels too");
+  } else if (options.conforming) {
+    failCommand("--conforming fits a label map's meshes together: give --labels too");
   } else if (options.isoOption->count() == 0) {
     failCommand(
         "--volume needs --iso V, the level of the surface in the data's units, or --iso otsu");
@@ -184,6 +186,8 @@ void runVolume(MeshOptions options) {
     request.labelNames = choice.names;
   }
   request.labelTable = options.labelTable;
+  request.conforming = options.conforming;
+  request.interfaces = options.interfaces;
   try {
     if (cluster().size() > 1) {
       mcubes::meshVolumeAcross(cluster(), request, options.output, writeOptions(options));
@@ -204,6 +208,7 @@ void runMesh(MeshOptions options) {
   if (namesVolume(options.volume)) return runVolume(options);
   if (!options.labels.empty()) failCommand("--labels needs --volume, the label map to mesh");
   if (!options.labelTable.empty()) failCommand("--label-names needs --volume and --labels");
+  if (options.conforming) failCommand("--conforming needs --volume and --labels");
   // Under mpirun, process 0 alone meshes the scene.
   cluster().together(inFlagsOnFailure([&] {
     if (cluster().rank() != 0) return;

@@ -105,6 +105,19 @@ void addMeshCommand(CLI::App& app) {
                    "Slicer .ctbl, an ITK-SNAP label description file, or a CSV table of value, "
                    "name and optionally R, G, B (an atlas's)")
       ->type_name("FILE");
+  mesh->add_flag("--conforming", options->conforming,
+                 "With --labels: meshes that fit together, from one pass for all labels (surface "
+                 "nets): where two labels touch, both meshes hold the same triangles, wound "
+                 "oppositely, and where three or more meet they join without gap or overlap; "
+                 "each stays closed and outward (the volume's outside counts as label 0). "
+                 "--smooth then smooths all labels at once, so that they stay joined; "
+                 "--keep-largest, --min-component and --decimate are refused with it");
+  mesh->add_flag("--interfaces", options->interfaces,
+                 "With --conforming: one surface per pair of touching labels instead of one per "
+                 "label (every pair with a label asked for), wound out of the first, named "
+                 "'a|b' (b 0: the background and the volume's outside); files per surface hold "
+                 "a-b in place of {label}")
+      ->needs("--conforming");
   mesh->footer(
       "A volume's NaN and infinite voxels count as outside the object (below every level, or "
       "above it with --inside below), like the outside of the volume: the mesh is closed "

@@ -23,6 +23,8 @@ struct MeshOptions {
   bool ascii = false;
   std::string labels;            // "all" or a list; empty: one iso level
   std::string labelTable;        // --label-names: the labels' names and colours
+  bool conforming = false;       // the labels' meshes share their interfaces
+  bool interfaces = false;       // with conforming: a surface per pair of touching labels
   std::string space = "file";    // file, ras or lps
   std::string inside = "above";  // above or below: which side is the volume's object
   const CLI::Option* insideOption = nullptr;

@@ -99,6 +99,21 @@ struct MeshRequest {
   // value, name and optionally R, G, B; its labels take the place of a
   // segmentation's (.seg.nrrd). Empty: the segmentation's, else "label N".
   std::string labelTable;
+  // The labels' meshes fit together (surface nets for labels, in one pass
+  // for all labels, on one thread): the triangles where labels a and b
+  // touch are in both meshes, wound oppositely, and where three or more
+  // labels meet the meshes join without gap or overlap; each is closed and
+  // wound outward (the volume's outside counts as label 0, which cannot be
+  // asked for). Smoothing then moves every shared vertex once for all
+  // labels, the lines where three labels meet only along themselves.
+  // Keeping the largest part, dropping small parts and decimation are
+  // refused with it: they would undo the sharing.
+  bool conforming = false;
+  // With conforming: one surface per pair of labels that touch instead of
+  // one per label, the faces between them wound out of the first (label 0,
+  // the background and the outside, comes second), named "a|b"; a label
+  // asked for brings every interface it has.
+  bool interfaces = false;
   FinishOptions finish;
   Space space = Space::File;
   // Told each finding as it is made, on the calling thread (progress lines
@@ -111,6 +126,8 @@ struct Surface {
   std::int64_t label = 0;                // label maps: the label
   std::string name;                      // label maps: the segment's name, else "label N"
   std::array<std::uint8_t, 3> colour{};  // label maps: sRGB
+  // Interfaces: the label on the other side, which the faces wind into.
+  std::optional<std::int64_t> beyond = std::nullopt;
   Mesh mesh;
 };
 

@@ -324,37 +324,33 @@ std::vector<double> windowedSincCoefficients(int iterations, double passband) {
   return c;
 }
 
-void smoothMesh(IndexedMesh& mesh, int iterations, double passband, const VolumeGeometry* box,
-                EdgeTally* tally) {
-  const std::size_t count = mesh.vertices.size();
-  EdgeTally edges;
-  if (iterations < 1 || count == 0 || mesh.faces.empty()) {
-    if (tally) *tally = tallyEdges(mesh);
-    return;
-  }
+namespace {
+
+// The filter over `graph`, vertices on the faces of `box` (as `faces` finds
+// them) held there, and the `fixed` vertices back at their bits at the end.
+void filter(std::vector<Point3>& vertices, const Neighbours& graph, int iterations, double passband,
+            const VolumeGeometry* box, const BoxFaces* faces,
+            const std::vector<std::uint32_t>& fixed) {
+  const std::size_t count = vertices.size();
   const std::vector<double> c = windowedSincCoefficients(iterations, passband);
-  const Normalised normalised(mesh.vertices);
+  const Normalised normalised(vertices);
 
   // Every element is written before it is read.
   const LanesArray previousStore = lanesArray(count);
   Lanes* previous = previousStore.get();
-  for (std::size_t v = 0; v < count; ++v) previous[v] = normalised.to(mesh.vertices[v]);
+  for (std::size_t v = 0; v < count; ++v) previous[v] = normalised.to(vertices[v]);
   Held held;
-  Neighbours graph;
   if (box) {
-    const BoxFaces faces = boxFaces(mesh.vertices, *box);
-    graph = neighbours(mesh, faces.ofVertex, edges);
-    held = heldVertices(faces, *box, previous);
+    held = heldVertices(*faces, *box, previous);
   } else {
-    graph = neighbours(mesh, {}, edges);
     held.kind.assign(count, 0);
   }
   // The box's corners keep their bits.
   std::vector<std::pair<std::uint32_t, Point3>> corners;
   for (const OnEdgeOrCorner& h : held.onEdges) {
-    if (h.corner) corners.emplace_back(h.vertex, mesh.vertices[h.vertex]);
+    if (h.corner) corners.emplace_back(h.vertex, vertices[h.vertex]);
   }
-
+  for (const std::uint32_t v : fixed) corners.emplace_back(v, vertices[v]);
   // The Chebyshev recurrence over the umbrella operator A x = (x + mean of
   // neighbours) / 2, whose spectrum lies in [0, 1]: T_0 = x, T_1 = A x,
   // T_k+1 = 2 A T_k - T_k-1; the result is sum c_k T_k. Two iterates (the
@@ -366,7 +362,7 @@ void smoothMesh(IndexedMesh& mesh, int iterations, double passband, const Volume
   // line or point, as each is made, holds the result there too.
   const LanesArray currentStore = lanesArray(count);
   Lanes* current = currentStore.get();
-  Point3* sum = mesh.vertices.data();
+  Point3* sum = vertices.data();
   const auto load = [](const Point3& p) { return Lanes{p.x, p.y, p.z, 0.0f}; };
   const auto store = [](Point3& p, const Lanes& l) { p = {l[0], l[1], l[2]}; };
   const std::uint32_t* start = graph.start.data();
@@ -422,9 +418,45 @@ void smoothMesh(IndexedMesh& mesh, int iterations, double passband, const Volume
     hold(p, v, at);
     store(sum[v], p);
   }
-  for (std::size_t v = 0; v < count; ++v) mesh.vertices[v] = normalised.from(load(sum[v]));
-  for (const auto& [v, p] : corners) mesh.vertices[v] = p;
+  for (std::size_t v = 0; v < count; ++v) vertices[v] = normalised.from(load(sum[v]));
+  for (const auto& [v, p] : corners) vertices[v] = p;
+}
+
+}  // namespace
+
+void smoothMesh(IndexedMesh& mesh, int iterations, double passband, const VolumeGeometry* box,
+                EdgeTally* tally) {
+  EdgeTally edges;
+  if (iterations < 1 || mesh.vertices.empty() || mesh.faces.empty()) {
+    if (tally) *tally = tallyEdges(mesh);
+    return;
+  }
+  if (box) {
+    const BoxFaces faces = boxFaces(mesh.vertices, *box);
+    filter(mesh.vertices, neighbours(mesh, faces.ofVertex, edges), iterations, passband, box,
+           &faces, {});
+  } else {
+    filter(mesh.vertices, neighbours(mesh, {}, edges), iterations, passband, nullptr, nullptr, {});
+  }
   if (tally) *tally = edges;
+}
+
+void smoothOverRows(std::vector<Point3>& vertices, const NeighbourRows& rows, int iterations,
+                    double passband, const VolumeGeometry* box) {
+  if (iterations < 1 || vertices.empty()) return;
+  Neighbours graph{rows.start, rows.of, std::vector<float>(vertices.size())};
+  std::vector<std::uint32_t> fixed;
+  for (std::uint32_t v = 0; v < vertices.size(); ++v) {
+    const std::uint32_t n = rows.start[v + 1] - rows.start[v];
+    graph.inverseCount[v] = n > 0 ? 1.0f / static_cast<float>(n) : 0.0f;
+    if (n == 0) fixed.push_back(v);
+  }
+  if (box) {
+    const BoxFaces faces = boxFaces(vertices, *box);
+    filter(vertices, graph, iterations, passband, box, &faces, fixed);
+  } else {
+    filter(vertices, graph, iterations, passband, nullptr, nullptr, fixed);
+  }
 }
 
 }  // namespace mcubes::internal

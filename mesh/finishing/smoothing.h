@@ -8,6 +8,7 @@
 // so unlike Laplacian smoothing a sphere keeps its volume.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "mesh/finishing/edge_tally.h"
@@ -33,6 +34,22 @@ namespace mcubes::internal {
 // on its way at no extra cost.
 void smoothMesh(IndexedMesh& mesh, int iterations, double passband,
                 const VolumeGeometry* box = nullptr, EdgeTally* tally = nullptr);
+
+// The neighbours each vertex follows, in compressed rows: vertex v's are
+// of[start[v]] ... of[start[v + 1] - 1] (start has one entry more than
+// there are vertices).
+struct NeighbourRows {
+  std::vector<std::uint32_t> start;
+  std::vector<std::uint32_t> of;
+};
+
+// The same filter over neighbours the caller chose rather than a mesh's
+// edges (several meshes sharing vertices smoothed as one, where some
+// vertices follow only some of theirs): each vertex moves towards the mean
+// of its row, a vertex with an empty row stays exactly where it is, and
+// `box` holds vertices on its faces as smoothMesh does.
+void smoothOverRows(std::vector<Point3>& vertices, const NeighbourRows& rows, int iterations,
+                    double passband, const VolumeGeometry* box = nullptr);
 
 // The filter's coefficients for the Chebyshev polynomials T_0 ... T_n,
 // scaled to sum to 1 (see smoothing.cpp).

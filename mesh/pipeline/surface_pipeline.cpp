@@ -1,9 +1,14 @@
 #include "mesh/pipeline/surface_pipeline.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "mesh/distributed/volume_piece.h"
+#include "mesh/finishing/enclosed_volume.h"
+#include "mesh/finishing/face_normals.h"
+#include "mesh/labels/joint_smoothing.h"
 #include "mesh/labels/label_extract.h"
+#include "mesh/labels/label_nets.h"
 #include "mesh/scene/extract.h"
 #include "mesh/scene/grid.h"
 #include "mesh/scene/normals.h"
@@ -160,6 +165,62 @@ std::vector<LabelSurface> labelSurfaces(VolumeReader& reader,
     surfaces.push_back({label.label, finishVolume(*label.weld, geometry, caps ? &*caps : nullptr,
                                                   IndicatorLevel, Inside::Above, options)});
     label.weld.reset();
+  }
+  return surfaces;
+}
+
+std::vector<LabelSurface> conformingLabelSurfaces(VolumeReader& reader,
+                                                  const std::vector<std::int64_t>& labels,
+                                                  const SurfaceOptions& options,
+                                                  int smoothIterations, double smoothPassband,
+                                                  bool interfaces, SurfaceReport& report,
+                                                  const SurfaceProgress& progress) {
+  LabelNet net = labelNet(reader, layerProgress(progress));
+  report.findings = {};
+  report.findings.cells = cellCount(net.geometry.dims);
+  // The labels asked for that the map holds, by their index in the net.
+  std::vector<std::uint32_t> asked;
+  const auto indexOf = [&](std::int64_t label) {
+    const auto at = std::lower_bound(net.labels.begin(), net.labels.end(), label);
+    return at != net.labels.end() && *at == label
+               ? static_cast<std::uint32_t>(at - net.labels.begin())
+               : NoVertex;
+  };
+  for (const std::int64_t label : labels) {
+    const std::uint32_t at = indexOf(label);
+    if (at == NoVertex) {
+      report.absentLabels.push_back(label);
+    } else if (std::find(asked.begin(), asked.end(), at) == asked.end()) {
+      asked.push_back(at);
+    }
+  }
+  if (labels.empty()) {
+    for (std::uint32_t at = 0; at < net.labels.size(); ++at) {
+      if (at != net.background) asked.push_back(at);
+    }
+  }
+  LabelInterfaces pairs;
+  if (interfaces) pairs = labelInterfaces(net, asked);
+  const auto triangles = interfaces ? std::move(pairs.faces) : labelTriangles(net, asked);
+  std::vector<double> before(triangles.size());
+  if (smoothIterations > 0) {
+    for (std::size_t l = 0; l < triangles.size(); ++l) {
+      before[l] = signedVolume6(net.vertices, triangles[l]) / 6;
+    }
+    smoothJointly(net, smoothIterations, smoothPassband);
+  }
+  std::vector<IndexedMesh> meshes = labelMeshes(net, triangles);
+  std::vector<LabelSurface> surfaces;
+  for (std::size_t l = 0; l < triangles.size(); ++l) {
+    LabelSurface surface{net.labels[interfaces ? pairs.pairs[l][0] : asked[l]],
+                         std::move(meshes[l])};
+    if (interfaces) surface.beyond = net.labels[pairs.pairs[l][1]];
+    if (smoothIterations > 0) {
+      surface.volumeBeforeSmoothing = before[l];
+      surface.volumeAfterSmoothing = signedVolume6(surface.mesh.vertices, surface.mesh.faces) / 6;
+    }
+    if (options.normals) surface.mesh.normals = faceAreaNormals(surface.mesh);
+    surfaces.push_back(std::move(surface));
   }
   return surfaces;
 }

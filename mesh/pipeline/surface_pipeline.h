@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "mesh/surface/surface.h"
@@ -104,6 +105,13 @@ IndexedMesh volumeSurface(const VolumeGeometry& geometry, const double* values,
 struct LabelSurface {
   std::int64_t label;
   IndexedMesh mesh;
+  // Conforming labels smoothed together: the enclosed volume before and
+  // after.
+  double volumeBeforeSmoothing = 0;
+  double volumeAfterSmoothing = 0;
+  // An interface between two labels rather than a label's surface: the
+  // label beyond, which the faces wind into.
+  std::optional<std::int64_t> beyond = std::nullopt;
 };
 
 // Every label's surface from one pass over a label map (mesh/labels/label_extract.h),
@@ -115,5 +123,20 @@ std::vector<LabelSurface> labelSurfaces(VolumeReader& reader,
                                         const std::vector<std::int64_t>& labels,
                                         const SurfaceOptions& options, SurfaceReport& report,
                                         const SurfaceProgress& progress = {});
+
+// The labels' surfaces fitted together, from one net of all the map's labels
+// (mesh/labels/label_nets.h), smoothed as one over `smoothIterations`
+// (mesh/labels/joint_smoothing.h; 0: not smoothed) before each label's
+// triangles are taken out of it. `labels` as labelSurfaces'; 0 cannot be
+// one (the volume's outside is 0). Normals, where asked, come from the
+// faces. `interfaces`: one surface per pair of touching labels of which
+// one was asked for, in the order of labelInterfaces. Throws VolumeError
+// as labelSurfaces does.
+std::vector<LabelSurface> conformingLabelSurfaces(VolumeReader& reader,
+                                                  const std::vector<std::int64_t>& labels,
+                                                  const SurfaceOptions& options,
+                                                  int smoothIterations, double smoothPassband,
+                                                  bool interfaces, SurfaceReport& report,
+                                                  const SurfaceProgress& progress = {});
 
 }  // namespace mcubes::internal

@@ -43,7 +43,11 @@ def mesh_labels(
     normals: bool = ...,
     threads: int = ...,
     progress: _Progress = ...,
-) -> Dict[int, _Mesh]: ...
+    conforming: bool = ...,
+    interfaces: bool = ...,
+    smooth: int = ...,
+    passband: float = ...,
+) -> Dict[Union[int, Tuple[int, int]], _Mesh]: ...
 def read_volume(
     path: _Path,
     shape: Optional[Sequence[int]] = ...,

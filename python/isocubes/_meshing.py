@@ -83,7 +83,8 @@ def marching_cubes(volume, level=None, *, spacing=None, origin=None, affine=None
 
 
 def mesh_labels(volume, labels=None, *, spacing=None, origin=None, affine=None, closed=None,
-                welded=True, normals=False, threads=0, progress=None):
+                welded=True, normals=False, threads=0, progress=None, conforming=False,
+                interfaces=False, smooth=0, passband=0.1):
     """The surfaces of a label map's labels from one pass over it.
 
     volume: a 3-D array or array-like of integer values (any integer dtype,
@@ -91,6 +92,21 @@ def mesh_labels(volume, labels=None, *, spacing=None, origin=None, affine=None, 
         reads an array (zarr and dask arrays too, through numpy.asarray,
         whole).
     labels: the labels to mesh, or None for every label but 0.
+    conforming: False gives each label its voxels' exact surface, meshed on
+        its own. True gives meshes that fit together (surface nets over all
+        labels at once): where labels a and b touch, both meshes hold the
+        same triangles at the same vertices, wound oppositely, and where
+        three or more meet they join without gap or overlap; each mesh is
+        closed and outward (the volume's outside counts as label 0, which
+        cannot be asked for). One thread.
+    interfaces: with conforming, one surface per pair of touching labels
+        instead, keyed (a, b): the faces between them wound out of a (b is
+        0 for the background and the volume's outside; a the lower
+        otherwise), for every pair with a label asked for.
+    smooth, passband: windowed-sinc smoothing as finish's, each label on
+        its own; with conforming, all labels together: a vertex that labels share moves
+        once, the lines where three labels meet move only along
+        themselves, and the labels stay joined.
 
     Returns {label: (vertices, faces, normals)} in the order asked (or of
     increasing labels); labels found nowhere are left out. The other
@@ -102,5 +118,6 @@ def mesh_labels(volume, labels=None, *, spacing=None, origin=None, affine=None, 
         labels = [int(label) for label in labels]
     return _isocubes.mesh_labels(array, labels, *arguments.placement(spacing, origin, affine),
                                  bool(welded) if closed is None else bool(closed), bool(welded),
-                                 bool(normals),
-                                 arguments.threads(threads), arguments.progress(progress))
+                                 bool(normals), arguments.threads(threads),
+                                 arguments.progress(progress), bool(conforming), bool(interfaces),
+                                 int(smooth), arguments.number("passband", passband))

@@ -265,6 +265,55 @@ def test_a_read_volume_written_back_meshes_as_it_was(tmp_path):
     assert list(labels) == [3] and np.array_equal(labels[3][1], faces)
 
 
+def test_conforming_labels_share_their_interfaces_also_smoothed():
+    volume = np.zeros((6, 7, 8), np.uint8)
+    volume[1:5, 1:6, 1:4] = 1
+    volume[1:5, 1:6, 4:7] = 2
+    volume[1:3, 1:3, 2:6] = 7
+    for smooth in (0, 20):
+        meshed = isocubes.mesh_labels(volume, conforming=True, smooth=smooth, spacing=(1, 2, 0.5))
+        assert list(meshed) == [1, 2, 7]
+        faces = {}
+        for label, (vertices, triangles, _) in meshed.items():
+            for t in vertices[triangles]:
+                corners = [tuple(c) for c in t]
+                first = corners.index(min(corners))
+                faces[tuple(corners[first:] + corners[:first])] = label
+        shared = {(a, b): 0 for a in meshed for b in meshed if a < b}
+        for corners, label in faces.items():
+            back = corners[:1] + corners[:0:-1]
+            if back in faces and label < faces[back]:
+                shared[label, faces[back]] += 1
+        # Two triangles per pair of touching voxels, counted from the voxels.
+        for a, b in shared:
+            pairs = sum(int(np.sum((np.diff(volume, axis=x) != 0)
+                                   & (np.minimum(volume[s0], volume[s1]) == a)
+                                   & (np.maximum(volume[s0], volume[s1]) == b)))
+                        for x, (s0, s1) in enumerate(_neighbours(volume.shape)))
+            assert shared[a, b] == 2 * pairs, (smooth, a, b)
+        # The same faces, one surface per pair of touching labels.
+        pairs = isocubes.mesh_labels(volume, conforming=True, interfaces=True, smooth=smooth,
+                                     spacing=(1, 2, 0.5))
+        assert sorted(pairs) == [(1, 0), (1, 2), (1, 7), (2, 0), (2, 7), (7, 0)]
+        for (a, b), (vertices, triangles, _) in pairs.items():
+            if b:
+                assert len(triangles) == shared[a, b]
+            for t in vertices[triangles]:
+                corners = [tuple(c) for c in t]
+                first = corners.index(min(corners))
+                assert faces[tuple(corners[first:] + corners[:first])] == a
+
+
+def _neighbours(shape):
+    """Per axis, the slices of each voxel and of its neighbour along it."""
+    for axis in range(3):
+        low = [slice(None)] * 3
+        high = [slice(None)] * 3
+        low[axis] = slice(0, shape[axis] - 1)
+        high[axis] = slice(1, shape[axis])
+        yield tuple(low), tuple(high)
+
+
 BAD = [
     (lambda: isocubes.marching_cubes(np.zeros((3, 3)), 0), ValueError, "3-D array"),
     (lambda: isocubes.marching_cubes(np.zeros((3, 3, 3), np.complex64), 0), ValueError,
@@ -302,6 +351,8 @@ BAD = [
     (lambda: isocubes.marching_cubes(np.zeros((3, 3, 3)), 0, spacing=(1, 0, 1)), ValueError,
      "spacing nonzero"),
     (lambda: isocubes.mesh_labels(np.full((3, 3, 3), 0.5)), ValueError, "holds 0.5"),
+    (lambda: isocubes.mesh_labels(np.zeros((3, 3, 3), np.uint8), [0, 1], conforming=True),
+     ValueError, "labels 0 with conforming=True: label 0 is the background"),
     (lambda: isocubes.read_volume("v.raw", shape=(2, 2, 2)), ValueError, "both shape and dtype"),
     (lambda: isocubes.write_mesh("m.xyz", np.zeros((3, 3)), [[0, 1, 2]]), ValueError,
      "cannot tell the mesh format from 'm.xyz'"),

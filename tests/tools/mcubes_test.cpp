@@ -541,6 +541,19 @@ TEST_F(Mcubes, BadInputExitsTwoWithOneLineAndLeavesNoFile) {
        "gii holds one surface"},
       {"mesh --volume " + input + " --dims 4,4,1 --type float32 --labels all -o " + target,
        "integer"},
+      {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --iso 1 --conforming -o " + target,
+       "--conforming fits a label map's meshes together: give --labels too"},
+      {"mesh --volume " + input +
+           " --dims 4,4,4 --type uint8 --labels all --conforming "
+           "--decimate 0.5 -o " +
+           target,
+       "--conforming: --keep-largest, --min-component and --decimate change each label's mesh"},
+      {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --labels 0,7 --conforming -o " +
+           target,
+       "--labels 0 with --conforming: label 0 is the background"},
+      {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --labels all --interfaces -o " +
+           target,
+       "--interfaces requires --conforming"},
       // The volume's own files, whatever the format asked for.
       {"mesh --volume " + input + " --dims 4,4,4 --type uint8 --iso 1 --format ply -o " + input,
        "'" + input + "': it is a file that the volume is read from"},

@@ -7,15 +7,12 @@
 #include <unordered_map>
 
 #include "mesh/labels/label_sweep.h"
+#include "mesh/labels/label_values.h"
 #include "mesh/volume/volume_slabs.h"
-#include "volume/number_text.h"
 
 namespace mcubes::internal {
 
 namespace {
-
-// Labels beyond this are not all distinct as doubles.
-constexpr double LargestLabel = 9007199254740992.0;  // 2^53
 
 // A label being followed through the volume: the slices that hold it.
 struct Followed {
@@ -92,14 +89,6 @@ struct LabelsPart {
   std::vector<WeldedPart> welds;
 };
 
-[[noreturn]] void notALabel(const VolumeGeometry& geometry, std::int64_t k, std::int64_t n,
-                            double value) {
-  const std::int64_t x = geometry.dims[0];
-  throw VolumeError("voxel (" + std::to_string(n % x) + ", " + std::to_string(n / x) + ", " +
-                    std::to_string(k) + ") holds " + numberText(value) +
-                    ": {labels} needs a label map, a volume of integer values");
-}
-
 // Marks the labels slice k holds; values come in runs, so a run is looked
 // up once.
 void noteLabels(LabelTable& table, const VolumeGeometry& geometry, std::int64_t k,
@@ -110,8 +99,8 @@ void noteLabels(LabelTable& table, const VolumeGeometry& geometry, std::int64_t 
   for (std::int64_t n = 0; n < size; ++n) {
     const double value = slice[n];
     if (value == previous) continue;
-    if (!(std::floor(value) == value && std::fabs(value) <= LargestLabel)) {
-      notALabel(geometry, k, n, value);
+    if (!isLabelValue(value)) {
+      notALabel(n % geometry.dims[0], n / geometry.dims[0], k, value);
     }
     const int at = table.find(static_cast<std::int64_t>(value));
     if (at >= 0) followed[static_cast<std::size_t>(at)].inSlice[static_cast<std::size_t>(k)] = true;

@@ -7,15 +7,12 @@
 #include <unordered_map>
 #include <utility>
 
+#include "mesh/labels/label_values.h"
 #include "mesh/volume/volume_slabs.h"
-#include "volume/number_text.h"
 
 namespace mcubes::internal {
 
 namespace {
-
-// Labels beyond this are not all distinct as doubles.
-constexpr double LargestLabel = 9007199254740992.0;  // 2^53
 
 // The index of each label in the order met, 0 first.
 class LabelIndex {
@@ -50,11 +47,7 @@ void readLabels(VolumeReader& reader, std::int64_t k, std::vector<double>& raw, 
     for (std::int64_t i = 0; i < nx; ++i) {
       const double value = raw[static_cast<std::size_t>(j * nx + i)];
       if (value != previous) {
-        if (!(std::floor(value) == value && std::fabs(value) <= LargestLabel)) {
-          throw VolumeError("voxel (" + std::to_string(i) + ", " + std::to_string(j) + ", " +
-                            std::to_string(k) + ") holds " + numberText(value) +
-                            ": {labels} needs a label map, a volume of integer values");
-        }
+        if (!isLabelValue(value)) notALabel(i, j, k, value);
         id = index(static_cast<std::int64_t>(value));
         previous = value;
       }

@@ -66,6 +66,12 @@ struct EdgeVertex {
   std::int64_t stamp = 0;  // which lattice row it was computed for; 0: none
 };
 
+// A lattice point's gradient, kept for the crossed edges that share it.
+struct PointGradient {
+  double g[3];
+  std::int64_t stamp = 0;  // which lattice row it was computed for; 0: none
+};
+
 }  // namespace
 
 // One thread's sweep over layers of cells: the side of the iso level of the
@@ -87,6 +93,7 @@ class LayerSweep::Sweep {
       lastChange_[s].resize(static_cast<std::size_t>(y_));
       nonFinite_[s].resize(static_cast<std::size_t>(y_));
     }
+    if (lattice.normals) gradients_.resize(static_cast<std::size_t>(4 * x_));
     if (lattice.weld)
       numbers_ = std::make_unique<EdgeNumbers>(static_cast<std::size_t>(sliceSize_));
   }
@@ -102,6 +109,7 @@ class LayerSweep::Sweep {
     // The vertices kept are another run's, perhaps of other values at the
     // same rows (a label map's labels).
     for (EdgeVertex& v : vertices_) v.stamp = 0;
+    for (PointGradient& g : gradients_) g.stamp = 0;
     if (part_) {
       numbers_->forgetAll();
     }
@@ -233,6 +241,16 @@ class LayerSweep::Sweep {
         rowSlots_[e] = vertices_.data() + (EdgeFamily[e] * 2 + ((j + EdgeRow[e]) & 1)) * (x_ + 1) +
                        EdgeColumn[e];
         rowStamps_[e] = k * (y_ + 1) + j + EdgeRow[e] + 1;
+      }
+      if (l_.normals) {
+        // The gradients of the four rows of lattice points the row's cells
+        // span, by slice and row parity: rows of the layer's two slices
+        // shared by neighbouring rows of cells are computed once.
+        for (int r = 0; r < 4; ++r) {
+          const std::int64_t row = j + (r & 1), at = k + (r >> 1);
+          gradientRows_[r] = gradients_.data() + ((at & 1) * 2 + (row & 1)) * x_;
+          gradientStamps_[r] = at * (y_ + 1) + row + 1;
+        }
       }
       if (part_) {
         // Where each edge of the row's cells finds its vertex number, by i.
@@ -374,7 +392,7 @@ class LayerSweep::Sweep {
   template <bool Aligned>
   __attribute__((always_inline)) void computeVertex(int e, std::int64_t i, std::int64_t j,
                                                     std::int64_t k, bool checkFinite, EdgeVertex& v,
-                                                    VolumeFindings& findings) const {
+                                                    VolumeFindings& findings) {
     const int* a = iso::CornerSide[iso::EdgeCorners[e][0]];
     const int* b = iso::CornerSide[iso::EdgeCorners[e][1]];
     double va, vb;
@@ -405,10 +423,26 @@ class LayerSweep::Sweep {
       countLevelOnVoxel(va, vb, findings);
     }
     if (l_.normals) {
-      const std::int64_t pa[3] = {i + a[0], j + a[1], k + a[2]};
-      const std::int64_t pb[3] = {i + b[0], j + b[1], k + b[2]};
-      v.normal = gradientNormal(l_, window_, pa, pb, va, vb, wa, wb);
+      // Only the finite end's gradient where the other end is not finite.
+      static constexpr double None[3] = {0, 0, 0};
+      const EdgeEnd& ea = EdgeEnds[e][0];
+      const EdgeEnd& eb = EdgeEnds[e][1];
+      const double(&ga)[3] = std::isfinite(va) ? gradientAt(ea.row, i + ea.column, j, k) : None;
+      const double(&gb)[3] = std::isfinite(vb) ? gradientAt(eb.row, i + eb.column, j, k) : None;
+      v.normal = edgeNormal(l_, ga, gb, va, vb, wa, wb);
     }
+  }
+
+  // The gradient at lattice point i of corner row r of row j of layer k's
+  // cells, computed on first use.
+  const double (&gradientAt(int r, std::int64_t i, std::int64_t j, std::int64_t k))[3] {
+    PointGradient& kept = gradientRows_[r][i];
+    if (kept.stamp != gradientStamps_[r]) {
+      kept.stamp = gradientStamps_[r];
+      const std::int64_t p[3] = {i, j + (r & 1), k + (r >> 1)};
+      pointGradient(l_, window_, p, kept.g);
+    }
+    return kept.g;
   }
 
   // A voxel's value as the sweep takes it: negated where the inside lies
@@ -530,6 +564,11 @@ class LayerSweep::Sweep {
   float alignedRows_[4][2];
 
   std::int64_t rowStamps_[12];
+  // Normals: per slice and row parity, a row of lattice points' gradients;
+  // per corner row of the current row of cells, its gradients and stamp.
+  std::vector<PointGradient> gradients_;
+  PointGradient* gradientRows_[4];
+  std::int64_t gradientStamps_[4];
 
   // The run: its layers, where its output goes.
   std::int64_t first_ = 0, last_ = 0;

@@ -88,9 +88,13 @@ Lattice makeLattice(const VolumeGeometry& geometry, const LatticeOptions& option
   for (int d = 0; l.aligned && d < 3; ++d) {
     for (const float c : l.coordinates[d]) l.aligned = l.aligned && !(c == 0.0f && std::signbit(c));
   }
-  l.distinctPoints = l.aligned;
+  // Each index axis along a world axis of its own (aligned, or permuted as
+  // numpy's index order gives), each strictly monotone.
+  l.distinctPoints = l.separable;
   for (int d = 0; l.distinctPoints && d < 3; ++d) {
-    l.distinctPoints = strictlyMonotone(l.coordinates[d]);
+    const int axis = l.coordinateAxis[d];
+    l.distinctPoints = l.coordinateAxis[(d + 1) % 3] != axis &&
+                       l.coordinateAxis[(d + 2) % 3] != axis && strictlyMonotone(l.coordinates[d]);
   }
   invertTransposed(geometry.axes, l.inverseTranspose);
   return l;

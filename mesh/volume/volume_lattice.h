@@ -55,8 +55,9 @@ struct Lattice {
   // Separable with world coordinate d along index axis d: a lattice point's
   // position is (x[i], y[j], z[k]).
   bool aligned;
-  // Aligned, and each axis's coordinates strictly monotone: two vertices
-  // then meet only at a lattice point, both placed exactly on it.
+  // Separable with each world coordinate along an index axis of its own,
+  // and each coordinate strictly monotone: two vertices then meet only at a
+  // lattice point, both placed exactly on it.
   bool distinctPoints;
   double inverseTranspose[3][3];  // maps index-space gradients to world space
 };

@@ -520,14 +520,15 @@ class LayerSweep::Sweep {
     if (outer((axis + 1) % 3) || outer((axis + 2) % 3)) {
       part_->faceEdges.emplace_back(edgeKey(e, i, j, k), index);
     }
-    // On lattices of distinct points (aligned ones) a vertex meets another
+    // On lattices of distinct points a vertex meets another
     // only on the lattice point it was snapped to.
     for (int end = 0; l_.distinctPoints && end < 2; ++end) {
       const int* side = iso::CornerSide[iso::EdgeCorners[e][end]];
       const std::int64_t p[3] = {i + side[0], j + side[1], k + side[2]};
-      const Point3 point{l_.coordinates[0][static_cast<std::size_t>(p[0])],
-                         l_.coordinates[1][static_cast<std::size_t>(p[1])],
-                         l_.coordinates[2][static_cast<std::size_t>(p[2])]};
+      const auto along = [&](int d) {
+        return l_.coordinates[d][static_cast<std::size_t>(p[l_.coordinateAxis[d]])];
+      };
+      const Point3 point{along(0), along(1), along(2)};
       if (std::memcmp(&point, &vertex.position, sizeof point) == 0) {
         part_->onPoints.emplace_back((p[2] * y_ + p[1]) * x_ + p[0], index);
         break;

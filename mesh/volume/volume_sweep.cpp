@@ -85,7 +85,8 @@ class LayerSweep::Sweep {
         sliceSize_(x_ * y_),
         cases_(static_cast<std::size_t>(x_) + 32),
         vertices_(static_cast<std::size_t>(Families * 2 * (x_ + 1))),
-        alignedX_(lattice.aligned ? lattice.coordinates[0].data() : nullptr) {
+        alignedX_(lattice.aligned ? lattice.coordinates[lattice.indexCoordinate[0]].data()
+                                  : nullptr) {
     for (int s = 0; s < 2; ++s) {
       // Room past the last row for the case loop's sixteen-wide reads.
       below_[s].resize(static_cast<std::size_t>(sliceSize_ + 32));
@@ -288,8 +289,10 @@ class LayerSweep::Sweep {
       }
       if (l_.aligned) {
         for (int r = 0; r < 4; ++r) {
-          alignedRows_[r][0] = l_.coordinates[1][static_cast<std::size_t>(j + (r & 1))];
-          alignedRows_[r][1] = l_.coordinates[2][static_cast<std::size_t>(k + (r >> 1))];
+          alignedRows_[r][0] =
+              l_.coordinates[l_.indexCoordinate[1]][static_cast<std::size_t>(j + (r & 1))];
+          alignedRows_[r][1] =
+              l_.coordinates[l_.indexCoordinate[2]][static_cast<std::size_t>(k + (r >> 1))];
         }
         if (part_) {
           crossedCells<true, true>(from, to, j, k, checkFinite, soup_, *findings_);
@@ -330,7 +333,7 @@ class LayerSweep::Sweep {
   // r of the current row of cells.
   template <bool Aligned>
   Point3 cornerPosition(int r, std::int64_t i, std::int64_t j, std::int64_t k) const {
-    if (Aligned) return {alignedX_[i], alignedRows_[r][0], alignedRows_[r][1]};
+    if (Aligned) return inWorldOrder({alignedX_[i], alignedRows_[r][0], alignedRows_[r][1]});
     if (l_.separable) {
       const float* const* c = cornerCoordinates_[r];
       return {c[0][l_.coordinateAxis[0] == 0 ? i : 0], c[1][l_.coordinateAxis[1] == 0 ? i : 0],
@@ -409,6 +412,11 @@ class LayerSweep::Sweep {
       wa = {alignedX_[i + ea.column], alignedRows_[ea.row][0], alignedRows_[ea.row][1]};
       wb = {alignedX_[i + eb.column], alignedRows_[eb.row][0], alignedRows_[eb.row][1]};
       v.position = alignedEdgeVertex(EdgeEnds.axis[e], wa, wb, va, vb, findings);
+      if (l_.permuted) {
+        wa = inWorldOrder(wa);
+        wb = inWorldOrder(wb);
+        v.position = inWorldOrder(v.position);
+      }
     } else {
       const int ra = a[1] + 2 * a[2], rb = b[1] + 2 * b[2];
       va = swept(cornerValues_[ra][i + a[0]]);
@@ -445,6 +453,13 @@ class LayerSweep::Sweep {
     return kept.g;
   }
 
+  // A point of an aligned lattice with its coordinates in index order (x
+  // along i, y along j, z along k), in world order.
+  Point3 inWorldOrder(const Point3& p) const {
+    const float c[3] = {p.x, p.y, p.z};
+    return {c[l_.coordinateAxis[0]], c[l_.coordinateAxis[1]], c[l_.coordinateAxis[2]]};
+  }
+
   // A voxel's value as the sweep takes it: negated where the inside lies
   // below the level (the level is then negated too), before latticeValue.
   double swept(double v) const { return l_.negated ? -v : v; }
@@ -454,13 +469,12 @@ class LayerSweep::Sweep {
     if (va == l_.iso || vb == l_.iso) ++findings.levelOnVoxels;
   }
 
-  // interpolateVolumeEdgeVertex(iso, wa, wb, va, vb) on an edge along world
-  // coordinate `axis`, bit for bit: it takes the same branches, and where it
-  // interpolates, the coordinates the ends share come out as they are (it
-  // adds a zero difference times a factor in (0, 1], which changes nothing
-  // but -0, and aligned lattices have none), so only the one along the edge
-  // is interpolated, and moved off an end it rounds onto; an infinite end
-  // gives the other end, as there.
+  // interpolateVolumeEdgeVertex(iso, wa, wb, va, vb) on an edge along index
+  // axis `axis`, its ends' coordinates in index order, bit for bit: it takes the same branches, and
+  // where it interpolates, the coordinates the ends share come out as they are (it adds a zero
+  // difference times a factor in (0, 1], which changes nothing but -0, and aligned lattices have
+  // none), so only the one along the edge is interpolated, and moved off an end it rounds onto; an
+  // infinite end gives the other end, as there.
   Point3 alignedEdgeVertex(int axis, const Point3& wa, const Point3& wb, double va, double vb,
                            VolumeFindings& findings) const {
     const double iso = l_.iso;
@@ -560,7 +574,8 @@ class LayerSweep::Sweep {
   EdgeVertex* rowSlots_[12];              // per edge of a cell: its family's slots for this row
   const double* cornerValues_[4];         // per corner row (dj + 2 dk): its voxels' values
   const float* cornerCoordinates_[4][3];  // per corner row and coordinate (separable lattices)
-  // Aligned lattices: x per i; per corner row, its y and z.
+  // Aligned lattices, in index order: the coordinate along i per i; per
+  // corner row, those along j and k.
   const float* alignedX_;
   float alignedRows_[4][2];
 

@@ -25,6 +25,11 @@ constexpr int EdgeFamily[12] = {0, 2, 1, 3, 0, 2, 1, 3, 4, 4, 5, 5};
 constexpr int EdgeRow[12] = {0, 0, 0, 0, 1, 1, 1, 1, 0, 0, 0, 0};
 constexpr int EdgeColumn[12] = {0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 0};
 constexpr int Families = 6;
+
+// How lattice points' positions are found: from the coordinates along each
+// index axis (aligned lattices, Lattice::aligned, in world order as they are
+// or permuted), or in general from the sums (separable or not).
+enum class Layout { General, Aligned, Permuted };
 constexpr int MaxCellTriangles = 5;
 
 // The ends of each edge of a cell, in the polygoniser's order: the corner
@@ -294,23 +299,29 @@ class LayerSweep::Sweep {
           alignedRows_[r][1] =
               l_.coordinates[l_.indexCoordinate[2]][static_cast<std::size_t>(k + (r >> 1))];
         }
-        if (part_) {
-          crossedCells<true, true>(from, to, j, k, checkFinite, soup_, *findings_);
+        if (l_.permuted) {
+          layerRow<Layout::Permuted>(from, to, j, k, checkFinite);
         } else {
-          crossedCells<true, false>(from, to, j, k, checkFinite, soup_, *findings_);
+          layerRow<Layout::Aligned>(from, to, j, k, checkFinite);
         }
       } else {
-        if (part_) {
-          crossedCells<false, true>(from, to, j, k, checkFinite, soup_, *findings_);
-        } else {
-          crossedCells<false, false>(from, to, j, k, checkFinite, soup_, *findings_);
-        }
+        layerRow<Layout::General>(from, to, j, k, checkFinite);
       }
     }
   }
 
+  template <Layout Kind>
+  void layerRow(std::int64_t from, std::int64_t to, std::int64_t j, std::int64_t k,
+                bool checkFinite) {
+    if (part_) {
+      crossedCells<Kind, true>(from, to, j, k, checkFinite, soup_, *findings_);
+    } else {
+      crossedCells<Kind, false>(from, to, j, k, checkFinite, soup_, *findings_);
+    }
+  }
+
   // The cells from..to of row j of layer k with their cases in cases_.
-  template <bool Aligned, bool Weld>
+  template <Layout Kind, bool Weld>
   __attribute__((always_inline)) void crossedCells(std::int64_t from, std::int64_t to,
                                                    std::int64_t j, std::int64_t k, bool checkFinite,
                                                    ExtractedSurface* out,
@@ -323,7 +334,7 @@ class LayerSweep::Sweep {
       if (word == 0 || word == ~std::uint64_t{0}) continue;
       for (std::int64_t c = i; c < i + 8 && c < to; ++c) {
         if (cases[c] != 0 && cases[c] != 255) {
-          cell<Aligned, Weld>(c, j, k, cases[c], checkFinite, out, findings);
+          cell<Kind, Weld>(c, j, k, cases[c], checkFinite, out, findings);
         }
       }
     }
@@ -349,7 +360,7 @@ class LayerSweep::Sweep {
   }
 
   // Inlined into the row loop, as the bulk of the work.
-  template <bool Aligned, bool Weld>
+  template <Layout Kind, bool Weld>
   __attribute__((always_inline)) void cell(std::int64_t i, std::int64_t j, std::int64_t k,
                                            int caseIndex, bool checkFinite, ExtractedSurface* soup,
                                            VolumeFindings& findings) {
@@ -360,7 +371,7 @@ class LayerSweep::Sweep {
       EdgeVertex& v = rowSlots_[e][i];
       if (v.stamp != rowStamps_[e]) {
         v.stamp = rowStamps_[e];
-        computeVertex<Aligned>(e, i, j, k, checkFinite, v, findings);
+        computeVertex<Kind>(e, i, j, k, checkFinite, v, findings);
       }
       at[e] = &v;
     }
@@ -392,12 +403,13 @@ class LayerSweep::Sweep {
   }
 
   // `checkFinite`: the ends' values may be not finite.
-  template <bool Aligned>
+  template <Layout Kind>
   __attribute__((always_inline)) void computeVertex(int e, std::int64_t i, std::int64_t j,
                                                     std::int64_t k, bool checkFinite, EdgeVertex& v,
                                                     VolumeFindings& findings) {
     const int* a = iso::CornerSide[iso::EdgeCorners[e][0]];
     const int* b = iso::CornerSide[iso::EdgeCorners[e][1]];
+    constexpr bool Aligned = Kind != Layout::General;
     double va, vb;
     Point3 wa, wb;
     if (Aligned) {
@@ -412,7 +424,7 @@ class LayerSweep::Sweep {
       wa = {alignedX_[i + ea.column], alignedRows_[ea.row][0], alignedRows_[ea.row][1]};
       wb = {alignedX_[i + eb.column], alignedRows_[eb.row][0], alignedRows_[eb.row][1]};
       v.position = alignedEdgeVertex(EdgeEnds.axis[e], wa, wb, va, vb, findings);
-      if (l_.permuted) {
+      if (Kind == Layout::Permuted) {
         wa = inWorldOrder(wa);
         wb = inWorldOrder(wb);
         v.position = inWorldOrder(v.position);

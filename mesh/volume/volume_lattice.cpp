@@ -69,8 +69,6 @@ Lattice makeLattice(const VolumeGeometry& geometry, const LatticeOptions& option
     if (count > 1) l.separable = false;
     l.coordinateAxis[d] = along < 0 ? 0 : along;
   }
-  const bool alongTheAxes = l.separable && l.coordinateAxis[0] == 0 && l.coordinateAxis[1] == 1 &&
-                            l.coordinateAxis[2] == 2;
   for (int d = 0; l.separable && d < 3; ++d) {
     // The whole sum with the other indices at 0: the same bits as with any.
     const int axis = l.coordinateAxis[d];
@@ -84,10 +82,18 @@ Lattice makeLattice(const VolumeGeometry& geometry, const LatticeOptions& option
   // The edge vertices of aligned lattices keep the coordinates an edge's
   // ends share as they are, where the interpolation would turn -0 into +0.
   // The sums end in adding a +0 product, so no coordinate is -0; checked.
-  l.aligned = alongTheAxes;
+  l.aligned = l.separable;
+  for (int a = 0; a < 3; ++a) l.indexCoordinate[a] = a;
   for (int d = 0; l.aligned && d < 3; ++d) {
+    const int axis = l.coordinateAxis[d];
+    l.aligned = l.coordinateAxis[(d + 1) % 3] != axis && l.coordinateAxis[(d + 2) % 3] != axis;
+    l.indexCoordinate[axis] = d;
     for (const float c : l.coordinates[d]) l.aligned = l.aligned && !(c == 0.0f && std::signbit(c));
   }
+  l.permuted = l.aligned && (l.coordinateAxis[0] != 0 || l.coordinateAxis[1] != 1);
+  // Two vertices meet only at a lattice point where each index axis lies
+  // along a world axis of its own (aligned, or permuted as numpy's index
+  // order gives) and each coordinate is strictly monotone.
   l.distinctPoints = l.aligned;
   for (int d = 0; l.distinctPoints && d < 3; ++d) {
     l.distinctPoints = strictlyMonotone(l.coordinates[d]);

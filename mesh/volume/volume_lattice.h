@@ -52,11 +52,18 @@ struct Lattice {
   bool separable;
   int coordinateAxis[3];
   std::vector<float> coordinates[3];
-  // Separable with world coordinate d along index axis d: a lattice point's
-  // position is (x[i], y[j], z[k]).
+  // Separable with each world coordinate along an index axis of its own,
+  // none of them -0: a lattice point's position is (x[i], y[j], z[k]), its
+  // coordinates put in world order where the axes are permuted (numpy's
+  // index order puts i along z): world coordinate d is the one along index
+  // axis coordinateAxis[d], index axis a lies along world coordinate
+  // indexCoordinate[a].
   bool aligned;
-  // Aligned, and each axis's coordinates strictly monotone: two vertices
-  // then meet only at a lattice point, both placed exactly on it.
+  bool permuted;
+  int indexCoordinate[3];
+  // Separable with each world coordinate along an index axis of its own,
+  // and each coordinate strictly monotone: two vertices then meet only at a
+  // lattice point, both placed exactly on it.
   bool distinctPoints;
   double inverseTranspose[3][3];  // maps index-space gradients to world space
 };

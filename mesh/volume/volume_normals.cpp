@@ -6,52 +6,42 @@
 
 namespace mcubes::internal {
 
-namespace {
-
-// The gradient at a voxel of finite value in index space: central
-// differences, one-sided at the volume's faces and beside neighbours that
-// are not finite.
-void gradient(const Lattice& l, const SliceWindow& window, const std::int64_t (&p)[3],
-              double (&g)[3]) {
-  const auto value = [&](const std::int64_t(&at)[3]) {
-    return window.slice(at[2])[at[1] * l.dims[0] + at[0]];
-  };
-  const double here = value(p);
+void pointGradient(const Lattice& l, const SliceWindow& window, const std::int64_t (&p)[3],
+                   double (&g)[3]) {
+  const double* at = window.slice(p[2]) + p[1] * l.dims[0] + p[0];
+  const double here = *at;
+  const std::int64_t step[3] = {1, l.dims[0], window.sliceSize};
   for (int axis = 0; axis < 3; ++axis) {
-    std::int64_t lo = p[axis], hi = p[axis];
+    int span = 0;
     double low = here, high = here;
-    std::int64_t at[3] = {p[0], p[1], p[2]};
     if (p[axis] > 0) {
-      at[axis] = p[axis] - 1;
-      const double v = value(at);
+      const double v = at[-step[axis]];
       if (std::isfinite(v)) {
-        lo = at[axis];
         low = v;
+        ++span;
       }
     }
     if (p[axis] + 1 < l.dims[axis]) {
-      at[axis] = p[axis] + 1;
-      const double v = value(at);
+      const double v = at[step[axis]];
       if (std::isfinite(v)) {
-        hi = at[axis];
         high = v;
+        ++span;
       }
     }
-    const double span = static_cast<double>(hi - lo);
-    g[axis] = span > 0 ? (high - low) / span : 0.0;
+    // Halving is exact, as the division by two it stands for.
+    const double difference = high - low;
+    g[axis] = span == 0 ? 0.0 : span == 1 ? difference : difference * 0.5;
   }
 }
 
-}  // namespace
-
-Point3 gradientNormal(const Lattice& l, const SliceWindow& window, const std::int64_t (&pa)[3],
-                      const std::int64_t (&pb)[3], double va, double vb, const Point3& wa,
-                      const Point3& wb) {
+Point3 edgeNormal(const Lattice& l, const double (&ga)[3], const double (&gb)[3], double va,
+                  double vb, const Point3& wa, const Point3& wb) {
   // Where the vertex lies along the edge, as the interpolation puts it: on
   // the finite end where the other is not (-infinity, as latticeValue gives).
   double g[3], world[3] = {0, 0, 0};
   if (!std::isfinite(va) || !std::isfinite(vb)) {
-    gradient(l, window, std::isfinite(va) ? pa : pb, g);
+    const double(&finite)[3] = std::isfinite(va) ? ga : gb;
+    for (int axis = 0; axis < 3; ++axis) g[axis] = finite[axis];
   } else {
     // As interpolateVolumeEdgeVertex takes it (the nudge off an end it
     // rounds onto is below the normal's precision).
@@ -59,9 +49,6 @@ Point3 gradientNormal(const Lattice& l, const SliceWindow& window, const std::in
                      : l.iso == vb ? 1.0
                      : va == vb    ? 0.0
                                    : iso::iso_internal::edgeFraction(l.iso, va, vb);
-    double ga[3], gb[3];
-    gradient(l, window, pa, ga);
-    gradient(l, window, pb, gb);
     for (int axis = 0; axis < 3; ++axis) g[axis] = ga[axis] + (gb[axis] - ga[axis]) * t;
   }
   // The gradient of the values as the sweep takes them (negated where the

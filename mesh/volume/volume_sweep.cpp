@@ -15,6 +15,11 @@ namespace mcubes::internal {
 
 namespace {
 
+// How lattice points' positions are found: from the coordinates along each
+// index axis (aligned lattices, Lattice::aligned, in world order as they are
+// or permuted), or in general from the sums (separable or not).
+enum class Layout { General, Aligned, Permuted };
+
 typedef std::uint8_t Bytes __attribute__((vector_size(16)));
 
 Bytes loadBytes(const std::uint8_t* from) {
@@ -22,6 +27,12 @@ Bytes loadBytes(const std::uint8_t* from) {
   std::memcpy(&b, from, sizeof b);
   return b;
 }
+
+// A lattice point's gradient, kept for the crossed edges that share it.
+struct PointGradient {
+  double g[3];
+  std::int64_t stamp = 0;  // which lattice row it was computed for; 0: none
+};
 
 }  // namespace
 
@@ -36,7 +47,8 @@ class LayerSweep::Sweep {
         sliceSize_(x_ * y_),
         cases_(static_cast<std::size_t>(x_) + 32),
         vertices_(static_cast<std::size_t>(Families * 2 * (x_ + 1))),
-        alignedX_(lattice.aligned ? lattice.coordinates[0].data() : nullptr) {
+        alignedX_(lattice.aligned ? lattice.coordinates[lattice.indexCoordinate[0]].data()
+                                  : nullptr) {
     for (int s = 0; s < 2; ++s) {
       // Room past the last row for the case loop's sixteen-wide reads.
       below_[s].resize(static_cast<std::size_t>(sliceSize_ + 32));
@@ -44,6 +56,7 @@ class LayerSweep::Sweep {
       lastChange_[s].resize(static_cast<std::size_t>(y_));
       nonFinite_[s].resize(static_cast<std::size_t>(y_));
     }
+    if (lattice.normals) gradients_.resize(static_cast<std::size_t>(4 * x_));
     if (lattice.weld)
       numbers_ = std::make_unique<EdgeNumbers>(static_cast<std::size_t>(sliceSize_));
   }
@@ -59,6 +72,7 @@ class LayerSweep::Sweep {
     // The vertices kept are another run's, perhaps of other values at the
     // same rows (a label map's labels).
     for (EdgeVertex& v : vertices_) v.stamp = 0;
+    for (PointGradient& g : gradients_) g.stamp = 0;
     if (part_) {
       numbers_->forgetAll();
     }
@@ -191,6 +205,16 @@ class LayerSweep::Sweep {
                        EdgeColumn[e];
         rowStamps_[e] = k * (y_ + 1) + j + EdgeRow[e] + 1;
       }
+      if (l_.normals) {
+        // The gradients of the four rows of lattice points the row's cells
+        // span, by slice and row parity: rows of the layer's two slices
+        // shared by neighbouring rows of cells are computed once.
+        for (int r = 0; r < 4; ++r) {
+          const std::int64_t row = j + (r & 1), at = k + (r >> 1);
+          gradientRows_[r] = gradients_.data() + ((at & 1) * 2 + (row & 1)) * x_;
+          gradientStamps_[r] = at * (y_ + 1) + row + 1;
+        }
+      }
       if (part_) {
         // Where each edge of the row's cells finds its vertex number, by i.
         for (int e = 0; e < 12; ++e) {
@@ -227,26 +251,34 @@ class LayerSweep::Sweep {
       }
       if (l_.aligned) {
         for (int r = 0; r < 4; ++r) {
-          alignedRows_[r][0] = l_.coordinates[1][static_cast<std::size_t>(j + (r & 1))];
-          alignedRows_[r][1] = l_.coordinates[2][static_cast<std::size_t>(k + (r >> 1))];
+          alignedRows_[r][0] =
+              l_.coordinates[l_.indexCoordinate[1]][static_cast<std::size_t>(j + (r & 1))];
+          alignedRows_[r][1] =
+              l_.coordinates[l_.indexCoordinate[2]][static_cast<std::size_t>(k + (r >> 1))];
         }
-        if (part_) {
-          crossedCells<true, true>(from, to, j, k, checkFinite, soup_, *findings_);
+        if (l_.permuted) {
+          layerRow<Layout::Permuted>(from, to, j, k, checkFinite);
         } else {
-          crossedCells<true, false>(from, to, j, k, checkFinite, soup_, *findings_);
+          layerRow<Layout::Aligned>(from, to, j, k, checkFinite);
         }
       } else {
-        if (part_) {
-          crossedCells<false, true>(from, to, j, k, checkFinite, soup_, *findings_);
-        } else {
-          crossedCells<false, false>(from, to, j, k, checkFinite, soup_, *findings_);
-        }
+        layerRow<Layout::General>(from, to, j, k, checkFinite);
       }
     }
   }
 
+  template <Layout Kind>
+  void layerRow(std::int64_t from, std::int64_t to, std::int64_t j, std::int64_t k,
+                bool checkFinite) {
+    if (part_) {
+      crossedCells<Kind, true>(from, to, j, k, checkFinite, soup_, *findings_);
+    } else {
+      crossedCells<Kind, false>(from, to, j, k, checkFinite, soup_, *findings_);
+    }
+  }
+
   // The cells from..to of row j of layer k with their cases in cases_.
-  template <bool Aligned, bool Weld>
+  template <Layout Kind, bool Weld>
   __attribute__((always_inline)) void crossedCells(std::int64_t from, std::int64_t to,
                                                    std::int64_t j, std::int64_t k, bool checkFinite,
                                                    ExtractedSurface* out,
@@ -259,7 +291,7 @@ class LayerSweep::Sweep {
       if (word == 0 || word == ~std::uint64_t{0}) continue;
       for (std::int64_t c = i; c < i + 8 && c < to; ++c) {
         if (cases[c] != 0 && cases[c] != 255) {
-          cell<Aligned, Weld>(c, j, k, cases[c], checkFinite, out, findings);
+          cell<Kind, Weld>(c, j, k, cases[c], checkFinite, out, findings);
         }
       }
     }
@@ -269,7 +301,7 @@ class LayerSweep::Sweep {
   // r of the current row of cells.
   template <bool Aligned>
   Point3 cornerPosition(int r, std::int64_t i, std::int64_t j, std::int64_t k) const {
-    if (Aligned) return {alignedX_[i], alignedRows_[r][0], alignedRows_[r][1]};
+    if (Aligned) return inWorldOrder({alignedX_[i], alignedRows_[r][0], alignedRows_[r][1]});
     if (l_.separable) {
       const float* const* c = cornerCoordinates_[r];
       return {c[0][l_.coordinateAxis[0] == 0 ? i : 0], c[1][l_.coordinateAxis[1] == 0 ? i : 0],
@@ -285,7 +317,7 @@ class LayerSweep::Sweep {
   }
 
   // Inlined into the row loop, as the bulk of the work.
-  template <bool Aligned, bool Weld>
+  template <Layout Kind, bool Weld>
   __attribute__((always_inline)) void cell(std::int64_t i, std::int64_t j, std::int64_t k,
                                            int caseIndex, bool checkFinite, ExtractedSurface* soup,
                                            VolumeFindings& findings) {
@@ -296,7 +328,7 @@ class LayerSweep::Sweep {
       EdgeVertex& v = rowSlots_[e][i];
       if (v.stamp != rowStamps_[e]) {
         v.stamp = rowStamps_[e];
-        computeVertex<Aligned>(e, i, j, k, checkFinite, v, findings);
+        computeVertex<Kind>(e, i, j, k, checkFinite, v, findings);
       }
       at[e] = &v;
     }
@@ -328,12 +360,13 @@ class LayerSweep::Sweep {
   }
 
   // `checkFinite`: the ends' values may be not finite.
-  template <bool Aligned>
+  template <Layout Kind>
   __attribute__((always_inline)) void computeVertex(int e, std::int64_t i, std::int64_t j,
                                                     std::int64_t k, bool checkFinite, EdgeVertex& v,
-                                                    VolumeFindings& findings) const {
+                                                    VolumeFindings& findings) {
     const int* a = iso::CornerSide[iso::EdgeCorners[e][0]];
     const int* b = iso::CornerSide[iso::EdgeCorners[e][1]];
+    constexpr bool Aligned = Kind != Layout::General;
     double va, vb;
     Point3 wa, wb;
     if (Aligned) {
@@ -348,6 +381,11 @@ class LayerSweep::Sweep {
       wa = {alignedX_[i + ea.column], alignedRows_[ea.row][0], alignedRows_[ea.row][1]};
       wb = {alignedX_[i + eb.column], alignedRows_[eb.row][0], alignedRows_[eb.row][1]};
       v.position = alignedEdgeVertex(l_.iso, EdgeEnds.axis[e], wa, wb, va, vb, findings);
+      if (Kind == Layout::Permuted) {
+        wa = inWorldOrder(wa);
+        wb = inWorldOrder(wb);
+        v.position = inWorldOrder(v.position);
+      }
     } else {
       const int ra = a[1] + 2 * a[2], rb = b[1] + 2 * b[2];
       va = swept(cornerValues_[ra][i + a[0]]);
@@ -362,10 +400,33 @@ class LayerSweep::Sweep {
       countLevelOnVoxel(l_.iso, va, vb, findings);
     }
     if (l_.normals) {
-      const std::int64_t pa[3] = {i + a[0], j + a[1], k + a[2]};
-      const std::int64_t pb[3] = {i + b[0], j + b[1], k + b[2]};
-      v.normal = gradientNormal(l_, window_, pa, pb, va, vb, wa, wb);
+      // Only the finite end's gradient where the other end is not finite.
+      static constexpr double None[3] = {0, 0, 0};
+      const EdgeEnd& ea = EdgeEnds[e][0];
+      const EdgeEnd& eb = EdgeEnds[e][1];
+      const double(&ga)[3] = std::isfinite(va) ? gradientAt(ea.row, i + ea.column, j, k) : None;
+      const double(&gb)[3] = std::isfinite(vb) ? gradientAt(eb.row, i + eb.column, j, k) : None;
+      v.normal = edgeNormal(l_, ga, gb, va, vb, wa, wb);
     }
+  }
+
+  // The gradient at lattice point i of corner row r of row j of layer k's
+  // cells, computed on first use.
+  const double (&gradientAt(int r, std::int64_t i, std::int64_t j, std::int64_t k))[3] {
+    PointGradient& kept = gradientRows_[r][i];
+    if (kept.stamp != gradientStamps_[r]) {
+      kept.stamp = gradientStamps_[r];
+      const std::int64_t p[3] = {i, j + (r & 1), k + (r >> 1)};
+      pointGradient(l_, window_, p, kept.g);
+    }
+    return kept.g;
+  }
+
+  // A point of an aligned lattice with its coordinates in index order (x
+  // along i, y along j, z along k), in world order.
+  Point3 inWorldOrder(const Point3& p) const {
+    const float c[3] = {p.x, p.y, p.z};
+    return {c[l_.coordinateAxis[0]], c[l_.coordinateAxis[1]], c[l_.coordinateAxis[2]]};
   }
 
   // A voxel's value as the sweep takes it: negated where the inside lies
@@ -406,14 +467,15 @@ class LayerSweep::Sweep {
     if (outer((axis + 1) % 3) || outer((axis + 2) % 3)) {
       part_->faceEdges.emplace_back(edgeKey(e, i, j, k), index);
     }
-    // On lattices of distinct points (aligned ones) a vertex meets another
+    // On lattices of distinct points a vertex meets another
     // only on the lattice point it was snapped to.
     for (int end = 0; l_.distinctPoints && end < 2; ++end) {
       const int* side = iso::CornerSide[iso::EdgeCorners[e][end]];
       const std::int64_t p[3] = {i + side[0], j + side[1], k + side[2]};
-      const Point3 point{l_.coordinates[0][static_cast<std::size_t>(p[0])],
-                         l_.coordinates[1][static_cast<std::size_t>(p[1])],
-                         l_.coordinates[2][static_cast<std::size_t>(p[2])]};
+      const auto along = [&](int d) {
+        return l_.coordinates[d][static_cast<std::size_t>(p[l_.coordinateAxis[d]])];
+      };
+      const Point3 point{along(0), along(1), along(2)};
       if (std::memcmp(&point, &vertex.position, sizeof point) == 0) {
         part_->onPoints.emplace_back((p[2] * y_ + p[1]) * x_ + p[0], index);
         break;
@@ -445,11 +507,17 @@ class LayerSweep::Sweep {
   EdgeVertex* rowSlots_[12];              // per edge of a cell: its family's slots for this row
   const double* cornerValues_[4];         // per corner row (dj + 2 dk): its voxels' values
   const float* cornerCoordinates_[4][3];  // per corner row and coordinate (separable lattices)
-  // Aligned lattices: x per i; per corner row, its y and z.
+  // Aligned lattices, in index order: the coordinate along i per i; per
+  // corner row, those along j and k.
   const float* alignedX_;
   float alignedRows_[4][2];
 
   std::int64_t rowStamps_[12];
+  // Normals: per slice and row parity, a row of lattice points' gradients;
+  // per corner row of the current row of cells, its gradients and stamp.
+  std::vector<PointGradient> gradients_;
+  PointGradient* gradientRows_[4];
+  std::int64_t gradientStamps_[4];
 
   // The run: its layers, where its output goes.
   std::int64_t first_ = 0, last_ = 0;

@@ -11,8 +11,10 @@
 // definition, the negated volume at the negated level.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "iso/isosurface.h"
@@ -50,9 +52,16 @@ inline Point3 literalVolumeVertex(double level, Point3 p, Point3 q, double a, do
   return {c[0], c[1], c[2]};
 }
 
+// A vertex's normal from its edge's ends in the order the vertex is formed
+// from: their lattice points, values as they enter and world positions.
+using LiteralNormal = std::function<Point3(const std::int64_t (&)[3], const std::int64_t (&)[3],
+                                           double, double, Point3, Point3)>;
+
+// With `normals`, each triangle's vertices' normals by `normal`, in order.
 inline std::vector<Triangle> literalVolumeExtraction(
     const mcubes::internal::VolumeGeometry& g, const double* values, double isoLevel,
-    mcubes::internal::Inside inside = mcubes::internal::Inside::Above) {
+    mcubes::internal::Inside inside = mcubes::internal::Inside::Above,
+    std::vector<std::array<Point3, 3>>* normals = nullptr, const LiteralNormal& normal = {}) {
   // Corner c's offset in (i, j, k), and each edge's corners in the order
   // the vertex is formed from, written out here apart from the library.
   constexpr int offsets[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1},
@@ -68,16 +77,18 @@ inline std::vector<Triangle> literalVolumeExtraction(
       for (std::int64_t i = 0; i + 1 < nx; ++i) {
         double value[8];
         Point3 point[8];
+        std::int64_t at[8][3];
         int caseIndex = 0;
         for (int c = 0; c < 8; ++c) {
-          const std::int64_t at[3] = {i + offsets[c][0], j + offsets[c][1], k + offsets[c][2]};
-          const double v = sign * values[(at[2] * ny + at[1]) * nx + at[0]];
+          for (int d = 0; d < 3; ++d) at[c][d] = (d == 0 ? i : d == 1 ? j : k) + offsets[c][d];
+          const double v = sign * values[(at[c][2] * ny + at[c][1]) * nx + at[c][0]];
           value[c] = std::isfinite(v) ? v : -INFINITY;
           float p[3];
           for (int d = 0; d < 3; ++d) {
-            p[d] = static_cast<float>(((g.origin[d] + static_cast<double>(at[0]) * g.axes[0][d]) +
-                                       static_cast<double>(at[1]) * g.axes[1][d]) +
-                                      static_cast<double>(at[2]) * g.axes[2][d]);
+            p[d] =
+                static_cast<float>(((g.origin[d] + static_cast<double>(at[c][0]) * g.axes[0][d]) +
+                                    static_cast<double>(at[c][1]) * g.axes[1][d]) +
+                                   static_cast<double>(at[c][2]) * g.axes[2][d]);
           }
           point[c] = {p[0], p[1], p[2]};
           if (value[c] < level) caseIndex |= 1 << c;
@@ -85,11 +96,16 @@ inline std::vector<Triangle> literalVolumeExtraction(
         const std::int32_t* row = CaseTriangles[caseIndex];
         for (int t = 0; row[t] != -1; t += 3) {
           Triangle made;
+          std::array<Point3, 3> madeNormals;
           for (int v = 0; v < 3; ++v) {
             const int a = edges[row[t + v]][0], b = edges[row[t + v]][1];
             made.vertices[v] = literalVolumeVertex(level, point[a], point[b], value[a], value[b]);
+            if (normals) {
+              madeNormals[v] = normal(at[a], at[b], value[a], value[b], point[a], point[b]);
+            }
           }
           triangles.push_back(made);
+          if (normals) normals->push_back(madeNormals);
         }
       }
     }

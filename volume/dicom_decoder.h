@@ -14,12 +14,15 @@
 
 namespace mcubes::internal {
 
+struct DicomLibrary;
+
 // The child decodes one slice while the caller takes the one before: two
 // slots of shared memory, used in turn.
 class DicomDecoder {
  public:
-  // Starts the child for slices of `sliceBytes` decoded bytes each.
-  explicit DicomDecoder(std::size_t sliceBytes);
+  // Starts the child for slices of `sliceBytes` decoded bytes each, which
+  // decodes them with `gdcm`.
+  DicomDecoder(std::size_t sliceBytes, const DicomLibrary& gdcm);
   ~DicomDecoder();
   DicomDecoder(const DicomDecoder&) = delete;
   DicomDecoder& operator=(const DicomDecoder&) = delete;

@@ -3,9 +3,6 @@
 // then each slice's file read and its pixels decoded, whatever transfer
 // syntax GDCM decodes, one slice ahead of the sweep (dicom_decoder.h). GDCM
 // runs in child processes, where its aborts and allocations cost a line.
-#include <gdcmReader.h>
-#include <gdcmScanner.h>
-#include <gdcmTrace.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -20,6 +17,7 @@
 #include "volume/child_process.h"
 #include "volume/data_files.h"
 #include "volume/dicom_decoder.h"
+#include "volume/dicom_library.h"
 #include "volume/dicom_series.h"
 #include "volume/read_failure.h"
 #include "volume/volume_readers.h"
@@ -30,13 +28,6 @@ namespace mcubes::internal {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The tags of the fields, in DicomField's order.
-const gdcm::Tag FieldTags[DicomFieldCount] = {
-    {0x0020, 0x000e}, {0x0008, 0x103e}, {0x0008, 0x0060}, {0x0020, 0x0032},
-    {0x0020, 0x0037}, {0x0028, 0x0030}, {0x0028, 0x0010}, {0x0028, 0x0011},
-    {0x0028, 0x0002}, {0x0028, 0x0100}, {0x0028, 0x0103}, {0x0028, 0x0008},
-    {0x0028, 0x1052}, {0x0028, 0x1053}, {0x0008, 0x0008}, {0x0008, 0x0016}};
 
 // Every regular file under `folder`, at any depth.
 std::vector<std::string> filesUnder(const std::string& folder) {
@@ -55,27 +46,21 @@ std::vector<std::string> filesUnder(const std::string& folder) {
 
 // The files a DICOMDIR names (ReferencedFileID, its parts separated by
 // backslashes, relative to the DICOMDIR's folder).
-std::vector<std::string> filesNamedBy(const std::string& dicomdir) {
-  gdcm::Reader reader;
-  reader.SetFileName(dicomdir.c_str());
-  if (!reader.Read()) {
+std::vector<std::string> filesNamedBy(const DicomLibrary& gdcm, const std::string& dicomdir) {
+  std::vector<std::string> ids;
+  const bool read =
+      gdcm.namedFiles(dicomdir.c_str(), &ids, [](void* context, const char* id, std::size_t size) {
+        static_cast<std::vector<std::string>*>(context)->emplace_back(id, size);
+      });
+  if (!read) {
     failVolume(dicomdir, "GDCM cannot read it as a DICOMDIR (damaged, or not DICOM)",
                "name the folder of the series instead");
   }
-  const gdcm::DataSet& root = reader.GetFile().GetDataSet();
-  const gdcm::Tag recordsTag(0x0004, 0x1220), fileTag(0x0004, 0x1500);
   std::vector<std::string> files;
-  if (!root.FindDataElement(recordsTag)) return files;
-  const gdcm::SmartPointer<gdcm::SequenceOfItems> records =
-      root.GetDataElement(recordsTag).GetValueAsSQ();
-  for (gdcm::SequenceOfItems::SizeType n = 1; records && n <= records->GetNumberOfItems(); ++n) {
-    const gdcm::DataSet& record = records->GetItem(n).GetNestedDataSet();
-    if (!record.FindDataElement(fileTag)) continue;
-    const gdcm::ByteValue* value = record.GetDataElement(fileTag).GetByteValue();
-    if (!value) continue;
+  for (const std::string& id : ids) {
     fs::path file;
     std::string part;
-    for (const char c : std::string(value->GetPointer(), value->GetLength()) + '\\') {
+    for (const char c : id + '\\') {
       if (c != '\\') {
         if (c != ' ' && c != '\0') part += c;
       } else if (!part.empty()) {
@@ -91,24 +76,22 @@ std::vector<std::string> filesNamedBy(const std::string& dicomdir) {
 }
 
 // The fields of one file, or none where it is no DICOM file.
-std::optional<DicomFileFields> scannedFile(const std::string& file) {
-  gdcm::Scanner scanner;
-  for (const gdcm::Tag& tag : FieldTags) scanner.AddTag(tag);
-  scanner.Scan({file});
-  if (!scanner.IsKey(file.c_str())) return std::nullopt;
+std::optional<DicomFileFields> scannedFile(const DicomLibrary& gdcm, const std::string& file) {
   DicomFileFields record;
   record.file = file;
-  for (int f = 0; f < DicomFieldCount; ++f) {
-    if (const char* value = scanner.GetValue(file.c_str(), FieldTags[f])) record.values[f] = value;
+  if (!gdcm.scanFile(file.c_str(), &record, [](void* context, int field, const char* value) {
+        static_cast<DicomFileFields*>(context)->values[field] = value;
+      })) {
+    return std::nullopt;
   }
   return record;
 }
 
 // Each file as a flag (DICOM or not) and its fields, each a length and its
 // bytes.
-void sendFields(int to, const std::vector<std::string>& files) {
+void sendFields(const DicomLibrary& gdcm, int to, const std::vector<std::string>& files) {
   for (const std::string& file : files) {
-    const std::optional<DicomFileFields> record = scannedFile(file);
+    const std::optional<DicomFileFields> record = scannedFile(gdcm, file);
     const char dicom = record ? 1 : 0;
     if (!writeAll(to, &dicom, 1)) return;
     for (int f = 0; record && f < DicomFieldCount; ++f) {
@@ -123,15 +106,16 @@ void sendFields(int to, const std::vector<std::string>& files) {
 // The fields of the DICOM files among `files` from `from` on, put in
 // `fields`; returns the number of files scanned, fewer than were left where
 // the scanning process died on the next one.
-std::size_t scanFrom(const std::string& source, const std::vector<std::string>& files,
-                     std::size_t from, std::vector<DicomFileFields>& fields) {
+std::size_t scanFrom(const DicomLibrary& gdcm, const std::string& source,
+                     const std::vector<std::string>& files, std::size_t from,
+                     std::vector<DicomFileFields>& fields) {
   int ends[2];
   if (::pipe(ends) != 0) failVolume(source, "cannot be scanned (no pipe)", "try again");
   // The scan reads headers only, skipping the values it was not asked for.
   const pid_t child = forkGdcmChild(std::size_t(512) << 20, true, ends[1]);
   if (child < 0) failVolume(source, "cannot be scanned (no process)", "try again");
   if (child == 0) {
-    sendFields(ends[1],
+    sendFields(gdcm, ends[1],
                std::vector<std::string>(files.begin() + std::ptrdiff_t(from), files.end()));
     ::_exit(0);
   }
@@ -162,12 +146,12 @@ std::size_t scanFrom(const std::string& source, const std::vector<std::string>& 
 // scan goes on after each in a new child. A damaged file of no series, or
 // of another, costs nothing; one of the chosen series shows as a slice
 // missing.
-std::vector<DicomFileFields> scannedInOrder(const std::string& source,
+std::vector<DicomFileFields> scannedInOrder(const DicomLibrary& gdcm, const std::string& source,
                                             const std::vector<std::string>& files,
                                             std::vector<std::string>& damaged) {
   std::vector<DicomFileFields> fields;
   for (std::size_t from = 0; from < files.size();) {
-    from += scanFrom(source, files, from, fields);
+    from += scanFrom(gdcm, source, files, from, fields);
     if (from < files.size()) damaged.push_back(files[from++]);
   }
   return fields;
@@ -176,12 +160,12 @@ std::vector<DicomFileFields> scannedInOrder(const std::string& source,
 // As scannedInOrder, the second half of a series of many files scanned by
 // a second child beside the first where the machine has a core for it:
 // the scan is most of opening a series, and nothing else runs meanwhile.
-std::vector<DicomFileFields> scanned(const std::string& source,
+std::vector<DicomFileFields> scanned(const DicomLibrary& gdcm, const std::string& source,
                                      const std::vector<std::string>& files,
                                      std::vector<std::string>& damaged) {
   constexpr std::size_t FewFiles = 32;
   if (files.size() < FewFiles || std::thread::hardware_concurrency() < 2) {
-    return scannedInOrder(source, files, damaged);
+    return scannedInOrder(gdcm, source, files, damaged);
   }
   const auto middle = files.begin() + std::ptrdiff_t(files.size() / 2);
   const std::vector<std::string> first(files.begin(), middle), second(middle, files.end());
@@ -190,7 +174,7 @@ std::vector<DicomFileFields> scanned(const std::string& source,
   std::exception_ptr secondFailure;
   std::thread beside([&] {
     try {
-      secondFields = scannedInOrder(source, second, secondDamaged);
+      secondFields = scannedInOrder(gdcm, source, second, secondDamaged);
     } catch (...) {
       secondFailure = std::current_exception();
     }
@@ -198,7 +182,7 @@ std::vector<DicomFileFields> scanned(const std::string& source,
   std::vector<DicomFileFields> fields;
   std::exception_ptr firstFailure;
   try {
-    fields = scannedInOrder(source, first, damaged);
+    fields = scannedInOrder(gdcm, source, first, damaged);
   } catch (...) {
     firstFailure = std::current_exception();
   }
@@ -225,10 +209,11 @@ std::string leftOut(const std::string& source, const std::vector<std::string>& d
 
 class DicomVolume : public VolumeReader {
  public:
-  explicit DicomVolume(DicomSeries series)
+  DicomVolume(DicomSeries series, const DicomLibrary& gdcm)
       : series_(std::move(series)),
         decoder_(std::size_t(series_.header.geometry.dims[0] * series_.header.geometry.dims[1]) *
-                 std::size_t(voxelBytes(series_.stored))) {}
+                     std::size_t(voxelBytes(series_.stored)),
+                 gdcm) {}
   const VolumeHeader& header() const override { return series_.header; }
 
   void readSlices(std::int64_t count, double* out) override {
@@ -273,20 +258,20 @@ std::unique_ptr<VolumeReader> openDicom(const std::string& path, const std::stri
   if (!folder && !fs::is_regular_file(path, error)) {
     failVolume(path, "no such folder or DICOMDIR", "check the path");
   }
-  // GDCM's own warnings would break the one-line messages.
-  gdcm::Trace::SetWarning(false);
-  gdcm::Trace::SetError(false);
+  // Loaded here, before any child process starts, so that each has it.
+  const DicomLibrary& gdcm = dicomLibrary(path);
+  gdcm.silence();
   // A DICOMDIR is scanned first too, so that one GDCM dies on is named.
   std::vector<std::string> damaged;
-  if (!folder && (scanned(path, {path}, damaged), !damaged.empty())) {
+  if (!folder && (scanned(gdcm, path, {path}, damaged), !damaged.empty())) {
     failVolume(path, "GDCM fails on it (it stops the reading process: damaged, or not DICOM)",
                "name the folder of the series instead");
   }
   std::vector<DicomFileFields> fields =
-      scanned(path, folder ? filesUnder(path) : filesNamedBy(path), damaged);
+      scanned(gdcm, path, folder ? filesUnder(path) : filesNamedBy(gdcm, path), damaged);
   DicomSeries assembled = assembleDicomSeries(path, std::move(fields), series);
   if (!damaged.empty()) assembled.header.notice = leftOut(path, damaged);
-  return std::make_unique<DicomVolume>(std::move(assembled));
+  return std::make_unique<DicomVolume>(std::move(assembled), gdcm);
 }
 
 }  // namespace mcubes::internal

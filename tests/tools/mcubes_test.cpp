@@ -788,6 +788,32 @@ TEST_F(Mcubes, DicomFolderOfSeveralSeriesIsListedAndTheChosenOneMeshed) {
     EXPECT_NE(refused.err.find(said), std::string::npos) << refused.err;
     EXPECT_TRUE(fs::is_empty(work()));
   }
+
+  // A copy of mcubes without its DICOM module (loaded on the first series)
+  // still reads every other format, and refuses DICOM naming the module and
+  // the places it looked in.
+  if (fs::exists(MC_DICOM_MODULE_INSTALLED)) return;
+  const fs::path alone = inputs() / "alone";
+  fs::create_directory(alone);
+  fs::copy_file(MCUBES_PATH, alone / "mcubes");
+  const std::string copy = (alone / "mcubes").string(), sphere = (alone / "sphere.nrrd").string();
+  ASSERT_EQ(shell(copy + " sample sphere --size 12 -o " + sphere).status, 0);
+  const Outcome nrrd = shell(copy + " mesh --volume " + sphere + " --iso 0.5 -o " + target);
+  EXPECT_EQ(nrrd.status, 0) << nrrd.err;
+  EXPECT_GT(parseObj(readFile(target)).faces.size(), 0u);
+  fs::remove(target);
+  const Outcome missing =
+      shell(copy + " mesh --volume " + folder + " --series " + even + " --iso 0.5 -o " + target);
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1) << missing.err;
+  for (const std::string& part : {"mcubes: " + folder +
+                                      ": cannot be read: mcubes reads DICOM with its module "
+                                      "libmcubes-dicom.so, which cannot be loaded (",
+                                  (alone / "libmcubes-dicom.so: no such file; ").string(),
+                                  std::string(MC_DICOM_MODULE_INSTALLED) + ": no such file)"}) {
+    EXPECT_NE(missing.err.find(part), std::string::npos) << part << " not in " << missing.err;
+  }
+  EXPECT_TRUE(fs::is_empty(work()));
 }
 
 // Each sample volume at its default size, meshed at the level its summary

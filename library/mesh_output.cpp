@@ -5,8 +5,8 @@
 
 #include "mcubes/error.h"
 #include "mesh/finishing/patient_space.h"
-#include "mesh/writers/streamed_writers.h"
 #include "mesh/surface/surface.h"
+#include "mesh/writers/streamed_writers.h"
 #include "volume/output_file.h"
 
 using namespace mcubes::internal;

@@ -8,6 +8,7 @@
 #include "mesh/surface/edge_numbers.h"
 #include "mesh/volume/edge_places.h"
 #include "mesh/volume/edge_vertex.h"
+#include "mesh/volume/row_changes.h"
 #include "mesh/volume/volume_extract.h"
 
 namespace mcubes::internal {
@@ -106,8 +107,6 @@ class LabelSweep::Sweep {
         numbers_(static_cast<std::size_t>(sliceSize_)) {
     for (int s = 0; s < 2; ++s) {
       slots_[s].resize(static_cast<std::size_t>(sliceSize_));
-      firstChange_[s].resize(static_cast<std::size_t>(y_));
-      lastChange_[s].resize(static_cast<std::size_t>(y_));
     }
   }
 
@@ -182,8 +181,7 @@ class LabelSweep::Sweep {
         }
         rowSlots[i] = slot;
       }
-      firstChange_[s][static_cast<std::size_t>(j)] = first;
-      lastChange_[s][static_cast<std::size_t>(j)] = lastRun - 1;
+      changes_.set(s, j, first, lastRun - 1);
     }
   }
 
@@ -191,28 +189,12 @@ class LabelSweep::Sweep {
     const int s0 = static_cast<int>(k & 1), s1 = 1 - s0;
     const std::int64_t cells = x_ - 1;
     for (std::int64_t j = 0; j + 1 < y_; ++j) {
-      const auto ju = static_cast<std::size_t>(j);
       // Corner rows dj + 2 dk.
       const Slot* r0 = slots_[s0].data() + j * x_;
       const Slot* r1 = r0 + x_;
       const Slot* r2 = slots_[s1].data() + j * x_;
       const Slot* r3 = r2 + x_;
-      // Cells before every row's first change, or after every row's last,
-      // hold one value where the four rows agree there.
-      std::int64_t from = 0, to = cells;
-      if (r0[0] == r1[0] && r0[0] == r2[0] && r0[0] == r3[0]) {
-        from = std::min({firstChange_[s0][ju], firstChange_[s0][ju + 1], firstChange_[s1][ju],
-                         firstChange_[s1][ju + 1]}) -
-               1;
-        from = std::max<std::int64_t>(from, 0);
-      }
-      const std::int64_t e = x_ - 1;
-      if (r0[e] == r1[e] && r0[e] == r2[e] && r0[e] == r3[e]) {
-        to = std::max({lastChange_[s0][ju], lastChange_[s0][ju + 1], lastChange_[s1][ju],
-                       lastChange_[s1][ju + 1]}) +
-             1;
-        to = std::min(to, cells);
-      }
+      const auto [from, to] = changes_.mixedCells(s0, s1, j, {r0, r1, r2, r3}, cells);
       if (from >= to) continue;
       // Which cells hold more than one value, in a loop the compiler
       // vectorises.
@@ -382,8 +364,7 @@ class LabelSweep::Sweep {
   // Per slice parity: per voxel, its slot; per row, the first and last
   // change along it.
   std::vector<Slot> slots_[2];
-  std::vector<std::int64_t> firstChange_[2];
-  std::vector<std::int64_t> lastChange_[2];
+  RowChanges changes_{y_};
   std::vector<std::uint8_t> mixed_;
   // The run's labels' slots by value.
   std::vector<Slot> small_;

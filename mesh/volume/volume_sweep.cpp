@@ -9,6 +9,7 @@
 #include "mesh/surface/edge_numbers.h"
 #include "mesh/volume/edge_places.h"
 #include "mesh/volume/edge_vertex.h"
+#include "mesh/volume/row_changes.h"
 #include "mesh/volume/volume_normals.h"
 
 namespace mcubes::internal {
@@ -52,8 +53,6 @@ class LayerSweep::Sweep {
     for (int s = 0; s < 2; ++s) {
       // Room past the last row for the case loop's sixteen-wide reads.
       below_[s].resize(static_cast<std::size_t>(sliceSize_ + 32));
-      firstChange_[s].resize(static_cast<std::size_t>(y_));
-      lastChange_[s].resize(static_cast<std::size_t>(y_));
       nonFinite_[s].resize(static_cast<std::size_t>(y_));
     }
     if (lattice.normals) gradients_.resize(static_cast<std::size_t>(4 * x_));
@@ -124,8 +123,7 @@ class LayerSweep::Sweep {
       }
       const auto ju = static_cast<std::size_t>(j);
       nonFinite_[s][ju] = nonFinite;
-      firstChange_[s][ju] = firstChange(below);
-      lastChange_[s][ju] = lastChange(below);
+      changes_.set(s, j, firstChange(below), lastChange(below));
       if (!counted) continue;
       findings.least = std::min(findings.least, rowLeast);
       findings.most = std::max(findings.most, rowMost);
@@ -169,22 +167,7 @@ class LayerSweep::Sweep {
       const std::uint8_t* r1 = below_[s1].data() + j * x_;
       const std::uint8_t* r2 = r0 + x_;
       const std::uint8_t* r3 = r1 + x_;
-      // Cells before every row's first change, or after every row's last,
-      // are uniform where the four rows agree there.
-      std::int64_t from = 0, to = cells;
-      if (r0[0] == r1[0] && r0[0] == r2[0] && r0[0] == r3[0]) {
-        from = std::min({firstChange_[s0][ju], firstChange_[s0][ju + 1], firstChange_[s1][ju],
-                         firstChange_[s1][ju + 1]}) -
-               1;
-        from = std::max<std::int64_t>(from, 0);
-      }
-      const std::int64_t e = x_ - 1;
-      if (r0[e] == r1[e] && r0[e] == r2[e] && r0[e] == r3[e]) {
-        to = std::max({lastChange_[s0][ju], lastChange_[s0][ju + 1], lastChange_[s1][ju],
-                       lastChange_[s1][ju + 1]}) +
-             1;
-        to = std::min(to, cells);
-      }
+      const auto [from, to] = changes_.mixedCells(s0, s1, j, {r0, r1, r2, r3}, cells);
       if (from >= to) continue;
       // The cases of cells from..to, sixteen at a time; the rows are padded
       // so that reads past a row's end stay in the buffer.
@@ -499,8 +482,7 @@ class LayerSweep::Sweep {
   // Per slice parity: per voxel, 1 where below the iso level; per row, the
   // first and last change along it and whether a value is not finite.
   std::vector<std::uint8_t> below_[2];
-  std::vector<std::int64_t> firstChange_[2];
-  std::vector<std::int64_t> lastChange_[2];
+  RowChanges changes_{y_};
   std::vector<std::uint8_t> nonFinite_[2];
   std::vector<std::uint8_t> cases_;
   std::vector<EdgeVertex> vertices_;

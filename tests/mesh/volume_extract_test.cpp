@@ -187,6 +187,22 @@ std::vector<VectorUnit> availableUnits() {
   return units;
 }
 
+// The volume's surface from its values in memory, or streamed through a
+// reader of them.
+ExtractedSurface extracted(const TestVolume& volume, const VolumeExtractionSettings& settings,
+                           bool streamed, VolumeFindings& findings) {
+  ExtractedSurface surface;
+  if (streamed) {
+    VolumeHeader header{};
+    header.geometry = volume.geometry;
+    InMemoryVolume reader(header, copyOf(volume.values));
+    surface = extractVolume(reader, settings, findings);
+  } else {
+    extractVolumeInto(volume.geometry, volume.values.data(), settings, surface, findings);
+  }
+  return surface;
+}
+
 }  // namespace
 
 TEST(ExtractVolume, MatchesTheLiteralPipelineInMemoryAndStreamedAtAnyThreadCount) {
@@ -217,16 +233,8 @@ TEST(ExtractVolume, MatchesTheLiteralPipelineInMemoryAndStreamedAtAnyThreadCount
         // again across slabs.
         settings.sliceMemory = static_cast<std::int64_t>(sizeof(double)) * volume.geometry.dims[0] *
                                volume.geometry.dims[1] * (threads + 1);
-        ExtractedSurface surface;
         VolumeFindings findings;
-        if (streamed) {
-          VolumeHeader header{};
-          header.geometry = volume.geometry;
-          InMemoryVolume reader(header, copyOf(volume.values));
-          surface = extractVolume(reader, settings, findings);
-        } else {
-          extractVolumeInto(volume.geometry, volume.values.data(), settings, surface, findings);
-        }
+        const ExtractedSurface surface = extracted(volume, settings, streamed, findings);
         const std::string context = volume.name + ", " + std::to_string(threads) +
                                     (streamed ? " threads, streamed" : " threads");
         EXPECT_TRUE(sameTriangles(expected, surface.triangles)) << context;
@@ -428,16 +436,8 @@ TEST(ExtractVolume, NormalsAreThoseOfTheGradientsAtEachEdgesEnds) {
       for (const bool streamed : {false, true}) {
         settings.threads = threads;
         settings.sliceMemory = static_cast<std::int64_t>(sizeof(double)) * d[0] * d[1] * 4;
-        ExtractedSurface surface;
         VolumeFindings findings;
-        if (streamed) {
-          VolumeHeader header{};
-          header.geometry = volume.geometry;
-          InMemoryVolume reader(header, copyOf(volume.values));
-          surface = extractVolume(reader, settings, findings);
-        } else {
-          extractVolumeInto(volume.geometry, volume.values.data(), settings, surface, findings);
-        }
+        const ExtractedSurface surface = extracted(volume, settings, streamed, findings);
         const std::string context =
             volume.name + ", " + std::to_string(threads) + (streamed ? " threads, streamed" : "");
         ASSERT_TRUE(sameTriangles(triangles, surface.triangles)) << context;

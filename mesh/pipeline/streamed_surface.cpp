@@ -146,6 +146,10 @@ void StreamedWeld::close(const VolumeBoundary& boundary, double isoLevel, Inside
   // Room made once for about a cap vertex per voxel of the faces inside:
   // growing by rehashing costs more, and so does room for every voxel.
   const std::size_t caps = boundary.insideCount(isoLevel, inside);
+  // Only a cell with a face voxel inside is crossed: with none (a surface
+  // that never reaches the faces), there is nothing to cap, and the walk
+  // over every cell around the volume is skipped.
+  if (caps == 0) return;
   faceEdges_.reserve(faceEdges_.size() + caps);
   if (merge_) points_.reserve(points_.size() + caps);
   forEachBoundaryTriangle(

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "volume/voxel_conversion.h"
+
 namespace mcubes::internal {
 
 namespace {
@@ -24,15 +26,9 @@ template <typename Stored, typename Bits>
 void decode(bool bigEndian, const unsigned char* bytes, std::size_t count, double* out) {
   static_assert(sizeof(Stored) == sizeof(Bits), "the bits hold exactly one voxel");
 #if defined(__BYTE_ORDER__)
-  // In the machine's own byte order the bytes are the value: copied and
-  // converted, which the compiler vectorises.
+  // In the machine's own byte order the bytes are the value.
   if (bigEndian == (__BYTE_ORDER__ == __ORDER_BIG_ENDIAN__)) {
-    for (std::size_t n = 0; n < count; ++n) {
-      Stored value;
-      std::memcpy(&value, bytes + n * sizeof(Stored), sizeof value);
-      out[n] = static_cast<double>(value);
-    }
-    return;
+    return convertNative<Stored>(bytes, count, out);
   }
 #endif
   for (std::size_t n = 0; n < count; ++n) {
@@ -96,6 +92,12 @@ std::optional<VoxelType> voxelTypeNamed(const std::string& name) {
 
 void decodeVoxels(VoxelType type, bool bigEndian, const unsigned char* bytes, std::size_t count,
                   double* out) {
+#if defined(__x86_64__) || defined(__i386__)
+  // x86 stores little-endian; a byte has no order.
+  if ((!bigEndian || voxelBytes(type) == 1) && __builtin_cpu_supports("avx2")) {
+    return convertNativeAvx2(type, bytes, count, out);
+  }
+#endif
   switch (type) {
     case VoxelType::Uint8:
       for (std::size_t n = 0; n < count; ++n) out[n] = bytes[n];

@@ -10,6 +10,7 @@
 #include "tests/support/temporary_directory.h"
 #include "tests/volume/volume_test_support.h"
 #include "volume/volume.h"
+#include "volume/voxel_decoding.h"
 
 using namespace mcubes::internal;
 
@@ -306,6 +307,34 @@ INSTANTIATE_TEST_SUITE_P(
                                      VoxelType::Float32, VoxelType::Float64),
                      testing::Bool()),
     caseName);
+
+// Decoding straight from stored bytes, every type in either byte order,
+// for every count up to a few vector widths and from an odd address: each
+// value exact (the vector loop and its remainder alike), none written past
+// the count.
+TEST(VoxelDecoding, DecodesEveryCountExactly) {
+  constexpr int Most = 37;
+  for (int t = 0; t <= static_cast<int>(VoxelType::Float64); ++t) {
+    const auto type = static_cast<VoxelType>(t);
+    for (const bool bigEndian : {false, true}) {
+      const std::string bytes = " " + stored(type, bigEndian, 0, Most);
+      for (int count = 0; count <= Most; ++count) {
+        std::vector<double> out(Most + 1, -7.0);
+        decodeVoxels(type, bigEndian, reinterpret_cast<const unsigned char*>(bytes.data()) + 1,
+                     static_cast<std::size_t>(count), out.data());
+        for (int n = 0; n <= Most; ++n) {
+          const double expected = n < count ? sample(type, n).value : -7.0;
+          if (std::isnan(expected)) {
+            EXPECT_TRUE(std::isnan(out[n]));
+          } else {
+            EXPECT_EQ(out[n], expected) << voxelTypeName(type) << (bigEndian ? " big" : " little")
+                                        << ", " << count << " voxels: voxel " << n;
+          }
+        }
+      }
+    }
+  }
+}
 
 // A volume larger than the reader's window of stored bytes, compressed:
 // every value arrives, in order, whether read slice by slice or whole.

@@ -29,12 +29,20 @@ VolumeBoundary::VolumeBoundary(const std::int64_t (&dims)[3], std::int64_t first
   if (first <= dims[2] - 1 && dims[2] - 1 <= last) faces_[5].resize(whole);
 }
 
+namespace {
+
+// Whether a float holds `value` exactly. Beyond a float's range the
+// conversion is undefined: such values widen the faces too.
+bool exactFloat(double value) {
+  const bool fits = std::isinf(value) || std::fabs(value) <= std::numeric_limits<float>::max();
+  return fits && static_cast<double>(static_cast<float>(value)) == value;
+}
+
+}  // namespace
+
 void VolumeBoundary::put(int face, std::size_t at, double value) {
   if (!wide_) {
-    // Beyond a float's range the conversion is undefined: such values
-    // widen the faces too.
-    const bool fits = std::isinf(value) || std::fabs(value) <= std::numeric_limits<float>::max();
-    if (fits && static_cast<double>(static_cast<float>(value)) == value) {
+    if (exactFloat(value)) {
       faces_[face][at] = static_cast<float>(value);
       return;
     }
@@ -47,22 +55,33 @@ void VolumeBoundary::put(int face, std::size_t at, double value) {
   wideFaces_[face][at] = value;
 }
 
+void VolumeBoundary::putRun(int face, std::size_t at, const double* from, std::int64_t stride,
+                            std::size_t count) {
+  std::size_t n = 0;
+  if (!wide_) {
+    // The common case in one tight loop: floats, until one value is not.
+    float* const out = faces_[face].data() + at;
+    for (; n < count; ++n) {
+      const double value = latticeValue(from[static_cast<std::int64_t>(n) * stride]);
+      if (!exactFloat(value)) break;
+      out[n] = static_cast<float>(value);
+    }
+  }
+  for (; n < count; ++n) {
+    put(face, at + n, latticeValue(from[static_cast<std::int64_t>(n) * stride]));
+  }
+}
+
 void VolumeBoundary::record(std::int64_t k, const double* slice) {
   if (k < first_ || k > last_) return;
   const std::int64_t x = dims_[0], y = dims_[1], held = k - first_;
-  for (std::int64_t j = 0; j < y; ++j) {
-    put(0, static_cast<std::size_t>(j + held * y), latticeValue(slice[j * x]));
-    put(1, static_cast<std::size_t>(j + held * y), latticeValue(slice[j * x + x - 1]));
-  }
-  for (std::int64_t i = 0; i < x; ++i) {
-    put(2, static_cast<std::size_t>(i + held * x), latticeValue(slice[i]));
-    put(3, static_cast<std::size_t>(i + held * x), latticeValue(slice[(y - 1) * x + i]));
-  }
-  const auto whole = [&](int face) {
-    for (std::size_t n = 0; n < size(face); ++n) put(face, n, latticeValue(slice[n]));
-  };
-  if (k == 0) whole(4);
-  if (k == dims_[2] - 1) whole(5);
+  const auto ys = static_cast<std::size_t>(y), xs = static_cast<std::size_t>(x);
+  putRun(0, static_cast<std::size_t>(held * y), slice, x, ys);
+  putRun(1, static_cast<std::size_t>(held * y), slice + x - 1, x, ys);
+  putRun(2, static_cast<std::size_t>(held * x), slice, 1, xs);
+  putRun(3, static_cast<std::size_t>(held * x), slice + (y - 1) * x, 1, xs);
+  if (k == 0) putRun(4, 0, slice, 1, size(4));
+  if (k == dims_[2] - 1) putRun(5, 0, slice, 1, size(5));
 }
 
 double VolumeBoundary::value(std::int64_t i, std::int64_t j, std::int64_t k) const {

@@ -52,6 +52,9 @@ class VolumeBoundary {
 
  private:
   void put(int face, std::size_t at, double value);
+  // put of latticeValue of `count` voxels `stride` apart from `from`, at
+  // `at` on.
+  void putRun(int face, std::size_t at, const double* from, std::int64_t stride, std::size_t count);
   double get(int face, std::size_t at) const {
     return wide_ ? wideFaces_[face][at] : faces_[face][at];
   }

@@ -150,11 +150,6 @@ SlabBuffers::SlabBuffers(VolumeReader& reader, const SlabReading& reading, std::
       layers_(reading.layers),
       begin_(reading.begin),
       end_(reading.end < 0 ? depth_ - 1 : reading.end) {
-  // The slice memory holds every slab in flight, not each: the buffers'
-  // pages are faulted in on first use, which costs more than the slice
-  // each slab copies over from the one before.
-  const std::int64_t slices = (layers_ + 1 + 2 * margin_) / buffers;
-  layers_ = std::clamp<std::int64_t>(slices - 1 - 2 * margin_, 1, layers_);
   if (workers > 0) {
     layers_ = std::clamp<std::int64_t>((end_ - begin_) / (4 * workers), 1, layers_);
   }

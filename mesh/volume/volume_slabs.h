@@ -69,7 +69,6 @@ SlabReading slabReading(const VolumeGeometry& geometry, std::int64_t sliceMemory
 // over from that one's buffer (or kept in place, with one buffer). Slabs
 // are filled in order, one fill after another (on any thread); their
 // windows stay valid until the buffer is filled again, `buffers` slabs on.
-// The buffers together hold as many slices as the reading's layers take.
 class SlabBuffers {
  public:
   // With workers, slabs are kept small enough for each worker to have a

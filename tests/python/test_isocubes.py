@@ -12,6 +12,7 @@ import re
 import signal
 import subprocess
 import threading
+import time
 
 import numpy as np
 import pytest
@@ -484,15 +485,18 @@ def test_decimation_keeps_the_surface_printable():
 
 # Ctrl+C during a long call stops it between slabs of layers, as
 # KeyboardInterrupt with a note of how far it got; raised after the call
-# returned instead, it would carry no note. The signal may fall between two
-# calls, so a few tries are allowed: one must stop a call.
+# returned instead (while its mesh goes to numpy, say), it would carry no
+# note. So the signal is sent at points spread over one call's time: those
+# early in it fall in the sweep, and one of them must stop it there.
 def test_ctrl_c_stops_a_call_between_slabs_of_layers():
     z, y, x = _grid(256)
     volume = (1 - np.sqrt(x * x + y * y + z * z)).astype(np.float32)
-    before = isocubes.marching_cubes(volume, 0.5, normals=False)
+    start = time.perf_counter()
+    before = isocubes.marching_cubes(volume, 0.5, normals=False, threads=1)
+    took = time.perf_counter() - start
 
-    def interrupted():
-        timer = threading.Timer(0.05, os.kill, (os.getpid(), signal.SIGINT))
+    def interrupted(delay):
+        timer = threading.Timer(delay, os.kill, (os.getpid(), signal.SIGINT))
         timer.start()
         try:
             while True:
@@ -502,7 +506,8 @@ def test_ctrl_c_stops_a_call_between_slabs_of_layers():
         finally:
             timer.join()
 
-    notes = next((n for n in (interrupted() for _ in range(10)) if n), [])
+    tries = 20
+    notes = next((n for n in (interrupted(took * t / tries) for t in range(1, tries)) if n), [])
     assert len(notes) == 1 and re.fullmatch(r"isocubes stopped after (\d+) of 255 layers", notes[0])
     # Nothing is left half-done: the next call gives the same mesh.
     after = isocubes.marching_cubes(volume, 0.5, normals=False)

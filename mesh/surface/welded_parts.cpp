@@ -10,6 +10,18 @@ constexpr std::uint32_t None = 0xffffffffu;
 
 }  // namespace
 
+void makeRoomForWhole(IndexedMesh& mesh, std::int64_t done, std::int64_t total) {
+  if (done <= 0 || done >= total) return;
+  // An eighth more than the share so far foretells.
+  const auto whole = [&](std::size_t size) {
+    return static_cast<std::size_t>(static_cast<double>(size) * 1.125 * static_cast<double>(total) /
+                                    static_cast<double>(done));
+  };
+  makeRoom(mesh.vertices, whole(mesh.vertices.size()));
+  if (!mesh.normals.empty()) makeRoom(mesh.normals, whole(mesh.normals.size()));
+  makeRoom(mesh.faces, whole(mesh.faces.size()));
+}
+
 void WeldedPart::clear() {
   mesh.vertices.clear();
   mesh.faces.clear();

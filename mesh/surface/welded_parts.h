@@ -33,11 +33,19 @@ struct WeldedPart {
   void clear();
 };
 
+// Room in `mesh` for the whole mesh, of which it holds the share `done` of
+// `total` (layers swept, say), with some to spare. A mesh grown by doubling
+// is copied into fresh pages at each step, which costs about as much as
+// making it; room that is never filled costs only address space.
+void makeRoomForWhole(IndexedMesh& mesh, std::int64_t done, std::int64_t total);
+
 // Parts joined in order: the vertices a part shares with the part before
 // become that part's, the rest are numbered on after the mesh's.
 class JoinedParts {
  public:
   void add(WeldedPart& part);
+  // Says that the parts joined so far are the share `done` of `total`.
+  void expect(std::int64_t done, std::int64_t total) { makeRoomForWhole(mesh, done, total); }
 
   // What was joined as one part, to be joined in turn with others (the
   // shares of several processes); empties this.

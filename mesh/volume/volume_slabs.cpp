@@ -28,31 +28,75 @@ struct LayersPart {
   VolumeFindings findings;
 };
 
-// Without workers a soup is swept straight into the output: nothing to join.
-void makePart(LayerSweep& sweep, bool alone, const SliceWindow& window, std::int64_t first,
-              std::int64_t last, const VolumeOutput& output, LayersPart& part) {
-  part.findings = {};
-  if (output.weld) {
-    sweep.run(window, first, last, part.weld, part.findings);
-    return;
+// The whole welded surface of layers [begin, end), swept by one thread
+// alone into one part that goes on from run to run: nothing to join, and
+// room made for the whole as it grows, not by doubling.
+struct WholePart {
+  std::int64_t begin, end;
+  WeldedPart part;
+  bool started = false;
+};
+
+// What a run of the sweep writes to.
+struct Destination {
+  const VolumeOutput& output;
+  bool alone;
+  WholePart* whole;  // nullptr: a part per run
+};
+
+void sweepWhole(LayerSweep& sweep, const SliceWindow& window, std::int64_t first, std::int64_t last,
+                WholePart& whole, VolumeFindings& findings) {
+  // Runs of a few layers, each after room for the whole as foretold by the
+  // layers before.
+  constexpr std::int64_t Layers = 8;
+  for (std::int64_t from = first; from < last; from += Layers) {
+    makeRoomForWhole(whole.part.mesh, from - whole.begin, whole.end - whole.begin);
+    sweep.run(window, from, std::min(last, from + Layers), whole.part, findings, whole.started);
+    whole.started = true;
   }
-  ExtractedSurface& soup = alone ? *output.soup : part.soup;
-  if (!alone) soup.clear();
-  sweep.run(window, first, last, soup, part.findings);
 }
 
-void takePart(bool alone, const VolumeOutput& output, LayersPart& part, VolumeFindings& findings) {
+// Without workers a soup is swept straight into the output: nothing to join.
+void makePart(LayerSweep& sweep, const Destination& to, const SliceWindow& window,
+              std::int64_t first, std::int64_t last, LayersPart& part) {
+  part.findings = {};
+  if (to.whole) {
+    sweepWhole(sweep, window, first, last, *to.whole, part.findings);
+  } else if (to.output.weld) {
+    sweep.run(window, first, last, part.weld, part.findings);
+  } else {
+    ExtractedSurface& soup = to.alone ? *to.output.soup : part.soup;
+    if (!to.alone) soup.clear();
+    sweep.run(window, first, last, soup, part.findings);
+  }
+}
+
+// The part's layers are [first, last) of the output's [begin, end).
+void takePart(const Destination& to, std::int64_t begin, std::int64_t first, std::int64_t last,
+              std::int64_t end, LayersPart& part, VolumeFindings& findings) {
   mergeFindings(findings, part.findings);
-  if (output.weld) {
-    output.weld->add(part.weld);
+  if (to.whole) {
+    if (last == end) to.output.weld->add(to.whole->part);
     return;
   }
-  if (alone) return;
-  ExtractedSurface& soup = *output.soup;
+  if (to.output.weld) {
+    to.output.weld->expect(first - begin, end - begin);
+    to.output.weld->add(part.weld);
+    return;
+  }
+  if (to.alone) return;
+  ExtractedSurface& soup = *to.output.soup;
   soup.triangles.insert(soup.triangles.end(), part.soup.triangles.begin(),
                         part.soup.triangles.end());
   soup.edges.insert(soup.edges.end(), part.soup.edges.begin(), part.soup.edges.end());
   soup.normals.insert(soup.normals.end(), part.soup.normals.begin(), part.soup.normals.end());
+}
+
+// A whole part where one thread welds into an output that joins.
+std::unique_ptr<WholePart> wholePart(const SweepWorkers& workers, const VolumeOutput& output,
+                                     std::int64_t begin, std::int64_t end) {
+  if (workers.pool.size() != 0 || !output.weld || !output.weld->joins()) return nullptr;
+  return std::make_unique<WholePart>(WholePart{begin, end, {}, false});
 }
 
 }  // namespace
@@ -76,13 +120,17 @@ void sweepLayers(SweepWorkers& workers, const SliceWindow& window, std::int64_t 
   if (progress) chunks = std::max<std::int64_t>(chunks, 100);
   chunks = std::min(chunks, std::max<std::int64_t>(layers / 2, 1));
   const auto from = [&](std::int64_t chunk) { return layers * chunk / chunks; };
+  const std::unique_ptr<WholePart> whole = wholePart(workers, output, 0, layers);
+  const Destination to{output, alone, whole.get()};
   runInOrder<LayersPart>(
       workers.pool, chunks, 2 * std::max(workers.pool.size(), 1), [](std::int64_t, LayersPart&) {},
       [&](int worker, std::int64_t c, LayersPart& part) {
-        makePart(workers.sweeps[static_cast<std::size_t>(worker)], alone, window, from(c),
-                 from(c + 1), output, part);
+        makePart(workers.sweeps[static_cast<std::size_t>(worker)], to, window, from(c), from(c + 1),
+                 part);
       },
-      [&](std::int64_t, LayersPart& part) { takePart(alone, output, part, findings); },
+      [&](std::int64_t c, LayersPart& part) {
+        takePart(to, 0, from(c), from(c + 1), layers, part, findings);
+      },
       [&](std::int64_t taken) {
         if (progress) progress(from(taken), layers);
       });
@@ -92,16 +140,18 @@ void sweepSlabs(VolumeReader& reader, const SlabReading& reading, SweepWorkers& 
                 const std::function<void(std::int64_t k, const double* slice)>& read,
                 const VolumeOutput& output, VolumeFindings& findings,
                 const LayerProgress& progress) {
-  const bool alone = workers.pool.size() == 0;
+  const std::int64_t begin = reading.begin;
+  const std::int64_t end = reading.end < 0 ? reader.header().geometry.dims[2] - 1 : reading.end;
+  const std::unique_ptr<WholePart> whole = wholePart(workers, output, begin, end);
+  const Destination to{output, workers.pool.size() == 0, whole.get()};
   readSlabs<LayersPart>(
       reader, reading, workers.pool, read, [](std::int64_t, std::int64_t, LayersPart&) {},
       [&](int worker, const SliceWindow& window, std::int64_t first, std::int64_t last,
           LayersPart& part) {
-        makePart(workers.sweeps[static_cast<std::size_t>(worker)], alone, window, first, last,
-                 output, part);
+        makePart(workers.sweeps[static_cast<std::size_t>(worker)], to, window, first, last, part);
       },
-      [&](std::int64_t, std::int64_t, LayersPart& part) {
-        takePart(alone, output, part, findings);
+      [&](std::int64_t first, std::int64_t last, LayersPart& part) {
+        takePart(to, begin, first, last, end, part, findings);
       },
       progress);
 }

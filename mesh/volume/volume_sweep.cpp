@@ -61,19 +61,23 @@ class LayerSweep::Sweep {
   }
 
   void run(const SliceWindow& window, std::int64_t first, std::int64_t last, ExtractedSurface* soup,
-           WeldedPart* part, VolumeFindings& findings) {
+           WeldedPart* part, VolumeFindings& findings, bool continued = false) {
     window_ = window;
-    first_ = first;
     last_ = last;
     soup_ = soup;
     part_ = part;
     findings_ = &findings;
-    // The vertices kept are another run's, perhaps of other values at the
-    // same rows (a label map's labels).
-    for (EdgeVertex& v : vertices_) v.stamp = 0;
-    for (PointGradient& g : gradients_) g.stamp = 0;
-    if (part_) {
-      numbers_->forgetAll();
+    if (continued) {
+      // The vertices, gradients and numbers kept are the run before's, of
+      // the same values; its last plane is inside the part now.
+      part_->lastPlane.clear();
+    } else {
+      first_ = first;
+      // The vertices kept are another run's, perhaps of other values at the
+      // same rows (a label map's labels).
+      for (EdgeVertex& v : vertices_) v.stamp = 0;
+      for (PointGradient& g : gradients_) g.stamp = 0;
+      if (part_) numbers_->forgetAll();
     }
     classify(first, last, findings);
     for (std::int64_t k = first; k < last; ++k) {
@@ -501,7 +505,8 @@ class LayerSweep::Sweep {
   PointGradient* gradientRows_[4];
   std::int64_t gradientStamps_[4];
 
-  // The run: its layers, where its output goes.
+  // The run: its part's first layer and its own last, where its output
+  // goes.
   std::int64_t first_ = 0, last_ = 0;
   ExtractedSurface* soup_ = nullptr;
   WeldedPart* part_ = nullptr;
@@ -522,9 +527,9 @@ void LayerSweep::run(const SliceWindow& window, std::int64_t first, std::int64_t
 }
 
 void LayerSweep::run(const SliceWindow& window, std::int64_t first, std::int64_t last,
-                     WeldedPart& out, VolumeFindings& findings) {
-  out.clear();
-  sweep_->run(window, first, last, nullptr, &out, findings);
+                     WeldedPart& out, VolumeFindings& findings, bool continued) {
+  if (!continued) out.clear();
+  sweep_->run(window, first, last, nullptr, &out, findings, continued);
 }
 
 }  // namespace mcubes::internal

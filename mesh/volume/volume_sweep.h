@@ -26,11 +26,13 @@ class LayerSweep {
   // counted in `findings`. The soup is appended to `out`; a welded part
   // (mesh/surface/welded_parts.h) is cleared first, its planes the slices first and
   // last, places in them (j * X + i) * 2 + axis for i- and j-edges, its
-  // lattice points' index (k * Y + j) * X + i.
+  // lattice points' index (k * Y + j) * X + i. `continued`: the part goes
+  // on from this sweep's run before, which ended at `first`, as if both
+  // had been one run (its first plane stays that run's).
   void run(const SliceWindow& window, std::int64_t first, std::int64_t last, ExtractedSurface& out,
            VolumeFindings& findings);
   void run(const SliceWindow& window, std::int64_t first, std::int64_t last, WeldedPart& out,
-           VolumeFindings& findings);
+           VolumeFindings& findings, bool continued = false);
 
  private:
   class Sweep;

@@ -31,6 +31,13 @@ class VolumeWeld {
     }
   }
 
+  // Whether parts are joined here (not handed on).
+  bool joins() const { return !take_; }
+  // The parts added so far are the share `done` of `total` layers.
+  void expect(std::int64_t done, std::int64_t total) {
+    if (!take_) joined_.expect(done, total);
+  }
+
   // The parts joined so far as one.
   WeldedPart take() { return joined_.take(); }
 

@@ -315,7 +315,16 @@ class LayerSweep::Sweep {
       EdgeVertex& v = rowSlots_[e][i];
       if (v.stamp != rowStamps_[e]) {
         v.stamp = rowStamps_[e];
-        computeVertex<Kind>(e, i, j, k, checkFinite, v, findings);
+        if (Weld && rowNumbers_[e][i] != EdgeNumbers::None) {
+          // Numbered by the layer before, which made its vertex: only what
+          // making it again would count.
+          const EdgeEnd& ea = EdgeEnds[e][0];
+          const EdgeEnd& eb = EdgeEnds[e][1];
+          countLevelOnVoxel(l_.iso, swept(cornerValues_[ea.row][i + ea.column]),
+                            swept(cornerValues_[eb.row][i + eb.column]), findings);
+        } else {
+          computeVertex<Kind>(e, i, j, k, checkFinite, v, findings);
+        }
       }
       at[e] = &v;
     }

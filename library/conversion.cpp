@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <thread>
-#include <type_traits>
+#include <utility>
 
 #include "mcubes/error.h"
 
@@ -55,28 +55,18 @@ VolumeGeometry placedGeometry(const std::int64_t (&dims)[3], const Placement& pl
   return geometry;
 }
 
-// The public mesh's arrays are new blocks the size of the mesh: made on
-// huge pages (makeRoom) before they are filled, as the pipeline's own, they
-// are faulted in 2 MB at a time instead of 4 KB.
+// The mesh's arrays are vectors of their numbers already
+// (mesh/surface/packed_vector.h): they leave as they are, without a copy.
 Mesh publicMesh(IndexedMesh&& mesh) {
-  static_assert(sizeof(Point3) == 3 * sizeof(float), "a point is three packed floats");
-  static_assert(sizeof(mesh.faces[0]) == 3 * sizeof(std::uint32_t), "a face is three numbers");
-  const auto flat = [](auto& items, auto& result) {
-    using Number = typename std::remove_reference_t<decltype(result)>::value_type;
-    const auto* first = reinterpret_cast<const Number*>(items.data());
-    const std::size_t count = items.size() * 3;
-    internal::makeRoom(result, count);
-    result.assign(first, first + count);
-    std::remove_reference_t<decltype(items)>().swap(items);
-  };
   Mesh result;
-  flat(mesh.vertices, result.positions);
-  flat(mesh.normals, result.normals);
-  flat(mesh.faces, result.indices);
+  result.positions = std::move(mesh.vertices.numbers());
+  result.normals = std::move(mesh.normals.numbers());
+  result.indices = std::move(mesh.faces.numbers());
+  mesh = {};
   return result;
 }
 
-IndexedMesh internalMesh(const Mesh& mesh) {
+IndexedMesh internalMesh(Mesh mesh) {
   const std::size_t vertices = mesh.positions.size() / 3;
   if (mesh.positions.size() % 3 != 0 || mesh.indices.size() % 3 != 0) {
     throw ArgumentError("positions and indices must hold three numbers per vertex and face");
@@ -92,14 +82,9 @@ IndexedMesh internalMesh(const Mesh& mesh) {
     }
   }
   IndexedMesh result;
-  result.vertices.resize(vertices);
-  result.normals.resize(mesh.normals.size() / 3);
-  result.faces.resize(mesh.indices.size() / 3);
-  if (vertices > 0) std::memcpy(result.vertices.data(), mesh.positions.data(), vertices * 12);
-  if (!mesh.normals.empty()) std::memcpy(result.normals.data(), mesh.normals.data(), vertices * 12);
-  if (!mesh.indices.empty()) {
-    std::memcpy(result.faces.data(), mesh.indices.data(), mesh.indices.size() * 4);
-  }
+  result.vertices.numbers() = std::move(mesh.positions);
+  result.normals.numbers() = std::move(mesh.normals);
+  result.faces.numbers() = std::move(mesh.indices);
   return result;
 }
 

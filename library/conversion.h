@@ -20,11 +20,10 @@ Geometry publicGeometry(const internal::VolumeGeometry& geometry);
 internal::VolumeGeometry internalGeometry(const Geometry& geometry);
 internal::VolumeGeometry placedGeometry(const std::int64_t (&dims)[3], const Placement& placement);
 
-// Moves the mesh's arrays over one at a time, so that at most one of them is
-// held twice.
+// The arrays move over as they are, in either direction.
 Mesh publicMesh(internal::IndexedMesh&& mesh);
 // Throws ArgumentError where the arrays do not make a mesh.
-internal::IndexedMesh internalMesh(const Mesh& mesh);
+internal::IndexedMesh internalMesh(Mesh mesh);
 
 // The volume file the source names, opened; throws VolumeError.
 std::unique_ptr<internal::VolumeReader> openFile(const FileSource& source);

@@ -14,7 +14,7 @@ namespace {
 // exactly in the outer planes. The surface is closed when no vertex does.
 // (A vertex inside comes that close only when it lies within rounding of an
 // outer corner.)
-bool clearOfGridFaces(const std::vector<Point3>& vertices, std::int32_t divisions) {
+bool clearOfGridFaces(const PointArray& vertices, std::int32_t divisions) {
   const float outer = static_cast<float>(GridExtent) / 2.0f + sceneGrid(divisions).halfEdge;
   const float inside = outer * (1.0f - 1e-6f);
   return std::none_of(vertices.begin(), vertices.end(), [inside](const Point3& p) {

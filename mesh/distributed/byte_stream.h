@@ -8,6 +8,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "mesh/surface/packed_vector.h"
+
 namespace mcubes::internal {
 
 class ByteWriter {
@@ -25,6 +27,10 @@ class ByteWriter {
     put(static_cast<std::uint64_t>(values.size()));
     const char* from = reinterpret_cast<const char*>(values.data());
     bytes.insert(bytes.end(), from, from + values.size() * sizeof(T));
+  }
+  template <typename Item, typename Number>
+  void put(const PackedVector<Item, Number>& values) {
+    put(values.numbers());
   }
   std::vector<char> bytes;
 };
@@ -46,6 +52,10 @@ class ByteReader {
       throw std::runtime_error("a message from another process ends early");
     values.resize(static_cast<std::size_t>(size));
     take(values.data(), values.size() * sizeof(T));
+  }
+  template <typename Item, typename Number>
+  void get(PackedVector<Item, Number>& values) {
+    get(values.numbers());
   }
 
  private:

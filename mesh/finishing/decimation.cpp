@@ -184,7 +184,7 @@ class Decimator {
   // Writes the decimated mesh back: the faces left in their order, the
   // vertices they use in theirs.
   void finish() {
-    std::vector<std::array<std::uint32_t, 3>> faces;
+    FaceArray faces;
     faces.reserve(live_);
     for (std::size_t f = 0; f < faces_.size(); ++f) {
       if (alive_[f]) faces.push_back(faces_[f]);
@@ -624,7 +624,7 @@ class Decimator {
 
   IndexedMesh& mesh_;
   std::vector<Vec> position_;
-  std::vector<std::array<std::uint32_t, 3>> faces_;
+  FaceArray faces_;
   std::vector<std::uint8_t> alive_;
   std::size_t live_ = 0;
   std::vector<std::vector<std::uint32_t>> around_;

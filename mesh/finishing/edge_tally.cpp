@@ -13,7 +13,7 @@ struct OutEdges {
   std::vector<std::uint32_t> to;
 
   // Rows filled from their ends: start[v] counts down to the row's start.
-  OutEdges(const Faces& faces, std::size_t vertexCount) : start(vertexCount + 1, 0) {
+  OutEdges(const FaceArray& faces, std::size_t vertexCount) : start(vertexCount + 1, 0) {
     for (const auto& f : faces) {
       for (const std::uint32_t v : f) ++start[v];
     }
@@ -40,7 +40,7 @@ struct OutEdges {
 
 }  // namespace
 
-EdgeTally tallyEdges(const Faces& faces, std::size_t vertexCount) {
+EdgeTally tallyEdges(const FaceArray& faces, std::size_t vertexCount) {
   const OutEdges out(faces, vertexCount);
   EdgeTally tally;
   tally.edges = out.to.size();
@@ -54,7 +54,7 @@ EdgeTally tallyEdges(const Faces& faces, std::size_t vertexCount) {
   return tally;
 }
 
-std::vector<std::uint32_t> facesOnDefectiveEdges(const Faces& faces, std::size_t vertexCount) {
+std::vector<std::uint32_t> facesOnDefectiveEdges(const FaceArray& faces, std::size_t vertexCount) {
   const OutEdges out(faces, vertexCount);
   std::vector<std::uint32_t> found;
   for (std::uint32_t f = 0; f < faces.size(); ++f) {

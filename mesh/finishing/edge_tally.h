@@ -24,15 +24,13 @@ struct EdgeTally {
   bool closed() const { return open == 0 && defective == 0; }
 };
 
-using Faces = std::vector<std::array<std::uint32_t, 3>>;
-
 // `vertexCount`: one more than the largest index the faces use, or more.
-EdgeTally tallyEdges(const Faces& faces, std::size_t vertexCount);
+EdgeTally tallyEdges(const FaceArray& faces, std::size_t vertexCount);
 inline EdgeTally tallyEdges(const IndexedMesh& mesh) {
   return tallyEdges(mesh.faces, mesh.vertices.size());
 }
 
 // The faces with an edge that tallyEdges counts as defective.
-std::vector<std::uint32_t> facesOnDefectiveEdges(const Faces& faces, std::size_t vertexCount);
+std::vector<std::uint32_t> facesOnDefectiveEdges(const FaceArray& faces, std::size_t vertexCount);
 
 }  // namespace mcubes::internal

@@ -15,9 +15,9 @@ namespace mcubes::internal {
 // Six times the enclosed volume; positive when the faces wind outward. In
 // double whatever the vertices hold, so that a mesh of millions of faces
 // loses nothing to the sum.
-template <typename Vertex>
-double signedVolume6(const std::vector<Vertex>& vertices,
-                     const std::vector<std::array<std::uint32_t, 3>>& faces) {
+template <typename Vertices, typename Faces>
+double signedVolume6(const Vertices& vertices, const Faces& faces) {
+  using Vertex = typename Vertices::value_type;
   double sum = 0;
   for (const auto& f : faces) {
     const Vertex &a = vertices[f[0]], &b = vertices[f[1]], &c = vertices[f[2]];

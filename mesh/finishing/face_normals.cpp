@@ -20,7 +20,7 @@ Point3 unitFaceNormal(const Point3& a, const Point3& b, const Point3& c) {
           static_cast<float>(n[2] / length)};
 }
 
-std::vector<Point3> faceAreaNormals(const IndexedMesh& mesh) {
+PointArray faceAreaNormals(const IndexedMesh& mesh) {
   // Summed in double: a vertex of a fine mesh gathers faces of every
   // orientation whose areas are tiny beside its coordinates.
   std::vector<double> sum(3 * mesh.vertices.size(), 0.0);
@@ -31,7 +31,7 @@ std::vector<Point3> faceAreaNormals(const IndexedMesh& mesh) {
       for (int k = 0; k < 3; ++k) sum[3 * i + k] += n[k];
     }
   }
-  std::vector<Point3> normals(mesh.vertices.size(), Point3{1, 0, 0});
+  PointArray normals(mesh.vertices.size(), Point3{1, 0, 0});
   for (std::size_t i = 0; i < normals.size(); ++i) {
     const double* n = &sum[3 * i];
     const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);

@@ -14,7 +14,7 @@ namespace mcubes::internal {
 // their areas (the cross product of two edges), so that slivers count for
 // little; outward where the faces wind outward. A vertex whose faces'
 // normals cancel, or that has none, gets +x.
-std::vector<Point3> faceAreaNormals(const IndexedMesh& mesh);
+PointArray faceAreaNormals(const IndexedMesh& mesh);
 
 // The cross product of a face's edges b - a and c - a, in double: its
 // normal by the right-hand rule, as long as twice its area.

@@ -171,7 +171,7 @@ struct Normalised {
   double centre[3];
   double scale;
 
-  explicit Normalised(const std::vector<Point3>& vertices) {
+  explicit Normalised(const PointArray& vertices) {
     double low[3], high[3];
     for (int i = 0; i < 3; ++i) low[i] = high[i] = (&vertices[0].x)[i];
     for (const Point3& p : vertices) {
@@ -328,7 +328,7 @@ namespace {
 
 // The filter over `graph`, vertices on the faces of `box` (as `faces` finds
 // them) held there, and the `fixed` vertices back at their bits at the end.
-void filter(std::vector<Point3>& vertices, const Neighbours& graph, int iterations, double passband,
+void filter(PointArray& vertices, const Neighbours& graph, int iterations, double passband,
             const VolumeGeometry* box, const BoxFaces* faces,
             const std::vector<std::uint32_t>& fixed) {
   const std::size_t count = vertices.size();
@@ -441,7 +441,7 @@ void smoothMesh(IndexedMesh& mesh, int iterations, double passband, const Volume
   if (tally) *tally = edges;
 }
 
-void smoothOverRows(std::vector<Point3>& vertices, const NeighbourRows& rows, int iterations,
+void smoothOverRows(PointArray& vertices, const NeighbourRows& rows, int iterations,
                     double passband, const VolumeGeometry* box) {
   if (iterations < 1 || vertices.empty()) return;
   Neighbours graph{rows.start, rows.of, std::vector<float>(vertices.size())};

@@ -48,7 +48,7 @@ struct NeighbourRows {
 // vertices follow only some of theirs): each vertex moves towards the mean
 // of its row, a vertex with an empty row stays exactly where it is, and
 // `box` holds vertices on its faces as smoothMesh does.
-void smoothOverRows(std::vector<Point3>& vertices, const NeighbourRows& rows, int iterations,
+void smoothOverRows(PointArray& vertices, const NeighbourRows& rows, int iterations,
                     double passband, const VolumeGeometry* box = nullptr);
 
 // The filter's coefficients for the Chebyshev polynomials T_0 ... T_n,

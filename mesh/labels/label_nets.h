@@ -36,7 +36,7 @@ struct LabelNet {
   // triangles name them by their index here, 0 by `background`.
   std::vector<std::int64_t> labels;
   std::uint32_t background = 0;
-  std::vector<Point3> vertices;
+  PointArray vertices;
   // Per vertex: its cell's lowest voxel (-1 for the cells around the
   // volume), how many labels the cell's voxels hold, the vertex of the cell
   // beyond each face (NoVertex where that face's voxels all hold one label:

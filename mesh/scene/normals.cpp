@@ -14,8 +14,8 @@ Point3 unit(double x, double y, double z) {
 
 }  // namespace
 
-std::vector<Point3> fieldNormals(const BallCentres& balls, const std::vector<Point3>& points) {
-  std::vector<Point3> normals;
+PointArray fieldNormals(const BallCentres& balls, const PointArray& points) {
+  PointArray normals;
   normals.reserve(points.size());
   for (const Point3& p : points) {
     // Each ball adds s / (1 + d^2); its gradient is -2 s (p - c) / (1 + d^2)^2.

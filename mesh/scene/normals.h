@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "iso/isosurface.h"
+#include "mesh/surface/surface.h"
 #include "scene/scene.h"
 
 namespace mcubes::internal {
@@ -13,6 +14,6 @@ namespace mcubes::internal {
 // each point: the field falls outward, so these point out of the blobs.
 // Where the gradient vanishes (a point exactly between two equal balls) the
 // normal is the unit vector from the nearer centre, or +x at a centre.
-std::vector<Point3> fieldNormals(const BallCentres& balls, const std::vector<Point3>& points);
+PointArray fieldNormals(const BallCentres& balls, const PointArray& points);
 
 }  // namespace mcubes::internal

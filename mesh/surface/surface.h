@@ -11,6 +11,7 @@
 
 #include "iso/cell_types.h"
 #include "mesh/surface/huge_pages.h"
+#include "mesh/surface/packed_vector.h"
 
 namespace mcubes::internal {
 
@@ -40,20 +41,26 @@ struct ExtractedSurface {
 // either empty or one per vertex; stages that add one (a label, a scalar)
 // add a vector beside `normals` and keep it in step where vertices are
 // merged or renumbered.
+using Face = std::array<std::uint32_t, 3>;
+// Held as plain vectors of their numbers (mesh/surface/packed_vector.h).
+using PointArray = PackedVector<Point3, float>;
+using FaceArray = PackedVector<Face, std::uint32_t>;
+
 struct IndexedMesh {
-  std::vector<Point3> vertices;
-  std::vector<std::array<std::uint32_t, 3>> faces;  // zero-based, outward winding
-  std::vector<Point3> normals;                      // empty, or one unit normal per vertex
+  PointArray vertices;
+  FaceArray faces;     // zero-based, outward winding
+  PointArray normals;  // empty, or one unit normal per vertex
 };
 
-// Room for `total` elements, growing geometrically: callers add batch after
-// batch to the same vectors. A large new block goes on huge pages
-// (mesh/surface/huge_pages.h) before it is filled.
-template <typename T>
-void makeRoom(std::vector<T>& v, std::size_t total) {
+// Room for `total` elements of a vector (std::vector, PackedVector),
+// growing geometrically: callers add batch after batch to the same vectors.
+// A large new block goes on huge pages (mesh/surface/huge_pages.h) before
+// it is filled.
+template <typename Vector>
+void makeRoom(Vector& v, std::size_t total) {
   if (total <= v.capacity()) return;
   v.reserve(std::max(total, 2 * v.capacity()));
-  adviseHugePages(v.data(), v.capacity() * sizeof(T));
+  adviseHugePages(v.data(), v.capacity() * sizeof(typename Vector::value_type));
 }
 
 }  // namespace mcubes::internal

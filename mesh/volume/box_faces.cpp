@@ -4,7 +4,7 @@
 
 namespace mcubes::internal {
 
-BoxFaces boxFaces(const std::vector<Point3>& vertices, const VolumeGeometry& box) {
+BoxFaces boxFaces(const PointArray& vertices, const VolumeGeometry& box) {
   BoxFaces faces;
   const double(&a)[3][3] = box.axes;
   // m[r][c] = axes[c][r]; its inverse is the adjugate (the transposed

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "iso/cell_types.h"
+#include "mesh/surface/surface.h"
 #include "volume/volume.h"
 
 namespace mcubes::internal {
@@ -25,7 +26,7 @@ struct BoxFaces {
   std::vector<std::uint8_t> ofVertex;
 };
 
-BoxFaces boxFaces(const std::vector<Point3>& vertices, const VolumeGeometry& box);
+BoxFaces boxFaces(const PointArray& vertices, const VolumeGeometry& box);
 
 // The index-space coordinates of a world point.
 void indexCoordinates(const BoxFaces& faces, const VolumeGeometry& box, const Point3& p,

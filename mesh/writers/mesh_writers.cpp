@@ -52,7 +52,7 @@ std::optional<MeshFormat> meshFormatOfPath(const std::string& path) {
 
 namespace {
 
-bool printPoints(std::FILE* out, const std::vector<Point3>& points, const char* prefix) {
+bool printPoints(std::FILE* out, const PointArray& points, const char* prefix) {
   bool ok = true;
   for (const Point3& v : points) {
     ok = std::fprintf(out, "%s%.9g %.9g %.9g\n", prefix, v.x, v.y, v.z) > 0 && ok;

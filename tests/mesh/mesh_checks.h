@@ -71,7 +71,7 @@ inline ::testing::AssertionResult sameTriangles(const std::vector<Triangle>& exp
 // The same vertices and normals, bit for bit, and the same faces.
 inline ::testing::AssertionResult sameMesh(const mcubes::internal::IndexedMesh& expected,
                                            const mcubes::internal::IndexedMesh& actual) {
-  const auto sameBits = [](const std::vector<Point3>& a, const std::vector<Point3>& b) {
+  const auto sameBits = [](const auto& a, const auto& b) {
     return a.size() == b.size() &&
            (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Point3)) == 0);
   };
@@ -88,7 +88,9 @@ inline ::testing::AssertionResult sameMesh(const mcubes::internal::IndexedMesh& 
 
 // True when every directed edge occurs once and its reverse once: each edge
 // is shared by exactly two faces that run it in opposite directions.
-inline bool closedAndConsistent(const std::vector<std::array<std::uint32_t, 3>>& faces) {
+// `Faces`: a mesh's FaceArray, or faces read back from a file.
+template <typename Faces>
+bool closedAndConsistent(const Faces& faces) {
   std::map<std::pair<std::uint32_t, std::uint32_t>, int> directed;
   for (const auto& f : faces) {
     for (int i = 0; i < 3; ++i) ++directed[{f[i], f[(i + 1) % 3]}];
@@ -105,8 +107,8 @@ inline bool closedAndConsistent(const std::vector<std::array<std::uint32_t, 3>>&
 // sheets of a surface are pinched together at a point. Each neighbour must
 // end two of the edges opposite the vertex, and following them must go
 // round once.
-inline std::size_t pinchedVertices(const std::vector<std::array<std::uint32_t, 3>>& faces,
-                                   std::size_t vertexCount) {
+template <typename Faces>
+std::size_t pinchedVertices(const Faces& faces, std::size_t vertexCount) {
   std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> fans(vertexCount);
   for (const auto& f : faces) {
     for (int i = 0; i < 3; ++i) fans[f[i]].emplace_back(f[(i + 1) % 3], f[(i + 2) % 3]);

@@ -41,7 +41,7 @@ std::string words(std::initializer_list<std::uint32_t> values) {
   return bytes;
 }
 
-std::string points(const std::vector<Point3>& values) {
+std::string points(const PointArray& values) {
   return std::string(reinterpret_cast<const char*>(values.data()), 12 * values.size());
 }
 

@@ -62,7 +62,7 @@ TEST(Surface, WeldedHighResolutionMeshIsClosedOutwardAndShadedByOutwardNormals) 
 
 TEST(FieldNormals, PointAwayFromTheBallsAndStayUnitWhereTheGradientVanishes) {
   const BallCentres apart = {{-3, 0, 0}, {3, 0, 0}};
-  const std::vector<Point3> normals =
+  const PointArray normals =
       fieldNormals(apart, {{-6, 0, 0}, {6, 0, 0}, {-3, 2, 0}, {0, 0, 0}, {3, 0, 0}, {0, 0, 5}});
   const Point3 expected[] = {{-1, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 0, 0}, {1, 0, 0}, {0, 0, 1}};
   for (std::size_t i = 0; i < normals.size(); ++i) {

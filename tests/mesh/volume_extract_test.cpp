@@ -724,7 +724,7 @@ IndexedMesh piecesInOrder(const VolumeGeometry& g, std::vector<VolumeShare>& sha
     pieces[n].takeFinalNumbers(PieceSide::After, finalAhead[n + 1]);
   }
   IndexedMesh mesh;
-  std::vector<std::array<std::uint32_t, 3>> caps;
+  FaceArray caps;
   for (VolumePiece& piece : pieces) {
     const MeshPiece made = piece.take();
     const std::size_t own = made.surfaceVertices + made.capVertices;

@@ -70,7 +70,7 @@ TEST(WeldSurface, OneVertexPerEdgeAtItsFirstPositionWithFacesTurnedOutward) {
   EXPECT_TRUE(same(mesh.vertices[2], b));
   EXPECT_TRUE(same(mesh.vertices[3], d));
   EXPECT_TRUE(same(mesh.vertices[4], a));
-  const std::vector<std::array<std::uint32_t, 3>> faces = {{0, 1, 2}, {2, 1, 3}, {0, 4, 2}};
+  const FaceArray faces = {{0, 1, 2}, {2, 1, 3}, {0, 4, 2}};
   EXPECT_EQ(mesh.faces, faces);
 
   surface.edges.pop_back();
@@ -87,7 +87,7 @@ TEST(CloseAndMerge, CoincidentVerticesMergeAndTheFacesThatCollapseGo) {
   const IndexedMesh mesh = closeAndMerge(VolumeGeometry{}, part, {}, {true, true, false});
   ASSERT_EQ(mesh.vertices.size(), 5u);
   EXPECT_TRUE(same(mesh.vertices[3], {1.5f, 0, 0}));
-  const std::vector<std::array<std::uint32_t, 3>> faces = {{0, 1, 2}, {0, 2, 4}, {1, 3, 4}};
+  const FaceArray faces = {{0, 1, 2}, {0, 2, 4}, {1, 3, 4}};
   EXPECT_EQ(mesh.faces, faces);
   EXPECT_EQ(zeroAreaFaces(mesh), 1u);
 }

@@ -78,7 +78,9 @@ class PackedVector {
     // growing moves.
     Number numbers[Numbers];
     std::memcpy(numbers, &item, sizeof item);
-    numbers_.insert(numbers_.end(), numbers, numbers + Numbers);
+    // One number at a time: stores in line where there is room, where a
+    // range insert copies through memmove.
+    for (const Number number : numbers) numbers_.push_back(number);
   }
   template <typename... Arguments>
   Item& emplace_back(Arguments&&... arguments) {

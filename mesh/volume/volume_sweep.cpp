@@ -421,8 +421,10 @@ class LayerSweep::Sweep {
   // A point of an aligned lattice with its coordinates in index order (x
   // along i, y along j, z along k), in world order.
   Point3 inWorldOrder(const Point3& p) const {
-    const float c[3] = {p.x, p.y, p.z};
-    return {c[l_.coordinateAxis[0]], c[l_.coordinateAxis[1]], c[l_.coordinateAxis[2]]};
+    // Chosen, not indexed: an array on the stack, written and read back at
+    // once, waits for its stores.
+    const auto along = [&](int axis) { return axis == 0 ? p.x : axis == 1 ? p.y : p.z; };
+    return {along(l_.coordinateAxis[0]), along(l_.coordinateAxis[1]), along(l_.coordinateAxis[2])};
   }
 
   // A voxel's value as the sweep takes it: negated where the inside lies
@@ -468,11 +470,16 @@ class LayerSweep::Sweep {
     for (int end = 0; l_.distinctPoints && end < 2; ++end) {
       const int* side = iso::CornerSide[iso::EdgeCorners[e][end]];
       const std::int64_t p[3] = {i + side[0], j + side[1], k + side[2]};
-      const auto along = [&](int d) {
-        return l_.coordinates[d][static_cast<std::size_t>(p[l_.coordinateAxis[d]])];
+      // Compared by their bits, one coordinate at a time (a point built on
+      // the stack and compared whole waits for its stores).
+      const auto same = [&](int d, float coordinate) {
+        const float on = l_.coordinates[d][static_cast<std::size_t>(p[l_.coordinateAxis[d]])];
+        std::uint32_t a, b;
+        std::memcpy(&a, &on, sizeof a);
+        std::memcpy(&b, &coordinate, sizeof b);
+        return a == b;
       };
-      const Point3 point{along(0), along(1), along(2)};
-      if (std::memcmp(&point, &vertex.position, sizeof point) == 0) {
+      if (same(0, vertex.position.x) && same(1, vertex.position.y) && same(2, vertex.position.z)) {
         part_->onPoints.emplace_back((p[2] * y_ + p[1]) * x_ + p[0], index);
         break;
       }

@@ -291,6 +291,8 @@ void VolumePiece::renumber(const PieceCounts& removedBefore, std::uint64_t surfa
     }
     finals_[v] = indexable(numbers_[v] - gone);
   }
+  asItStands_ = true;
+  for (std::size_t v = 0; v < finals_.size() && asItStands_; ++v) asItStands_ = finals_[v] == v;
 }
 
 PlaneNumbers VolumePiece::finalNumbers(PieceSide side) const {
@@ -314,11 +316,21 @@ void VolumePiece::takeFinalNumbers(PieceSide side, const PlaneNumbers& numbers) 
 }
 
 MeshPiece VolumePiece::take() {
+  MeshPiece piece;
+  if (asItStands_) {
+    // Most whole meshes: nothing merged.
+    for (const Kind kind : kinds_)
+      (kind == Kind::Surface ? piece.surfaceVertices : piece.capVertices) += 1;
+    piece.surfaceFaces = surfaceFaces_;
+    piece.mesh = std::move(mesh_);
+    piece.numbers = std::move(finals_);
+    if (mirrored_) reverseFaces(piece.mesh);
+    return piece;
+  }
   // The kept own vertices moved to the front, in place: the surface's come
   // before any of the caps' here too.
   const std::size_t count = kinds_.size();
   std::vector<std::uint32_t> to(count, None);
-  MeshPiece piece;
   std::size_t kept = 0;
   for (std::size_t v = 0; v < count; ++v) {
     if ((kinds_[v] != Kind::Surface && kinds_[v] != Kind::Cap) || finals_[v] == None) continue;

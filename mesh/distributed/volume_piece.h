@@ -175,6 +175,9 @@ class VolumePiece {
   // that vertex here (None: a neighbour's).
   std::unordered_map<std::uint64_t, std::pair<std::uint64_t, std::uint32_t>> mergedInto_;
   std::vector<std::uint32_t> finals_;  // own kept vertices' final numbers
+  // Every vertex is the piece's own, kept, and numbered where it stands:
+  // taking the piece changes nothing in its mesh.
+  bool asItStands_ = false;
   std::unordered_map<std::uint64_t, std::pair<std::uint32_t, Point3>> neighbourFinals_;
 };
 

@@ -38,12 +38,13 @@ struct LowerEnds {
 constexpr LowerEnds LowerEnd;
 
 // The vertex numbers of the lattice edges a sweep can reach, as
-// EdgeNumbers (mesh/surface/edge_numbers.h) keeps them, but two per edge,
+// EdgeNumbers (mesh/surface/edge_numbers.h) keeps them (though as they
+// are, None where unset), but two per edge,
 // the label at its lower end's and at its upper end's, beside the other
 // axis's of the same place: a cell's edges share cache lines.
 class PairedNumbers {
  public:
-  static constexpr std::uint32_t None = EdgeNumbers::None;
+  static constexpr std::uint32_t None = 0xffffffffu;
   static constexpr int Across = EdgeNumbers::Across;
 
   explicit PairedNumbers(std::size_t planeSize)

@@ -312,9 +312,10 @@ class SlabExtractor {
     }
     const std::int64_t place = static_cast<std::int64_t>(low[1]) * points_ + low[2];
     const int list = axis == 0 ? EdgeNumbers::Across : low[0] & 1;
-    std::uint32_t& number = numbers_->numbers(list, axis - 1)[place];
-    if (number != EdgeNumbers::None) return number;
-    number = static_cast<std::uint32_t>(part_->mesh.vertices.size());
+    std::uint32_t& held = numbers_->numbers(list, axis - 1)[place];
+    if (held != EdgeNumbers::Empty) return EdgeNumbers::numberIn(held);
+    const auto number = static_cast<std::uint32_t>(part_->mesh.vertices.size());
+    held = EdgeNumbers::held(number);
     part_->mesh.vertices.push_back(position);
     numbers_->set(list, axis - 1, place);
     const std::int64_t entry = 2 * place + (axis - 1);

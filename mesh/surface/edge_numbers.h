@@ -8,25 +8,34 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <new>
 #include <vector>
 
 namespace mcubes::internal {
 
 class EdgeNumbers {
  public:
-  static constexpr std::uint32_t None = 0xffffffffu;
+  // A place holds its edge's vertex number plus one, 0 where it has none:
+  // the planes start as fresh zeroed memory, whose pages are only made
+  // resident where numbers are set (a smooth surface crosses few of a
+  // large plane's edges).
+  static constexpr std::uint32_t Empty = 0;
+  static std::uint32_t numberIn(std::uint32_t held) { return held - 1; }
+  static std::uint32_t held(std::uint32_t number) { return number + 1; }
   static constexpr int Across = 2;  // the list of the edges across planes
 
-  explicit EdgeNumbers(std::size_t planeSize) : across_(planeSize, None) {
-    for (auto& parity : inPlane_) {
-      for (auto& axis : parity) axis.assign(planeSize, None);
-    }
+  explicit EdgeNumbers(std::size_t planeSize)
+      : places_(static_cast<std::uint32_t*>(std::calloc(5 * planeSize, sizeof(std::uint32_t)))),
+        planeSize_(planeSize) {
+    if (!places_) throw std::bad_alloc();
   }
 
   // The numbers of the edges of list 0 or 1 (a plane's parity) along the
   // plane's axis 0 or 1, or of the edges across (list Across, axis unused).
   std::uint32_t* numbers(int list, int axis) {
-    return list == Across ? across_.data() : inPlane_[list][axis].data();
+    return places_.get() + (list == Across ? 4 : 2 * list + axis) * planeSize_;
   }
 
   // Says that the number at `place` of a list and axis has been set.
@@ -38,9 +47,9 @@ class EdgeNumbers {
   void forget(int list) {
     for (const std::int64_t entry : touched_[list]) {
       if (list == Across) {
-        across_[static_cast<std::size_t>(entry)] = None;
+        numbers(Across, 0)[entry] = Empty;
       } else {
-        inPlane_[list][entry & 1][static_cast<std::size_t>(entry >> 1)] = None;
+        numbers(list, static_cast<int>(entry & 1))[entry >> 1] = Empty;
       }
     }
     touched_[list].clear();
@@ -51,8 +60,11 @@ class EdgeNumbers {
   }
 
  private:
-  std::vector<std::uint32_t> inPlane_[2][2];
-  std::vector<std::uint32_t> across_;
+  struct Free {
+    void operator()(std::uint32_t* places) const { std::free(places); }
+  };
+  std::unique_ptr<std::uint32_t[], Free> places_;
+  std::size_t planeSize_;
   std::vector<std::int64_t> touched_[3];
 };
 

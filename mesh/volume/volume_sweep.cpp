@@ -315,7 +315,7 @@ class LayerSweep::Sweep {
       EdgeVertex& v = rowSlots_[e][i];
       if (v.stamp != rowStamps_[e]) {
         v.stamp = rowStamps_[e];
-        if (Weld && rowNumbers_[e][i] != EdgeNumbers::None) {
+        if (Weld && rowNumbers_[e][i] != EdgeNumbers::Empty) {
           // Numbered by the layer before, which made its vertex: only what
           // making it again would count.
           const EdgeEnd& ea = EdgeEnds[e][0];
@@ -447,15 +447,16 @@ class LayerSweep::Sweep {
 
   std::uint32_t vertexOf(int e, std::int64_t i, std::int64_t j, std::int64_t k,
                          const EdgeVertex& vertex) {
-    std::uint32_t& index = rowNumbers_[e][i];
-    if (index != EdgeNumbers::None) return index;
+    std::uint32_t& held = rowNumbers_[e][i];
+    if (held != EdgeNumbers::Empty) return EdgeNumbers::numberIn(held);
     const int axis = EdgeEnds.axis[e];
     const int* low = EdgeEnds.low[e];
     const std::int64_t at[3] = {i + low[0], j + low[1], k + low[2]};
     const std::int64_t place = at[1] * x_ + at[0];
     const int list = axis == 2 ? EdgeNumbers::Across : static_cast<int>(at[2] & 1);
     IndexedMesh& mesh = part_->mesh;
-    index = static_cast<std::uint32_t>(mesh.vertices.size());
+    const auto index = static_cast<std::uint32_t>(mesh.vertices.size());
+    held = EdgeNumbers::held(index);
     numbers_->set(list, axis, place);
     mesh.vertices.push_back(vertex.position);
     if (l_.normals) mesh.normals.push_back(vertex.normal);

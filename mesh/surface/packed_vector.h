@@ -41,10 +41,6 @@ class PackedVector {
   explicit PackedVector(std::size_t count) : numbers_(count * Numbers) {}
   PackedVector(std::size_t count, const Item& item) { assign(count, item); }
   PackedVector(std::initializer_list<Item> items) { assign(items.begin(), items.end()); }
-  template <typename Iterator>
-  PackedVector(Iterator first, Iterator last) {
-    assign(first, last);
-  }
 
   std::size_t size() const { return numbers_.size() / Numbers; }
   bool empty() const { return numbers_.empty(); }
@@ -57,17 +53,12 @@ class PackedVector {
     for (std::size_t n = had; n < count; ++n) (*this)[n] = item;
   }
   void clear() { numbers_.clear(); }
-  void shrink_to_fit() { numbers_.shrink_to_fit(); }
   void swap(PackedVector& other) noexcept { numbers_.swap(other.numbers_); }
 
   Item* data() { return reinterpret_cast<Item*>(numbers_.data()); }
   const Item* data() const { return reinterpret_cast<const Item*>(numbers_.data()); }
   Item& operator[](std::size_t n) { return data()[n]; }
   const Item& operator[](std::size_t n) const { return data()[n]; }
-  Item& front() { return data()[0]; }
-  const Item& front() const { return data()[0]; }
-  Item& back() { return data()[size() - 1]; }
-  const Item& back() const { return data()[size() - 1]; }
   Item* begin() { return data(); }
   Item* end() { return data() + size(); }
   const Item* begin() const { return data(); }
@@ -85,9 +76,8 @@ class PackedVector {
   template <typename... Arguments>
   Item& emplace_back(Arguments&&... arguments) {
     push_back(Item{std::forward<Arguments>(arguments)...});
-    return back();
+    return data()[size() - 1];
   }
-  void pop_back() { numbers_.resize(numbers_.size() - Numbers); }
 
   void assign(std::size_t count, const Item& item) {
     clear();
@@ -113,14 +103,6 @@ class PackedVector {
   Item* insert(const Item* position, std::initializer_list<Item> items) {
     return insert(position, items.begin(), items.end());
   }
-  Item* erase(const Item* first, const Item* last) {
-    const auto from = static_cast<std::ptrdiff_t>(first - data());
-    const auto to = static_cast<std::ptrdiff_t>(last - data());
-    numbers_.erase(numbers_.begin() + from * static_cast<std::ptrdiff_t>(Numbers),
-                   numbers_.begin() + to * static_cast<std::ptrdiff_t>(Numbers));
-    return data() + from;
-  }
-
   // The numbers themselves, Numbers per item, to take away (leaving this
   // empty) or to read.
   std::vector<Number>& numbers() { return numbers_; }

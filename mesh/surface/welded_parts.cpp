@@ -12,9 +12,11 @@ constexpr std::uint32_t None = 0xffffffffu;
 
 void makeRoomForWhole(IndexedMesh& mesh, std::int64_t done, std::int64_t total) {
   if (done <= 0 || done >= total) return;
-  // An eighth more than the share so far foretells.
+  // Half as much again as the share so far foretells: surfaces are seldom
+  // spread evenly over the layers, and room never filled is never faulted
+  // in.
   const auto whole = [&](std::size_t size) {
-    return static_cast<std::size_t>(static_cast<double>(size) * 1.125 * static_cast<double>(total) /
+    return static_cast<std::size_t>(static_cast<double>(size) * 1.5 * static_cast<double>(total) /
                                     static_cast<double>(done));
   };
   makeRoom(mesh.vertices, whole(mesh.vertices.size()));

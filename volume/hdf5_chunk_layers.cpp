@@ -30,10 +30,10 @@ class HeldBytes : public ByteSource {
 };
 
 // Whether the chunks pass through deflate alone (`deflated`) or no filter.
-bool deflateOnly(hid_t creation, bool& deflated) {
-  const int filters = H5Pget_nfilters(creation);
+bool deflateOnly(const Hdf5Library& h5, hid_t creation, bool& deflated) {
+  const int filters = h5.H5Pget_nfilters(creation);
   unsigned options = 0;
-  if (filters < 0 || filters > 1 || H5Pget_chunk_opts(creation, &options) < 0 ||
+  if (filters < 0 || filters > 1 || h5.H5Pget_chunk_opts(creation, &options) < 0 ||
       (options & H5D_CHUNK_DONT_FILTER_PARTIAL_CHUNKS) != 0) {
     return false;
   }
@@ -41,24 +41,26 @@ bool deflateOnly(hid_t creation, bool& deflated) {
   if (!deflated) return true;
   unsigned flags = 0;
   std::size_t values = 0;
-  return H5Pget_filter2(creation, 0, &flags, &values, nullptr, 0, nullptr, nullptr) ==
+  return h5.H5Pget_filter2(creation, 0, &flags, &values, nullptr, 0, nullptr, nullptr) ==
          H5Z_FILTER_DEFLATE;
 }
 
 }  // namespace
 
-std::optional<Hdf5ChunkLayers> Hdf5ChunkLayers::of(hid_t dataset, hid_t memoryType,
+std::optional<Hdf5ChunkLayers> Hdf5ChunkLayers::of(const Hdf5Library& h5, hid_t dataset,
+                                                   hid_t memoryType,
                                                    const std::vector<hsize_t>& shape,
                                                    std::size_t voxelBytes) {
-  const hid_t creation = H5Dget_create_plist(dataset);
+  const hid_t creation = h5.H5Dget_create_plist(dataset);
   hsize_t chunk[3] = {};
   bool deflated = false;
-  const bool chunked = H5Pget_layout(creation) == H5D_CHUNKED &&
-                       H5Pget_chunk(creation, 3, chunk) == 3 && deflateOnly(creation, deflated);
-  H5Pclose(creation);
-  const hid_t stored = H5Dget_type(dataset);
-  const bool ownType = H5Tequal(stored, memoryType) > 0;
-  H5Tclose(stored);
+  const bool chunked = h5.H5Pget_layout(creation) == H5D_CHUNKED &&
+                       h5.H5Pget_chunk(creation, 3, chunk) == 3 &&
+                       deflateOnly(h5, creation, deflated);
+  h5.H5Pclose(creation);
+  const hid_t stored = h5.H5Dget_type(dataset);
+  const bool ownType = h5.H5Tequal(stored, memoryType) > 0;
+  h5.H5Tclose(stored);
   if (!chunked || !ownType || shape.size() != 3 || (deflated && !InflatesGzip)) {
     return std::nullopt;
   }
@@ -68,10 +70,10 @@ std::optional<Hdf5ChunkLayers> Hdf5ChunkLayers::of(hid_t dataset, hid_t memoryTy
     chunks *= (shape[std::size_t(a)] + chunk[a] - 1) / chunk[a];
   }
   // (This HDF5 takes no H5S_ALL here.)
-  const hid_t space = H5Dget_space(dataset);
+  const hid_t space = h5.H5Dget_space(dataset);
   hsize_t written = 0;
-  const herr_t counted = H5Dget_num_chunks(dataset, space, &written);
-  H5Sclose(space);
+  const herr_t counted = h5.H5Dget_num_chunks(dataset, space, &written);
+  h5.H5Sclose(space);
   if (counted < 0 || written != chunks) return std::nullopt;
   // A layer and a chunk are held at once: at most 1 GiB of them, as HDF5's
   // chunk cache is given (else its own read).
@@ -79,12 +81,12 @@ std::optional<Hdf5ChunkLayers> Hdf5ChunkLayers::of(hid_t dataset, hid_t memoryTy
                                  static_cast<long double>(chunk[0]) * chunk[1] * chunk[2]) *
                                 voxelBytes;
   if (heldBytes > static_cast<long double>(1u << 30)) return std::nullopt;
-  return Hdf5ChunkLayers(dataset, shape.data(), chunk, voxelBytes, deflated);
+  return Hdf5ChunkLayers(h5, dataset, shape.data(), chunk, voxelBytes, deflated);
 }
 
-Hdf5ChunkLayers::Hdf5ChunkLayers(hid_t dataset, const hsize_t shape[3], const hsize_t chunk[3],
-                                 std::size_t voxelBytes, bool deflated)
-    : dataset_(dataset), voxelBytes_(voxelBytes), deflated_(deflated) {
+Hdf5ChunkLayers::Hdf5ChunkLayers(const Hdf5Library& h5, hid_t dataset, const hsize_t shape[3],
+                                 const hsize_t chunk[3], std::size_t voxelBytes, bool deflated)
+    : h5_(&h5), dataset_(dataset), voxelBytes_(voxelBytes), deflated_(deflated) {
   std::copy(shape, shape + 3, shape_);
   std::copy(chunk, chunk + 3, chunk_);
 }
@@ -131,11 +133,12 @@ bool Hdf5ChunkLayers::readLayer(hsize_t layer, const std::string& file) {
 // which).
 bool Hdf5ChunkLayers::readChunk(const hsize_t offset[3], const std::string& file) {
   const std::size_t bytes = std::size_t(chunk_[0] * chunk_[1] * chunk_[2]) * voxelBytes_;
+  const Hdf5Library& h5 = *h5_;
   hsize_t size = 0;
-  if (H5Dget_chunk_storage_size(dataset_, offset, &size) < 0) return false;
+  if (h5.H5Dget_chunk_storage_size(dataset_, offset, &size) < 0) return false;
   std::uint32_t skipped = 0;
   stored_.resize(std::size_t(size));
-  if (H5Dread_chunk(dataset_, H5P_DEFAULT, offset, &skipped, stored_.data()) < 0) return false;
+  if (h5.H5Dread_chunk(dataset_, H5P_DEFAULT, offset, &skipped, stored_.data()) < 0) return false;
   chunkVoxels_.resize(bytes);
   if (!deflated_ || (skipped & 1u) != 0) {
     if (size != bytes) {

@@ -5,13 +5,13 @@
 // copies from there, and took twice as long on a gzip-chunked scan.
 #pragma once
 
-#include <hdf5.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "volume/hdf5_library.h"
 
 namespace mcubes::internal {
 
@@ -23,7 +23,7 @@ class Hdf5ChunkLayers {
   // Fletcher-32, another library's), edge chunks left unfiltered, a stored
   // type other than the machine's own, chunks never written (HDF5 reads
   // its fill value for them), or a layer and a chunk of more than 1 GiB.
-  static std::optional<Hdf5ChunkLayers> of(hid_t dataset, hid_t memoryType,
+  static std::optional<Hdf5ChunkLayers> of(const Hdf5Library& h5, hid_t dataset, hid_t memoryType,
                                            const std::vector<hsize_t>& shape,
                                            std::size_t voxelBytes);
 
@@ -34,11 +34,12 @@ class Hdf5ChunkLayers {
   const unsigned char* slice(std::int64_t k, const std::string& file);
 
  private:
-  Hdf5ChunkLayers(hid_t dataset, const hsize_t shape[3], const hsize_t chunk[3],
-                  std::size_t voxelBytes, bool deflated);
+  Hdf5ChunkLayers(const Hdf5Library& h5, hid_t dataset, const hsize_t shape[3],
+                  const hsize_t chunk[3], std::size_t voxelBytes, bool deflated);
   bool readLayer(hsize_t layer, const std::string& file);
   bool readChunk(const hsize_t offset[3], const std::string& file);
 
+  const Hdf5Library* h5_;
   hid_t dataset_;  // owned by the reader
   hsize_t shape_[3], chunk_[3];
   std::size_t voxelBytes_;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <thread>
 
 #include "volume/byte_source.h"
 #include "volume/gzip_source.h"
@@ -102,66 +104,114 @@ const unsigned char* Hdf5ChunkLayers::slice(std::int64_t k, const std::string& f
   return layer_.data() + std::size_t(hsize_t(k) - layer * chunk_[0]) * sliceBytes;
 }
 
-// Reads each chunk of the layer and puts the part of it inside the
-// dataset's shape (edge chunks overhang it) in its place in layer_.
+// Reads the stored bytes of each chunk of the layer, one after another (the
+// library is serial), then unpacks each and puts the part of it inside the
+// dataset's shape (edge chunks overhang it) in its place in layer_: half of
+// the chunks on a second thread where the machine has a core for it and
+// they are deflated, inflating them being most of reading such a dataset.
 bool Hdf5ChunkLayers::readLayer(hsize_t layer, const std::string& file) {
   const hsize_t first = layer * chunk_[0];
   const hsize_t depth = std::min(chunk_[0], shape_[0] - first);
-  const std::size_t row = std::size_t(shape_[2]) * voxelBytes_;
-  layer_.resize(std::size_t(depth * shape_[1]) * row);
+  layer_.resize(std::size_t(depth * shape_[1] * shape_[2]) * voxelBytes_);
+  std::size_t count = 0;
   for (hsize_t y = 0; y < shape_[1]; y += chunk_[1]) {
-    for (hsize_t x = 0; x < shape_[2]; x += chunk_[2]) {
-      const hsize_t offset[3] = {first, y, x};
-      if (!readChunk(offset, file)) return false;
-      const hsize_t rows = std::min(chunk_[1], shape_[1] - y);
-      const std::size_t width = std::size_t(std::min(chunk_[2], shape_[2] - x)) * voxelBytes_;
-      const std::size_t chunkRow = std::size_t(chunk_[2]) * voxelBytes_;
-      for (hsize_t z = 0; z < depth; ++z) {
-        for (hsize_t j = 0; j < rows; ++j) {
-          std::memcpy(layer_.data() + std::size_t(z * shape_[1] + y + j) * row +
-                          std::size_t(x) * voxelBytes_,
-                      chunkVoxels_.data() + std::size_t(z * chunk_[1] + j) * chunkRow, width);
-        }
-      }
+    for (hsize_t x = 0; x < shape_[2]; x += chunk_[2], ++count) {
+      if (count == stored_.size()) stored_.emplace_back();
+      StoredChunk& stored = stored_[count];
+      stored.offset[0] = first;
+      stored.offset[1] = y;
+      stored.offset[2] = x;
+      if (!readStored(stored)) return false;
     }
   }
+  const auto unpackEach = [&](std::size_t from, std::size_t to,
+                              std::vector<unsigned char>& voxels) {
+    for (std::size_t n = from; n < to; ++n) {
+      unpack(stored_[n], voxels, file);
+      place(stored_[n].offset, depth, voxels);
+    }
+  };
+  if (!deflated_ || count < 2 || std::thread::hardware_concurrency() < 2) {
+    unpackEach(0, count, chunkVoxels_);
+    return true;
+  }
+  const std::size_t middle = count / 2;
+  std::exception_ptr besideFailure;
+  std::thread beside([&] {
+    try {
+      unpackEach(middle, count, besideVoxels_);
+    } catch (...) {
+      besideFailure = std::current_exception();
+    }
+  });
+  std::exception_ptr failure;
+  try {
+    unpackEach(0, middle, chunkVoxels_);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  beside.join();
+  if (failure) std::rethrow_exception(failure);
+  if (besideFailure) std::rethrow_exception(besideFailure);
   return true;
 }
 
-// The chunk at `offset` into chunkVoxels_: its stored bytes inflated, or
-// taken as they are where no filter applies to it (its filter mask says
-// which).
-bool Hdf5ChunkLayers::readChunk(const hsize_t offset[3], const std::string& file) {
-  const std::size_t bytes = std::size_t(chunk_[0] * chunk_[1] * chunk_[2]) * voxelBytes_;
+bool Hdf5ChunkLayers::readStored(StoredChunk& chunk) const {
   const Hdf5Library& h5 = *h5_;
   hsize_t size = 0;
-  if (h5.H5Dget_chunk_storage_size(dataset_, offset, &size) < 0) return false;
-  std::uint32_t skipped = 0;
-  stored_.resize(std::size_t(size));
-  if (h5.H5Dread_chunk(dataset_, H5P_DEFAULT, offset, &skipped, stored_.data()) < 0) return false;
-  chunkVoxels_.resize(bytes);
-  if (!deflated_ || (skipped & 1u) != 0) {
+  if (h5.H5Dget_chunk_storage_size(dataset_, chunk.offset, &size) < 0) return false;
+  chunk.bytes.resize(std::size_t(size));
+  chunk.skipped = 0;
+  return h5.H5Dread_chunk(dataset_, H5P_DEFAULT, chunk.offset, &chunk.skipped,
+                          chunk.bytes.data()) >= 0;
+}
+
+// The chunk's voxels into `voxels`: its stored bytes inflated, or taken as
+// they are where no filter applies to it (its filter mask says which).
+void Hdf5ChunkLayers::unpack(const StoredChunk& chunk, std::vector<unsigned char>& voxels,
+                             const std::string& file) const {
+  const std::size_t bytes = std::size_t(chunk_[0] * chunk_[1] * chunk_[2]) * voxelBytes_;
+  const std::size_t size = chunk.bytes.size();
+  voxels.resize(bytes);
+  if (!deflated_ || (chunk.skipped & 1u) != 0) {
     if (size != bytes) {
       failVolume(file,
                  "a chunk of its dataset stores " + std::to_string(size) + " bytes for its " +
                      std::to_string(bytes),
                  "copy the file again");
     }
-    std::memcpy(chunkVoxels_.data(), stored_.data(), bytes);
-    return true;
+    std::memcpy(voxels.data(), chunk.bytes.data(), bytes);
+    return;
   }
   const std::unique_ptr<ByteSource> inflated =
-      inflatingSource(std::make_unique<HeldBytes>(stored_.data(), std::size_t(size)), file);
+      inflatingSource(std::make_unique<HeldBytes>(chunk.bytes.data(), size), file);
   unsigned char beyond = 0;
   // One byte more than a chunk's is asked for: the stream must end (its
   // check value verified) exactly there.
-  if (inflated->read(chunkVoxels_.data(), bytes) != bytes || inflated->read(&beyond, 1) != 0) {
+  if (inflated->read(voxels.data(), bytes) != bytes || inflated->read(&beyond, 1) != 0) {
     failVolume(file,
                "a chunk of its dataset does not inflate to the chunk's " + std::to_string(bytes) +
                    " bytes",
                "copy the file again");
   }
-  return true;
+}
+
+// The chunk at `offset`, its voxels in `voxels`, copied into layer_ (a
+// layer `depth` slices deep) where it lies inside the dataset's shape.
+void Hdf5ChunkLayers::place(const hsize_t offset[3], hsize_t depth,
+                            const std::vector<unsigned char>& voxels) {
+  const hsize_t y = offset[1], x = offset[2];
+  const std::size_t row = std::size_t(shape_[2]) * voxelBytes_;
+  const hsize_t rows = std::min(chunk_[1], shape_[1] - y);
+  const std::size_t width = std::size_t(std::min(chunk_[2], shape_[2] - x)) * voxelBytes_;
+  const std::size_t chunkRow = std::size_t(chunk_[2]) * voxelBytes_;
+  for (hsize_t z = 0; z < depth; ++z) {
+    for (hsize_t j = 0; j < rows; ++j) {
+      std::memcpy(
+          layer_.data() + std::size_t(z * shape_[1] + y + j) * row + std::size_t(x) * voxelBytes_,
+          voxels.data() + std::size_t(z * chunk_[1] + j) * chunkRow, width);
+    }
+  }
 }
 
 }  // namespace mcubes::internal

@@ -1,8 +1,9 @@
 // The voxels of a chunked HDF5 dataset compressed by deflate alone, or not
 // at all, read a layer of chunks at a time straight from the file: each
 // chunk's stored bytes (H5Dread_chunk) inflated here, by ISA-L where the
-// build has it. HDF5's own read inflates with zlib into its chunk cache and
-// copies from there, and took twice as long on a gzip-chunked scan.
+// build has it, on two threads where the machine has two cores. HDF5's own
+// read inflates with zlib into its chunk cache and copies from there, and
+// took twice as long on a gzip-chunked scan.
 #pragma once
 
 #include <cstddef>
@@ -36,8 +37,17 @@ class Hdf5ChunkLayers {
  private:
   Hdf5ChunkLayers(const Hdf5Library& h5, hid_t dataset, const hsize_t shape[3],
                   const hsize_t chunk[3], std::size_t voxelBytes, bool deflated);
+  // A chunk's place in the dataset, its stored bytes and its filter mask.
+  struct StoredChunk {
+    hsize_t offset[3];
+    std::vector<unsigned char> bytes;
+    std::uint32_t skipped;
+  };
   bool readLayer(hsize_t layer, const std::string& file);
-  bool readChunk(const hsize_t offset[3], const std::string& file);
+  bool readStored(StoredChunk& chunk) const;
+  void unpack(const StoredChunk& chunk, std::vector<unsigned char>& voxels,
+              const std::string& file) const;
+  void place(const hsize_t offset[3], hsize_t depth, const std::vector<unsigned char>& voxels);
 
   const Hdf5Library* h5_;
   hid_t dataset_;  // owned by the reader
@@ -45,7 +55,9 @@ class Hdf5ChunkLayers {
   std::size_t voxelBytes_;
   bool deflated_;
   std::optional<hsize_t> held_;  // the layer in layer_
-  std::vector<unsigned char> layer_, chunkVoxels_, stored_;
+  std::vector<unsigned char> layer_;
+  std::vector<StoredChunk> stored_;  // the layer's chunks, kept for their memory
+  std::vector<unsigned char> chunkVoxels_, besideVoxels_;  // a chunk unpacked, per thread
 };
 
 }  // namespace mcubes::internal

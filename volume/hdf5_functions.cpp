@@ -35,14 +35,16 @@ hid_t openReadOnly(const char* path) { return H5Fopen(path, H5F_ACC_RDONLY, H5P_
 
 }  // namespace
 
+// clang-format off
 const Hdf5Library linkedHdf5Library = {
     Hdf5LibraryLayout,
 #define MC_HDF5_ADDRESS(function) &::function,
     MC_HDF5_FUNCTIONS(MC_HDF5_ADDRESS)
 #undef MC_HDF5_ADDRESS
-        nativeType,
+    nativeType,
     datasetAccessClass,
     openReadOnly,
 };
+// clang-format on
 
 }  // namespace mcubes::internal

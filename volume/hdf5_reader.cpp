@@ -98,12 +98,13 @@ struct Volume {
   std::string name, shown;
 };
 
-// Every 3-D dataset the file links to, in name order.
+// The 3-D datasets found so far as the file's links are visited.
 struct Listing {
   const Hdf5Library& h5;
   std::vector<Volume> volumes;
 };
 
+// Every 3-D dataset the file links to, in name order.
 herr_t addIfVolume(hid_t group, const char* name, const H5L_info_t* link, void* listing) {
   if (link->type != H5L_TYPE_HARD) return 0;
   const Hdf5Library& h5 = static_cast<Listing*>(listing)->h5;

@@ -6,30 +6,12 @@
 #include <memory>
 #include <thread>
 
-#include "volume/byte_source.h"
 #include "volume/gzip_source.h"
 #include "volume/read_failure.h"
 
 namespace mcubes::internal {
 
 namespace {
-
-// A chunk's stored bytes, for inflatingSource.
-class HeldBytes : public ByteSource {
- public:
-  HeldBytes(const unsigned char* bytes, std::size_t size) : at_(bytes), left_(size) {}
-  std::size_t read(unsigned char* out, std::size_t size) override {
-    const std::size_t taken = std::min(size, left_);
-    std::memcpy(out, at_, taken);
-    at_ += taken;
-    left_ -= taken;
-    return taken;
-  }
-
- private:
-  const unsigned char* at_;
-  std::size_t left_;
-};
 
 // Whether the chunks pass through deflate alone (`deflated`) or no filter.
 bool deflateOnly(const Hdf5Library& h5, hid_t creation, bool& deflated) {
@@ -183,15 +165,10 @@ void Hdf5ChunkLayers::unpack(const StoredChunk& chunk, std::vector<unsigned char
     std::memcpy(voxels.data(), chunk.bytes.data(), bytes);
     return;
   }
-  const std::unique_ptr<ByteSource> inflated =
-      inflatingSource(std::make_unique<HeldBytes>(chunk.bytes.data(), size), file);
-  unsigned char beyond = 0;
-  // One byte more than a chunk's is asked for: the stream must end (its
-  // check value verified) exactly there.
-  if (inflated->read(voxels.data(), bytes) != bytes || inflated->read(&beyond, 1) != 0) {
+  if (!inflateWhole(chunk.bytes.data(), size, voxels.data(), bytes)) {
     failVolume(file,
-               "a chunk of its dataset does not inflate to the chunk's " + std::to_string(bytes) +
-                   " bytes",
+               "a chunk of its dataset is corrupt or does not inflate to the chunk's " +
+                   std::to_string(bytes) + " bytes",
                "copy the file again");
   }
 }

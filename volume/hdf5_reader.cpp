@@ -299,7 +299,7 @@ std::optional<std::array<double, 3>> statedSpacing(const Hdf5Library& h5, const 
 class Hdf5Volume : public VolumeReader {
  public:
   Hdf5Volume(const Hdf5Library& h5, std::string path, std::string dataset, Handle file, Handle data,
-             VolumeHeader header, std::optional<Hdf5ChunkLayers> layers)
+             VolumeHeader header, std::unique_ptr<Hdf5ChunkLayers> layers)
       : h5_(h5),
         path_(std::move(path)),
         dataset_(std::move(dataset)),
@@ -363,8 +363,8 @@ class Hdf5Volume : public VolumeReader {
   Handle file_, data_;
   VolumeHeader header_;
   std::int64_t nextSlice_ = 0;
-  std::vector<unsigned char> stored_;      // a slab's voxels in their own type
-  std::optional<Hdf5ChunkLayers> layers_;  // where its chunks are read directly
+  std::vector<unsigned char> stored_;        // a slab's voxels in their own type
+  std::unique_ptr<Hdf5ChunkLayers> layers_;  // where its chunks are read directly
 };
 
 }  // namespace
@@ -432,7 +432,7 @@ std::unique_ptr<VolumeReader> openHdf5(const std::string& path, const std::strin
   }
   header.geometry = placedGeometry(path, dims, placed);
   header.notice = notice;
-  std::optional<Hdf5ChunkLayers> layers =
+  std::unique_ptr<Hdf5ChunkLayers> layers =
       Hdf5ChunkLayers::of(h5, probe.get(), h5.nativeType(header.type), shape.shape,
                           std::size_t(voxelBytes(header.type)));
   Handle data = layers ? std::move(probe)

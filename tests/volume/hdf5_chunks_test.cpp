@@ -22,9 +22,10 @@ using namespace mcubes::internal;
 namespace {
 
 enum Filters : unsigned { None = 0, Deflate = 1, Shuffle = 2, Fletcher = 4 };
-// The chunk of the first layer whose bytes are overwritten: the first or the
-// last (inflated on the thread beside, where there is one).
-enum Corrupt { Intact, FirstChunk, LastChunk };
+// The chunk whose bytes are overwritten: the first layer's first or last
+// (inflated on the thread beside, where there is one), or the second
+// layer's first (inflated ahead, while the first layer is read).
+enum Corrupt { Intact, FirstChunk, LastChunk, SecondLayer };
 
 struct Case {
   const char* what;
@@ -92,7 +93,8 @@ void write(const Case& c, const std::string& path) {
   hsize_t stored = 0;
   if (c.corrupt) {
     const bool last = c.corrupt == LastChunk;
-    const hsize_t at[3] = {0, last ? (c.shape[1] - 1) / c.chunk[1] * c.chunk[1] : 0,
+    const hsize_t at[3] = {c.corrupt == SecondLayer ? c.chunk[0] : 0,
+                           last ? (c.shape[1] - 1) / c.chunk[1] * c.chunk[1] : 0,
                            last ? (c.shape[2] - 1) / c.chunk[2] * c.chunk[2] : 0};
     unsigned mask = 0;
     ASSERT_GE(H5Dget_chunk_info_by_coord(data, at, &mask, &address, &stored), 0);
@@ -166,6 +168,15 @@ TEST(Hdf5Chunks, EveryStorageReadsBackAsWritten) {
        false,
        false,
        LastChunk},
+      {"deflate, the bytes of the second layer's first chunk overwritten",
+       {8, 12, 16},
+       {4, 6, 8},
+       Deflate,
+       int16,
+       false,
+       false,
+       false,
+       SecondLayer},
   };
   for (const Case& c : cases) {
     const TemporaryDirectory folder;

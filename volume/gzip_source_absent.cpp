@@ -11,4 +11,6 @@ std::unique_ptr<ByteSource> inflatingSource(std::unique_ptr<ByteSource>, const s
              "decompress it first, or use a build with zlib");
 }
 
+bool inflateWhole(const unsigned char*, std::size_t, unsigned char*, std::size_t) { return false; }
+
 }  // namespace mcubes::internal

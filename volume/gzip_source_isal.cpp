@@ -5,6 +5,8 @@
 #include <isa-l/igzip_lib.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "volume/gzip_source.h"
@@ -121,6 +123,27 @@ class InflatingSource : public ByteSource {
 std::unique_ptr<ByteSource> inflatingSource(std::unique_ptr<ByteSource> compressed,
                                             const std::string& file) {
   return std::make_unique<InflatingSource>(std::move(compressed), file);
+}
+
+bool inflateWhole(const unsigned char* in, std::size_t size, unsigned char* out,
+                  std::size_t bytes) {
+  if (size == 0 || size > UINT32_MAX || bytes > UINT32_MAX) return false;
+  // isal_inflate_init sets what inflating reads of its state.
+  const std::unique_ptr<inflate_state> state(new inflate_state);
+  isal_inflate_init(state.get());
+  state->next_in = const_cast<std::uint8_t*>(in);
+  state->avail_in = static_cast<std::uint32_t>(size);
+  state->crc_flag = in[0] == 0x1f ? ISAL_GZIP : ISAL_ZLIB;
+  state->next_out = out;
+  state->avail_out = static_cast<std::uint32_t>(bytes);
+  if (isal_inflate(state.get()) != ISAL_DECOMP_OK || state->avail_out != 0) return false;
+  if (state->block_state == ISAL_BLOCK_FINISH) return true;
+  // Filled exactly: the stream must end there, its check value read.
+  unsigned char beyond = 0;
+  state->next_out = &beyond;
+  state->avail_out = 1;
+  return isal_inflate(state.get()) == ISAL_DECOMP_OK && state->avail_out == 1 &&
+         state->block_state == ISAL_BLOCK_FINISH;
 }
 
 }  // namespace mcubes::internal

@@ -1,6 +1,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <climits>
 #include <new>
 #include <vector>
 
@@ -90,6 +91,20 @@ class InflatingSource : public ByteSource {
 };
 
 }  // namespace
+
+bool inflateWhole(const unsigned char* in, std::size_t size, unsigned char* out,
+                  std::size_t bytes) {
+  if (size > UINT_MAX || bytes > UINT_MAX) return false;
+  z_stream stream{};
+  if (inflateInit2(&stream, 15 + 32) != Z_OK) throw std::bad_alloc();
+  stream.next_in = const_cast<Bytef*>(in);
+  stream.avail_in = static_cast<uInt>(size);
+  stream.next_out = out;
+  stream.avail_out = static_cast<uInt>(bytes);
+  const bool whole = inflate(&stream, Z_FINISH) == Z_STREAM_END && stream.avail_out == 0;
+  inflateEnd(&stream);
+  return whole;
+}
 
 std::unique_ptr<ByteSource> inflatingSource(std::unique_ptr<ByteSource> compressed,
                                             const std::string& file) {

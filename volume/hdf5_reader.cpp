@@ -2,8 +2,6 @@
 // compressed by deflate alone or not at all, chunk by chunk past HDF5's
 // filters (hdf5_chunk_layers.h): the last, fastest-varying dimension is i,
 // the first k.
-#include <hdf5.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -17,6 +15,7 @@
 #include "volume/data_files.h"
 #include "volume/file_source.h"
 #include "volume/hdf5_chunk_layers.h"
+#include "volume/hdf5_library.h"
 #include "volume/read_failure.h"
 #include "volume/volume_layout.h"
 #include "volume/volume_readers.h"
@@ -45,11 +44,11 @@ class Handle {
 
 // The voxel type that a stored type is read as: the eight that the other
 // formats have; none for 64-bit integers, strings, compounds and the like.
-bool voxelType(hid_t type, VoxelType& out) {
-  const std::size_t size = H5Tget_size(type);
-  const H5T_class_t kind = H5Tget_class(type);
+bool voxelType(const Hdf5Library& h5, hid_t type, VoxelType& out) {
+  const std::size_t size = h5.H5Tget_size(type);
+  const H5T_class_t kind = h5.H5Tget_class(type);
   if (kind == H5T_INTEGER && (size == 1 || size == 2 || size == 4)) {
-    const bool isSigned = H5Tget_sign(type) == H5T_SGN_2;
+    const bool isSigned = h5.H5Tget_sign(type) == H5T_SGN_2;
     const VoxelType types[2][3] = {{VoxelType::Uint8, VoxelType::Uint16, VoxelType::Uint32},
                                    {VoxelType::Int8, VoxelType::Int16, VoxelType::Int32}};
     out = types[isSigned][size == 1 ? 0 : size == 2 ? 1 : 2];
@@ -62,37 +61,13 @@ bool voxelType(hid_t type, VoxelType& out) {
   return false;
 }
 
-// The machine's own type for voxels of `type` (little-endian wherever this
-// is built, as decodeVoxels reads them).
-hid_t nativeType(VoxelType type) {
-  switch (type) {
-    case VoxelType::Uint8:
-      return H5T_NATIVE_UINT8;
-    case VoxelType::Int8:
-      return H5T_NATIVE_INT8;
-    case VoxelType::Uint16:
-      return H5T_NATIVE_UINT16;
-    case VoxelType::Int16:
-      return H5T_NATIVE_INT16;
-    case VoxelType::Uint32:
-      return H5T_NATIVE_UINT32;
-    case VoxelType::Int32:
-      return H5T_NATIVE_INT32;
-    case VoxelType::Float32:
-      return H5T_NATIVE_FLOAT;
-    case VoxelType::Float64:
-      break;
-  }
-  return H5T_NATIVE_DOUBLE;
-}
-
-std::string typeName(hid_t type) {
+std::string typeName(const Hdf5Library& h5, hid_t type) {
   VoxelType voxels;
-  if (voxelType(type, voxels)) return voxelTypeName(voxels);
-  const std::string bits = std::to_string(8 * H5Tget_size(type));
-  switch (H5Tget_class(type)) {
+  if (voxelType(h5, type, voxels)) return voxelTypeName(voxels);
+  const std::string bits = std::to_string(8 * h5.H5Tget_size(type));
+  switch (h5.H5Tget_class(type)) {
     case H5T_INTEGER:
-      return (H5Tget_sign(type) == H5T_SGN_2 ? "int" : "uint") + bits;
+      return (h5.H5Tget_sign(type) == H5T_SGN_2 ? "int" : "uint") + bits;
     case H5T_FLOAT:
       return "float" + bits;
     default:
@@ -107,13 +82,13 @@ struct DatasetShape {
   std::string type;
 };
 
-DatasetShape shapeOf(hid_t dataset) {
-  const Handle space(H5Dget_space(dataset), H5Sclose);
-  const Handle type(H5Dget_type(dataset), H5Tclose);
-  const int rank = H5Sget_simple_extent_ndims(space.get());
+DatasetShape shapeOf(const Hdf5Library& h5, hid_t dataset) {
+  const Handle space(h5.H5Dget_space(dataset), h5.H5Sclose);
+  const Handle type(h5.H5Dget_type(dataset), h5.H5Tclose);
+  const int rank = h5.H5Sget_simple_extent_ndims(space.get());
   DatasetShape shape{std::vector<hsize_t>(static_cast<std::size_t>(std::max(rank, 0))),
-                     typeName(type.get())};
-  H5Sget_simple_extent_dims(space.get(), shape.shape.data(), nullptr);
+                     typeName(h5, type.get())};
+  h5.H5Sget_simple_extent_dims(space.get(), shape.shape.data(), nullptr);
   return shape;
 }
 
@@ -123,25 +98,32 @@ struct Volume {
   std::string name, shown;
 };
 
+// The 3-D datasets found so far as the file's links are visited.
+struct Listing {
+  const Hdf5Library& h5;
+  std::vector<Volume> volumes;
+};
+
 // Every 3-D dataset the file links to, in name order.
 herr_t addIfVolume(hid_t group, const char* name, const H5L_info_t* link, void* listing) {
   if (link->type != H5L_TYPE_HARD) return 0;
-  const Handle object(H5Oopen(group, name, H5P_DEFAULT), H5Oclose);
-  if (!object.valid() || H5Iget_type(object.get()) != H5I_DATASET) return 0;
-  const DatasetShape shape = shapeOf(object.get());
+  const Hdf5Library& h5 = static_cast<Listing*>(listing)->h5;
+  const Handle object(h5.H5Oopen(group, name, H5P_DEFAULT), h5.H5Oclose);
+  if (!object.valid() || h5.H5Iget_type(object.get()) != H5I_DATASET) return 0;
+  const DatasetShape shape = shapeOf(h5, object.get());
   if (shape.shape.size() != 3) return 0;
   const std::string path = std::string("/") + name;
-  static_cast<std::vector<Volume>*>(listing)->push_back(
+  static_cast<Listing*>(listing)->volumes.push_back(
       {path, printableName(path) + " (" + std::to_string(shape.shape[0]) + "x" +
                  std::to_string(shape.shape[1]) + "x" + std::to_string(shape.shape[2]) + " " +
                  shape.type + ")"});
   return 0;
 }
 
-std::vector<Volume> volumesIn(hid_t file) {
-  std::vector<Volume> found;
-  H5Lvisit(file, H5_INDEX_NAME, H5_ITER_INC, addIfVolume, &found);
-  return found;
+std::vector<Volume> volumesIn(const Hdf5Library& h5, hid_t file) {
+  Listing found{h5, {}};
+  h5.H5Lvisit(file, H5_INDEX_NAME, H5_ITER_INC, addIfVolume, &found);
+  return std::move(found.volumes);
 }
 
 // What to do when the dataset is not one to mesh: name one that is.
@@ -186,12 +168,12 @@ herr_t checkLink(const char* parentFile, const char*, const char* childFile, con
 // Dataset access (which is link access too) that checks external links,
 // and takes external storage and virtual datasets' sources from the file's
 // own folder, where they are checked (checkDataFiles).
-Handle checkedAccess() {
+Handle checkedAccess(const Hdf5Library& h5) {
   linkRefusal = nullptr;
-  Handle access(H5Pcreate(H5P_DATASET_ACCESS), H5Pclose);
-  H5Pset_elink_cb(access.get(), checkLink, nullptr);
-  H5Pset_efile_prefix(access.get(), "${ORIGIN}");
-  H5Pset_virtual_prefix(access.get(), "${ORIGIN}");
+  Handle access(h5.H5Pcreate(h5.datasetAccessClass()), h5.H5Pclose);
+  h5.H5Pset_elink_cb(access.get(), checkLink, nullptr);
+  h5.H5Pset_efile_prefix(access.get(), "${ORIGIN}");
+  h5.H5Pset_virtual_prefix(access.get(), "${ORIGIN}");
   return access;
 }
 
@@ -202,28 +184,28 @@ void rethrowRefusal() {
 
 // Checks the files that the dataset's voxels are stored in besides `path`
 // (external storage, a virtual dataset's sources) before any is read.
-void checkDataFiles(const std::string& path, hid_t dataset) {
-  const Handle creation(H5Dget_create_plist(dataset), H5Pclose);
-  const int external = H5Pget_external_count(creation.get());
+void checkDataFiles(const Hdf5Library& h5, const std::string& path, hid_t dataset) {
+  const Handle creation(h5.H5Dget_create_plist(dataset), h5.H5Pclose);
+  const int external = h5.H5Pget_external_count(creation.get());
   for (int n = 0; n < external; ++n) {
     char name[4096] = {};
     off_t offset = 0;
     hsize_t size = 0;
-    if (H5Pget_external(creation.get(), static_cast<unsigned>(n), sizeof name, name, &offset,
-                        &size) >= 0) {
+    if (h5.H5Pget_external(creation.get(), static_cast<unsigned>(n), sizeof name, name, &offset,
+                           &size) >= 0) {
       referencedFile(path, name);
     }
   }
   std::size_t sources = 0;
-  if (H5Pget_layout(creation.get()) != H5D_VIRTUAL ||
-      H5Pget_virtual_count(creation.get(), &sources) < 0) {
+  if (h5.H5Pget_layout(creation.get()) != H5D_VIRTUAL ||
+      h5.H5Pget_virtual_count(creation.get(), &sources) < 0) {
     return;
   }
   for (std::size_t n = 0; n < sources; ++n) {
-    const ssize_t length = H5Pget_virtual_filename(creation.get(), n, nullptr, 0);
+    const ssize_t length = h5.H5Pget_virtual_filename(creation.get(), n, nullptr, 0);
     if (length < 0) continue;
     std::string name(static_cast<std::size_t>(length) + 1, '\0');
-    H5Pget_virtual_filename(creation.get(), n, name.data(), name.size());
+    h5.H5Pget_virtual_filename(creation.get(), n, name.data(), name.size());
     name.resize(static_cast<std::size_t>(length));
     if (name != ".") referencedFile(path, name);  // "." is this file
   }
@@ -234,25 +216,26 @@ void checkDataFiles(const std::string& path, hid_t dataset) {
 // file claiming terabytes would be read for hours. A stored byte holds at
 // most 1032 (deflate's most); datasets compressed otherwise, whose bound is
 // not known here, and those stored elsewhere (checkDataFiles) are let be.
-void checkStored(const std::string& path, hid_t dataset, const std::string& name,
-                 std::int64_t bytes) {
-  const Handle creation(H5Dget_create_plist(dataset), H5Pclose);
-  if (H5Pget_layout(creation.get()) == H5D_VIRTUAL || H5Pget_external_count(creation.get()) != 0) {
+void checkStored(const Hdf5Library& h5, const std::string& path, hid_t dataset,
+                 const std::string& name, std::int64_t bytes) {
+  const Handle creation(h5.H5Dget_create_plist(dataset), h5.H5Pclose);
+  if (h5.H5Pget_layout(creation.get()) == H5D_VIRTUAL ||
+      h5.H5Pget_external_count(creation.get()) != 0) {
     return;
   }
-  const int filters = H5Pget_nfilters(creation.get());
+  const int filters = h5.H5Pget_nfilters(creation.get());
   for (int n = 0; n < filters; ++n) {
     unsigned flags = 0;
     std::size_t values = 0;
-    const H5Z_filter_t filter = H5Pget_filter2(creation.get(), static_cast<unsigned>(n), &flags,
-                                               &values, nullptr, 0, nullptr, nullptr);
+    const H5Z_filter_t filter = h5.H5Pget_filter2(creation.get(), static_cast<unsigned>(n), &flags,
+                                                  &values, nullptr, 0, nullptr, nullptr);
     if (filter != H5Z_FILTER_DEFLATE && filter != H5Z_FILTER_SHUFFLE &&
         filter != H5Z_FILTER_FLETCHER32) {
       return;
     }
   }
   constexpr long double MostPerStoredByte = 1032;
-  const hsize_t stored = H5Dget_storage_size(dataset);
+  const hsize_t stored = h5.H5Dget_storage_size(dataset);
   if (static_cast<long double>(stored) * MostPerStoredByte < static_cast<long double>(bytes)) {
     failVolume(path,
                "its dataset " + shown(name) + " stores " + std::to_string(stored) +
@@ -268,13 +251,13 @@ void checkStored(const std::string& path, hid_t dataset, const std::string& name
 // depth, inflates each chunk once. HDF5 shares one dataset object, and the
 // cache set when it was first opened, among all identifiers open on it: the
 // one given is closed before the dataset is opened again.
-Handle openCached(hid_t file, const std::string& name, hid_t checked, std::size_t voxelBytes,
-                  const std::vector<hsize_t>& shape, Handle opened) {
+Handle openCached(const Hdf5Library& h5, hid_t file, const std::string& name, hid_t checked,
+                  std::size_t voxelBytes, const std::vector<hsize_t>& shape, Handle opened) {
   hsize_t chunk[3];
   {
-    const Handle creation(H5Dget_create_plist(opened.get()), H5Pclose);
-    if (H5Pget_layout(creation.get()) != H5D_CHUNKED ||
-        H5Pget_chunk(creation.get(), 3, chunk) != 3) {
+    const Handle creation(h5.H5Dget_create_plist(opened.get()), h5.H5Pclose);
+    if (h5.H5Pget_layout(creation.get()) != H5D_CHUNKED ||
+        h5.H5Pget_chunk(creation.get(), 3, chunk) != 3) {
       return opened;
     }
   }
@@ -283,26 +266,26 @@ Handle openCached(hid_t file, const std::string& name, hid_t checked, std::size_
       (shape[1] + chunk[1] - 1) / chunk[1] * ((shape[2] + chunk[2] - 1) / chunk[2]);
   const hsize_t bytes =
       std::min<hsize_t>(2 * across * chunk[0] * chunk[1] * chunk[2] * voxelBytes, hsize_t{1} << 30);
-  const Handle access(H5Pcopy(checked), H5Pclose);
-  H5Pset_chunk_cache(access.get(), static_cast<std::size_t>(std::max<hsize_t>(across * 8, 521)),
-                     static_cast<std::size_t>(bytes), 1.0);
-  Handle cached(H5Dopen2(file, name.c_str(), access.get()), H5Dclose);
+  const Handle access(h5.H5Pcopy(checked), h5.H5Pclose);
+  h5.H5Pset_chunk_cache(access.get(), static_cast<std::size_t>(std::max<hsize_t>(across * 8, 521)),
+                        static_cast<std::size_t>(bytes), 1.0);
+  Handle cached(h5.H5Dopen2(file, name.c_str(), access.get()), h5.H5Dclose);
   return cached.valid() ? std::move(cached)
-                        : Handle(H5Dopen2(file, name.c_str(), checked), H5Dclose);
+                        : Handle(h5.H5Dopen2(file, name.c_str(), checked), h5.H5Dclose);
 }
 
 // The voxel size that the dataset's element_size_um attribute states (z, y,
 // x, as Fiji's and ilastik's HDF5 files store it), as x, y, z; none without
 // the attribute. One that is not three positive numbers is refused.
-std::optional<std::array<double, 3>> statedSpacing(const std::string& path, hid_t dataset,
-                                                   const std::string& name) {
+std::optional<std::array<double, 3>> statedSpacing(const Hdf5Library& h5, const std::string& path,
+                                                   hid_t dataset, const std::string& name) {
   const char* const key = "element_size_um";
-  if (H5Aexists(dataset, key) <= 0) return std::nullopt;
-  const Handle attribute(H5Aopen(dataset, key, H5P_DEFAULT), H5Aclose);
-  const Handle space(H5Aget_space(attribute.get()), H5Sclose);
+  if (h5.H5Aexists(dataset, key) <= 0) return std::nullopt;
+  const Handle attribute(h5.H5Aopen(dataset, key, H5P_DEFAULT), h5.H5Aclose);
+  const Handle space(h5.H5Aget_space(attribute.get()), h5.H5Sclose);
   double zyx[3] = {0.0, 0.0, 0.0};
-  if (H5Sget_simple_extent_npoints(space.get()) != 3 ||
-      H5Aread(attribute.get(), H5T_NATIVE_DOUBLE, zyx) < 0 ||
+  if (h5.H5Sget_simple_extent_npoints(space.get()) != 3 ||
+      h5.H5Aread(attribute.get(), h5.nativeType(VoxelType::Float64), zyx) < 0 ||
       !std::all_of(std::begin(zyx), std::end(zyx),
                    [](double d) { return d > 0 && d < HUGE_VAL; })) {
     failVolume(path,
@@ -315,9 +298,10 @@ std::optional<std::array<double, 3>> statedSpacing(const std::string& path, hid_
 
 class Hdf5Volume : public VolumeReader {
  public:
-  Hdf5Volume(std::string path, std::string dataset, Handle file, Handle data, VolumeHeader header,
-             std::optional<Hdf5ChunkLayers> layers)
-      : path_(std::move(path)),
+  Hdf5Volume(const Hdf5Library& h5, std::string path, std::string dataset, Handle file, Handle data,
+             VolumeHeader header, std::unique_ptr<Hdf5ChunkLayers> layers)
+      : h5_(h5),
+        path_(std::move(path)),
         dataset_(std::move(dataset)),
         file_(std::move(file)),
         data_(std::move(data)),
@@ -326,6 +310,7 @@ class Hdf5Volume : public VolumeReader {
   const VolumeHeader& header() const override { return header_; }
 
   void readSlices(std::int64_t count, double* out) override {
+    const Hdf5Library& h5 = h5_;
     const VolumeGeometry& g = header_.geometry;
     checkSlicesLeft(count, nextSlice_, g.dims[2]);
     if (layers_) {
@@ -337,13 +322,13 @@ class Hdf5Volume : public VolumeReader {
       }
       return;
     }
-    const Handle stored(H5Dget_space(data_.get()), H5Sclose);
+    const Handle stored(h5.H5Dget_space(data_.get()), h5.H5Sclose);
     const hsize_t start[3] = {static_cast<hsize_t>(nextSlice_), 0, 0};
     const hsize_t counts[3] = {static_cast<hsize_t>(count), static_cast<hsize_t>(g.dims[1]),
                                static_cast<hsize_t>(g.dims[0])};
     // Memory shaped as the selection: HDF5 then copies whole rows where a
     // flat memory space would have it walk the selection voxel by voxel.
-    const Handle wanted(H5Screate_simple(3, counts, nullptr), H5Sclose);
+    const Handle wanted(h5.H5Screate_simple(3, counts, nullptr), h5.H5Sclose);
     // The voxels come in their own type, which HDF5 then hands over as they
     // are, and are widened here: its own conversion to double goes through
     // a small buffer at a time and took as long as inflating them.
@@ -351,9 +336,9 @@ class Hdf5Volume : public VolumeReader {
     const bool wide = header_.type == VoxelType::Float64;
     if (!wide) stored_.resize(voxels * std::size_t(voxelBytes(header_.type)));
     void* into = wide ? static_cast<void*>(out) : stored_.data();
-    if (H5Sselect_hyperslab(stored.get(), H5S_SELECT_SET, start, nullptr, counts, nullptr) < 0 ||
-        H5Dread(data_.get(), nativeType(header_.type), wanted.get(), stored.get(), H5P_DEFAULT,
-                into) < 0) {
+    if (h5.H5Sselect_hyperslab(stored.get(), H5S_SELECT_SET, start, nullptr, counts, nullptr) < 0 ||
+        h5.H5Dread(data_.get(), h5.nativeType(header_.type), wanted.get(), stored.get(),
+                   H5P_DEFAULT, into) < 0) {
       failUnreadable();
     }
     if (!wide) decodeVoxels(header_.type, false, stored_.data(), voxels, out);
@@ -373,12 +358,13 @@ class Hdf5Volume : public VolumeReader {
                "copy the file again, or write the dataset uncompressed or with gzip");
   }
 
+  const Hdf5Library& h5_;
   std::string path_, dataset_;
   Handle file_, data_;
   VolumeHeader header_;
   std::int64_t nextSlice_ = 0;
-  std::vector<unsigned char> stored_;      // a slab's voxels in their own type
-  std::optional<Hdf5ChunkLayers> layers_;  // where its chunks are read directly
+  std::vector<unsigned char> stored_;        // a slab's voxels in their own type
+  std::unique_ptr<Hdf5ChunkLayers> layers_;  // where its chunks are read directly
 };
 
 }  // namespace
@@ -386,15 +372,16 @@ class Hdf5Volume : public VolumeReader {
 std::unique_ptr<VolumeReader> openHdf5(const std::string& path, const std::string& dataset,
                                        const VoxelPlacement& placement) {
   fileSize(path);  // a missing file is named as such
+  const Hdf5Library& h5 = hdf5Library(path);
   // Failures are reported here, in one line, not as the library's stack.
-  H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
-  if (H5Fis_hdf5(path.c_str()) <= 0) {
+  h5.H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
+  if (h5.H5Fis_hdf5(path.c_str()) <= 0) {
     failVolume(path, "is not an HDF5 file (or is damaged)",
                "name an HDF5 file and a 3-D dataset in it");
   }
-  Handle file(H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
+  Handle file(h5.openReadOnly(path.c_str()), h5.H5Fclose);
   if (!file.valid()) failVolume(path, "the HDF5 library cannot open it", "check the file");
-  const std::vector<Volume> volumes = volumesIn(file.get());
+  const std::vector<Volume> volumes = volumesIn(h5, file.get());
   std::string name = dataset;
   std::string notice;
   if (name.empty()) {
@@ -405,18 +392,18 @@ std::unique_ptr<VolumeReader> openHdf5(const std::string& path, const std::strin
     name = volumes[0].name;
     notice = printableName(path) + ": reading " + printableName(name) + ", its only 3-D dataset";
   }
-  const Handle access = checkedAccess();
+  const Handle access = checkedAccess(h5);
   {
-    const Handle object(H5Oopen(file.get(), name.c_str(), access.get()), H5Oclose);
+    const Handle object(h5.H5Oopen(file.get(), name.c_str(), access.get()), h5.H5Oclose);
     rethrowRefusal();
-    if (!object.valid() || H5Iget_type(object.get()) != H5I_DATASET) {
+    if (!object.valid() || h5.H5Iget_type(object.get()) != H5I_DATASET) {
       failVolume(path, "holds no dataset " + shown(name), nameOneOf(path, volumes));
     }
   }
-  Handle probe(H5Dopen2(file.get(), name.c_str(), access.get()), H5Dclose);
+  Handle probe(h5.H5Dopen2(file.get(), name.c_str(), access.get()), h5.H5Dclose);
   rethrowRefusal();
-  checkDataFiles(path, probe.get());
-  const DatasetShape shape = shapeOf(probe.get());
+  checkDataFiles(h5, path, probe.get());
+  const DatasetShape shape = shapeOf(h5, probe.get());
   if (shape.shape.size() != 3) {
     failVolume(path,
                "its dataset " + shown(name) + " has " + std::to_string(shape.shape.size()) +
@@ -424,8 +411,8 @@ std::unique_ptr<VolumeReader> openHdf5(const std::string& path, const std::strin
                nameOneOf(path, volumes));
   }
   VolumeHeader header;
-  const Handle type(H5Dget_type(probe.get()), H5Tclose);
-  if (!voxelType(type.get(), header.type)) {
+  const Handle type(h5.H5Dget_type(probe.get()), h5.H5Tclose);
+  if (!voxelType(h5, type.get(), header.type)) {
     failVolume(path,
                "its dataset " + shown(name) + " holds " + shape.type + ", which is not supported",
                "store it as uint8, int8, uint16, int16, uint32, int32, float32 or float64");
@@ -433,11 +420,11 @@ std::unique_ptr<VolumeReader> openHdf5(const std::string& path, const std::strin
   const std::int64_t dims[3] = {static_cast<std::int64_t>(shape.shape[2]),
                                 static_cast<std::int64_t>(shape.shape[1]),
                                 static_cast<std::int64_t>(shape.shape[0])};
-  checkStored(path, probe.get(), name,
+  checkStored(h5, path, probe.get(), name,
               latticeBytes(path, {dims[0], dims[1], dims[2]}, voxelBytes(header.type)));
   VoxelPlacement placed = placement;
   if (!placement.spacingGiven) {
-    if (const auto spacing = statedSpacing(path, probe.get(), name)) {
+    if (const auto spacing = statedSpacing(h5, path, probe.get(), name)) {
       std::copy(spacing->begin(), spacing->end(), placed.spacing);
       notice += (notice.empty() ? "" : "; ") + printableName(path + ":" + name) +
                 ": its element_size_um attribute spaces the voxels";
@@ -445,12 +432,13 @@ std::unique_ptr<VolumeReader> openHdf5(const std::string& path, const std::strin
   }
   header.geometry = placedGeometry(path, dims, placed);
   header.notice = notice;
-  std::optional<Hdf5ChunkLayers> layers = Hdf5ChunkLayers::of(
-      probe.get(), nativeType(header.type), shape.shape, std::size_t(voxelBytes(header.type)));
+  std::unique_ptr<Hdf5ChunkLayers> layers =
+      Hdf5ChunkLayers::of(h5, probe.get(), h5.nativeType(header.type), shape.shape,
+                          std::size_t(voxelBytes(header.type)));
   Handle data = layers ? std::move(probe)
-                       : openCached(file.get(), name, access.get(), H5Tget_size(type.get()),
+                       : openCached(h5, file.get(), name, access.get(), h5.H5Tget_size(type.get()),
                                     shape.shape, std::move(probe));
-  return std::make_unique<Hdf5Volume>(path, name, std::move(file), std::move(data),
+  return std::make_unique<Hdf5Volume>(h5, path, name, std::move(file), std::move(data),
                                       std::move(header), std::move(layers));
 }
 

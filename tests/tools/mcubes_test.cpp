@@ -26,6 +26,10 @@
 #include "tests/mesh/mesh_checks.h"
 #include "tests/support/temporary_directory.h"
 
+#if MC_VOLUME_READS_HDF5
+#include <hdf5.h>
+#endif
+
 using namespace mcubes::internal;
 
 namespace fs = std::filesystem;
@@ -319,6 +323,50 @@ TEST_F(Mcubes, VolumeMeshIsTheLiteralPipelineUnweldedAndClosedWelded) {
 // Volumes that need care, one case a row: each is meshed (exit 0) with the
 // lines on stderr that say what the user should know, and the mesh they
 // describe.
+#if MC_VOLUME_READS_HDF5
+// An HDF5 dataset, read by the library mcubes loads on its first HDF5 file,
+// is meshed as the same voxels stored raw are, whether the library reads
+// them (contiguous, shuffled) or its chunks are inflated here (deflate
+// alone).
+TEST_F(Mcubes, Hdf5DatasetOfEachLayoutIsMeshedAsItsVoxelsStoredRaw) {
+  std::vector<double> values;
+  const fs::path raw = inputs() / "ball.raw";
+  writeBall(raw, {}, values);
+  const std::vector<float> voxels(values.begin(), values.end());
+  const std::string placed = " --spacing 0.5,1,2 --origin 10,0,-5 --iso 3";
+  const Outcome expected = run("mesh --volume " + raw.string() +
+                               " --dims 20,18,16 --type float32 --endian big" + placed);
+  ASSERT_EQ(expected.status, 0) << expected.err;
+  ASSERT_GT(parseObj(expected.out).faces.size(), 500u);
+  const struct {
+    const char* name;
+    bool chunked, shuffled;
+  } layouts[] = {{"contiguous", false, false}, {"deflated", true, false}, {"shuffled", true, true}};
+  for (const auto& layout : layouts) {
+    const fs::path path = inputs() / (std::string(layout.name) + ".h5");
+    const hsize_t shape[3] = {16, 18, 20}, chunk[3] = {8, 8, 8};
+    const hid_t file = H5Fcreate(path.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT);
+    const hid_t space = H5Screate_simple(3, shape, nullptr);
+    const hid_t creation = H5Pcreate(H5P_DATASET_CREATE);
+    if (layout.chunked) H5Pset_chunk(creation, 3, chunk);
+    if (layout.shuffled) H5Pset_shuffle(creation);
+    if (layout.chunked) H5Pset_deflate(creation, 4);
+    const hid_t data =
+        H5Dcreate2(file, "/ball", H5T_NATIVE_FLOAT, space, H5P_DEFAULT, creation, H5P_DEFAULT);
+    ASSERT_GE(H5Dwrite(data, H5T_NATIVE_FLOAT, H5S_ALL, H5S_ALL, H5P_DEFAULT, voxels.data()), 0);
+    H5Dclose(data);
+    H5Pclose(creation);
+    H5Sclose(space);
+    H5Fclose(file);
+    const Outcome meshed = run("mesh --volume " + path.string() + ":/ball" + placed);
+    EXPECT_EQ(meshed.status, 0) << layout.name << ": " << meshed.err;
+    // The same bytes after the first line, which names the file.
+    const auto body = [](const std::string& obj) { return obj.substr(obj.find('\n')); };
+    EXPECT_TRUE(body(meshed.out) == body(expected.out)) << layout.name;
+  }
+}
+#endif
+
 TEST_F(Mcubes, VolumeDataThatNeedsCareIsMeshedWithOneWarningEach) {
   std::vector<double> values;
   // Inside the ball: NaN, +inf and -inf, one of them on the face at i = 0.
@@ -788,30 +836,44 @@ TEST_F(Mcubes, DicomFolderOfSeveralSeriesIsListedAndTheChosenOneMeshed) {
     EXPECT_NE(refused.err.find(said), std::string::npos) << refused.err;
     EXPECT_TRUE(fs::is_empty(work()));
   }
+}
 
-  // A copy of mcubes without its DICOM module (loaded on the first series)
-  // still reads every other format, and refuses DICOM naming the module and
-  // the places it looked in.
-  if (fs::exists(MC_DICOM_MODULE_INSTALLED)) return;
+// A copy of mcubes without the modules it loads the DICOM and HDF5 libraries
+// from (on the first file that needs one) still reads every other format,
+// and refuses those files naming the module and the places it looked in.
+TEST_F(Mcubes, ACopyWithoutItsModulesReadsOtherFormatsAndRefusesTheirsNamingWhereItLooked) {
+  const fs::path installed = MC_MODULE_DIR_INSTALLED;
   const fs::path alone = inputs() / "alone";
   fs::create_directory(alone);
   fs::copy_file(MCUBES_PATH, alone / "mcubes");
   const std::string copy = (alone / "mcubes").string(), sphere = (alone / "sphere.nrrd").string();
+  const std::string target = (work() / "out.obj").string();
   ASSERT_EQ(shell(copy + " sample sphere --size 12 -o " + sphere).status, 0);
   const Outcome nrrd = shell(copy + " mesh --volume " + sphere + " --iso 0.5 -o " + target);
   EXPECT_EQ(nrrd.status, 0) << nrrd.err;
   EXPECT_GT(parseObj(readFile(target)).faces.size(), 0u);
   fs::remove(target);
-  const Outcome missing =
-      shell(copy + " mesh --volume " + folder + " --series " + even + " --iso 0.5 -o " + target);
-  EXPECT_EQ(missing.status, 2);
-  EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1) << missing.err;
-  for (const std::string& part : {"mcubes: " + folder +
-                                      ": cannot be read: mcubes reads DICOM with its module "
-                                      "libmcubes-dicom.so, which cannot be loaded (",
-                                  (alone / "libmcubes-dicom.so: no such file; ").string(),
-                                  std::string(MC_DICOM_MODULE_INSTALLED) + ": no such file)"}) {
-    EXPECT_NE(missing.err.find(part), std::string::npos) << part << " not in " << missing.err;
+
+  const fs::path series = inputs() / "series", dataset = inputs() / "volume.h5";
+  fs::create_directory(series);
+  std::ofstream(dataset) << "not read: the module is looked for first";
+  const struct {
+    bool read;
+    std::string volume, format, module;
+  } cases[] = {{MC_VOLUME_READS_DICOM, series.string(), "DICOM", "libmcubes-dicom.so"},
+               {MC_VOLUME_READS_HDF5, dataset.string(), "HDF5", "libmcubes-hdf5.so"}};
+  for (const auto& c : cases) {
+    if (!c.read || fs::exists(installed / c.module)) continue;
+    const Outcome missing = shell(copy + " mesh --volume " + c.volume + " --iso 0.5 -o " + target);
+    EXPECT_EQ(missing.status, 2) << c.format;
+    EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1) << missing.err;
+    for (const std::string& part :
+         {"mcubes: " + c.volume + ": cannot be read: mcubes reads " + c.format +
+              " with its module " + c.module + ", which cannot be loaded (",
+          (alone / c.module).string() + ": no such file; ",
+          (installed / c.module).string() + ": no such file)"}) {
+      EXPECT_NE(missing.err.find(part), std::string::npos) << part << " not in " << missing.err;
+    }
   }
   EXPECT_TRUE(fs::is_empty(work()));
 }

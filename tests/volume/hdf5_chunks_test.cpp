@@ -22,6 +22,10 @@ using namespace mcubes::internal;
 namespace {
 
 enum Filters : unsigned { None = 0, Deflate = 1, Shuffle = 2, Fletcher = 4 };
+// The chunk whose bytes are overwritten: the first layer's first or last
+// (inflated on the thread beside, where there is one), or the second
+// layer's first (inflated ahead, while the first layer is read).
+enum Corrupt { Intact, FirstChunk, LastChunk, SecondLayer };
 
 struct Case {
   const char* what;
@@ -32,7 +36,7 @@ struct Case {
   bool firstLayerOnly = false;   // the rest never written: the fill value, 0
   bool edgesUnfiltered = false;  // H5D_CHUNK_DONT_FILTER_PARTIAL_CHUNKS
   bool rawChunks = false;        // each chunk written with deflate skipped
-  bool corrupt = false;          // bytes of the first chunk overwritten
+  Corrupt corrupt = Intact;
   std::int64_t skip = 0, slicesPerRead = 1;
 };
 
@@ -88,9 +92,12 @@ void write(const Case& c, const std::string& path) {
   haddr_t address = 0;
   hsize_t stored = 0;
   if (c.corrupt) {
-    const hsize_t first[3] = {0, 0, 0};
+    const bool last = c.corrupt == LastChunk;
+    const hsize_t at[3] = {c.corrupt == SecondLayer ? c.chunk[0] : 0,
+                           last ? (c.shape[1] - 1) / c.chunk[1] * c.chunk[1] : 0,
+                           last ? (c.shape[2] - 1) / c.chunk[2] * c.chunk[2] : 0};
     unsigned mask = 0;
-    ASSERT_GE(H5Dget_chunk_info_by_coord(data, first, &mask, &address, &stored), 0);
+    ASSERT_GE(H5Dget_chunk_info_by_coord(data, at, &mask, &address, &stored), 0);
   }
   H5Dclose(data);
   H5Pclose(creation);
@@ -115,7 +122,7 @@ TEST(Hdf5Chunks, EveryStorageReadsBackAsWritten) {
        false,
        false,
        false,
-       false,
+       Intact,
        0,
        3},
       {"deflate, one chunk larger than the dataset",
@@ -131,7 +138,7 @@ TEST(Hdf5Chunks, EveryStorageReadsBackAsWritten) {
        false,
        false,
        false,
-       false,
+       Intact,
        3,
        2},
       {"deflate, int32, chunks one slice deep", {5, 9, 10}, {1, 9, 10}, Deflate, H5T_NATIVE_INT32},
@@ -143,7 +150,7 @@ TEST(Hdf5Chunks, EveryStorageReadsBackAsWritten) {
       {"chunks of the first layer only written", {9, 13, 17}, {4, 5, 6}, Deflate, int16, true},
       {"edge chunks left unfiltered", {9, 13, 17}, {4, 5, 6}, Deflate, int16, false, true},
       {"contiguous", {9, 13, 17}, {0, 0, 0}, None, int16},
-      {"deflate, a chunk's bytes overwritten",
+      {"deflate, the bytes of a layer's first chunk overwritten",
        {8, 12, 16},
        {4, 6, 8},
        Deflate,
@@ -151,13 +158,31 @@ TEST(Hdf5Chunks, EveryStorageReadsBackAsWritten) {
        false,
        false,
        false,
-       true},
+       FirstChunk},
+      {"deflate, the bytes of a layer's last chunk overwritten",
+       {8, 12, 16},
+       {4, 6, 8},
+       Deflate,
+       int16,
+       false,
+       false,
+       false,
+       LastChunk},
+      {"deflate, the bytes of the second layer's first chunk overwritten",
+       {8, 12, 16},
+       {4, 6, 8},
+       Deflate,
+       int16,
+       false,
+       false,
+       false,
+       SecondLayer},
   };
   for (const Case& c : cases) {
     const TemporaryDirectory folder;
     const std::string path = (folder.path() / "v.h5").string();
     write(c, path);
-    if (c.corrupt) {
+    if (c.corrupt != Intact) {
       try {
         const auto reader = openVolume(path + ":/v");
         readAll(*reader);

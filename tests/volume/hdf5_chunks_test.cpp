@@ -110,6 +110,13 @@ void write(const Case& c, const std::string& path) {
   }
 }
 
+// A deflated int16 dataset whose chunk `where` has its bytes overwritten.
+Case overwritten(const char* what, Corrupt where) {
+  Case c{what, {8, 12, 16}, {4, 6, 8}, Deflate, H5T_NATIVE_INT16};
+  c.corrupt = where;
+  return c;
+}
+
 TEST(Hdf5Chunks, EveryStorageReadsBackAsWritten) {
   const hid_t int16 = H5T_NATIVE_INT16;
   const std::vector<Case> cases = {
@@ -150,33 +157,9 @@ TEST(Hdf5Chunks, EveryStorageReadsBackAsWritten) {
       {"chunks of the first layer only written", {9, 13, 17}, {4, 5, 6}, Deflate, int16, true},
       {"edge chunks left unfiltered", {9, 13, 17}, {4, 5, 6}, Deflate, int16, false, true},
       {"contiguous", {9, 13, 17}, {0, 0, 0}, None, int16},
-      {"deflate, the bytes of a layer's first chunk overwritten",
-       {8, 12, 16},
-       {4, 6, 8},
-       Deflate,
-       int16,
-       false,
-       false,
-       false,
-       FirstChunk},
-      {"deflate, the bytes of a layer's last chunk overwritten",
-       {8, 12, 16},
-       {4, 6, 8},
-       Deflate,
-       int16,
-       false,
-       false,
-       false,
-       LastChunk},
-      {"deflate, the bytes of the second layer's first chunk overwritten",
-       {8, 12, 16},
-       {4, 6, 8},
-       Deflate,
-       int16,
-       false,
-       false,
-       false,
-       SecondLayer},
+      overwritten("deflate, the bytes of a layer's first chunk overwritten", FirstChunk),
+      overwritten("deflate, the bytes of a layer's last chunk overwritten", LastChunk),
+      overwritten("deflate, the bytes of the second layer's first chunk overwritten", SecondLayer),
   };
   for (const Case& c : cases) {
     const TemporaryDirectory folder;

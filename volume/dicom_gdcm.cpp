@@ -194,10 +194,12 @@ Outcome decodeInto(const std::string& file, std::size_t bytes, unsigned char* ou
                    std::to_string(bytes) + " bytes its header promises");
   }
   if (!image.GetBuffer(reinterpret_cast<char*>(out))) {
-    return {"its pixel data cannot be decoded (transfer syntax " +
-                std::string(gdcm::TransferSyntax::GetTSString(image.GetTransferSyntax())) +
-                ", which this GDCM cannot decode, or damaged)",
-            "convert the series to an uncompressed transfer syntax (e.g. gdcmconv --raw)"};
+    return {
+        "its pixel data cannot be decoded (transfer syntax " +
+            std::string(gdcm::TransferSyntax::GetTSString(image.GetTransferSyntax())) +
+            ", which this GDCM cannot decode, or damaged)",
+        "convert the series to an uncompressed transfer syntax, such as explicit VR little endian "
+        "(GDCM's gdcmconv converts DICOM files)"};
   }
   return {};
 }

@@ -1,6 +1,7 @@
 #include "mesh/pipeline/streamed_surface.h"
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <unordered_map>
 #include <utility>
@@ -190,14 +191,16 @@ void streamSurface(VolumeReader& reader, const SurfaceOptions& options, SurfaceR
     throw std::logic_error("this surface cannot be streamed: it needs the whole mesh");
   }
   StreamedWeld streamed(geometry, options, stream);
-  VolumeBoundary boundary(geometry.dims);
+  // The faces' voxels, to close the surface where it leaves the volume.
+  std::optional<VolumeBoundary> boundary;
+  if (options.closed) boundary.emplace(geometry.dims);
   VolumeWeld weld([&](WeldedPart& part) { streamed.add(part); });
   weldVolume(reader, extractionSettings(options), weld, report.findings, layerProgress(progress),
-             &boundary);
-  const bool capped = options.closed && report.findings.cells > 0;
-  report.facesAllInside = capped && boundary.allInside(options.isoLevel, options.inside);
+             boundary ? &*boundary : nullptr);
+  const bool capped = boundary && report.findings.cells > 0;
+  report.facesAllInside = capped && boundary->allInside(options.isoLevel, options.inside);
   if (capped && cellCount(geometry.dims) > 0)
-    streamed.close(boundary, options.isoLevel, options.inside);
+    streamed.close(*boundary, options.isoLevel, options.inside);
 }
 
 }  // namespace mcubes::internal

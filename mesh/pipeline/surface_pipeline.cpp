@@ -66,12 +66,14 @@ IndexedMesh volumeSurface(VolumeReader& reader, const SurfaceOptions& options,
                           geometry);
   }
   // The faces' voxels, to close the surface where it leaves the volume.
-  VolumeBoundary boundary(geometry.dims);
+  std::optional<VolumeBoundary> boundary;
+  if (options.closed) boundary.emplace(geometry.dims);
   VolumeWeld weld;
-  weldVolume(reader, settings, weld, report.findings, layerProgress(progress), &boundary);
-  const bool capped = options.closed && report.findings.cells > 0;
-  report.facesAllInside = capped && boundary.allInside(options.isoLevel, options.inside);
-  return finishVolume(weld, geometry, capped ? &boundary : nullptr, options.isoLevel,
+  weldVolume(reader, settings, weld, report.findings, layerProgress(progress),
+             boundary ? &*boundary : nullptr);
+  const bool capped = boundary && report.findings.cells > 0;
+  report.facesAllInside = capped && boundary->allInside(options.isoLevel, options.inside);
+  return finishVolume(weld, geometry, capped ? &*boundary : nullptr, options.isoLevel,
                       options.inside, options);
 }
 
@@ -130,16 +132,17 @@ IndexedMesh volumeSurface(const VolumeGeometry& geometry, const double* values,
     extractVolumeInto(geometry, values, settings, surface, report.findings);
     return unweldedVolume(surface, geometry);
   }
-  VolumeBoundary boundary(geometry.dims);
+  std::optional<VolumeBoundary> boundary;
+  if (options.closed) boundary.emplace(geometry.dims);
   const std::int64_t sliceSize = geometry.dims[0] * geometry.dims[1];
-  for (std::int64_t k = 0; options.closed && k < geometry.dims[2]; ++k) {
-    boundary.record(k, values + k * sliceSize);
+  for (std::int64_t k = 0; boundary && k < geometry.dims[2]; ++k) {
+    boundary->record(k, values + k * sliceSize);
   }
   VolumeWeld weld;
   weldVolumeInto(geometry, values, settings, weld, report.findings);
-  const bool capped = options.closed && report.findings.cells > 0;
-  report.facesAllInside = capped && boundary.allInside(options.isoLevel, options.inside);
-  return finishVolume(weld, geometry, capped ? &boundary : nullptr, options.isoLevel,
+  const bool capped = boundary && report.findings.cells > 0;
+  report.facesAllInside = capped && boundary->allInside(options.isoLevel, options.inside);
+  return finishVolume(weld, geometry, capped ? &*boundary : nullptr, options.isoLevel,
                       options.inside, options);
 }
 

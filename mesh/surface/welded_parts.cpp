@@ -10,18 +10,26 @@ constexpr std::uint32_t None = 0xffffffffu;
 
 }  // namespace
 
-void makeRoomForWhole(IndexedMesh& mesh, std::int64_t done, std::int64_t total) {
-  if (done <= 0 || done >= total) return;
-  // Half as much again as the share so far foretells: surfaces are seldom
-  // spread evenly over the layers, and room never filled is never faulted
-  // in.
-  const auto whole = [&](std::size_t size) {
-    return static_cast<std::size_t>(static_cast<double>(size) * 1.5 * static_cast<double>(total) /
-                                    static_cast<double>(done));
+void RoomForWhole::make(IndexedMesh& mesh, std::int64_t done, std::int64_t total) {
+  if (done <= done_ || done >= total) return;
+  const auto layers = static_cast<double>(done - done_);
+  const auto toCome = static_cast<double>(total - done);
+  const auto room = [&](auto& vector, int which) {
+    const std::size_t size = vector.size();
+    const std::size_t added = size > sizes_[which] ? size - sizes_[which] : 0;
+    most_[which] = std::max(most_[which], static_cast<double>(added) / layers);
+    sizes_[which] = size;
+    // A quarter more than the most foretells, and never less than half as
+    // much again as the share so far.
+    const double foretold = std::max(
+        static_cast<double>(size) + 1.25 * most_[which] * toCome,
+        1.5 * static_cast<double>(size) * static_cast<double>(total) / static_cast<double>(done));
+    makeRoom(vector, static_cast<std::size_t>(foretold));
   };
-  makeRoom(mesh.vertices, whole(mesh.vertices.size()));
-  if (!mesh.normals.empty()) makeRoom(mesh.normals, whole(mesh.normals.size()));
-  makeRoom(mesh.faces, whole(mesh.faces.size()));
+  room(mesh.vertices, 0);
+  if (!mesh.normals.empty()) room(mesh.normals, 1);
+  room(mesh.faces, 2);
+  done_ = done;
 }
 
 void WeldedPart::clear() {
@@ -86,6 +94,7 @@ WeldedPart JoinedParts::take() {
   faceEdges.clear();
   part.onPoints.swap(onPoints);
   first_ = true;
+  room_ = {};
   return part;
 }
 

@@ -33,11 +33,22 @@ struct WeldedPart {
   void clear();
 };
 
-// Room in `mesh` for the whole mesh, of which it holds the share `done` of
-// `total` (layers swept, say), with some to spare. A mesh grown by doubling
-// is copied into fresh pages at each step, which costs about as much as
-// making it; room that is never filled costs only address space.
-void makeRoomForWhole(IndexedMesh& mesh, std::int64_t done, std::int64_t total);
+// Room in a mesh for the whole of it, of which it holds the share `done`
+// of `total` (layers swept, say), with some to spare. A mesh grown by
+// doubling is copied into fresh pages at each step, which costs about as
+// much as making it; room that is never filled costs only address space.
+// Surfaces are seldom spread evenly over the layers (a ball's or a torus's
+// grow toward the middle), so the layers to come are foretold at the most
+// that any run of layers so far added a layer, not at their average.
+class RoomForWhole {
+ public:
+  void make(IndexedMesh& mesh, std::int64_t done, std::int64_t total);
+
+ private:
+  std::int64_t done_ = 0;
+  std::size_t sizes_[3] = {};  // vertices, normals, faces at `done_`
+  double most_[3] = {};        // the most of each a layer added
+};
 
 // Parts joined in order: the vertices a part shares with the part before
 // become that part's, the rest are numbered on after the mesh's.
@@ -45,7 +56,7 @@ class JoinedParts {
  public:
   void add(WeldedPart& part);
   // Says that the parts joined so far are the share `done` of `total`.
-  void expect(std::int64_t done, std::int64_t total) { makeRoomForWhole(mesh, done, total); }
+  void expect(std::int64_t done, std::int64_t total) { room_.make(mesh, done, total); }
 
   // What was joined as one part, to be joined in turn with others (the
   // shares of several processes); empties this.
@@ -57,6 +68,7 @@ class JoinedParts {
 
  private:
   bool first_ = true;
+  RoomForWhole room_;
   NumberedVertices firstPlane_;         // the first part's
   NumberedVertices lastPlane_;          // in the mesh's numbering, by place
   std::vector<std::uint32_t> numbers_;  // a part's vertex numbers in the mesh

@@ -6,48 +6,6 @@
 
 namespace mcubes::internal {
 
-void pointGradient(const Lattice& l, const SliceWindow& window, const std::int64_t (&p)[3],
-                   double (&g)[3]) {
-  const double* at = window.slice(p[2]) + p[1] * l.dims[0] + p[0];
-  const std::int64_t step[3] = {1, l.dims[0], window.sliceSize};
-  const auto inside = [&](int axis) { return p[axis] > 0 && p[axis] + 1 < l.dims[axis]; };
-  if (inside(0) && inside(1) && inside(2)) {
-    // Most points: both neighbours on every axis, all finite, as the
-    // differences say (a value that is not finite makes its difference not
-    // finite; so does one too large, where the general way below gives the
-    // same).
-    double difference[3];
-    for (int axis = 0; axis < 3; ++axis) difference[axis] = at[step[axis]] - at[-step[axis]];
-    if (std::isfinite(difference[0]) && std::isfinite(difference[1]) &&
-        std::isfinite(difference[2])) {
-      for (int axis = 0; axis < 3; ++axis) g[axis] = difference[axis] * 0.5;
-      return;
-    }
-  }
-  const double here = *at;
-  for (int axis = 0; axis < 3; ++axis) {
-    int span = 0;
-    double low = here, high = here;
-    if (p[axis] > 0) {
-      const double v = at[-step[axis]];
-      if (std::isfinite(v)) {
-        low = v;
-        ++span;
-      }
-    }
-    if (p[axis] + 1 < l.dims[axis]) {
-      const double v = at[step[axis]];
-      if (std::isfinite(v)) {
-        high = v;
-        ++span;
-      }
-    }
-    // Halving is exact, as the division by two it stands for.
-    const double difference = high - low;
-    g[axis] = span == 0 ? 0.0 : span == 1 ? difference : difference * 0.5;
-  }
-}
-
 Point3 edgeNormal(const Lattice& l, const double (&ga)[3], const double (&gb)[3], double va,
                   double vb, const Point3& wa, const Point3& wb) {
   // Where the vertex lies along the edge, as the interpolation puts it: on

@@ -6,6 +6,7 @@
 // it vanishes, the unit vector along the edge toward its lower end.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "iso/cell_types.h"
@@ -16,8 +17,48 @@ namespace mcubes::internal {
 // The gradient in index space at lattice point `p`, whose value is finite
 // and whose neighbours' values the window holds. A function of the point
 // alone: the sweep keeps it for the edges that share the point.
-void pointGradient(const Lattice& lattice, const SliceWindow& window, const std::int64_t (&p)[3],
-                   double (&g)[3]);
+// Inline: the sweep's vertex loop calls it for most vertices.
+inline void pointGradient(const Lattice& l, const SliceWindow& window, const std::int64_t (&p)[3],
+                          double (&g)[3]) {
+  const double* at = window.slice(p[2]) + p[1] * l.dims[0] + p[0];
+  const std::int64_t step[3] = {1, l.dims[0], window.sliceSize};
+  const auto inside = [&](int axis) { return p[axis] > 0 && p[axis] + 1 < l.dims[axis]; };
+  if (inside(0) && inside(1) && inside(2)) {
+    // Most points: both neighbours on every axis, all finite, as the
+    // differences say (a value that is not finite makes its difference not
+    // finite; so does one too large, where the general way below gives the
+    // same).
+    double difference[3];
+    for (int axis = 0; axis < 3; ++axis) difference[axis] = at[step[axis]] - at[-step[axis]];
+    if (std::isfinite(difference[0]) && std::isfinite(difference[1]) &&
+        std::isfinite(difference[2])) {
+      for (int axis = 0; axis < 3; ++axis) g[axis] = difference[axis] * 0.5;
+      return;
+    }
+  }
+  const double here = *at;
+  for (int axis = 0; axis < 3; ++axis) {
+    int span = 0;
+    double low = here, high = here;
+    if (p[axis] > 0) {
+      const double v = at[-step[axis]];
+      if (std::isfinite(v)) {
+        low = v;
+        ++span;
+      }
+    }
+    if (p[axis] + 1 < l.dims[axis]) {
+      const double v = at[step[axis]];
+      if (std::isfinite(v)) {
+        high = v;
+        ++span;
+      }
+    }
+    // Halving is exact, as the division by two it stands for.
+    const double difference = high - low;
+    g[axis] = span == 0 ? 0.0 : span == 1 ? difference : difference * 0.5;
+  }
+}
 
 // The normal of the vertex on the edge from a lattice point (value va, world
 // position wa, index-space gradient ga) to another (vb, wb, gb); va and vb

@@ -34,6 +34,7 @@ struct LayersPart {
 struct WholePart {
   std::int64_t begin, end;
   WeldedPart part;
+  RoomForWhole room;
   bool started = false;
 };
 
@@ -50,7 +51,7 @@ void sweepWhole(LayerSweep& sweep, const SliceWindow& window, std::int64_t first
   // layers before.
   constexpr std::int64_t Layers = 8;
   for (std::int64_t from = first; from < last; from += Layers) {
-    makeRoomForWhole(whole.part.mesh, from - whole.begin, whole.end - whole.begin);
+    whole.room.make(whole.part.mesh, from - whole.begin, whole.end - whole.begin);
     sweep.run(window, from, std::min(last, from + Layers), whole.part, findings, whole.started);
     whole.started = true;
   }
@@ -96,7 +97,7 @@ void takePart(const Destination& to, std::int64_t begin, std::int64_t first, std
 std::unique_ptr<WholePart> wholePart(const SweepWorkers& workers, const VolumeOutput& output,
                                      std::int64_t begin, std::int64_t end) {
   if (workers.pool.size() != 0 || !output.weld || !output.weld->joins()) return nullptr;
-  return std::make_unique<WholePart>(WholePart{begin, end, {}, false});
+  return std::make_unique<WholePart>(WholePart{begin, end, {}, {}, false});
 }
 
 }  // namespace

@@ -13,11 +13,31 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 
 namespace mcubes::internal {
 
 // Advises the huge pages that lie wholly inside the block, if it is 2 MB or
 // more; best before the block is first written.
 void adviseHugePages(void* block, std::size_t bytes);
+
+// A block of `bytes` for one owner that lies on whole huge pages where
+// there are any: aligned to one and advised, so that none of it is faulted
+// in a small page at a time (a block from operator new starts and ends
+// inside huge pages that are not all its own). Left unfilled.
+void* allocateOnHugePages(std::size_t bytes);
+void freeOnHugePages(void* block);
+
+struct FreeOnHugePages {
+  void operator()(void* block) const { freeOnHugePages(block); }
+};
+template <typename T>
+using HugePageArray = std::unique_ptr<T[], FreeOnHugePages>;
+
+// `count` values of a trivial type on huge pages, unfilled.
+template <typename T>
+HugePageArray<T> hugePageArray(std::size_t count) {
+  return HugePageArray<T>(static_cast<T*>(allocateOnHugePages(count * sizeof(T))));
+}
 
 }  // namespace mcubes::internal

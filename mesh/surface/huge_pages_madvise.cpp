@@ -2,6 +2,8 @@
 #include <sys/mman.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 
 #include "mesh/surface/huge_pages.h"
 
@@ -21,5 +23,20 @@ void adviseHugePages(void* block, std::size_t bytes) {
   // Advice only: where the kernel refuses it the block keeps small pages.
   if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
 }
+
+void* allocateOnHugePages(std::size_t bytes) {
+  if (bytes < HugePage) {
+    void* block = std::malloc(bytes == 0 ? 1 : bytes);
+    if (!block) throw std::bad_alloc();
+    return block;
+  }
+  const std::size_t whole = (bytes + HugePage - 1) & ~(HugePage - 1);
+  void* block = nullptr;
+  if (posix_memalign(&block, HugePage, whole) != 0) throw std::bad_alloc();
+  adviseHugePages(block, whole);
+  return block;
+}
+
+void freeOnHugePages(void* block) { std::free(block); }
 
 }  // namespace mcubes::internal

@@ -208,8 +208,7 @@ SlabBuffers::SlabBuffers(VolumeReader& reader, const SlabReading& reading, std::
   for (std::int64_t b = 0; b < buffers; ++b) {
     // Left unfilled: every value is read before it is used. Fresh memory,
     // as each run's: on huge pages it is faulted in 2 MB at a time.
-    buffers_.emplace_back(new double[values]);
-    adviseHugePages(buffers_.back().get(), values * sizeof(double));
+    buffers_.push_back(hugePageArray<double>(values));
   }
   nextToRead_ = std::max<std::int64_t>(0, begin_ - margin_);
   reader_.skipSlices(nextToRead_);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "mesh/surface/huge_pages.h"
 #include "mesh/surface/ordered_parallel.h"
 #include "mesh/surface/surface.h"
 #include "mesh/surface/worker_pool.h"
@@ -90,7 +91,7 @@ class SlabBuffers {
  private:
   VolumeReader& reader_;
   std::int64_t depth_, sliceSize_, margin_, layers_, begin_, end_;
-  std::vector<std::unique_ptr<double[]>> buffers_;
+  std::vector<HugePageArray<double>> buffers_;
   std::int64_t nextToRead_;
   SliceWindow previous_{};
 };

@@ -44,6 +44,16 @@ MeshPiece unweldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
 
 IndexedMesh closeAndMerge(const VolumeGeometry& geometry, WeldedPart& part, const PieceCaps& caps,
                           const PieceMerge& merge) {
+  const bool byPosition =
+      merge.merge && (merge.byPosition || !makeLattice(geometry, {}).distinctPoints);
+  if (!caps.boundary && (!merge.merge || (!byPosition && part.onPoints.empty()))) {
+    // Nothing to add and nothing to merge: the mesh as the sweep made it,
+    // without numbering its vertices again (maps as large as the mesh).
+    IndexedMesh mesh = std::move(part.mesh);
+    part = {};
+    if (isMirrored(geometry)) reverseFaces(mesh);
+    return mesh;
+  }
   const std::int64_t lastSlice = std::max<std::int64_t>(geometry.dims[2] - 1, 0);
   VolumePiece piece(geometry, part, 0, lastSlice, caps, merge, true, true);
   const PieceCounts own = piece.ownVertices();

@@ -23,7 +23,9 @@
 //
 // One process's mesh is one piece, first and last, that takes the same
 // steps with nothing before it (closeAndMerge): the caps and the merge of
-// snapped vertices are made one way wherever the mesh is made.
+// snapped vertices are made one way wherever the mesh is made. With no caps
+// and nothing to merge, those steps leave the mesh as it is, and it is
+// taken so without them.
 #pragma once
 
 #include <cstddef>

@@ -97,7 +97,13 @@ class PackedVector {
     numbers_.insert(numbers_.begin() + static_cast<std::ptrdiff_t>(at * Numbers), count * Numbers,
                     Number{});
     Item* to = data() + at;
-    for (Item* item = to; first != last; ++first, ++item) *item = *first;
+    if constexpr (std::is_pointer_v<Iterator> &&
+                  std::is_same_v<std::remove_cv_t<std::remove_pointer_t<Iterator>>, Item>) {
+      // Packed items: copied as their bytes.
+      if (count != 0) std::memcpy(static_cast<void*>(to), &*first, count * sizeof(Item));
+    } else {
+      for (Item* item = to; first != last; ++first, ++item) *item = *first;
+    }
     return to;
   }
   Item* insert(const Item* position, std::initializer_list<Item> items) {

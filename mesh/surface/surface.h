@@ -55,12 +55,15 @@ struct IndexedMesh {
 // Room for `total` elements of a vector (std::vector, PackedVector),
 // growing geometrically: callers add batch after batch to the same vectors.
 // A large new block goes on huge pages (mesh/surface/huge_pages.h) before
-// it is filled.
+// anything is written to it, the elements it already holds included.
 template <typename Vector>
 void makeRoom(Vector& v, std::size_t total) {
   if (total <= v.capacity()) return;
-  v.reserve(std::max(total, 2 * v.capacity()));
-  adviseHugePages(v.data(), v.capacity() * sizeof(typename Vector::value_type));
+  Vector grown;
+  grown.reserve(std::max(total, 2 * v.capacity()));
+  adviseHugePages(grown.data(), grown.capacity() * sizeof(typename Vector::value_type));
+  grown.insert(grown.end(), v.begin(), v.end());
+  v.swap(grown);
 }
 
 }  // namespace mcubes::internal

@@ -19,11 +19,8 @@ void RoomForWhole::make(IndexedMesh& mesh, std::int64_t done, std::int64_t total
     const std::size_t added = size > sizes_[which] ? size - sizes_[which] : 0;
     most_[which] = std::max(most_[which], static_cast<double>(added) / layers);
     sizes_[which] = size;
-    // A quarter more than the most foretells, and never less than half as
-    // much again as the share so far.
-    const double foretold = std::max(
-        static_cast<double>(size) + 1.25 * most_[which] * toCome,
-        1.5 * static_cast<double>(size) * static_cast<double>(total) / static_cast<double>(done));
+    // A quarter more than the most foretells.
+    const double foretold = static_cast<double>(size) + 1.25 * most_[which] * toCome;
     makeRoom(vector, static_cast<std::size_t>(foretold));
   };
   room(mesh.vertices, 0);

@@ -195,10 +195,11 @@ LabelWelds weldLabels(VolumeReader& reader, const std::vector<std::int64_t>& lab
             const LabelLayers& label = part.sweeps[n];
             const std::int64_t fill = std::max(window.first, label.from - reading.margin);
             const std::int64_t fillEnd = std::min(geometry.dims[2], label.to + 1 + reading.margin);
-            const double* raw = window.slice(fill);
-            double* out = indicator + (fill - window.first) * sliceSize;
-            for (std::int64_t v = 0, size = (fillEnd - fill) * sliceSize; v < size; ++v) {
-              out[v] = raw[v] == label.value ? 1.0 : 0.0;
+            for (std::int64_t k = fill; k < fillEnd; ++k) {
+              const double* raw = window.slice(k);
+              double* out = indicator + (k - window.first) * sliceSize;
+              for (std::int64_t v = 0; v < sliceSize; ++v)
+                out[v] = raw[v] == label.value ? 1.0 : 0.0;
             }
             workers.sweeps[static_cast<std::size_t>(worker)].run(
                 {indicator, window.first, sliceSize}, label.from, label.to, part.welds[n],

@@ -14,13 +14,22 @@
 
 namespace mcubes::internal {
 
-// The slices a sweep may read: slice k starts at base + (k - first) * X * Y.
+// The slices a sweep may read, each of X * Y values, from slice `first`
+// on: one after another from base, or in a ring of `ring` slices from base
+// that slice `first` holds at `slot` and that the window's slices go round
+// at most once.
 struct SliceWindow {
   const double* base;
   std::int64_t first;
   std::int64_t sliceSize;
+  std::int64_t ring = 0;  // 0: no ring
+  std::int64_t slot = 0;
 
-  const double* slice(std::int64_t k) const { return base + (k - first) * sliceSize; }
+  const double* slice(std::int64_t k) const {
+    std::int64_t at = slot + (k - first);
+    if (ring != 0 && at >= ring) at -= ring;
+    return base + at * sliceSize;
+  }
 };
 
 // A voxel's value as the extraction takes it: NaN and infinities count as

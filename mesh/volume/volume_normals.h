@@ -20,16 +20,22 @@ namespace mcubes::internal {
 // Inline: the sweep's vertex loop calls it for most vertices.
 inline void pointGradient(const Lattice& l, const SliceWindow& window, const std::int64_t (&p)[3],
                           double (&g)[3]) {
-  const double* at = window.slice(p[2]) + p[1] * l.dims[0] + p[0];
-  const std::int64_t step[3] = {1, l.dims[0], window.sliceSize};
+  const std::int64_t offset = p[1] * l.dims[0] + p[0];
+  const double* at = window.slice(p[2]) + offset;
+  // The neighbours along k, in the slices before and after (which need not
+  // follow one another in memory).
+  const double* before = p[2] > 0 ? window.slice(p[2] - 1) + offset : nullptr;
+  const double* after = p[2] + 1 < l.dims[2] ? window.slice(p[2] + 1) + offset : nullptr;
+  const std::int64_t step[2] = {1, l.dims[0]};
+  const auto lower = [&](int axis) { return axis == 2 ? *before : at[-step[axis]]; };
+  const auto higher = [&](int axis) { return axis == 2 ? *after : at[step[axis]]; };
   const auto inside = [&](int axis) { return p[axis] > 0 && p[axis] + 1 < l.dims[axis]; };
   if (inside(0) && inside(1) && inside(2)) {
     // Most points: both neighbours on every axis, all finite, as the
     // differences say (a value that is not finite makes its difference not
     // finite; so does one too large, where the general way below gives the
     // same).
-    double difference[3];
-    for (int axis = 0; axis < 3; ++axis) difference[axis] = at[step[axis]] - at[-step[axis]];
+    const double difference[3] = {at[1] - at[-1], at[step[1]] - at[-step[1]], *after - *before};
     if (std::isfinite(difference[0]) && std::isfinite(difference[1]) &&
         std::isfinite(difference[2])) {
       for (int axis = 0; axis < 3; ++axis) g[axis] = difference[axis] * 0.5;
@@ -41,14 +47,14 @@ inline void pointGradient(const Lattice& l, const SliceWindow& window, const std
     int span = 0;
     double low = here, high = here;
     if (p[axis] > 0) {
-      const double v = at[-step[axis]];
+      const double v = lower(axis);
       if (std::isfinite(v)) {
         low = v;
         ++span;
       }
     }
     if (p[axis] + 1 < l.dims[axis]) {
-      const double v = at[step[axis]];
+      const double v = higher(axis);
       if (std::isfinite(v)) {
         high = v;
         ++span;

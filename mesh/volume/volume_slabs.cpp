@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <stdexcept>
 
@@ -192,7 +191,7 @@ SlabReading slabReading(const VolumeGeometry& geometry, std::int64_t sliceMemory
           margin};
 }
 
-SlabBuffers::SlabBuffers(VolumeReader& reader, const SlabReading& reading, std::int64_t buffers,
+SlabBuffers::SlabBuffers(VolumeReader& reader, const SlabReading& reading, std::int64_t slabs,
                          std::int64_t workers)
     : reader_(reader),
       depth_(reader.header().geometry.dims[2]),
@@ -204,12 +203,14 @@ SlabBuffers::SlabBuffers(VolumeReader& reader, const SlabReading& reading, std::
   if (workers > 0) {
     layers_ = std::clamp<std::int64_t>((end_ - begin_) / (4 * workers), 1, layers_);
   }
-  const auto values = static_cast<std::size_t>((layers_ + 1 + 2 * margin_) * sliceSize_);
-  for (std::int64_t b = 0; b < buffers; ++b) {
-    // Left unfilled: every value is read before it is used. Fresh memory,
-    // as each run's: on huge pages it is faulted in 2 MB at a time.
-    buffers_.push_back(hugePageArray<double>(values));
-  }
+  // The slices of `slabs` slabs in a row, with the one they end on and the
+  // margins: when a slab is filled, the slabs that still read slices are it
+  // and the slabs - 1 before it, and the slices read for it take the slots
+  // of slices no longer read.
+  ring_ = std::min(depth_, slabs * layers_ + 1 + 2 * margin_);
+  // Left unfilled: every value is read before it is used. Fresh memory,
+  // as each run's: on huge pages it is faulted in 2 MB at a time.
+  slices_ = hugePageArray<double>(static_cast<std::size_t>(ring_ * sliceSize_));
   nextToRead_ = std::max<std::int64_t>(0, begin_ - margin_);
   reader_.skipSlices(nextToRead_);
 }
@@ -218,22 +219,15 @@ SliceWindow SlabBuffers::fill(
     std::int64_t slab, const std::function<void(std::int64_t k, const double* slice)>& read) {
   const std::int64_t held = std::max<std::int64_t>(0, first(slab) - margin_);
   const std::int64_t needed = std::min(depth_, last(slab) + 1 + margin_);
-  double* const buffer = buffers_[static_cast<std::size_t>(slab) % buffers_.size()].get();
-  if (nextToRead_ > held) {
-    // The slices the slab before holds too (in the same buffer, when only
-    // one, which this moves down).
-    std::memmove(buffer, previous_.slice(held),
-                 static_cast<std::size_t>((nextToRead_ - held) * sliceSize_) * sizeof(double));
+  const auto at = [&](std::int64_t k) { return slices_.get() + (k % ring_) * sliceSize_; };
+  while (nextToRead_ < needed) {
+    // As many slices at once as follow one another before the ring's end.
+    const std::int64_t count = std::min(needed - nextToRead_, ring_ - nextToRead_ % ring_);
+    reader_.readSlices(count, at(nextToRead_));
+    for (std::int64_t k = nextToRead_; read && k < nextToRead_ + count; ++k) read(k, at(k));
+    nextToRead_ += count;
   }
-  if (needed > nextToRead_) {
-    reader_.readSlices(needed - nextToRead_, buffer + (nextToRead_ - held) * sliceSize_);
-    for (std::int64_t k = nextToRead_; read && k < needed; ++k) {
-      read(k, buffer + (k - held) * sliceSize_);
-    }
-    nextToRead_ = needed;
-  }
-  previous_ = {buffer, held, sliceSize_};
-  return previous_;
+  return {slices_.get(), held, sliceSize_, ring_, held % ring_};
 }
 
 }  // namespace mcubes::internal

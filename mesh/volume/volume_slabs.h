@@ -65,16 +65,16 @@ void mergeFindings(VolumeFindings& into, const VolumeFindings& part);
 // As many layers as `sliceMemory` bytes of slices hold, at least one.
 SlabReading slabReading(const VolumeGeometry& geometry, std::int64_t sliceMemory, bool normals);
 
-// The slices of the slabs being read and swept: one buffer of a slab for
-// each slab in flight, the slices a slab shares with the one before copied
-// over from that one's buffer (or kept in place, with one buffer). Slabs
-// are filled in order, one fill after another (on any thread); their
-// windows stay valid until the buffer is filled again, `buffers` slabs on.
+// The slices of the slabs being read and swept, in one ring of slices that
+// holds every slab in flight: each slice is read once, into the slot that
+// the slice a whole ring before it left, and a slab's window goes round the
+// ring. Slabs are filled in order, one fill after another (on any thread);
+// their windows stay valid until `slabs` more are filled.
 class SlabBuffers {
  public:
   // With workers, slabs are kept small enough for each worker to have a
   // few to sweep.
-  SlabBuffers(VolumeReader& reader, const SlabReading& reading, std::int64_t buffers,
+  SlabBuffers(VolumeReader& reader, const SlabReading& reading, std::int64_t slabs,
               std::int64_t workers);
 
   std::int64_t slabs() const { return (end_ - begin_ + layers_ - 1) / layers_; }
@@ -83,17 +83,17 @@ class SlabBuffers {
   std::int64_t first(std::int64_t slab) const { return begin_ + slab * layers_; }
   std::int64_t last(std::int64_t slab) const { return std::min(end_, first(slab) + layers_); }
 
-  // Reads the slices of the next slab, `slab`, not read yet into its
-  // buffer, `read` seeing each as it comes; the window that holds the slab.
+  // Reads the slices of the next slab, `slab`, not read yet into the ring,
+  // `read` seeing each as it comes; the window that holds the slab.
   SliceWindow fill(std::int64_t slab,
                    const std::function<void(std::int64_t k, const double* slice)>& read);
 
  private:
   VolumeReader& reader_;
   std::int64_t depth_, sliceSize_, margin_, layers_, begin_, end_;
-  std::vector<HugePageArray<double>> buffers_;
+  std::int64_t ring_;  // slices in the ring
+  HugePageArray<double> slices_;
   std::int64_t nextToRead_;
-  SliceWindow previous_{};
 };
 
 // Reads the volume slab by slab and sweeps the slabs, several at once, a

@@ -271,6 +271,11 @@ void VolumePiece::mergeOnLatticePoints() {
   }
 }
 
+bool VolumePiece::merged(std::size_t v) const {
+  if (mergedInto_.empty() || (!byPosition_ && !onPoint_[v])) return false;
+  return mergedInto_.count(numbers_[v]) != 0;
+}
+
 PieceCounts VolumePiece::removedVertices() {
   if (!merge_) return {};
   if (byPosition_) {
@@ -278,9 +283,13 @@ PieceCounts VolumePiece::removedVertices() {
   } else {
     mergeOnLatticePoints();
   }
+  if (!byPosition_) {
+    onPoint_.assign(kinds_.size(), false);
+    for (const auto& [point, v] : onPoints_) onPoint_[v] = true;
+  }
   PieceCounts removed;
   for (std::size_t v = 0; v < kinds_.size(); ++v) {
-    if (!mergedInto_.count(numbers_[v])) continue;
+    if (!merged(v)) continue;
     removed.surface += kinds_[v] == Kind::Surface;
     removed.caps += kinds_[v] == Kind::Cap;
   }
@@ -295,7 +304,7 @@ void VolumePiece::renumber(const PieceCounts& removedBefore, std::uint64_t surfa
     const bool surface = kinds_[v] == Kind::Surface;
     if (!surface && kinds_[v] != Kind::Cap) continue;
     std::uint64_t& gone = surface ? surfaceGone : capsGone;
-    if (mergedInto_.count(numbers_[v])) {
+    if (merged(v)) {
       ++gone;
       continue;
     }

@@ -158,6 +158,8 @@ class VolumePiece {
   // The vertices (local) sent to the piece on `side`, in the order sent.
   std::vector<std::uint32_t> sentVertices(PieceSide side) const;
   std::int64_t sliceOf(std::int64_t point) const;
+  // Whether own vertex v was merged into another (after removedVertices).
+  bool merged(std::size_t v) const;
 
   VolumeGeometry geometry_;
   std::int64_t firstSlice_, lastSlice_;
@@ -176,6 +178,9 @@ class VolumePiece {
   // Merged vertices: number before merging -> the number it became, and
   // that vertex here (None: a neighbour's).
   std::unordered_map<std::uint64_t, std::pair<std::uint64_t, std::uint32_t>> mergedInto_;
+  // Where vertices merge on lattice points only: which own vertices lie on
+  // one, the only ones that can have merged.
+  std::vector<bool> onPoint_;
   std::vector<std::uint32_t> finals_;  // own kept vertices' final numbers
   // Every vertex is the piece's own, kept, and numbered where it stands:
   // taking the piece changes nothing in its mesh.

@@ -1,5 +1,8 @@
 // The library's large arrays go on transparent huge pages as makeRoom grows
-// them, and small ones are left be, as the kernel's memory map shows.
+// them (and a slab's slices from their first byte), and small ones are left
+// be, as the kernel's memory map shows.
+#include "mesh/surface/huge_pages.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -55,4 +58,9 @@ TEST(HugePages, LargeBlocksAreAdvisedOntoHugePagesSmallOnesAreNot) {
   EXPECT_EQ(hugePageEligible(reinterpret_cast<const char*>(large.data()) + (std::size_t{32} << 20)),
             1);
   EXPECT_EQ(hugePageEligible(small.data()), 0);
+  // Whole huge pages, none of them shared with another block.
+  const HugePageArray<double> slices =
+      hugePageArray<double>((std::size_t{3} << 20) / sizeof(double));
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(slices.get()) % (std::uintptr_t{2} << 20), 0u);
+  EXPECT_EQ(hugePageEligible(slices.get()), 1);
 }

@@ -27,6 +27,12 @@ std::uint32_t indexable(std::uint64_t number) {
   return static_cast<std::uint32_t>(number);
 }
 
+// Whether merged vertices are those with the same bits, wherever they lie
+// (PieceMerge::byPosition).
+bool mergesByPosition(const VolumeGeometry& geometry, const PieceMerge& merge) {
+  return merge.merge && (merge.byPosition || !makeLattice(geometry, {}).distinctPoints);
+}
+
 }  // namespace
 
 MeshPiece unweldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
@@ -44,9 +50,8 @@ MeshPiece unweldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
 
 IndexedMesh closeAndMerge(const VolumeGeometry& geometry, WeldedPart& part, const PieceCaps& caps,
                           const PieceMerge& merge) {
-  const bool byPosition =
-      merge.merge && (merge.byPosition || !makeLattice(geometry, {}).distinctPoints);
-  if (!caps.boundary && (!merge.merge || (!byPosition && part.onPoints.empty()))) {
+  if (!caps.boundary &&
+      (!merge.merge || (part.onPoints.empty() && !mergesByPosition(geometry, merge)))) {
     // Nothing to add and nothing to merge: the mesh as the sweep made it,
     // without numbering its vertices again (maps as large as the mesh).
     IndexedMesh mesh = std::move(part.mesh);
@@ -81,7 +86,7 @@ VolumePiece::VolumePiece(const VolumeGeometry& geometry, WeldedPart& part, std::
       last_(last),
       mirrored_(isMirrored(geometry)),
       merge_(merge.merge),
-      byPosition_(merge.merge && (merge.byPosition || !makeLattice(geometry, {}).distinctPoints)),
+      byPosition_(mergesByPosition(geometry, merge)),
       normals_(merge.normals) {
   if (byPosition_ && !(first && last)) {
     throw std::logic_error("pieces of a lattice whose points are not distinct cannot be merged");

@@ -67,11 +67,43 @@ inline void pointGradient(const Lattice& l, const SliceWindow& window, const std
 }
 
 // The normal of the vertex on the edge from a lattice point (value va, world
-// position wa, index-space gradient ga) to another (vb, wb, gb); va and vb
-// as the sweep takes them (negated where the lattice says, then through
+// position wa, index-space gradient ga) to another (vb, wb, gb), the vertex
+// a fraction t of the way (as the interpolation puts it); va and vb as the
+// sweep takes them (negated where the lattice says, then through
 // latticeValue: at most one -infinity). Only the finite end's gradient is
-// read where the other end is not finite.
-Point3 edgeNormal(const Lattice& lattice, const double (&ga)[3], const double (&gb)[3], double va,
-                  double vb, const Point3& wa, const Point3& wb);
+// read, and t not at all, where the other end is not finite (the vertex is
+// then on the finite end). Inline: the sweep's vertex loop calls it for
+// every vertex.
+inline Point3 edgeNormal(const Lattice& l, const double (&ga)[3], const double (&gb)[3], double va,
+                         double vb, double t, const Point3& wa, const Point3& wb) {
+  double g[3], world[3] = {0, 0, 0};
+  if (!std::isfinite(va) || !std::isfinite(vb)) {
+    const double(&finite)[3] = std::isfinite(va) ? ga : gb;
+    for (int axis = 0; axis < 3; ++axis) g[axis] = finite[axis];
+  } else {
+    for (int axis = 0; axis < 3; ++axis) g[axis] = ga[axis] + (gb[axis] - ga[axis]) * t;
+  }
+  // The gradient of the values as the sweep takes them (negated where the
+  // inside lies below the level), so that the normal points out of the
+  // object either way.
+  if (l.negated) {
+    for (double& component : g) component = -component;
+  }
+  for (int d = 0; d < 3; ++d) {
+    for (int axis = 0; axis < 3; ++axis) world[d] -= l.inverseTranspose[d][axis] * g[axis];
+  }
+  double length = std::sqrt(world[0] * world[0] + world[1] * world[1] + world[2] * world[2]);
+  if (!(length > 0.0) || !std::isfinite(length)) {
+    // Toward the lower end of the edge.
+    const double sign = va < vb ? -1.0 : 1.0;
+    world[0] = sign * (static_cast<double>(wb.x) - wa.x);
+    world[1] = sign * (static_cast<double>(wb.y) - wa.y);
+    world[2] = sign * (static_cast<double>(wb.z) - wa.z);
+    length = std::sqrt(world[0] * world[0] + world[1] * world[1] + world[2] * world[2]);
+    if (!(length > 0.0)) return {0.0f, 0.0f, 0.0f};
+  }
+  return {static_cast<float>(world[0] / length), static_cast<float>(world[1] / length),
+          static_cast<float>(world[2] / length)};
+}
 
 }  // namespace mcubes::internal

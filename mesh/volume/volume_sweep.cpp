@@ -402,8 +402,19 @@ class LayerSweep::Sweep {
       const EdgeEnd& eb = EdgeEnds[e][1];
       const double(&ga)[3] = std::isfinite(va) ? gradientAt(ea.row, i + ea.column, j, k) : None;
       const double(&gb)[3] = std::isfinite(vb) ? gradientAt(eb.row, i + eb.column, j, k) : None;
-      v.normal = edgeNormal(l_, ga, gb, va, vb, wa, wb);
+      v.normal = edgeNormal(l_, ga, gb, va, vb, vertexFraction(va, vb), wa, wb);
     }
+  }
+
+  // How far along the edge from the end of value va its vertex lies, as
+  // the interpolation puts it (the nudge off an end it rounds onto is below
+  // a normal's precision); for finite ends. Inlined beside the
+  // interpolation, the quotient is computed once for both.
+  double vertexFraction(double va, double vb) const {
+    return l_.iso == va   ? 0.0
+           : l_.iso == vb ? 1.0
+           : va == vb     ? 0.0
+                          : iso::iso_internal::edgeFraction(l_.iso, va, vb);
   }
 
   // The gradient at lattice point i of corner row r of row j of layer k's
@@ -440,15 +451,22 @@ class LayerSweep::Sweep {
     for (int t = 0; row[t] != -1; t += 3) {
       const int outward[3] = {row[t], row[t + 2], row[t + 1]};
       std::array<std::uint32_t, 3> face;
-      for (int v = 0; v < 3; ++v) face[v] = vertexOf(outward[v], i, j, k, *at[outward[v]]);
+      for (int v = 0; v < 3; ++v) {
+        const int e = outward[v];
+        const std::uint32_t held = rowNumbers_[e][i];
+        face[v] = held != EdgeNumbers::Empty ? EdgeNumbers::numberIn(held)
+                                             : numberVertex(e, i, j, k, *at[e]);
+      }
       part_->mesh.faces.push_back(face);
     }
   }
 
-  std::uint32_t vertexOf(int e, std::int64_t i, std::int64_t j, std::int64_t k,
-                         const EdgeVertex& vertex) {
+  // The number of the vertex of edge e of cell (i, j, k), met for the first
+  // time: the next of the part's, with what the part keeps of it. Out of
+  // line: most of a face's vertices are met again, and looked up.
+  __attribute__((noinline)) std::uint32_t numberVertex(int e, std::int64_t i, std::int64_t j,
+                                                       std::int64_t k, const EdgeVertex& vertex) {
     std::uint32_t& held = rowNumbers_[e][i];
-    if (held != EdgeNumbers::Empty) return EdgeNumbers::numberIn(held);
     const int axis = EdgeEnds.axis[e];
     const int* low = EdgeEnds.low[e];
     const std::int64_t at[3] = {i + low[0], j + low[1], k + low[2]};

@@ -426,7 +426,11 @@ TEST(ExtractVolume, NormalsAreThoseOfTheGradientsAtEachEdgesEnds) {
           double ga[3] = {0, 0, 0}, gb[3] = {0, 0, 0};
           if (std::isfinite(va)) gradient(pa, ga);
           if (std::isfinite(vb)) gradient(pb, gb);
-          return edgeNormal(lattice, ga, gb, va, vb, wa, wb);
+          const double t = lattice.iso == va   ? 0.0
+                           : lattice.iso == vb ? 1.0
+                           : va == vb          ? 0.0
+                                               : (lattice.iso - va) / (vb - va);
+          return edgeNormal(lattice, ga, gb, va, vb, t, wa, wb);
         });
     VolumeExtractionSettings settings;
     settings.isoLevel = volume.iso;

@@ -10,15 +10,6 @@
 
 namespace mcubes::internal {
 
-bool spansNoArea(const Point3& p, const Point3& q, const Point3& r) {
-  const double u[3] = {static_cast<double>(q.x) - p.x, static_cast<double>(q.y) - p.y,
-                       static_cast<double>(q.z) - p.z};
-  const double v[3] = {static_cast<double>(r.x) - p.x, static_cast<double>(r.y) - p.y,
-                       static_cast<double>(r.z) - p.z};
-  return u[1] * v[2] - u[2] * v[1] == 0.0 && u[2] * v[0] - u[0] * v[2] == 0.0 &&
-         u[0] * v[1] - u[1] * v[0] == 0.0;
-}
-
 std::size_t zeroAreaFaces(const IndexedMesh& mesh) {
   std::size_t count = 0;
   for (const auto& f : mesh.faces) {

@@ -20,13 +20,13 @@ VolumeBoundary::VolumeBoundary(const std::int64_t (&dims)[3], std::int64_t first
   std::memcpy(dims_, dims, sizeof dims_);
   const std::int64_t slices = std::max<std::int64_t>(last - first + 1, 0);
   const auto length = [&](int across) { return static_cast<std::size_t>(dims[across] * slices); };
-  faces_[0].resize(length(1));
-  faces_[1].resize(length(1));
-  faces_[2].resize(length(0));
-  faces_[3].resize(length(0));
+  byteFaces_[0].resize(length(1));
+  byteFaces_[1].resize(length(1));
+  byteFaces_[2].resize(length(0));
+  byteFaces_[3].resize(length(0));
   const auto whole = static_cast<std::size_t>(dims[0] * dims[1]);
-  if (first <= 0 && 0 <= last) faces_[4].resize(whole);
-  if (first <= dims[2] - 1 && dims[2] - 1 <= last) faces_[5].resize(whole);
+  if (first <= 0 && 0 <= last) byteFaces_[4].resize(whole);
+  if (first <= dims[2] - 1 && dims[2] - 1 <= last) byteFaces_[5].resize(whole);
 }
 
 namespace {
@@ -38,38 +38,66 @@ bool exactFloat(double value) {
   return fits && static_cast<double>(static_cast<float>(value)) == value;
 }
 
+// Whether a byte holds `value` exactly (not -0: its sign is kept).
+bool exactByte(double value) {
+  return value >= 0.0 && value <= 255.0 && !std::signbit(value) &&
+         static_cast<double>(static_cast<std::uint8_t>(value)) == value;
+}
+
 }  // namespace
 
+void VolumeBoundary::widen() {
+  for (int f = 0; f < 6; ++f) {
+    if (width_ == Width::Bytes) {
+      faces_[f].assign(byteFaces_[f].begin(), byteFaces_[f].end());
+      std::vector<std::uint8_t>().swap(byteFaces_[f]);
+    } else {
+      wideFaces_[f].assign(faces_[f].begin(), faces_[f].end());
+      std::vector<float>().swap(faces_[f]);
+    }
+  }
+  width_ = width_ == Width::Bytes ? Width::Floats : Width::Doubles;
+}
+
 void VolumeBoundary::put(int face, std::size_t at, double value) {
-  if (!wide_) {
+  if (width_ == Width::Bytes) {
+    if (exactByte(value)) {
+      byteFaces_[face][at] = static_cast<std::uint8_t>(value);
+      return;
+    }
+    widen();
+  }
+  if (width_ == Width::Floats) {
     if (exactFloat(value)) {
       faces_[face][at] = static_cast<float>(value);
       return;
     }
-    for (int f = 0; f < 6; ++f) {
-      wideFaces_[f].assign(faces_[f].begin(), faces_[f].end());
-      std::vector<float>().swap(faces_[f]);
-    }
-    wide_ = true;
+    widen();
   }
   wideFaces_[face][at] = value;
 }
 
 void VolumeBoundary::putRun(int face, std::size_t at, const double* from, std::int64_t stride,
                             std::size_t count) {
+  // The common cases in tight loops, until one value needs a wider form.
   std::size_t n = 0;
-  if (!wide_) {
-    // The common case in one tight loop: floats, until one value is not.
+  const auto value = [&](std::size_t m) {
+    return latticeValue(from[static_cast<std::int64_t>(m) * stride]);
+  };
+  if (width_ == Width::Bytes) {
+    std::uint8_t* const out = byteFaces_[face].data() + at;
+    for (; n < count && exactByte(value(n)); ++n) out[n] = static_cast<std::uint8_t>(value(n));
+    if (n == count) return;
+    widen();
+  }
+  if (width_ == Width::Floats) {
     float* const out = faces_[face].data() + at;
-    for (; n < count; ++n) {
-      const double value = latticeValue(from[static_cast<std::int64_t>(n) * stride]);
-      if (!exactFloat(value)) break;
-      out[n] = static_cast<float>(value);
-    }
+    for (; n < count && exactFloat(value(n)); ++n) out[n] = static_cast<float>(value(n));
+    if (n == count) return;
+    widen();
   }
-  for (; n < count; ++n) {
-    put(face, at + n, latticeValue(from[static_cast<std::int64_t>(n) * stride]));
-  }
+  double* const out = wideFaces_[face].data() + at;
+  for (; n < count; ++n) out[n] = value(n);
 }
 
 void VolumeBoundary::record(std::int64_t k, const double* slice) {

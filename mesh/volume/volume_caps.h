@@ -56,17 +56,31 @@ class VolumeBoundary {
   // `at` on.
   void putRun(int face, std::size_t at, const double* from, std::int64_t stride, std::size_t count);
   double get(int face, std::size_t at) const {
-    return wide_ ? wideFaces_[face][at] : faces_[face][at];
+    switch (width_) {
+      case Width::Bytes:
+        return byteFaces_[face][at];
+      case Width::Floats:
+        return faces_[face][at];
+      default:
+        return wideFaces_[face][at];
+    }
   }
-  std::size_t size(int face) const { return faces_[face].size() + wideFaces_[face].size(); }
+  std::size_t size(int face) const {
+    return byteFaces_[face].size() + faces_[face].size() + wideFaces_[face].size();
+  }
+  // Holds the faces one form wider, the values recorded so far included.
+  void widen();
 
   std::int64_t dims_[3];
   std::int64_t first_, last_;
-  // The faces' values as floats while each one recorded is a float exactly
-  // (voxels of 8 and 16 bits, float32: half the memory), else as doubles.
+  // The faces' values in the narrowest form that holds each one recorded
+  // exactly: bytes (8-bit voxels, label maps: an eighth of the memory),
+  // floats (16-bit voxels, float32: half), else doubles.
+  enum class Width { Bytes, Floats, Doubles };
+  std::vector<std::uint8_t> byteFaces_[6];
   std::vector<float> faces_[6];
   std::vector<double> wideFaces_[6];
-  bool wide_ = false;
+  Width width_ = Width::Bytes;
 };
 
 // A triangle of a cell around the volume, as drawn, with per vertex its

@@ -355,17 +355,18 @@ TEST(ExtractVolume, NormalsAreUnitPointTowardLowerValuesAndAgreeWithTheWinding) 
   }
 }
 
-// The faces' values come back as recorded, whether every one is a float
-// (held as floats) or one is not (all held as doubles from then on, those
-// before included), and travel to another boundary unchanged.
+// The faces' values come back as recorded, whether every one is a byte
+// (held as bytes), or one is not but every one is a float, or one is not
+// (held wider from then on, those before included), and travel to another
+// boundary unchanged; -0 keeps its sign.
 TEST(ExtractVolume, TheBoundaryHoldsTheFacesValuesExactly) {
   const std::int64_t dims[3] = {4, 3, 5};
   const double notFloat = 0.1, huge = 1e300, infinite = -std::numeric_limits<double>::infinity();
-  for (const double odd : {2.5, notFloat, huge, infinite}) {
+  for (const double odd : {255.0, 256.0, -1.0, -0.0, 2.5, notFloat, huge, infinite}) {
     SCOPED_TRACE(odd);
     const auto valueAt = [&](std::int64_t i, std::int64_t j, std::int64_t k) {
-      // The odd value in the middle slice, after floats.
-      return i == 1 && j == 0 && k == 2 ? odd : static_cast<double>(i + 10 * j + 100 * k);
+      // The odd value in the middle slice, after bytes.
+      return i == 1 && j == 0 && k == 2 ? odd : static_cast<double>(i + 10 * j + 50 * k);
     };
     VolumeBoundary boundary(dims);
     for (std::int64_t k = 0; k < dims[2]; ++k) {
@@ -383,8 +384,11 @@ TEST(ExtractVolume, TheBoundaryHoldsTheFacesValuesExactly) {
           const bool onFace = i == 0 || j == 0 || k == 0 || i == dims[0] - 1 || j == dims[1] - 1 ||
                               k == dims[2] - 1;
           if (!onFace) continue;
-          EXPECT_EQ(boundary.value(i, j, k), valueAt(i, j, k)) << i << " " << j << " " << k;
-          EXPECT_EQ(copied.value(i, j, k), valueAt(i, j, k)) << i << " " << j << " " << k;
+          for (const VolumeBoundary* held : {&boundary, &copied}) {
+            const double value = held->value(i, j, k);
+            EXPECT_EQ(value, valueAt(i, j, k)) << i << " " << j << " " << k;
+            EXPECT_EQ(std::signbit(value), std::signbit(valueAt(i, j, k)));
+          }
         }
       }
     }

@@ -33,6 +33,52 @@ bool mergesByPosition(const VolumeGeometry& geometry, const PieceMerge& merge) {
   return merge.merge && (merge.byPosition || !makeLattice(geometry, {}).distinctPoints);
 }
 
+// An open whole mesh whose vertices merge only on lattice points, merged as
+// the piece's steps would merge it, in fewer passes: the vertices on one
+// point become the lowest numbered, the rest keep their order, and faces
+// that merging made lines or points are dropped.
+IndexedMesh mergedOnLatticePoints(IndexedMesh mesh, NumberedVertices onPoints, bool normals) {
+  std::sort(onPoints.begin(), onPoints.end());
+  // Per merged vertex, the vertex it becomes, by merged vertex.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> merges;
+  for (std::size_t n = 1, first = 0; n < onPoints.size(); ++n) {
+    if (onPoints[n].first != onPoints[n - 1].first) {
+      first = n;
+      continue;
+    }
+    merges.emplace_back(onPoints[n].second, onPoints[first].second);
+  }
+  if (merges.empty()) return mesh;
+  std::sort(merges.begin(), merges.end());
+  // The kept vertices moved to the front, in place, and each vertex's
+  // number after the move: a merged one's that of the vertex it becomes,
+  // the lowest numbered on its point, which is kept.
+  std::vector<std::uint32_t> to(mesh.vertices.size());
+  std::uint32_t kept = 0;
+  auto merged = merges.begin();
+  for (std::uint32_t v = 0; v < to.size(); ++v) {
+    if (merged != merges.end() && merged->first == v) {
+      ++merged;
+      continue;
+    }
+    to[v] = kept;
+    mesh.vertices[kept] = mesh.vertices[v];
+    if (normals) mesh.normals[kept] = mesh.normals[v];
+    ++kept;
+  }
+  for (const auto& [v, into] : merges) to[v] = to[into];
+  std::size_t faces = 0;
+  for (const auto& face : mesh.faces) {
+    const std::array<std::uint32_t, 3> made = {to[face[0]], to[face[1]], to[face[2]]};
+    if (made[0] == made[1] || made[1] == made[2] || made[2] == made[0]) continue;
+    mesh.faces[faces++] = made;
+  }
+  mesh.faces.resize(faces);
+  mesh.vertices.resize(kept);
+  if (normals) mesh.normals.resize(kept);
+  return mesh;
+}
+
 }  // namespace
 
 MeshPiece unweldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
@@ -50,11 +96,13 @@ MeshPiece unweldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
 
 IndexedMesh closeAndMerge(const VolumeGeometry& geometry, WeldedPart& part, const PieceCaps& caps,
                           const PieceMerge& merge) {
-  if (!caps.boundary &&
-      (!merge.merge || (part.onPoints.empty() && !mergesByPosition(geometry, merge)))) {
-    // Nothing to add and nothing to merge: the mesh as the sweep made it,
-    // without numbering its vertices again (maps as large as the mesh).
-    IndexedMesh mesh = std::move(part.mesh);
+  if (!caps.boundary && !mergesByPosition(geometry, merge)) {
+    // Nothing to add, and nothing to merge but vertices on lattice points:
+    // the mesh as the sweep made it, without numbering its vertices again
+    // (maps as large as the mesh), those merged.
+    IndexedMesh mesh = merge.merge ? mergedOnLatticePoints(std::move(part.mesh),
+                                                           std::move(part.onPoints), merge.normals)
+                                   : std::move(part.mesh);
     part = {};
     if (isMirrored(geometry)) reverseFaces(mesh);
     return mesh;

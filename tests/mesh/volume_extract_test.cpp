@@ -760,20 +760,23 @@ IndexedMesh piecesInOrder(const VolumeGeometry& g, std::vector<VolumeShare>& sha
 // Several processes each read and mesh a share of the layers (some none,
 // where there are more shares than layers), pass on the faces' voxels of
 // their slices, and the shares joined in order are the volume's mesh, bit
-// for bit, welded or not, with the same findings; and so are the pieces
-// each process makes of its share where the lattice's points are distinct
-// (the mesh of mpirun's processes, none holding the whole).
+// for bit, welded or not, closed or open, with the same findings; and so
+// are the pieces each process makes of its share where the lattice's
+// points are distinct (the mesh of mpirun's processes, none holding the
+// whole; an open one merged by other steps than the whole's).
 TEST(ExtractVolume, SharesOfTheLayersJoinedInOrderAreTheWholeVolumesMesh) {
   for (const TestVolume& volume : volumes()) {
     const VolumeGeometry& g = volume.geometry;
     VolumeHeader header{};
     header.geometry = g;
     const std::int64_t layers = g.dims[2] - 1;
-    for (const bool welded : {true, false}) {
+    for (const auto& [welded, closed] :
+         {std::pair{true, true}, std::pair{false, true}, std::pair{true, false}}) {
       SurfaceOptions options;
       options.isoLevel = volume.iso;
       options.inside = volume.inside;
       options.welded = welded;
+      options.closed = closed;
       options.normals = welded;
       options.sliceMemory = 8 * g.dims[0] * g.dims[1] * 4;
       InMemoryVolume whole(header, copyOf(volume.values));
@@ -781,7 +784,8 @@ TEST(ExtractVolume, SharesOfTheLayersJoinedInOrderAreTheWholeVolumesMesh) {
       const IndexedMesh mesh = volumeSurface(whole, options, expected);
       for (const std::int64_t count : {1, 2, 3, 5, 12}) {
         const std::string context = volume.name + (welded ? ", welded, " : ", unwelded, ") +
-                                    std::to_string(count) + " shares";
+                                    (closed ? "closed, " : "open, ") + std::to_string(count) +
+                                    " shares";
         VolumeBoundary boundary(g.dims);
         std::vector<VolumeShare> shares;
         std::vector<VolumeBoundary> owns;

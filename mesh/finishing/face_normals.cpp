@@ -4,22 +4,6 @@
 
 namespace mcubes::internal {
 
-std::array<double, 3> faceCross(const Point3& a, const Point3& b, const Point3& c) {
-  const double u[3] = {static_cast<double>(b.x) - a.x, static_cast<double>(b.y) - a.y,
-                       static_cast<double>(b.z) - a.z};
-  const double v[3] = {static_cast<double>(c.x) - a.x, static_cast<double>(c.y) - a.y,
-                       static_cast<double>(c.z) - a.z};
-  return {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
-}
-
-Point3 unitFaceNormal(const Point3& a, const Point3& b, const Point3& c) {
-  const std::array<double, 3> n = faceCross(a, b, c);
-  const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-  if (length == 0.0) return {0.0f, 0.0f, 0.0f};
-  return {static_cast<float>(n[0] / length), static_cast<float>(n[1] / length),
-          static_cast<float>(n[2] / length)};
-}
-
 PointArray faceAreaNormals(const IndexedMesh& mesh) {
   // Summed in double: a vertex of a fine mesh gathers faces of every
   // orientation whose areas are tiny beside its coordinates.

@@ -8,8 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace mcubes::internal {
 
@@ -35,6 +37,25 @@ bool readAll(int from, void* bytes, std::size_t size) {
     if (done <= 0) return false;
     at += done;
     size -= std::size_t(done);
+  }
+  return true;
+}
+
+bool BufferedReader::read(void* bytes, std::size_t size) {
+  char* to = static_cast<char*>(bytes);
+  while (size > 0) {
+    if (at_ == end_) {
+      const ssize_t done = ::read(from_, buffer_.data(), buffer_.size());
+      if (done < 0 && errno == EINTR) continue;
+      if (done <= 0) return false;
+      at_ = 0;
+      end_ = std::size_t(done);
+    }
+    const std::size_t taken = std::min(size, end_ - at_);
+    std::memcpy(to, buffer_.data() + at_, taken);
+    at_ += taken;
+    to += taken;
+    size -= taken;
   }
   return true;
 }

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <vector>
 
 namespace mcubes::internal {
 
@@ -14,6 +15,20 @@ namespace mcubes::internal {
 // SIGPIPE).
 bool writeAll(int to, const void* bytes, std::size_t size);
 bool readAll(int from, void* bytes, std::size_t size);
+
+// A pipe read through a buffer: a record's many small fields in few reads
+// of the pipe.
+class BufferedReader {
+ public:
+  explicit BufferedReader(int from) : from_(from), buffer_(std::size_t(1) << 16) {}
+  // As readAll.
+  bool read(void* bytes, std::size_t size);
+
+ private:
+  int from_;
+  std::vector<char> buffer_;
+  std::size_t at_ = 0, end_ = 0;  // the bytes read and not yet taken
+};
 
 // fork() for a child that runs GDCM: its stderr goes nowhere (GDCM's
 // warnings and failed assertions), and its data may grow by `headroom`

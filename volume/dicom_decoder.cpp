@@ -15,16 +15,19 @@ namespace mcubes::internal {
 
 namespace {
 
-bool sendText(int to, const std::string& text) {
+// A text as it is sent: its length, then its bytes; put after `message`,
+// which goes in one write.
+void putText(std::string& message, const std::string& text) {
   const std::uint32_t size = std::uint32_t(text.size());
-  return writeAll(to, &size, sizeof size) && writeAll(to, text.data(), size);
+  message.append(reinterpret_cast<const char*>(&size), sizeof size);
+  message += text;
 }
 
-bool receiveText(int from, std::string& text) {
+bool receiveText(BufferedReader& from, std::string& text) {
   std::uint32_t size = 0;
-  if (!readAll(from, &size, sizeof size)) return false;
+  if (!from.read(&size, sizeof size)) return false;
   text.resize(size);
-  return readAll(from, text.data(), size);
+  return from.read(text.data(), size);
 }
 
 // The child: a file's name and the slot for its pixels in, its outcome
@@ -35,15 +38,19 @@ bool receiveText(int from, std::string& text) {
   struct Outcome {
     std::string problem, remedy;
   };
-  for (std::string file; receiveText(channel, file);) {
+  BufferedReader requests(channel);
+  for (std::string file; receiveText(requests, file);) {
     unsigned char slot = 0;
-    if (!readAll(channel, &slot, 1)) break;
+    if (!requests.read(&slot, 1)) break;
     Outcome outcome;
     gdcm.decode(file.c_str(), bytes, pixels + std::size_t(slot & 1) * (bytes + 1), &outcome,
                 [](void* context, const char* problem, const char* remedy) {
                   *static_cast<Outcome*>(context) = {problem, remedy};
                 });
-    if (!sendText(channel, outcome.problem) || !sendText(channel, outcome.remedy)) break;
+    std::string message;
+    putText(message, outcome.problem);
+    putText(message, outcome.remedy);
+    if (!writeAll(channel, message.data(), message.size())) break;
   }
   ::_exit(0);
 }
@@ -72,6 +79,7 @@ DicomDecoder::DicomDecoder(std::size_t sliceBytes, const DicomLibrary& gdcm) : b
   }
   ::close(ends[1]);
   channel_ = ends[0];
+  replies_.emplace(channel_);
   if (child_ < 0) {
     stop();
     failVolume("the DICOM series", "cannot be read (no process)", "try again");
@@ -98,7 +106,10 @@ void DicomDecoder::ask(const std::string& file) {
   files_[slot] = file;
   ++asked_;
   // A child that is gone shows when the file is taken.
-  if (channel_ >= 0 && !(sendText(channel_, file) && writeAll(channel_, &slot, 1))) {
+  std::string message;
+  putText(message, file);
+  message += static_cast<char>(slot);
+  if (channel_ >= 0 && !writeAll(channel_, message.data(), message.size())) {
     ::close(channel_);
     channel_ = -1;
   }
@@ -108,7 +119,7 @@ const unsigned char* DicomDecoder::take(bool needed) {
   const int n = taken_++;
   const std::string& file = files_[n & 1];
   std::string problem, remedy;
-  if (channel_ < 0 || !receiveText(channel_, problem) || !receiveText(channel_, remedy)) {
+  if (channel_ < 0 || !receiveText(*replies_, problem) || !receiveText(*replies_, remedy)) {
     stop();
     if (!needed) return nullptr;
     failVolume(file, "GDCM fails on it (it stops the decoding process: damaged, or cut short)",

@@ -10,7 +10,10 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
+
+#include "volume/child_process.h"
 
 namespace mcubes::internal {
 
@@ -45,8 +48,9 @@ class DicomDecoder {
   unsigned char* slot(int n) const;
 
   std::size_t bytes_;
-  void* pixels_ = nullptr;  // two slots, shared with the child
-  int channel_ = -1;        // a socket to the child
+  void* pixels_ = nullptr;                 // two slots, shared with the child
+  int channel_ = -1;                       // a socket to the child
+  std::optional<BufferedReader> replies_;  // its end of the socket, read through a buffer
   pid_t child_ = -1;
   std::string files_[2];  // asked for, by slot
   int asked_ = 0, taken_ = 0;

@@ -88,18 +88,18 @@ std::optional<DicomFileFields> scannedFile(const DicomLibrary& gdcm, const std::
 }
 
 // Each file as a flag (DICOM or not) and its fields, each a length and its
-// bytes.
+// bytes: one write of the pipe per file.
 void sendFields(const DicomLibrary& gdcm, int to, const std::vector<std::string>& files) {
+  std::string message;
   for (const std::string& file : files) {
     const std::optional<DicomFileFields> record = scannedFile(gdcm, file);
-    const char dicom = record ? 1 : 0;
-    if (!writeAll(to, &dicom, 1)) return;
+    message.assign(1, record ? 1 : 0);
     for (int f = 0; record && f < DicomFieldCount; ++f) {
       const std::uint32_t size = std::uint32_t(record->values[f].size());
-      if (!writeAll(to, &size, sizeof size) || !writeAll(to, record->values[f].data(), size)) {
-        return;
-      }
+      message.append(reinterpret_cast<const char*>(&size), sizeof size);
+      message += record->values[f];
     }
+    if (!writeAll(to, message.data(), message.size())) return;
   }
 }
 
@@ -120,16 +120,17 @@ std::size_t scanFrom(const DicomLibrary& gdcm, const std::string& source,
     ::_exit(0);
   }
   ::close(ends[1]);
+  BufferedReader pipe(ends[0]);
   std::size_t read = from;
-  for (char dicom = 0; read < files.size() && readAll(ends[0], &dicom, 1); ++read) {
+  for (char dicom = 0; read < files.size() && pipe.read(&dicom, 1); ++read) {
     DicomFileFields record;
     record.file = files[read];
     bool whole = true;
     for (int f = 0; dicom && whole && f < DicomFieldCount; ++f) {
       std::uint32_t size = 0;
-      whole = readAll(ends[0], &size, sizeof size);
+      whole = pipe.read(&size, sizeof size);
       record.values[f].resize(whole ? size : 0);
-      whole = whole && readAll(ends[0], record.values[f].data(), size);
+      whole = whole && pipe.read(record.values[f].data(), size);
     }
     if (!whole) break;
     if (dicom) fields.push_back(std::move(record));

@@ -33,10 +33,10 @@ bool mergesByPosition(const VolumeGeometry& geometry, const PieceMerge& merge) {
   return merge.merge && (merge.byPosition || !makeLattice(geometry, {}).distinctPoints);
 }
 
-// An open whole mesh whose vertices merge only on lattice points, merged as
-// the piece's steps would merge it, in fewer passes: the vertices on one
-// point become the lowest numbered, the rest keep their order, and faces
-// that merging made lines or points are dropped.
+// A whole mesh whose vertices merge only on lattice points, merged as the
+// piece's steps would merge it, in fewer passes: the vertices on one point
+// become the lowest numbered, the rest keep their order, and faces that
+// merging made lines or points are dropped.
 IndexedMesh mergedOnLatticePoints(IndexedMesh mesh, NumberedVertices onPoints, bool normals) {
   std::sort(onPoints.begin(), onPoints.end());
   // Per merged vertex, the vertex it becomes, by merged vertex.
@@ -96,7 +96,8 @@ MeshPiece unweldedPiece(const VolumeGeometry& geometry, VolumeShare& share,
 
 IndexedMesh closeAndMerge(const VolumeGeometry& geometry, WeldedPart& part, const PieceCaps& caps,
                           const PieceMerge& merge) {
-  if (!caps.boundary && !mergesByPosition(geometry, merge)) {
+  const bool byPosition = mergesByPosition(geometry, merge);
+  if (!caps.boundary && !byPosition) {
     // Nothing to add, and nothing to merge but vertices on lattice points:
     // the mesh as the sweep made it, without numbering its vertices again
     // (maps as large as the mesh), those merged.
@@ -109,6 +110,7 @@ IndexedMesh closeAndMerge(const VolumeGeometry& geometry, WeldedPart& part, cons
   }
   const std::int64_t lastSlice = std::max<std::int64_t>(geometry.dims[2] - 1, 0);
   VolumePiece piece(geometry, part, 0, lastSlice, caps, merge, true, true);
+  if (!byPosition) return piece.wholeMesh();
   const PieceCounts own = piece.ownVertices();
   piece.numberVertices({}, own.surface);
   const PieceCounts removed = piece.removedVertices();
@@ -385,6 +387,18 @@ void VolumePiece::takeFinalNumbers(PieceSide side, const PlaneNumbers& numbers) 
     if (numbers.numbers[n] == None) continue;
     neighbourFinals_[received[n]] = {numbers.numbers[n], numbers.positions[n]};
   }
+}
+
+IndexedMesh VolumePiece::wholeMesh() {
+  if (!first_ || !last_ || byPosition_) {
+    throw std::logic_error("wholeMesh: a piece of the lattice, or one merged by position");
+  }
+  // Its surface's vertices, then its caps', are numbered as they lie.
+  IndexedMesh mesh = merge_
+                         ? mergedOnLatticePoints(std::move(mesh_), std::move(onPoints_), normals_)
+                         : std::move(mesh_);
+  if (mirrored_) reverseFaces(mesh);
+  return mesh;
 }
 
 MeshPiece VolumePiece::take() {

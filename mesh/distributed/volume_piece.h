@@ -144,6 +144,11 @@ class VolumePiece {
 
   MeshPiece take();
 
+  // In place of the steps, for one piece, first and last, whose vertices
+  // merge on lattice points or not at all (not by position): the mesh they
+  // would give, without maps the size of the mesh.
+  IndexedMesh wholeMesh();
+
  private:
   enum class Kind : std::uint8_t { Surface, SharedSurface, Cap, SharedCap };
   static constexpr std::uint32_t None = PlaneNumbers::Unnumbered;

@@ -21,11 +21,13 @@
 // lattice whose points are distinct, where snapped vertices meet only on
 // lattice points.
 //
-// One process's mesh is one piece, first and last, that takes the same
-// steps with nothing before it (closeAndMerge): the caps and the merge of
-// snapped vertices are made one way wherever the mesh is made. With no caps
-// and nothing to merge, those steps leave the mesh as it is, and it is
-// taken so without them.
+// One process's mesh is one piece, first and last (closeAndMerge): its
+// caps are made one way wherever the mesh is made. Where its vertices merge
+// on lattice points (or not at all), the steps would number them as they
+// lie, the caps' after the surface's, and wholeMesh() merges them as the
+// steps would, in three passes without maps the size of the mesh (an open
+// mesh without building the piece at all); merged by position, it takes
+// the steps with nothing before it.
 #pragma once
 
 #include <cstddef>

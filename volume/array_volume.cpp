@@ -71,7 +71,8 @@ void ArrayVolume::gatherBlock(std::int64_t first, std::int64_t count) {
   blockSlices_ = count;
 }
 
-void ArrayVolume::readSlices(std::int64_t count, double* out) {
+template <typename Value>
+void ArrayVolume::read(std::int64_t count, Value* out) {
   const std::int64_t* dims = header_.geometry.dims;
   checkSlicesLeft(count, nextSlice_, dims[2]);
   if (count > 0 &&
@@ -106,6 +107,20 @@ void ArrayVolume::readSlices(std::int64_t count, double* out) {
     }
   }
   nextSlice_ += count;
+}
+
+void ArrayVolume::readSlices(std::int64_t count, double* out) { read(count, out); }
+
+ValueForm ArrayVolume::valueForm() const { return exactValueForm(array_.type, false); }
+
+void ArrayVolume::readFloatSlices(std::int64_t count, float* out) {
+  if (valueForm() != ValueForm::Floats) VolumeReader::readFloatSlices(count, out);
+  read(count, out);
+}
+
+void ArrayVolume::readByteSlices(std::int64_t count, std::uint8_t* out) {
+  if (valueForm() != ValueForm::Bytes) VolumeReader::readByteSlices(count, out);
+  read(count, out);
 }
 
 void ArrayVolume::skipSlices(std::int64_t count) {

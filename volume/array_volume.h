@@ -33,9 +33,15 @@ class ArrayVolume : public VolumeReader {
   ArrayVolume(const VolumeGeometry& geometry, const VoxelArray& array);
   const VolumeHeader& header() const override { return header_; }
   void readSlices(std::int64_t count, double* out) override;
+  ValueForm valueForm() const override;
+  void readFloatSlices(std::int64_t count, float* out) override;
+  void readByteSlices(std::int64_t count, std::uint8_t* out) override;
   void skipSlices(std::int64_t count) override;
 
  private:
+  template <typename Value>
+  void read(std::int64_t count, Value* out);
+
   // Gathers slices [first, first + count) into block_, packed, i fastest.
   void gatherBlock(std::int64_t first, std::int64_t count);
 

@@ -26,6 +26,14 @@ void VolumeReader::skipSlices(std::int64_t count) {
   for (std::int64_t k = 0; k < count; ++k) readSlices(1, slice.data());
 }
 
+void VolumeReader::readFloatSlices(std::int64_t, float*) {
+  throw std::logic_error("a volume was asked for its values as floats, which it does not give");
+}
+
+void VolumeReader::readByteSlices(std::int64_t, std::uint8_t*) {
+  throw std::logic_error("a volume was asked for its values as bytes, which it does not give");
+}
+
 std::unique_ptr<VolumeReader> openVolume(const std::string& path,
                                          const std::optional<RawLayout>& raw,
                                          const VoxelPlacement& placement,

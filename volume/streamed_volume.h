@@ -15,9 +15,16 @@ class StreamedVolume : public VolumeReader {
   StreamedVolume(const VolumeHeader& header, bool bigEndian, DataLayout layout);
   const VolumeHeader& header() const override { return header_; }
   void readSlices(std::int64_t count, double* out) override;
+  ValueForm valueForm() const override;
+  void readFloatSlices(std::int64_t count, float* out) override;
+  void readByteSlices(std::int64_t count, std::uint8_t* out) override;
   void skipSlices(std::int64_t count) override;
 
  private:
+  template <typename Value>
+  void read(std::int64_t count, Value* out);
+  bool scaled() const { return header_.slope != 1.0 || header_.offset != 0.0; }
+
   VolumeHeader header_;
   bool bigEndian_;
   DataStream data_;

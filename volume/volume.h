@@ -45,6 +45,11 @@ enum class WorldSpace { Unstated, Ras, Las, Lps };
 
 enum class VoxelType { Uint8, Int8, Uint16, Int16, Uint32, Int32, Float32, Float64 };
 
+// The narrowest form that holds a volume's values exactly, in which the
+// sweeps then hold its slices: bytes (unscaled uint8 voxels), floats
+// (unscaled int8, 16-bit and float32 ones) or doubles.
+enum class ValueForm { Doubles, Floats, Bytes };
+
 // Index to world: the voxel (i, j, k) lies at origin + i * axes[0] + j *
 // axes[1] + k * axes[2], in the world space the file states (no conversion
 // between LPS and RAS).
@@ -91,6 +96,13 @@ class VolumeReader {
   // dims[0] * dims[1] * count doubles). Throws VolumeError when the data
   // ends early or cannot be read or decompressed.
   virtual void readSlices(std::int64_t count, double* out) = 0;
+  // The form the values can also be read in, exactly (readFloatSlices,
+  // readByteSlices): doubles only, unless the reader says otherwise.
+  virtual ValueForm valueForm() const { return ValueForm::Doubles; }
+  // As readSlices, the same values in the form valueForm() names; only
+  // where it names that form (std::logic_error otherwise).
+  virtual void readFloatSlices(std::int64_t count, float* out);
+  virtual void readByteSlices(std::int64_t count, std::uint8_t* out);
   // Passes over the next `count` slices (a process meshing a share of the
   // volume starts at its own): as reading them, where nothing faster can
   // find the slice after them.

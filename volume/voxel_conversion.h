@@ -15,13 +15,13 @@ namespace mcubes::internal {
 // instruction set, which the linker never swaps for the other's.
 namespace {
 
-template <typename Stored>
-void convertNative(const unsigned char* bytes, std::size_t count, double* out) {
+template <typename Stored, typename Value = double>
+void convertNative(const unsigned char* bytes, std::size_t count, Value* out) {
   // Copied and converted, which the compiler vectorises.
   for (std::size_t n = 0; n < count; ++n) {
     Stored value;
     std::memcpy(&value, bytes + n * sizeof(Stored), sizeof value);
-    out[n] = static_cast<double>(value);
+    out[n] = static_cast<Value>(value);
   }
 }
 

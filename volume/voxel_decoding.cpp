@@ -21,9 +21,10 @@ Bits assemble(const unsigned char* bytes, bool bigEndian) {
   return bits;
 }
 
-// Stored as Stored (an integer or floating type), carried as Bits.
-template <typename Stored, typename Bits>
-void decode(bool bigEndian, const unsigned char* bytes, std::size_t count, double* out) {
+// Stored as Stored (an integer or floating type), carried as Bits, as
+// Values.
+template <typename Stored, typename Bits, typename Value>
+void decode(bool bigEndian, const unsigned char* bytes, std::size_t count, Value* out) {
   static_assert(sizeof(Stored) == sizeof(Bits), "the bits hold exactly one voxel");
 #if defined(__BYTE_ORDER__)
   // In the machine's own byte order the bytes are the value.
@@ -35,7 +36,31 @@ void decode(bool bigEndian, const unsigned char* bytes, std::size_t count, doubl
     const Bits bits = assemble<Bits>(bytes + n * sizeof(Bits), bigEndian);
     Stored value;
     std::memcpy(&value, &bits, sizeof value);
-    out[n] = static_cast<double>(value);
+    out[n] = static_cast<Value>(value);
+  }
+}
+
+template <typename Value>
+void decodeAs(VoxelType type, bool bigEndian, const unsigned char* bytes, std::size_t count,
+              Value* out) {
+  switch (type) {
+    case VoxelType::Uint8:
+      for (std::size_t n = 0; n < count; ++n) out[n] = static_cast<Value>(bytes[n]);
+      return;
+    case VoxelType::Int8:
+      return decode<std::int8_t, std::uint8_t>(bigEndian, bytes, count, out);
+    case VoxelType::Uint16:
+      return decode<std::uint16_t, std::uint16_t>(bigEndian, bytes, count, out);
+    case VoxelType::Int16:
+      return decode<std::int16_t, std::uint16_t>(bigEndian, bytes, count, out);
+    case VoxelType::Uint32:
+      return decode<std::uint32_t, std::uint32_t>(bigEndian, bytes, count, out);
+    case VoxelType::Int32:
+      return decode<std::int32_t, std::uint32_t>(bigEndian, bytes, count, out);
+    case VoxelType::Float32:
+      return decode<float, std::uint32_t>(bigEndian, bytes, count, out);
+    case VoxelType::Float64:
+      return decode<double, std::uint64_t>(bigEndian, bytes, count, out);
   }
 }
 
@@ -90,6 +115,21 @@ std::optional<VoxelType> voxelTypeNamed(const std::string& name) {
   return std::nullopt;
 }
 
+ValueForm exactValueForm(VoxelType type, bool scaled) {
+  if (scaled) return ValueForm::Doubles;
+  switch (type) {
+    case VoxelType::Uint8:
+      return ValueForm::Bytes;
+    case VoxelType::Int8:
+    case VoxelType::Uint16:
+    case VoxelType::Int16:
+    case VoxelType::Float32:
+      return ValueForm::Floats;
+    default:
+      return ValueForm::Doubles;
+  }
+}
+
 void decodeVoxels(VoxelType type, bool bigEndian, const unsigned char* bytes, std::size_t count,
                   double* out) {
 #if defined(__x86_64__) || defined(__i386__)
@@ -98,25 +138,21 @@ void decodeVoxels(VoxelType type, bool bigEndian, const unsigned char* bytes, st
     return convertNativeAvx2(type, bytes, count, out);
   }
 #endif
-  switch (type) {
-    case VoxelType::Uint8:
-      for (std::size_t n = 0; n < count; ++n) out[n] = bytes[n];
-      return;
-    case VoxelType::Int8:
-      return decode<std::int8_t, std::uint8_t>(bigEndian, bytes, count, out);
-    case VoxelType::Uint16:
-      return decode<std::uint16_t, std::uint16_t>(bigEndian, bytes, count, out);
-    case VoxelType::Int16:
-      return decode<std::int16_t, std::uint16_t>(bigEndian, bytes, count, out);
-    case VoxelType::Uint32:
-      return decode<std::uint32_t, std::uint32_t>(bigEndian, bytes, count, out);
-    case VoxelType::Int32:
-      return decode<std::int32_t, std::uint32_t>(bigEndian, bytes, count, out);
-    case VoxelType::Float32:
-      return decode<float, std::uint32_t>(bigEndian, bytes, count, out);
-    case VoxelType::Float64:
-      return decode<double, std::uint64_t>(bigEndian, bytes, count, out);
+  decodeAs(type, bigEndian, bytes, count, out);
+}
+
+void decodeVoxels(VoxelType type, bool bigEndian, const unsigned char* bytes, std::size_t count,
+                  float* out) {
+  decodeAs(type, bigEndian, bytes, count, out);
+}
+
+void decodeVoxels(VoxelType type, bool bigEndian, const unsigned char* bytes, std::size_t count,
+                  std::uint8_t* out) {
+  if (type == VoxelType::Uint8) {
+    std::memcpy(out, bytes, count);
+    return;
   }
+  decodeAs(type, bigEndian, bytes, count, out);
 }
 
 }  // namespace mcubes::internal

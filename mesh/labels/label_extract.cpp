@@ -135,16 +135,16 @@ LabelWelds weldLabels(VolumeReader& reader, const std::vector<std::int64_t>& lab
     const bool continuous = oneSweep && workers.pool.size() == 0;
     const std::int64_t sliceSize = geometry.dims[0] * geometry.dims[1];
     std::vector<LabelSweep> labelSweeps;
-    std::vector<std::vector<double>> ones;
+    std::vector<std::vector<std::uint8_t>> ones;
     if (oneSweep) {
       for (std::size_t n = 0; n < workers.sweeps.size(); ++n) labelSweeps.emplace_back(lattice);
     } else {
       // Per worker, the indicator of the label it sweeps.
       ones.assign(workers.sweeps.size(),
-                  std::vector<double>(static_cast<std::size_t>(
+                  std::vector<std::uint8_t>(static_cast<std::size_t>(
                       (reading.layers + 1 + 2 * reading.margin) * sliceSize)));
     }
-    readSlabs<LabelsPart>(
+    readSlabs<LabelsPart, double>(
         reader, reading, workers.pool,
         [&](std::int64_t k, const double* slice) {
           welds.boundary.record(k, slice);
@@ -189,7 +189,7 @@ LabelWelds weldLabels(VolumeReader& reader, const std::vector<std::int64_t>& lab
                                                               continuous && first > 0);
             return;
           }
-          double* const indicator = ones[static_cast<std::size_t>(worker)].data();
+          std::uint8_t* const indicator = ones[static_cast<std::size_t>(worker)].data();
           VolumeFindings findings;
           for (std::size_t n = 0; n < part.sweeps.size(); ++n) {
             const LabelLayers& label = part.sweeps[n];
@@ -197,13 +197,12 @@ LabelWelds weldLabels(VolumeReader& reader, const std::vector<std::int64_t>& lab
             const std::int64_t fillEnd = std::min(geometry.dims[2], label.to + 1 + reading.margin);
             for (std::int64_t k = fill; k < fillEnd; ++k) {
               const double* raw = window.slice(k);
-              double* out = indicator + (k - window.first) * sliceSize;
-              for (std::int64_t v = 0; v < sliceSize; ++v)
-                out[v] = raw[v] == label.value ? 1.0 : 0.0;
+              std::uint8_t* out = indicator + (k - window.first) * sliceSize;
+              for (std::int64_t v = 0; v < sliceSize; ++v) out[v] = raw[v] == label.value;
             }
             workers.sweeps[static_cast<std::size_t>(worker)].run(
-                {indicator, window.first, sliceSize}, label.from, label.to, part.welds[n],
-                findings);
+                SliceWindowOf<std::uint8_t>{indicator, window.first, sliceSize}, label.from,
+                label.to, part.welds[n], findings);
           }
         },
         [&](std::int64_t, std::int64_t, LabelsPart& part) {

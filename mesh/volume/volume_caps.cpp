@@ -77,12 +77,13 @@ void VolumeBoundary::put(int face, std::size_t at, double value) {
   wideFaces_[face][at] = value;
 }
 
-void VolumeBoundary::putRun(int face, std::size_t at, const double* from, std::int64_t stride,
+template <typename Value>
+void VolumeBoundary::putRun(int face, std::size_t at, const Value* from, std::int64_t stride,
                             std::size_t count) {
   // The common cases in tight loops, until one value needs a wider form.
   std::size_t n = 0;
   const auto value = [&](std::size_t m) {
-    return latticeValue(from[static_cast<std::int64_t>(m) * stride]);
+    return latticeValue(static_cast<double>(from[static_cast<std::int64_t>(m) * stride]));
   };
   if (width_ == Width::Bytes) {
     std::uint8_t* const out = byteFaces_[face].data() + at;
@@ -100,7 +101,8 @@ void VolumeBoundary::putRun(int face, std::size_t at, const double* from, std::i
   for (; n < count; ++n) out[n] = value(n);
 }
 
-void VolumeBoundary::record(std::int64_t k, const double* slice) {
+template <typename Value>
+void VolumeBoundary::record(std::int64_t k, const Value* slice) {
   if (k < first_ || k > last_) return;
   const std::int64_t x = dims_[0], y = dims_[1], held = k - first_;
   const auto ys = static_cast<std::size_t>(y), xs = static_cast<std::size_t>(x);
@@ -111,6 +113,10 @@ void VolumeBoundary::record(std::int64_t k, const double* slice) {
   if (k == 0) putRun(4, 0, slice, 1, size(4));
   if (k == dims_[2] - 1) putRun(5, 0, slice, 1, size(5));
 }
+
+template void VolumeBoundary::record(std::int64_t, const double*);
+template void VolumeBoundary::record(std::int64_t, const float*);
+template void VolumeBoundary::record(std::int64_t, const std::uint8_t*);
 
 double VolumeBoundary::value(std::int64_t i, std::int64_t j, std::int64_t k) const {
   const std::int64_t x = dims_[0], y = dims_[1], held = k - first_;

@@ -30,8 +30,10 @@ class VolumeBoundary {
   explicit VolumeBoundary(const std::int64_t (&dims)[3]);
   VolumeBoundary(const std::int64_t (&dims)[3], std::int64_t first, std::int64_t last);
   // Takes the face voxels of slice k (X * Y values), as latticeValue gives
-  // them; slices outside those held are passed over.
-  void record(std::int64_t k, const double* slice);
+  // them; slices outside those held are passed over. Values held narrower
+  // (floats, bytes) are the doubles they stand for.
+  template <typename Value>
+  void record(std::int64_t k, const Value* slice);
   // The value at (i, j, k), which must lie on a face.
   double value(std::int64_t i, std::int64_t j, std::int64_t k) const;
   // The face voxels of slices [first, last] as recorded, and the same
@@ -54,7 +56,8 @@ class VolumeBoundary {
   void put(int face, std::size_t at, double value);
   // put of latticeValue of `count` voxels `stride` apart from `from`, at
   // `at` on.
-  void putRun(int face, std::size_t at, const double* from, std::int64_t stride, std::size_t count);
+  template <typename Value>
+  void putRun(int face, std::size_t at, const Value* from, std::int64_t stride, std::size_t count);
   double get(int face, std::size_t at) const {
     switch (width_) {
       case Width::Bytes:

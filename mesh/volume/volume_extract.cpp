@@ -41,12 +41,7 @@ void sweepStreamed(VolumeReader& reader, const VolumeExtractionSettings& setting
   if (first == last) return;
   const std::int64_t end = last < 0 ? geometry.dims[2] - 1 : last;
   SweepWorkers workers(l, std::min<std::int64_t>(settings.threads, end - first));
-  sweepSlabs(
-      reader, reading, workers,
-      [boundary](std::int64_t k, const double* slice) {
-        if (boundary) boundary->record(k, slice);
-      },
-      output, findings, progress);
+  sweepSlabs(reader, reading, workers, boundary, output, findings, progress);
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ Lattice makeLattice(const VolumeGeometry& geometry, const LatticeOptions& option
   l.edgeKeys = options.edgeKeys;
   l.normals = options.normals;
   l.weld = options.weld;
-  l.classifyRow = rowClassifier(options.vectorUnit, l.negated);
+  l.vectorUnit = options.vectorUnit;
   std::memcpy(l.axes, geometry.axes, sizeof l.axes);
   for (int d = 0; d < 3; ++d) {
     l.rowStart[d].resize(static_cast<std::size_t>(l.dims[0]));

@@ -17,20 +17,23 @@ namespace mcubes::internal {
 // The slices a sweep may read, each of X * Y values, from slice `first`
 // on: one after another from base, or in a ring of `ring` slices from base
 // that slice `first` holds at `slot` and that the window's slices go round
-// at most once.
-struct SliceWindow {
-  const double* base;
+// at most once. Values are doubles, or held narrower where that holds them
+// exactly (ValueForm): floats or bytes.
+template <typename Value>
+struct SliceWindowOf {
+  const Value* base;
   std::int64_t first;
   std::int64_t sliceSize;
   std::int64_t ring = 0;  // 0: no ring
   std::int64_t slot = 0;
 
-  const double* slice(std::int64_t k) const {
+  const Value* slice(std::int64_t k) const {
     std::int64_t at = slot + (k - first);
     if (ring != 0 && at >= ring) at -= ring;
     return base + at * sliceSize;
   }
 };
+using SliceWindow = SliceWindowOf<double>;
 
 // A voxel's value as the extraction takes it: NaN and infinities count as
 // below every level, like the layer outside the volume that the caps close
@@ -50,8 +53,8 @@ struct Lattice {
   bool negated;
   bool edgeKeys;  // the triangle soup names each vertex's edge
   bool normals;
-  bool weld;  // vertex numbers per edge instead of a triangle soup
-  RowClassifier classifyRow;
+  bool weld;                        // vertex numbers per edge instead of a triangle soup
+  VectorUnit vectorUnit;            // the row classifiers' (mesh/volume/volume_rows.h)
   std::vector<double> rowStart[3];  // per i: origin + i * a, per coordinate
   double axes[3][3];
   // Where each world coordinate depends on one index alone (the others'

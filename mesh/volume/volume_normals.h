@@ -18,31 +18,34 @@ namespace mcubes::internal {
 // and whose neighbours' values the window holds. A function of the point
 // alone: the sweep keeps it for the edges that share the point.
 // Inline: the sweep's vertex loop calls it for most vertices.
-inline void pointGradient(const Lattice& l, const SliceWindow& window, const std::int64_t (&p)[3],
-                          double (&g)[3]) {
+// Values held narrower are taken as the doubles they stand for.
+template <typename Value>
+inline void pointGradient(const Lattice& l, const SliceWindowOf<Value>& window,
+                          const std::int64_t (&p)[3], double (&g)[3]) {
   const std::int64_t offset = p[1] * l.dims[0] + p[0];
-  const double* at = window.slice(p[2]) + offset;
+  const Value* at = window.slice(p[2]) + offset;
   // The neighbours along k, in the slices before and after (which need not
   // follow one another in memory).
-  const double* before = p[2] > 0 ? window.slice(p[2] - 1) + offset : nullptr;
-  const double* after = p[2] + 1 < l.dims[2] ? window.slice(p[2] + 1) + offset : nullptr;
+  const Value* before = p[2] > 0 ? window.slice(p[2] - 1) + offset : nullptr;
+  const Value* after = p[2] + 1 < l.dims[2] ? window.slice(p[2] + 1) + offset : nullptr;
   const std::int64_t step[2] = {1, l.dims[0]};
-  const auto lower = [&](int axis) { return axis == 2 ? *before : at[-step[axis]]; };
-  const auto higher = [&](int axis) { return axis == 2 ? *after : at[step[axis]]; };
+  const auto value = [](const Value* v) { return static_cast<double>(*v); };
+  const auto lower = [&](int axis) { return value(axis == 2 ? before : at - step[axis]); };
+  const auto higher = [&](int axis) { return value(axis == 2 ? after : at + step[axis]); };
   const auto inside = [&](int axis) { return p[axis] > 0 && p[axis] + 1 < l.dims[axis]; };
   if (inside(0) && inside(1) && inside(2)) {
     // Most points: both neighbours on every axis, all finite, as the
     // differences say (a value that is not finite makes its difference not
     // finite; so does one too large, where the general way below gives the
     // same).
-    const double difference[3] = {at[1] - at[-1], at[step[1]] - at[-step[1]], *after - *before};
+    const double difference[3] = {higher(0) - lower(0), higher(1) - lower(1), higher(2) - lower(2)};
     if (std::isfinite(difference[0]) && std::isfinite(difference[1]) &&
         std::isfinite(difference[2])) {
       for (int axis = 0; axis < 3; ++axis) g[axis] = difference[axis] * 0.5;
       return;
     }
   }
-  const double here = *at;
+  const double here = value(at);
   for (int axis = 0; axis < 3; ++axis) {
     int span = 0;
     double low = here, high = here;

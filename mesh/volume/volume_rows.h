@@ -19,17 +19,20 @@ struct RowClasses {
 
 // Writes per voxel 1 where below the iso level, else 0 (NaN is never below);
 // the negated classifiers 1 where the negated value is below it (-v < iso).
-// The range is of the values as they are.
-using RowClassifier = RowClasses (*)(const double* row, std::int64_t n, double iso,
+// The range is of the values as they are. Rows of doubles, or of values
+// held narrower (floats, bytes), each converted to double exactly.
+template <typename Value>
+using RowClassifier = RowClasses (*)(const Value* row, std::int64_t n, double iso,
                                      std::uint8_t* below);
 
-template <bool Negated>
-RowClasses classifyRowBaseline(const double* row, std::int64_t n, double iso, std::uint8_t* below);
-template <bool Negated>
-RowClasses classifyRowAvx2(const double* row, std::int64_t n, double iso, std::uint8_t* below);
+template <typename Value, bool Negated>
+RowClasses classifyRowBaseline(const Value* row, std::int64_t n, double iso, std::uint8_t* below);
+template <typename Value, bool Negated>
+RowClasses classifyRowAvx2(const Value* row, std::int64_t n, double iso, std::uint8_t* below);
 
 // The fastest classifier `unit` allows on this CPU, negated or not.
-RowClassifier rowClassifier(VectorUnit unit, bool negated = false);
+template <typename Value>
+RowClassifier<Value> rowClassifier(VectorUnit unit, bool negated = false);
 
 namespace volume_rows {
 
@@ -49,8 +52,8 @@ inline constexpr BelowBytes Spread;
 // The vector part's results, and voxels from..n one by one (a value minus
 // itself is not zero where it is not finite). Vector parts see NaN as
 // unordered; an infinity ends up as the least or largest value.
-template <bool Negated>
-inline RowClasses finishRow(const double* row, std::int64_t from, std::int64_t n, double iso,
+template <bool Negated, typename Value>
+inline RowClasses finishRow(const Value* row, std::int64_t from, std::int64_t n, double iso,
                             std::uint8_t* below, RowClasses classes) {
   classes.nonFinite = classes.nonFinite || classes.least == -HUGE_VAL || classes.most == HUGE_VAL;
   for (std::int64_t i = from; i < n; ++i) {

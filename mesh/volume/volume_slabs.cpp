@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "mesh/surface/ordered_parallel.h"
+#include "mesh/volume/volume_caps.h"
 #include "mesh/volume/volume_weld.h"
 
 namespace mcubes::internal {
@@ -44,8 +45,9 @@ struct Destination {
   WholePart* whole;  // nullptr: a part per run
 };
 
-void sweepWhole(LayerSweep& sweep, const SliceWindow& window, std::int64_t first, std::int64_t last,
-                WholePart& whole, VolumeFindings& findings) {
+template <typename Value>
+void sweepWhole(LayerSweep& sweep, const SliceWindowOf<Value>& window, std::int64_t first,
+                std::int64_t last, WholePart& whole, VolumeFindings& findings) {
   // Runs of a few layers, each after room for the whole as foretold by the
   // layers before.
   constexpr std::int64_t Layers = 8;
@@ -57,7 +59,8 @@ void sweepWhole(LayerSweep& sweep, const SliceWindow& window, std::int64_t first
 }
 
 // Without workers a soup is swept straight into the output: nothing to join.
-void makePart(LayerSweep& sweep, const Destination& to, const SliceWindow& window,
+template <typename Value>
+void makePart(LayerSweep& sweep, const Destination& to, const SliceWindowOf<Value>& window,
               std::int64_t first, std::int64_t last, LayersPart& part) {
   part.findings = {};
   if (to.whole) {
@@ -136,17 +139,23 @@ void sweepLayers(SweepWorkers& workers, const SliceWindow& window, std::int64_t 
       });
 }
 
-void sweepSlabs(VolumeReader& reader, const SlabReading& reading, SweepWorkers& workers,
-                const std::function<void(std::int64_t k, const double* slice)>& read,
-                const VolumeOutput& output, VolumeFindings& findings,
-                const LayerProgress& progress) {
+namespace {
+
+template <typename Value>
+void sweepSlabsOf(VolumeReader& reader, const SlabReading& reading, SweepWorkers& workers,
+                  VolumeBoundary* boundary, const VolumeOutput& output, VolumeFindings& findings,
+                  const LayerProgress& progress) {
   const std::int64_t begin = reading.begin;
   const std::int64_t end = reading.end < 0 ? reader.header().geometry.dims[2] - 1 : reading.end;
   const std::unique_ptr<WholePart> whole = wholePart(workers, output, begin, end);
   const Destination to{output, workers.pool.size() == 0, whole.get()};
-  readSlabs<LayersPart>(
-      reader, reading, workers.pool, read, [](std::int64_t, std::int64_t, LayersPart&) {},
-      [&](int worker, const SliceWindow& window, std::int64_t first, std::int64_t last,
+  readSlabs<LayersPart, Value>(
+      reader, reading, workers.pool,
+      [boundary](std::int64_t k, const Value* slice) {
+        if (boundary) boundary->record(k, slice);
+      },
+      [](std::int64_t, std::int64_t, LayersPart&) {},
+      [&](int worker, const SliceWindowOf<Value>& window, std::int64_t first, std::int64_t last,
           LayersPart& part) {
         makePart(workers.sweeps[static_cast<std::size_t>(worker)], to, window, first, last, part);
       },
@@ -154,6 +163,22 @@ void sweepSlabs(VolumeReader& reader, const SlabReading& reading, SweepWorkers& 
         takePart(to, begin, first, last, end, part, findings);
       },
       progress);
+}
+
+}  // namespace
+
+void sweepSlabs(VolumeReader& reader, const SlabReading& reading, SweepWorkers& workers,
+                VolumeBoundary* boundary, const VolumeOutput& output, VolumeFindings& findings,
+                const LayerProgress& progress) {
+  switch (reader.valueForm()) {
+    case ValueForm::Bytes:
+      return sweepSlabsOf<std::uint8_t>(reader, reading, workers, boundary, output, findings,
+                                        progress);
+    case ValueForm::Floats:
+      return sweepSlabsOf<float>(reader, reading, workers, boundary, output, findings, progress);
+    case ValueForm::Doubles:
+      return sweepSlabsOf<double>(reader, reading, workers, boundary, output, findings, progress);
+  }
 }
 
 void checkSettings(const VolumeGeometry& geometry, const VolumeExtractionSettings& settings) {
@@ -191,8 +216,9 @@ SlabReading slabReading(const VolumeGeometry& geometry, std::int64_t sliceMemory
           margin};
 }
 
-SlabBuffers::SlabBuffers(VolumeReader& reader, const SlabReading& reading, std::int64_t slabs,
-                         std::int64_t workers)
+template <typename Value>
+SlabBuffers<Value>::SlabBuffers(VolumeReader& reader, const SlabReading& reading,
+                                std::int64_t slabs, std::int64_t workers)
     : reader_(reader),
       depth_(reader.header().geometry.dims[2]),
       sliceSize_(reader.header().geometry.dims[0] * reader.header().geometry.dims[1]),
@@ -210,24 +236,43 @@ SlabBuffers::SlabBuffers(VolumeReader& reader, const SlabReading& reading, std::
   ring_ = std::min(depth_, slabs * layers_ + 1 + 2 * margin_);
   // Left unfilled: every value is read before it is used. Fresh memory,
   // as each run's: on huge pages it is faulted in 2 MB at a time.
-  slices_ = hugePageArray<double>(static_cast<std::size_t>(ring_ * sliceSize_));
+  slices_ = hugePageArray<Value>(static_cast<std::size_t>(ring_ * sliceSize_));
   nextToRead_ = std::max<std::int64_t>(0, begin_ - margin_);
   reader_.skipSlices(nextToRead_);
 }
 
-SliceWindow SlabBuffers::fill(
-    std::int64_t slab, const std::function<void(std::int64_t k, const double* slice)>& read) {
+namespace {
+
+void readSlicesAs(VolumeReader& reader, std::int64_t count, double* out) {
+  reader.readSlices(count, out);
+}
+void readSlicesAs(VolumeReader& reader, std::int64_t count, float* out) {
+  reader.readFloatSlices(count, out);
+}
+void readSlicesAs(VolumeReader& reader, std::int64_t count, std::uint8_t* out) {
+  reader.readByteSlices(count, out);
+}
+
+}  // namespace
+
+template <typename Value>
+SliceWindowOf<Value> SlabBuffers<Value>::fill(
+    std::int64_t slab, const std::function<void(std::int64_t k, const Value* slice)>& read) {
   const std::int64_t held = std::max<std::int64_t>(0, first(slab) - margin_);
   const std::int64_t needed = std::min(depth_, last(slab) + 1 + margin_);
   const auto at = [&](std::int64_t k) { return slices_.get() + (k % ring_) * sliceSize_; };
   while (nextToRead_ < needed) {
     // As many slices at once as follow one another before the ring's end.
     const std::int64_t count = std::min(needed - nextToRead_, ring_ - nextToRead_ % ring_);
-    reader_.readSlices(count, at(nextToRead_));
+    readSlicesAs(reader_, count, at(nextToRead_));
     for (std::int64_t k = nextToRead_; read && k < nextToRead_ + count; ++k) read(k, at(k));
     nextToRead_ += count;
   }
   return {slices_.get(), held, sliceSize_, ring_, held % ring_};
 }
+
+template class SlabBuffers<double>;
+template class SlabBuffers<float>;
+template class SlabBuffers<std::uint8_t>;
 
 }  // namespace mcubes::internal

@@ -69,7 +69,10 @@ SlabReading slabReading(const VolumeGeometry& geometry, std::int64_t sliceMemory
 // holds every slab in flight: each slice is read once, into the slot that
 // the slice a whole ring before it left, and a slab's window goes round the
 // ring. Slabs are filled in order, one fill after another (on any thread);
-// their windows stay valid until `slabs` more are filled.
+// their windows stay valid until `slabs` more are filled. The values are
+// held as Value: doubles, or the narrower form the reader gives them in
+// (VolumeReader::valueForm).
+template <typename Value>
 class SlabBuffers {
  public:
   // With workers, slabs are kept small enough for each worker to have a
@@ -85,14 +88,14 @@ class SlabBuffers {
 
   // Reads the slices of the next slab, `slab`, not read yet into the ring,
   // `read` seeing each as it comes; the window that holds the slab.
-  SliceWindow fill(std::int64_t slab,
-                   const std::function<void(std::int64_t k, const double* slice)>& read);
+  SliceWindowOf<Value> fill(std::int64_t slab,
+                            const std::function<void(std::int64_t k, const Value* slice)>& read);
 
  private:
   VolumeReader& reader_;
   std::int64_t depth_, sliceSize_, margin_, layers_, begin_, end_;
   std::int64_t ring_;  // slices in the ring
-  HugePageArray<double> slices_;
+  HugePageArray<Value> slices_;
   std::int64_t nextToRead_;
 };
 
@@ -103,15 +106,16 @@ class SlabBuffers {
 // (after the slab's reading, on the same worker), `make` with the window
 // that holds them, and `take` in order; `progress` on the calling thread
 // with the layers taken of the reading's. A start and a take may run at
-// once. One slab more than there are workers is in flight.
-template <typename Part, typename Start, typename Make, typename Take>
+// once. One slab more than there are workers is in flight. The slices hold
+// the values as Value, which the reader must give them in.
+template <typename Part, typename Value, typename Start, typename Make, typename Take>
 void readSlabs(VolumeReader& reader, const SlabReading& reading, WorkerPool& pool,
-               const std::function<void(std::int64_t k, const double* slice)>& read, Start&& start,
+               const std::function<void(std::int64_t k, const Value* slice)>& read, Start&& start,
                Make&& make, Take&& take, const LayerProgress& progress) {
   const std::int64_t inFlight = pool.size() + 1;
-  SlabBuffers buffers(reader, reading, inFlight, pool.size());
+  SlabBuffers<Value> buffers(reader, reading, inFlight, pool.size());
   struct Slab {
-    SliceWindow window{};
+    SliceWindowOf<Value> window{};
     Part part;
   };
   runInOrder<Slab>(
@@ -132,10 +136,10 @@ void readSlabs(VolumeReader& reader, const SlabReading& reading, WorkerPool& poo
 }
 
 // The streamed sweep of both volume extractions: the reading's slabs into
-// `output`.
+// `output`, their slices held in the narrowest form the reader gives the
+// values in exactly; each slice recorded in `boundary` (if any) as read.
 void sweepSlabs(VolumeReader& reader, const SlabReading& reading, SweepWorkers& workers,
-                const std::function<void(std::int64_t k, const double* slice)>& read,
-                const VolumeOutput& output, VolumeFindings& findings,
+                VolumeBoundary* boundary, const VolumeOutput& output, VolumeFindings& findings,
                 const LayerProgress& progress);
 
 }  // namespace mcubes::internal

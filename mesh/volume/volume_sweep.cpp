@@ -38,11 +38,14 @@ struct PointGradient {
 }  // namespace
 
 // One thread's sweep over layers of cells: the side of the iso level of the
-// voxels of two slices, and the vertices of the lattice rows in reach.
+// voxels of two slices, and the vertices of the lattice rows in reach; its
+// slices' values held as Value (doubles, or narrower where exact).
+template <typename Value>
 class LayerSweep::Sweep {
  public:
   explicit Sweep(const Lattice& lattice)
       : l_(lattice),
+        classifyRow_(rowClassifier<Value>(lattice.vectorUnit, lattice.negated)),
         x_(lattice.dims[0]),
         y_(lattice.dims[1]),
         sliceSize_(x_ * y_),
@@ -60,8 +63,9 @@ class LayerSweep::Sweep {
       numbers_ = std::make_unique<EdgeNumbers>(static_cast<std::size_t>(sliceSize_));
   }
 
-  void run(const SliceWindow& window, std::int64_t first, std::int64_t last, ExtractedSurface* soup,
-           WeldedPart* part, VolumeFindings& findings, bool continued = false) {
+  void run(const SliceWindowOf<Value>& window, std::int64_t first, std::int64_t last,
+           ExtractedSurface* soup, WeldedPart* part, VolumeFindings& findings,
+           bool continued = false) {
     window_ = window;
     last_ = last;
     soup_ = soup;
@@ -92,7 +96,7 @@ class LayerSweep::Sweep {
   }
 
  private:
-  const double* slice(std::int64_t k) const { return window_.slice(k); }
+  const Value* slice(std::int64_t k) const { return window_.slice(k); }
 
   // Which side of the iso level each voxel of slice k is on (values that
   // are not finite below, as latticeValue takes them); per row, the first
@@ -101,11 +105,11 @@ class LayerSweep::Sweep {
   void classify(std::int64_t k, std::int64_t last, VolumeFindings& findings) {
     const bool counted = k < last || k == l_.dims[2] - 1;
     const int s = static_cast<int>(k & 1);
-    const double* values = slice(k);
+    const Value* values = slice(k);
     for (std::int64_t j = 0; j < y_; ++j) {
-      const double* row = values + j * x_;
+      const Value* row = values + j * x_;
       std::uint8_t* below = below_[s].data() + j * x_;
-      const RowClasses classes = l_.classifyRow(row, x_, l_.iso, below);
+      const RowClasses classes = classifyRow_(row, x_, l_.iso, below);
       double rowLeast = classes.least, rowMost = classes.most;
       const bool nonFinite = classes.nonFinite;
       if (nonFinite) {
@@ -115,9 +119,10 @@ class LayerSweep::Sweep {
         rowMost = -HUGE_VAL;
         std::int64_t count = 0;
         for (std::int64_t i = 0; i < x_; ++i) {
-          if (std::isfinite(row[i])) {
-            rowLeast = std::min(rowLeast, row[i]);
-            rowMost = std::max(rowMost, row[i]);
+          const double v = row[i];
+          if (std::isfinite(v)) {
+            rowLeast = std::min(rowLeast, v);
+            rowMost = std::max(rowMost, v);
           } else {
             below[i] = 1;
             ++count;
@@ -516,8 +521,9 @@ class LayerSweep::Sweep {
   }
 
   const Lattice& l_;
+  const RowClassifier<Value> classifyRow_;
   std::int64_t x_, y_, sliceSize_;
-  SliceWindow window_{};
+  SliceWindowOf<Value> window_{};
   // Per slice parity: per voxel, 1 where below the iso level; per row, the
   // first and last change along it and whether a value is not finite.
   std::vector<std::uint8_t> below_[2];
@@ -526,7 +532,7 @@ class LayerSweep::Sweep {
   std::vector<std::uint8_t> cases_;
   std::vector<EdgeVertex> vertices_;
   EdgeVertex* rowSlots_[12];              // per edge of a cell: its family's slots for this row
-  const double* cornerValues_[4];         // per corner row (dj + 2 dk): its voxels' values
+  const Value* cornerValues_[4];          // per corner row (dj + 2 dk): its voxels' values
   const float* cornerCoordinates_[4][3];  // per corner row and coordinate (separable lattices)
   // Aligned lattices, in index order: the coordinate along i per i; per
   // corner row, those along j and k.
@@ -552,19 +558,41 @@ class LayerSweep::Sweep {
   std::uint32_t* rowNumbers_[12];  // per edge of a cell: its numbers for this row, by i
 };
 
-LayerSweep::LayerSweep(const Lattice& lattice) : sweep_(std::make_unique<Sweep>(lattice)) {}
+LayerSweep::LayerSweep(const Lattice& lattice) : lattice_(&lattice) {}
 LayerSweep::LayerSweep(LayerSweep&&) noexcept = default;
 LayerSweep::~LayerSweep() = default;
 
-void LayerSweep::run(const SliceWindow& window, std::int64_t first, std::int64_t last,
-                     ExtractedSurface& out, VolumeFindings& findings) {
-  sweep_->run(window, first, last, &out, nullptr, findings);
+template <typename Value>
+LayerSweep::Sweep<Value>& LayerSweep::sweep() {
+  auto& sweep = std::get<std::unique_ptr<Sweep<Value>>>(sweeps_);
+  if (!sweep) sweep = std::make_unique<Sweep<Value>>(*lattice_);
+  return *sweep;
 }
 
-void LayerSweep::run(const SliceWindow& window, std::int64_t first, std::int64_t last,
+template <typename Value>
+void LayerSweep::run(const SliceWindowOf<Value>& window, std::int64_t first, std::int64_t last,
+                     ExtractedSurface& out, VolumeFindings& findings) {
+  sweep<Value>().run(window, first, last, &out, nullptr, findings);
+}
+
+template <typename Value>
+void LayerSweep::run(const SliceWindowOf<Value>& window, std::int64_t first, std::int64_t last,
                      WeldedPart& out, VolumeFindings& findings, bool continued) {
   if (!continued) out.clear();
-  sweep_->run(window, first, last, nullptr, &out, findings, continued);
+  sweep<Value>().run(window, first, last, nullptr, &out, findings, continued);
 }
+
+template void LayerSweep::run(const SliceWindowOf<double>&, std::int64_t, std::int64_t,
+                              ExtractedSurface&, VolumeFindings&);
+template void LayerSweep::run(const SliceWindowOf<double>&, std::int64_t, std::int64_t, WeldedPart&,
+                              VolumeFindings&, bool);
+template void LayerSweep::run(const SliceWindowOf<float>&, std::int64_t, std::int64_t,
+                              ExtractedSurface&, VolumeFindings&);
+template void LayerSweep::run(const SliceWindowOf<float>&, std::int64_t, std::int64_t, WeldedPart&,
+                              VolumeFindings&, bool);
+template void LayerSweep::run(const SliceWindowOf<std::uint8_t>&, std::int64_t, std::int64_t,
+                              ExtractedSurface&, VolumeFindings&);
+template void LayerSweep::run(const SliceWindowOf<std::uint8_t>&, std::int64_t, std::int64_t,
+                              WeldedPart&, VolumeFindings&, bool);
 
 }  // namespace mcubes::internal

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <tuple>
 
 #include "mesh/surface/surface.h"
 #include "mesh/surface/welded_parts.h"
@@ -29,14 +30,25 @@ class LayerSweep {
   // lattice points' index (k * Y + j) * X + i. `continued`: the part goes
   // on from this sweep's run before, which ended at `first`, as if both
   // had been one run (its first plane stays that run's).
-  void run(const SliceWindow& window, std::int64_t first, std::int64_t last, ExtractedSurface& out,
-           VolumeFindings& findings);
-  void run(const SliceWindow& window, std::int64_t first, std::int64_t last, WeldedPart& out,
-           VolumeFindings& findings, bool continued = false);
+  // The window's values are doubles, floats or bytes (SliceWindowOf).
+  template <typename Value>
+  void run(const SliceWindowOf<Value>& window, std::int64_t first, std::int64_t last,
+           ExtractedSurface& out, VolumeFindings& findings);
+  template <typename Value>
+  void run(const SliceWindowOf<Value>& window, std::int64_t first, std::int64_t last,
+           WeldedPart& out, VolumeFindings& findings, bool continued = false);
 
  private:
+  // The sweep for one form of values, made as it is first run.
+  template <typename Value>
   class Sweep;
-  std::unique_ptr<Sweep> sweep_;
+  template <typename Value>
+  Sweep<Value>& sweep();
+
+  const Lattice* lattice_;
+  std::tuple<std::unique_ptr<Sweep<double>>, std::unique_ptr<Sweep<float>>,
+             std::unique_ptr<Sweep<std::uint8_t>>>
+      sweeps_;
 };
 
 }  // namespace mcubes::internal

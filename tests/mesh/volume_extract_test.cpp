@@ -26,6 +26,7 @@
 #include "tests/mesh/mesh_checks.h"
 #include "tests/mesh/oracles/boundary_cells.h"
 #include "tests/mesh/oracles/weld_by_edge.h"
+#include "volume/array_volume.h"
 #include "volume/in_memory_volume.h"
 
 using namespace mcubes::internal;
@@ -631,6 +632,65 @@ TEST(ExtractVolume, StreamedItIsTheMeshBuiltWhole) {
     }
   }
   EXPECT_GE(streamed, 100);
+}
+
+// Values that floats or bytes hold exactly are swept as they are held (a
+// ring of floats or bytes, not doubles): the mesh, normals, caps and
+// findings are bit for bit those of the same values read as doubles, for
+// every volume (its NaN and infinities kept as floats; in bytes, its
+// values quantised), open or closed, on one thread or several.
+TEST(ExtractVolume, ValuesHeldAsFloatsOrBytesMeshAsTheSameValuesAsDoubles) {
+  const struct {
+    bool closed, normals;
+    int threads;
+  } variants[] = {{true, true, 1}, {false, true, 2}, {true, false, 3}};
+  for (const TestVolume& volume : volumes()) {
+    const VolumeGeometry& g = volume.geometry;
+    double lo = HUGE_VAL, hi = -HUGE_VAL;
+    for (const double v : volume.values) {
+      if (std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
+    }
+    const double scale = hi > lo ? 255.0 / (hi - lo) : 1.0;
+    std::vector<float> floats;
+    std::vector<std::uint8_t> bytes;
+    for (const double v : volume.values) {
+      floats.push_back(static_cast<float>(v));
+      bytes.push_back(std::isfinite(v) ? static_cast<std::uint8_t>(std::lround((v - lo) * scale))
+                                       : 0);
+    }
+    for (const bool inBytes : {false, true}) {
+      const std::vector<double> held = inBytes ? std::vector<double>(bytes.begin(), bytes.end())
+                                               : std::vector<double>(floats.begin(), floats.end());
+      const std::int64_t size = inBytes ? 1 : 4;
+      const VoxelArray array{inBytes ? static_cast<const void*>(bytes.data()) : floats.data(),
+                             inBytes ? VoxelType::Uint8 : VoxelType::Float32,
+                             {size, size * g.dims[0], size * g.dims[0] * g.dims[1]}};
+      EXPECT_EQ(ArrayVolume(g, array).valueForm(), inBytes ? ValueForm::Bytes : ValueForm::Floats);
+      VolumeHeader header{};
+      header.geometry = g;
+      for (const auto& variant : variants) {
+        const std::string context = volume.name + (inBytes ? ", bytes" : ", floats") +
+                                    (variant.closed ? ", closed" : ", open") + ", " +
+                                    std::to_string(variant.threads) + " threads";
+        SurfaceOptions options;
+        options.isoLevel = inBytes ? (volume.iso - lo) * scale : volume.iso;
+        options.inside = volume.inside;
+        options.closed = variant.closed;
+        options.normals = variant.normals;
+        options.threads = variant.threads;
+        // Slabs of a layer or two: slices kept in the ring from slab to slab.
+        options.sliceMemory = 8 * g.dims[0] * g.dims[1] * (variant.threads + 3);
+        InMemoryVolume wide(header, copyOf(held));
+        SurfaceReport expected, report;
+        const IndexedMesh doubles = volumeSurface(wide, options, expected);
+        ArrayVolume narrow(g, array);
+        const IndexedMesh narrower = volumeSurface(narrow, options, report);
+        EXPECT_TRUE(sameMesh(doubles, narrower)) << context;
+        EXPECT_TRUE(sameFindings(expected.findings, report.findings)) << context;
+        EXPECT_EQ(expected.facesAllInside, report.facesAllInside) << context;
+      }
+    }
+  }
 }
 
 // A progress callback that throws stops the sweep where it is called,

@@ -2,9 +2,13 @@
 // volumes written here, read back value for value, with their geometry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <stdexcept>
 #include <tuple>
 
 #include "tests/support/temporary_directory.h"
@@ -276,14 +280,39 @@ TEST_P(VolumeFormats, ReadsValuesAndGeometry) {
     }
   }
   // Two slices, then the last one: reads that end inside a file and cross
-  // from one file to the next.
+  // from one file to the next. Then the same, in the narrowest form that
+  // holds the type's values, where there is one: bytes for uint8, floats
+  // for the 8-bit signed, 16-bit and float32 voxels.
+  const ValueForm form =
+      type == VoxelType::Uint8 ? ValueForm::Bytes
+      : type == VoxelType::Uint32 || type == VoxelType::Int32 || type == VoxelType::Float64
+          ? ValueForm::Doubles
+          : ValueForm::Floats;
+  EXPECT_EQ(reader->valueForm(), form);
   const std::vector<double> values = readAll(*reader, 2);
+  const std::unique_ptr<VolumeReader> again = writeAndOpen(dir.path(), format, type, bigEndian);
+  std::vector<double> narrow(Voxels);
+  const auto readNarrow = [&](auto held, auto read) {
+    held.resize(Voxels);
+    (again.get()->*read)(2, held.data());
+    (again.get()->*read)(Z - 2, held.data() + 2 * X * Y);
+    std::copy(held.begin(), held.end(), narrow.begin());
+  };
+  if (form == ValueForm::Floats) readNarrow(std::vector<float>(), &VolumeReader::readFloatSlices);
+  if (form == ValueForm::Bytes) {
+    readNarrow(std::vector<std::uint8_t>(), &VolumeReader::readByteSlices);
+  }
+  if (form == ValueForm::Doubles) {
+    EXPECT_THROW(again->readFloatSlices(1, nullptr), std::logic_error);
+    narrow = values;
+  }
   for (int n = 0; n < Voxels; ++n) {
     const double expected = sample(type, n).value;
     if (std::isnan(expected)) {
-      EXPECT_TRUE(std::isnan(values[n])) << "voxel " << n;
+      EXPECT_TRUE(std::isnan(values[n]) && std::isnan(narrow[n])) << "voxel " << n;
     } else {
       EXPECT_EQ(values[n], expected) << "voxel " << n;
+      EXPECT_EQ(narrow[n], expected) << "voxel " << n << ", held narrower";
     }
   }
 }

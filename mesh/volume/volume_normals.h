@@ -20,8 +20,10 @@ namespace mcubes::internal {
 // Inline: the sweep's vertex loop calls it for most vertices.
 // Values held narrower are taken as the doubles they stand for.
 template <typename Value>
-inline void pointGradient(const Lattice& l, const SliceWindowOf<Value>& window,
-                          const std::int64_t (&p)[3], double (&g)[3]) {
+__attribute__((always_inline)) inline void pointGradient(const Lattice& l,
+                                                         const SliceWindowOf<Value>& window,
+                                                         const std::int64_t (&p)[3],
+                                                         double (&g)[3]) {
   const std::int64_t offset = p[1] * l.dims[0] + p[0];
   const Value* at = window.slice(p[2]) + offset;
   // The neighbours along k, in the slices before and after (which need not
@@ -77,8 +79,10 @@ inline void pointGradient(const Lattice& l, const SliceWindowOf<Value>& window,
 // read, and t not at all, where the other end is not finite (the vertex is
 // then on the finite end). Inline: the sweep's vertex loop calls it for
 // every vertex.
-inline Point3 edgeNormal(const Lattice& l, const double (&ga)[3], const double (&gb)[3], double va,
-                         double vb, double t, const Point3& wa, const Point3& wb) {
+__attribute__((always_inline)) inline Point3 edgeNormal(const Lattice& l, const double (&ga)[3],
+                                                        const double (&gb)[3], double va, double vb,
+                                                        double t, const Point3& wa,
+                                                        const Point3& wb) {
   double g[3], world[3] = {0, 0, 0};
   if (!std::isfinite(va) || !std::isfinite(vb)) {
     const double(&finite)[3] = std::isfinite(va) ? ga : gb;

@@ -424,6 +424,7 @@ class LayerSweep::Sweep {
 
   // The gradient at lattice point i of corner row r of row j of layer k's
   // cells, computed on first use.
+  __attribute__((always_inline))
   const double (&gradientAt(int r, std::int64_t i, std::int64_t j, std::int64_t k))[3] {
     PointGradient& kept = gradientRows_[r][i];
     if (kept.stamp != gradientStamps_[r]) {

@@ -111,17 +111,11 @@ void ArrayVolume::read(std::int64_t count, Value* out) {
 
 void ArrayVolume::readSlices(std::int64_t count, double* out) { read(count, out); }
 
-ValueForm ArrayVolume::valueForm() const { return exactValueForm(array_.type, false); }
+ValueForm ArrayVolume::valueForm() const { return exactValueForm(array_.type); }
 
-void ArrayVolume::readFloatSlices(std::int64_t count, float* out) {
-  if (valueForm() != ValueForm::Floats) VolumeReader::readFloatSlices(count, out);
-  read(count, out);
-}
+void ArrayVolume::readNarrowSlices(std::int64_t count, float* out) { read(count, out); }
 
-void ArrayVolume::readByteSlices(std::int64_t count, std::uint8_t* out) {
-  if (valueForm() != ValueForm::Bytes) VolumeReader::readByteSlices(count, out);
-  read(count, out);
-}
+void ArrayVolume::readNarrowSlices(std::int64_t count, std::uint8_t* out) { read(count, out); }
 
 void ArrayVolume::skipSlices(std::int64_t count) {
   checkSlicesLeft(count, nextSlice_, header_.geometry.dims[2]);

@@ -34,11 +34,11 @@ class ArrayVolume : public VolumeReader {
   const VolumeHeader& header() const override { return header_; }
   void readSlices(std::int64_t count, double* out) override;
   ValueForm valueForm() const override;
-  void readFloatSlices(std::int64_t count, float* out) override;
-  void readByteSlices(std::int64_t count, std::uint8_t* out) override;
   void skipSlices(std::int64_t count) override;
 
  private:
+  void readNarrowSlices(std::int64_t count, float* out) override;
+  void readNarrowSlices(std::int64_t count, std::uint8_t* out) override;
   template <typename Value>
   void read(std::int64_t count, Value* out);
 

@@ -5,6 +5,7 @@
 // runs in child processes, where its aborts and allocations cost a line.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
@@ -214,10 +215,31 @@ class DicomVolume : public VolumeReader {
       : series_(std::move(series)),
         decoder_(std::size_t(series_.header.geometry.dims[0] * series_.header.geometry.dims[1]) *
                      std::size_t(voxelBytes(series_.stored)),
-                 gdcm) {}
+                 gdcm) {
+    // What every slice's scaling allows.
+    for (const DicomSlice& slice : series_.slices) {
+      form_ = std::max(form_, exactValueForm(series_.stored, slice.slope, slice.intercept));
+    }
+  }
   const VolumeHeader& header() const override { return series_.header; }
 
-  void readSlices(std::int64_t count, double* out) override {
+  void readSlices(std::int64_t count, double* out) override { read(count, out); }
+  ValueForm valueForm() const override { return form_; }
+
+  // Each slice is a file of its own: the ones skipped are never opened
+  // (but the next, already asked for).
+  void skipSlices(std::int64_t count) override {
+    checkSlicesLeft(count, nextSlice_, series_.header.geometry.dims[2]);
+    if (count > 0 && decoder_.pending() > 0) decoder_.take(false);
+    nextSlice_ += count;
+  }
+
+ private:
+  void readNarrowSlices(std::int64_t count, float* out) override { read(count, out); }
+  void readNarrowSlices(std::int64_t count, std::uint8_t* out) override { read(count, out); }
+
+  template <typename Value>
+  void read(std::int64_t count, Value* out) {
     const VolumeGeometry& g = series_.header.geometry;
     checkSlicesLeft(count, nextSlice_, g.dims[2]);
     const std::int64_t voxels = g.dims[0] * g.dims[1];
@@ -231,23 +253,19 @@ class DicomVolume : public VolumeReader {
       // GDCM hands pixels in the machine's byte order, little-endian
       // wherever this is built.
       decodeVoxels(series_.stored, false, pixels, std::size_t(voxels), out);
+      // In double arithmetic, whatever the form: where that is floats, the
+      // values are integers that floats hold.
       if (slice.slope != 1.0 || slice.intercept != 0.0) {
-        for (std::int64_t n = 0; n < voxels; ++n) out[n] = out[n] * slice.slope + slice.intercept;
+        for (std::int64_t n = 0; n < voxels; ++n) {
+          out[n] = static_cast<Value>(static_cast<double>(out[n]) * slice.slope + slice.intercept);
+        }
       }
     }
   }
 
-  // Each slice is a file of its own: the ones skipped are never opened
-  // (but the next, already asked for).
-  void skipSlices(std::int64_t count) override {
-    checkSlicesLeft(count, nextSlice_, series_.header.geometry.dims[2]);
-    if (count > 0 && decoder_.pending() > 0) decoder_.take(false);
-    nextSlice_ += count;
-  }
-
- private:
   DicomSeries series_;
   DicomDecoder decoder_;
+  ValueForm form_ = ValueForm::Bytes;
   std::int64_t nextSlice_ = 0;
 };
 

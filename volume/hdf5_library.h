@@ -31,7 +31,7 @@ constexpr int Hdf5LibraryLayout = 1;
   X(H5Aclose) X(H5Aexists) X(H5Aget_space) X(H5Aopen) X(H5Aread) X(H5Dclose)                    \
   X(H5Dget_chunk_storage_size) X(H5Dget_create_plist) X(H5Dget_num_chunks) X(H5Dget_space)      \
   X(H5Dget_storage_size) X(H5Dget_type) X(H5Dopen2) X(H5Dread) X(H5Dread_chunk) X(H5Eset_auto2) \
-  X(H5Fclose) X(H5Fis_hdf5) X(H5Iget_type) X(H5Lvisit) X(H5Oclose) X(H5Oopen) X(H5Pclose)       \
+  X(H5Fclose) X(H5Fis_hdf5) X(H5Lvisit) X(H5Pclose)                                             \
   X(H5Pcopy) X(H5Pcreate) X(H5Pget_chunk) X(H5Pget_chunk_opts) X(H5Pget_external)               \
   X(H5Pget_external_count) X(H5Pget_filter2) X(H5Pget_layout) X(H5Pget_nfilters)                \
   X(H5Pget_virtual_count) X(H5Pget_virtual_filename) X(H5Pset_chunk_cache)                      \

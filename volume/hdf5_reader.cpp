@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <iterator>
 #include <optional>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -98,9 +99,13 @@ struct Volume {
   std::string name, shown;
 };
 
-// The 3-D datasets found so far as the file's links are visited.
+// The 3-D datasets found so far as the file's links are visited, each
+// opened with `access`: HDF5 refuses to open a dataset already open (by
+// another reader of the file) with other file prefixes than it was, and
+// H5Oopen opens datasets with the default ones.
 struct Listing {
   const Hdf5Library& h5;
+  hid_t access;
   std::vector<Volume> volumes;
 };
 
@@ -108,9 +113,11 @@ struct Listing {
 herr_t addIfVolume(hid_t group, const char* name, const H5L_info_t* link, void* listing) {
   if (link->type != H5L_TYPE_HARD) return 0;
   const Hdf5Library& h5 = static_cast<Listing*>(listing)->h5;
-  const Handle object(h5.H5Oopen(group, name, H5P_DEFAULT), h5.H5Oclose);
-  if (!object.valid() || h5.H5Iget_type(object.get()) != H5I_DATASET) return 0;
-  const DatasetShape shape = shapeOf(h5, object.get());
+  // Not a dataset (a group, a named type): not opened.
+  const Handle dataset(h5.H5Dopen2(group, name, static_cast<Listing*>(listing)->access),
+                       h5.H5Dclose);
+  if (!dataset.valid()) return 0;
+  const DatasetShape shape = shapeOf(h5, dataset.get());
   if (shape.shape.size() != 3) return 0;
   const std::string path = std::string("/") + name;
   static_cast<Listing*>(listing)->volumes.push_back(
@@ -120,8 +127,8 @@ herr_t addIfVolume(hid_t group, const char* name, const H5L_info_t* link, void* 
   return 0;
 }
 
-std::vector<Volume> volumesIn(const Hdf5Library& h5, hid_t file) {
-  Listing found{h5, {}};
+std::vector<Volume> volumesIn(const Hdf5Library& h5, hid_t file, hid_t access) {
+  Listing found{h5, access, {}};
   h5.H5Lvisit(file, H5_INDEX_NAME, H5_ITER_INC, addIfVolume, &found);
   return std::move(found.volumes);
 }
@@ -309,7 +316,20 @@ class Hdf5Volume : public VolumeReader {
         layers_(std::move(layers)) {}
   const VolumeHeader& header() const override { return header_; }
 
-  void readSlices(std::int64_t count, double* out) override {
+  void readSlices(std::int64_t count, double* out) override { read(count, out); }
+  ValueForm valueForm() const override { return exactValueForm(header_.type); }
+
+  void skipSlices(std::int64_t count) override {
+    checkSlicesLeft(count, nextSlice_, header_.geometry.dims[2]);
+    nextSlice_ += count;
+  }
+
+ private:
+  void readNarrowSlices(std::int64_t count, float* out) override { read(count, out); }
+  void readNarrowSlices(std::int64_t count, std::uint8_t* out) override { read(count, out); }
+
+  template <typename Value>
+  void read(std::int64_t count, Value* out) {
     const Hdf5Library& h5 = h5_;
     const VolumeGeometry& g = header_.geometry;
     checkSlicesLeft(count, nextSlice_, g.dims[2]);
@@ -331,9 +351,12 @@ class Hdf5Volume : public VolumeReader {
     const Handle wanted(h5.H5Screate_simple(3, counts, nullptr), h5.H5Sclose);
     // The voxels come in their own type, which HDF5 then hands over as they
     // are, and are widened here: its own conversion to double goes through
-    // a small buffer at a time and took as long as inflating them.
+    // a small buffer at a time and took as long as inflating them. Voxels
+    // of the values' own form are read straight into them.
     const std::size_t voxels = std::size_t(counts[0] * counts[1] * counts[2]);
-    const bool wide = header_.type == VoxelType::Float64;
+    const bool wide = header_.type == (std::is_same_v<Value, double>  ? VoxelType::Float64
+                                       : std::is_same_v<Value, float> ? VoxelType::Float32
+                                                                      : VoxelType::Uint8);
     if (!wide) stored_.resize(voxels * std::size_t(voxelBytes(header_.type)));
     void* into = wide ? static_cast<void*>(out) : stored_.data();
     if (h5.H5Sselect_hyperslab(stored.get(), H5S_SELECT_SET, start, nullptr, counts, nullptr) < 0 ||
@@ -345,12 +368,6 @@ class Hdf5Volume : public VolumeReader {
     nextSlice_ += count;
   }
 
-  void skipSlices(std::int64_t count) override {
-    checkSlicesLeft(count, nextSlice_, header_.geometry.dims[2]);
-    nextSlice_ += count;
-  }
-
- private:
   [[noreturn]] void failUnreadable() const {
     failVolume(path_,
                "its dataset " + shown(dataset_) +
@@ -381,7 +398,8 @@ std::unique_ptr<VolumeReader> openHdf5(const std::string& path, const std::strin
   }
   Handle file(h5.openReadOnly(path.c_str()), h5.H5Fclose);
   if (!file.valid()) failVolume(path, "the HDF5 library cannot open it", "check the file");
-  const std::vector<Volume> volumes = volumesIn(h5, file.get());
+  const Handle access = checkedAccess(h5);
+  const std::vector<Volume> volumes = volumesIn(h5, file.get(), access.get());
   std::string name = dataset;
   std::string notice;
   if (name.empty()) {
@@ -392,16 +410,9 @@ std::unique_ptr<VolumeReader> openHdf5(const std::string& path, const std::strin
     name = volumes[0].name;
     notice = printableName(path) + ": reading " + printableName(name) + ", its only 3-D dataset";
   }
-  const Handle access = checkedAccess(h5);
-  {
-    const Handle object(h5.H5Oopen(file.get(), name.c_str(), access.get()), h5.H5Oclose);
-    rethrowRefusal();
-    if (!object.valid() || h5.H5Iget_type(object.get()) != H5I_DATASET) {
-      failVolume(path, "holds no dataset " + shown(name), nameOneOf(path, volumes));
-    }
-  }
   Handle probe(h5.H5Dopen2(file.get(), name.c_str(), access.get()), h5.H5Dclose);
   rethrowRefusal();
+  if (!probe.valid()) failVolume(path, "holds no dataset " + shown(name), nameOneOf(path, volumes));
   checkDataFiles(h5, path, probe.get());
   const DatasetShape shape = shapeOf(h5, probe.get());
   if (shape.shape.size() != 3) {

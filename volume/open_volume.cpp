@@ -26,12 +26,26 @@ void VolumeReader::skipSlices(std::int64_t count) {
   for (std::int64_t k = 0; k < count; ++k) readSlices(1, slice.data());
 }
 
-void VolumeReader::readFloatSlices(std::int64_t, float*) {
-  throw std::logic_error("a volume was asked for its values as floats, which it does not give");
+void VolumeReader::readFloatSlices(std::int64_t count, float* out) {
+  if (valueForm() != ValueForm::Floats) {
+    throw std::logic_error("a volume was asked for its values as floats, which do not hold them");
+  }
+  readNarrowSlices(count, out);
 }
 
-void VolumeReader::readByteSlices(std::int64_t, std::uint8_t*) {
-  throw std::logic_error("a volume was asked for its values as bytes, which it does not give");
+void VolumeReader::readByteSlices(std::int64_t count, std::uint8_t* out) {
+  if (valueForm() != ValueForm::Bytes) {
+    throw std::logic_error("a volume was asked for its values as bytes, which do not hold them");
+  }
+  readNarrowSlices(count, out);
+}
+
+void VolumeReader::readNarrowSlices(std::int64_t, float*) {
+  throw std::logic_error("a volume that gives its values as floats does not read them so");
+}
+
+void VolumeReader::readNarrowSlices(std::int64_t, std::uint8_t*) {
+  throw std::logic_error("a volume that gives its values as bytes does not read them so");
 }
 
 std::unique_ptr<VolumeReader> openVolume(const std::string& path,

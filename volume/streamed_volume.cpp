@@ -1,7 +1,6 @@
 #include "volume/streamed_volume.h"
 
 #include <algorithm>
-#include <type_traits>
 
 #include "volume/read_failure.h"
 #include "volume/voxel_decoding.h"
@@ -24,16 +23,18 @@ void StreamedVolume::read(std::int64_t count, Value* out) {
   checkSlicesLeft(count, nextSlice_, g.dims[2]);
   nextSlice_ += count;
   const int bytes = voxelBytes(header_.type);
+  const double slope = header_.slope, offset = header_.offset;
+  const bool scaled = slope != 1.0 || offset != 0.0;
   std::int64_t left = g.dims[0] * g.dims[1] * count;
   while (left > 0) {
     const std::int64_t voxels = std::min(left, WindowVoxels);
     stored_.resize(static_cast<std::size_t>(voxels * bytes));
     data_.read(stored_.data(), stored_.size());
     decodeVoxels(header_.type, bigEndian_, stored_.data(), static_cast<std::size_t>(voxels), out);
-    if constexpr (std::is_same_v<Value, double>) {
-      if (scaled()) {
-        for (std::int64_t n = 0; n < voxels; ++n) out[n] = out[n] * header_.slope + header_.offset;
-      }
+    // In double arithmetic, whatever the form: where that is floats, the
+    // values are integers that floats hold.
+    for (std::int64_t n = 0; scaled && n < voxels; ++n) {
+      out[n] = static_cast<Value>(static_cast<double>(out[n]) * slope + offset);
     }
     out += voxels;
     left -= voxels;
@@ -42,17 +43,13 @@ void StreamedVolume::read(std::int64_t count, Value* out) {
 
 void StreamedVolume::readSlices(std::int64_t count, double* out) { read(count, out); }
 
-ValueForm StreamedVolume::valueForm() const { return exactValueForm(header_.type, scaled()); }
-
-void StreamedVolume::readFloatSlices(std::int64_t count, float* out) {
-  if (valueForm() != ValueForm::Floats) VolumeReader::readFloatSlices(count, out);
-  read(count, out);
+ValueForm StreamedVolume::valueForm() const {
+  return exactValueForm(header_.type, header_.slope, header_.offset);
 }
 
-void StreamedVolume::readByteSlices(std::int64_t count, std::uint8_t* out) {
-  if (valueForm() != ValueForm::Bytes) VolumeReader::readByteSlices(count, out);
-  read(count, out);
-}
+void StreamedVolume::readNarrowSlices(std::int64_t count, float* out) { read(count, out); }
+
+void StreamedVolume::readNarrowSlices(std::int64_t count, std::uint8_t* out) { read(count, out); }
 
 void StreamedVolume::skipSlices(std::int64_t count) {
   const VolumeGeometry& g = header_.geometry;

@@ -16,14 +16,13 @@ class StreamedVolume : public VolumeReader {
   const VolumeHeader& header() const override { return header_; }
   void readSlices(std::int64_t count, double* out) override;
   ValueForm valueForm() const override;
-  void readFloatSlices(std::int64_t count, float* out) override;
-  void readByteSlices(std::int64_t count, std::uint8_t* out) override;
   void skipSlices(std::int64_t count) override;
 
  private:
+  void readNarrowSlices(std::int64_t count, float* out) override;
+  void readNarrowSlices(std::int64_t count, std::uint8_t* out) override;
   template <typename Value>
   void read(std::int64_t count, Value* out);
-  bool scaled() const { return header_.slope != 1.0 || header_.offset != 0.0; }
 
   VolumeHeader header_;
   bool bigEndian_;

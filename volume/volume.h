@@ -46,9 +46,9 @@ enum class WorldSpace { Unstated, Ras, Las, Lps };
 enum class VoxelType { Uint8, Int8, Uint16, Int16, Uint32, Int32, Float32, Float64 };
 
 // The narrowest form that holds a volume's values exactly, in which the
-// sweeps then hold its slices: bytes (unscaled uint8 voxels), floats
-// (unscaled int8, 16-bit and float32 ones) or doubles.
-enum class ValueForm { Doubles, Floats, Bytes };
+// sweeps then hold its slices (voxel_decoding.h, exactValueForm): bytes,
+// floats or doubles, narrowest first.
+enum class ValueForm { Bytes, Floats, Doubles };
 
 // Index to world: the voxel (i, j, k) lies at origin + i * axes[0] + j *
 // axes[1] + k * axes[2], in the world space the file states (no conversion
@@ -101,12 +101,17 @@ class VolumeReader {
   virtual ValueForm valueForm() const { return ValueForm::Doubles; }
   // As readSlices, the same values in the form valueForm() names; only
   // where it names that form (std::logic_error otherwise).
-  virtual void readFloatSlices(std::int64_t count, float* out);
-  virtual void readByteSlices(std::int64_t count, std::uint8_t* out);
+  void readFloatSlices(std::int64_t count, float* out);
+  void readByteSlices(std::int64_t count, std::uint8_t* out);
   // Passes over the next `count` slices (a process meshing a share of the
   // volume starts at its own): as reading them, where nothing faster can
   // find the slice after them.
   virtual void skipSlices(std::int64_t count);
+
+ protected:
+  // The reads of the narrower forms, for the readers that give them.
+  virtual void readNarrowSlices(std::int64_t count, float* out);
+  virtual void readNarrowSlices(std::int64_t count, std::uint8_t* out);
 };
 
 // Where a file states no index-to-world mapping (raw voxels, HDF5): the

@@ -1,5 +1,6 @@
 #include "volume/voxel_decoding.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -115,16 +116,22 @@ std::optional<VoxelType> voxelTypeNamed(const std::string& name) {
   return std::nullopt;
 }
 
-ValueForm exactValueForm(VoxelType type, bool scaled) {
-  if (scaled) return ValueForm::Doubles;
+ValueForm exactValueForm(VoxelType type, double slope, double offset) {
+  const bool scaled = slope != 1.0 || offset != 0.0;
   switch (type) {
     case VoxelType::Uint8:
-      return ValueForm::Bytes;
+      if (!scaled) return ValueForm::Bytes;
+      [[fallthrough]];
     case VoxelType::Int8:
     case VoxelType::Uint16:
-    case VoxelType::Int16:
+    case VoxelType::Int16: {
+      // Integers up to 2^24 are floats; the sums are exact in double.
+      const double most = std::fabs(slope) * 65535.0 + std::fabs(offset);
+      const bool integers = slope == std::floor(slope) && offset == std::floor(offset);
+      return !scaled || (integers && most <= 16777216.0) ? ValueForm::Floats : ValueForm::Doubles;
+    }
     case VoxelType::Float32:
-      return ValueForm::Floats;
+      return scaled ? ValueForm::Doubles : ValueForm::Floats;
     default:
       return ValueForm::Doubles;
   }

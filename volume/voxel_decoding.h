@@ -17,9 +17,12 @@ const char* voxelTypeName(VoxelType type);
 // The type that voxelTypeName spells `name`; none for another name.
 std::optional<VoxelType> voxelTypeNamed(const std::string& name);
 
-// The form that holds the values of voxels of `type` exactly, `scaled` or
-// not (a slope or offset other than 1 and 0).
-ValueForm exactValueForm(VoxelType type, bool scaled);
+// The narrowest form that holds the values of voxels of `type` exactly,
+// stored * slope + offset: bytes for uint8 as stored; floats for int8,
+// 16-bit integers and float32 as stored, and for 8- and 16-bit integers
+// scaled by integers within float's integers (a CT's intercept of -1024);
+// else doubles.
+ValueForm exactValueForm(VoxelType type, double slope = 1.0, double offset = 0.0);
 
 // Decodes `count` voxels of `type` stored at `bytes` into `out`: as doubles,
 // or in the form exactValueForm gives for the type (narrower forms would

@@ -247,11 +247,17 @@ TEST(DicomSeries, SlicesMakeOneLatticeInPatientSpaceWithTheirRescale) {
       EXPECT_NEAR(g.origin[a], test.origin[a], 1e-9) << a;
       for (int b = 0; b < 3; ++b) EXPECT_NEAR(g.axes[a][b], test.axes[a][b], 1e-9) << a << b;
     }
+    // Rescaled by integers, the values are integers that floats hold; the
+    // sweep then holds them so, and they read the same.
+    EXPECT_EQ(reader->valueForm(),
+              test.type == VoxelType::Float64 ? ValueForm::Doubles : ValueForm::Floats);
     const std::vector<double> values = readAll(*reader);
+    const std::vector<double> narrow = readAll(*openVolume(folder), 1, true);
     for (int k = 0; k < 4; ++k) {
       for (int n = 0; n < 6; ++n) {
-        EXPECT_EQ(values[std::size_t(6 * k + n)], test.value(100 * k + 10 * (n / 3) + n % 3, k))
-            << k << " " << n;
+        const double expected = test.value(100 * k + 10 * (n / 3) + n % 3, k);
+        EXPECT_EQ(values[std::size_t(6 * k + n)], expected) << k << " " << n;
+        EXPECT_EQ(narrow[std::size_t(6 * k + n)], expected) << k << " " << n << ", narrow";
       }
     }
   }

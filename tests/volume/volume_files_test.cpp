@@ -250,6 +250,14 @@ TEST(VolumeFiles, ReadAsTheToolsThatWroteThemDo) {
       EXPECT_EQ(header.notice, fixture.notice.empty() ? "" : path + fixture.notice);
     }
     const std::vector<double> values = readAll(*reader);
+    // Read again in the narrowest form that holds them, the same values (by
+    // a second reader of the file, open beside the first).
+    const std::vector<double> narrow = readAll(*openVolume(path), 1, true);
+    ASSERT_EQ(narrow.size(), values.size());
+    for (std::size_t n = 0; n < values.size(); ++n) {
+      EXPECT_TRUE(narrow[n] == values[n] || (std::isnan(narrow[n]) && std::isnan(values[n])))
+          << "voxel " << n << ", read as " << static_cast<int>(reader->valueForm());
+    }
     if (!fixture.value) {
       double sum = 0.0;
       for (const double value : values) sum += value;

@@ -4,6 +4,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -38,14 +39,25 @@ inline std::string compressed(const std::string& bytes, bool gzip) {
   return out;
 }
 
-// The first volume's values, read `slicesPerRead` slices at a time.
+// The first volume's values, read `slicesPerRead` slices at a time: as
+// doubles, or (`narrow`) in the form the reader names (valueForm), widened.
 inline std::vector<double> readAll(mcubes::internal::VolumeReader& reader,
-                                   std::int64_t slicesPerRead = 1) {
+                                   std::int64_t slicesPerRead = 1, bool narrow = false) {
+  using mcubes::internal::ValueForm;
   const mcubes::internal::VolumeGeometry& g = reader.header().geometry;
-  std::vector<double> values(static_cast<std::size_t>(g.dims[0] * g.dims[1] * g.dims[2]));
+  const auto size = static_cast<std::size_t>(g.dims[0] * g.dims[1] * g.dims[2]);
+  const ValueForm form = narrow ? reader.valueForm() : ValueForm::Doubles;
+  std::vector<double> values(size);
+  std::vector<float> floats(form == ValueForm::Floats ? size : 0);
+  std::vector<std::uint8_t> bytes(form == ValueForm::Bytes ? size : 0);
   for (std::int64_t k = 0; k < g.dims[2]; k += slicesPerRead) {
-    const std::int64_t count = std::min(slicesPerRead, g.dims[2] - k);
-    reader.readSlices(count, values.data() + k * g.dims[0] * g.dims[1]);
+    const std::int64_t count = std::min(slicesPerRead, g.dims[2] - k),
+                       at = k * g.dims[0] * g.dims[1];
+    if (form == ValueForm::Floats) reader.readFloatSlices(count, floats.data() + at);
+    if (form == ValueForm::Bytes) reader.readByteSlices(count, bytes.data() + at);
+    if (form == ValueForm::Doubles) reader.readSlices(count, values.data() + at);
   }
+  if (form == ValueForm::Floats) std::copy(floats.begin(), floats.end(), values.begin());
+  if (form == ValueForm::Bytes) std::copy(bytes.begin(), bytes.end(), values.begin());
   return values;
 }

@@ -126,6 +126,15 @@ class MpiProcesses final : public Communicator {
                      const std::function<void(SharedFile&)>& write) override;
 
   void join(int& argc, char**& argv) {
+#ifdef OPEN_MPI
+    // Open MPI's own choice of point-to-point layer first starts cm's
+    // matching layers for Omni-Path and libfabric (psm, psm2, ofi), which
+    // take 0.2 s of every process's start to find no such hardware. Unless
+    // the user chose (mpirun --mca pml, OMPI_MCA_pml), cm is left out: the
+    // choice is Open MPI's own among the others, ob1 (shared memory, TCP)
+    // and UCX (InfiniBand, RoCE).
+    setenv("OMPI_MCA_pml", "^cm", 0);
+#endif
     MPI_Init(&argc, &argv);
     joined_ = true;
     MPI_Comm_rank(MPI_COMM_WORLD, &rank_);

@@ -104,24 +104,39 @@ void sendFields(const DicomLibrary& gdcm, int to, const std::vector<std::string>
   }
 }
 
-// The fields of the DICOM files among `files` from `from` on, put in
-// `fields`; returns the number of files scanned, fewer than were left where
-// the scanning process died on the next one.
-std::size_t scanFrom(const DicomLibrary& gdcm, const std::string& source,
-                     const std::vector<std::string>& files, std::size_t from,
-                     std::vector<DicomFileFields>& fields) {
+// A child scanning the files from one on, and the pipe it sends their
+// fields down.
+struct Scan {
+  pid_t child;
+  int pipe;
+};
+
+Scan startScan(const DicomLibrary& gdcm, const std::string& source,
+               const std::vector<std::string>& files, std::size_t from) {
   int ends[2];
   if (::pipe(ends) != 0) failVolume(source, "cannot be scanned (no pipe)", "try again");
   // The scan reads headers only, skipping the values it was not asked for.
   const pid_t child = forkGdcmChild(std::size_t(512) << 20, true, ends[1]);
-  if (child < 0) failVolume(source, "cannot be scanned (no process)", "try again");
+  if (child < 0) {
+    ::close(ends[0]);
+    ::close(ends[1]);
+    failVolume(source, "cannot be scanned (no process)", "try again");
+  }
   if (child == 0) {
     sendFields(gdcm, ends[1],
                std::vector<std::string>(files.begin() + std::ptrdiff_t(from), files.end()));
     ::_exit(0);
   }
   ::close(ends[1]);
-  BufferedReader pipe(ends[0]);
+  return {child, ends[0]};
+}
+
+// The fields of the DICOM files that `scan` (of `files` from `from` on)
+// sends, put in `fields`, the child then reaped; returns the number of
+// files scanned, fewer than were left where the child died on the next one.
+std::size_t collectScan(const Scan& scan, const std::vector<std::string>& files, std::size_t from,
+                        std::vector<DicomFileFields>& fields) {
+  BufferedReader pipe(scan.pipe);
   std::size_t read = from;
   for (char dicom = 0; read < files.size() && pipe.read(&dicom, 1); ++read) {
     DicomFileFields record;
@@ -136,61 +151,84 @@ std::size_t scanFrom(const DicomLibrary& gdcm, const std::string& source,
     if (!whole) break;
     if (dicom) fields.push_back(std::move(record));
   }
-  ::close(ends[0]);
-  reapChild(child);
+  ::close(scan.pipe);
+  reapChild(scan.child);
   return read - from;
 }
 
-// The fields of every DICOM file among `files`. GDCM, as Debian builds it,
-// asserts on some damaged files (the process aborts) instead of failing, so
-// the files are scanned by a child process that hands the fields over a
-// pipe; the files it dies on are left out and put in `damaged`, and the
-// scan goes on after each in a new child. A damaged file of no series, or
-// of another, costs nothing; one of the chosen series shows as a slice
-// missing.
-std::vector<DicomFileFields> scannedInOrder(const DicomLibrary& gdcm, const std::string& source,
-                                            const std::vector<std::string>& files,
-                                            std::vector<std::string>& damaged) {
-  std::vector<DicomFileFields> fields;
-  for (std::size_t from = 0; from < files.size();) {
-    from += scanFrom(gdcm, source, files, from, fields);
+// The fields of every DICOM file among `files` from `from` on, put in
+// `fields`. GDCM, as Debian builds it, asserts on some damaged files (the
+// process aborts) instead of failing, so the files are scanned by a child
+// process that hands the fields over a pipe; the files it dies on are left
+// out and put in `damaged`, and the scan goes on after each in a new child.
+// A damaged file of no series, or of another, costs nothing; one of the
+// chosen series shows as a slice missing.
+void scanInOrder(const DicomLibrary& gdcm, const std::string& source,
+                 const std::vector<std::string>& files, std::size_t from,
+                 std::vector<DicomFileFields>& fields, std::vector<std::string>& damaged) {
+  while (from < files.size()) {
+    from += collectScan(startScan(gdcm, source, files, from), files, from, fields);
     if (from < files.size()) damaged.push_back(files[from++]);
   }
-  return fields;
 }
 
-// As scannedInOrder, the second half of a series of many files scanned by
-// a second child beside the first where the machine has a core for it:
-// the scan is most of opening a series, and nothing else runs meanwhile.
+// As scanInOrder, the second half of a series of many files scanned by a
+// second child beside the first where the machine has a core for it: the
+// scan is most of opening a series, and nothing else runs meanwhile. Both
+// children are forked before the thread that reads the second's pipe
+// starts, and any that goes on after a damaged file once it has ended: a
+// child forked while another thread runs inherits that thread's locks as
+// they are (the allocator's, under a sanitizer), and can wait on them for
+// ever.
 std::vector<DicomFileFields> scanned(const DicomLibrary& gdcm, const std::string& source,
                                      const std::vector<std::string>& files,
                                      std::vector<std::string>& damaged) {
   constexpr std::size_t FewFiles = 32;
+  std::vector<DicomFileFields> fields;
   if (files.size() < FewFiles || std::thread::hardware_concurrency() < 2) {
-    return scannedInOrder(gdcm, source, files, damaged);
+    scanInOrder(gdcm, source, files, 0, fields, damaged);
+    return fields;
   }
   const auto middle = files.begin() + std::ptrdiff_t(files.size() / 2);
   const std::vector<std::string> first(files.begin(), middle), second(middle, files.end());
+  const Scan firstScan = startScan(gdcm, source, first, 0);
+  Scan secondScan{};
+  try {
+    secondScan = startScan(gdcm, source, second, 0);
+  } catch (...) {
+    collectScan(firstScan, first, 0, fields);
+    throw;
+  }
   std::vector<DicomFileFields> secondFields;
-  std::vector<std::string> secondDamaged;
-  std::exception_ptr secondFailure;
+  std::size_t secondDone = 0;
+  std::exception_ptr secondFailure;  // running out of memory
   std::thread beside([&] {
     try {
-      secondFields = scannedInOrder(gdcm, source, second, secondDamaged);
+      secondDone = collectScan(secondScan, second, 0, secondFields);
     } catch (...) {
       secondFailure = std::current_exception();
     }
   });
-  std::vector<DicomFileFields> fields;
+  std::size_t firstDone = 0;
   std::exception_ptr firstFailure;
   try {
-    fields = scannedInOrder(gdcm, source, first, damaged);
+    firstDone = collectScan(firstScan, first, 0, fields);
   } catch (...) {
     firstFailure = std::current_exception();
   }
   beside.join();
   if (firstFailure || secondFailure) {
     std::rethrow_exception(firstFailure ? firstFailure : secondFailure);
+  }
+  // Where a child died on a file, its half goes on after it, here.
+  std::vector<std::string> secondDamaged;
+  if (firstDone < first.size()) {
+    damaged.push_back(first[firstDone]);
+    scanInOrder(gdcm, source, first, firstDone + 1, fields, damaged);
+  }
+  if (secondDone < second.size()) {
+    secondDamaged.push_back(second[secondDone]);
+    scanInOrder(gdcm, source, second, secondDone + 1, secondFields, secondDamaged);
   }
   std::move(secondFields.begin(), secondFields.end(), std::back_inserter(fields));
   damaged.insert(damaged.end(), secondDamaged.begin(), secondDamaged.end());

@@ -93,7 +93,7 @@ bool StreamedWeld::onBoxFace(std::int64_t point) const {
 void StreamedWeld::add(WeldedPart& part) {
   const IndexedMesh& mesh = part.mesh;
   const std::size_t count = mesh.vertices.size();
-  numbers_.assign(count, Numbered{});
+  assignGrown(numbers_, count, Numbered{});
   // The vertices shared with the part before are its.
   if (!first_) {
     for (const auto& [place, v] : part.firstPlane) {
@@ -104,7 +104,7 @@ void StreamedWeld::add(WeldedPart& part) {
     }
   }
   first_ = false;
-  pointOf_.assign(count, -1);
+  assignGrown(pointOf_, count, std::int64_t{-1});
   if (merge_) {
     for (const auto& [point, v] : part.onPoints) {
       pointOf_[v] = point;

@@ -1,4 +1,5 @@
-// Platforms without transparent huge pages take no advice.
+// Platforms without transparent huge pages or a way to fault pages in at
+// once take no advice.
 #include <cstdlib>
 #include <new>
 
@@ -7,6 +8,8 @@
 namespace mcubes::internal {
 
 void adviseHugePages(void*, std::size_t) {}
+bool faultInPages(void*, std::size_t) { return false; }
+void prepareBlock(void*, std::size_t) {}
 
 void* allocateOnHugePages(std::size_t bytes) {
   void* block = std::malloc(bytes == 0 ? 1 : bytes);

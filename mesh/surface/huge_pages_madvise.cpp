@@ -1,5 +1,7 @@
-// Linux: madvise(MADV_HUGEPAGE) over the block's whole huge pages.
+// Linux: madvise(MADV_HUGEPAGE) over the block's whole huge pages, and
+// MADV_POPULATE_WRITE to fault pages in at once.
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +15,12 @@ namespace {
 
 constexpr std::uintptr_t HugePage = std::uintptr_t{2} << 20;
 
+// Linux 5.14 and later; older kernels refuse it, and pages then come in as
+// they are first touched.
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23
+#endif
+
 }  // namespace
 
 void adviseHugePages(void* block, std::size_t bytes) {
@@ -22,6 +30,23 @@ void adviseHugePages(void* block, std::size_t bytes) {
   const std::uintptr_t end = (at + bytes) & ~(HugePage - 1);
   // Advice only: where the kernel refuses it the block keeps small pages.
   if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+}
+
+bool faultInPages(void* block, std::size_t bytes) {
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto at = reinterpret_cast<std::uintptr_t>(block);
+  const std::uintptr_t first = (at + page - 1) & ~(page - 1);
+  const std::uintptr_t end = (at + bytes) & ~(page - 1);
+  return end <= first ||
+         madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE) == 0;
+}
+
+void prepareBlock(void* block, std::size_t bytes) {
+  if (bytes < HugePage) {
+    faultInPages(block, bytes);
+  } else {
+    adviseHugePages(block, bytes);
+  }
 }
 
 void* allocateOnHugePages(std::size_t bytes) {

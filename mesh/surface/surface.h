@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "iso/cell_types.h"
@@ -54,16 +55,31 @@ struct IndexedMesh {
 
 // Room for `total` elements of a vector (std::vector, PackedVector),
 // growing geometrically: callers add batch after batch to the same vectors.
-// A large new block goes on huge pages (mesh/surface/huge_pages.h) before
-// anything is written to it, the elements it already holds included.
+// A new block is prepared before anything is written to it, the elements
+// it already holds included: a large one goes on huge pages, a small one
+// has its pages brought in at once (mesh/surface/huge_pages.h).
 template <typename Vector>
 void makeRoom(Vector& v, std::size_t total) {
   if (total <= v.capacity()) return;
   Vector grown;
   grown.reserve(std::max(total, 2 * v.capacity()));
-  adviseHugePages(grown.data(), grown.capacity() * sizeof(typename Vector::value_type));
+  prepareBlock(grown.data(), grown.capacity() * sizeof(typename Vector::value_type));
   grown.insert(grown.end(), v.begin(), v.end());
   v.swap(grown);
+}
+
+// Adds an element made of `args`, growing the vector as makeRoom does.
+template <typename Vector, typename... Args>
+void emplaceGrown(Vector& v, Args&&... args) {
+  makeRoom(v, v.size() + 1);
+  v.emplace_back(std::forward<Args>(args)...);
+}
+
+// `count` elements, each `value`, in a vector grown as makeRoom does.
+template <typename Vector, typename Value>
+void assignGrown(Vector& v, std::size_t count, const Value& value) {
+  makeRoom(v, count);
+  v.assign(count, value);
 }
 
 }  // namespace mcubes::internal

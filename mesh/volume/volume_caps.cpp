@@ -20,13 +20,14 @@ VolumeBoundary::VolumeBoundary(const std::int64_t (&dims)[3], std::int64_t first
   std::memcpy(dims_, dims, sizeof dims_);
   const std::int64_t slices = std::max<std::int64_t>(last - first + 1, 0);
   const auto length = [&](int across) { return static_cast<std::size_t>(dims[across] * slices); };
-  byteFaces_[0].resize(length(1));
-  byteFaces_[1].resize(length(1));
-  byteFaces_[2].resize(length(0));
-  byteFaces_[3].resize(length(0));
+  const std::uint8_t zero = 0;
+  assignGrown(byteFaces_[0], length(1), zero);
+  assignGrown(byteFaces_[1], length(1), zero);
+  assignGrown(byteFaces_[2], length(0), zero);
+  assignGrown(byteFaces_[3], length(0), zero);
   const auto whole = static_cast<std::size_t>(dims[0] * dims[1]);
-  if (first <= 0 && 0 <= last) byteFaces_[4].resize(whole);
-  if (first <= dims[2] - 1 && dims[2] - 1 <= last) byteFaces_[5].resize(whole);
+  if (first <= 0 && 0 <= last) assignGrown(byteFaces_[4], whole, zero);
+  if (first <= dims[2] - 1 && dims[2] - 1 <= last) assignGrown(byteFaces_[5], whole, zero);
 }
 
 namespace {
@@ -49,9 +50,11 @@ bool exactByte(double value) {
 void VolumeBoundary::widen() {
   for (int f = 0; f < 6; ++f) {
     if (width_ == Width::Bytes) {
+      makeRoom(faces_[f], byteFaces_[f].size());
       faces_[f].assign(byteFaces_[f].begin(), byteFaces_[f].end());
       std::vector<std::uint8_t>().swap(byteFaces_[f]);
     } else {
+      makeRoom(wideFaces_[f], faces_[f].size());
       wideFaces_[f].assign(faces_[f].begin(), faces_[f].end());
       std::vector<float>().swap(faces_[f]);
     }

@@ -55,10 +55,10 @@ class LayerSweep::Sweep {
                                   : nullptr) {
     for (int s = 0; s < 2; ++s) {
       // Room past the last row for the case loop's sixteen-wide reads.
-      below_[s].resize(static_cast<std::size_t>(sliceSize_ + 32));
+      assignGrown(below_[s], static_cast<std::size_t>(sliceSize_ + 32), std::uint8_t{0});
       nonFinite_[s].resize(static_cast<std::size_t>(y_));
     }
-    if (lattice.normals) gradients_.resize(static_cast<std::size_t>(4 * x_));
+    if (lattice.normals) assignGrown(gradients_, static_cast<std::size_t>(4 * x_), PointGradient{});
     if (lattice.weld)
       numbers_ = std::make_unique<EdgeNumbers>(static_cast<std::size_t>(sliceSize_));
   }
@@ -482,13 +482,13 @@ class LayerSweep::Sweep {
     const auto index = static_cast<std::uint32_t>(mesh.vertices.size());
     held = EdgeNumbers::held(index);
     numbers_->set(list, axis, place);
-    mesh.vertices.push_back(vertex.position);
-    if (l_.normals) mesh.normals.push_back(vertex.normal);
-    if (axis != 2 && at[2] == first_) part_->firstPlane.emplace_back(2 * place + axis, index);
-    if (axis != 2 && at[2] == last_) part_->lastPlane.emplace_back(2 * place + axis, index);
+    emplaceGrown(mesh.vertices, vertex.position);
+    if (l_.normals) emplaceGrown(mesh.normals, vertex.normal);
+    if (axis != 2 && at[2] == first_) emplaceGrown(part_->firstPlane, 2 * place + axis, index);
+    if (axis != 2 && at[2] == last_) emplaceGrown(part_->lastPlane, 2 * place + axis, index);
     const auto outer = [&](int d) { return at[d] == 0 || at[d] == l_.dims[d] - 1; };
     if (outer((axis + 1) % 3) || outer((axis + 2) % 3)) {
-      part_->faceEdges.emplace_back(edgeKey(e, i, j, k), index);
+      emplaceGrown(part_->faceEdges, edgeKey(e, i, j, k), index);
     }
     // On lattices of distinct points a vertex meets another
     // only on the lattice point it was snapped to.
@@ -505,7 +505,7 @@ class LayerSweep::Sweep {
         return a == b;
       };
       if (same(0, vertex.position.x) && same(1, vertex.position.y) && same(2, vertex.position.z)) {
-        part_->onPoints.emplace_back((p[2] * y_ + p[1]) * x_ + p[0], index);
+        emplaceGrown(part_->onPoints, (p[2] * y_ + p[1]) * x_ + p[0], index);
         break;
       }
     }

@@ -1,9 +1,11 @@
 // The library's large arrays go on transparent huge pages as makeRoom grows
-// them (and a slab's slices from their first byte), and small ones are left
-// be, as the kernel's memory map shows.
+// them (and a slab's slices from their first byte), and small ones are
+// brought in whole at once, as the kernel's memory map shows.
 #include "mesh/surface/huge_pages.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <fstream>
@@ -43,7 +45,39 @@ int hugePageEligible(const void* address) {
   return -1;
 }
 
+// How many of the whole pages inside the block are resident.
+std::size_t residentPages(const void* block, std::size_t bytes) {
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto at = reinterpret_cast<std::uintptr_t>(block);
+  const std::uintptr_t first = (at + page - 1) & ~(page - 1), end = (at + bytes) & ~(page - 1);
+  std::vector<unsigned char> resident((end - first) / page);
+  if (mincore(reinterpret_cast<void*>(first), end - first, resident.data()) != 0) return 0;
+  std::size_t count = 0;
+  for (const unsigned char r : resident) count += r & 1;
+  return count;
+}
+
 }  // namespace
+
+TEST(HugePages, SmallBlocksAreBroughtInWholeAndKeepTheirValues) {
+  const std::size_t bytes = std::size_t{1} << 20;
+  void* fresh = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(fresh, MAP_FAILED);
+  static_cast<unsigned char*>(fresh)[12345] = 7;
+  const std::size_t before = residentPages(fresh, bytes);
+  if (!faultInPages(fresh, bytes)) GTEST_SKIP() << "this kernel cannot fault pages in at once";
+  EXPECT_EQ(before, 1u);
+  EXPECT_EQ(residentPages(fresh, bytes), bytes / static_cast<std::size_t>(sysconf(_SC_PAGESIZE)));
+  EXPECT_EQ(static_cast<unsigned char*>(fresh)[12345], 7);
+  EXPECT_EQ(static_cast<unsigned char*>(fresh)[bytes - 1], 0);
+  munmap(fresh, bytes);
+  // As makeRoom grows a small vector: every whole page of the new block.
+  std::vector<Triangle> small{Triangle{}};
+  makeRoom(small, (std::size_t{1} << 20) / sizeof(Triangle));
+  const std::size_t held = small.capacity() * sizeof(Triangle);
+  const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  EXPECT_GE(residentPages(small.data(), held), held / page - 1);
+}
 
 TEST(HugePages, LargeBlocksAreAdvisedOntoHugePagesSmallOnesAreNot) {
   const std::string mode = readAll("/sys/kernel/mm/transparent_hugepage/enabled");

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "mesh/surface/key_table.h"
 #include "mesh/surface/weld.h"
 #include "mesh/volume/volume_lattice.h"
 #include "mesh/volume/volume_slabs.h"
@@ -172,7 +173,12 @@ std::uint32_t VolumePiece::addVertex(Kind kind, const Point3& position, const Po
 // before's caps too, first: theirs.
 void VolumePiece::makeCaps(const PieceCaps& caps,
                            const std::vector<std::pair<EdgeKey, std::uint32_t>>& faceEdges) {
-  std::unordered_map<EdgeKey, std::uint32_t> edges(faceEdges.begin(), faceEdges.end());
+  KeyTable<std::uint32_t> edges;
+  edges.reserve(faceEdges.size() + caps.boundary->insideCount(caps.isoLevel, caps.inside));
+  for (const auto& [key, v] : faceEdges) {
+    const auto [held, made] = edges.tryEmplace(key);
+    if (made) *held = v;
+  }
   const std::int64_t firstK = first_ ? -1 : firstSlice_;
   const std::int64_t lastK = last_ ? geometry_.dims[2] : lastSlice_;
   forEachBoundaryTriangle(geometry_, caps.points, *caps.boundary, caps.isoLevel, caps.inside,
@@ -182,16 +188,16 @@ void VolumePiece::makeCaps(const PieceCaps& caps,
                             for (int v = 0; v < 3; ++v) {
                               const int drawn = outward[v];
                               const EdgeKey key = cap.keys[drawn];
-                              const auto found = edges.find(key);
-                              if (found != edges.end()) {
-                                face[v] = found->second;
+                              const auto [held, made] = edges.tryEmplace(key);
+                              if (!made) {
+                                face[v] = *held;
                                 continue;
                               }
                               const bool shared =
                                   !first_ && edgeInSlice(geometry_, key, firstSlice_);
                               face[v] = addVertex(shared ? Kind::SharedCap : Kind::Cap,
                                                   cap.triangle.vertices[drawn], cap.normals[drawn]);
-                              edges.emplace(key, face[v]);
+                              *held = face[v];
                               if (shared) {
                                 sharedCaps_.emplace_back(key, face[v]);
                                 continue;

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "mesh/surface/key_table.h"
 #include "mesh/volume/volume_caps.h"
 #include "mesh/volume/volume_lattice.h"
 #include "mesh/volume/volume_slabs.h"
@@ -59,7 +60,7 @@ class StreamedWeld {
   std::unordered_map<std::int64_t, Numbered> points_;
   std::int64_t highestSlice_ = 0;
   // Vertices on edges in the box's faces, by the edge's key, for the caps.
-  std::unordered_map<EdgeKey, Numbered> faceEdges_;
+  KeyTable<Numbered> faceEdges_;
   // The part's vertices, by its numbers, and the lattice point each lies on.
   std::vector<Numbered> numbers_;
   std::vector<std::int64_t> pointOf_;
@@ -126,7 +127,10 @@ void StreamedWeld::add(WeldedPart& part) {
     numbers_[v] = at->second;
   }
   for (const auto& f : mesh.faces) addFace(numbers_[f[0]], numbers_[f[1]], numbers_[f[2]]);
-  for (const auto& [key, v] : part.faceEdges) faceEdges_.emplace(key, numbers_[v]);
+  for (const auto& [key, v] : part.faceEdges) {
+    const auto [edge, made] = faceEdges_.tryEmplace(key);
+    if (made) *edge = numbers_[v];
+  }
   lastPlane_.clear();
   for (const auto& [place, v] : part.lastPlane) lastPlane_.emplace_back(place, numbers_[v]);
   std::sort(lastPlane_.begin(), lastPlane_.end(),
@@ -152,7 +156,15 @@ void StreamedWeld::close(const VolumeBoundary& boundary, double isoLevel, Inside
   // over every cell around the volume is skipped.
   if (caps == 0) return;
   faceEdges_.reserve(faceEdges_.size() + caps);
-  if (merge_) points_.reserve(points_.size() + caps);
+  // The lattice points the caps may meet, in a table as the caps add
+  // theirs: most cap vertices lie on a face's voxel.
+  KeyTable<Numbered> points;
+  if (merge_) {
+    points.reserve(points_.size() + caps);
+    for (const auto& [point, v] : points_)
+      *points.tryEmplace(static_cast<std::uint64_t>(point)).first = v;
+    points_ = {};
+  }
   forEachBoundaryTriangle(
       geometry_, {}, boundary, isoLevel, inside, -1, geometry_.dims[2],
       [&](const CapTriangle& cap) {
@@ -160,19 +172,20 @@ void StreamedWeld::close(const VolumeBoundary& boundary, double isoLevel, Inside
         const int outward[3] = {0, 2, 1};
         for (int v = 0; v < 3; ++v) {
           const int drawn = outward[v];
-          const auto [edge, made] = faceEdges_.try_emplace(cap.keys[drawn]);
+          const auto [edge, made] = faceEdges_.tryEmplace(cap.keys[drawn]);
           if (made) {
             const Point3& position = cap.triangle.vertices[drawn];
             const Point3 normal = normals_ ? cap.normals[drawn] : Point3{0, 0, 0};
             if (merge_ && cap.points[drawn] >= 0) {
-              const auto [at, first] = points_.try_emplace(cap.points[drawn]);
-              if (first) at->second = newVertex(position, normal);
-              edge->second = at->second;
+              const auto [at, first] =
+                  points.tryEmplace(static_cast<std::uint64_t>(cap.points[drawn]));
+              if (first) *at = newVertex(position, normal);
+              *edge = *at;
             } else {
-              edge->second = newVertex(position, normal);
+              *edge = newVertex(position, normal);
             }
           }
-          corners[v] = edge->second;
+          corners[v] = *edge;
         }
         addFace(corners[0], corners[1], corners[2]);
       });

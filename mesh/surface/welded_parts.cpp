@@ -46,7 +46,7 @@ void JoinedParts::add(WeldedPart& part) {
     // The first part's numbering is the mesh's.
     first_ = false;
     std::swap(mesh, from);
-    for (const auto& [key, v] : part.faceEdges) faceEdges.emplace(key, v);
+    for (const auto& [key, v] : part.faceEdges) addFaceEdge(key, v);
     onPoints = part.onPoints;
     firstPlane_ = part.firstPlane;
     lastPlane_ = part.lastPlane;
@@ -72,7 +72,7 @@ void JoinedParts::add(WeldedPart& part) {
   for (const auto& f : from.faces) {
     mesh.faces.push_back({numbers_[f[0]], numbers_[f[1]], numbers_[f[2]]});
   }
-  for (const auto& [key, v] : part.faceEdges) faceEdges.emplace(key, numbers_[v]);
+  for (const auto& [key, v] : part.faceEdges) addFaceEdge(key, numbers_[v]);
   for (const auto& [point, v] : part.onPoints) {
     // A vertex shared with the part before was counted there.
     if (numbers_[v] >= shared) onPoints.emplace_back(point, numbers_[v]);
@@ -87,8 +87,9 @@ WeldedPart JoinedParts::take() {
   std::swap(part.mesh, mesh);
   part.firstPlane.swap(firstPlane_);
   part.lastPlane.swap(lastPlane_);
-  part.faceEdges.assign(faceEdges.begin(), faceEdges.end());
-  faceEdges.clear();
+  part.faceEdges.reserve(faceEdges.size());
+  faceEdges.forEach([&](EdgeKey key, std::uint32_t v) { part.faceEdges.emplace_back(key, v); });
+  faceEdges = {};
   part.onPoints.swap(onPoints);
   first_ = true;
   room_ = {};

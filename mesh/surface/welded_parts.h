@@ -6,10 +6,10 @@
 #pragma once
 
 #include <cstdint>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "mesh/surface/key_table.h"
 #include "mesh/surface/surface.h"
 
 namespace mcubes::internal {
@@ -63,10 +63,16 @@ class JoinedParts {
   WeldedPart take();
 
   IndexedMesh mesh;
-  std::unordered_map<EdgeKey, std::uint32_t> faceEdges;
+  KeyTable<std::uint32_t> faceEdges;
   NumberedVertices onPoints;
 
  private:
+  // The edge's first vertex is kept.
+  void addFaceEdge(EdgeKey key, std::uint32_t v) {
+    const auto [held, made] = faceEdges.tryEmplace(key);
+    if (made) *held = v;
+  }
+
   bool first_ = true;
   RoomForWhole room_;
   NumberedVertices firstPlane_;         // the first part's

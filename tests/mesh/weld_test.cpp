@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "mesh/distributed/volume_piece.h"
@@ -14,6 +16,7 @@
 #include "mesh/scene/scene_caps.h"
 #include "mesh/scene/scene_surface.h"
 #include "mesh/surface/degenerate_faces.h"
+#include "mesh/surface/key_table.h"
 #include "tests/mesh/mesh_checks.h"
 #include "tests/mesh/oracles/weld_by_edge.h"
 
@@ -34,6 +37,54 @@ IndexedMesh weldedFrame(std::int32_t ticks, std::int32_t divisions) {
 
 // Welded as the slabs are swept, on any number of threads, the scene is its
 // soup welded by edge key: the same vertices in the same order, bit for bit.
+// The caps' table of edges and points holds what a map holds: keys that
+// differ in their low bits only (neighbouring edges), in their high bits
+// only, multiples of a large power of two, repeated keys, across growth.
+TEST(KeyTable, HoldsWhatAMapHoldsAcrossGrowth) {
+  const std::vector<std::vector<std::uint64_t>> runs = {
+      [] {
+        std::vector<std::uint64_t> keys;
+        for (std::uint64_t k = 0; k < 5000; ++k) keys.push_back(3 * k + k % 3);
+        return keys;
+      }(),
+      [] {
+        std::vector<std::uint64_t> keys;
+        for (std::uint64_t k = 1; k < 3000; ++k) keys.push_back(k << 40);
+        return keys;
+      }(),
+      [] {
+        std::vector<std::uint64_t> keys;
+        for (std::uint64_t k = 0; k < 4000; ++k) keys.push_back((k % 1500) << 20);
+        return keys;
+      }(),
+      {KeyTable<int>::Free - 1, 0, 1, KeyTable<int>::Free - 1, 0}};
+  for (std::size_t run = 0; run < runs.size(); ++run) {
+    for (const bool reserved : {false, true}) {
+      SCOPED_TRACE("run " + std::to_string(run) + (reserved ? ", reserved" : ""));
+      KeyTable<std::uint32_t> table;
+      if (reserved) table.reserve(runs[run].size());
+      std::unordered_map<std::uint64_t, std::uint32_t> map;
+      for (std::size_t n = 0; n < runs[run].size(); ++n) {
+        const std::uint64_t key = runs[run][n];
+        const auto [value, made] = table.tryEmplace(key);
+        const auto [expected, first] = map.try_emplace(key, static_cast<std::uint32_t>(n));
+        ASSERT_EQ(made, first) << "key " << key;
+        if (made) {
+          EXPECT_EQ(*value, 0u);
+          *value = static_cast<std::uint32_t>(n);
+        }
+        ASSERT_EQ(*value, expected->second) << "key " << key;
+      }
+      EXPECT_EQ(table.size(), map.size());
+      for (const auto& [key, value] : map) {
+        const auto [held, made] = table.tryEmplace(key);
+        EXPECT_FALSE(made);
+        EXPECT_EQ(*held, value) << "key " << key;
+      }
+    }
+  }
+}
+
 TEST(WeldSurface, TheSceneWeldedAsItSweepsIsItsSoupWeldedByEdge) {
   for (const std::int32_t divisions : {1, 16, 37, 64}) {
     for (const std::int32_t ticks : {0, 100, 250}) {

@@ -31,7 +31,8 @@ void adviseHugePages(void* block, std::size_t bytes);
 bool faultInPages(void* block, std::size_t bytes);
 
 // A new block for a vector that will be written through: on huge pages if
-// it is 2 MB or more, else with its pages brought in at once.
+// it is 2 MB or more (the small pages at its ends brought in at once), else
+// with its pages brought in at once.
 void prepareBlock(void* block, std::size_t bytes);
 
 // A block of `bytes` for one owner that lies on whole huge pages where

@@ -44,9 +44,18 @@ bool faultInPages(void* block, std::size_t bytes) {
 void prepareBlock(void* block, std::size_t bytes) {
   if (bytes < HugePage) {
     faultInPages(block, bytes);
-  } else {
-    adviseHugePages(block, bytes);
+    return;
   }
+  // The huge pages inside come in 2 MB at a time as they are first
+  // written (room never filled costs only address space); the small pages
+  // before the first and after the last, up to 2 MB each, at once.
+  adviseHugePages(block, bytes);
+  const auto at = reinterpret_cast<std::uintptr_t>(block);
+  const std::uintptr_t first = (at + HugePage - 1) & ~(HugePage - 1);
+  const std::uintptr_t end = (at + bytes) & ~(HugePage - 1);
+  auto* bytesAt = static_cast<unsigned char*>(block);
+  faultInPages(bytesAt, first - at);
+  faultInPages(bytesAt + (end - at), at + bytes - end);
 }
 
 void* allocateOnHugePages(std::size_t bytes) {

@@ -118,7 +118,8 @@ class SlabExtractor {
         cases_(new std::uint8_t[room_]),
         rows_(new HeldRow[room_]) {
     if (weld) {
-      numbers_ = std::make_unique<EdgeNumbers>(static_cast<std::size_t>(points_ * points_));
+      numbers_ = std::make_unique<EdgeNumbers>(static_cast<std::size_t>(points_),
+                                               static_cast<std::size_t>(points_));
     }
   }
 

@@ -21,7 +21,7 @@ namespace mcubes::internal {
 // more; best before the block is first written.
 void adviseHugePages(void* block, std::size_t bytes);
 
-// Makes the whole pages inside the block resident, as written, in one call:
+// Makes the pages the block lies on resident, as written, in one call:
 // taking a small page's first fault costs 10 to 40 microseconds on those
 // machines (the most where another thread of the process runs, and the
 // page was read before it was written), bringing a block's in at once

@@ -35,9 +35,9 @@ void adviseHugePages(void* block, std::size_t bytes) {
 bool faultInPages(void* block, std::size_t bytes) {
   const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
   const auto at = reinterpret_cast<std::uintptr_t>(block);
-  const std::uintptr_t first = (at + page - 1) & ~(page - 1);
-  const std::uintptr_t end = (at + bytes) & ~(page - 1);
-  return end <= first ||
+  const std::uintptr_t first = at & ~(page - 1);
+  const std::uintptr_t end = (at + bytes + page - 1) & ~(page - 1);
+  return bytes == 0 ||
          madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE) == 0;
 }
 

@@ -60,7 +60,8 @@ class LayerSweep::Sweep {
     }
     if (lattice.normals) assignGrown(gradients_, static_cast<std::size_t>(4 * x_), PointGradient{});
     if (lattice.weld)
-      numbers_ = std::make_unique<EdgeNumbers>(static_cast<std::size_t>(sliceSize_));
+      numbers_ =
+          std::make_unique<EdgeNumbers>(static_cast<std::size_t>(x_), static_cast<std::size_t>(y_));
   }
 
   void run(const SliceWindowOf<Value>& window, std::int64_t first, std::int64_t last,
@@ -208,6 +209,8 @@ class LayerSweep::Sweep {
         }
       }
       if (part_) {
+        numbers_->reach(j);
+        numbers_->reach(j + 1);
         // Where each edge of the row's cells finds its vertex number, by i.
         for (int e = 0; e < 12; ++e) {
           const int axis = EdgeEnds.axis[e];

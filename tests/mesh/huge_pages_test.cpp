@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "mesh/surface/edge_numbers.h"
 #include "mesh/surface/surface.h"
 
 using namespace mcubes::internal;
@@ -116,4 +117,22 @@ TEST(HugePages, LargeBlocksAreAdvisedOntoHugePagesSmallOnesAreNot) {
       hugePageArray<double>((std::size_t{3} << 20) / sizeof(double));
   EXPECT_EQ(reinterpret_cast<std::uintptr_t>(slices.get()) % (std::uintptr_t{2} << 20), 0u);
   EXPECT_EQ(hugePageEligible(slices.get()), 1);
+}
+
+// A sweep's edge numbers come in by the rows it reaches, every plane's,
+// zeroed, and the rows it never reaches stay out.
+TEST(HugePages, EdgeNumbersBringInTheRowsReachedAlone) {
+  if (!kernelFaultsPagesIn()) GTEST_SKIP() << "this kernel cannot fault pages in at once";
+  const std::size_t row = 4096, rows = 256, bytes = row * sizeof(std::uint32_t);
+  EdgeNumbers numbers(row, rows);
+  numbers.reach(100);
+  const std::uint32_t* planes[5] = {numbers.numbers(0, 0), numbers.numbers(0, 1),
+                                    numbers.numbers(1, 0), numbers.numbers(1, 1),
+                                    numbers.numbers(EdgeNumbers::Across, 0)};
+  const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  for (const std::uint32_t* plane : planes) {
+    EXPECT_GE(residentPages(plane + 100 * row, bytes), bytes / page - 1);
+    EXPECT_EQ(plane[100 * row + 7], EdgeNumbers::Empty);
+    EXPECT_EQ(residentPages(plane + 200 * row, bytes), 0u);
+  }
 }

@@ -1,4 +1,8 @@
+#include <arpa/inet.h>
 #include <mpi.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -111,6 +115,37 @@ class MpiFile final : public SharedFile {
 
 // The processes of MPI_COMM_WORLD, where this one joined them; alone
 // otherwise.
+#ifdef OPEN_MPI
+// Open MPI's PMIx client talks to the local daemon (mpirun's, or orted) over
+// a loopback TCP socket without TCP_NODELAY: the few small messages that
+// MPI_Finalize sends in a row then wait for the daemon's delayed
+// acknowledgement, 40 ms of every process's end. This process's loopback
+// stream sockets are told to send at once.
+void sendLoopbackAtOnce() {
+  std::error_code failed;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", failed)) {
+    char* end = nullptr;
+    const long fd = std::strtol(entry.path().filename().c_str(), &end, 10);
+    if (*end != '\0') continue;
+    int type = 0;
+    socklen_t size = sizeof type;
+    if (getsockopt(int(fd), SOL_SOCKET, SO_TYPE, &type, &size) != 0 || type != SOCK_STREAM) {
+      continue;
+    }
+    sockaddr_storage peer{};
+    size = sizeof peer;
+    if (getpeername(int(fd), reinterpret_cast<sockaddr*>(&peer), &size) != 0) continue;
+    const bool loopback =
+        (peer.ss_family == AF_INET &&
+         (ntohl(reinterpret_cast<const sockaddr_in&>(peer).sin_addr.s_addr) >> 24) == 127) ||
+        (peer.ss_family == AF_INET6 &&
+         IN6_IS_ADDR_LOOPBACK(&reinterpret_cast<const sockaddr_in6&>(peer).sin6_addr));
+    const int one = 1;
+    if (loopback) setsockopt(int(fd), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  }
+}
+#endif
+
 class MpiProcesses final : public Communicator {
  public:
   int rank() const override { return rank_; }
@@ -136,6 +171,9 @@ class MpiProcesses final : public Communicator {
     setenv("OMPI_MCA_pml", "^cm", 0);
 #endif
     MPI_Init(&argc, &argv);
+#ifdef OPEN_MPI
+    sendLoopbackAtOnce();
+#endif
     joined_ = true;
     MPI_Comm_rank(MPI_COMM_WORLD, &rank_);
     MPI_Comm_size(MPI_COMM_WORLD, &size_);

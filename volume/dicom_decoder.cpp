@@ -97,6 +97,11 @@ void DicomDecoder::stop() {
   pixels_ = nullptr;
 }
 
+void DicomDecoder::finish() {
+  if (channel_ >= 0) ::close(channel_);
+  channel_ = -1;
+}
+
 unsigned char* DicomDecoder::slot(int n) const {
   return static_cast<unsigned char*>(pixels_) + std::size_t(n & 1) * (bytes_ + 1);
 }

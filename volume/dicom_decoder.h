@@ -42,6 +42,9 @@ class DicomDecoder {
   const unsigned char* take(bool needed = true);
   // How many files are asked for and not yet taken.
   int pending() const { return asked_ - taken_; }
+  // Says that no more files will be asked for (none may be pending): the
+  // child ends while the caller goes on, the pixels taken staying valid.
+  void finish();
 
  private:
   void stop();

@@ -285,9 +285,13 @@ class DicomVolume : public VolumeReader {
       const DicomSlice& slice = series_.slices[std::size_t(nextSlice_)];
       if (decoder_.pending() == 0) decoder_.ask(slice.file);
       const unsigned char* pixels = decoder_.take();
-      // The next slice is decoded while this one is widened and meshed.
-      if (nextSlice_ + 1 < g.dims[2])
+      // The next slice is decoded while this one is widened and meshed;
+      // after the last, the decoding process ends while it is meshed.
+      if (nextSlice_ + 1 < g.dims[2]) {
         decoder_.ask(series_.slices[std::size_t(nextSlice_ + 1)].file);
+      } else {
+        decoder_.finish();
+      }
       // GDCM hands pixels in the machine's byte order, little-endian
       // wherever this is built.
       decodeVoxels(series_.stored, false, pixels, std::size_t(voxels), out);

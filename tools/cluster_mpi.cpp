@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
+#include <string>
 #include <thread>
 
 #include "mcubes/error.h"
@@ -124,9 +125,10 @@ class MpiFile final : public SharedFile {
 void sendLoopbackAtOnce() {
   std::error_code failed;
   for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", failed)) {
+    const std::string name = entry.path().filename().string();
     char* end = nullptr;
-    const long fd = std::strtol(entry.path().filename().c_str(), &end, 10);
-    if (*end != '\0') continue;
+    const long fd = std::strtol(name.c_str(), &end, 10);
+    if (end == name.c_str() || *end != '\0') continue;
     int type = 0;
     socklen_t size = sizeof type;
     if (getsockopt(int(fd), SOL_SOCKET, SO_TYPE, &type, &size) != 0 || type != SOCK_STREAM) {
